@@ -1,0 +1,36 @@
+#pragma once
+// Every failure of the database component, numbered as the callers expect.
+
+#include <stdexcept>
+#include <string>
+
+namespace store {
+
+namespace err {
+inline constexpr long ObjectClosed = 3704;           // operation on a closed object
+inline constexpr long NoCurrentRecord = 3021;        // BOF or EOF, no current record
+inline constexpr long NotUpdatable = 3251;           // read-only record set assigned to
+inline constexpr long ItemNotFound = 3265;           // no field / table definition of that name
+inline constexpr long FileNotFound = 3024;           // DAO: linked or compacted file missing
+inline constexpr long DaoBadPassword = 3031;         // DAO: wrong key or not our file
+inline constexpr long DaoObjectNotFound = 3011;      // DAO: linked source table missing
+inline constexpr long DatabaseExists = 3204;         // compaction destination exists
+inline constexpr long DaoTableExists = 3010;         // DAO: append of a name already used
+inline constexpr long BadPassword = -2147217843;     // wrong key, or not a database of ours
+inline constexpr long TableNotFound = -2147217865;   // table or query not found
+inline constexpr long Generic = -2147467259;         // duplicate key, missing file, other failures
+inline constexpr long CommandError = -2147217900;    // error in the command text
+inline constexpr long MissingParameter = -2147217904;  // unknown column name in a statement
+}  // namespace err
+
+class DbError : public std::runtime_error {
+ public:
+  DbError(long number, std::string description)
+      : std::runtime_error(description), number(number), description(std::move(description)) {}
+  long number;
+  std::string description;
+  // number + ":" + description, the form in which the program shows an error.
+  std::string message() const { return std::to_string(number) + ":" + description; }
+};
+
+}  // namespace store

@@ -1,0 +1,242 @@
+#include "recordset.h"
+
+#include <cctype>
+
+#include "db_error.h"
+
+namespace store {
+
+namespace {
+
+bool isBareName(const std::string& s) {
+  if (s.size() > 2 && s.front() == '[' && s.back() == ']') return s.find(']') == s.size() - 1;
+  if (s.empty()) return false;
+  for (unsigned char c : s)
+    if (!(std::isalnum(c) || c == '_' || c >= 0x80)) return false;
+  return true;
+}
+
+std::string trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+DbError closedError() {
+  return DbError(err::ObjectClosed, "The operation is not allowed while the record set is closed.");
+}
+
+}  // namespace
+
+Value Field::value() const { return rs_->get(index_); }
+void Field::setValue(const Value& v) { rs_->set(index_, v); }
+const std::string& Field::name() const { return rs_->names_[static_cast<size_t>(index_)]; }
+
+void Recordset::open(const std::string& source, Connection& conn, int cursor, int lock, int options) {
+  if (open_) throw DbError(3705, "The record set is already open.");
+  if (cursor != adOpenUnspecified) cursorType = cursor;
+  if (lock != adLockUnspecified) lockType = lock;
+  Session& session = conn.session();
+  std::string src = trim(source);
+  bool tableSource = options == adCmdTable || isBareName(src);
+  Translation t = session.translate(tableSource ? "select * from " + src : src);
+
+  names_.clear();
+  rows_.clear();
+  rowids_.clear();
+  edit_ = Edit::None;
+  pos_ = 0;
+  try {
+    auto st = session.db().prepare(t.sql);
+    bool withRowid = t.updatableTable.has_value();
+    int n = st.columnCount() - (withRowid ? 1 : 0);
+    for (int i = 0; i < n; ++i) names_.push_back(st.columnName(i));
+    while (st.step()) {
+      std::vector<Value> row;
+      row.reserve(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) row.push_back(st.column(i));
+      rows_.push_back(std::move(row));
+      if (withRowid) rowids_.push_back(st.column(n).toInt());
+    }
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  updatable_ = t.updatableTable.has_value() &&
+               (lockType == adLockOptimistic || lockType == adLockPessimistic);
+  if (t.updatableTable) table_ = *t.updatableTable;
+  conn_ = &conn;
+  open_ = true;
+}
+
+void Recordset::requireOpen() const {
+  if (!open_) throw closedError();
+}
+
+void Recordset::requireCurrent() const {
+  requireOpen();
+  if (edit_ == Edit::New) return;
+  if (pos_ < 0 || pos_ >= static_cast<long>(rows_.size()))
+    throw DbError(err::NoCurrentRecord, "There is no current record: the position is before the first or after the last record.");
+}
+
+void Recordset::requireUpdatable() const {
+  requireOpen();
+  if (!updatable_)
+    throw DbError(err::NotUpdatable, "This record set cannot be updated: it is read-only or not over a single table.");
+}
+
+bool Recordset::eof() const {
+  requireOpen();
+  return edit_ != Edit::New && pos_ >= static_cast<long>(rows_.size());
+}
+
+bool Recordset::bof() const {
+  requireOpen();
+  return rows_.empty() || pos_ < 0;
+}
+
+void Recordset::moveFirst() {
+  requireOpen();
+  flushPending();
+  if (rows_.empty()) throw DbError(err::NoCurrentRecord, "There is no record to move to: the record set is empty.");
+  pos_ = 0;
+}
+
+void Recordset::moveLast() {
+  requireOpen();
+  flushPending();
+  if (rows_.empty()) throw DbError(err::NoCurrentRecord, "There is no record to move to: the record set is empty.");
+  pos_ = static_cast<long>(rows_.size()) - 1;
+}
+
+void Recordset::moveNext() {
+  requireOpen();
+  flushPending();
+  if (pos_ >= static_cast<long>(rows_.size()))
+    throw DbError(err::NoCurrentRecord, "There is no next record: the position is already after the last record.");
+  ++pos_;
+}
+
+long Recordset::recordCount() const {
+  requireOpen();
+  return static_cast<long>(rows_.size());
+}
+
+Field Recordset::field(const std::string& name) {
+  requireOpen();
+  std::string key = lowerAscii(name);
+  for (size_t i = 0; i < names_.size(); ++i)
+    if (lowerAscii(names_[i]) == key) return Field(*this, static_cast<int>(i));
+  throw DbError(err::ItemNotFound, "The record set has no field named '" + name + "'.");
+}
+
+std::vector<std::string> Recordset::fieldNames() const {
+  requireOpen();
+  return names_;
+}
+
+Value Recordset::get(int index) const {
+  requireCurrent();
+  if (edit_ != Edit::None) return editRow_[static_cast<size_t>(index)];
+  return rows_[static_cast<size_t>(pos_)][static_cast<size_t>(index)];
+}
+
+void Recordset::set(int index, const Value& v) {
+  requireUpdatable();
+  requireCurrent();
+  if (edit_ == Edit::None) {
+    edit_ = Edit::Existing;
+    editRow_ = rows_[static_cast<size_t>(pos_)];
+    dirty_.assign(names_.size(), false);
+  }
+  editRow_[static_cast<size_t>(index)] = v;
+  dirty_[static_cast<size_t>(index)] = true;
+}
+
+void Recordset::addNew() {
+  requireUpdatable();
+  flushPending();
+  edit_ = Edit::New;
+  editRow_.assign(names_.size(), Value());
+  dirty_.assign(names_.size(), false);
+}
+
+void Recordset::flushPending() {
+  if (edit_ != Edit::None) update();
+}
+
+void Recordset::update() {
+  requireOpen();
+  if (edit_ == Edit::None) return;
+  requireUpdatable();
+  Session& session = conn_->session();
+  std::vector<size_t> cols;
+  for (size_t i = 0; i < dirty_.size(); ++i)
+    if (dirty_[i]) cols.push_back(i);
+  try {
+    if (edit_ == Edit::Existing) {
+      if (!cols.empty()) {
+        std::string sql = "UPDATE " + table_.qualified + " SET ";
+        for (size_t k = 0; k < cols.size(); ++k)
+          sql += (k ? ", " : "") + sqlIdent(names_[cols[k]]) + " = ?" + std::to_string(k + 1);
+        sql += " WHERE rowid = ?" + std::to_string(cols.size() + 1) + ";";
+        auto st = session.db().prepare(sql);
+        for (size_t k = 0; k < cols.size(); ++k) st.bind(static_cast<int>(k + 1), editRow_[cols[k]]);
+        st.bind(static_cast<int>(cols.size() + 1), Value(rowids_[static_cast<size_t>(pos_)]));
+        st.step();
+        reloadRow(rowids_[static_cast<size_t>(pos_)], static_cast<size_t>(pos_));
+      }
+    } else {
+      std::string sql = "INSERT INTO " + table_.qualified;
+      if (cols.empty()) {
+        sql += " DEFAULT VALUES;";
+      } else {
+        std::string names, marks;
+        for (size_t k = 0; k < cols.size(); ++k) {
+          names += (k ? ", " : "") + sqlIdent(names_[cols[k]]);
+          marks += (k ? ", ?" : "?") + std::to_string(k + 1);
+        }
+        sql += " (" + names + ") VALUES (" + marks + ");";
+      }
+      auto st = session.db().prepare(sql);
+      for (size_t k = 0; k < cols.size(); ++k) st.bind(static_cast<int>(k + 1), editRow_[cols[k]]);
+      st.step();
+      long long rowid = session.db().lastInsertRowid();
+      rows_.emplace_back();
+      rowids_.push_back(rowid);
+      pos_ = static_cast<long>(rows_.size()) - 1;
+      reloadRow(rowid, static_cast<size_t>(pos_));
+    }
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  edit_ = Edit::None;
+}
+
+void Recordset::reloadRow(long long rowid, size_t at) {
+  auto st = conn_->session().db().prepare("SELECT * FROM " + table_.qualified + " WHERE rowid = ?1;");
+  st.bind(1, Value(rowid));
+  std::vector<Value> row(names_.size());
+  if (st.step())
+    for (size_t i = 0; i < names_.size() && static_cast<int>(i) < st.columnCount(); ++i)
+      row[i] = st.column(static_cast<int>(i));
+  rows_[at] = std::move(row);
+}
+
+void Recordset::cancelUpdate() {
+  requireOpen();
+  edit_ = Edit::None;
+}
+
+void Recordset::close() {
+  if (!open_) throw closedError();
+  open_ = false;
+  edit_ = Edit::None;
+  rows_.clear();
+  rowids_.clear();
+  names_.clear();
+  conn_ = nullptr;
+}
+
+}  // namespace store

@@ -1,0 +1,183 @@
+#include "schema.h"
+
+#include "db_error.h"
+#include "session.h"
+#include "sqlite_db.h"
+
+namespace store::schema {
+
+namespace {
+
+const char* kText = "TEXT COLLATE NOCASE";
+const char* kNumber = "REAL";
+const char* kFlag = "INTEGER";
+
+void add(std::vector<Column>& cols, std::initializer_list<const char*> names, const char* type) {
+  for (const char* n : names) cols.push_back({n, type});
+}
+
+void addLetters(std::vector<Column>& cols, const std::string& prefix, const std::string& suffix, const char* type) {
+  for (char c = 'A'; c <= 'E'; ++c) cols.push_back({prefix + c + suffix, type});
+}
+
+std::vector<Column> makeColumns(Kind k) {
+  std::vector<Column> c;
+  add(c, {"numQ"}, "TEXT COLLATE NOCASE UNIQUE");
+  switch (k) {
+    case Kind::SC:
+      add(c, {"src", "question"}, kText);
+      addLetters(c, "choice", "", kText);
+      add(c, {"answer"}, kText);
+      add(c, {"questionTop", "questionLeft", "questionWidth", "questionHeight"}, kNumber);
+      addLetters(c, "btn", "Top", kNumber);
+      addLetters(c, "btn", "Left", kNumber);
+      addLetters(c, "choice", "Width", kNumber);
+      addLetters(c, "choice", "Height", kNumber);
+      break;
+    case Kind::CR:
+      add(c, {"src", "question"}, kText);
+      addLetters(c, "choice", "", kText);
+      add(c, {"answer"}, kText);
+      add(c, {"questionTop", "questionLeft", "questionWidth", "questionHeight"}, kNumber);
+      addLetters(c, "btn", "Top", kNumber);
+      addLetters(c, "choice", "Height", kNumber);
+      break;
+    case Kind::RC:
+      add(c, {"src", "passageNum", "Qnumber", "reading", "question"}, kText);
+      addLetters(c, "choice", "", kText);
+      add(c, {"answer"}, kText);
+      add(c, {"questionTop", "questionHeight"}, kNumber);
+      addLetters(c, "btn", "Top", kNumber);
+      addLetters(c, "choice", "Height", kNumber);
+      add(c, {"choiceWidth"}, kNumber);
+      break;
+    case Kind::DS:
+      add(c, {"src", "question", "statement1", "statement2", "answer"}, kText);
+      add(c, {"statePosition1", "statePosition2"}, kFlag);
+      add(c, {"questionWidth", "questionHeight", "stateWidth", "stateHeight1", "stateHeight2"}, kNumber);
+      break;
+    case Kind::PS:
+      add(c, {"src", "question"}, kText);
+      addLetters(c, "choice", "", kText);
+      add(c, {"answer"}, kText);
+      add(c, {"questionWidth", "questionHeight", "choiceAWidth"}, kNumber);
+      addLetters(c, "choice", "Height", kNumber);
+      add(c, {"choiceArrange"}, kFlag);
+      break;
+    case Kind::AWA:
+      add(c, {"type", "question"}, kText);
+      break;
+  }
+  return c;
+}
+
+std::string createTableSql(const std::string& name, const std::vector<Column>& cols) {
+  std::string sql = "CREATE TABLE " + sqlIdent(name) + " (";
+  for (size_t i = 0; i < cols.size(); ++i) sql += (i ? ", " : "") + sqlIdent(cols[i].name) + " " + cols[i].type;
+  return sql + ");";
+}
+
+const char* kTableDefsSql =
+    "CREATE TABLE zx_tabledefs (name TEXT PRIMARY KEY COLLATE NOCASE, attributes INTEGER NOT NULL DEFAULT 0, "
+    "connect TEXT, source_table TEXT);";
+
+template <typename F>
+void inFile(std::unique_ptr<SqliteDb> db, F&& body) {
+  try {
+    db->exec("BEGIN;");
+    body(*db);
+    db->exec("COMMIT;");
+  } catch (const SqliteFailure& f) {
+    throw DbError(err::Generic, "The database file could not be written: " + f.message + ".");
+  }
+}
+
+std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char* key) {
+  try {
+    return SqliteDb::create(file.string(), key);
+  } catch (const SqliteFailure& f) {
+    throw DbError(err::Generic, "The database file '" + file.string() + "' could not be created (" + f.message + ").");
+  }
+}
+
+}  // namespace
+
+const char* tableName(Kind k) {
+  static const char* const names[] = {"SCtbl", "CRtbl", "RCtbl", "PStbl", "DStbl", "AWAtbl"};
+  return names[static_cast<int>(k)];
+}
+
+const char* kindName(Kind k) {
+  static const char* const names[] = {"SC", "CR", "RC", "PS", "DS", "AWA"};
+  return names[static_cast<int>(k)];
+}
+
+const std::vector<Column>& questionColumns(Kind k) {
+  static const std::array<std::vector<Column>, 6> all = {makeColumns(Kind::SC), makeColumns(Kind::CR),
+                                                          makeColumns(Kind::RC), makeColumns(Kind::PS),
+                                                          makeColumns(Kind::DS), makeColumns(Kind::AWA)};
+  return all[static_cast<size_t>(k)];
+}
+
+std::filesystem::path bankPath(const std::filesystem::path& folder) { return folder / kBankFile; }
+std::filesystem::path userPath(const std::filesystem::path& folder) { return folder / kUserFile; }
+
+std::string userLinkConnect(const std::filesystem::path& folder) {
+  return ";DATABASE=" + userPath(folder).string() + ";pwd=" + kUserKey + ";";
+}
+
+void createUserDatabase(const std::filesystem::path& file) {
+  inFile(newFile(file, kUserKey), [](SqliteDb& db) {
+    db.exec(kTableDefsSql);
+    db.exec("CREATE TABLE tblMemo (numQ TEXT COLLATE NOCASE, probtype TEXT COLLATE NOCASE, "
+            "choice TEXT COLLATE NOCASE, category TEXT COLLATE NOCASE, description TEXT);");
+    db.exec("CREATE INDEX tblMemo_numQ ON tblMemo (numQ);");
+    db.exec("CREATE TABLE tblAnswer (numQ TEXT COLLATE NOCASE, answer TEXT, answered TEXT, seconds REAL);");
+    db.exec("CREATE TABLE tblSuspend (testId INTEGER, numQ TEXT COLLATE NOCASE, position INTEGER);");
+    db.exec("CREATE TABLE tblAnsBuf (numQ TEXT COLLATE NOCASE, answer TEXT);");
+  });
+}
+
+void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit) {
+  std::error_code ec;
+  if (std::filesystem::exists(bankPath(folder), ec) || std::filesystem::exists(userPath(folder), ec))
+    throw DbError(err::Generic, "A bank already exists in '" + folder.string() + "'; nothing was changed.");
+  createUserDatabase(userPath(folder));
+  inFile(newFile(bankPath(folder), kBankKey), [&](SqliteDb& db) {
+    db.exec(kTableDefsSql);
+    for (Kind k : kAllKinds) {
+      if (omit.count(k)) continue;
+      std::string t = tableName(k);
+      db.exec(createTableSql(t, questionColumns(k)));
+      if (k != Kind::AWA) db.exec("CREATE INDEX " + sqlIdent(t + "_src") + " ON " + sqlIdent(t) + " (src);");
+    }
+    for (const char* m : {"12to13SC", "12to13CR", "12to13DS", "11to12PS"})
+      db.exec(createTableSql(m, {{"12th", "INTEGER"}, {"13th", "INTEGER"}}));
+    db.exec(createTableSql("12to13RC", {{"12th-Question", "INTEGER"}, {"13th-Question", "INTEGER"},
+                                        {"13th-Passage", "INTEGER"}}));
+    for (const char* a : {"answerkey13SC", "answerkey13DS", "answerkey13PS"})
+      db.exec(createTableSql(a, {{"number", "INTEGER"}, {"key", "TEXT COLLATE NOCASE"}}));
+    for (const char* link : kLinkedUserTables) {
+      auto st = db.prepare("INSERT INTO zx_tabledefs (name, attributes, connect, source_table) VALUES (?1, ?2, ?3, ?1);");
+      st.bind(1, Value(link));
+      st.bind(2, Value(0x40000000LL));
+      st.bind(3, Value(userLinkConnect(folder)));
+      st.step();
+    }
+  });
+}
+
+void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,
+                        long attributes) {
+  auto db = openOurFile(file.string(), key, false, ErrorStyle::Dao);
+  try {
+    auto st = db->prepare("INSERT OR REPLACE INTO zx_tabledefs (name, attributes) VALUES (?1, ?2);");
+    st.bind(1, Value(table));
+    st.bind(2, Value(static_cast<long long>(attributes)));
+    st.step();
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+}  // namespace store::schema

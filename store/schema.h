@@ -1,0 +1,54 @@
+#pragma once
+// The two database files, their keys, tables and fields, and the code that creates them.
+
+#include <array>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace store::schema {
+
+inline constexpr const char* kBankFile = "zorbex_be.mdb";
+inline constexpr const char* kUserFile = "zorbex_user.mdb";
+inline constexpr const char* kBankKey = "Qw3Rt&9pLm#x4Vb&nk7Z";
+inline constexpr const char* kUserKey = "marigold";
+inline constexpr const char* kLogFile = "zorbexlog.txt";
+inline constexpr const char* kCompactFile = "zorbex_comp.mdb";
+
+// Question kinds in the order of the table-present flags.
+enum class Kind { SC = 0, CR = 1, RC = 2, PS = 3, DS = 4, AWA = 5 };
+inline constexpr std::array<Kind, 6> kAllKinds = {Kind::SC, Kind::CR, Kind::RC, Kind::PS, Kind::DS, Kind::AWA};
+// The five multiple-choice kinds whose numbers share the pool-number space.
+inline constexpr std::array<Kind, 5> kChoiceKinds = {Kind::DS, Kind::PS, Kind::SC, Kind::CR, Kind::RC};
+
+const char* tableName(Kind k);  // "SCtbl" ...
+const char* kindName(Kind k);   // "SC" ...
+
+// The four user tables that the bank reaches through links.
+inline constexpr std::array<const char*, 4> kLinkedUserTables = {"tblAnswer", "tblMemo", "tblSuspend", "tblAnsBuf"};
+
+struct Column {
+  std::string name;
+  std::string type;  // SQL declaration after the name
+};
+
+// Columns of a question table, in their stored order (an import copies by position).
+const std::vector<Column>& questionColumns(Kind k);
+
+std::filesystem::path bankPath(const std::filesystem::path& folder);
+std::filesystem::path userPath(const std::filesystem::path& folder);
+// Connect string of the four links: ";DATABASE=" + user file + ";pwd=marigold;".
+std::string userLinkConnect(const std::filesystem::path& folder);
+
+// Creates an empty user database (its four tables).
+void createUserDatabase(const std::filesystem::path& file);
+// Creates an empty bank with every table except those in omit, and its four links into
+// the user database of the same folder. Fails when either file exists.
+void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit = {});
+
+// Marks a local table with table-definition attributes (tests: system tables).
+void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,
+                        long attributes);
+
+}  // namespace store::schema

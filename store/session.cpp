@@ -1,0 +1,193 @@
+#include "session.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <filesystem>
+
+#include "db_error.h"
+
+namespace store {
+
+std::string lowerAscii(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+ConnectString parseConnect(const std::string& connect) {
+  ConnectString out;
+  size_t i = 0;
+  while (i <= connect.size()) {
+    size_t end = connect.find(';', i);
+    if (end == std::string::npos) end = connect.size();
+    std::string part = connect.substr(i, end - i);
+    size_t eq = part.find('=');
+    if (eq != std::string::npos) {
+      std::string key = lowerAscii(part.substr(0, eq));
+      std::string value = part.substr(eq + 1);
+      if (key == "database") out.database = value;
+      if (key == "pwd") out.password = value;
+    }
+    i = end + 1;
+  }
+  return out;
+}
+
+std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
+                                      ErrorStyle style) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    if (style == ErrorStyle::Dao) throw DbError(err::FileNotFound, "Could not find the file '" + path + "'.");
+    throw DbError(err::Generic, "Could not find the file '" + path + "'.");
+  }
+  auto refused = [&]() -> DbError {
+    std::string text = "Not a valid password, or '" + path + "' is not a ZORBEX database file.";
+    return DbError(style == ErrorStyle::Dao ? err::DaoBadPassword : err::BadPassword, text);
+  };
+  std::unique_ptr<SqliteDb> db;
+  try {
+    db = SqliteDb::openExisting(path, key, readOnly);
+  } catch (const SqliteFailure& f) {
+    if (f.code == SQLITE_NOTADB || f.code == SQLITE_CORRUPT || f.code == SQLITE_EMPTY) throw refused();
+    if (f.code == SQLITE_MISUSE) throw DbError(err::Generic, f.message);
+    throw DbError(err::Generic, "The file '" + path + "' could not be opened: " + f.message + ".");
+  }
+  try {
+    if (!db->tableExists("main", kTableDefsTable)) throw refused();
+  } catch (const SqliteFailure&) {
+    throw refused();
+  }
+  return db;
+}
+
+DbError engineError(const SqliteFailure& f) {
+  const std::string& m = f.message;
+  auto after = [&](const char* prefix) { return m.substr(std::string(prefix).size()); };
+  if (m.rfind("no such table: ", 0) == 0)
+    return DbError(err::TableNotFound, "The table or query '" + after("no such table: ") + "' could not be found.");
+  if (m.rfind("no such column: ", 0) == 0)
+    return DbError(err::MissingParameter, "The field '" + after("no such column: ") + "' is not known to the table.");
+  if (m.find("UNIQUE constraint failed") != std::string::npos)
+    return DbError(err::Generic,
+                   "The changes were not made because they would repeat a value in a field that must be "
+                   "unique (" + m.substr(m.find(':') == std::string::npos ? 0 : m.find(':') + 2) + ").");
+  if (m.find("already exists") != std::string::npos)
+    return DbError(err::CommandError, "The " + m + ".");
+  if (m.find("columns but") != std::string::npos || m.find("values for") != std::string::npos)
+    return DbError(err::CommandError, "The number of values does not match the number of fields (" + m + ").");
+  if (f.code == SQLITE_ERROR && m.find("syntax error") != std::string::npos)
+    return DbError(err::CommandError, "Syntax error in the SQL statement (" + m + ").");
+  if (f.code == SQLITE_READONLY)
+    return DbError(err::Generic, "The database cannot be changed: it is open read-only.");
+  if (f.code == SQLITE_BUSY || f.code == SQLITE_LOCKED)
+    return DbError(err::Generic, "The database is locked by another program; try again.");
+  return DbError(err::Generic, "The database engine reported: " + m + ".");
+}
+
+Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
+
+void Session::refreshCatalogIfChanged() {
+  long long version = 0;
+  {
+    auto st = db_->prepare("PRAGMA data_version;");
+    if (st.step()) version = st.column(0).toInt();
+  }
+  long long changes = db_->totalChanges();
+  if (version != stampVersion_ || changes != stampChanges_) {
+    loadCatalog();
+    stampVersion_ = version;
+    stampChanges_ = changes;
+  }
+}
+
+void Session::loadCatalog() {
+  localTables_.clear();
+  links_.clear();
+  auto st = db_->prepare(
+      "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\';");
+  while (st.step()) {
+    std::string n = st.column(0).toString();
+    localTables_[lowerAscii(n)] = n;
+  }
+  auto lt = db_->prepare(std::string("SELECT name, attributes, connect, source_table FROM ") + kTableDefsTable +
+                         " WHERE connect IS NOT NULL;");
+  while (lt.step()) {
+    TableDefRow r{lt.column(0).toString(), static_cast<long>(lt.column(1).toInt()), lt.column(2).toString(),
+                  lt.column(3).toString()};
+    links_[lowerAscii(r.name)] = r;
+  }
+}
+
+std::string Session::attach(const ConnectString& c) {
+  std::error_code ec;
+  std::string path = std::filesystem::weakly_canonical(c.database, ec).string();
+  if (ec) path = c.database;
+  auto it = attached_.find(path);
+  if (it != attached_.end()) return it->second;
+  // Check the file first: ATTACH would create a missing file.
+  openOurFile(path, c.password, true, ErrorStyle::Ado);
+  std::string alias = "zxl" + std::to_string(attached_.size() + 1);
+  try {
+    db_->exec("ATTACH DATABASE " + sqlLiteral(path) + " AS " + sqlIdent(alias) + " KEY " +
+              sqlLiteral(c.password) + ";");
+  } catch (const SqliteFailure& f) {
+    throw DbError(err::Generic, "The linked file '" + path + "' could not be attached: " + f.message + ".");
+  }
+  attached_[path] = alias;
+  return alias;
+}
+
+ResolvedTable Session::resolve(const std::string& name) {
+  std::string key = lowerAscii(name);
+  for (int pass = 0; pass < 2; ++pass) {
+    auto local = localTables_.find(key);
+    if (local != localTables_.end()) return {sqlIdent(local->second), local->second};
+    auto link = links_.find(key);
+    if (link != links_.end()) {
+      ConnectString c = parseConnect(link->second.connect);
+      std::string alias = attach(c);
+      const std::string& source = link->second.sourceTable.empty() ? link->second.name : link->second.sourceTable;
+      if (!db_->tableExists(alias, source))
+        throw DbError(err::TableNotFound, "The table '" + source + "' that '" + name +
+                                              "' links to could not be found in '" + c.database + "'.");
+      return {sqlIdent(alias) + "." + sqlIdent(source), source};
+    }
+    if (pass == 0) loadCatalog();  // a table made since the catalog was read
+  }
+  throw DbError(err::TableNotFound, "The table or query '" + name + "' could not be found.");
+}
+
+Translation Session::translate(std::string_view jet) {
+  try {
+    refreshCatalogIfChanged();
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  return translateJetSql(jet, [this](const std::string& n) { return resolve(n); });
+}
+
+std::vector<TableDefRow> Session::tableDefs() {
+  std::vector<TableDefRow> out;
+  try {
+    loadCatalog();
+    std::map<std::string, long> attrs;
+    auto st = db_->prepare(std::string("SELECT name, attributes FROM ") + kTableDefsTable + " WHERE connect IS NULL;");
+    while (st.step()) attrs[lowerAscii(st.column(0).toString())] = static_cast<long>(st.column(1).toInt());
+    auto order = db_->prepare(
+        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid;");
+    while (order.step()) {
+      std::string n = order.column(0).toString();
+      long a = 0;
+      auto it = attrs.find(lowerAscii(n));
+      if (it != attrs.end()) a = it->second;
+      if (lowerAscii(n) == kTableDefsTable) a = static_cast<long>(0x80000002L);
+      out.push_back({n, a, {}, {}});
+    }
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  for (const auto& [k, link] : links_) out.push_back(link);
+  return out;
+}
+
+}  // namespace store

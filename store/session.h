@@ -1,0 +1,71 @@
+#pragma once
+// One open bank or user file: its SQLite handle, its table definitions (local tables and
+// links kept in zx_tabledefs) and the linked files attached on demand. Shared by the
+// ADO-shaped Connection and the DAO-shaped Database.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db_error.h"
+#include "jet_sql.h"
+#include "sqlite_db.h"
+
+namespace store {
+
+// The table of table definitions that every file of ours carries; its presence is the
+// mark of a ZORBEX database.
+inline constexpr const char* kTableDefsTable = "zx_tabledefs";
+
+// Parts of a link's connect string ";DATABASE=path;pwd=key;".
+struct ConnectString {
+  std::string database;
+  std::string password;
+};
+ConnectString parseConnect(const std::string& connect);
+
+// Which numbering a failure to open a file is reported in.
+enum class ErrorStyle { Ado, Dao };
+
+// Opens a file of ours with its key. Missing file, wrong key, foreign or damaged file
+// become DbErrors numbered in the given style; nothing is created or changed.
+std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
+                                      ErrorStyle style);
+
+// A failure of the engine while running a statement, numbered as the callers expect.
+DbError engineError(const SqliteFailure& f);
+
+struct TableDefRow {
+  std::string name;
+  long attributes = 0;
+  std::string connect;      // empty for a local table
+  std::string sourceTable;  // links only
+};
+
+class Session {
+ public:
+  explicit Session(std::unique_ptr<SqliteDb> db);
+  SqliteDb& db() { return *db_; }
+
+  Translation translate(std::string_view jet);
+  ResolvedTable resolve(const std::string& name);
+  // Every table definition: local tables (zx_ and sqlite_ tables excluded) and links.
+  std::vector<TableDefRow> tableDefs();
+
+ private:
+  void refreshCatalogIfChanged();
+  void loadCatalog();
+  std::string attach(const ConnectString& c);
+
+  std::unique_ptr<SqliteDb> db_;
+  std::map<std::string, std::string> localTables_;  // lower-case name -> name
+  std::map<std::string, TableDefRow> links_;        // lower-case name -> link
+  std::map<std::string, std::string> attached_;     // file path -> schema alias
+  long long stampVersion_ = -1;
+  long long stampChanges_ = -1;
+};
+
+std::string lowerAscii(std::string s);
+
+}  // namespace store

@@ -1,0 +1,146 @@
+#include "sqlite_db.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+#include "quote.h"
+
+namespace store {
+
+namespace {
+SqliteFailure failureOf(sqlite3* db, int rc) {
+  return SqliteFailure{rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)};
+}
+}  // namespace
+
+std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const std::string& key,
+                                                 bool readOnly) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec))
+    throw SqliteFailure{SQLITE_CANTOPEN, "file not found"};
+  sqlite3* raw = nullptr;
+  int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
+  if (rc != SQLITE_OK) throw failureOf(raw, rc);
+  db->applyKey(key);
+  // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
+  db->exec("SELECT count(*) FROM sqlite_master;");
+  sqlite3_busy_timeout(raw, 5000);
+  return db;
+}
+
+std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::string& key) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) throw SqliteFailure{SQLITE_CANTOPEN, "file exists"};
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &raw,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
+  if (rc != SQLITE_OK) throw failureOf(raw, rc);
+  db->applyKey(key);
+  sqlite3_busy_timeout(raw, 5000);
+  return db;
+}
+
+void SqliteDb::applyKey(const std::string& key) {
+  int rc = sqlite3_key(db_, key.data(), static_cast<int>(key.size()));
+  if (rc != SQLITE_OK) throw failureOf(db_, rc);
+  // A library without encryption ignores the key and would write the file in the clear.
+  auto st = prepare("PRAGMA cipher_version;");
+  if (!st.step() || st.column(0).toString().empty())
+    throw SqliteFailure{SQLITE_MISUSE, "the SQLite library in use has no encryption (SQLCipher)"};
+}
+
+SqliteDb::~SqliteDb() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+void SqliteDb::exec(const std::string& sql) {
+  char* msg = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg);
+  if (rc != SQLITE_OK) {
+    SqliteFailure f{rc, msg ? msg : sqlite3_errstr(rc)};
+    sqlite3_free(msg);
+    throw f;
+  }
+}
+
+SqliteStatement SqliteDb::prepare(const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+  if (rc != SQLITE_OK) throw failureOf(db_, rc);
+  return SqliteStatement(db_, stmt);
+}
+
+bool SqliteDb::tableExists(const std::string& schema, const std::string& name) {
+  auto st = prepare("SELECT 1 FROM " + sqlIdent(schema) +
+                    ".sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE;");
+  st.bind(1, Value(name));
+  return st.step();
+}
+
+long long SqliteDb::totalChanges() const { return sqlite3_total_changes(db_); }
+long long SqliteDb::changes() const { return sqlite3_changes(db_); }
+long long SqliteDb::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
+
+SqliteStatement::~SqliteStatement() {
+  if (stmt_) sqlite3_finalize(stmt_);
+}
+
+void SqliteStatement::bind(int index1, const Value& v) {
+  int rc;
+  if (v.isNull())
+    rc = sqlite3_bind_null(stmt_, index1);
+  else if (v.isInteger())
+    rc = sqlite3_bind_int64(stmt_, index1, v.toInt());
+  else if (v.isDouble())
+    rc = sqlite3_bind_double(stmt_, index1, v.toDouble());
+  else
+    rc = sqlite3_bind_text(stmt_, index1, v.text().data(), static_cast<int>(v.text().size()),
+                           SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) throw failureOf(db_, rc);
+}
+
+bool SqliteStatement::step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  SqliteFailure f = failureOf(db_, rc);
+  sqlite3_reset(stmt_);
+  throw f;
+}
+
+void SqliteStatement::reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+std::string SqliteStatement::columnName(int i) const {
+  const char* n = sqlite3_column_name(stmt_, i);
+  return n ? n : "";
+}
+
+Value SqliteStatement::column(int i) const {
+  switch (sqlite3_column_type(stmt_, i)) {
+    case SQLITE_INTEGER:
+      return Value(static_cast<long long>(sqlite3_column_int64(stmt_, i)));
+    case SQLITE_FLOAT:
+      return Value(sqlite3_column_double(stmt_, i));
+    case SQLITE_NULL:
+      return Value();
+    default: {
+      const void* p = sqlite3_column_blob(stmt_, i);
+      int n = sqlite3_column_bytes(stmt_, i);
+      return Value(std::string(static_cast<const char*>(p ? p : ""), static_cast<size_t>(n)));
+    }
+  }
+}
+
+std::string sqlIdent(const std::string& name) { return "[" + name + "]"; }
+std::string sqlLiteral(const std::string& text) { return "'" + sqlText(text) + "'"; }
+
+}  // namespace store

@@ -1,0 +1,79 @@
+#pragma once
+// A thin RAII layer over the SQLCipher C API: an open, keyed database file and its
+// prepared statements. Knows nothing of Jet numbering; callers map failures.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "value.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace store {
+
+class SqliteStatement;
+
+// Failure of the engine itself, with SQLite's result code and message.
+struct SqliteFailure {
+  int code;
+  std::string message;
+};
+
+class SqliteDb {
+ public:
+  // Opens an existing file (never creates one) with the key, reads once so that a wrong
+  // key or a foreign file fails here, and refuses a library without encryption.
+  // Throws SqliteFailure.
+  static std::unique_ptr<SqliteDb> openExisting(const std::string& path, const std::string& key,
+                                                bool readOnly);
+  // Creates a new, empty encrypted file. Throws SqliteFailure.
+  static std::unique_ptr<SqliteDb> create(const std::string& path, const std::string& key);
+  ~SqliteDb();
+  SqliteDb(const SqliteDb&) = delete;
+  SqliteDb& operator=(const SqliteDb&) = delete;
+
+  sqlite3* handle() const { return db_; }
+  const std::string& path() const { return path_; }
+
+  void exec(const std::string& sql);  // throws SqliteFailure
+  SqliteStatement prepare(const std::string& sql);
+  bool tableExists(const std::string& schema, const std::string& name);
+  long long totalChanges() const;
+  long long changes() const;
+  long long lastInsertRowid() const;  // rows changed by the last statement
+
+ private:
+  SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  void applyKey(const std::string& key);
+  sqlite3* db_;
+  std::string path_;
+};
+
+class SqliteStatement {
+ public:
+  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement(const SqliteStatement&) = delete;
+  SqliteStatement& operator=(const SqliteStatement&) = delete;
+  ~SqliteStatement();
+
+  void bind(int index1, const Value& v);
+  bool step();  // true while a row is available; throws SqliteFailure
+  void reset();
+  int columnCount() const;
+  std::string columnName(int i) const;
+  Value column(int i) const;
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_;
+};
+
+// Text for an identifier in generated SQL: [name].
+std::string sqlIdent(const std::string& name);
+// A literal in generated SQL: 'text' with apostrophes doubled.
+std::string sqlLiteral(const std::string& text);
+
+}  // namespace store

@@ -1,0 +1,138 @@
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "commands.h"
+#include "connection.h"
+#include "dao.h"
+#include "db_error.h"
+#include "recordset.h"
+#include "schema.h"
+#include "session.h"
+
+namespace bank_tool {
+
+namespace fs = std::filesystem;
+using namespace store;
+
+namespace {
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
+  return 1;
+}
+
+// The folder must exist and hold both files; otherwise one clear message.
+std::string checkFolder(const fs::path& dir) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return "the folder '" + dir.string() + "' does not exist.";
+  for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)})
+    if (!fs::is_regular_file(f, ec)) return "the folder '" + dir.string() + "' has no " + f.filename().string() + ".";
+  return {};
+}
+
+void checkOneFile(const fs::path& file, const char* key) {
+  auto db = openOurFile(file.string(), key, true, ErrorStyle::Ado);
+  try {
+    auto ic = db->prepare("PRAGMA integrity_check;");
+    std::string verdict;
+    while (ic.step()) verdict += (verdict.empty() ? "" : "; ") + ic.column(0).toString();
+    std::printf("%s: integrity %s\n", file.filename().string().c_str(), verdict.c_str());
+    auto tables = db->prepare(
+        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name;");
+    while (tables.step()) {
+      std::string name = tables.column(0).toString();
+      auto count = db->prepare("SELECT count(*) FROM " + sqlIdent(name) + ";");
+      count.step();
+      std::printf("  table %-16s %lld rows\n", name.c_str(), static_cast<long long>(count.column(0).toInt()));
+    }
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+}  // namespace
+
+int cmdCreate(const Args& args) {
+  bool demo = false;
+  std::string dir;
+  for (const std::string& a : args) {
+    if (a == "--demo")
+      demo = true;
+    else if (dir.empty())
+      dir = a;
+    else
+      return fail("create takes one folder.");
+  }
+  if (dir.empty()) return fail("usage: zorbex-bank create [--demo] DIR");
+  try {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) return fail("the folder '" + dir + "' cannot be made: " + ec.message() + ".");
+    fs::path folder = fs::absolute(dir);
+    schema::createBank(folder);
+    if (demo) writeDemoContent(folder);
+    std::printf("created %s and %s in %s\n", schema::kBankFile, schema::kUserFile, folder.string().c_str());
+    return 0;
+  } catch (const DbError& e) {
+    return fail(e.message());
+  }
+}
+
+int cmdCheck(const Args& args) {
+  if (args.size() != 1) return fail("usage: zorbex-bank check DIR");
+  fs::path dir = args[0];
+  if (std::string problem = checkFolder(dir); !problem.empty()) return fail(problem);
+  try {
+    checkOneFile(schema::bankPath(dir), schema::kBankKey);
+    checkOneFile(schema::userPath(dir), schema::kUserKey);
+    dao::Database db = dao::openDatabase(schema::bankPath(dir).string(), false, true,
+                                         std::string("MS Access;pwd=") + schema::kBankKey);
+    for (const dao::TableDef& def : db.tableDefs())
+      if (!def.connect().empty())
+        std::printf("link %-12s -> %s in %s\n", def.name().c_str(), def.sourceTableName().c_str(),
+                    parseConnect(def.connect()).database.c_str());
+    db.close();
+    return 0;
+  } catch (const DbError& e) {
+    return fail(e.message());
+  }
+}
+
+int cmdSql(const Args& args) {
+  if (args.size() != 2) return fail("usage: zorbex-bank sql DIR STATEMENT");
+  fs::path dir = args[0];
+  if (std::string problem = checkFolder(dir); !problem.empty()) return fail(problem);
+  try {
+    Connection conn;
+    conn.setProvider(kJetProvider);
+    conn.setProperty(kPasswordProperty, schema::kBankKey);
+    conn.open(schema::bankPath(dir).string());
+    const std::string& sql = args[1];
+    std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
+    if (first != "select") {
+      long n = conn.execute(sql);
+      std::printf("%ld rows changed\n", n);
+      conn.close();
+      return 0;
+    }
+    Recordset rs;
+    rs.open(sql, conn, adOpenDynamic, adLockReadOnly);
+    auto names = rs.fieldNames();
+    for (size_t i = 0; i < names.size(); ++i) std::cout << (i ? "\t" : "") << names[i];
+    std::cout << "\n";
+    while (!rs.eof()) {
+      for (size_t i = 0; i < names.size(); ++i) std::cout << (i ? "\t" : "") << rs.value(names[i]).toString();
+      std::cout << "\n";
+      rs.moveNext();
+    }
+    rs.close();
+    conn.close();
+    return 0;
+  } catch (const DbError& e) {
+    std::fprintf(stderr, "%s\n", e.message().c_str());
+    return 1;
+  }
+}
+
+}  // namespace bank_tool

@@ -1,0 +1,23 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bank_tool {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const Args& args);  // args after the command name; returns the exit status
+};
+
+int cmdCreate(const Args& args);
+int cmdCheck(const Args& args);
+int cmdSql(const Args& args);
+
+// Fills a newly created bank with the demo pools, questions and memos.
+void writeDemoContent(const std::filesystem::path& folder);
+
+}  // namespace bank_tool

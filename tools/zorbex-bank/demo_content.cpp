@@ -1,0 +1,7 @@
+#include "commands.h"
+
+namespace bank_tool {
+
+void writeDemoContent(const std::filesystem::path&) {}
+
+}  // namespace bank_tool

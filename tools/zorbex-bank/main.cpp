@@ -1,0 +1,35 @@
+#include <cstdio>
+#include <iterator>
+#include <string>
+
+#include "commands.h"
+
+using namespace bank_tool;
+
+namespace {
+
+const Command kCommands[] = {
+    {"create", "create [--demo] DIR     make an empty bank and user database (with demo content)", cmdCreate},
+    {"check", "check DIR               open both files, check integrity, print links and row counts", cmdCheck},
+    {"sql", "sql DIR STATEMENT       run one Jet statement as the editor would and print the rows", cmdSql},
+};
+
+void usage() {
+  std::fprintf(stderr, "usage: zorbex-bank COMMAND ...\n");
+  for (const Command& c : kCommands) std::fprintf(stderr, "  zorbex-bank %s\n", c.usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    usage();
+    return 2;
+  }
+  std::string name = argv[1];
+  for (const Command& c : kCommands)
+    if (name == c.name) return c.run(Args(argv + 2, argv + argc));
+  std::fprintf(stderr, "zorbex-bank: unknown command '%s'\n", name.c_str());
+  usage();
+  return 2;
+}

@@ -1,0 +1,1 @@
+# controls layer sources: target_sources(zorbex_ui PRIVATE ...)

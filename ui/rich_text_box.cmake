@@ -1,0 +1,1 @@
+# rich-text box sources: target_sources(zorbex_ui PRIVATE ...)
