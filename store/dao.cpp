@@ -129,7 +129,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
   if (std::filesystem::exists(destination, ec))
     throw DbError(err::DatabaseExists, "The database '" + destination + "' already exists; compaction needs a new file.");
   std::string key = keyOf(srcConnect);
-  auto db = openOurFile(source, key, false, ErrorStyle::Dao);
+  auto db = openOurFile(source, key, false, ErrorStyle::Dao, /*createAttached=*/true);
   try {
     db->exec("ATTACH DATABASE " + sqlLiteral(destination) + " AS zx_compact KEY " + sqlLiteral(key) + ";");
     db->exec("SELECT sqlcipher_export('zx_compact');");

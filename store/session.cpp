@@ -34,7 +34,7 @@ ConnectString parseConnect(const std::string& connect) {
 }
 
 std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
-                                      ErrorStyle style) {
+                                      ErrorStyle style, bool createAttached) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     if (style == ErrorStyle::Dao) throw DbError(err::FileNotFound, "Could not find the file '" + path + "'.");
@@ -46,7 +46,7 @@ std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string
   };
   std::unique_ptr<SqliteDb> db;
   try {
-    db = SqliteDb::openExisting(path, key, readOnly);
+    db = SqliteDb::openExisting(path, key, readOnly, createAttached);
   } catch (const SqliteFailure& f) {
     if (f.code == SQLITE_NOTADB || f.code == SQLITE_CORRUPT || f.code == SQLITE_EMPTY) throw refused();
     if (f.code == SQLITE_MISUSE) throw DbError(err::Generic, f.message);

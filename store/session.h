@@ -31,7 +31,7 @@ enum class ErrorStyle { Ado, Dao };
 // Opens a file of ours with its key. Missing file, wrong key, foreign or damaged file
 // become DbErrors numbered in the given style; nothing is created or changed.
 std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
-                                      ErrorStyle style);
+                                      ErrorStyle style, bool createAttached = false);
 
 // A failure of the engine while running a statement, numbered as the callers expect.
 DbError engineError(const SqliteFailure& f);

@@ -15,12 +15,13 @@ SqliteFailure failureOf(sqlite3* db, int rc) {
 }  // namespace
 
 std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const std::string& key,
-                                                 bool readOnly) {
+                                                 bool readOnly, bool createAttached) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec))
     throw SqliteFailure{SQLITE_CANTOPEN, "file not found"};
   sqlite3* raw = nullptr;
   int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (createAttached && !readOnly) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw failureOf(raw, rc);

@@ -26,8 +26,9 @@ class SqliteDb {
   // Opens an existing file (never creates one) with the key, reads once so that a wrong
   // key or a foreign file fails here, and refuses a library without encryption.
   // Throws SqliteFailure.
+  // createAttached lets ATTACH make a new file (compaction writes its copy that way).
   static std::unique_ptr<SqliteDb> openExisting(const std::string& path, const std::string& key,
-                                                bool readOnly);
+                                                bool readOnly, bool createAttached = false);
   // Creates a new, empty encrypted file. Throws SqliteFailure.
   static std::unique_ptr<SqliteDb> create(const std::string& path, const std::string& key);
   ~SqliteDb();

@@ -1,0 +1,125 @@
+// Start-up's link refresh and table-present flags, and the shared connections.
+#include <gtest/gtest.h>
+
+#include "connections.h"
+#include "dao.h"
+#include "db_error.h"
+#include "support.h"
+
+using namespace store;
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBankConnect = std::string("MS Access;pwd=") + schema::kBankKey;
+
+std::vector<int> refresh(ProgramState& state, std::string* label = nullptr) {
+  std::vector<int> steps;
+  RefreshTableLinks(state, [&](int p) { steps.push_back(p); }, [&](const std::string& l) {
+    if (label) *label = l;
+  });
+  return steps;
+}
+
+std::string flags(const ProgramState& s) {
+  std::string out;
+  for (auto f : s.flgTable) out += std::to_string(f);
+  return out;
+}
+
+TEST(Connections, FlagsFollowTheTablesPresentByExactName) {
+  TempDir dir;
+  schema::createBank(dir.path(), {schema::Kind::AWA, schema::Kind::SC});
+  {
+    // "sctbl" in other letter case, and a system table named like a question table.
+    Connection c;
+    openBank(c, dir.path());
+    c.execute("select * into sctbl from CRtbl where numQ = 'none'");
+    c.execute("select * into AWAtbl from CRtbl where numQ = 'none'");
+  }
+  schema::setTableAttributes(schema::bankPath(dir.path()), schema::kBankKey, "AWAtbl", dao::dbSystemObject);
+  ProgramState state(dir.path());
+  std::string label;
+  EXPECT_EQ(refresh(state, &label), (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80}));
+  EXPECT_EQ(label, "Initializing...");
+  EXPECT_EQ(flags(state), "011110");
+}
+
+TEST(Connections, AllTablesPresentAndConnectionsOpenAndClose) {
+  TempDir dir;
+  schema::createBank(dir.path());
+  ProgramState state(dir.path());
+  refresh(state);
+  EXPECT_EQ(flags(state), "111111");
+  OpenConnections(state);
+  EXPECT_TRUE(state.pConn().isOpen());
+  EXPECT_TRUE(state.pConnUser().isOpen());
+  std::vector<std::string> shown;
+  auto show = [&](const std::string& m) { shown.push_back(m); };
+  CloseConnections(state, show);
+  EXPECT_FALSE(state.pConn().isOpen());
+  EXPECT_FALSE(state.pConnUser().isOpen());
+  CloseConnections(state, show);  // already closed: 3704 is silent
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST(Connections, AMovedFolderIsRepointedAtItsOwnUserDatabase) {
+  TempDir a, b;
+  schema::createBank(a.path());
+  fs::path moved = b / "moved";
+  fs::create_directory(moved);
+  fs::copy_file(schema::bankPath(a.path()), schema::bankPath(moved));
+  fs::copy_file(schema::userPath(a.path()), schema::userPath(moved));
+  fs::remove(schema::userPath(a.path()));  // the old user database is gone
+  ProgramState state(moved);
+  refresh(state);
+  OpenConnections(state);
+  state.pConn().execute("insert into tblMemo (numQ, description) values ('00101', 'here')");
+  Connection user;
+  user.open(schema::userPath(moved).string(), schema::kUserKey);
+  EXPECT_EQ(rowsOf(user, "select description from tblMemo"), "here\n");
+}
+
+TEST(Connections, StartUpFailuresCarryNumbers) {
+  {
+    TempDir dir;  // no bank at all
+    ProgramState state(dir.path());
+    try {
+      refresh(state);
+      FAIL();
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.number, err::FileNotFound);
+    }
+  }
+  {
+    TempDir dir;  // a linked table definition is missing
+    schema::createBank(dir.path());
+    dao::Database db = dao::openDatabase(schema::bankPath(dir.path()).string(), false, false, kBankConnect);
+    db.deleteTableDef("tblSuspend");
+    db.close();
+    ProgramState state(dir.path());
+    try {
+      refresh(state);
+      FAIL();
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.number, err::ItemNotFound);
+      EXPECT_NE(e.description.find("tblSuspend"), std::string::npos);
+    }
+  }
+  {
+    TempDir dir;  // the user database is missing
+    schema::createBank(dir.path());
+    fs::remove(schema::userPath(dir.path()));
+    ProgramState state(dir.path());
+    try {
+      refresh(state);
+      FAIL();
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.number, err::FileNotFound);
+    }
+    EXPECT_FALSE(fs::exists(schema::userPath(dir.path())));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// Every statement text the editor runs, through the translator, against a real bank.
+#include <gtest/gtest.h>
+
+#include "dao.h"
+#include "db_error.h"
+#include "jet_sql.h"
+#include "quote.h"
+#include "support.h"
+
+using namespace store;
+using namespace testing_support;
+
+namespace {
+
+class JetStatements : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    schema::createBank(dir.path());
+    openBank(conn, dir.path());
+    for (const char* n : {"01201", "01202", "01203"}) addQuestion(conn, "SCtbl", n, "X012");
+    for (const char* n : {"13001", "13002"}) addQuestion(conn, "SCtbl", n, "O130");
+    addQuestion(conn, "CRtbl", "122001", "O120");
+    addQuestion(conn, "CRtbl", "04501", "X045");
+    addQuestion(conn, "RCtbl", "02001", "X020");
+    addQuestion(conn, "DStbl", "010001", "O130");
+    addQuestion(conn, "PStbl", "009001", "O130");
+    conn.execute("update SCtbl set question = '{\\rtf1 That is all}' where numQ = '01201'");
+    conn.execute("insert into AWAtbl (numQ, type) values ('00001', 'A')");
+    conn.execute("insert into AWAtbl (numQ, type) values ('00002', 'I')");
+    conn.execute("insert into AWAtbl (numQ, type) values ('01201', 'A')");
+    conn.execute("insert into tblMemo (numQ, description) values ('01201', 'memo')");
+    conn.execute("insert into [12to13SC] ([12th], [13th]) values (1, 2)");
+    conn.execute("insert into answerkey13SC (number, [key]) values (7, 'C')");
+  }
+  TempDir dir;
+  Connection conn;
+};
+
+struct Case {
+  const char* statement;
+  const char* rows;  // result rows, fields joined by |
+};
+
+TEST_F(JetStatements, EveryStatementTextGivesItsMeaning) {
+  const Case cases[] = {
+      {"select distinct src from SCtbl order by src;", "O130\nX012\n"},
+      {"select distinct src from SCtbl;", "O130\nX012\n"},
+      {"select distinct numQ from SCtbl where src='X012' order by numQ;", "01201\n01202\n01203\n"},
+      {"select distinct numQ from SCtbl where src='x012' order by numQ;", "01201\n01202\n01203\n"},
+      {"select distinct numQ from AWAtbl where type='A' order by numQ;", "00001\n01201\n"},
+      {"select distinct numQ from AWAtbl where type='I' order by numQ;", "00002\n"},
+      {"select count(*) as numQCount from DStbl where DStbl.numQ Like '010%';", "1\n"},
+      {"select count(*) as numQCount from PStbl where PStbl.numQ Like '009%';", "1\n"},
+      {"select count(*) as numQCount from SCtbl where SCtbl.numQ Like '012%';", "3\n"},
+      {"select count(*) as numQCount from CRtbl where CRtbl.numQ Like '012%';", "0\n"},
+      {"select count(*) as numQCount from RCtbl where RCtbl.numQ Like '020%';", "1\n"},
+      {"select count(*) as numQCount from SCtbl where (SCtbl.numQ = '01201')", "1\n"},
+      {"select count(*) as numQCount from SCtbl where (SCtbl.src = 'X012')", "3\n"},
+      {"select count(*) as numQCount from SCtbl where (SCtbl.src like \"O13%\");", "2\n"},
+      {"select count(*) as numQCount from CRtbl where (CRtbl.src like \"O120%\");", "1\n"},
+      {"select numQ from SCtbl where question like \"%that%\";", "01201\n"},
+      {"select numQ from CRtbl;", "04501\n122001\n"},  // the order the engine returns
+      {"select distinct numQ from tblMemo;", "01201\n"},
+      {"select numQ, description from tblMemo where numQ = '01201'", "01201|memo\n"},
+      {"select numQ, description from tblMemo where numQ='01201'", "01201|memo\n"},
+      {"select numQ, src, answer from SCtbl where numQ='01202';", "01202|X012|A\n"},
+      {"select numQ, src from RCtbl where numQ='02001';", "02001|X020\n"},
+      {"select numQ, src from DStbl where numQ='010001';", "010001|O130\n"},
+      {"select numQ, src from PStbl where numQ='009001';", "009001|O130\n"},
+      {"select numQ, type from AWAtbl where numQ='00002';", "00002|I\n"},
+      {"select [12th], [13th] from 12to13SC", "1|2\n"},
+      {"select number, key from answerkey13SC", "7|C\n"},
+      {"delete from SCtbl where (SCtbl.numQ >= '01202' and SCtbl.src = 'X012')", ""},
+      {"select numQ from SCtbl where src='X012'", "01201\n"},
+      {"delete * from SCtbl where (src='O130');", ""},
+      {"select distinct src from SCtbl order by src;", "X012\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.statement);
+    EXPECT_EQ(rowsOf(conn, c.statement), c.rows);
+  }
+}
+
+TEST_F(JetStatements, TableSourcesOpenedAsTables) {
+  const Case cases[] = {
+      {"SCtbl where numQ='13001'", "13001"},
+      {"12to13SC", "1"},
+      {"answerkey13SC", "7"},
+      {"tblMemo", "01201"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.statement);
+    Recordset rs;
+    rs.open(c.statement, conn, adOpenKeyset, adLockOptimistic, adCmdTable);
+    rs.moveLast();
+    rs.moveFirst();
+    ASSERT_EQ(rs.recordCount(), 1);
+    EXPECT_EQ(rs.value(rs.fieldNames()[0]).toString(), c.rows);
+    rs.close();
+  }
+}
+
+TEST_F(JetStatements, FormsOutsideTheDialectAreRefusedAsCommandErrors) {
+  for (const char* bad : {
+           "select numQ from SCtbl; drop table SCtbl",
+           "select numQ from SCtbl where numQ = #2026-01-01#",
+           "select IIf(answer='A', 1, 0) from SCtbl",
+           "select numQ from SCtbl, CRtbl",
+           "select numQ from SCtbl where numQ in (select numQ from CRtbl)",
+           "pragma key='x'",
+           "attach database 'x' as y",
+           "select numQ from SCtbl where src='unclosed",
+           "",
+       }) {
+    SCOPED_TRACE(bad);
+    try {
+      conn.execute(bad);
+      ADD_FAILURE() << "ran";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.number, err::CommandError) << e.description;
+    }
+  }
+  try {
+    conn.execute("select numQ from NoSuchTbl");
+    ADD_FAILURE();
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number, err::TableNotFound);
+    EXPECT_NE(e.description.find("NoSuchTbl"), std::string::npos);
+  }
+}
+
+TEST_F(JetStatements, APoolNameWithAnApostropheIsData) {
+  const std::string pool = "O'Brien";
+  addQuestion(conn, "SCtbl", "07701", pool);
+  EXPECT_EQ(rowsOf(conn, "select distinct src from SCtbl where src='" + sqlText(pool) + "' order by src;"),
+            "O'Brien\n");
+  EXPECT_EQ(rowsOf(conn, "select count(*) as numQCount from SCtbl where (SCtbl.src = '" + sqlText(pool) + "')"),
+            "1\n");
+  conn.execute("delete * from SCtbl where (src='" + sqlText(pool) + "');");
+  EXPECT_EQ(rowsOf(conn, "select count(*) as n from SCtbl where numQ='07701'"), "0\n");
+  EXPECT_EQ(rowsOf(conn, "select count(*) as n from SCtbl"), "5\n");
+}
+
+TEST(JetTranslation, KeepsStatementsToTheLetterOfTheirMeaning) {
+  TableResolver resolve = [](const std::string& n) {
+    if (n == "tblMemo") return ResolvedTable{"[zxl1].[tblMemo]", "tblMemo"};
+    return ResolvedTable{"[" + n + "]", n};
+  };
+  EXPECT_EQ(translateJetSql("delete * from SCtbl where (src='a''b');", resolve).sql,
+            "DELETE FROM [SCtbl] WHERE ( [src] = 'a''b' )");
+  EXPECT_EQ(translateJetSql("select * into ImportTbl from SCtbl where src='X';", resolve).sql,
+            "CREATE TABLE [ImportTbl] AS SELECT * FROM [SCtbl] AS [SCtbl] WHERE [src] = 'X'");
+  EXPECT_EQ(translateJetSql("insert into SCtbl select * from ImportTbl;", resolve).sql,
+            "INSERT INTO [SCtbl] SELECT * FROM [ImportTbl] AS [ImportTbl]");
+  Translation t = translateJetSql("select * from tblMemo where numQ = '1'", resolve);
+  ASSERT_TRUE(t.updatableTable);
+  EXPECT_EQ(t.updatableTable->qualified, "[zxl1].[tblMemo]");
+  EXPECT_FALSE(translateJetSql("select distinct numQ from tblMemo;", resolve).updatableTable);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#pragma once
+// Temporary folders with real bank files for the store tests.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "connection.h"
+#include "recordset.h"
+#include "schema.h"
+
+namespace testing_support {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zorbex-test-XXXXXX").string();
+    char* made = mkdtemp(tmpl.data());
+    if (!made) std::abort();
+    path_ = made;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void openBank(store::Connection& c, const std::filesystem::path& folder) {
+  c.setProvider(store::kJetProvider);
+  c.setProperty(store::kPasswordProperty, store::schema::kBankKey);
+  c.open(store::schema::bankPath(folder).string());
+}
+
+// Adds a bare question the way pool management does.
+inline void addQuestion(store::Connection& c, const std::string& table, const std::string& numQ,
+                        const std::string& src) {
+  store::Recordset rs;
+  rs.open(table, c, store::adOpenKeyset, store::adLockOptimistic);
+  rs.addNew();
+  rs.setValue("src", src);
+  rs.setValue("numQ", numQ);
+  rs.setValue("answer", "A");
+  rs.update();
+  rs.close();
+}
+
+// Rows of a statement as "a|b|c" lines, for compact assertions.
+inline std::string rowsOf(store::Connection& c, const std::string& sql) {
+  store::Recordset rs;
+  rs.open(sql, c, store::adOpenDynamic, store::adLockReadOnly);
+  std::string out;
+  auto names = rs.fieldNames();
+  while (!rs.eof()) {
+    for (size_t i = 0; i < names.size(); ++i) out += (i ? "|" : "") + rs.value(names[i]).toString();
+    out += "\n";
+    rs.moveNext();
+  }
+  rs.close();
+  return out;
+}
+
+}  // namespace testing_support
