@@ -1,38 +1,15 @@
 #pragma once
 // Temporary folders with real bank files for the store tests.
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "connection.h"
 #include "recordset.h"
 #include "schema.h"
+#include "temp_dir.h"
 
 namespace testing_support {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "zorbex-test-XXXXXX").string();
-    char* made = mkdtemp(tmpl.data());
-    if (!made) std::abort();
-    path_ = made;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline void openBank(store::Connection& c, const std::filesystem::path& folder) {
   c.setProvider(store::kJetProvider);
