@@ -82,6 +82,7 @@ void Database::storeLink(const TableDefRow& row, bool insert) {
     st.bind(3, Value(row.connect));
     st.bind(4, Value(row.sourceTable));
     st.step();
+    noteCatalogChanged();
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
@@ -108,6 +109,7 @@ void Database::deleteTableDef(const std::string& name) {
     auto st = session().db().prepare(std::string("DELETE FROM ") + kTableDefsTable + " WHERE name = ?1;");
     st.bind(1, Value(def.name()));
     st.step();
+    noteCatalogChanged();
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
@@ -134,6 +136,8 @@ void compactDatabase(const std::string& source, const std::string& destination, 
     db->exec("ATTACH DATABASE " + sqlLiteral(destination) + " AS zx_compact KEY " + sqlLiteral(key) + ";");
     db->exec("SELECT sqlcipher_export('zx_compact');");
     db->exec("DETACH DATABASE zx_compact;");
+    db.reset();
+    openOurFile(destination, key, false, ErrorStyle::Dao)->useWriteAheadLog();
   } catch (const SqliteFailure& f) {
     db.reset();
     std::filesystem::remove(destination, ec);

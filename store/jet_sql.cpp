@@ -17,6 +17,7 @@ enum class Tok { Word, Ident, String, Number, Op, End };
 struct Token {
   Tok type;
   std::string text;  // words as written; strings unescaped; brackets removed
+  std::string key = {};  // words in lower case, for matching keywords
 };
 
 [[noreturn]] void commandError(const std::string& what) {
@@ -32,6 +33,7 @@ std::string lower(std::string s) {
 
 std::vector<Token> tokenize(std::string_view s) {
   std::vector<Token> out;
+  out.reserve(32);
   size_t i = 0;
   while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
@@ -73,7 +75,7 @@ std::vector<Token> tokenize(std::string_view s) {
       if (j < s.size() && isWordChar(static_cast<unsigned char>(s[j]))) {
         // A name that begins with digits, such as 12to13SC or 13th.
         while (j < s.size() && isWordChar(static_cast<unsigned char>(s[j]))) ++j;
-        out.push_back({Tok::Word, std::string(s.substr(i, j - i))});
+        out.push_back({Tok::Word, std::string(s.substr(i, j - i)), lower(std::string(s.substr(i, j - i)))});
       } else {
         if (j + 1 < s.size() && s[j] == '.' && std::isdigit(static_cast<unsigned char>(s[j + 1]))) {
           ++j;
@@ -87,7 +89,7 @@ std::vector<Token> tokenize(std::string_view s) {
     if (isWordChar(c)) {
       size_t j = i;
       while (j < s.size() && isWordChar(static_cast<unsigned char>(s[j]))) ++j;
-      out.push_back({Tok::Word, std::string(s.substr(i, j - i))});
+      out.push_back({Tok::Word, std::string(s.substr(i, j - i)), lower(std::string(s.substr(i, j - i)))});
       i = j;
       continue;
     }
@@ -139,7 +141,7 @@ class Translator {
 
   Translation run() {
     Translation t;
-    std::string first = peekWord();
+    const std::string first = peekWord();
     if (first == "select")
       select(t);
     else if (first == "delete")
@@ -158,7 +160,10 @@ class Translator {
  private:
   const Token& cur() const { return toks_[pos_]; }
   const Token& next() const { return toks_[std::min(pos_ + 1, toks_.size() - 1)]; }
-  std::string peekWord() const { return cur().type == Tok::Word ? lower(cur().text) : std::string(); }
+  const std::string& peekWord() const {
+    static const std::string none;
+    return cur().type == Tok::Word ? cur().key : none;
+  }
   bool isWord(const char* w) const { return peekWord() == w; }
   bool isOp(const char* op) const { return cur().type == Tok::Op && cur().text == op; }
   void expectWord(const char* w) {
@@ -215,7 +220,7 @@ class Translator {
       if (t.type == Tok::Op && t.text == ")" && depth == 0) break;
       if (t.type == Tok::Op && t.text == "," && depth == 0 && stopAtComma) break;
       if (t.type == Tok::Word) {
-        std::string w = lower(t.text);
+        const std::string& w = t.key;
         if (depth == 0 && (isClauseWord(w) || w == "asc" || w == "desc" || (stopAtAs && w == "as")))
           break;
         if (depth > 0 && w == "select") commandError("subqueries are not supported.");
@@ -234,7 +239,7 @@ class Translator {
 
   // One token of an expression, translated; advances.
   std::string piece() {
-    const Token t = toks_[pos_++];
+    const Token& t = toks_[pos_++];
     switch (t.type) {
       case Tok::String:
         return sqlLiteral(t.text);
@@ -250,7 +255,7 @@ class Translator {
       case Tok::Ident:
         return columnRef(t.text);
       case Tok::Word: {
-        std::string w = lower(t.text);
+        const std::string& w = t.key;
         static const char* const keywords[] = {"and", "or", "not", "like", "is",
                                                "null", "in", "between"};
         for (const char* k : keywords)
@@ -288,7 +293,7 @@ class Translator {
   std::string selectList(bool* starOnly) {
     std::string out;
     *starOnly = isOp("*") && next().type == Tok::Word &&
-                (lower(next().text) == "into" || lower(next().text) == "from");
+                (next().key == "into" || next().key == "from");
     for (;;) {
       if (isOp("*")) {
         ++pos_;
@@ -328,7 +333,7 @@ class Translator {
       out += " ORDER BY ";
       for (;;) {
         out += expression(true);
-        if (isWord("asc") || isWord("desc")) out += " " + lower(toks_[pos_++].text);
+        if (isWord("asc") || isWord("desc")) out += " " + toks_[pos_++].key;
         if (!isOp(",")) break;
         ++pos_;
         out += ", ";

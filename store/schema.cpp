@@ -175,6 +175,7 @@ void setTableAttributes(const std::filesystem::path& file, const std::string& ke
     st.bind(1, Value(table));
     st.bind(2, Value(static_cast<long long>(attributes)));
     st.step();
+    noteCatalogChanged();
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }

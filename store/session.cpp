@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 
@@ -86,17 +87,17 @@ DbError engineError(const SqliteFailure& f) {
 
 Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
 
+namespace {
+std::atomic<long long> catalogGeneration{0};
+}  // namespace
+
+void noteCatalogChanged() { ++catalogGeneration; }
+
 void Session::refreshCatalogIfChanged() {
-  long long version = 0;
-  {
-    auto st = db_->prepare("PRAGMA data_version;");
-    if (st.step()) version = st.column(0).toInt();
-  }
-  long long changes = db_->totalChanges();
-  if (version != stampVersion_ || changes != stampChanges_) {
+  long long now = catalogGeneration.load();
+  if (now != catalogSeen_) {
     loadCatalog();
-    stampVersion_ = version;
-    stampChanges_ = changes;
+    catalogSeen_ = now;
   }
 }
 

@@ -43,6 +43,11 @@ struct TableDefRow {
   std::string sourceTable;  // links only
 };
 
+// Table definitions change only through this process's own sessions (links are refreshed
+// at start-up and by the import); each change bumps a generation that every session
+// compares before a statement, instead of asking the file on every statement.
+void noteCatalogChanged();
+
 class Session {
  public:
   explicit Session(std::unique_ptr<SqliteDb> db);
@@ -62,8 +67,7 @@ class Session {
   std::map<std::string, std::string> localTables_;  // lower-case name -> name
   std::map<std::string, TableDefRow> links_;        // lower-case name -> link
   std::map<std::string, std::string> attached_;     // file path -> schema alias
-  long long stampVersion_ = -1;
-  long long stampChanges_ = -1;
+  long long catalogSeen_ = -1;
 };
 
 std::string lowerAscii(std::string s);

@@ -42,7 +42,14 @@ std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::s
   if (rc != SQLITE_OK) throw failureOf(raw, rc);
   db->applyKey(key);
   sqlite3_busy_timeout(raw, 5000);
+  db->useWriteAheadLog();
   return db;
+}
+
+void SqliteDb::useWriteAheadLog() {
+  // Readers then see an unchanged file without decrypting its first page again, and the
+  // editor's connection and a table-definition session never block each other.
+  exec("PRAGMA journal_mode=WAL;");
 }
 
 void SqliteDb::applyKey(const std::string& key) {

@@ -39,6 +39,7 @@ class SqliteDb {
   const std::string& path() const { return path_; }
 
   void exec(const std::string& sql);  // throws SqliteFailure
+  void useWriteAheadLog();
   SqliteStatement prepare(const std::string& sql);
   bool tableExists(const std::string& schema, const std::string& name);
   long long totalChanges() const;

@@ -120,3 +120,25 @@ TEST(BadInput, TheWrongKeyIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The files are encrypted at rest: neither the SQLite header nor stored text shows.
+TEST(BadInput, BanksAreEncryptedAtRest) {
+  TempDir dir;
+  schema::createBank(dir.path());
+  {
+    Connection c;
+    openBank(c, dir.path());
+    addQuestion(c, "SCtbl", "01201", "PlainTextPoolMarker");
+  }
+  for (const fs::path& f : {schema::bankPath(dir.path()), schema::userPath(dir.path())}) {
+    std::string bytes = bytesOf(f);
+    ASSERT_GT(bytes.size(), 1000u);
+    EXPECT_NE(bytes.substr(0, 15), "SQLite format 3");
+    EXPECT_EQ(bytes.find("PlainTextPoolMarker"), std::string::npos);
+    EXPECT_EQ(bytes.find("CREATE TABLE"), std::string::npos);
+  }
+}
+
+}  // namespace

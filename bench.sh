@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release and runs them; each prints its figure beside a baseline
+# measured in the same run.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+build=build/bench
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORBEX_BENCH=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+for b in "$build"/bench/bench_*; do
+  [ -x "$b" ] || continue
+  echo "== $(basename "$b")"
+  "$b" "$@"
+done
