@@ -1,0 +1,29 @@
+#pragma once
+// The application log zorbexlog.txt in the application folder: one line per call, four
+// comma-separated fields (stamp, message, error number, error description), CR LF.
+
+#include <QDateTime>
+#include <string>
+
+#include "program_state.h"
+
+namespace app {
+
+// #yyyy-mm-dd hh:mm:ss#,"message",number,"description"  followed by CR LF.
+// At exactly midnight the stamp is the date alone. The message and the description are
+// written unchanged between the double quotes.
+std::string formatLogLine(const QDateTime& now, const std::string& message, long errNumber,
+                          const std::string& errDescription);
+
+// Appends one line stamped with the current local time; the file is opened (created when
+// missing), written and closed for each line. errNumber and errDescription are the error
+// being handled when the line is written (0 and "" when none). A file that cannot be
+// written fails with error 75, "Path/File access error".
+void WriteLog(const store::ProgramState& state, const std::string& message, long errNumber = 0,
+              const std::string& errDescription = "");
+
+// The start and termination messages of a run.
+std::string startMessage(const store::ProgramState& state);
+std::string terminationMessage(const store::ProgramState& state);
+
+}  // namespace app

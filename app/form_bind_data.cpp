@@ -1,0 +1,54 @@
+#include "form_bind_data.h"
+
+#include "app_log.h"
+#include "connections.h"
+
+namespace app {
+
+FormBindData::FormBindData(store::ProgramState& state, ui::Form& formInit, bool prevInstance)
+    : lblMsg(this), PgrBar(this), cmdCancel(this, "Cancel"), state_(state), formInit_(formInit),
+      prevInstance_(prevInstance) {
+  setCaption("ZORBEX");
+  setWidth(4800);
+  setHeight(2190);
+  lblMsg.Move(240, 210, 4320, 330);
+  PgrBar.Move(240, 660, 4320, 300);
+  cmdCancel.Move(3360, 1260, 1200, 420);
+  cmdCancel.Click = [this] { cmdCancel_Click(); };
+}
+
+void FormBindData::Form_Load() {
+  state_.pLogTag = "BindData";
+  PgrBar.setValue(0);
+  if (prevInstance_) {
+    endedAtOnce_ = true;
+    Unload();
+    return;
+  }
+  setHeight(2190);
+  WriteLog(state_, startMessage(state_));
+}
+
+void FormBindData::Form_Activate() {
+  if (endedAtOnce_) return;
+  Refresh();
+  store::RefreshTableLinks(
+      state_, [this](int value) { PgrBar.setValue(value); },
+      [this](const std::string& text) {
+        lblMsg.setCaption(text);
+        lblMsg.Refresh();
+      });
+  PgrBar.setValue(90);
+  store::OpenConnections(state_);
+  PgrBar.setValue(100);
+  formInit_.Load();
+  formInit_.Hide();
+  formInit_.Show();
+  Unload();
+}
+
+void FormBindData::Form_Terminate() { WriteLog(state_, terminationMessage(state_)); }
+
+void FormBindData::cmdCancel_Click() { Unload(); }
+
+}  // namespace app

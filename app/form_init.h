@@ -1,0 +1,62 @@
+#pragma once
+// The section window "ZORBEX Editor": choose a question kind and open its editor, the
+// About box, exit; the compaction button and the import frame (their work comes later).
+
+#include <QPointer>
+#include <string>
+
+#include "controls/controls.h"
+#include "controls/dialogs.h"
+#include "controls/form.h"
+#include "frm_about.h"
+#include "program_state.h"
+
+namespace app {
+
+
+
+class FormInit : public ui::Form {
+ public:
+  explicit FormInit(store::ProgramState& state);
+  ~FormInit() override;
+
+  ui::Label lblTitle;
+  ui::Frame FrameEditQuestion;
+  ui::OptionArray optSelect;  // 0 SC, 1 CR, 2 RC, 3 PS, 4 DS, 5 AWA, 6 Custom Pool
+  ui::Image imgNext;
+  ui::Image imgExit;
+  ui::CommandButton cmdAbout;
+  ui::CommandButton cmdCompress;
+  ui::Frame frameEditPool;
+  ui::OptionArray optPoolSection;  // 0 SC, 1 CR, 2 RC, 3 Memo, 4 PS, 5 DS
+  ui::CommandButton cmdFileOpen;
+  ui::ListBox lstEdit;
+  ui::CommandButton cmdImport;
+  ui::CommandButton cmdCancel;
+  ui::CommonDialog CmnDlgEdit;
+  ui::PictureBox picDummy;
+  ui::Timer TimerInit;
+
+  std::string pImportFileName;
+  bool pMemoFlag = false;
+
+  void optSelect_Click(int index);
+  void imgNext_Click();
+  void imgExit_Click();
+  void cmdAbout_Click();
+  void TimerInit_Timer() {}
+
+  // The About box while it is loaded.
+  frmAbout* about() const { return about_.data(); }
+
+ protected:
+  void Form_Load() override;
+
+ private:
+  void DisableMissingKinds();
+
+  store::ProgramState& state_;
+  QPointer<frmAbout> about_;
+};
+
+}  // namespace app

@@ -1,0 +1,72 @@
+#include "program.h"
+
+#include <QApplication>
+
+#include "db_error.h"
+
+namespace app {
+
+namespace {
+// Errors are shown as number + ":" + description; the program's numbered errors carry both.
+ui::ErrorInfo describe(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const store::DbError& e) {
+    return {e.number, e.description};
+  } catch (const std::exception& e) {
+    return {-2147467259L, e.what()};
+  } catch (...) {
+    return {-2147467259L, "Unknown error."};
+  }
+}
+}  // namespace
+
+Program::Program(std::filesystem::path appFolder)
+    : state_(std::move(appFolder)),
+      instance_(state_.appFolder),
+      formInit_(state_),
+      bind_(state_, formInit_, instance_.PrevInstance()) {
+  ui::setErrorDescriber(describe);
+  QApplication::setQuitOnLastWindowClosed(false);  // the program ends with its last loaded window
+  if (!instance_.PrevInstance()) {
+    ui::setLastFormUnloadedHandler([this] {
+      ended_ = true;
+      QCoreApplication::exit(0);
+    });
+  }
+}
+
+Program::~Program() {
+  if (!instance_.PrevInstance()) ui::setLastFormUnloadedHandler(nullptr);
+}
+
+int Program::start() {
+  bool secondCopy = false;
+  const bool ok = ui::runEvent([this, &secondCopy] {
+    bind_.Load();
+    if (bind_.endedAtOnce()) {
+      secondCopy = true;
+      return;
+    }
+    bind_.Show();
+  });
+  if (secondCopy) return 0;
+  if (!ok) return 1;
+  started_ = true;
+  return kRunning;
+}
+
+int Program::finish() {
+  if (!started_) return 0;
+  started_ = false;
+  return ui::runEvent([this] { bind_.Form_Terminate(); }) ? 0 : 1;
+}
+
+int Program::run() {
+  const int status = start();
+  if (status != kRunning) return status;
+  if (!ended_) QApplication::exec();
+  return finish();
+}
+
+}  // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+// One run of the program: the shared state, the running-copy check, the start-up window
+// and the section window; start-up, the event loop and the end.
+
+#include <filesystem>
+
+#include "controls/app_services.h"
+#include "form_bind_data.h"
+#include "form_init.h"
+#include "program_state.h"
+
+namespace app {
+
+class Program {
+ public:
+  static constexpr int kRunning = -1;
+
+  explicit Program(std::filesystem::path appFolder);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Start-up up to the section window. Returns kRunning, or the exit status when the
+  // program has already ended: 0 for a second copy (silently), 1 for a start-up failure
+  // (reported, with no log line for it).
+  int start();
+  // The end of the program after its last window was unloaded: the termination line.
+  // Returns the exit status.
+  int finish();
+  // start(), the event loop while a window is loaded, finish().
+  int run();
+
+  // The last loaded window has been unloaded.
+  bool ended() const { return ended_; }
+  store::ProgramState& state() { return state_; }
+  FormInit& formInit() { return formInit_; }
+  FormBindData& formBindData() { return bind_; }
+
+ private:
+  store::ProgramState state_;
+  ui::InstanceLock instance_;
+  FormInit formInit_;
+  FormBindData bind_;
+  bool started_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace app

@@ -1,0 +1,58 @@
+// The log line format and the log file.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+
+#include "app_fixture.h"
+#include "app_log.h"
+#include "db_error.h"
+#include "program_state.h"
+
+namespace {
+
+QDateTime at(int y, int mo, int d, int h, int mi, int s) { return QDateTime(QDate(y, mo, d), QTime(h, mi, s)); }
+
+TEST(LogLine, FourFieldsWithStampMessageAndErrorThenCrLf) {
+  EXPECT_EQ(app::formatLogLine(at(2026, 12, 6, 18, 30, 5), "BindData ZORBEXEditor 2.4.7 is starting in debug mode.", 0, ""),
+            "#2026-12-06 18:30:05#,\"BindData ZORBEXEditor 2.4.7 is starting in debug mode.\",0,\"\"\r\n");
+  // Early hours keep two digits; one second after midnight keeps the time.
+  EXPECT_EQ(app::formatLogLine(at(2027, 1, 2, 0, 0, 1), "m", 0, ""), "#2027-01-02 00:00:01#,\"m\",0,\"\"\r\n");
+  EXPECT_EQ(app::formatLogLine(at(2027, 1, 2, 9, 5, 7), "m", 0, ""), "#2027-01-02 09:05:07#,\"m\",0,\"\"\r\n");
+}
+
+TEST(LogLine, ExactlyMidnightCarriesTheDateAlone) {
+  EXPECT_EQ(app::formatLogLine(at(2026, 12, 7, 0, 0, 0), "m", 0, ""), "#2026-12-07#,\"m\",0,\"\"\r\n");
+}
+
+TEST(LogLine, MessageAndErrorAreWrittenUnchanged) {
+  const std::string sql = "BindData insert into SCtbl select * from SCtbl where src='Pool 1'";
+  EXPECT_EQ(app::formatLogLine(at(2026, 12, 6, 23, 59, 59), sql, -2147467259, "The changes were not successful."),
+            "#2026-12-06 23:59:59#,\"" + sql + "\",-2147467259,\"The changes were not successful.\"\r\n");
+}
+
+class LogFileTest : public AppFolderTest {};
+
+TEST_F(LogFileTest, FirstLineCreatesTheFileAndEachCallAppendsOneLine) {
+  store::ProgramState state(folder());
+  ASSERT_FALSE(fs::exists(logFile()));
+  app::WriteLog(state, "first");
+  app::WriteLog(state, "second 'quoted'", 3021, "No current record.");
+  auto lines = logLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(lines[0].find(",")), ",\"first\",0,\"\"");
+  EXPECT_EQ(lines[1].substr(lines[1].find(",")), ",\"second 'quoted'\",3021,\"No current record.\"");
+  EXPECT_EQ(lines[0].front(), '#');
+}
+
+TEST_F(LogFileTest, UnwritableLogFailsWithNumberedError) {
+  store::ProgramState state(folder() / "missing-folder");
+  try {
+    app::WriteLog(state, "x");
+    FAIL() << "no error";
+  } catch (const store::DbError& e) {
+    EXPECT_EQ(e.number, 75);
+    EXPECT_NE(e.description.find("Path/File access error"), std::string::npos);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+// The section window: choosing a kind and opening its window, Custom Pool, About, exit.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+
+#include "app_fixture.h"
+#include "controls/app_services.h"
+#include "form_custom_pool.h"
+#include "kind_windows.h"
+#include "program.h"
+
+namespace {
+
+using store::schema::Kind;
+
+// A stand-in editor: counts its loads and shows the section window when unloaded.
+class StandInEditor : public ui::Form {
+ public:
+  StandInEditor(store::ProgramState& state, ui::Form& formInit) : state_(state), formInit_(formInit) {
+    setDeleteOnUnload(true);
+  }
+  static inline int loads = 0;
+  static inline bool sawOpenConnection = false;
+
+ protected:
+  void Form_Load() override {
+    ++loads;
+    sawOpenConnection = state_.pConn().isOpen();
+  }
+  void Form_Unload() override { formInit_.Show(); }
+
+ private:
+  store::ProgramState& state_;
+  ui::Form& formInit_;
+};
+
+ui::Form* makeStandIn(store::ProgramState& state, ui::Form& formInit) { return new StandInEditor(state, formInit); }
+
+template <class T>
+T* visibleWindow() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* t = dynamic_cast<T*>(w); t && t->isVisible()) return t;
+  return nullptr;
+}
+
+class SectionTest : public AppFolderTest {
+ protected:
+  void SetUp() override {
+    makeBank();
+    program = std::make_unique<app::Program>(folder());
+    ASSERT_EQ(program->start(), app::Program::kRunning);
+  }
+  void TearDown() override {
+    app::setKindWindow(Kind::SC, nullptr);
+    program.reset();
+    flushDeletes();
+  }
+  app::FormInit& init() { return program->formInit(); }
+  std::unique_ptr<app::Program> program;
+};
+
+TEST_F(SectionTest, NextWithoutChoiceOrWithoutEditorDoesNothing) {
+  init().imgNext.Press();
+  EXPECT_TRUE(init().Visible());
+  init().optSelect[1].setValue(true);  // CR: no editor yet
+  init().imgNext.Press();
+  EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SectionTest, KindWindowOpensFromTheTableAndClosingItShowsTheSectionWindowWithTheSameChoice) {
+  app::setKindWindow(Kind::SC, makeStandIn);
+  StandInEditor::loads = 0;
+  init().optSelect[0].setValue(true);
+  init().imgNext.Press();
+  StandInEditor* editor = visibleWindow<StandInEditor>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_FALSE(init().Visible());
+  EXPECT_TRUE(StandInEditor::sawOpenConnection);
+  editor->close();
+  flushDeletes();
+  EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(init().optSelect[0].Value());
+  EXPECT_FALSE(program->ended());
+
+  init().imgNext.Press();  // loads the editor anew
+  EXPECT_EQ(StandInEditor::loads, 2);
+  visibleWindow<StandInEditor>()->Unload();
+  flushDeletes();
+}
+
+TEST_F(SectionTest, CustomPoolHasItsControlsAndClosingItShowsTheSectionWindow) {
+  init().optSelect[6].setValue(true);
+  init().imgNext.Press();
+  QPointer<app::FormCustomPool> pool = visibleWindow<app::FormCustomPool>();
+  ASSERT_FALSE(pool.isNull());
+  EXPECT_FALSE(init().Visible());
+  EXPECT_EQ(pool->Caption(), "Custom Pool Editor");
+  EXPECT_EQ(pool->frameType.Caption(), "TYPE");
+  ASSERT_EQ(pool->Option1.Count(), 5);
+  EXPECT_EQ(pool->Option1[3].Caption(), "PS");
+  EXPECT_EQ(pool->lblProgress.Caption(), "Updating pool name list");
+  EXPECT_EQ(pool->cmdEditSubmit.Caption(), "Submit");
+  pool->cmdEditSubmit.Press();  // reacts to nothing
+  pool->Option1[0].setValue(true);
+  EXPECT_TRUE(pool->Visible());
+  pool->close();
+  flushDeletes();
+  EXPECT_TRUE(pool.isNull());
+  EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(init().optSelect[6].Value());
+}
+
+TEST_F(SectionTest, AboutIsModelessAndShowsTitleAndVersion) {
+  for (int round = 0; round < 2; ++round) {
+    init().cmdAbout.Press();
+    app::frmAbout* about = init().about();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->Visible());
+    EXPECT_FALSE(about->isModal());
+    EXPECT_EQ(about->Caption(), "ZORBEXEditorのﾊﾞｰｼﾞｮﾝ情報");
+    EXPECT_EQ(about->lblTitle.Caption(), "ZORBEXEditor");
+    EXPECT_EQ(about->lblVersion.Caption(), "ﾊﾞｰｼﾞｮﾝ " + ui::AppVersion());
+    // The section window stays usable.
+    init().optSelect[2].setValue(true);
+    EXPECT_TRUE(init().optSelect[2].Value());
+    about->cmdOK.Press();
+    EXPECT_FALSE(about->Visible());
+    flushDeletes();
+  }
+}
+
+TEST_F(SectionTest, ExitWhileAboutIsOpenEndsWhenAboutCloses) {
+  init().cmdAbout.Press();
+  init().imgExit.Press();
+  EXPECT_FALSE(init().Loaded());
+  EXPECT_FALSE(program->state().pConn().isOpen());
+  EXPECT_FALSE(program->ended());
+  init().about()->cmdOK.Press();
+  EXPECT_TRUE(program->ended());
+  EXPECT_EQ(program->finish(), 0);
+  auto lines = logLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("has been terminated."), std::string::npos);
+}
+
+class EmptyBankTest : public AppFolderTest {};
+
+TEST_F(EmptyBankTest, CustomPoolStaysEnabledWhenEveryTableIsMissing) {
+  makeBank({Kind::SC, Kind::CR, Kind::RC, Kind::PS, Kind::DS, Kind::AWA});
+  app::Program p(folder());
+  ASSERT_EQ(p.start(), app::Program::kRunning);
+  for (int i = 0; i < 6; ++i) EXPECT_FALSE(p.formInit().optSelect[i].Enabled()) << i;
+  EXPECT_TRUE(p.formInit().optSelect[6].Enabled());
+  EXPECT_FALSE(p.state().flgAllKinds);
+}
+
+}  // namespace

@@ -1,0 +1,263 @@
+#include "controls.h"
+
+#include <QMouseEvent>
+#include <QPixmap>
+
+namespace ui {
+
+namespace {
+QString q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+Label::Label(QWidget* parent, const std::string& caption) : Control<QLabel>(parent) {
+  setCaption(caption);
+  setWordWrap(true);
+  setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void Label::mouseReleaseEvent(QMouseEvent* e) {
+  QLabel::mouseReleaseEvent(e);
+  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) raiseEvent(Click);
+}
+
+Frame::Frame(QWidget* parent, const std::string& caption) : Control<QGroupBox>(parent) { setCaption(caption); }
+
+CommandButton::CommandButton(QWidget* parent, const std::string& caption) : Control<QPushButton>(parent) {
+  setCaption(caption);
+  setAutoDefault(false);
+  QObject::connect(this, &QPushButton::clicked, this, [this] { raiseEvent(Click); });
+}
+
+void CommandButton::Press() {
+  click();
+  rethrowPending();
+}
+
+TextBox::TextBox(QWidget* parent) : Control<QLineEdit>(parent) {
+  QObject::connect(this, &QLineEdit::textChanged, this, [this] { raiseEvent(Change); });
+}
+
+void TextBox::setText(const std::string& t) {
+  QLineEdit::setText(q(t));
+  rethrowPending();
+}
+
+void TextBox::setMaxLength(int n) {
+  maxLength_ = n;
+  QLineEdit::setMaxLength(n > 0 ? n : 32767);
+}
+
+int TextBox::SelStart() const { return hasSelectedText() ? selectionStart() : cursorPosition(); }
+int TextBox::SelLength() const { return hasSelectedText() ? selectionLength() : 0; }
+void TextBox::setSelStart(int start) { setCursorPosition(start); }
+void TextBox::setSelLength(int length) { setSelection(cursorPosition(), length); }
+
+void TextBox::mouseReleaseEvent(QMouseEvent* e) {
+  QLineEdit::mouseReleaseEvent(e);
+  if (e->button() == Qt::LeftButton) raiseEvent(Click);
+}
+
+void TextBox::focusOutEvent(QFocusEvent* e) {
+  QLineEdit::focusOutEvent(e);
+  raiseEvent(LostFocus);
+}
+
+CheckBox::CheckBox(QWidget* parent, const std::string& caption, int index)
+    : Control<QCheckBox>(parent), index_(index) {
+  setText(q(caption));
+  // Every change of the value, by the user or from code, is a click.
+  QObject::connect(this, &QCheckBox::toggled, this, [this] {
+    raiseEvent([this] {
+      if (Click) Click(index_);
+    });
+  });
+}
+
+void CheckBox::setValue(int v) {
+  setChecked(v != 0);
+  rethrowPending();
+}
+
+OptionButton::OptionButton(QWidget* parent, const std::string& caption, int index)
+    : Control<QRadioButton>(parent), index_(index) {
+  setText(q(caption));
+  QObject::connect(this, &QRadioButton::toggled, this, [this](bool on) {
+    if (!on) return;
+    raiseEvent([this] {
+      if (Click) Click(index_);
+    });
+  });
+}
+
+void OptionButton::setValue(bool v) {
+  if (v) {
+    setChecked(true);
+    rethrowPending();
+    return;
+  }
+  // Qt keeps one option of a group checked; clearing it from code must still be possible.
+  const bool exclusive = autoExclusive();
+  setAutoExclusive(false);
+  setChecked(false);
+  setAutoExclusive(exclusive);
+}
+
+ComboBox::ComboBox(QWidget* parent) : Control<QComboBox>(parent) {
+  QObject::connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (!quiet_ && index >= 0) raiseEvent(Click);
+  });
+}
+
+void ComboBox::Clear() {
+  quiet_ = true;
+  clear();
+  quiet_ = false;
+}
+
+void ComboBox::AddItem(const std::string& item) {
+  // Qt selects the first entry added to an empty list; the list keeps no selection.
+  quiet_ = true;
+  const int before = currentIndex();
+  addItem(q(item));
+  if (before < 0) setCurrentIndex(-1);
+  quiet_ = false;
+}
+
+void ComboBox::RemoveItem(int index) {
+  quiet_ = true;
+  removeItem(index);
+  quiet_ = false;
+}
+
+void ComboBox::setListIndex(int index) {
+  setCurrentIndex(index);
+  rethrowPending();
+}
+
+ListBox::ListBox(QWidget* parent, bool multiSelect) : Control<QListWidget>(parent) {
+  setSelectionMode(multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+  QObject::connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!quiet_ && row >= 0) raiseEvent(Click);
+  });
+}
+
+void ListBox::Clear() {
+  quiet_ = true;
+  clear();
+  quiet_ = false;
+}
+
+void ListBox::AddItem(const std::string& item) {
+  quiet_ = true;
+  addItem(q(item));
+  quiet_ = false;
+}
+
+void ListBox::RemoveItem(int index) {
+  quiet_ = true;
+  delete takeItem(index);
+  quiet_ = false;
+}
+
+std::string ListBox::List(int index) const {
+  const QListWidgetItem* it = item(index);
+  return it ? it->text().toStdString() : std::string();
+}
+
+void ListBox::setListIndex(int index) {
+  if (index < 0) {
+    quiet_ = true;
+    setCurrentRow(-1);
+    quiet_ = false;
+    return;
+  }
+  setCurrentRow(index);
+  rethrowPending();
+}
+
+bool ListBox::Selected(int index) const {
+  const QListWidgetItem* it = item(index);
+  return it && it->isSelected();
+}
+
+void ListBox::setSelected(int index, bool on) {
+  if (QListWidgetItem* it = item(index)) it->setSelected(on);
+}
+
+Slider::Slider(QWidget* parent, Qt::Orientation orientation) : Control<QSlider>(parent) {
+  setOrientation(orientation);
+  setTickPosition(QSlider::TicksBelow);
+  QObject::connect(this, &QSlider::valueChanged, this, [this] {
+    if (!fromCode_) raiseEvent(Scroll);
+  });
+}
+
+void Slider::setMin(int v) {
+  fromCode_ = true;
+  setMinimum(v);
+  fromCode_ = false;
+}
+
+void Slider::setMax(int v) {
+  fromCode_ = true;
+  setMaximum(v);
+  fromCode_ = false;
+}
+
+void Slider::setValue(int v) {
+  fromCode_ = true;
+  QSlider::setValue(v);
+  fromCode_ = false;
+}
+
+ProgressBar::ProgressBar(QWidget* parent) : Control<QProgressBar>(parent) {
+  setRange(0, 100);
+  QProgressBar::setValue(0);
+  setTextVisible(false);
+}
+
+void ProgressBar::setValue(int v) {
+  QProgressBar::setValue(v);
+  repaint();
+}
+
+QPixmap Bitmap(int resourceId) { return QPixmap(QString(":/zorbex/%1.xpm").arg(resourceId)); }
+QPixmap Bitmap(const std::string& name) { return QPixmap(":/zorbex/" + q(name) + ".xpm"); }
+
+Image::Image(QWidget* parent, int index) : Control<QLabel>(parent), index_(index) {
+  setAlignment(Qt::AlignCenter);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void Image::setPicture(const QPixmap& picture) { setPixmap(picture); }
+
+void Image::Press() {
+  raiseEvent([this] {
+    if (Click) Click(index_);
+  });
+  rethrowPending();
+}
+
+void Image::mouseReleaseEvent(QMouseEvent* e) {
+  QLabel::mouseReleaseEvent(e);
+  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+    raiseEvent([this] {
+      if (Click) Click(index_);
+    });
+}
+
+PictureBox::PictureBox(QWidget* parent) : Control<QLabel>(parent) { setFocusPolicy(Qt::StrongFocus); }
+
+Timer::Timer(QObject* parent) : timer_(new QTimer(parent)) {
+  QObject::connect(timer_, &QTimer::timeout, timer_, [this] { gate_.raise(Tick); });
+}
+
+void Timer::setInterval(int ms) {
+  interval_ = ms;
+  if (ms > 0)
+    timer_->start(ms);
+  else
+    timer_->stop();
+}
+
+}  // namespace ui

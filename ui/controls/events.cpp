@@ -1,0 +1,68 @@
+#include "events.h"
+
+#include "dialogs.h"
+
+namespace ui {
+
+namespace {
+int g_depth = 0;
+ErrorDescriber g_describer;
+
+ErrorInfo defaultDescription(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    return {-2147467259L, e.what()};
+  } catch (...) {
+    return {-2147467259L, "Unknown error."};
+  }
+}
+}  // namespace
+
+void setErrorDescriber(ErrorDescriber describer) { g_describer = std::move(describer); }
+
+ErrorInfo describeError(std::exception_ptr error) {
+  return g_describer ? g_describer(error) : defaultDescription(error);
+}
+
+void showError(std::exception_ptr error) {
+  MsgBox(describeError(error).text(), MsgButtons::OkOnly, MsgIcon::Critical);
+}
+
+bool inEventHandler() { return g_depth > 0; }
+
+bool EventGate::raise(const std::function<void()>& handler) {
+  if (!handler) return true;
+  // Once a nested handler has failed, the rest of that setter's work raises nothing more.
+  if (pending_) return false;
+  const bool outermost = g_depth == 0;
+  ++g_depth;
+  try {
+    handler();
+  } catch (...) {
+    --g_depth;
+    if (outermost)
+      showError(std::current_exception());
+    else
+      pending_ = std::current_exception();
+    return false;
+  }
+  --g_depth;
+  return true;
+}
+
+void EventGate::rethrowPending() {
+  if (!pending_) return;
+  std::exception_ptr e = pending_;
+  pending_ = nullptr;
+  std::rethrow_exception(e);
+}
+
+bool runEvent(const std::function<void()>& work) {
+  EventGate gate;
+  const bool ok = gate.raise(work);
+  gate.rethrowPending();  // only when called inside another handler
+  return ok;
+}
+
+}  // namespace ui

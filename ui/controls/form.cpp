@@ -1,0 +1,90 @@
+#include "form.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+
+#include "twips_geometry.h"
+
+namespace ui {
+
+namespace {
+int g_loaded = 0;
+std::function<void()> g_lastUnloaded;
+}  // namespace
+
+int LoadedFormCount() { return g_loaded; }
+void setLastFormUnloadedHandler(std::function<void()> handler) { g_lastUnloaded = std::move(handler); }
+
+Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {}
+
+Form::~Form() {
+  if (loaded_) --g_loaded;  // destroyed without an unload: the process is ending
+}
+
+void Form::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  ++g_loaded;
+  gate_.raise([this] { Form_Load(); });
+  gate_.rethrowPending();
+}
+
+namespace {
+void bringToFront(QWidget* w) {
+  if (QGuiApplication::platformName() != "offscreen") w->raise();  // offscreen has no stacking
+  w->activateWindow();
+}
+}  // namespace
+
+void Form::Show() {
+  Load();
+  if (isVisible()) {
+    bringToFront(this);
+    return;
+  }
+  show();
+  bringToFront(this);
+  gate_.raise([this] { Form_Activate(); });
+  gate_.rethrowPending();
+}
+
+void Form::Unload() {
+  if (!loaded_) return;
+  if (!gate_.raise([this] { Form_Unload(); })) {
+    gate_.rethrowPending();
+    return;  // the handler failed: the window stays loaded
+  }
+  hide();
+  loaded_ = false;
+  --g_loaded;
+  if (deleteOnUnload_) deleteLater();
+  if (g_loaded == 0 && g_lastUnloaded) g_lastUnloaded();
+}
+
+void Form::Refresh() { repaint(); }
+
+void Form::setMousePointer(MousePointer p) {
+  pointer_ = p;
+  if (p == MousePointer::Hourglass)
+    setCursor(Qt::WaitCursor);
+  else
+    unsetCursor();
+}
+
+void Form::setWidth(double twips) {
+  width_ = twips;
+  resize(twipsToPixels(width_), twipsToPixels(height_));
+}
+
+void Form::setHeight(double twips) {
+  height_ = twips;
+  resize(twipsToPixels(width_), twipsToPixels(height_));
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+  // The close box unloads the window; Unload hides it itself, or keeps it when it fails.
+  event->ignore();
+  gate_.raise([this] { Unload(); });
+}
+
+}  // namespace ui

@@ -1,0 +1,66 @@
+#pragma once
+// A window of the program: loaded, shown modelessly, hidden and unloaded as the windows'
+// logic expects, with its size in twips. The program ends when its last loaded window is
+// unloaded, whether or not windows were hidden on the way.
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "events.h"
+
+namespace ui {
+
+enum class MousePointer { Default, Hourglass };
+
+class Form : public QWidget {
+ public:
+  explicit Form(QWidget* parent = nullptr);
+  ~Form() override;
+
+  // Runs Form_Load once; the window stays hidden.
+  void Load();
+  // Loads when needed, shows the window without blocking and, when it was hidden, raises
+  // Form_Activate.
+  void Show();
+  void Hide() { hide(); }
+  bool Visible() const { return isVisible(); }
+  // Raises Form_Unload, hides the window and counts it as unloaded. A window created for
+  // one use (setDeleteOnUnload) is then deleted once control is back in the event loop.
+  void Unload();
+  bool Loaded() const { return loaded_; }
+
+  // Paints the window now, inside the running handler.
+  void Refresh();
+  void setMousePointer(MousePointer p);
+  MousePointer mousePointer() const { return pointer_; }
+
+  std::string Caption() const { return windowTitle().toStdString(); }
+  void setCaption(const std::string& c) { setWindowTitle(QString::fromStdString(c)); }
+  // Client size in twips.
+  double Width() const { return width_; }
+  double Height() const { return height_; }
+  void setWidth(double twips);
+  void setHeight(double twips);
+
+ protected:
+  virtual void Form_Load() {}
+  virtual void Form_Activate() {}
+  virtual void Form_Unload() {}
+  void setDeleteOnUnload(bool on) { deleteOnUnload_ = on; }
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  EventGate gate_;
+  bool loaded_ = false;
+  bool deleteOnUnload_ = false;
+  double width_ = 0, height_ = 0;
+  MousePointer pointer_ = MousePointer::Default;
+};
+
+// Loaded windows of the program.
+int LoadedFormCount();
+// Runs when the last loaded window is unloaded (the program ends).
+void setLastFormUnloadedHandler(std::function<void()> handler);
+
+}  // namespace ui
