@@ -47,26 +47,50 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   rowids_.clear();
   edit_ = Edit::None;
   pos_ = 0;
+  conn_ = &conn;
+  sql_ = t.sql;
+  withRowid_ = t.updatableTable.has_value();
   try {
     auto st = session.db().prepare(t.sql);
-    bool withRowid = t.updatableTable.has_value();
-    int n = st.columnCount() - (withRowid ? 1 : 0);
+    int n = st.columnCount() - (withRowid_ ? 1 : 0);
     for (int i = 0; i < n; ++i) names_.push_back(st.columnName(i));
+    // A whole table opened to add records is read only when its rows are asked for.
+    loaded_ = false;
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  if (!(tableSource && isBareName(src))) load();
+  updatable_ = t.updatableTable.has_value() &&
+               (lockType == adLockOptimistic || lockType == adLockPessimistic);
+  if (t.updatableTable) table_ = *t.updatableTable;
+  open_ = true;
+}
+
+void Recordset::load() const {
+  if (loaded_) return;
+  long long currentRowid = (pos_ >= 0 && pos_ < static_cast<long>(rowids_.size())) ? rowids_[static_cast<size_t>(pos_)] : -1;
+  bool hadRows = !rows_.empty();
+  rows_.clear();
+  rowids_.clear();
+  try {
+    auto st = conn_->session().db().prepare(sql_);
+    int n = static_cast<int>(names_.size());
     while (st.step()) {
       std::vector<Value> row;
       row.reserve(static_cast<size_t>(n));
       for (int i = 0; i < n; ++i) row.push_back(st.column(i));
       rows_.push_back(std::move(row));
-      if (withRowid) rowids_.push_back(st.column(n).toInt());
+      if (withRowid_) rowids_.push_back(st.column(n).toInt());
     }
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
-  updatable_ = t.updatableTable.has_value() &&
-               (lockType == adLockOptimistic || lockType == adLockPessimistic);
-  if (t.updatableTable) table_ = *t.updatableTable;
-  conn_ = &conn;
-  open_ = true;
+  loaded_ = true;
+  // Records added before the rows were read are among them now: stay on the last added.
+  pos_ = 0;
+  if (hadRows)
+    for (size_t i = 0; i < rowids_.size(); ++i)
+      if (rowids_[i] == currentRowid) pos_ = static_cast<long>(i);
 }
 
 void Recordset::requireOpen() const {
@@ -76,6 +100,7 @@ void Recordset::requireOpen() const {
 void Recordset::requireCurrent() const {
   requireOpen();
   if (edit_ == Edit::New) return;
+  load();
   if (pos_ < 0 || pos_ >= static_cast<long>(rows_.size()))
     throw DbError(err::NoCurrentRecord, "There is no current record: the position is before the first or after the last record.");
 }
@@ -88,17 +113,20 @@ void Recordset::requireUpdatable() const {
 
 bool Recordset::eof() const {
   requireOpen();
+  if (edit_ != Edit::New) load();
   return edit_ != Edit::New && pos_ >= static_cast<long>(rows_.size());
 }
 
 bool Recordset::bof() const {
   requireOpen();
+  load();
   return rows_.empty() || pos_ < 0;
 }
 
 void Recordset::moveFirst() {
   requireOpen();
   flushPending();
+  load();
   if (rows_.empty()) throw DbError(err::NoCurrentRecord, "There is no record to move to: the record set is empty.");
   pos_ = 0;
 }
@@ -106,6 +134,7 @@ void Recordset::moveFirst() {
 void Recordset::moveLast() {
   requireOpen();
   flushPending();
+  load();
   if (rows_.empty()) throw DbError(err::NoCurrentRecord, "There is no record to move to: the record set is empty.");
   pos_ = static_cast<long>(rows_.size()) - 1;
 }
@@ -113,6 +142,7 @@ void Recordset::moveLast() {
 void Recordset::moveNext() {
   requireOpen();
   flushPending();
+  load();
   if (pos_ >= static_cast<long>(rows_.size()))
     throw DbError(err::NoCurrentRecord, "There is no next record: the position is already after the last record.");
   ++pos_;
@@ -120,6 +150,7 @@ void Recordset::moveNext() {
 
 long Recordset::recordCount() const {
   requireOpen();
+  load();
   return static_cast<long>(rows_.size());
 }
 
@@ -232,6 +263,7 @@ void Recordset::cancelUpdate() {
 void Recordset::close() {
   if (!open_) throw closedError();
   open_ = false;
+  loaded_ = true;
   edit_ = Edit::None;
   rows_.clear();
   rowids_.clear();

@@ -70,13 +70,18 @@ class Recordset {
   void set(int index, const Value& v);
   void reloadRow(long long rowid, size_t at);
   void flushPending();
+  void load() const;  // reads the rows when they were deferred
 
   bool open_ = false;
+  // Rows are read on first need, also from const queries such as eof().
+  mutable bool loaded_ = true;
+  bool withRowid_ = false;
+  std::string sql_;
   Connection* conn_ = nullptr;
   std::vector<std::string> names_;  // visible fields
-  std::vector<std::vector<Value>> rows_;
-  std::vector<long long> rowids_;
-  long pos_ = 0;
+  mutable std::vector<std::vector<Value>> rows_;
+  mutable std::vector<long long> rowids_;
+  mutable long pos_ = 0;
   bool updatable_ = false;
   ResolvedTable table_;
   // Editing state

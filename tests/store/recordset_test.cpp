@@ -144,3 +144,22 @@ TEST_F(RecordsetTest, LinkedUserTableIsReadAndWrittenThroughTheBank) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RecordsetTest, AWholeTableOpenedToAddIsReadOnlyWhenAskedAndStaysOnTheNewRecord) {
+  addQuestion(conn, "SCtbl", "01201", "X012");
+  Recordset rs;
+  rs.open("SCtbl", conn, adOpenKeyset, adLockOptimistic);
+  rs.addNew();
+  rs.setValue("numQ", "01202");
+  rs.update();
+  EXPECT_EQ(rs.value("numQ").toString(), "01202");
+  EXPECT_EQ(rs.recordCount(), 2);
+  EXPECT_EQ(rs.value("numQ").toString(), "01202");
+  rs.moveFirst();
+  EXPECT_EQ(rs.value("numQ").toString(), "01201");
+  rs.close();
+}
+
+}  // namespace
