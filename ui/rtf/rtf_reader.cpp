@@ -42,7 +42,7 @@ enum class Word {
   // destinations
   FontTable, ColorTable, SkipDest, Ignorable, Pict, Object, ShpPict, NonShpPict, FieldResult, ListText,
   // document
-  Ansi, Mac, Pc, Pca, AnsiCpg, DefFont, Uc, U, Bin,
+  Rtf, Ansi, Mac, Pc, Pca, AnsiCpg, DefFont, Uc, U, Bin,
   // characters
   Plain, F, Fs, B, I, Ul, UlNone, UlKind, Strike, Super, Sub, NoSuperSub, Up, Dn, Cf, Highlight, Cb, FCharset,
   Red, Green, Blue,
@@ -86,6 +86,7 @@ const std::unordered_map<std::string_view, WordInfo>& wordTable() {
     t["fldrslt"] = {Word::FieldResult};
     t["pntext"] = {Word::ListText};
     t["listtext"] = {Word::ListText};
+    t["rtf"] = {Word::Rtf};
     t["ansi"] = {Word::Ansi};
     t["mac"] = {Word::Mac};
     t["pc"] = {Word::Pc};
@@ -231,7 +232,7 @@ class Reader {
     states_.push_back(State{});
     const char* data = in_.constData();
     const qsizetype size = in_.size();
-    while (pos_ < size) {
+    while (pos_ < size && !done_) {
       const char c = data[pos_];
       switch (c) {
         case '{':
@@ -293,6 +294,9 @@ class Reader {
     states_.pop_back();
     if (closing.dest == Dest::FontTable) commitFont();
     if (closing.ownsCapture) insertCapture(closing);
+    // The document ends with the group that \rtf opened; what follows is not part of it
+    // (a NUL, or text that a program appended).
+    if (states_.size() == 1 && rtfGroup_) done_ = true;
   }
 
   // ---- tokens
@@ -331,7 +335,12 @@ class Reader {
     if (c == '\'') {
       int hi = pos_ < size ? hexValue(data[pos_]) : -1;
       int lo = pos_ + 1 < size ? hexValue(data[pos_ + 1]) : -1;
-      if (hi < 0 || lo < 0) return;
+      // An incomplete escape is dropped with the digits it has.
+      if (hi < 0) return;
+      if (lo < 0) {
+        ++pos_;
+        return;
+      }
       pos_ += 2;
       if (skipFallback()) return;
       byte(static_cast<char>(hi * 16 + lo));
@@ -376,6 +385,12 @@ class Reader {
   void textBytes() {
     const char* data = in_.constData();
     const qsizetype size = in_.size();
+    // "{*\" is a \* that lost its backslash; some writers produce it.
+    if (groupOpened_ && data[pos_] == '*' && pos_ + 1 < size && data[pos_ + 1] == '\\') {
+      starred_ = true;
+      ++pos_;
+      return;
+    }
     starred_ = false;
     groupOpened_ = false;
     if (ucSkip_ > 0) {
@@ -451,6 +466,9 @@ class Reader {
       case Word::Pict:
         flush();
         startCapture(Dest::Picture);
+        return;
+      case Word::Rtf:
+        if (states_.size() == 2) rtfGroup_ = true;
         return;
       case Word::Ansi:
         ansiCodePage_ = 1252;
@@ -602,22 +620,22 @@ class Reader {
         pa.align = 3;
         break;
       case Word::Li:
-        pa.left = param;
+        pa.left = measure(param);
         break;
       case Word::Ri:
-        pa.right = param;
+        pa.right = measure(param);
         break;
       case Word::Fi:
-        pa.first = param;
+        pa.first = measure(param);
         break;
       case Word::Sb:
-        pa.before = param;
+        pa.before = measure(param);
         break;
       case Word::Sa:
-        pa.after = param;
+        pa.after = measure(param);
         break;
       case Word::Sl:
-        pa.lineSpacing = param;
+        pa.lineSpacing = measure(param);
         break;
       case Word::SlMult:
         pa.lineMultiple = param;
@@ -632,7 +650,7 @@ class Reader {
         pa.nextTabType = QTextOption::DelimiterTab;
         break;
       case Word::Tx:
-        if (pa.tabs.size() < kMaxTabs) pa.tabs.push_back({param, pa.nextTabType});
+        if (pa.tabs.size() < kMaxTabs) pa.tabs.push_back({measure(param), pa.nextTabType});
         pa.nextTabType = QTextOption::LeftTab;
         break;
       case Word::PngBlip:
@@ -909,8 +927,8 @@ class Reader {
       const int w = capture_.goalW > 0 ? capture_.goalW : 0;
       const int h = capture_.goalH > 0 ? capture_.goalH : 0;
       if (w > 0 && h > 0) {
-        image.setWidth(w * std::clamp(capture_.scaleX, 1, 1000) / 100.0 / 15.0);
-        image.setHeight(h * std::clamp(capture_.scaleY, 1, 1000) / 100.0 / 15.0);
+        image.setWidth(measure(w) * (std::clamp(capture_.scaleX, 1, 1000) / 100.0) / 15.0);
+        image.setHeight(measure(h) * (std::clamp(capture_.scaleY, 1, 1000) / 100.0) / 15.0);
       }
       if (capture_.image && !capture_.data.isEmpty())
         doc_.addResource(QTextDocument::ImageResource, QUrl(name), capture_.data);
@@ -920,6 +938,10 @@ class Reader {
     }
     capture_ = Capture{};
   }
+
+  // Lengths in twips, kept within what a page can hold so that no arithmetic on them
+  // overflows (a page is at most 22 inches, 31680 twips).
+  static int measure(int twips) { return std::clamp(twips, -31680 * 4, 31680 * 4); }
 
   static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
   static bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -937,6 +959,8 @@ class Reader {
   std::vector<State> states_;
   int overflow_ = 0;
   bool starred_ = false;
+  bool rtfGroup_ = false;  // the outermost group is an \rtf document
+  bool done_ = false;
   bool groupOpened_ = false;  // nothing but '{' read since the group opened
   int ucSkip_ = 0;
   int ansiCodePage_ = 1252;

@@ -257,6 +257,10 @@ class Writer {
         w += "\\super";
       else if (next.vertical == 2)
         w += "\\sub";
+      else if (cur.offset > 0)
+        w += "\\up0";  // RichEdit 1.0 knows only the offset words
+      else if (cur.offset < 0)
+        w += "\\dn0";
       else
         w += "\\nosupersub";
     }
