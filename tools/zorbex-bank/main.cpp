@@ -12,6 +12,8 @@ const Command kCommands[] = {
     {"create", "create [--demo] DIR     make an empty bank and user database (with demo content)", cmdCreate},
     {"check", "check DIR               open both files, check integrity, print links and row counts", cmdCheck},
     {"sql", "sql DIR STATEMENT       run one Jet statement as the editor would and print the rows", cmdSql},
+    {"rtf-text", "rtf-text FILE           print the rich-text box's Text of an RTF file (\"-\": stdin)", cmdRtfText},
+    {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
 };
 
 void usage() {

@@ -1,0 +1,230 @@
+// The rich-text box as the editors use it: RTF in and out, Text and selection positions,
+// selection fonts, find and replace.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include "rich_text_box.h"
+
+using ui::RichTextBox;
+
+namespace {
+
+// "The word" in CBT, with "word" and an Arabic numeral in other fonts, on two paragraphs.
+const QByteArray kMixed =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 CBT;}{\\f1\\fnil\\fcharset0 CBTLINE;}"
+    "{\\f2\\fnil\\fcharset0 Verdana;}}\r\n\\viewkind4\\uc1\\pard\\f0\\fs22 The \\f1 word\\f0  is\\line here\r\n"
+    "\\par next \\f2\\fs30 1\r\n\\par }\r\n";
+
+// The "Font" button of the question editors: CBT <-> Verdana on the whole text.
+void toggleFont(RichTextBox& box) {
+  box.setSelStart(0);
+  box.setSelLength(box.TextLength());
+  box.setSelFontName(box.SelFontName() == "CBT" ? "Verdana" : "CBT");
+  box.setSelFontSize(11);
+}
+
+// Underlines the first run of CBTLINE characters, up to the next CBT character.
+void convertUnderline(RichTextBox& box) {
+  const int n = box.TextLength();
+  int start = 0, end = 0;
+  bool found = false;
+  for (int i = 0; i <= n; ++i) {
+    box.setSelStart(i);
+    box.setSelLength(1);
+    if (!found && box.SelFontName() == "CBTLINE") {
+      start = i;
+      found = true;
+    } else if (found && box.SelFontName() == "CBT") {
+      end = i;
+      break;
+    }
+  }
+  box.setSelStart(start);
+  box.setSelLength(end - start);
+  box.setSelUnderline(true);
+}
+
+// Every backtick and tilde becomes a straight double quote.
+void replaceSpecialChars(RichTextBox& box) {
+  for (const QString& special : {QStringLiteral("`"), QStringLiteral("~")}) {
+    int p = 0;
+    for (;;) {
+      const int found = box.Find(special, p, true);
+      if (found < 0) break;
+      box.setSelText("\"");
+      p = found + 1;
+    }
+    box.setSelStart(0);
+  }
+}
+
+TEST(RichTextBox, RtfInAndOut) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  EXPECT_EQ(box.Text(), "The word is\r\nhere\r\nnext 1");
+  EXPECT_EQ(box.SelStart(), 0);
+  const QByteArray written = box.TextRTF();
+  RichTextBox again;
+  again.setTextRTF(written);
+  EXPECT_EQ(again.Text(), box.Text());
+  EXPECT_EQ(again.TextRTF(), written);
+
+  box.setTextRTF(QByteArray());
+  EXPECT_EQ(box.Text(), "");
+  EXPECT_EQ(box.TextLength(), 0);
+
+  // What the windows start with.
+  box.setText("Question");
+  EXPECT_EQ(box.TextRTF(),
+            "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fnil\\fcharset0 Verdana;}}\r\n"
+            "\\viewkind4\\uc1\\pard\\f0\\fs23 Question\r\n\\par }\r\n");
+}
+
+TEST(RichTextBox, SelectionPositionsCountCrLf) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  const QString text = box.Text();
+  // Every start and length, including those inside a CR LF pair, gives the piece of
+  // Text it names or, inside a pair, the nearest whole break.
+  for (int start = 0; start <= text.size(); ++start) {
+    box.setSelStart(start);
+    box.setSelLength(4);
+    const bool splitsBreak = start < text.size() && text[start] == '\n';
+    if (splitsBreak) continue;
+    EXPECT_EQ(box.SelStart(), start);
+    EXPECT_EQ(box.SelText(), text.mid(start, box.SelLength())) << start;
+  }
+  box.setSelStart(9);
+  box.setSelLength(5);  // "is\r\nh"
+  EXPECT_EQ(box.SelText(), "is\r\nh");
+  box.setSelStart(-3);
+  EXPECT_EQ(box.SelStart(), 0);
+  box.setSelStart(1000);
+  EXPECT_EQ(box.SelStart(), text.size());
+  EXPECT_EQ(box.SelLength(), 0);
+}
+
+TEST(RichTextBox, FontToggleOnMixedAndSingleFonts) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  box.setSelStart(0);
+  box.setSelLength(box.TextLength());
+  EXPECT_EQ(box.SelFontName(), "");  // mixed fonts give no name
+  EXPECT_FALSE(box.SelFontSize().has_value());
+  toggleFont(box);
+  EXPECT_EQ(box.SelFontName(), "CBT");
+  EXPECT_EQ(box.SelFontSize(), 11.0);
+  toggleFont(box);
+  EXPECT_EQ(box.SelFontName(), "Verdana");
+  toggleFont(box);
+  EXPECT_EQ(box.SelFontName(), "CBT");
+  // The names survive saving although no such font is installed.
+  RichTextBox again;
+  again.setTextRTF(box.TextRTF());
+  again.setSelStart(0);
+  again.setSelLength(again.TextLength());
+  EXPECT_EQ(again.SelFontName(), "CBT");
+}
+
+TEST(RichTextBox, UnderlineConversionMarksExactlyTheCbtlineRun) {
+  // Characters 2 to 7 in CBTLINE, a second CBTLINE run later.
+  RichTextBox box;
+  box.setTextRTF(
+      "{\\rtf1{\\fonttbl{\\f0 CBT;}{\\f1 CBTLINE;}}\\f0 ab\\f1 cdefgh\\f0 ijk\\f1 lm\\f0 n\\par}");
+  convertUnderline(box);
+  for (int i = 0; i < box.TextLength(); ++i) {
+    box.setSelStart(i);
+    box.setSelLength(1);
+    EXPECT_EQ(box.SelUnderline(), i >= 2 && i <= 7) << i;
+  }
+  box.setSelStart(0);
+  box.setSelLength(box.TextLength());
+  EXPECT_FALSE(box.SelUnderline().has_value());  // mixed
+  // The underline is written as underline and read back.
+  RichTextBox again;
+  again.setTextRTF(box.TextRTF());
+  again.setSelStart(2);
+  again.setSelLength(6);
+  EXPECT_EQ(again.SelUnderline(), true);
+  EXPECT_EQ(again.SelFontName(), "CBTLINE");
+}
+
+TEST(RichTextBox, FindAndReplaceEveryBacktickAndTilde) {
+  RichTextBox box;
+  box.setTextRTF(
+      "{\\rtf1{\\fonttbl{\\f0 CBT;}{\\f1 Verdana;}}\\f0 A `word`\\line and ~this~\\par\\f1\\b ``x~\\par}");
+  replaceSpecialChars(box);
+  EXPECT_EQ(box.Text(), "A \"word\"\r\nand \"this\"\r\n\"\"x\"");
+  EXPECT_EQ(box.SelStart(), 0);
+  // A replacement keeps the formatting of what it replaced.
+  box.setSelStart(box.Text().indexOf("\"\"x"));
+  box.setSelLength(1);
+  EXPECT_EQ(box.SelFontName(), "Verdana");
+
+  EXPECT_EQ(box.Find("AND", 0, false), 10);
+  EXPECT_EQ(box.SelText(), "and");
+  EXPECT_EQ(box.Find("AND", 0, true), -1);
+  EXPECT_EQ(box.Find("and", 11, false), -1);
+  EXPECT_EQ(box.Find("", 0, false), -1);
+  EXPECT_EQ(box.Find("x", 1000, false), -1);
+}
+
+TEST(RichTextBox, PlainTextReplacesContentAndFormatting) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  box.setText("    first\r\n\r\n     second\nthird");
+  EXPECT_EQ(box.Text(), "    first\r\n\r\n     second\r\nthird");
+  box.setSelStart(0);
+  box.setSelLength(box.TextLength());
+  EXPECT_EQ(box.SelFontName(), "Verdana");
+  EXPECT_EQ(box.SelFontSize(), 11.5);
+  box.setSelStart(4);
+  box.setSelLength(5);
+  box.setSelText("1st\r\n2nd");
+  EXPECT_EQ(box.Text(), "    1st\r\n2nd\r\n\r\n     second\r\nthird");
+  EXPECT_EQ(box.SelStart(), 12);
+}
+
+TEST(RichTextBox, JapaneseTypedTextIsSavedInCp932) {
+  RichTextBox box;
+  box.setText(QString::fromUtf8("問題 1"));
+  const QByteArray rtf = box.TextRTF();
+  EXPECT_TRUE(rtf.contains("{\\f0\\fnil\\fcharset128 Verdana;}{\\f1\\fnil\\fcharset0 Verdana;}")) << rtf.toStdString();
+  EXPECT_TRUE(rtf.contains("\\'96\\'e2\\'91\\'e8")) << rtf.toStdString();
+  RichTextBox again;
+  again.setTextRTF(rtf);
+  EXPECT_EQ(again.Text(), QString::fromUtf8("問題 1"));
+}
+
+TEST(RichTextBox, GeometryBorderAndClick) {
+  RichTextBox box;
+  box.Move(480, 1320, 14415, 850.5);
+  EXPECT_EQ(box.Left(), 480);
+  EXPECT_EQ(box.Height(), 850.5);
+  EXPECT_EQ(box.geometry(), QRect(32, 88, 961, 57));
+  EXPECT_TRUE(box.Border());
+  box.setBorder(false);
+  EXPECT_FALSE(box.Border());
+
+  int clicks = 0;
+  QObject::connect(&box, &RichTextBox::Click, [&clicks] { ++clicks; });
+  const QPointF at(5, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, box.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, box.viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(box.viewport(), &press);
+  QApplication::sendEvent(box.viewport(), &release);
+  EXPECT_EQ(clicks, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

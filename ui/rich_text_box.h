@@ -1,0 +1,98 @@
+#pragma once
+// The rich-text box: a QTextEdit whose content is read and written as RTF and whose
+// text and selection are addressed the way the windows' logic expects: positions count
+// the characters of Text, where a paragraph break is CR LF.
+
+#include <QByteArray>
+#include <QString>
+#include <QTextCharFormat>
+#include <QTextEdit>
+
+#include <optional>
+
+#include "twips_geometry.h"
+
+namespace ui {
+
+class RichTextBox : public QTextEdit {
+  Q_OBJECT
+
+ public:
+  explicit RichTextBox(QWidget* parent = nullptr);
+
+  // Geometry in twips.
+  double Left() const { return twips_.Left(); }
+  double Top() const { return twips_.Top(); }
+  double Width() const { return twips_.Width(); }
+  double Height() const { return twips_.Height(); }
+  void setLeft(double v) { twips_.setLeft(v); }
+  void setTop(double v) { twips_.setTop(v); }
+  void setWidth(double v) { twips_.setWidth(v); }
+  void setHeight(double v) { twips_.setHeight(v); }
+  void Move(double left, double top, double width, double height) { twips_.Move(left, top, width, height); }
+
+  // The whole content as RTF. Setting an empty value empties the box; the caret goes to
+  // the start.
+  QByteArray TextRTF() const;
+  void setTextRTF(const QByteArray& rtf);
+
+  // Plain text: paragraphs separated by CR LF, no break after the last one.
+  QString Text() const;
+  // Replaces the content with plain text in the box's default font; formatting is lost.
+  void setText(const QString& text);
+  int TextLength() const { return static_cast<int>(Text().size()); }
+
+  // The selection, in positions of Text (0-based). Setting the start clears the length;
+  // values are clamped to the text.
+  int SelStart() const;
+  void setSelStart(int start);
+  int SelLength() const;
+  void setSelLength(int length);
+  QString SelText() const;
+  // Replaces the selection, in the formatting of its first character; the caret ends
+  // after the new text.
+  void setSelText(const QString& text);
+
+  // Formatting of the selection (of the caret when nothing is selected). The name is
+  // empty and the size and underline are absent where the selection mixes them.
+  QString SelFontName() const;
+  void setSelFontName(const QString& name);
+  std::optional<double> SelFontSize() const;
+  void setSelFontSize(double points);
+  std::optional<bool> SelUnderline() const;
+  void setSelUnderline(bool on);
+
+  // Searches Text for `text` from position `start`; selects the match and returns its
+  // position, or -1.
+  int Find(const QString& text, int start = 0, bool matchCase = false);
+
+  bool Border() const;
+  void setBorder(bool on);
+
+  // The font of text set with setText and of an emptied box.
+  void setDefaultFont(const QString& name, double points);
+  void Refresh() { viewport()->update(); }
+
+ signals:
+  void Click();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  int docPosition(int textPosition) const;
+  int textPosition(int docPosition) const;
+  void select(int textStart, int textLength);
+  // Calls `visit` with the format of every character in document range [from, to).
+  template <class Visit>
+  void forEachFormat(int from, int to, Visit visit) const;
+  template <class T, class Get>
+  std::optional<T> selectionValue(Get get) const;
+  void insertPlain(QTextCursor& cursor, const QString& text, const QTextCharFormat& format);
+  void resetToDefault();
+
+  TwipsGeometry twips_{this};
+  QTextCharFormat defaultFormat_;
+};
+
+}  // namespace ui
