@@ -2,12 +2,21 @@
 
 #include <array>
 
+#include "cr/form_cr_edit.h"
+#include "sc/form_sc_edit.h"
+
 namespace app {
 
 namespace {
 // By kind index: SC, CR, RC, PS, DS, AWA (FormSCEdit, FormCREdit, FormRCEdit, FormPSEdit,
 // FormDSEdit, FormAWAEdit as they are written).
-std::array<KindWindowFactory, 6> g_windows = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+template <class Editor>
+ui::Form* make(store::ProgramState& state, ui::Form& formInit) {
+  return new Editor(state, formInit);
+}
+
+std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>, nullptr,
+                                              nullptr, nullptr, nullptr};
 }  // namespace
 
 KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }

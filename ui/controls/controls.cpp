@@ -217,6 +217,7 @@ ProgressBar::ProgressBar(QWidget* parent) : Control<QProgressBar>(parent) {
 }
 
 void ProgressBar::setValue(int v) {
+  if (v == value()) return;  // a long loop sets the same value many times
   QProgressBar::setValue(v);
   repaint();
 }

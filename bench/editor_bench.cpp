@@ -1,0 +1,208 @@
+// The editors as a user meets them, offscreen: switching questions, "GO" over a full pool,
+// and choosing "Add Pool" on a large bank, each beside the plain read of the same records.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "bench_main.h"
+#include "connections.h"
+#include "controls/form.h"
+#include "controls/scripted_dialogs.h"
+#include "recordset.h"
+#include "sc/form_sc_edit.h"
+#include "schema.h"
+#include "session.h"
+
+using namespace store;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string stemOf(size_t bytes) {
+  std::string body;
+  const char* sentence = "The committee's report, \\f1 which were released\\f0  yesterday, drew `wide~ notice. ";
+  while (body.size() < bytes) body += sentence;
+  return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fnil\\fcharset0 CBT;}"
+         "{\\f1\\fnil\\fcharset0 CBTLINE;}}\r\n\\viewkind4\\uc1\\pard\\f0\\fs23 " +
+         body + "\r\n\\par }\r\n";
+}
+
+// Pool X012 with 99 typical questions; pool X013 with one 20 KB stem.
+const fs::path& editorBank() {
+  static fs::path dir = [] {
+    fs::path d = fs::temp_directory_path() / "zorbex-bench-editor";
+    fs::remove_all(d);
+    fs::create_directories(d);
+    schema::createBank(d);
+    Connection c;
+    c.open(schema::bankPath(d).string(), schema::kBankKey);
+    auto add = [&](const std::string& numQ, const std::string& src, const std::string& question) {
+      Recordset rs;
+      rs.open("SCtbl", c, adOpenKeyset, adLockOptimistic);
+      rs.addNew();
+      rs.setValue("numQ", numQ);
+      rs.setValue("src", src);
+      rs.setValue("question", question);
+      for (const char* f : {"choiceA", "choiceB", "choiceC", "choiceD", "choiceE"}) rs.setValue(f, "a choice");
+      rs.setValue("answer", "C");
+      rs.setValue("questionHeight", 2.0);
+      rs.update();
+      rs.close();
+    };
+    for (int i = 1; i <= 99; ++i) {
+      char n[8];
+      std::snprintf(n, sizeof n, "012%02d", i);
+      add(n, "X012", stemOf(2000));
+    }
+    add("01301", "X013", stemOf(20000));
+    add("01302", "X013", stemOf(20000));
+    return d;
+  }();
+  return dir;
+}
+
+struct Session {
+  explicit Session(const fs::path& folder) : state(folder) {
+    state.flgAllKinds = true;
+    OpenConnections(state);
+    editor = new kinds::FormSCEdit(state, formInit);
+    editor->Show();
+  }
+  ~Session() { delete editor; }
+  ProgramState state;
+  ui::Form formInit;
+  ui::ScriptedDialogs dialogs;
+  kinds::FormSCEdit* editor;
+};
+
+void BM_SwitchQuestion_Typical(benchmark::State& st) {
+  Session s(editorBank());
+  int i = 0;
+  for (auto _ : st) s.editor->lstQuestion.setListIndex(++i % 2);
+}
+
+void BM_SwitchQuestion_20KB(benchmark::State& st) {
+  Session s(editorBank());
+  s.editor->cmbPool.setListIndex(1);
+  int i = 0;
+  for (auto _ : st) s.editor->lstQuestion.setListIndex(++i % 2);
+}
+
+// The plain read of what a switch loads: one record by its number.
+void readOne(Connection& c, const std::string& numQ) {
+  Recordset rs;
+  rs.open("select * from SCtbl where numQ='" + numQ + "';", c, adOpenDynamic, adLockReadOnly);
+  benchmark::DoNotOptimize(rs.value("question").toString().size());
+  rs.close();
+}
+
+void BM_PlainRead_Typical(benchmark::State& st) {
+  Connection c;
+  c.open(schema::bankPath(editorBank()).string(), schema::kBankKey);
+  int i = 0;
+  for (auto _ : st) readOne(c, ++i % 2 ? "01201" : "01202");
+}
+
+void BM_PlainRead_20KB(benchmark::State& st) {
+  Connection c;
+  c.open(schema::bankPath(editorBank()).string(), schema::kBankKey);
+  int i = 0;
+  for (auto _ : st) readOne(c, ++i % 2 ? "01301" : "01302");
+}
+
+void BM_Go_99Questions(benchmark::State& st) {
+  Session s(editorBank());
+  for (auto _ : st) s.editor->cmdGo.Press();
+}
+
+void BM_PlainReadWrite_99Questions(benchmark::State& st) {
+  Connection c;
+  c.open(schema::bankPath(editorBank()).string(), schema::kBankKey);
+  for (auto _ : st) {
+    for (int i = 1; i <= 99; ++i) {
+      char n[8];
+      std::snprintf(n, sizeof n, "012%02d", i);
+      Recordset rs;
+      rs.open(std::string("SCtbl where numQ='") + n + "'", c, adOpenKeyset, adLockOptimistic, adCmdTable);
+      rs.setValue("question", rs.value("question"));
+      rs.setValue("questionHeight", 0.0);
+      rs.update();
+      rs.close();
+    }
+  }
+}
+
+// 100,000 questions over all 1,000 pool numbers and the five tables.
+const fs::path& largeBank() {
+  static fs::path dir = [] {
+    fs::path d = fs::temp_directory_path() / "zorbex-bench-large";
+    fs::remove_all(d);
+    fs::create_directories(d);
+    schema::createBank(d);
+    auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    const char* tables[] = {"DStbl", "PStbl", "SCtbl", "CRtbl", "RCtbl"};
+    db->exec("BEGIN;");
+    for (int pool = 0; pool < 1000; ++pool) {
+      auto ins = db->prepare(std::string("INSERT INTO [") + tables[pool % 5] + "] (numQ, src) VALUES (?1, ?2);");
+      for (int i = 0; i < 100; ++i) {
+        char n[8], src[8];
+        std::snprintf(n, sizeof n, "%03d%02d", pool, i);
+        std::snprintf(src, sizeof src, "X%03d", pool);
+        ins.bind(1, Value(std::string(n)));
+        ins.bind(2, Value(std::string(src)));
+        ins.step();
+        ins.reset();
+      }
+    }
+    db->exec("COMMIT;");
+    return d;
+  }();
+  return dir;
+}
+
+void BM_AddPoolMode_100k(benchmark::State& st) {
+  Session s(largeBank());
+  for (auto _ : st) {
+    s.editor->cmbEdit.setListIndex(1);  // "Add Pool": the free-number search
+    s.editor->cmbEdit.setListIndex(0);
+  }
+}
+
+void BM_UsedPrefixes_SingleScan_100k(benchmark::State& st) {
+  auto db = openOurFile(schema::bankPath(largeBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  for (auto _ : st) {
+    std::set<std::string> used;
+    auto q = db->prepare(
+        "SELECT substr(numQ, 1, 3) FROM DStbl UNION SELECT substr(numQ, 1, 3) FROM PStbl UNION "
+        "SELECT substr(numQ, 1, 3) FROM SCtbl UNION SELECT substr(numQ, 1, 3) FROM CRtbl UNION "
+        "SELECT substr(numQ, 1, 3) FROM RCtbl;");
+    while (q.step()) used.insert(q.column(0).toString());
+    benchmark::DoNotOptimize(used.size());
+  }
+}
+
+BENCHMARK(BM_SwitchQuestion_Typical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainRead_Typical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SwitchQuestion_20KB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainRead_20KB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Go_99Questions)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainReadWrite_99Questions)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddPoolMode_100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UsedPrefixes_SingleScan_100k)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  return bench_support::runWithRatios(argc, argv,
+                                      {{"BM_SwitchQuestion_Typical", "BM_PlainRead_Typical"},
+                                       {"BM_SwitchQuestion_20KB", "BM_PlainRead_20KB"},
+                                       {"BM_Go_99Questions", "BM_PlainReadWrite_99Questions"},
+                                       {"BM_AddPoolMode_100k", "BM_UsedPrefixes_SingleScan_100k"}});
+}

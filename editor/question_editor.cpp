@@ -1,0 +1,568 @@
+#include "question_editor.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+
+#include "controls/events.h"
+#include "quote.h"
+
+namespace editor {
+
+using store::Recordset;
+using store::Value;
+
+namespace {
+
+const char* const kLetters[] = {"A", "B", "C", "D", "E"};
+
+// A size as the value box shows it: a single-precision number with up to seven digits.
+std::string singleText(float v) { return QString::number(static_cast<double>(v), 'g', 7).toStdString(); }
+std::string numberText(double v) { return QString::number(v, 'g', 15).toStdString(); }
+
+// The value box holds a number in the user's format or in the plain one; anything else
+// (letters, an empty box) is not a size.
+std::optional<double> sizeFromText(const std::string& text) {
+  const QString t = QString::fromStdString(text).trimmed();
+  bool ok = false;
+  double v = QLocale::system().toDouble(t, &ok);
+  if (!ok) v = QLocale::c().toDouble(t, &ok);
+  if (!ok || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+int sliderPosition(double value, double scale, int max) {
+  long v = std::lround(value * scale);
+  return static_cast<int>(std::clamp<long>(v, 0, max));
+}
+
+}  // namespace
+
+bool sizeIsSet(const Value& v) { return !v.isNull() && v.toDouble() != 0.0; }
+
+QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit)
+    : lblTitle(this, kind.title),
+      rtxtQuestion(this),
+      lblAnswer(this, "Answer"),
+      cmbAnswer(this),
+      lblPool(this, "Question Pool"),
+      cmbPool(this),
+      lblQuestion(this, "Question Number"),
+      lstQuestion(this),
+      FrameVH(this, "Edit Hieght / Width"),
+      txtValue(&FrameVH),
+      SliderVH(&FrameVH),
+      chkBorder(&FrameVH, ""),
+      lblBorder(&FrameVH, "Border"),
+      cmdSave(this, "Save"),
+      cmdReset(this, "Reset"),
+      chkAutoSave(this, ""),
+      lblAutoSave(this, "Auto Save"),
+      cmdFont(this, "Font"),
+      cmdUnderLine(this, "Underline"),
+      cmdGo(this, "GO"),
+      FrameEdit(this, "Edit"),
+      cmbEdit(&FrameEdit),
+      cmdEditSubmit(&FrameEdit, "Submit"),
+      lblPoolName(&FrameEdit, "Pool Name"),
+      txtPoolName(&FrameEdit),
+      cmbPoolName(&FrameEdit),
+      lblQuestionNumber(&FrameEdit, "Number"),
+      txtQNumber(&FrameEdit),
+      PgrBar(&FrameEdit),
+      lblProgress(&FrameEdit, "Updating pool name list"),
+      cmdOGcreate(this, "OG"),
+      txtOG12(this),
+      cmdCopy(this, "COPY"),
+      cmdCopy2(this, "COPY2"),
+      cmdDuplicateCheck(this, "dbl"),
+      TimerInit(this),
+      kind_(kind),
+      state_(state),
+      formInit_(formInit),
+      poolEditing_(pools::EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
+                                            lblQuestionNumber, PgrBar, lblProgress, cmbPool},
+                   pools::EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state,
+                   kind.table) {
+  buildControls();
+}
+
+QuestionEditor::~QuestionEditor() = default;
+
+void QuestionEditor::buildControls() {
+  setCaption(kind_.caption);
+  setWidth(19920);
+  setHeight(11520);
+  setDeleteOnUnload(true);
+
+  QFont titleFont = lblTitle.font();
+  titleFont.setPointSize(16);
+  titleFont.setBold(true);
+  lblTitle.setFont(titleFont);
+  lblTitle.Move(480, 300, 9000, 600);
+
+  rtxtQuestion.Move(480, 1320, 14300, kind_.defaultQuestionHeight);
+  QObject::connect(&rtxtQuestion, &ui::RichTextBox::Click, this, [this] { ui::runEvent([this] { rtxtQuestion_Click(); }); });
+  for (int i = 0; i < 5; ++i) {
+    auto* box = new ui::TextBox(this);
+    box->setFont(QFont("Verdana"));
+    box->Click = [this, i] { txtAnswer_Click(i); };
+    txtAnswer.add(box);
+    auto& marker = imgClick.add(new ui::Image(this, i));
+    marker.Move(600, 0, 165, 165);
+  }
+  imgClick.Click = [this](int i) { imgClick_Click(i); };
+
+  // The panel on the right: navigation, answer, layout, saving, formatting, pools.
+  const double x = 15120, x2 = 17640;
+  lblPool.Move(x, 240, 2400, 255);
+  cmbPool.Move(x, 510, 2280, 330);
+  cmbPool.Click = [this] { cmbPool_Click(); };
+  lblQuestion.Move(x2, 240, 2100, 255);
+  lstQuestion.Move(x2, 510, 2040, 2790);
+  lstQuestion.Click = [this] { lstQuestion_Click(); };
+  lblAnswer.Move(x, 1020, 1200, 255);
+  cmbAnswer.Move(x, 1290, 1200, 330);
+
+  FrameVH.Move(x, 3450, 4560, 1530);
+  for (int i = 0; i < 2; ++i) {
+    auto& opt = OptHW.add(new ui::OptionButton(&FrameVH, i == 0 ? "Height" : "Width", i));
+    opt.Move(180 + i * 1320, 330, 1200, 300);
+  }
+  OptHW.Click = [this](int i) { OptHW_Click(i); };
+  txtValue.Move(180, 720, 1080, 330);
+  txtValue.setText("0");
+  txtValue.Change = [this] { txtValue_Change(); };
+  txtValue.LostFocus = [this] { txtValue_LostFocus(); };
+  SliderVH.Move(1380, 690, 3000, 420);
+  SliderVH.setMin(0);
+  SliderVH.setMax(200);
+  SliderVH.setTickFrequency(10);
+  SliderVH.setTickPosition(QSlider::TicksBelow);
+  SliderVH.Scroll = [this] { SliderVH_Scroll(); };
+  chkBorder.Move(180, 1140, 270, 270);
+  chkBorder.Click = [this](int) { chkBorder_Click(); };
+  lblBorder.Move(480, 1140, 1200, 270);
+
+  cmdSave.Move(x, 5100, 1320, 420);
+  cmdSave.Click = [this] { cmdSave_Click(); };
+  cmdReset.Move(x + 1440, 5100, 1320, 420);
+  cmdReset.Click = [this] { cmdReset_Click(); };
+  chkAutoSave.Move(x + 2940, 5175, 270, 270);
+  chkAutoSave.Click = [this](int) { chkAutoSave_Click(); };
+  lblAutoSave.Move(x + 3240, 5175, 1320, 270);
+  chkAutoSave.setVisible(kind_.hasAutoSave);
+  lblAutoSave.setVisible(kind_.hasAutoSave);
+
+  cmdFont.Move(x, 5640, 1320, 420);
+  cmdFont.Click = [this] { cmdFont_Click(); };
+  cmdUnderLine.Move(x + 1440, 5640, 1320, 420);
+  cmdUnderLine.Click = [this] { cmdUnderLine_Click(); };
+  cmdUnderLine.setVisible(kind_.hasUnderlineButton);
+  cmdGo.Move(x + 2880, 5640, 1320, 420);
+  cmdGo.Click = [this] { cmdGo_Click(); };
+
+  FrameEdit.Move(x, 6240, 4560, 2340);
+  cmbEdit.Move(180, 330, 2520, 330);
+  cmbEdit.Click = [this] { cmbEdit_Click(); };
+  cmdEditSubmit.Move(2880, 300, 1440, 390);
+  cmdEditSubmit.Click = [this] { cmdEditSubmit_Click(); };
+  lblPoolName.Move(180, 810, 1800, 255);
+  txtPoolName.Move(180, 1080, 480, 330);
+  txtPoolName.setMaxLength(1);
+  txtPoolName.setText("X");
+  cmbPoolName.Move(780, 1080, 1200, 330);
+  lblQuestionNumber.Move(2880, 810, 1200, 255);
+  txtQNumber.Move(2880, 1080, 720, 330);
+  txtQNumber.setMaxLength(2);
+  txtQNumber.setText("0");
+  PgrBar.Move(180, 1560, 4200, 240);
+  lblProgress.Move(180, 1860, 4200, 255);
+
+  // Edition pools, edition copy and the duplicate check are maintenance work of their own;
+  // their buttons stand here, inactive until that work is part of the editor.
+  cmdOGcreate.Move(x, 8760, 900, 420);
+  txtOG12.Move(x + 1020, 8805, 1080, 330);
+  txtOG12.setText(kind_.editionPool);
+  cmdCopy.Move(x + 2220, 8760, 1080, 420);
+  cmdCopy2.Move(x + 3420, 8760, 1080, 420);
+  cmdCopy2.setVisible(kind_.hasCopy2);
+  cmdDuplicateCheck.Move(x, 9300, 900, 420);
+  cmdDuplicateCheck.setVisible(kind_.hasDuplicateCheck);
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdOGcreate, &txtOG12, &cmdCopy, &cmdCopy2, &cmdDuplicateCheck}) {
+    w->setEnabled(false);
+    w->setToolTip("Not available in this version");
+  }
+
+  TimerInit.setInterval(0);
+  TimerInit.Tick = [this] { TimerInit_Timer(); };
+  chkBorder_Click();
+}
+
+// ---- Window life ----
+
+void QuestionEditor::Form_Load() {
+  ClearChoiceMarks();
+  InitEditLists();
+  FillPoolList();
+  FillQuestionList();
+  OptHW[0].setValue(true);
+  pFocus = "0";
+  updateActiveState();
+}
+
+void QuestionEditor::Form_Activate() {
+  cmbEdit_Click();
+  PgrBar.setVisible(false);
+  lblProgress.setVisible(false);
+}
+
+void QuestionEditor::Form_Unload() {
+  if (autoSaveOn()) SaveQuestion();
+  formInit_.Show();
+}
+
+// ---- Loading and arranging ----
+
+void QuestionEditor::showEmptyQuestion() {
+  rtxtQuestion.setTextRTF(QByteArray());
+  for (int i = 0; i < 5; ++i) txtAnswer[i].setText("");
+  cmbAnswer.setListIndex(0);
+  questionHeight = questionWidth = choiceAWidth = Value();
+  choiceHeight.fill(Value());
+  ArrangeControls();
+}
+
+void QuestionEditor::LoadQuestion() {
+  Recordset rs;
+  rs.open(std::string("select * from ") + kind_.table + " where numQ='" + store::sqlText(state_.currentQNumber) +
+              "';",
+          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
+  if (rs.eof()) {  // removed elsewhere since the list was filled
+    rs.close();
+    showEmptyQuestion();
+    return;
+  }
+  Value question = rs.value("question");
+  rtxtQuestion.setTextRTF(QByteArray::fromStdString(question.toString()));
+  for (int i = 0; i < 5; ++i) txtAnswer[i].setText(rs.value(std::string("choice") + kLetters[i]).toString());
+  const std::string answer = rs.value("answer").toString();
+  int item = 0;
+  for (int i = 0; i < 5; ++i)
+    if (answer == kLetters[i]) item = i;
+  cmbAnswer.setListIndex(item);
+  cmbAnswer.Refresh();
+  readLayout(rs);
+  ArrangeControls();
+  rs.close();
+}
+
+void QuestionEditor::readLayout(Recordset& rs) {
+  questionWidth = rs.value("questionWidth");
+  questionHeight = rs.value("questionHeight");
+  if (kind_.hasChoiceWidth) choiceAWidth = rs.value("choiceAWidth");
+  for (int i = 0; i < 5; ++i) choiceHeight[i] = rs.value(std::string("choice") + kLetters[i] + "Height");
+}
+
+void QuestionEditor::ArrangeControls() {
+  rtxtQuestion.setWidth(14300);
+  rtxtQuestion.setLeft(480);
+  rtxtQuestion.setTop(1320);
+  rtxtQuestion.setHeight(sizeIsSet(questionHeight) ? questionHeight.toDouble() * kTwipsPerCm
+                                                     : kind_.defaultQuestionHeight);
+  txtAnswer[0].setHeight(sizeIsSet(choiceHeight[0]) ? choiceHeight[0].toDouble() * kTwipsPerCm : 270);
+  for (int k = 1; k < 5; ++k)
+    txtAnswer[k].setHeight(sizeIsSet(choiceHeight[k]) ? choiceHeight[k].toDouble() * kTwipsPerCm
+                                                      : txtAnswer[0].Height());
+  imgClick[0].setTop(rtxtQuestion.Height() + rtxtQuestion.Top() + 330);
+  for (int k = 1; k < 5; ++k) imgClick[k].setTop(txtAnswer[k - 1].Height() + imgClick[k - 1].Top() + 330);
+  for (int k = 0; k < 5; ++k) {
+    txtAnswer[k].setTop(imgClick[k].Top() - 40);
+    txtAnswer[k].setWidth(13700);
+    imgClick[k].setLeft(600);
+    txtAnswer[k].setLeft(imgClick[0].Left() + 360);
+  }
+  rtxtQuestion.Refresh();
+  for (int k = 0; k < 5; ++k) {
+    txtAnswer[k].update();
+    imgClick[k].update();
+  }
+}
+
+void QuestionEditor::ClearChoiceMarks() {
+  for (int i = 0; i < 5; ++i) imgClick[i].setPicture(ui::Bitmap(104));
+}
+
+// ---- Navigation ----
+
+void QuestionEditor::FillPoolList() {
+  cmbPool.setEnabled(true);
+  cmbPool.Clear();
+  Recordset rs;
+  rs.open(std::string("select distinct src from ") + kind_.table + " order by src;", state_.pConn(),
+          store::adOpenDynamic, store::adLockReadOnly);
+  while (!rs.eof()) {
+    cmbPool.AddItem(rs.value("src").toString());
+    rs.moveNext();
+  }
+  rs.close();
+  if (cmbPool.ListCount() > 0) {
+    cmbPool.setListIndex(0);
+  } else {  // an empty table: nothing to show until a pool is added
+    lstQuestion.Clear();
+    state_.currentPool.clear();
+    state_.currentQNumber.clear();
+    showEmptyQuestion();
+    updateActiveState();
+  }
+  cmbPool.Refresh();
+}
+
+void QuestionEditor::cmbPool_Click() {
+  if (autoSaveOn()) SaveQuestion();
+  FillQuestionList();
+}
+
+void QuestionEditor::FillQuestionList() {
+  if (cmbPool.ListIndex() < 0) {
+    lstQuestion.Clear();
+    state_.currentPool.clear();
+    state_.currentQNumber.clear();
+    showEmptyQuestion();
+    updateActiveState();
+    return;
+  }
+  state_.currentPool = cmbPool.Text();
+  Recordset rs;
+  rs.open(std::string("select distinct numQ from ") + kind_.table + " where src='" +
+              store::sqlText(state_.currentPool) + "' order by numQ;",
+          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
+  lstQuestion.Clear();
+  while (!rs.eof()) {
+    lstQuestion.AddItem(rs.value("numQ").toString());
+    rs.moveNext();
+  }
+  if (lstQuestion.ListCount() > 0) {
+    lstQuestion.setListIndex(0);
+  } else {  // the pool emptied under the window
+    state_.currentQNumber.clear();
+    showEmptyQuestion();
+    updateActiveState();
+  }
+  lstQuestion.Refresh();
+  rs.close();
+}
+
+void QuestionEditor::lstQuestion_Click() {
+  if (autoSaveOn()) SaveQuestion();
+  state_.currentQNumber = lstQuestion.Text();
+  ClearChoiceMarks();
+  LoadQuestion();
+  updateActiveState();
+}
+
+// ---- Layout editing ----
+
+void QuestionEditor::rtxtQuestion_Click() {
+  if (state_.currentQNumber.empty()) return;
+  bufHeight = static_cast<float>(questionHeight.toDouble());
+  bufWidth = questionWidth.toDouble();
+  pFocus = "0";
+  if (kind_.choiceFocusLocksHeight) OptHW[1].setEnabled(true);
+  ShowSizeValue();
+  ClearChoiceMarks();
+}
+
+void QuestionEditor::imgClick_Click(int index) {
+  if (state_.currentQNumber.empty()) return;
+  bufWidth = choiceAWidth.toDouble();
+  pFocus = std::to_string(index + 1);
+  for (int i = 0; i < 5; ++i) imgClick[i].setPicture(ui::Bitmap(i == index ? 103 : 104));
+  bufHeight = static_cast<float>(choiceHeight[static_cast<size_t>(index)].toDouble());
+  if (kind_.choiceFocusLocksHeight) {
+    OptHW[0].setValue(true);
+    OptHW[1].setEnabled(false);
+  }
+  ShowSizeValue();
+}
+
+void QuestionEditor::ShowSizeValue() {
+  if (OptHW[0].Value()) {
+    txtValue.setText(singleText(bufHeight));
+    SliderVH.setMax(kind_.heightSliderMax);
+    SliderVH.setTickFrequency(kind_.heightSliderTick);
+    SliderVH.setValue(sliderPosition(bufHeight, 100, kind_.heightSliderMax));
+  } else if (OptHW[1].Value()) {
+    txtValue.setText(numberText(bufWidth));
+    SliderVH.setMax(kind_.widthSliderMax);
+    SliderVH.setTickFrequency(kind_.widthSliderTick);
+    SliderVH.setValue(sliderPosition(bufWidth, 10, kind_.widthSliderMax));
+  }
+}
+
+void QuestionEditor::SliderVH_Scroll() {
+  if (OptHW[0].Value())
+    txtValue.setText(numberText(SliderVH.Value() / 100.0));
+  else if (OptHW[1].Value())
+    txtValue.setText(numberText(SliderVH.Value() / 10.0));
+}
+
+Value* QuestionEditor::sizeTarget() {
+  const bool height = OptHW[0].Value(), width = OptHW[1].Value();
+  if (!height && !width) return nullptr;
+  if (pFocus == "0") return height ? &questionHeight : &questionWidth;
+  if (pFocus.size() != 1 || pFocus[0] < '1' || pFocus[0] > '5') return nullptr;
+  size_t i = static_cast<size_t>(pFocus[0] - '1');
+  if (height) return &choiceHeight[i];
+  return kind_.hasChoiceWidth ? &choiceAWidth : nullptr;
+}
+
+void QuestionEditor::txtValue_Change() {
+  if (!state_.currentQNumber.empty()) {
+    Value* target = sizeTarget();
+    std::optional<double> size = sizeFromText(txtValue.Text());
+    if (target && size) *target = Value(*size);
+  }
+  ArrangeControls();
+}
+
+void QuestionEditor::chkBorder_Click() {
+  const bool on = chkBorder.Value() == 1;
+  rtxtQuestion.setBorder(on);
+  for (int i = 0; i < 5; ++i) txtAnswer[i].setFrame(on);
+}
+
+// ---- Saving ----
+
+bool QuestionEditor::openCurrentForUpdate(Recordset& rs) {
+  rs.cursorType = store::adOpenKeyset;
+  rs.lockType = store::adLockOptimistic;
+  rs.open(std::string(kind_.table) + " where numQ='" + store::sqlText(state_.currentQNumber) + "'", state_.pConn(),
+          store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
+  if (!rs.eof()) return true;
+  rs.close();  // no such question (none shown, or removed elsewhere): nothing to write
+  return false;
+}
+
+void QuestionEditor::SaveLayout() {
+  Recordset rs;
+  if (!openCurrentForUpdate(rs)) return;
+  writeLayout(rs);
+  rs.update();
+  rs.close();
+}
+
+void QuestionEditor::writeLayout(Recordset& rs) {
+  rs.setValue("questionWidth", questionWidth);
+  rs.setValue("questionHeight", questionHeight);
+  if (kind_.hasChoiceWidth) rs.setValue("choiceAWidth", choiceAWidth);
+  for (int i = 0; i < 5; ++i) rs.setValue(std::string("choice") + kLetters[i] + "Height", choiceHeight[i]);
+}
+
+void QuestionEditor::SaveQuestion() {
+  Recordset rs;
+  if (!openCurrentForUpdate(rs)) return;
+  rs.setValue("question", rtxtQuestion.TextRTF().toStdString());
+  for (int i = 0; i < 5; ++i)
+    if (!txtAnswer[i].Text().empty()) rs.setValue(std::string("choice") + kLetters[i], txtAnswer[i].Text());
+  rs.setValue("answer", cmbAnswer.Text());
+  rs.update();
+  rs.close();
+}
+
+void QuestionEditor::cmdSave_Click() {
+  SaveLayout();
+  SaveQuestion();
+}
+
+void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }
+
+void QuestionEditor::cmdReset_Click() {
+  questionWidth = Value(kind_.resetQuestionWidth);
+  questionHeight = Value(0.0);
+  if (kind_.hasChoiceWidth) choiceAWidth = Value(0.0);
+  choiceHeight.fill(Value(0.0));
+  ArrangeControls();
+}
+
+void QuestionEditor::updateActiveState() {
+  const bool shown = !state_.currentQNumber.empty();
+  cmdSave.setEnabled(shown && !autoSaveOn());
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, &cmdGo, &cmdFont, &cmdUnderLine, &FrameVH})
+    w->setEnabled(shown);
+}
+
+// ---- Text formatting and "GO" ----
+
+void QuestionEditor::selectAllQuestionText() {
+  rtxtQuestion.setSelStart(0);
+  rtxtQuestion.setSelLength(rtxtQuestion.TextLength());
+}
+
+void QuestionEditor::cmdFont_Click() {
+  selectAllQuestionText();
+  rtxtQuestion.setSelFontName(rtxtQuestion.SelFontName() == "CBT" ? "Verdana" : "CBT");
+  rtxtQuestion.setSelFontSize(11);
+}
+
+void QuestionEditor::SetDefaultFont() {
+  selectAllQuestionText();
+  rtxtQuestion.setSelFontName("Verdana");
+  rtxtQuestion.setSelFontSize(11);
+}
+
+void QuestionEditor::ConvertUnderline() {
+  const int n = rtxtQuestion.TextLength();
+  int start = 0, end = 0;
+  bool found = false;
+  for (int i = 0; i <= n; ++i) {
+    rtxtQuestion.setSelStart(i);
+    rtxtQuestion.setSelLength(1);
+    const QString font = rtxtQuestion.SelFontName();
+    if (!found && font == "CBTLINE") {
+      start = i;
+      found = true;
+    } else if (found && font == "CBT") {
+      end = i;
+      break;
+    }
+  }
+  if (found && end == 0) end = n;  // the run reaches the end of the text
+  rtxtQuestion.setSelStart(start);
+  rtxtQuestion.setSelLength(end - start);
+  rtxtQuestion.setSelUnderline(true);
+}
+
+void QuestionEditor::ReplaceSpecialChars() {
+  for (const char* special : {"`", "~"}) {
+    int p = 0;
+    for (;;) {
+      int found = rtxtQuestion.Find(QString::fromLatin1(special), p, true);
+      if (found < 0) break;
+      rtxtQuestion.setSelText(QStringLiteral("\""));
+      p = found + 1;
+    }
+    rtxtQuestion.setSelStart(0);
+  }
+}
+
+void QuestionEditor::convertLoadedQuestion() {
+  ConvertUnderline();
+  SetDefaultFont();
+  ReplaceSpecialChars();
+  SaveQuestion();
+  cmdReset_Click();
+  SaveLayout();
+}
+
+void QuestionEditor::cmdGo_Click() {
+  for (int i = 0; i < lstQuestion.ListCount(); ++i) {
+    state_.currentQNumber = lstQuestion.List(i);
+    LoadQuestion();
+    convertLoadedQuestion();
+  }
+}
+
+void QuestionEditor::InitEditLists() { poolEditing_.InitEditLists(cmbAnswer); }
+
+}  // namespace editor

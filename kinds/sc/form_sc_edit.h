@@ -1,0 +1,16 @@
+#pragma once
+// The SC editor: the reference shape of the framework, with auto-save, the "Underline"
+// button and one width shared by the five choices.
+
+#include "question_editor.h"
+
+namespace kinds {
+
+const editor::EditorKind& scKind();
+
+class FormSCEdit : public editor::QuestionEditor {
+ public:
+  FormSCEdit(store::ProgramState& state, ui::Form& formInit) : QuestionEditor(scKind(), state, formInit) {}
+};
+
+}  // namespace kinds

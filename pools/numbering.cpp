@@ -1,0 +1,56 @@
+#include "numbering.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "quote.h"
+
+namespace pools {
+
+namespace {
+std::string padded(long n, int width) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%0*ld", width, n);
+  return buf;
+}
+}  // namespace
+
+std::string format000(long n) { return padded(n, 3); }
+std::string format00(long n) { return padded(n, 2); }
+
+std::string poolNumberOf(const std::string& poolName) {
+  // Three characters, not bytes: a pool letter may be any character.
+  size_t pos = poolName.size();
+  for (int chars = 0; chars < 3 && pos > 0; ++chars) {
+    --pos;
+    while (pos > 0 && (static_cast<unsigned char>(poolName[pos]) & 0xC0) == 0x80) --pos;
+  }
+  return poolName.substr(pos);
+}
+
+std::string ordinaryQuestionNumber(const std::string& poolNumber, long index) {
+  return poolNumber + format00(index);
+}
+
+std::string editionQuestionNumber(const std::string& prefix, long running) { return prefix + format000(running); }
+
+bool poolLetterAllowed(const std::string& letter) { return letter != "D" && letter != "O"; }
+
+std::optional<long> wholeNumber(const std::string& text) {
+  size_t b = text.find_first_not_of(' ');
+  size_t e = text.find_last_not_of(' ');
+  if (b == std::string::npos) return std::nullopt;
+  std::string t = text.substr(b, e - b + 1);
+  size_t i = (t[0] == '-' || t[0] == '+') ? 1 : 0;
+  if (i == t.size() || t.size() > 9) return std::nullopt;
+  for (size_t k = i; k < t.size(); ++k)
+    if (!std::isdigit(static_cast<unsigned char>(t[k]))) return std::nullopt;
+  return std::stol(t);
+}
+
+std::string freeNumberCountStatement(const char* table, const std::string& prefix) {
+  return std::string("select count(*) as numQCount from ") + table + " where " + table + ".numQ Like '" +
+         store::sqlText(prefix) + "%';";
+}
+
+}  // namespace pools

@@ -1,0 +1,66 @@
+#pragma once
+// The "Edit" frame of the multiple-choice editors: the edit modes, the free pool numbers,
+// and adding and deleting pools and questions of the editor's own table.
+
+#include <functional>
+#include <string>
+
+#include "controls/controls.h"
+#include "controls/form.h"
+#include "program_state.h"
+
+namespace pools {
+
+// The editor's controls that the frame works with.
+struct EditFrameControls {
+  ui::Form& form;
+  ui::ComboBox& cmbEdit;
+  ui::TextBox& txtPoolName;
+  ui::Label& lblPoolName;
+  ui::ComboBox& cmbPoolName;
+  ui::TextBox& txtQNumber;
+  ui::Label& lblQuestionNumber;
+  ui::ProgressBar& PgrBar;
+  ui::Label& lblProgress;
+  ui::ComboBox& cmbPool;  // the pool acted on
+};
+
+// What the frame asks of its editor after it changed the table.
+struct EditFrameHost {
+  std::function<void()> FillPoolList;
+  std::function<void()> FillQuestionList;
+};
+
+inline constexpr const char* kModeAddPool = "Add Pool";
+inline constexpr const char* kModeDeletePool = "Delete Pool";
+inline constexpr const char* kModeAddQuestion = "Add Question";
+inline constexpr const char* kModeDeleteQuestion = "Delete Question";
+
+class PoolEditing {
+ public:
+  PoolEditing(EditFrameControls controls, EditFrameHost host, store::ProgramState& state, std::string table);
+
+  // The edit modes (the empty one selected) and the answer list "A".."E" ("A" selected).
+  void InitEditLists(ui::ComboBox& cmbAnswer);
+  void cmbEdit_Click();
+  void cmdEditSubmit_Click();
+  // Refills cmbPoolName with the free pool numbers, lowest selected.
+  void FillFreePoolNumbers();
+
+ private:
+  void addPool();
+  void deletePool();
+  void addQuestions();
+  void deleteQuestions();
+  long countOf(const std::string& statement);
+  void addQuestionIfNew(const std::string& pool, const std::string& number);
+  void backToEmptyMode();
+  void focusCount(bool selectDigits);
+
+  EditFrameControls c_;
+  EditFrameHost host_;
+  store::ProgramState& state_;
+  std::string table_;
+};
+
+}  // namespace pools

@@ -1,0 +1,77 @@
+#pragma once
+// A bank in a temporary folder, its connections open, scripted message boxes, and an
+// editor window driven through its controls and handlers.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "connections.h"
+#include "controls/form.h"
+#include "controls/scripted_dialogs.h"
+#include "recordset.h"
+#include "schema.h"
+#include "temp_dir.h"
+
+class EditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store::schema::createBank(dir.path());
+    state = std::make_unique<store::ProgramState>(dir.path());
+    state->flgAllKinds = true;
+    store::OpenConnections(*state);
+  }
+  void TearDown() override {
+    delete window.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+  // A record with the given fields, as the bank would hold it.
+  void add(const std::string& table, const std::map<std::string, store::Value>& fields) {
+    store::Recordset rs;
+    rs.open(table, state->pConn(), store::adOpenKeyset, store::adLockOptimistic);
+    rs.addNew();
+    for (const auto& [name, value] : fields) rs.setValue(name, value);
+    rs.update();
+    rs.close();
+  }
+  store::Value field(const std::string& table, const std::string& numQ, const std::string& name) {
+    store::Recordset rs;
+    rs.open("select * from " + table + " where numQ='" + numQ + "'", state->pConn(), store::adOpenDynamic,
+            store::adLockReadOnly);
+    store::Value v = rs.eof() ? store::Value() : rs.value(name);
+    rs.close();
+    return v;
+  }
+  long count(const std::string& sql) {
+    store::Recordset rs;
+    rs.open(sql, state->pConn(), store::adOpenDynamic, store::adLockReadOnly);
+    long n = static_cast<long>(rs.value(rs.fieldNames()[0]).toInt());
+    rs.close();
+    return n;
+  }
+
+  // Opens an editor window as the section window does.
+  template <class Editor>
+  Editor& open() {
+    auto* e = new Editor(*state, formInit);
+    window = e;
+    e->Show();
+    return *e;
+  }
+
+  testing_support::TempDir dir;
+  std::unique_ptr<store::ProgramState> state;
+  ui::Form formInit;
+  ui::ScriptedDialogs dialogs;
+  QPointer<ui::Form> window;
+};
+
+// RTF of a stem: "ab" in CBT, "cdefgh" in CBTLINE, "ijk" in CBT.
+inline const char* kCbtStem =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil CBT;}{\\f1\\fnil CBTLINE;}{\\f2\\fnil Verdana;}}"
+    "\\pard\\f0\\fs22 ab\\f1 cdefgh\\f0 ijk\\par}";
