@@ -29,7 +29,12 @@ void Form::Load() {
   if (loaded_) return;
   loaded_ = true;
   ++g_loaded;
-  gate_.raise([this] { Form_Load(); });
+  if (!gate_.raise([this] { Form_Load(); }) && loaded_) {
+    // A window whose load failed is not loaded: it must not keep the program running.
+    loaded_ = false;
+    --g_loaded;
+    hide();
+  }
   gate_.rethrowPending();
 }
 
