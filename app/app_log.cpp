@@ -10,13 +10,22 @@
 
 namespace app {
 
+namespace {
+// One call writes one line: a line break inside a field would split the record.
+std::string oneLine(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return s;
+}
+}  // namespace
+
 std::string formatLogLine(const QDateTime& now, const std::string& message, long errNumber,
                           const std::string& errDescription) {
   const QTime t = now.time();
   const bool midnight = t.hour() == 0 && t.minute() == 0 && t.second() == 0;
   const QString stamp = now.toString(midnight ? "yyyy-MM-dd" : "yyyy-MM-dd HH:mm:ss");
-  return "#" + stamp.toStdString() + "#,\"" + message + "\"," + std::to_string(errNumber) + ",\"" + errDescription +
-         "\"\r\n";
+  return "#" + stamp.toStdString() + "#,\"" + oneLine(message) + "\"," + std::to_string(errNumber) + ",\"" +
+         oneLine(errDescription) + "\"\r\n";
 }
 
 void WriteLog(const store::ProgramState& state, const std::string& message, long errNumber,

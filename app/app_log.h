@@ -11,7 +11,8 @@ namespace app {
 
 // #yyyy-mm-dd hh:mm:ss#,"message",number,"description"  followed by CR LF.
 // At exactly midnight the stamp is the date alone. The message and the description are
-// written unchanged between the double quotes.
+// written unchanged between the double quotes, except that a line break inside them
+// becomes a blank: each call writes exactly one line.
 std::string formatLogLine(const QDateTime& now, const std::string& message, long errNumber,
                           const std::string& errDescription);
 

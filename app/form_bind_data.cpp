@@ -9,6 +9,7 @@ FormBindData::FormBindData(store::ProgramState& state, ui::Form& formInit, bool 
     : lblMsg(this), PgrBar(this), cmdCancel(this, "Cancel"), state_(state), formInit_(formInit),
       prevInstance_(prevInstance) {
   setCaption("ZORBEX");
+  setWindowIcon(ui::Bitmap("app_icon"));
   setWidth(4800);
   setHeight(2190);
   lblMsg.Move(240, 210, 4320, 330);

@@ -103,7 +103,12 @@ void FormInit::imgNext_Click() {
       window = make(state_, *this);
     }
     if (!window) return;  // no editor for this kind yet
-    window->Show();
+    try {
+      window->Show();
+    } catch (...) {
+      if (!window->Loaded()) delete window;  // its load failed: nothing to show or unload
+      throw;
+    }
     Hide();
     return;
   }

@@ -8,7 +8,7 @@ packages=(
   libsqlcipher-dev sqlcipher
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fonts-dejavu-core
-  xvfb xauth
+  xvfb xauth x11-utils imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

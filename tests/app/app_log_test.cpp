@@ -30,6 +30,12 @@ TEST(LogLine, MessageAndErrorAreWrittenUnchanged) {
             "#2026-12-06 23:59:59#,\"" + sql + "\",-2147467259,\"The changes were not successful.\"\r\n");
 }
 
+TEST(LogLine, LineBreakInsideAFieldCannotSplitTheRecord) {
+  // A pool name read from an import file could carry CR LF and forge a second line.
+  EXPECT_EQ(app::formatLogLine(at(2026, 12, 6, 12, 0, 0), "pool\r\n#2026-01-01#,\"x", 1, "a\nb"),
+            "#2026-12-06 12:00:00#,\"pool  #2026-01-01#,\"x\",1,\"a b\"\r\n");
+}
+
 class LogFileTest : public AppFolderTest {};
 
 TEST_F(LogFileTest, FirstLineCreatesTheFileAndEachCallAppendsOneLine) {

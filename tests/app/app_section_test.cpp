@@ -6,6 +6,7 @@
 
 #include "app_fixture.h"
 #include "controls/app_services.h"
+#include "db_error.h"
 #include "form_custom_pool.h"
 #include "kind_windows.h"
 #include "program.h"
@@ -43,6 +44,17 @@ T* visibleWindow() {
     if (auto* t = dynamic_cast<T*>(w); t && t->isVisible()) return t;
   return nullptr;
 }
+
+// An editor whose load fails, as when its first query fails.
+class FailingEditor : public ui::Form {
+ public:
+  FailingEditor() { setDeleteOnUnload(true); }
+
+ protected:
+  void Form_Load() override { throw store::DbError(-2147217865, "The table 'SCtbl' could not be found."); }
+};
+
+ui::Form* makeFailing(store::ProgramState&, ui::Form&) { return new FailingEditor; }
 
 class SectionTest : public AppFolderTest {
  protected:
@@ -88,6 +100,21 @@ TEST_F(SectionTest, KindWindowOpensFromTheTableAndClosingItShowsTheSectionWindow
   EXPECT_EQ(StandInEditor::loads, 2);
   visibleWindow<StandInEditor>()->Unload();
   flushDeletes();
+}
+
+TEST_F(SectionTest, EditorThatFailsToLoadLeavesTheSectionWindowInUse) {
+  app::setKindWindow(Kind::SC, makeFailing);
+  const int loaded = ui::LoadedFormCount();
+  init().optSelect[0].setValue(true);
+  init().imgNext.Press();
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].text, "-2147217865:The table 'SCtbl' could not be found.");
+  EXPECT_EQ(dialogs.shown[0].icon, ui::MsgIcon::Critical);
+  EXPECT_TRUE(init().Visible());
+  EXPECT_EQ(visibleWindow<FailingEditor>(), nullptr);
+  EXPECT_EQ(ui::LoadedFormCount(), loaded) << "a window that did not load keeps nothing running";
+  init().imgExit.Press();
+  EXPECT_TRUE(program->ended());
 }
 
 TEST_F(SectionTest, CustomPoolHasItsControlsAndClosingItShowsTheSectionWindow) {

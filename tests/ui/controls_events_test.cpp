@@ -189,6 +189,19 @@ TEST_F(ControlsTest, ErrorOfANestedEventStopsTheOuterHandlerAndIsShownOnce) {
   cmb.AddItem("y");
   cmb.setListIndex(1);
   EXPECT_EQ(log.back(), "click");
+
+  // A maximum length that shortens the text is a change too.
+  ui::TextBox txt(&window);
+  txt.setText("abcdef");
+  txt.Change = [&] { throw NumberedFailure(3251, "Not updatable."); };
+  cmd.Click = [&] {
+    txt.setMaxLength(2);
+    log.push_back("after max length");
+  };
+  cmd.Press();
+  EXPECT_EQ(log.back(), "click");
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[1].text, "3251:Not updatable.");
 }
 
 TEST_F(ControlsTest, ScriptedDialogsAnswerAndRecordEveryBox) {

@@ -5,6 +5,9 @@
 #include <QEvent>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -131,6 +134,24 @@ TEST(AppServices, VersionTitleAndRunningCopyOnTheSameFolder) {
   }
   ui::InstanceLock again(a.path().toStdString());
   EXPECT_FALSE(again.PrevInstance()) << "the lock ends with its copy";
+}
+
+TEST(AppServices, CopyThatCrashedDoesNotBlockTheNextStart) {
+  // Otherwise every later start would end silently as a "second copy".
+  QTemporaryDir a;
+  const std::string folder = a.path().toStdString();
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    auto* held = new ui::InstanceLock(folder);  // never released: the process dies holding it
+    _exit(held->PrevInstance() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  ui::InstanceLock next(folder);
+  EXPECT_FALSE(next.PrevInstance());
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ void TextBox::setText(const std::string& t) {
 
 void TextBox::setMaxLength(int n) {
   maxLength_ = n;
-  QLineEdit::setMaxLength(n > 0 ? n : 32767);
+  QLineEdit::setMaxLength(n > 0 ? n : 32767);  // may shorten the text: a change
+  rethrowPending();
 }
 
 int TextBox::SelStart() const { return hasSelectedText() ? selectionStart() : cursorPosition(); }

@@ -33,9 +33,10 @@ bool inEventHandler() { return g_depth > 0; }
 
 bool EventGate::raise(const std::function<void()>& handler) {
   if (!handler) return true;
+  const bool outermost = g_depth == 0;
+  if (outermost) pending_ = nullptr;  // left over from an event that has ended
   // Once a nested handler has failed, the rest of that setter's work raises nothing more.
   if (pending_) return false;
-  const bool outermost = g_depth == 0;
   ++g_depth;
   try {
     handler();

@@ -1,6 +1,10 @@
 #include "form.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QWindow>
 #include <QGuiApplication>
 
 #include "twips_geometry.h"
@@ -25,7 +29,12 @@ void Form::Load() {
   if (loaded_) return;
   loaded_ = true;
   ++g_loaded;
-  gate_.raise([this] { Form_Load(); });
+  if (!gate_.raise([this] { Form_Load(); }) && loaded_) {
+    // A window whose load failed is not loaded: it must not keep the program running.
+    loaded_ = false;
+    --g_loaded;
+    hide();
+  }
   gate_.rethrowPending();
 }
 
@@ -61,7 +70,20 @@ void Form::Unload() {
   if (g_loaded == 0 && g_lastUnloaded) g_lastUnloaded();
 }
 
-void Form::Refresh() { repaint(); }
+void Form::Refresh() {
+  // A window shown inside a running handler can be painted only once the window system has
+  // mapped it; wait for that (user input stays queued), or work that follows inside the
+  // same handler, such as start-up with its progress bar, would never be seen.
+  if (isVisible() && windowHandle() && !windowHandle()->isExposed()) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!windowHandle()->isExposed() && waited.elapsed() < 1000) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+      QThread::msleep(5);
+    }
+  }
+  repaint();
+}
 
 void Form::setMousePointer(MousePointer p) {
   pointer_ = p;

@@ -18,7 +18,8 @@ class Form : public QWidget {
   explicit Form(QWidget* parent = nullptr);
   ~Form() override;
 
-  // Runs Form_Load once; the window stays hidden.
+  // Runs Form_Load once; the window stays hidden. When Form_Load fails the window is
+  // not loaded.
   void Load();
   // Loads when needed, shows the window without blocking and, when it was hidden, raises
   // Form_Activate.
