@@ -75,8 +75,21 @@ class SectionTest : public AppFolderTest {
 TEST_F(SectionTest, NextWithoutChoiceOrWithoutEditorDoesNothing) {
   init().imgNext.Press();
   EXPECT_TRUE(init().Visible());
-  init().optSelect[1].setValue(true);  // CR: no editor yet
+  init().optSelect[2].setValue(true);  // RC: no editor yet
   init().imgNext.Press();
+  EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SectionTest, TheCrChoiceOpensTheCrEditorAndClosingItComesBack) {
+  init().optSelect[1].setValue(true);
+  init().imgNext.Press();
+  ui::Form* editor = visibleWindow<ui::Form>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Caption(), "ZORBEX CR Editor");
+  EXPECT_FALSE(init().Visible());
+  editor->Unload();
+  flushDeletes();
   EXPECT_TRUE(init().Visible());
   EXPECT_TRUE(dialogs.shown.empty());
 }
