@@ -122,7 +122,7 @@ void writeDemoContent(const std::filesystem::path& folder) {
       w.add("SCtbl", f);
     }
   for (int i = 1; i <= 5; ++i)
-    w.add("SCtbl", {{"numQ", number(12, i, 3)},
+    w.add("SCtbl", {{"numQ", "12" + number(0, i, 3).substr(3)},
                     {"src", "O120"},
                     {"question", rtf(kScStems[i % 8], true)},
                     {"choiceA", kScChoices[i % 5][0]},
@@ -131,7 +131,9 @@ void writeDemoContent(const std::filesystem::path& folder) {
                     {"choiceD", kScChoices[i % 5][3]},
                     {"choiceE", kScChoices[i % 5][4]},
                     {"answer", "B"}});
-  for (int i = 1; i <= 10; ++i) w.add("SCtbl", {{"numQ", number(13, i, 3)}, {"src", "O130"}, {"answer", "A"}});
+  // SC edition numbers: the edition digits and a three-digit running number (13001...).
+  for (int i = 1; i <= 10; ++i)
+    w.add("SCtbl", {{"numQ", "13" + number(0, i, 3).substr(3)}, {"src", "O130"}, {"answer", "A"}});
   const int mapping[][2] = {{1, 2}, {2, 1}, {3, 3}, {4, 5}, {5, 4}};
   for (auto [old, now] : mapping) w.add("12to13SC", {{"12th", old}, {"13th", now}});
   w.add("12to13SC", {{"13th", 6}});  // a row without an old number is skipped by the copy

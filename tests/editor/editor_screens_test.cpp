@@ -1,0 +1,43 @@
+// The SC and CR editors on demo questions, as a user sees them.
+#include "commands.h"
+#include "cr/form_cr_edit.h"
+#include "editor_fixture.h"
+#include "sc/form_sc_edit.h"
+#include "window_check.h"
+
+namespace {
+
+class EditorScreens : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store::schema::createBank(dir.path());
+    bank_tool::writeDemoContent(dir.path());
+    state = std::make_unique<store::ProgramState>(dir.path());
+    state->flgAllKinds = true;
+    store::OpenConnections(*state);
+  }
+  template <class Editor>
+  void look(const char* name) {
+    Editor ed(*state, formInit);
+    ed.Show();
+    ASSERT_GT(ed.lstQuestion.ListCount(), 0);
+    ed.lstQuestion.setListIndex(1);
+    ed.imgClick[1].Press();
+    EXPECT_FALSE(ed.rtxtQuestion.Text().isEmpty());
+    EXPECT_FALSE(ed.txtAnswer[0].Text().empty());
+    window_check::checkLayout(&ed);
+    // The last choice box lies inside the window.
+    EXPECT_LE(ed.txtAnswer[4].Top() + ed.txtAnswer[4].Height(), ed.Height());
+    window_check::save(ed, name);
+    EXPECT_TRUE(dialogs.shown.empty());
+  }
+  testing_support::TempDir dir;
+  std::unique_ptr<store::ProgramState> state;
+  ui::Form formInit;
+  ui::ScriptedDialogs dialogs;
+};
+
+TEST_F(EditorScreens, SCEditorOnDemoQuestions) { look<kinds::FormSCEdit>("FormSCEdit"); }
+TEST_F(EditorScreens, CREditorOnDemoQuestions) { look<kinds::FormCREdit>("FormCREdit"); }
+
+}  // namespace
