@@ -42,6 +42,9 @@ class BusyDisplay {
   EditFrameControls& c_;
 };
 
+// Letters or nothing in the count box count as below 1.
+long countIn(const ui::TextBox& box) { return wholeNumber(box.Text()).value_or(0); }
+
 }  // namespace
 
 PoolEditing::PoolEditing(EditFrameControls controls, EditFrameHost host, store::ProgramState& state,
@@ -147,24 +150,32 @@ void PoolEditing::focusCount(bool selectDigits) {
 
 void PoolEditing::backToEmptyMode() { c_.cmbEdit.setListIndex(0); }
 
-// Letters or nothing in the count box count as below 1.
-static long countIn(const ui::TextBox& box) { return wholeNumber(box.Text()).value_or(0); }
+bool PoolEditing::requireCountAboveZero() {
+  if (countIn(c_.txtQNumber) >= 1) return true;
+  MsgBox(kTooFew, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
+  focusCount(false);
+  return false;
+}
+
+bool PoolEditing::confirmed(const std::string& text, const std::string& title) {
+  return MsgBox(text, MsgButtons::OkCancel, MsgIcon::Exclamation, title) == MsgResult::Ok;
+}
+
+long PoolEditing::questionsInPool(const std::string& pool) {
+  return countOf("select count(*) as numQCount from " + table_ + " where (" + table_ + ".src = '" + sqlText(pool) +
+                 "')");
+}
+
 
 void PoolEditing::addPool() {
   if (!poolLetterAllowed(c_.txtPoolName.Text()) || c_.cmbPoolName.ListIndex() < 0) {
     MsgBox("Invalid Pool Name", MsgButtons::OkOnly, MsgIcon::Critical, "Pool Name Error");
     return;
   }
-  if (countIn(c_.txtQNumber) < 1) {
-    MsgBox(kTooFew, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
-    focusCount(false);
-    return;
-  }
+  if (!requireCountAboveZero()) return;
   const std::string poolNumber = c_.cmbPoolName.Text();
   const std::string newPool = c_.txtPoolName.Text() + poolNumber;
-  if (MsgBox("Do you add new pool " + newPool + " ?", MsgButtons::OkCancel, MsgIcon::Exclamation, "Add New Pool") !=
-      MsgResult::Ok)
-    return;
+  if (!confirmed("Do you add new pool " + newPool + " ?", "Add New Pool")) return;
   if (countIn(c_.txtQNumber) > 99) {
     MsgBox(kTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
     focusCount(true);
@@ -179,9 +190,7 @@ void PoolEditing::addPool() {
 void PoolEditing::deletePool() {
   if (c_.cmbPool.ListIndex() < 0) return;
   const std::string pool = c_.cmbPool.Text();
-  if (MsgBox("Do you delete the pool " + pool + " ?", MsgButtons::OkCancel, MsgIcon::Exclamation,
-             "Delete the Pool") != MsgResult::Ok)
-    return;
+  if (!confirmed("Do you delete the pool " + pool + " ?", "Delete the Pool")) return;
   store::Recordset rs;
   rs.open("delete * from " + table_ + " where (src='" + sqlText(pool) + "');", state_.pConn(), store::adOpenDynamic,
           store::adLockOptimistic);
@@ -192,17 +201,10 @@ void PoolEditing::deletePool() {
 
 void PoolEditing::addQuestions() {
   if (c_.cmbPool.ListIndex() < 0) return;
-  if (countIn(c_.txtQNumber) < 1) {
-    MsgBox(kTooFew, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
-    focusCount(false);
-    return;
-  }
+  if (!requireCountAboveZero()) return;
   const std::string pool = c_.cmbPool.Text();
-  if (MsgBox("Do you add new questions to the pool " + pool + " ?", MsgButtons::OkCancel, MsgIcon::Exclamation,
-             "Add New Pool") != MsgResult::Ok)
-    return;
-  const long current = countOf("select count(*) as numQCount from " + table_ + " where (" + table_ + ".src = '" +
-                               sqlText(pool) + "')");
+  if (!confirmed("Do you add new questions to the pool " + pool + " ?", "Add New Pool")) return;
+  const long current = questionsInPool(pool);
   if (current + countIn(c_.txtQNumber) > 99) {
     MsgBox(kTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
     focusCount(true);
@@ -216,17 +218,11 @@ void PoolEditing::addQuestions() {
 
 void PoolEditing::deleteQuestions() {
   if (c_.cmbPool.ListIndex() < 0) return;
-  if (countIn(c_.txtQNumber) < 1) {
-    MsgBox(kTooFew, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
-    focusCount(false);
-    return;
-  }
+  if (!requireCountAboveZero()) return;
   const std::string pool = c_.cmbPool.Text();
-  if (MsgBox("Do you delete the last " + c_.txtQNumber.Text() + " question in " + pool + " ?", MsgButtons::OkCancel,
-             MsgIcon::Exclamation, "Delete the Pool") != MsgResult::Ok)
+  if (!confirmed("Do you delete the last " + c_.txtQNumber.Text() + " question in " + pool + " ?", "Delete the Pool"))
     return;
-  const long current = countOf("select count(*) as numQCount from " + table_ + " where (" + table_ + ".src = '" +
-                               sqlText(pool) + "')");
+  const long current = questionsInPool(pool);
   if (countIn(c_.txtQNumber) >= current) {
     MsgBox(kDeleteTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
     focusCount(true);

@@ -56,6 +56,9 @@ class PoolEditing {
   void addQuestionIfNew(const std::string& pool, const std::string& number);
   void backToEmptyMode();
   void focusCount(bool selectDigits);
+  bool requireCountAboveZero();
+  bool confirmed(const std::string& text, const std::string& title);
+  long questionsInPool(const std::string& pool);
 
   EditFrameControls c_;
   EditFrameHost host_;

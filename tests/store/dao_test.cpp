@@ -21,15 +21,6 @@ std::string bytesOf(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-long errorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const DbError& e) {
-    return e.number;
-  }
-  return 0;
-}
-
 TEST(Dao, TableDefsListTablesAndLinksWithAttributes) {
   TempDir dir;
   schema::createBank(dir.path(), {schema::Kind::AWA});

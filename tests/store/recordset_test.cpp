@@ -19,15 +19,6 @@ class RecordsetTest : public ::testing::Test {
   Connection conn;
 };
 
-long errorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const DbError& e) {
-    return e.number;
-  }
-  return 0;
-}
-
 TEST_F(RecordsetTest, TableSourceWithConditionIsUpdatableAndFieldNamesIgnoreCase) {
   addQuestion(conn, "RCtbl", "01201", "X012");
   addQuestion(conn, "RCtbl", "01202", "X012");

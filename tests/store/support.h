@@ -4,7 +4,10 @@
 #include <filesystem>
 #include <string>
 
+#include <functional>
+
 #include "connection.h"
+#include "db_error.h"
 #include "recordset.h"
 #include "schema.h"
 #include "temp_dir.h"
@@ -28,6 +31,16 @@ inline void addQuestion(store::Connection& c, const std::string& table, const st
   rs.setValue("answer", "A");
   rs.update();
   rs.close();
+}
+
+// The number of the DbError that f throws, or 0 when it throws none.
+inline long errorNumberOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const store::DbError& e) {
+    return e.number;
+  }
+  return 0;
 }
 
 // Rows of a statement as "a|b|c" lines, for compact assertions.
