@@ -265,22 +265,22 @@ void QuestionEditor::readLayout(Recordset& rs) {
 }
 
 void QuestionEditor::ArrangeControls() {
-  rtxtQuestion.setWidth(14300);
-  rtxtQuestion.setLeft(480);
-  rtxtQuestion.setTop(1320);
-  rtxtQuestion.setHeight(sizeIsSet(questionHeight) ? questionHeight.toDouble() * kTwipsPerCm
-                                                     : kind_.defaultQuestionHeight);
-  txtAnswer[0].setHeight(sizeIsSet(choiceHeight[0]) ? choiceHeight[0].toDouble() * kTwipsPerCm : 270);
-  for (int k = 1; k < 5; ++k)
-    txtAnswer[k].setHeight(sizeIsSet(choiceHeight[k]) ? choiceHeight[k].toDouble() * kTwipsPerCm
-                                                      : txtAnswer[0].Height());
-  imgClick[0].setTop(rtxtQuestion.Height() + rtxtQuestion.Top() + 330);
-  for (int k = 1; k < 5; ++k) imgClick[k].setTop(txtAnswer[k - 1].Height() + imgClick[k - 1].Top() + 330);
+  // Each box gets its place in one move: a rich-text box lays its text out again on every
+  // change of its size.
+  const double questionTop = 1320;
+  const double questionBoxHeight =
+      sizeIsSet(questionHeight) ? questionHeight.toDouble() * kTwipsPerCm : kind_.defaultQuestionHeight;
+  rtxtQuestion.Move(480, questionTop, 14300, questionBoxHeight);
+  std::array<double, 5> heights;
+  heights[0] = sizeIsSet(choiceHeight[0]) ? choiceHeight[0].toDouble() * kTwipsPerCm : 270;
+  for (size_t k = 1; k < 5; ++k)
+    heights[k] = sizeIsSet(choiceHeight[k]) ? choiceHeight[k].toDouble() * kTwipsPerCm : heights[0];
+  const double markerLeft = 600, choiceLeft = markerLeft + 360;
+  double markerTop = questionBoxHeight + questionTop + 330;
   for (int k = 0; k < 5; ++k) {
-    txtAnswer[k].setTop(imgClick[k].Top() - 40);
-    txtAnswer[k].setWidth(13700);
-    imgClick[k].setLeft(600);
-    txtAnswer[k].setLeft(imgClick[0].Left() + 360);
+    if (k > 0) markerTop += heights[static_cast<size_t>(k - 1)] + 330;
+    imgClick[k].Move(markerLeft, markerTop, imgClick[k].Width(), imgClick[k].Height());
+    txtAnswer[k].Move(choiceLeft, markerTop - 40, 13700, heights[static_cast<size_t>(k)]);
   }
   rtxtQuestion.Refresh();
   for (int k = 0; k < 5; ++k) {
@@ -500,18 +500,21 @@ void QuestionEditor::selectAllQuestionText() {
 }
 
 void QuestionEditor::cmdFont_Click() {
+  ui::RichTextBox::Batch batch(rtxtQuestion);
   selectAllQuestionText();
   rtxtQuestion.setSelFontName(rtxtQuestion.SelFontName() == "CBT" ? "Verdana" : "CBT");
   rtxtQuestion.setSelFontSize(11);
 }
 
 void QuestionEditor::SetDefaultFont() {
+  ui::RichTextBox::Batch batch(rtxtQuestion);
   selectAllQuestionText();
   rtxtQuestion.setSelFontName("Verdana");
   rtxtQuestion.setSelFontSize(11);
 }
 
 void QuestionEditor::ConvertUnderline() {
+  ui::RichTextBox::Batch batch(rtxtQuestion);
   const int n = rtxtQuestion.TextLength();
   int start = 0, end = 0;
   bool found = false;
@@ -534,6 +537,7 @@ void QuestionEditor::ConvertUnderline() {
 }
 
 void QuestionEditor::ReplaceSpecialChars() {
+  ui::RichTextBox::Batch batch(rtxtQuestion);
   for (const char* special : {"`", "~"}) {
     int p = 0;
     for (;;) {
@@ -547,9 +551,12 @@ void QuestionEditor::ReplaceSpecialChars() {
 }
 
 void QuestionEditor::convertLoadedQuestion() {
-  ConvertUnderline();
-  SetDefaultFont();
-  ReplaceSpecialChars();
+  {
+    ui::RichTextBox::Batch batch(rtxtQuestion);
+    ConvertUnderline();
+    SetDefaultFont();
+    ReplaceSpecialChars();
+  }
   SaveQuestion();
   cmdReset_Click();
   SaveLayout();

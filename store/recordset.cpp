@@ -50,20 +50,27 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   conn_ = &conn;
   sql_ = t.sql;
   withRowid_ = t.updatableTable.has_value();
-  try {
-    auto st = session.db().prepare(t.sql);
-    int n = st.columnCount() - (withRowid_ ? 1 : 0);
-    for (int i = 0; i < n; ++i) names_.push_back(st.columnName(i));
-    // A whole table opened to add records is read only when its rows are asked for.
-    loaded_ = false;
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
+  // A whole table opened to add records is read only when its rows are asked for.
+  loaded_ = false;
+  if (tableSource && isBareName(src)) {
+    try {
+      auto st = session.db().prepare(t.sql);
+      readNames(st);
+    } catch (const SqliteFailure& f) {
+      throw engineError(f);
+    }
+  } else {
+    load();
   }
-  if (!(tableSource && isBareName(src))) load();
   updatable_ = t.updatableTable.has_value() &&
                (lockType == adLockOptimistic || lockType == adLockPessimistic);
   if (t.updatableTable) table_ = *t.updatableTable;
   open_ = true;
+}
+
+void Recordset::readNames(const SqliteStatement& st) const {
+  const int n = st.columnCount() - (withRowid_ ? 1 : 0);
+  for (int i = 0; i < n; ++i) names_.push_back(st.columnName(i));
 }
 
 void Recordset::load() const {
@@ -74,6 +81,7 @@ void Recordset::load() const {
   rowids_.clear();
   try {
     auto st = conn_->session().db().prepare(sql_);
+    if (names_.empty()) readNames(st);
     int n = static_cast<int>(names_.size());
     while (st.step()) {
       std::vector<Value> row;

@@ -71,6 +71,7 @@ class Recordset {
   void reloadRow(long long rowid, size_t at);
   void flushPending();
   void load() const;  // reads the rows when they were deferred
+  void readNames(const SqliteStatement& st) const;
 
   bool open_ = false;
   // Rows are read on first need, also from const queries such as eof().
@@ -78,7 +79,7 @@ class Recordset {
   bool withRowid_ = false;
   std::string sql_;
   Connection* conn_ = nullptr;
-  std::vector<std::string> names_;  // visible fields
+  mutable std::vector<std::string> names_;  // visible fields
   mutable std::vector<std::vector<Value>> rows_;
   mutable std::vector<long long> rowids_;
   mutable long pos_ = 0;

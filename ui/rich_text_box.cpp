@@ -22,6 +22,7 @@ int textUnits(QChar c) { return c == QChar::LineSeparator ? 2 : 1; }
 }  // namespace
 
 RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
+  connect(document(), &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
   // Pasted rich text would bring formatting and objects that came from no RTF; the box
   // takes pasted text as plain text in the formatting at the caret.
   setAcceptRichText(false);
@@ -36,12 +37,49 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
     resetToDefault();
     return;
   }
-  rtf::readRtf(rtf, *document());
+  // Read into a document of its own and lay it out once, not after every piece of text.
+  auto* doc = new QTextDocument(this);
+  doc->setDefaultFont(document()->defaultFont());
+  rtf::readRtf(rtf, *doc);
+  adoptDocument(doc);
   QTextCursor c(document());
   setTextCursor(c);
 }
 
-QString RichTextBox::Text() const { return rtf::boxText(*document()); }
+// The box owns the document (its parent); setDocument deletes the one before.
+void RichTextBox::adoptDocument(QTextDocument* doc) {
+  setDocument(doc);
+  connect(doc, &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
+  positionsValid_ = false;
+}
+
+QString RichTextBox::Text() const {
+  buildPositions();
+  return text_;
+}
+
+int RichTextBox::TextLength() const {
+  buildPositions();
+  return static_cast<int>(text_.size());
+}
+
+void RichTextBox::buildPositions() const {
+  if (positionsValid_) return;
+  text_ = rtf::boxText(*document());
+  textAt_.assign(static_cast<size_t>(std::max(1, document()->characterCount())), 0);
+  int text = 0;
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+    const QString s = b.text();
+    int doc = b.position();
+    for (QChar c : s) {
+      textAt_[static_cast<size_t>(doc++)] = text;
+      text += textUnits(c);
+    }
+    if (static_cast<size_t>(doc) < textAt_.size()) textAt_[static_cast<size_t>(doc)] = text;  // the break
+    text += 2;
+  }
+  positionsValid_ = true;
+}
 
 void RichTextBox::setText(const QString& text) {
   resetToDefault();
@@ -62,41 +100,25 @@ void RichTextBox::resetToDefault() {
 // ---- positions
 
 int RichTextBox::textPosition(int docPos) const {
-  int text = 0;
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-    const QString s = b.text();
-    const int start = b.position();
-    if (docPos <= start + s.size()) {
-      for (int i = 0; i < docPos - start; ++i) text += textUnits(s[i]);
-      return text;
-    }
-    for (QChar c : s) text += textUnits(c);
-    text += 2;  // CR LF between paragraphs
-  }
-  return text > 0 ? text - 2 : 0;
+  buildPositions();
+  if (docPos <= 0) return 0;
+  if (static_cast<size_t>(docPos) >= textAt_.size()) return static_cast<int>(text_.size());
+  return std::min(textAt_[static_cast<size_t>(docPos)], static_cast<int>(text_.size()));
 }
 
+// The first document position at or after a Text position; a position between the CR
+// and the LF of a break is the start of the next paragraph.
 int RichTextBox::docPosition(int textPos) const {
-  int text = 0;
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-    const QString s = b.text();
-    int doc = b.position();
-    for (QChar c : s) {
-      if (text >= textPos) return doc;
-      text += textUnits(c);
-      ++doc;
-    }
-    if (text >= textPos || !b.next().isValid()) return doc;
-    text += 2;
-    if (text > textPos) return b.next().position();  // between CR and LF
-  }
-  return 0;
+  buildPositions();
+  auto it = std::lower_bound(textAt_.begin(), textAt_.end(), textPos);
+  if (it == textAt_.end()) return static_cast<int>(textAt_.size()) - 1;
+  return static_cast<int>(it - textAt_.begin());
 }
 
-int RichTextBox::SelStart() const { return textPosition(textCursor().selectionStart()); }
+int RichTextBox::SelStart() const { return textPosition(selection().selectionStart()); }
 
 int RichTextBox::SelLength() const {
-  const QTextCursor c = textCursor();
+  const QTextCursor c = selection();
   return textPosition(c.selectionEnd()) - textPosition(c.selectionStart());
 }
 
@@ -107,7 +129,7 @@ void RichTextBox::select(int textStart, int textLength) {
   QTextCursor c(document());
   c.setPosition(docPosition(textStart));
   c.setPosition(docPosition(textStart + textLength), QTextCursor::KeepAnchor);
-  setTextCursor(c);
+  setSelection(c);
 }
 
 void RichTextBox::setSelStart(int start) { select(start, 0); }
@@ -122,8 +144,36 @@ void RichTextBox::insertPlain(QTextCursor& cursor, const QString& text, const QT
   cursor.insertText(normalised, format);
 }
 
+QTextCursor RichTextBox::selection() const { return batchDepth_ > 0 ? batchCursor_ : textCursor(); }
+
+void RichTextBox::setSelection(const QTextCursor& c) {
+  if (batchDepth_ > 0)
+    batchCursor_ = c;
+  else
+    setTextCursor(c);
+}
+
+void RichTextBox::mergeSelectionFormat(const QTextCharFormat& f) {
+  if (batchDepth_ > 0)
+    batchCursor_.mergeCharFormat(f);
+  else
+    mergeCurrentCharFormat(f);
+}
+
+RichTextBox::Batch::Batch(RichTextBox& box) : box_(box) {
+  if (box_.batchDepth_++ > 0) return;
+  box_.batchCursor_ = box_.textCursor();
+  box_.batchCursor_.beginEditBlock();
+}
+
+RichTextBox::Batch::~Batch() {
+  if (--box_.batchDepth_ > 0) return;
+  box_.batchCursor_.endEditBlock();
+  box_.setTextCursor(box_.batchCursor_);
+}
+
 void RichTextBox::setSelText(const QString& text) {
-  QTextCursor c = textCursor();
+  QTextCursor c = selection();
   QTextCharFormat format = c.charFormat();
   if (c.hasSelection()) {
     QTextCursor first(document());
@@ -136,7 +186,8 @@ void RichTextBox::setSelText(const QString& text) {
   c.removeSelectedText();
   insertPlain(c, text, format);
   c.endEditBlock();
-  setTextCursor(c);
+  positionsValid_ = false;  // inside a batch the change is announced only at its end
+  setSelection(c);
 }
 
 // ---- selection formatting
@@ -156,7 +207,7 @@ void RichTextBox::forEachFormat(int from, int to, Visit visit) const {
 // would get.
 template <class T, class Get>
 std::optional<T> RichTextBox::selectionValue(Get get) const {
-  const QTextCursor c = textCursor();
+  const QTextCursor c = selection();
   std::optional<T> value;
   bool mixed = false;
   forEachFormat(c.selectionStart(), c.selectionEnd(), [&](const QTextCharFormat& f) {
@@ -182,20 +233,20 @@ std::optional<bool> RichTextBox::SelUnderline() const { return selectionValue<bo
 void RichTextBox::setSelFontName(const QString& name) {
   QTextCharFormat f;
   f.setFontFamilies(QStringList{name});
-  mergeCurrentCharFormat(f);
+  mergeSelectionFormat(f);
 }
 
 void RichTextBox::setSelFontSize(double points) {
   if (points <= 0) return;
   QTextCharFormat f;
   f.setFontPointSize(points);
-  mergeCurrentCharFormat(f);
+  mergeSelectionFormat(f);
 }
 
 void RichTextBox::setSelUnderline(bool on) {
   QTextCharFormat f;
   rtf::setUnderline(f, on ? QStringLiteral("ul") : QString());
-  mergeCurrentCharFormat(f);
+  mergeSelectionFormat(f);
 }
 
 int RichTextBox::Find(const QString& text, int start, bool matchCase) {

@@ -9,6 +9,7 @@
 #include <QTextEdit>
 
 #include <optional>
+#include <vector>
 
 #include "twips_geometry.h"
 
@@ -40,7 +41,7 @@ class RichTextBox : public QTextEdit {
   QString Text() const;
   // Replaces the content with plain text in the box's default font; formatting is lost.
   void setText(const QString& text);
-  int TextLength() const { return static_cast<int>(Text().size()); }
+  int TextLength() const;
 
   // The selection, in positions of Text (0-based). Setting the start clears the length;
   // values are clamped to the text.
@@ -66,6 +67,19 @@ class RichTextBox : public QTextEdit {
   // position, or -1.
   int Find(const QString& text, int start = 0, bool matchCase = false);
 
+  // Selection work in a row (a whole-pool conversion): the text is laid out and the caret
+  // shown once, when the last Batch ends, instead of after every step.
+  class Batch {
+   public:
+    explicit Batch(RichTextBox& box);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    RichTextBox& box_;
+  };
+
   bool Border() const;
   void setBorder(bool on);
 
@@ -90,9 +104,21 @@ class RichTextBox : public QTextEdit {
   std::optional<T> selectionValue(Get get) const;
   void insertPlain(QTextCursor& cursor, const QString& text, const QTextCharFormat& format);
   void resetToDefault();
+  // Text and the Text position of every document position, made again only after the
+  // content changed: selection work goes character by character over long texts.
+  void buildPositions() const;
+  QTextCursor selection() const;
+  void setSelection(const QTextCursor& c);
+  void mergeSelectionFormat(const QTextCharFormat& f);
+  void adoptDocument(QTextDocument* doc);
 
   TwipsGeometry twips_{this};
   QTextCharFormat defaultFormat_;
+  mutable bool positionsValid_ = false;
+  int batchDepth_ = 0;
+  QTextCursor batchCursor_;
+  mutable QString text_;
+  mutable std::vector<int> textAt_;  // by document position, 0 .. characterCount - 1
 };
 
 }  // namespace ui
