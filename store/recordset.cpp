@@ -164,9 +164,8 @@ long Recordset::recordCount() const {
 
 Field Recordset::field(const std::string& name) {
   requireOpen();
-  std::string key = lowerAscii(name);
   for (size_t i = 0; i < names_.size(); ++i)
-    if (lowerAscii(names_[i]) == key) return Field(*this, static_cast<int>(i));
+    if (equalsIgnoringCase(names_[i], name)) return Field(*this, static_cast<int>(i));
   throw DbError(err::ItemNotFound, "The record set has no field named '" + name + "'.");
 }
 

@@ -15,6 +15,13 @@ std::string lowerAscii(std::string s) {
   return s;
 }
 
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+
 ConnectString parseConnect(const std::string& connect) {
   ConnectString out;
   size_t i = 0;
@@ -89,6 +96,7 @@ Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
 
 namespace {
 std::atomic<long long> catalogGeneration{0};
+constexpr size_t kTranslationCacheSize = 8192;
 }  // namespace
 
 void noteCatalogChanged() { ++catalogGeneration; }
@@ -102,6 +110,7 @@ void Session::refreshCatalogIfChanged() {
 }
 
 void Session::loadCatalog() {
+  translations_.clear();
   localTables_.clear();
   links_.clear();
   auto st = db_->prepare(
@@ -164,7 +173,12 @@ Translation Session::translate(std::string_view jet) {
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
-  return translateJetSql(jet, [this](const std::string& n) { return resolve(n); });
+  std::string key(jet);
+  if (auto hit = translations_.find(key); hit != translations_.end()) return hit->second;
+  Translation t = translateJetSql(jet, [this](const std::string& n) { return resolve(n); });
+  if (translations_.size() >= kTranslationCacheSize) translations_.clear();
+  translations_.emplace(std::move(key), t);
+  return t;
 }
 
 std::vector<TableDefRow> Session::tableDefs() {

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,12 @@ class Session {
   std::map<std::string, TableDefRow> links_;        // lower-case name -> link
   std::map<std::string, std::string> attached_;     // file path -> schema alias
   long long catalogSeen_ = -1;
+  // Translations of recent statement texts; the free pool-number search runs the same
+  // thousands of texts each time. Emptied whenever the table definitions are read again.
+  std::unordered_map<std::string, Translation> translations_;
 };
 
 std::string lowerAscii(std::string s);
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace store
