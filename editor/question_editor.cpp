@@ -563,6 +563,7 @@ void QuestionEditor::convertLoadedQuestion() {
 }
 
 void QuestionEditor::cmdGo_Click() {
+  ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last question needs laying out
   for (int i = 0; i < lstQuestion.ListCount(); ++i) {
     state_.currentQNumber = lstQuestion.List(i);
     LoadQuestion();

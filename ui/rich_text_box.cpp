@@ -30,7 +30,9 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
   setBorder(true);
 }
 
-QByteArray RichTextBox::TextRTF() const { return rtf::writeRtf(*document()); }
+QByteArray RichTextBox::TextRTF() const { return rtf::writeRtf(*doc()); }
+
+QTextDocument* RichTextBox::doc() const { return batchDoc_ ? batchDoc_ : document(); }
 
 void RichTextBox::setTextRTF(const QByteArray& rtf) {
   if (rtf.isEmpty()) {
@@ -41,9 +43,14 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
   auto* doc = new QTextDocument(this);
   doc->setDefaultFont(document()->defaultFont());
   rtf::readRtf(rtf, *doc);
-  adoptDocument(doc);
-  QTextCursor c(document());
-  setTextCursor(c);
+  if (batchDepth_ > 0) {
+    delete batchDoc_;
+    batchDoc_ = doc;
+  } else {
+    adoptDocument(doc);
+  }
+  positionsValid_ = false;
+  setSelection(QTextCursor(this->doc()));
 }
 
 // The box owns the document (its parent); setDocument deletes the one before.
@@ -65,10 +72,10 @@ int RichTextBox::TextLength() const {
 
 void RichTextBox::buildPositions() const {
   if (positionsValid_) return;
-  text_ = rtf::boxText(*document());
-  textAt_.assign(static_cast<size_t>(std::max(1, document()->characterCount())), 0);
+  text_ = rtf::boxText(*doc());
+  textAt_.assign(static_cast<size_t>(std::max(1, doc()->characterCount())), 0);
   int text = 0;
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+  for (QTextBlock b = doc()->begin(); b.isValid(); b = b.next()) {
     const QString s = b.text();
     int doc = b.position();
     for (QChar c : s) {
@@ -83,18 +90,20 @@ void RichTextBox::buildPositions() const {
 
 void RichTextBox::setText(const QString& text) {
   resetToDefault();
-  QTextCursor c(document());
+  QTextCursor c(doc());
   insertPlain(c, text, defaultFormat_);
   c.setPosition(0);
-  setTextCursor(c);
+  positionsValid_ = false;
+  setSelection(c);
 }
 
 void RichTextBox::resetToDefault() {
-  document()->clear();
-  QTextCursor c(document());
+  doc()->clear();
+  QTextCursor c(doc());
   c.setBlockCharFormat(defaultFormat_);
-  setTextCursor(c);
-  setCurrentCharFormat(defaultFormat_);
+  positionsValid_ = false;
+  setSelection(c);
+  if (batchDepth_ == 0) setCurrentCharFormat(defaultFormat_);
 }
 
 // ---- positions
@@ -126,7 +135,7 @@ void RichTextBox::select(int textStart, int textLength) {
   const int length = TextLength();
   textStart = std::clamp(textStart, 0, length);
   textLength = std::clamp(textLength, 0, length - textStart);
-  QTextCursor c(document());
+  QTextCursor c(doc());
   c.setPosition(docPosition(textStart));
   c.setPosition(docPosition(textStart + textLength), QTextCursor::KeepAnchor);
   setSelection(c);
@@ -160,23 +169,32 @@ void RichTextBox::mergeSelectionFormat(const QTextCharFormat& f) {
     mergeCurrentCharFormat(f);
 }
 
+// The batch works on a copy that nothing lays out; the copy replaces the shown document
+// when the last batch ends.
 RichTextBox::Batch::Batch(RichTextBox& box) : box_(box) {
   if (box_.batchDepth_++ > 0) return;
-  box_.batchCursor_ = box_.textCursor();
-  box_.batchCursor_.beginEditBlock();
+  const QTextCursor shown = box_.textCursor();
+  box_.batchDoc_ = box_.document()->clone(&box_);
+  box_.batchCursor_ = QTextCursor(box_.batchDoc_);
+  box_.batchCursor_.setPosition(shown.anchor());
+  box_.batchCursor_.setPosition(shown.position(), QTextCursor::KeepAnchor);
+  box_.positionsValid_ = false;
 }
 
 RichTextBox::Batch::~Batch() {
   if (--box_.batchDepth_ > 0) return;
-  box_.batchCursor_.endEditBlock();
-  box_.setTextCursor(box_.batchCursor_);
+  QTextDocument* done = box_.batchDoc_;
+  const QTextCursor cursor = box_.batchCursor_;
+  box_.batchDoc_ = nullptr;
+  box_.adoptDocument(done);
+  box_.setTextCursor(cursor);
 }
 
 void RichTextBox::setSelText(const QString& text) {
   QTextCursor c = selection();
   QTextCharFormat format = c.charFormat();
   if (c.hasSelection()) {
-    QTextCursor first(document());
+    QTextCursor first(doc());
     first.setPosition(c.selectionStart() + 1);
     format = first.charFormat();
   }
@@ -186,7 +204,7 @@ void RichTextBox::setSelText(const QString& text) {
   c.removeSelectedText();
   insertPlain(c, text, format);
   c.endEditBlock();
-  positionsValid_ = false;  // inside a batch the change is announced only at its end
+  positionsValid_ = false;  // a batch's copy announces nothing
   setSelection(c);
 }
 
@@ -194,7 +212,7 @@ void RichTextBox::setSelText(const QString& text) {
 
 template <class Visit>
 void RichTextBox::forEachFormat(int from, int to, Visit visit) const {
-  for (QTextBlock b = document()->findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
+  for (QTextBlock b = doc()->findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       const QTextFragment f = it.fragment();
       if (f.position() + f.length() > from && f.position() < to) visit(f.charFormat());
@@ -268,7 +286,7 @@ void RichTextBox::setDefaultFont(const QString& name, double points) {
   defaultFormat_ = QTextCharFormat();
   defaultFormat_.setFontFamilies(QStringList{name});
   defaultFormat_.setFontPointSize(points);
-  if (document()->isEmpty()) resetToDefault();
+  if (doc()->isEmpty()) resetToDefault();
 }
 
 void RichTextBox::mouseReleaseEvent(QMouseEvent* event) {

@@ -68,7 +68,8 @@ class RichTextBox : public QTextEdit {
   int Find(const QString& text, int start = 0, bool matchCase = false);
 
   // Selection work in a row (a whole-pool conversion): the text is laid out and the caret
-  // shown once, when the last Batch ends, instead of after every step.
+  // shown once, when the last Batch ends, instead of after every step. Within a batch the
+  // box may also be given new content (setTextRTF) several times.
   class Batch {
    public:
     explicit Batch(RichTextBox& box);
@@ -107,6 +108,8 @@ class RichTextBox : public QTextEdit {
   // Text and the Text position of every document position, made again only after the
   // content changed: selection work goes character by character over long texts.
   void buildPositions() const;
+  // The document that operations work on: a batch's copy, or the one shown.
+  QTextDocument* doc() const;
   QTextCursor selection() const;
   void setSelection(const QTextCursor& c);
   void mergeSelectionFormat(const QTextCharFormat& f);
@@ -116,6 +119,7 @@ class RichTextBox : public QTextEdit {
   QTextCharFormat defaultFormat_;
   mutable bool positionsValid_ = false;
   int batchDepth_ = 0;
+  QTextDocument* batchDoc_ = nullptr;  // owned by the box while a batch runs
   QTextCursor batchCursor_;
   mutable QString text_;
   mutable std::vector<int> textAt_;  // by document position, 0 .. characterCount - 1
