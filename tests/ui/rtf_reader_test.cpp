@@ -167,6 +167,10 @@ TEST(RtfReader, FuzzFindings) {
   EXPECT_EQ(boxText(*doc), QString(QChar::ObjectReplacementCharacter) + "x");
   EXPECT_TRUE(balanced(ui::rtf::writeRtf(*doc)));
   read(fixture("fuzz/picture_scale_overflow.rtf"));
+
+  // A U+FFFC that is text, not a picture, was dropped by the writer.
+  auto bare = read("{\\rtf1 a\\u-4?b}");
+  EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*bare))), QString("a") + QChar(0xFFFC) + "b");
 }
 
 TEST(RtfReader, RandomBytesNeverBreakTheReader) {

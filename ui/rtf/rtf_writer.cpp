@@ -136,8 +136,9 @@ class Writer {
         c = QChar::surrogateToUcs4(text[i], text[i + 1]);
         ++i;
       }
-      if (c == QChar::ObjectReplacementCharacter) {
-        if (raw.isEmpty()) continue;  // only objects that came from RTF can be written
+      // An object that came from RTF is written as the group it was read from; a bare
+      // U+FFFC (RTF can hold one as \u-4) is a character like any other.
+      if (c == QChar::ObjectReplacementCharacter && !raw.isEmpty()) {
         setFormat(fmt, baseCharset);
         body_ += raw;
         delimit_ = false;
