@@ -229,6 +229,8 @@ class Reader {
   Reader(const QByteArray& input, QTextDocument& doc) : in_(input), doc_(doc), cursor_(&doc) {}
 
   void run() {
+    // One edit block: the cursor does not lay text out after every insertion.
+    cursor_.beginEditBlock();
     states_.push_back(State{});
     const char* data = in_.constData();
     const qsizetype size = in_.size();
@@ -260,6 +262,7 @@ class Reader {
     // A picture group cut off by the end of the input is dropped: kept whole, it would
     // write back unbalanced.
     if (pendingBreaks_ == 0 && !doc_.isEmpty()) cursor_.setBlockFormat(blockFormat());
+    cursor_.endEditBlock();
   }
 
  private:

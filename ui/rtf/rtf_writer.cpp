@@ -127,35 +127,42 @@ class Writer {
   void fragment(const QTextFragment& fragment) {
     const QTextCharFormat fmt = fragment.charFormat();
     const QString text = fragment.text();
+    const QString name = fontName(fmt);
     const int baseCharset = fmt.hasProperty(kCharset) ? fmt.intProperty(kCharset) : 0;
-    const int baseCodePage = codePageOfFont(baseCharset, fontName(fmt), 1252);
+    const int baseCodePage = codePageOfFont(baseCharset, name, 1252);
     const QByteArray raw = fmt.property(kRawGroup).toByteArray();
+    RunFormat run = runFormat(fmt);
+    int runCharset = -1;
     for (qsizetype i = 0; i < text.size(); ++i) {
       char32_t c = text[i].unicode();
       if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
         c = QChar::surrogateToUcs4(text[i], text[i + 1]);
         ++i;
       }
+      if (c < 0x20 && c != '\t') continue;
       // An object that came from RTF is written as the group it was read from; a bare
       // U+FFFC (RTF can hold one as \u-4) is a character like any other.
-      if (c == QChar::ObjectReplacementCharacter && !raw.isEmpty()) {
-        setFormat(fmt, baseCharset);
-        body_ += raw;
-        delimit_ = false;
-        continue;
-      }
-      if (c < 0x20 && c != '\t') continue;
+      const bool object = c == QChar::ObjectReplacementCharacter && !raw.isEmpty();
       QByteArray bytes;
       int charset = baseCharset;
-      bytes = encoder_.encode(baseCodePage, c);
-      {
+      if (!object) {
+        bytes = encoder_.encode(baseCodePage, c);
         if (bytes.isEmpty() && isJapanese(c)) {
           bytes = encoder_.encode(932, c);
           if (!bytes.isEmpty()) charset = 128;
         }
       }
-      setFormat(fmt, charset);
-      character(c, bytes);
+      if (charset != runCharset) {
+        run.font = fontIndex(name, charset);
+        runCharset = charset;
+      }
+      setFormat(run);
+      if (object) {
+        body_ += raw;
+        delimit_ = false;
+      } else {
+        character(c, bytes);
+      }
     }
   }
 
@@ -215,10 +222,9 @@ class Writer {
     delimit_ = true;
   }
 
-  // Writes the control words that change the current formatting into `fmt`.
-  void setFormat(const QTextCharFormat& fmt, int charset) {
+  // The formatting of a run, but for its font entry, which depends on the characters.
+  RunFormat runFormat(const QTextCharFormat& fmt) {
     RunFormat next;
-    next.font = fontIndex(fontName(fmt), charset);
     const double size = fmt.fontPointSize();
     next.halfPoints = size > 0 ? static_cast<int>(std::lround(size * 2)) : 24;
     next.bold = fmt.fontWeight() > QFont::Medium;
@@ -236,7 +242,11 @@ class Writer {
       next.vertical = 2;
     next.foreground = fmt.hasProperty(QTextFormat::ForegroundBrush) ? colourIndex(fmt.foreground().color()) : 0;
     next.background = fmt.hasProperty(QTextFormat::BackgroundBrush) ? colourIndex(fmt.background().color()) : 0;
+    return next;
+  }
 
+  // Writes the control words that change the current formatting into `next`.
+  void setFormat(const RunFormat& next) {
     RunFormat& cur = current_;
     auto number = [](int v) { return QByteArray::number(v); };
     QByteArray w;
