@@ -168,6 +168,12 @@ TEST(RtfReader, FuzzFindings) {
   EXPECT_TRUE(balanced(ui::rtf::writeRtf(*doc)));
   read(fixture("fuzz/picture_scale_overflow.rtf"));
 
+  // \object in the middle of a group was taken for an object group starting at the
+  // document's first byte.
+  auto midGroup = read("{\\rtf1 a (\\object\\objemb + \\result\\pict) b}");
+  EXPECT_EQ(boxText(*midGroup), "a (+ ) b");
+  EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*midGroup))), "a (+ ) b");
+
   // A U+FFFC that is text, not a picture, was dropped by the writer.
   auto bare = read("{\\rtf1 a\\u-4?b}");
   EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*bare))), QString("a") + QChar(0xFFFC) + "b");

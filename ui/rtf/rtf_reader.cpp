@@ -331,6 +331,7 @@ class Reader {
       if (pos_ < size && data[pos_] == ' ') ++pos_;
       if (negative) value = -value;
       const int param = static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+      wordOpensGroup_ = opened;
       word(name, hasParam, param);
       return;
     }
@@ -886,6 +887,8 @@ class Reader {
   // object of the document; the first picture inside it is what is shown.
   void startCapture(Dest dest) {
     State& s = st();
+    // Only a group that these words open can be kept whole; elsewhere they are ignored.
+    if (!wordOpensGroup_ || states_.size() < 2) return;
     if (s.dest == Dest::Text) {
       s.ownsCapture = true;
       capture_ = Capture{};
@@ -965,6 +968,7 @@ class Reader {
   bool rtfGroup_ = false;  // the outermost group is an \rtf document
   bool done_ = false;
   bool groupOpened_ = false;  // nothing but '{' read since the group opened
+  bool wordOpensGroup_ = false;  // the word being handled is the first of its group
   int ucSkip_ = 0;
   int ansiCodePage_ = 1252;
   int defaultFont_ = 0;
