@@ -27,6 +27,7 @@ constexpr int kMaxDepth = 256;
 // RichEdit keeps at most 32 tab stops per paragraph.
 constexpr size_t kMaxTabs = 32;
 constexpr int kMaxWordLength = 32;
+constexpr size_t kMaxFonts = 1024;
 
 enum class Dest {
   Text,        // document text
@@ -877,7 +878,9 @@ class Reader {
     decoder_.decode(cp, fontBytes_.constData(), static_cast<size_t>(fontBytes_.size()), name);
     fontBytes_.clear();
     font_.name = name.trimmed();
-    fonts_.insert_or_assign(fontNumber_, font_);
+    // Qt compares formats with different font families one by one, so that thousands of
+    // fonts would make reading crawl; no real document comes near the limit.
+    if (fonts_.size() < kMaxFonts || fonts_.count(fontNumber_)) fonts_.insert_or_assign(fontNumber_, font_);
     formatValid_ = false;
   }
 

@@ -6,6 +6,7 @@
 #include <QTextFragment>
 
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "code_page.h"
@@ -280,18 +281,16 @@ class Writer {
   }
 
   int fontIndex(const QString& name, int charset) {
-    for (size_t i = 0; i < fonts_.size(); ++i)
-      if (fonts_[i].charset == charset && fonts_[i].name == name) return static_cast<int>(i);
-    fonts_.push_back({name, charset});
-    return static_cast<int>(fonts_.size() - 1);
+    auto [it, added] = fontIndex_.try_emplace({name, charset}, static_cast<int>(fonts_.size()));
+    if (added) fonts_.push_back({name, charset});
+    return it->second;
   }
 
   int colourIndex(const QColor& colour) {
     const QRgb rgb = colour.rgb();
-    for (size_t i = 0; i < colours_.size(); ++i)
-      if (colours_[i].rgb() == rgb) return static_cast<int>(i + 1);
-    colours_.push_back(QColor::fromRgb(rgb));
-    return static_cast<int>(colours_.size());
+    auto [it, added] = colourIndex_.try_emplace(rgb, static_cast<int>(colours_.size() + 1));
+    if (added) colours_.push_back(QColor::fromRgb(rgb));
+    return it->second;
   }
 
   QByteArray fontNameBytes(const Font& font) {
@@ -319,7 +318,9 @@ class Writer {
   bool delimit_ = false;
   RunFormat current_;
   std::vector<Font> fonts_;
+  std::map<std::pair<QString, int>, int> fontIndex_;
   std::vector<QColor> colours_;
+  std::map<QRgb, int> colourIndex_;
   Encoder encoder_;
 };
 
