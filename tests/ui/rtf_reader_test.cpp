@@ -174,6 +174,13 @@ TEST(RtfReader, FuzzFindings) {
   EXPECT_EQ(boxText(*midGroup), "a (+ ) b");
   EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*midGroup))), "a (+ ) b");
 
+  // A font table inside a picture group changed the document's fonts on the next read.
+  auto tableInPicture = read(
+      "{\\rtf1{\\fonttbl{\\f0 Verdana;}}\\f0 a{\\pict\\jpegblip{\\fonttbl{\\f0 Arial;}}00}b\\par}");
+  EXPECT_EQ(lookAt(*tableInPicture, 2).font, "Verdana");
+  const QByteArray once = ui::rtf::writeRtf(*tableInPicture);
+  EXPECT_EQ(ui::rtf::writeRtf(*read(once)), once);
+
   // A U+FFFC that is text, not a picture, was dropped by the writer.
   auto bare = read("{\\rtf1 a\\u-4?b}");
   EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*bare))), QString("a") + QChar(0xFFFC) + "b");

@@ -445,13 +445,15 @@ class Reader {
     switch (info.word) {
       case Word::Unknown:
         return;
+      // The tables belong to the document: inside a picture or a skipped group they are
+      // skipped with it.
       case Word::FontTable:
         flush();
-        s.dest = Dest::FontTable;
+        s.dest = s.dest == Dest::Text ? Dest::FontTable : Dest::Skip;
         return;
       case Word::ColorTable:
         flush();
-        s.dest = Dest::ColorTable;
+        s.dest = s.dest == Dest::Text ? Dest::ColorTable : Dest::Skip;
         colour_ = {};
         return;
       case Word::SkipDest:
