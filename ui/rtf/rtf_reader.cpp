@@ -260,8 +260,8 @@ class Reader {
       }
     }
     flush();
-    // A picture group cut off by the end of the input is dropped: kept whole, it would
-    // write back unbalanced.
+    // Groups still open at the end stay open: a picture cut off by the end is dropped,
+    // as kept whole it would write back unbalanced.
     if (pendingBreaks_ == 0 && !doc_.isEmpty()) cursor_.setBlockFormat(blockFormat());
     cursor_.endEditBlock();
   }
@@ -276,6 +276,7 @@ class Reader {
     ucSkip_ = 0;
     if (static_cast<int>(states_.size()) >= kMaxDepth) {
       ++overflow_;
+      groupOpened_ = false;
       return;
     }
     groupOpened_ = true;
