@@ -181,6 +181,16 @@ TEST(RtfReader, FuzzFindings) {
   const QByteArray once = ui::rtf::writeRtf(*tableInPicture);
   EXPECT_EQ(ui::rtf::writeRtf(*read(once)), once);
 
+  // Font names with characters the writer dropped or the reader trimmed read back
+  // differently; \u in a name was ignored.
+  auto names = read("{\\rtf1{\\fonttbl{\\f0\\fcharset128 \\'82 A\\{b\\} \\u937?;}{\\f1\\fcharset2 Symbol;}}"
+                    "\\f0 x\\f1 y\\par}");
+  EXPECT_EQ(lookAt(*names, 0).font, QString::fromUtf8("\uFFFD A{b} Ω"));
+  const QByteArray namesOnce = ui::rtf::writeRtf(*names);
+  EXPECT_TRUE(namesOnce.contains("{\\f1\\fnil\\fcharset2 Symbol;}")) << namesOnce.toStdString();
+  EXPECT_EQ(looks(*read(namesOnce)), looks(*names));
+  EXPECT_EQ(ui::rtf::writeRtf(*read(namesOnce)), namesOnce);
+
   // A U+FFFC that is text, not a picture, was dropped by the writer.
   auto bare = read("{\\rtf1 a\\u-4?b}");
   EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*bare))), QString("a") + QChar(0xFFFC) + "b");

@@ -12,6 +12,7 @@
 #include <climits>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "code_page.h"
@@ -530,6 +531,8 @@ class Reader {
           font_ = {};
           fontNumber_ = param;
           fontOpen_ = true;
+          fontBytes_.clear();
+          fontName_.clear();
         } else {
           ch.font = param;
         }
@@ -746,9 +749,14 @@ class Reader {
   }
 
   void unicode(int value) {
+    char16_t c = static_cast<char16_t>(value < 0 ? value + 65536 : value);
+    if (st().dest == Dest::FontTable && fontOpen_) {
+      decodeFontBytes();
+      fontName_ += QChar(c);
+      return;
+    }
     if (st().dest != Dest::Text) return;
     decodePending();
-    char16_t c = static_cast<char16_t>(value < 0 ? value + 65536 : value);
     if (codePage() == kSymbolCodePage) c = symbolFromPrivateUse(c);
     appendChar(QChar(c));
   }
@@ -872,14 +880,24 @@ class Reader {
 
   // ---- tables of the header
 
+  int fontCodePage() const {
+    const int cp = font_.charset >= 0 ? codePageOfCharset(font_.charset) : 0;
+    return cp != 0 ? cp : ansiCodePage_;
+  }
+
+  void decodeFontBytes() {
+    decoder_.decode(fontCodePage(), fontBytes_.constData(), static_cast<size_t>(fontBytes_.size()), fontName_);
+    fontBytes_.clear();
+  }
+
   void commitFont() {
     if (!fontOpen_) return;
     fontOpen_ = false;
-    int cp = font_.charset >= 0 ? codePageOfCharset(font_.charset) : 0;
-    if (cp == 0) cp = ansiCodePage_;
+    decodeFontBytes();
     QString name;
-    decoder_.decode(cp, fontBytes_.constData(), static_cast<size_t>(fontBytes_.size()), name);
-    fontBytes_.clear();
+    for (QChar c : std::as_const(fontName_))
+      if (c.unicode() >= 0x20) name += c;
+    fontName_.clear();
     font_.name = name.trimmed();
     // Qt compares formats with different font families one by one, so that thousands of
     // fonts would make reading crawl; no real document comes near the limit.
@@ -983,7 +1001,8 @@ class Reader {
   FontEntry font_;
   int fontNumber_ = 0;
   bool fontOpen_ = false;
-  QByteArray fontBytes_;
+  QByteArray fontBytes_;  // the name's bytes not yet decoded
+  QString fontName_;
 
   struct {
     int r = 0, g = 0, b = 0;

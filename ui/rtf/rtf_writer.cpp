@@ -293,21 +293,26 @@ class Writer {
     return it->second;
   }
 
+  // The name as the reader takes it back: trimmed, braces and backslashes escaped,
+  // characters outside the entry's code page as \uN?.
   QByteArray fontNameBytes(const Font& font) {
+    // Names are in the charset's code page even for the Symbol font.
     const int codePage = codePageOfCharset(font.charset) ? codePageOfCharset(font.charset) : 1252;
     QByteArray out;
-    for (char32_t c : font.name.toUcs4()) {
-      if (c == ';' || c == '{' || c == '}' || c == '\\' || c < 0x20) continue;
-      if (c < 0x80) {
+    for (char32_t c : font.name.trimmed().toUcs4()) {
+      if (c == ';' || c < 0x20) continue;
+      if (c == '{' || c == '}' || c == '\\') {
+        out += '\\';
         out += static_cast<char>(c);
         continue;
       }
-      static const char hex[] = "0123456789abcdef";
-      for (char b : encoder_.encode(codePage, c)) {
-        const auto u = static_cast<unsigned char>(b);
-        out += "\\'";
-        out += hex[u >> 4];
-        out += hex[u & 15];
+      const QByteArray bytes = encoder_.encode(codePage, c);
+      if (bytes.size() == 1 && c < 0x80 && bytes[0] == static_cast<char>(c)) {
+        out += bytes;
+      } else if (!bytes.isEmpty()) {
+        for (char b : bytes) out += "\\'" + QByteArray::number(static_cast<unsigned char>(b), 16).rightJustified(2, '0');
+      } else {
+        for (QChar u : QString::fromUcs4(&c, 1)) out += "\\u" + QByteArray::number(static_cast<int16_t>(u.unicode())) + '?';
       }
     }
     return out;
