@@ -93,6 +93,8 @@ TEST(RtfReader, ParagraphMarksAndBreaks) {
 
 TEST(RtfReader, DestinationsFieldsListsAndTables) {
   EXPECT_EQ(textOf("{\\rtf1{\\info{\\title T}}{\\stylesheet{\\s0 Normal;}}{\\header H}{\\*\\unknown U}A}"), "A");
+  // A list definition outside its table is still no text.
+  EXPECT_EQ(textOf("{\\rtf1{\\list{\\listlevel{\\leveltext \\'02\\'00.}}{\\listname L;}}A}"), "A");
   EXPECT_EQ(textOf("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}} after}"), "link after");
   EXPECT_EQ(textOf("{\\rtf1{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt{\\pntxtb\\'B7}}item\\par}"), QString::fromUtf8("·\titem"));
   EXPECT_EQ(textOf("{\\rtf1\\trowd\\cellx100\\cellx200\\intbl A\\cell B\\cell\\row\\intbl C\\cell D\\cell\\row after}"),

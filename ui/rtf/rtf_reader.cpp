@@ -77,7 +77,8 @@ const std::unordered_map<std::string_view, WordInfo>& wordTable() {
           "protusertbl", "passwordhash", "blipuid", "picprop", "sp", "sn", "sv", "shpinst", "mmathPr",
           "expandedcolortbl", "fldtype", "falt", "panose", "fname", "nextfile", "company", "category",
           "manager", "hlinkbase", "version", "vern", "edmins", "nofpages", "nofwords", "nofchars",
-          "nofcharsws", "id"})
+          "nofcharsws", "id", "list", "listlevel", "leveltext", "levelnumbers", "listname",
+          "listpicture", "listoverride", "lfolevel"})
       t[d] = {Word::SkipDest};
     // Marked as destinations, but some writers put the table's text inside.
     t["nesttableprops"] = {Word::Ignorable};
