@@ -51,7 +51,7 @@ enum class Word {
   // paragraphs and breaks
   Par, Line, Tab, Cell, Row, Page, Pard, Ql, Qc, Qr, Qj, Li, Ri, Fi, Sb, Sa, Sl, SlMult, Tx, Tqr, Tqc, Tqdec,
   // pictures
-  PngBlip, JpegBlip, PicW, PicH, PicWGoal, PicHGoal, PicScaleX, PicScaleY,
+  PngBlip, JpegBlip, PicWGoal, PicHGoal, PicScaleX, PicScaleY,
   // characters written as words
   Char,
 };
@@ -151,8 +151,6 @@ const std::unordered_map<std::string_view, WordInfo>& wordTable() {
     t["tqdec"] = {Word::Tqdec};
     t["pngblip"] = {Word::PngBlip};
     t["jpegblip"] = {Word::JpegBlip};
-    t["picw"] = {Word::PicW};
-    t["pich"] = {Word::PicH};
     t["picwgoal"] = {Word::PicWGoal};
     t["pichgoal"] = {Word::PicHGoal};
     t["picscalex"] = {Word::PicScaleX};
@@ -223,8 +221,7 @@ struct Capture {
   int pictures = 0;
   QByteArray data;
   int nibble = -1;
-  int picW = 0, picH = 0, goalW = 0, goalH = 0, scaleX = 100, scaleY = 100;
-  const char* format = nullptr;
+  int goalW = 0, goalH = 0, scaleX = 100, scaleY = 100;  // twips, per cent
 };
 
 class Reader {
@@ -670,14 +667,7 @@ class Reader {
         if (s.dest == Dest::Picture) {
           capture_.image = true;
           capture_.collecting = true;
-          capture_.format = info.word == Word::PngBlip ? "PNG" : "JPEG";
         }
-        break;
-      case Word::PicW:
-        if (s.dest == Dest::Picture) capture_.picW = param;
-        break;
-      case Word::PicH:
-        if (s.dest == Dest::Picture) capture_.picH = param;
         break;
       case Word::PicWGoal:
         if (s.dest == Dest::Picture) capture_.goalW = param;
@@ -946,27 +936,23 @@ class Reader {
     pos_ += n;
   }
 
+  // One object character for the whole group. Its bytes, from '{' to '}' inclusive, are
+  // written back unchanged; a PNG or JPEG inside is what the box shows.
   void insertCapture(const State& group) {
-    {
-      // The group's own bytes, from '{' to '}' inclusive, are written back unchanged.
-      const QByteArray raw = in_.mid(group.groupStart, pos_ - group.groupStart + 1);
-      QTextImageFormat image;
-      image.merge(charFormat());
-      image.setProperty(kRawGroup, raw);
-      const QString name = QStringLiteral("rtf-picture:%1").arg(++pictureCount_);
-      image.setName(name);
-      const int w = capture_.goalW > 0 ? capture_.goalW : 0;
-      const int h = capture_.goalH > 0 ? capture_.goalH : 0;
-      if (w > 0 && h > 0) {
-        image.setWidth(measure(w) * (std::clamp(capture_.scaleX, 1, 1000) / 100.0) / 15.0);
-        image.setHeight(measure(h) * (std::clamp(capture_.scaleY, 1, 1000) / 100.0) / 15.0);
-      }
-      if (capture_.image && !capture_.data.isEmpty())
-        doc_.addResource(QTextDocument::ImageResource, QUrl(name), capture_.data);
-      materializeBreaks();
-      cursor_.insertText(QString(QChar::ObjectReplacementCharacter), image);
-      afterCell_ = false;
+    QTextImageFormat image;
+    image.merge(charFormat());
+    image.setProperty(kRawGroup, in_.mid(group.groupStart, pos_ - group.groupStart + 1));
+    const QString name = QStringLiteral("rtf-picture:%1").arg(++pictureCount_);
+    image.setName(name);
+    if (capture_.goalW > 0 && capture_.goalH > 0) {
+      image.setWidth(measure(capture_.goalW) * (std::clamp(capture_.scaleX, 1, 1000) / 100.0) / 15.0);
+      image.setHeight(measure(capture_.goalH) * (std::clamp(capture_.scaleY, 1, 1000) / 100.0) / 15.0);
     }
+    if (capture_.image && !capture_.data.isEmpty())
+      doc_.addResource(QTextDocument::ImageResource, QUrl(name), capture_.data);
+    materializeBreaks();
+    cursor_.insertText(QString(QChar::ObjectReplacementCharacter), image);
+    afterCell_ = false;
     capture_ = Capture{};
   }
 
