@@ -216,8 +216,7 @@ struct FontEntry {
 };
 
 struct Capture {
-  bool image = false;    // PNG or JPEG: shown
-  bool collecting = false;
+  bool image = false;    // PNG or JPEG: its data is collected and shown
   int pictures = 0;
   QByteArray data;
   int nibble = -1;
@@ -666,7 +665,6 @@ class Reader {
       case Word::JpegBlip:
         if (s.dest == Dest::Picture) {
           capture_.image = true;
-          capture_.collecting = true;
         }
         break;
       case Word::PicWGoal:
@@ -918,7 +916,7 @@ class Reader {
   }
 
   void pictureByte(char b) {
-    if (!capture_.collecting) return;
+    if (!capture_.image) return;
     int v = hexValue(b);
     if (v < 0) return;
     if (capture_.nibble < 0) {
@@ -932,7 +930,7 @@ class Reader {
   void binary(int length) {
     const qsizetype available = in_.size() - pos_;
     const qsizetype n = std::clamp<qsizetype>(length, 0, available);
-    if (st().dest == Dest::Picture && capture_.collecting) capture_.data.append(in_.constData() + pos_, n);
+    if (st().dest == Dest::Picture && capture_.image) capture_.data.append(in_.constData() + pos_, n);
     pos_ += n;
   }
 
