@@ -193,6 +193,9 @@ TEST(RtfReader, FuzzFindings) {
   EXPECT_EQ(looks(*read(namesOnce)), looks(*names));
   EXPECT_EQ(ui::rtf::writeRtf(*read(namesOnce)), namesOnce);
 
+  // The 1258 converter held back the last letter of a run, waiting for an accent.
+  EXPECT_EQ(textOf("{\\rtf1{\\fonttbl{\\f0\\fcharset163 Times;}}\\f0 \\'e0f\\u8364?}"), QString::fromUtf8("àf€"));
+
   // A U+FFFC that is text, not a picture, was dropped by the writer.
   auto bare = read("{\\rtf1 a\\u-4?b}");
   EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*bare))), QString("a") + QChar(0xFFFC) + "b");

@@ -151,24 +151,36 @@ void Decoder::decode(int codePage, const char* bytes, size_t size, QString& out)
     return;
   }
   iconv(h, nullptr, nullptr, nullptr, nullptr);
+  char16_t buffer[256];
+  auto append = [&out, &buffer](size_t outLeft) {
+    out.append(reinterpret_cast<const QChar*>(buffer),
+               static_cast<qsizetype>((sizeof buffer - outLeft) / sizeof(char16_t)));
+  };
+  // Some converters (1258) hold a letter back until they know whether an accent
+  // follows; this gives it out.
+  auto drain = [&]() {
+    char* outPtr = reinterpret_cast<char*>(buffer);
+    size_t outLeft = sizeof buffer;
+    iconv(h, nullptr, nullptr, &outPtr, &outLeft);
+    append(outLeft);
+  };
   char* in = const_cast<char*>(bytes);
   size_t inLeft = size;
-  char16_t buffer[256];
   while (inLeft > 0) {
     char* outPtr = reinterpret_cast<char*>(buffer);
     size_t outLeft = sizeof buffer;
     size_t r = iconv(h, &in, &inLeft, &outPtr, &outLeft);
     int err = errno;
-    out.append(reinterpret_cast<const QChar*>(buffer),
-               static_cast<qsizetype>((sizeof buffer - outLeft) / sizeof(char16_t)));
+    append(outLeft);
     if (r != static_cast<size_t>(-1)) break;
     if (err == E2BIG) continue;
     // An invalid or incomplete sequence: one replacement character per bad byte.
+    drain();
     out += QChar(QChar::ReplacementCharacter);
     ++in;
     --inLeft;
-    iconv(h, nullptr, nullptr, nullptr, nullptr);
   }
+  drain();
 }
 
 Encoder::~Encoder() {
