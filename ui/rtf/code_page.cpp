@@ -215,6 +215,9 @@ QByteArray Encoder::encode(int codePage, char32_t ch) {
         iconv(h, nullptr, nullptr, &outPtr, &outLeft) != static_cast<size_t>(-1))
       result = QByteArray(buffer, static_cast<qsizetype>(sizeof buffer - outLeft));
   }
+  // The 1255 and 1258 converters join a letter and a following accent byte into one
+  // character; an accent written as a byte could join a letter it was not joined to.
+  if ((codePage == 1255 || codePage == 1258) && QChar::category(ch) == QChar::Mark_NonSpacing) result.clear();
   // Only a mapping that reads back as the same character counts: a best-fit byte would
   // change the text on the next read.
   if (!result.isEmpty()) {
