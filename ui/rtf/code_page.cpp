@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
 
 namespace ui::rtf {
@@ -194,7 +195,15 @@ QByteArray Encoder::encode(int codePage, char32_t ch) {
       if (kSymbol[b - 0x20] == ch) return QByteArray(1, static_cast<char>(b));
     return {};
   }
-  if (ch < 0x80) return QByteArray(1, static_cast<char>(ch));
+  if (ch < 0x80) {
+    // Every code page here keeps ASCII; the bytes are shared, not allocated per call.
+    static const auto ascii = [] {
+      std::array<char, 128> a{};
+      for (int i = 0; i < 128; ++i) a[static_cast<size_t>(i)] = static_cast<char>(i);
+      return a;
+    }();
+    return QByteArray::fromRawData(ascii.data() + ch, 1);
+  }
   auto key = std::make_pair(codePage, ch);
   auto cached = cache_.find(key);
   if (cached != cache_.end()) return cached->second;
