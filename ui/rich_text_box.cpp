@@ -37,8 +37,11 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
     return;
   }
   rtf::readRtf(rtf, *document());
-  QTextCursor c(document());
-  setTextCursor(c);
+  if (document()->isEmpty()) {
+    resetToDefault();  // typing into it starts in the box's font
+    return;
+  }
+  setTextCursor(QTextCursor(document()));
 }
 
 QString RichTextBox::Text() const { return rtf::boxText(*document()); }
