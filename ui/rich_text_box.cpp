@@ -50,6 +50,10 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
     adoptDocument(doc);
   }
   positionsValid_ = false;
+  if (this->doc()->isEmpty()) {
+    resetToDefault();  // typing into it starts in the box's font
+    return;
+  }
   setSelection(QTextCursor(this->doc()));
 }
 

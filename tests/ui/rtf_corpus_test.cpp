@@ -46,7 +46,6 @@ const std::set<std::string> kNoReference = {
     "unrtf/tests/sl.rtf",                         // leading quote: read as plain text
     "pandoc/rtf/table_simple.rtf",                // one \cellx for four cells: "A", "E" only
     "pandoc/rtf/table_nested_malformed_itap.rtf", // empty output
-    "tika/test_list_override.rtf",                // empty output
     "tika/testRTFListOverride.rtf",               // list override: text lost
 };
 

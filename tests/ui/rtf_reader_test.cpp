@@ -93,6 +93,8 @@ TEST(RtfReader, ParagraphMarksAndBreaks) {
 
 TEST(RtfReader, DestinationsFieldsListsAndTables) {
   EXPECT_EQ(textOf("{\\rtf1{\\info{\\title T}}{\\stylesheet{\\s0 Normal;}}{\\header H}{\\*\\unknown U}A}"), "A");
+  // A list definition outside its table is still no text.
+  EXPECT_EQ(textOf("{\\rtf1{\\list{\\listlevel{\\leveltext \\'02\\'00.}}{\\listname L;}}A}"), "A");
   EXPECT_EQ(textOf("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}} after}"), "link after");
   EXPECT_EQ(textOf("{\\rtf1{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt{\\pntxtb\\'B7}}item\\par}"), QString::fromUtf8("·\titem"));
   EXPECT_EQ(textOf("{\\rtf1\\trowd\\cellx100\\cellx200\\intbl A\\cell B\\cell\\row\\intbl C\\cell D\\cell\\row after}"),
@@ -167,6 +169,36 @@ TEST(RtfReader, FuzzFindings) {
   EXPECT_EQ(boxText(*doc), QString(QChar::ObjectReplacementCharacter) + "x");
   EXPECT_TRUE(balanced(ui::rtf::writeRtf(*doc)));
   read(fixture("fuzz/picture_scale_overflow.rtf"));
+
+  // \object in the middle of a group was taken for an object group starting at the
+  // document's first byte.
+  auto midGroup = read("{\\rtf1 a (\\object\\objemb + \\result\\pict) b}");
+  EXPECT_EQ(boxText(*midGroup), "a (+ ) b");
+  EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*midGroup))), "a (+ ) b");
+
+  // A font table inside a picture group changed the document's fonts on the next read.
+  auto tableInPicture = read(
+      "{\\rtf1{\\fonttbl{\\f0 Verdana;}}\\f0 a{\\pict\\jpegblip{\\fonttbl{\\f0 Arial;}}00}b\\par}");
+  EXPECT_EQ(lookAt(*tableInPicture, 2).font, "Verdana");
+  const QByteArray once = ui::rtf::writeRtf(*tableInPicture);
+  EXPECT_EQ(ui::rtf::writeRtf(*read(once)), once);
+
+  // Font names with characters the writer dropped or the reader trimmed read back
+  // differently; \u in a name was ignored.
+  auto names = read("{\\rtf1{\\fonttbl{\\f0\\fcharset128 \\'82 A\\{b\\} \\u937?;}{\\f1\\fcharset2 Symbol;}}"
+                    "\\f0 x\\f1 y\\par}");
+  EXPECT_EQ(lookAt(*names, 0).font, QString::fromUtf8("\uFFFD A{b} Ω"));
+  const QByteArray namesOnce = ui::rtf::writeRtf(*names);
+  EXPECT_TRUE(namesOnce.contains("{\\f1\\fnil\\fcharset2 Symbol;}")) << namesOnce.toStdString();
+  EXPECT_EQ(looks(*read(namesOnce)), looks(*names));
+  EXPECT_EQ(ui::rtf::writeRtf(*read(namesOnce)), namesOnce);
+
+  // The 1258 converter held back the last letter of a run, waiting for an accent.
+  EXPECT_EQ(textOf("{\\rtf1{\\fonttbl{\\f0\\fcharset163 Times;}}\\f0 \\'e0f\\u8364?}"), QString::fromUtf8("àf€"));
+
+  // A U+FFFC that is text, not a picture, was dropped by the writer.
+  auto bare = read("{\\rtf1 a\\u-4?b}");
+  EXPECT_EQ(boxText(*read(ui::rtf::writeRtf(*bare))), QString("a") + QChar(0xFFFC) + "b");
 }
 
 TEST(RtfReader, RandomBytesNeverBreakTheReader) {

@@ -94,6 +94,19 @@ TEST(RtfWriter, FormattingThatQtCannotShowIsKept) {
   EXPECT_EQ(boxText(*read(out)), boxText(*doc));
 }
 
+TEST(RtfWriter, AccentsAreNotJoinedToLettersTheyWereNotJoinedTo) {
+  // In 1258 "a" then the accent byte 0xf2 reads as one character; read apart (a control
+  // word between them) they are two, and must stay two.
+  auto apart = read("{\\rtf1{\\fonttbl{\\f0\\fcharset163 Times;}}\\f0 a\\b0\\'f2 \\'e0\\par}");
+  auto joined = read("{\\rtf1{\\fonttbl{\\f0\\fcharset163 Times;}}\\f0 a\\'f2 \\'e0\\par}");
+  EXPECT_EQ(boxText(*apart), QString::fromUtf8("a\u0323 à"));
+  EXPECT_EQ(boxText(*joined), QString::fromUtf8("\u1ea1 à"));
+  for (auto* doc : {apart.get(), joined.get()}) {
+    const QByteArray out = writeRtf(*doc);
+    EXPECT_EQ(boxText(*read(out)), boxText(*doc)) << out.toStdString();
+  }
+}
+
 TEST(RtfWriter, ParagraphFormattingIsWrittenWhenItChanges) {
   const QByteArray rtf =
       "{\\rtf1\\pard\\qc\\li720\\fi-360\\sa200\\sl276\\slmult1\\tx720 one\\par two\\par\\pard three\\par}";

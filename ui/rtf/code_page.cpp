@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
 
 namespace ui::rtf {
@@ -151,24 +152,36 @@ void Decoder::decode(int codePage, const char* bytes, size_t size, QString& out)
     return;
   }
   iconv(h, nullptr, nullptr, nullptr, nullptr);
+  char16_t buffer[256];
+  auto append = [&out, &buffer](size_t outLeft) {
+    out.append(reinterpret_cast<const QChar*>(buffer),
+               static_cast<qsizetype>((sizeof buffer - outLeft) / sizeof(char16_t)));
+  };
+  // Some converters (1258) hold a letter back until they know whether an accent
+  // follows; this gives it out.
+  auto drain = [&]() {
+    char* outPtr = reinterpret_cast<char*>(buffer);
+    size_t outLeft = sizeof buffer;
+    iconv(h, nullptr, nullptr, &outPtr, &outLeft);
+    append(outLeft);
+  };
   char* in = const_cast<char*>(bytes);
   size_t inLeft = size;
-  char16_t buffer[256];
   while (inLeft > 0) {
     char* outPtr = reinterpret_cast<char*>(buffer);
     size_t outLeft = sizeof buffer;
     size_t r = iconv(h, &in, &inLeft, &outPtr, &outLeft);
     int err = errno;
-    out.append(reinterpret_cast<const QChar*>(buffer),
-               static_cast<qsizetype>((sizeof buffer - outLeft) / sizeof(char16_t)));
+    append(outLeft);
     if (r != static_cast<size_t>(-1)) break;
     if (err == E2BIG) continue;
     // An invalid or incomplete sequence: one replacement character per bad byte.
+    drain();
     out += QChar(QChar::ReplacementCharacter);
     ++in;
     --inLeft;
-    iconv(h, nullptr, nullptr, nullptr, nullptr);
   }
+  drain();
 }
 
 Encoder::~Encoder() {
@@ -182,7 +195,15 @@ QByteArray Encoder::encode(int codePage, char32_t ch) {
       if (kSymbol[b - 0x20] == ch) return QByteArray(1, static_cast<char>(b));
     return {};
   }
-  if (ch < 0x80) return QByteArray(1, static_cast<char>(ch));
+  if (ch < 0x80) {
+    // Every code page here keeps ASCII; the bytes are shared, not allocated per call.
+    static const auto ascii = [] {
+      std::array<char, 128> a{};
+      for (int i = 0; i < 128; ++i) a[static_cast<size_t>(i)] = static_cast<char>(i);
+      return a;
+    }();
+    return QByteArray::fromRawData(ascii.data() + ch, 1);
+  }
   auto key = std::make_pair(codePage, ch);
   auto cached = cache_.find(key);
   if (cached != cache_.end()) return cached->second;
@@ -203,6 +224,9 @@ QByteArray Encoder::encode(int codePage, char32_t ch) {
         iconv(h, nullptr, nullptr, &outPtr, &outLeft) != static_cast<size_t>(-1))
       result = QByteArray(buffer, static_cast<qsizetype>(sizeof buffer - outLeft));
   }
+  // The 1255 and 1258 converters join a letter and a following accent byte into one
+  // character; an accent written as a byte could join a letter it was not joined to.
+  if ((codePage == 1255 || codePage == 1258) && QChar::category(ch) == QChar::Mark_NonSpacing) result.clear();
   // Only a mapping that reads back as the same character counts: a best-fit byte would
   // change the text on the next read.
   if (!result.isEmpty()) {

@@ -12,6 +12,7 @@
 #include <climits>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "code_page.h"
@@ -27,6 +28,7 @@ constexpr int kMaxDepth = 256;
 // RichEdit keeps at most 32 tab stops per paragraph.
 constexpr size_t kMaxTabs = 32;
 constexpr int kMaxWordLength = 32;
+constexpr size_t kMaxFonts = 1024;
 
 enum class Dest {
   Text,        // document text
@@ -49,7 +51,7 @@ enum class Word {
   // paragraphs and breaks
   Par, Line, Tab, Cell, Row, Page, Pard, Ql, Qc, Qr, Qj, Li, Ri, Fi, Sb, Sa, Sl, SlMult, Tx, Tqr, Tqc, Tqdec,
   // pictures
-  PngBlip, JpegBlip, PicW, PicH, PicWGoal, PicHGoal, PicScaleX, PicScaleY,
+  PngBlip, JpegBlip, PicWGoal, PicHGoal, PicScaleX, PicScaleY,
   // characters written as words
   Char,
 };
@@ -75,7 +77,8 @@ const std::unordered_map<std::string_view, WordInfo>& wordTable() {
           "protusertbl", "passwordhash", "blipuid", "picprop", "sp", "sn", "sv", "shpinst", "mmathPr",
           "expandedcolortbl", "fldtype", "falt", "panose", "fname", "nextfile", "company", "category",
           "manager", "hlinkbase", "version", "vern", "edmins", "nofpages", "nofwords", "nofchars",
-          "nofcharsws", "id"})
+          "nofcharsws", "id", "list", "listlevel", "leveltext", "levelnumbers", "listname",
+          "listpicture", "listoverride", "lfolevel"})
       t[d] = {Word::SkipDest};
     // Marked as destinations, but some writers put the table's text inside.
     t["nesttableprops"] = {Word::Ignorable};
@@ -148,8 +151,6 @@ const std::unordered_map<std::string_view, WordInfo>& wordTable() {
     t["tqdec"] = {Word::Tqdec};
     t["pngblip"] = {Word::PngBlip};
     t["jpegblip"] = {Word::JpegBlip};
-    t["picw"] = {Word::PicW};
-    t["pich"] = {Word::PicH};
     t["picwgoal"] = {Word::PicWGoal};
     t["pichgoal"] = {Word::PicHGoal};
     t["picscalex"] = {Word::PicScaleX};
@@ -215,13 +216,11 @@ struct FontEntry {
 };
 
 struct Capture {
-  bool image = false;    // PNG or JPEG: shown
-  bool collecting = false;
+  bool image = false;    // PNG or JPEG: its data is collected and shown
   int pictures = 0;
   QByteArray data;
   int nibble = -1;
-  int picW = 0, picH = 0, goalW = 0, goalH = 0, scaleX = 100, scaleY = 100;
-  const char* format = nullptr;
+  int goalW = 0, goalH = 0, scaleX = 100, scaleY = 100;  // twips, per cent
 };
 
 class Reader {
@@ -229,6 +228,8 @@ class Reader {
   Reader(const QByteArray& input, QTextDocument& doc) : in_(input), doc_(doc), cursor_(&doc) {}
 
   void run() {
+    // One edit block: the cursor does not lay text out after every insertion.
+    cursor_.beginEditBlock();
     states_.push_back(State{});
     const char* data = in_.constData();
     const qsizetype size = in_.size();
@@ -257,9 +258,10 @@ class Reader {
       }
     }
     flush();
-    // A picture group cut off by the end of the input is dropped: kept whole, it would
-    // write back unbalanced.
+    // Groups still open at the end stay open: a picture cut off by the end is dropped,
+    // as kept whole it would write back unbalanced.
     if (pendingBreaks_ == 0 && !doc_.isEmpty()) cursor_.setBlockFormat(blockFormat());
+    cursor_.endEditBlock();
   }
 
  private:
@@ -272,6 +274,7 @@ class Reader {
     ucSkip_ = 0;
     if (static_cast<int>(states_.size()) >= kMaxDepth) {
       ++overflow_;
+      groupOpened_ = false;
       return;
     }
     groupOpened_ = true;
@@ -328,6 +331,7 @@ class Reader {
       if (pos_ < size && data[pos_] == ' ') ++pos_;
       if (negative) value = -value;
       const int param = static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+      wordOpensGroup_ = opened;
       word(name, hasParam, param);
       return;
     }
@@ -440,13 +444,15 @@ class Reader {
     switch (info.word) {
       case Word::Unknown:
         return;
+      // The tables belong to the document: inside a picture or a skipped group they are
+      // skipped with it.
       case Word::FontTable:
         flush();
-        s.dest = Dest::FontTable;
+        s.dest = s.dest == Dest::Text ? Dest::FontTable : Dest::Skip;
         return;
       case Word::ColorTable:
         flush();
-        s.dest = Dest::ColorTable;
+        s.dest = s.dest == Dest::Text ? Dest::ColorTable : Dest::Skip;
         colour_ = {};
         return;
       case Word::SkipDest:
@@ -522,6 +528,8 @@ class Reader {
           font_ = {};
           fontNumber_ = param;
           fontOpen_ = true;
+          fontBytes_.clear();
+          fontName_.clear();
         } else {
           ch.font = param;
         }
@@ -657,15 +665,7 @@ class Reader {
       case Word::JpegBlip:
         if (s.dest == Dest::Picture) {
           capture_.image = true;
-          capture_.collecting = true;
-          capture_.format = info.word == Word::PngBlip ? "PNG" : "JPEG";
         }
-        break;
-      case Word::PicW:
-        if (s.dest == Dest::Picture) capture_.picW = param;
-        break;
-      case Word::PicH:
-        if (s.dest == Dest::Picture) capture_.picH = param;
         break;
       case Word::PicWGoal:
         if (s.dest == Dest::Picture) capture_.goalW = param;
@@ -738,9 +738,14 @@ class Reader {
   }
 
   void unicode(int value) {
+    char16_t c = static_cast<char16_t>(value < 0 ? value + 65536 : value);
+    if (st().dest == Dest::FontTable && fontOpen_) {
+      decodeFontBytes();
+      fontName_ += QChar(c);
+      return;
+    }
     if (st().dest != Dest::Text) return;
     decodePending();
-    char16_t c = static_cast<char16_t>(value < 0 ? value + 65536 : value);
     if (codePage() == kSymbolCodePage) c = symbolFromPrivateUse(c);
     appendChar(QChar(c));
   }
@@ -864,16 +869,28 @@ class Reader {
 
   // ---- tables of the header
 
+  int fontCodePage() const {
+    const int cp = font_.charset >= 0 ? codePageOfCharset(font_.charset) : 0;
+    return cp != 0 ? cp : ansiCodePage_;
+  }
+
+  void decodeFontBytes() {
+    decoder_.decode(fontCodePage(), fontBytes_.constData(), static_cast<size_t>(fontBytes_.size()), fontName_);
+    fontBytes_.clear();
+  }
+
   void commitFont() {
     if (!fontOpen_) return;
     fontOpen_ = false;
-    int cp = font_.charset >= 0 ? codePageOfCharset(font_.charset) : 0;
-    if (cp == 0) cp = ansiCodePage_;
+    decodeFontBytes();
     QString name;
-    decoder_.decode(cp, fontBytes_.constData(), static_cast<size_t>(fontBytes_.size()), name);
-    fontBytes_.clear();
+    for (QChar c : std::as_const(fontName_))
+      if (c.unicode() >= 0x20) name += c;
+    fontName_.clear();
     font_.name = name.trimmed();
-    fonts_.insert_or_assign(fontNumber_, font_);
+    // Qt compares formats with different font families one by one, so that thousands of
+    // fonts would make reading crawl; no real document comes near the limit.
+    if (fonts_.size() < kMaxFonts || fonts_.count(fontNumber_)) fonts_.insert_or_assign(fontNumber_, font_);
     formatValid_ = false;
   }
 
@@ -883,6 +900,8 @@ class Reader {
   // object of the document; the first picture inside it is what is shown.
   void startCapture(Dest dest) {
     State& s = st();
+    // Only a group that these words open can be kept whole; elsewhere they are ignored.
+    if (!wordOpensGroup_ || states_.size() < 2) return;
     if (s.dest == Dest::Text) {
       s.ownsCapture = true;
       capture_ = Capture{};
@@ -897,7 +916,7 @@ class Reader {
   }
 
   void pictureByte(char b) {
-    if (!capture_.collecting) return;
+    if (!capture_.image) return;
     int v = hexValue(b);
     if (v < 0) return;
     if (capture_.nibble < 0) {
@@ -911,31 +930,27 @@ class Reader {
   void binary(int length) {
     const qsizetype available = in_.size() - pos_;
     const qsizetype n = std::clamp<qsizetype>(length, 0, available);
-    if (st().dest == Dest::Picture && capture_.collecting) capture_.data.append(in_.constData() + pos_, n);
+    if (st().dest == Dest::Picture && capture_.image) capture_.data.append(in_.constData() + pos_, n);
     pos_ += n;
   }
 
+  // One object character for the whole group. Its bytes, from '{' to '}' inclusive, are
+  // written back unchanged; a PNG or JPEG inside is what the box shows.
   void insertCapture(const State& group) {
-    {
-      // The group's own bytes, from '{' to '}' inclusive, are written back unchanged.
-      const QByteArray raw = in_.mid(group.groupStart, pos_ - group.groupStart + 1);
-      QTextImageFormat image;
-      image.merge(charFormat());
-      image.setProperty(kRawGroup, raw);
-      const QString name = QStringLiteral("rtf-picture:%1").arg(++pictureCount_);
-      image.setName(name);
-      const int w = capture_.goalW > 0 ? capture_.goalW : 0;
-      const int h = capture_.goalH > 0 ? capture_.goalH : 0;
-      if (w > 0 && h > 0) {
-        image.setWidth(measure(w) * (std::clamp(capture_.scaleX, 1, 1000) / 100.0) / 15.0);
-        image.setHeight(measure(h) * (std::clamp(capture_.scaleY, 1, 1000) / 100.0) / 15.0);
-      }
-      if (capture_.image && !capture_.data.isEmpty())
-        doc_.addResource(QTextDocument::ImageResource, QUrl(name), capture_.data);
-      materializeBreaks();
-      cursor_.insertText(QString(QChar::ObjectReplacementCharacter), image);
-      afterCell_ = false;
+    QTextImageFormat image;
+    image.merge(charFormat());
+    image.setProperty(kRawGroup, in_.mid(group.groupStart, pos_ - group.groupStart + 1));
+    const QString name = QStringLiteral("rtf-picture:%1").arg(++pictureCount_);
+    image.setName(name);
+    if (capture_.goalW > 0 && capture_.goalH > 0) {
+      image.setWidth(measure(capture_.goalW) * (std::clamp(capture_.scaleX, 1, 1000) / 100.0) / 15.0);
+      image.setHeight(measure(capture_.goalH) * (std::clamp(capture_.scaleY, 1, 1000) / 100.0) / 15.0);
     }
+    if (capture_.image && !capture_.data.isEmpty())
+      doc_.addResource(QTextDocument::ImageResource, QUrl(name), capture_.data);
+    materializeBreaks();
+    cursor_.insertText(QString(QChar::ObjectReplacementCharacter), image);
+    afterCell_ = false;
     capture_ = Capture{};
   }
 
@@ -962,6 +977,7 @@ class Reader {
   bool rtfGroup_ = false;  // the outermost group is an \rtf document
   bool done_ = false;
   bool groupOpened_ = false;  // nothing but '{' read since the group opened
+  bool wordOpensGroup_ = false;  // the word being handled is the first of its group
   int ucSkip_ = 0;
   int ansiCodePage_ = 1252;
   int defaultFont_ = 0;
@@ -970,7 +986,8 @@ class Reader {
   FontEntry font_;
   int fontNumber_ = 0;
   bool fontOpen_ = false;
-  QByteArray fontBytes_;
+  QByteArray fontBytes_;  // the name's bytes not yet decoded
+  QString fontName_;
 
   struct {
     int r = 0, g = 0, b = 0;

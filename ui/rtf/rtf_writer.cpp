@@ -6,6 +6,7 @@
 #include <QTextFragment>
 
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "code_page.h"
@@ -127,34 +128,42 @@ class Writer {
   void fragment(const QTextFragment& fragment) {
     const QTextCharFormat fmt = fragment.charFormat();
     const QString text = fragment.text();
+    const QString name = fontName(fmt);
     const int baseCharset = fmt.hasProperty(kCharset) ? fmt.intProperty(kCharset) : 0;
-    const int baseCodePage = codePageOfFont(baseCharset, fontName(fmt), 1252);
+    const int baseCodePage = codePageOfFont(baseCharset, name, 1252);
     const QByteArray raw = fmt.property(kRawGroup).toByteArray();
+    RunFormat run = runFormat(fmt);
+    int runCharset = -1;
     for (qsizetype i = 0; i < text.size(); ++i) {
       char32_t c = text[i].unicode();
       if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
         c = QChar::surrogateToUcs4(text[i], text[i + 1]);
         ++i;
       }
-      if (c == QChar::ObjectReplacementCharacter) {
-        if (raw.isEmpty()) continue;  // only objects that came from RTF can be written
-        setFormat(fmt, baseCharset);
-        body_ += raw;
-        delimit_ = false;
-        continue;
-      }
       if (c < 0x20 && c != '\t') continue;
+      // An object that came from RTF is written as the group it was read from; a bare
+      // U+FFFC (RTF can hold one as \u-4) is a character like any other.
+      const bool object = c == QChar::ObjectReplacementCharacter && !raw.isEmpty();
       QByteArray bytes;
       int charset = baseCharset;
-      bytes = encoder_.encode(baseCodePage, c);
-      {
+      if (!object) {
+        bytes = encoder_.encode(baseCodePage, c);
         if (bytes.isEmpty() && isJapanese(c)) {
           bytes = encoder_.encode(932, c);
           if (!bytes.isEmpty()) charset = 128;
         }
       }
-      setFormat(fmt, charset);
-      character(c, bytes);
+      if (charset != runCharset) {
+        run.font = fontIndex(name, charset);
+        runCharset = charset;
+      }
+      setFormat(run);
+      if (object) {
+        body_ += raw;
+        delimit_ = false;
+      } else {
+        character(c, bytes);
+      }
     }
   }
 
@@ -214,10 +223,9 @@ class Writer {
     delimit_ = true;
   }
 
-  // Writes the control words that change the current formatting into `fmt`.
-  void setFormat(const QTextCharFormat& fmt, int charset) {
+  // The formatting of a run, but for its font entry, which depends on the characters.
+  RunFormat runFormat(const QTextCharFormat& fmt) {
     RunFormat next;
-    next.font = fontIndex(fontName(fmt), charset);
     const double size = fmt.fontPointSize();
     next.halfPoints = size > 0 ? static_cast<int>(std::lround(size * 2)) : 24;
     next.bold = fmt.fontWeight() > QFont::Medium;
@@ -235,7 +243,11 @@ class Writer {
       next.vertical = 2;
     next.foreground = fmt.hasProperty(QTextFormat::ForegroundBrush) ? colourIndex(fmt.foreground().color()) : 0;
     next.background = fmt.hasProperty(QTextFormat::BackgroundBrush) ? colourIndex(fmt.background().color()) : 0;
+    return next;
+  }
 
+  // Writes the control words that change the current formatting into `next`.
+  void setFormat(const RunFormat& next) {
     RunFormat& cur = current_;
     auto number = [](int v) { return QByteArray::number(v); };
     QByteArray w;
@@ -269,35 +281,38 @@ class Writer {
   }
 
   int fontIndex(const QString& name, int charset) {
-    for (size_t i = 0; i < fonts_.size(); ++i)
-      if (fonts_[i].charset == charset && fonts_[i].name == name) return static_cast<int>(i);
-    fonts_.push_back({name, charset});
-    return static_cast<int>(fonts_.size() - 1);
+    auto [it, added] = fontIndex_.try_emplace({name, charset}, static_cast<int>(fonts_.size()));
+    if (added) fonts_.push_back({name, charset});
+    return it->second;
   }
 
   int colourIndex(const QColor& colour) {
     const QRgb rgb = colour.rgb();
-    for (size_t i = 0; i < colours_.size(); ++i)
-      if (colours_[i].rgb() == rgb) return static_cast<int>(i + 1);
-    colours_.push_back(QColor::fromRgb(rgb));
-    return static_cast<int>(colours_.size());
+    auto [it, added] = colourIndex_.try_emplace(rgb, static_cast<int>(colours_.size() + 1));
+    if (added) colours_.push_back(QColor::fromRgb(rgb));
+    return it->second;
   }
 
+  // The name as the reader takes it back: trimmed, braces and backslashes escaped,
+  // characters outside the entry's code page as \uN?.
   QByteArray fontNameBytes(const Font& font) {
+    // Names are in the charset's code page even for the Symbol font.
     const int codePage = codePageOfCharset(font.charset) ? codePageOfCharset(font.charset) : 1252;
     QByteArray out;
-    for (char32_t c : font.name.toUcs4()) {
-      if (c == ';' || c == '{' || c == '}' || c == '\\' || c < 0x20) continue;
-      if (c < 0x80) {
+    for (char32_t c : font.name.trimmed().toUcs4()) {
+      if (c == ';' || c < 0x20) continue;
+      if (c == '{' || c == '}' || c == '\\') {
+        out += '\\';
         out += static_cast<char>(c);
         continue;
       }
-      static const char hex[] = "0123456789abcdef";
-      for (char b : encoder_.encode(codePage, c)) {
-        const auto u = static_cast<unsigned char>(b);
-        out += "\\'";
-        out += hex[u >> 4];
-        out += hex[u & 15];
+      const QByteArray bytes = encoder_.encode(codePage, c);
+      if (bytes.size() == 1 && c < 0x80 && bytes[0] == static_cast<char>(c)) {
+        out += bytes;
+      } else if (!bytes.isEmpty()) {
+        for (char b : bytes) out += "\\'" + QByteArray::number(static_cast<unsigned char>(b), 16).rightJustified(2, '0');
+      } else {
+        for (QChar u : QString::fromUcs4(&c, 1)) out += "\\u" + QByteArray::number(static_cast<int16_t>(u.unicode())) + '?';
       }
     }
     return out;
@@ -308,7 +323,9 @@ class Writer {
   bool delimit_ = false;
   RunFormat current_;
   std::vector<Font> fonts_;
+  std::map<std::pair<QString, int>, int> fontIndex_;
   std::vector<QColor> colours_;
+  std::map<QRgb, int> colourIndex_;
   Encoder encoder_;
 };
 
