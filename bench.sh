@@ -7,8 +7,8 @@ cd "$(dirname "$0")"
 build=build/bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORBEX_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
-for b in "$build"/bench/bench_*; do
-  [ -x "$b" ] || continue
+for b in "$build"/bench/*; do
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b" "$@"
 done
