@@ -5,6 +5,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -19,13 +20,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+bool isRtf(const fs::path& p) {
+  std::string ext = p.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".rtf";
+}
+
 std::vector<QByteArray> loadCorpus() {
   std::vector<QByteArray> files;
   for (const fs::path& dir : {fs::path(ZORBEX_CORPUS_DIR) / "rtf", fs::path(ZORBEX_FIXTURES_DIR) / "rtf"}) {
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) continue;
     for (const auto& e : fs::recursive_directory_iterator(dir)) {
-      if (!e.is_regular_file() || e.path().extension() != ".rtf") continue;
+      if (!e.is_regular_file() || !isRtf(e.path())) continue;
       std::ifstream in(e.path(), std::ios::binary);
       std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       files.emplace_back(s.data(), static_cast<qsizetype>(s.size()));
