@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench_main.h"
+#include "synthetic_bank.h"
 #include "connections.h"
 #include "controls/form.h"
 #include "controls/scripted_dialogs.h"
@@ -137,36 +138,8 @@ void BM_PlainReadWrite_99Questions(benchmark::State& st) {
   }
 }
 
-// 100,000 questions over all 1,000 pool numbers and the five tables.
-const fs::path& largeBank() {
-  static fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / "zorbex-bench-large";
-    fs::remove_all(d);
-    fs::create_directories(d);
-    schema::createBank(d);
-    auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
-    const char* tables[] = {"DStbl", "PStbl", "SCtbl", "CRtbl", "RCtbl"};
-    db->exec("BEGIN;");
-    for (int pool = 0; pool < 1000; ++pool) {
-      auto ins = db->prepare(std::string("INSERT INTO [") + tables[pool % 5] + "] (numQ, src) VALUES (?1, ?2);");
-      for (int i = 0; i < 100; ++i) {
-        char n[8], src[8];
-        std::snprintf(n, sizeof n, "%03d%02d", pool, i);
-        std::snprintf(src, sizeof src, "X%03d", pool);
-        ins.bind(1, Value(std::string(n)));
-        ins.bind(2, Value(std::string(src)));
-        ins.step();
-        ins.reset();
-      }
-    }
-    db->exec("COMMIT;");
-    return d;
-  }();
-  return dir;
-}
-
 void BM_AddPoolMode_100k(benchmark::State& st) {
-  Session s(largeBank());
+  Session s(bench_support::largeBank());
   for (auto _ : st) {
     s.editor->cmbEdit.setListIndex(1);  // "Add Pool": the free-number search
     s.editor->cmbEdit.setListIndex(0);
@@ -174,16 +147,8 @@ void BM_AddPoolMode_100k(benchmark::State& st) {
 }
 
 void BM_UsedPrefixes_SingleScan_100k(benchmark::State& st) {
-  auto db = openOurFile(schema::bankPath(largeBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
-  for (auto _ : st) {
-    std::set<std::string> used;
-    auto q = db->prepare(
-        "SELECT substr(numQ, 1, 3) FROM DStbl UNION SELECT substr(numQ, 1, 3) FROM PStbl UNION "
-        "SELECT substr(numQ, 1, 3) FROM SCtbl UNION SELECT substr(numQ, 1, 3) FROM CRtbl UNION "
-        "SELECT substr(numQ, 1, 3) FROM RCtbl;");
-    while (q.step()) used.insert(q.column(0).toString());
-    benchmark::DoNotOptimize(used.size());
-  }
+  auto db = openOurFile(schema::bankPath(bench_support::largeBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  for (auto _ : st) benchmark::DoNotOptimize(bench_support::usedPoolNumbers(*db).size());
 }
 
 BENCHMARK(BM_SwitchQuestion_Typical)->Unit(benchmark::kMillisecond);

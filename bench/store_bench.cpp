@@ -1,5 +1,5 @@
 // The free pool-number search: 5,000 count statements through the component (translation
-// included) beside one native scan that finds the same set of used prefixes.
+// included) beside one native scan that finds the same set of used pool numbers.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bench_main.h"
+#include "synthetic_bank.h"
 #include "recordset.h"
 #include "schema.h"
 #include "session.h"
@@ -19,40 +20,9 @@ namespace {
 
 const char* const kTables[] = {"DStbl", "PStbl", "SCtbl", "CRtbl", "RCtbl"};
 
-// 100,000 questions: every pool number 000..999 holds 100 questions in one of the five
-// multiple-choice tables, except every seventh number, left free.
-const fs::path& syntheticBank() {
-  static fs::path folder = [] {
-    fs::path dir = fs::temp_directory_path() / "zorbex-bench-bank";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    schema::createBank(dir);
-    auto db = openOurFile(schema::bankPath(dir).string(), schema::kBankKey, false, ErrorStyle::Ado);
-    db->exec("BEGIN;");
-    int rows = 0;
-    for (int pool = 0; pool < 1000 && rows < 100000; ++pool) {
-      if (pool % 7 == 3) continue;
-      std::string table = kTables[pool % 5];
-      auto st = db->prepare("INSERT INTO [" + table + "] (numQ, src, answer) VALUES (?1, ?2, 'A');");
-      for (int i = 0; i < 100 && rows < 100000; ++i, ++rows) {
-        char num[8], src[8];
-        std::snprintf(num, sizeof num, "%03d%02d", pool, i);
-        std::snprintf(src, sizeof src, "X%03d", pool);
-        st.bind(1, Value(std::string(num)));
-        st.bind(2, Value(std::string(src)));
-        st.step();
-        st.reset();
-      }
-    }
-    db->exec("COMMIT;");
-    return dir;
-  }();
-  return folder;
-}
-
 void BM_FreeNumbers_5000Statements(benchmark::State& state) {
   Connection conn;
-  conn.open(schema::bankPath(syntheticBank()).string(), schema::kBankKey);
+  conn.open(schema::bankPath(bench_support::largeBank()).string(), schema::kBankKey);
   size_t freeCount = 0;
   for (auto _ : state) {
     freeCount = 0;
@@ -75,17 +45,9 @@ void BM_FreeNumbers_5000Statements(benchmark::State& state) {
 }
 
 void BM_FreeNumbers_SingleScan(benchmark::State& state) {
-  auto db = openOurFile(schema::bankPath(syntheticBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  auto db = openOurFile(schema::bankPath(bench_support::largeBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
   size_t freeCount = 0;
-  for (auto _ : state) {
-    std::set<std::string> used;
-    auto st = db->prepare(
-        "SELECT substr(numQ, 1, 3) FROM DStbl UNION SELECT substr(numQ, 1, 3) FROM PStbl UNION "
-        "SELECT substr(numQ, 1, 3) FROM SCtbl UNION SELECT substr(numQ, 1, 3) FROM CRtbl UNION "
-        "SELECT substr(numQ, 1, 3) FROM RCtbl;");
-    while (st.step()) used.insert(st.column(0).toString());
-    freeCount = 1000 - used.size();
-  }
+  for (auto _ : state) freeCount = 1000 - bench_support::usedPoolNumbers(*db).size();
   state.counters["free"] = static_cast<double>(freeCount);
 }
 

@@ -6,13 +6,13 @@ namespace store {
 
 void Connection::setProvider(const std::string& provider) {
   if (isOpen()) throw DbError(3705, "The provider cannot be changed while the connection is open.");
-  if (lowerAscii(provider) != lowerAscii(kJetProvider))
+  if (!equalsIgnoringCase(provider, kJetProvider))
     throw DbError(3706, "The provider '" + provider + "' cannot be found; only " + kJetProvider + " is known.");
   provider_ = provider;
 }
 
 void Connection::setProperty(const std::string& name, const std::string& value) {
-  if (lowerAscii(name) != lowerAscii(kPasswordProperty))
+  if (!equalsIgnoringCase(name, kPasswordProperty))
     throw DbError(err::ItemNotFound, "The connection has no property named '" + name + "'.");
   password_ = value;
 }

@@ -61,7 +61,7 @@ std::vector<TableDef> Database::tableDefs() {
 
 TableDef Database::tableDef(const std::string& name) {
   for (auto& def : tableDefs())
-    if (lowerAscii(def.name()) == lowerAscii(name)) return def;
+    if (equalsIgnoringCase(def.name(), name)) return def;
   throw DbError(err::ItemNotFound, "Item not found in this collection: there is no table definition '" + name + "'.");
 }
 
@@ -93,7 +93,7 @@ void Database::append(TableDef& def) {
   if (def.row_.connect.empty())
     throw DbError(3264, "The table definition '" + def.name() + "' cannot be appended: it has no fields and no link.");
   for (auto& existing : tableDefs())
-    if (lowerAscii(existing.name()) == lowerAscii(def.name()))
+    if (equalsIgnoringCase(existing.name(), def.name()))
       throw DbError(err::DaoTableExists, "The table '" + def.name() + "' already exists.");
   checkLinkTarget(def.row_);
   def.row_.attributes |= dbAttachedTable;

@@ -7,6 +7,7 @@
 
 #include "db_error.h"
 #include "sqlite_db.h"
+#include "text.h"
 
 namespace store {
 
@@ -25,11 +26,6 @@ struct Token {
 }
 
 bool isWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::vector<Token> tokenize(std::string_view s) {
   std::vector<Token> out;
@@ -75,7 +71,7 @@ std::vector<Token> tokenize(std::string_view s) {
       if (j < s.size() && isWordChar(static_cast<unsigned char>(s[j]))) {
         // A name that begins with digits, such as 12to13SC or 13th.
         while (j < s.size() && isWordChar(static_cast<unsigned char>(s[j]))) ++j;
-        out.push_back({Tok::Word, std::string(s.substr(i, j - i)), lower(std::string(s.substr(i, j - i)))});
+        out.push_back({Tok::Word, std::string(s.substr(i, j - i)), lowerAscii(std::string(s.substr(i, j - i)))});
       } else {
         if (j + 1 < s.size() && s[j] == '.' && std::isdigit(static_cast<unsigned char>(s[j + 1]))) {
           ++j;
@@ -89,7 +85,7 @@ std::vector<Token> tokenize(std::string_view s) {
     if (isWordChar(c)) {
       size_t j = i;
       while (j < s.size() && isWordChar(static_cast<unsigned char>(s[j]))) ++j;
-      out.push_back({Tok::Word, std::string(s.substr(i, j - i)), lower(std::string(s.substr(i, j - i)))});
+      out.push_back({Tok::Word, std::string(s.substr(i, j - i)), lowerAscii(std::string(s.substr(i, j - i)))});
       i = j;
       continue;
     }
@@ -203,7 +199,7 @@ class Translator {
   std::string targetTable() {
     std::string written = name();
     ResolvedTable r = resolve_(written);
-    qualifierMap_[lower(written)] = r.name;
+    qualifierMap_[lowerAscii(written)] = r.name;
     lastResolved_ = r;
     return r.qualified;
   }
@@ -279,7 +275,7 @@ class Translator {
     if (isOp(".")) {
       ++pos_;
       std::string qualifier = first;
-      auto m = qualifierMap_.find(lower(qualifier));
+      auto m = qualifierMap_.find(lowerAscii(qualifier));
       if (m != qualifierMap_.end()) qualifier = m->second;
       if (isOp("*")) {
         ++pos_;

@@ -10,18 +10,6 @@
 
 namespace store {
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 ConnectString parseConnect(const std::string& connect) {
   ConnectString out;
   size_t i = 0;
@@ -184,20 +172,15 @@ Translation Session::translate(std::string_view jet) {
 std::vector<TableDefRow> Session::tableDefs() {
   std::vector<TableDefRow> out;
   try {
-    loadCatalog();
-    std::map<std::string, long> attrs;
-    auto st = db_->prepare(std::string("SELECT name, attributes FROM ") + kTableDefsTable + " WHERE connect IS NULL;");
-    while (st.step()) attrs[lowerAscii(st.column(0).toString())] = static_cast<long>(st.column(1).toInt());
-    auto order = db_->prepare(
-        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid;");
-    while (order.step()) {
-      std::string n = order.column(0).toString();
-      long a = 0;
-      auto it = attrs.find(lowerAscii(n));
-      if (it != attrs.end()) a = it->second;
-      if (lowerAscii(n) == kTableDefsTable) a = static_cast<long>(0x80000002L);
-      out.push_back({n, a, {}, {}});
-    }
+    loadCatalog();  // the links, as they are now
+    // Local tables in the order they were made, with the attributes recorded for them;
+    // the table of definitions itself is a system object.
+    auto st = db_->prepare(std::string("SELECT m.name, CASE WHEN m.name = '") + kTableDefsTable +
+                           "' COLLATE NOCASE THEN 2147483650 ELSE coalesce(t.attributes, 0) END FROM sqlite_master m "
+                           "LEFT JOIN " + kTableDefsTable + " t ON t.name = m.name COLLATE NOCASE AND t.connect IS NULL "
+                           "WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY m.rowid;");
+    while (st.step())
+      out.push_back({st.column(0).toString(), static_cast<long>(st.column(1).toInt()), {}, {}});
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }

@@ -12,6 +12,7 @@
 #include "db_error.h"
 #include "jet_sql.h"
 #include "sqlite_db.h"
+#include "text.h"
 
 namespace store {
 
@@ -74,7 +75,5 @@ class Session {
   std::unordered_map<std::string, Translation> translations_;
 };
 
-std::string lowerAscii(std::string s);
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace store

@@ -16,11 +16,6 @@ namespace {
 
 const std::string kBankConnect = std::string("MS Access;pwd=") + schema::kBankKey;
 
-std::string bytesOf(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(Dao, TableDefsListTablesAndLinksWithAttributes) {
   TempDir dir;
   schema::createBank(dir.path(), {schema::Kind::AWA});

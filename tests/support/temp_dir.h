@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace testing_support {
@@ -29,5 +31,11 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The whole content of a file, to see that it was left as it was.
+inline std::string bytesOf(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 }  // namespace testing_support

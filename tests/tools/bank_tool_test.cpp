@@ -12,6 +12,7 @@
 #include "temp_dir.h"
 
 using testing_support::TempDir;
+using testing_support::bytesOf;
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,11 +39,6 @@ ToolRun bank(const std::vector<std::string>& args) {
   while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
   int status = pclose(p);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-std::string bytesOf(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(BankTool, DemoBankFollowsTheNumberingRules) {
