@@ -120,7 +120,9 @@ void FormAWAEdit::buildControls() {
   lblPool.Move(120, 0, 1440, 240);
   cmbPool.Move(120, 240, 1335, 330);
   cmbPool.Click = [this] { cmbPool_Click(); };
-  lblQuestion.Move(3240, 0, 1395, 240);
+  // Beside its list: above it, the buttons leave too little room for the caption.
+  lblQuestion.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lblQuestion.Move(1500, 240, 1680, 330);
   lstQuestion.Move(3240, 240, 1335, 780);
   lstQuestion.Click = [this] { lstQuestion_Click(); };
   // A mouse press selects the pressed entry after its Click has run; when that Click failed
