@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -164,8 +165,13 @@ void FormAWAEdit::buildControls() {
 
 void FormAWAEdit::fitToScreen(const QSize& available) {
   const QSize content = canvas_->size();
-  resize(std::min(content.width(), available.width() - kFrameWidth),
-         std::min(content.height(), available.height() - kFrameHeight));
+  const QSize room(available.width() - kFrameWidth, available.height() - kFrameHeight);
+  // A scroll bar in one direction takes room from the other; give it that room where the
+  // screen has it, so that one scroll bar does not bring the second.
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const int width = content.width() + (content.height() > room.height() ? bar : 0);
+  const int height = content.height() + (content.width() > room.width() ? bar : 0);
+  resize(std::min(width, room.width()), std::min(height, room.height()));
 }
 
 // ---- Window life ----

@@ -276,6 +276,12 @@ TEST_F(AWAEditor, TheWindowScrollsOnAScreenSmallerThanItself) {
   EXPECT_GT(ed.scrollArea().horizontalScrollBar()->maximum(), 0);
   EXPECT_EQ(ed.cmdSave.Left(), 11880);  // controls keep their places on the content
   EXPECT_TRUE(ed.cmdSave.isVisible());
+
+  // Too low but wide enough: only the vertical bar, and the whole width stays in view.
+  ed.fitToScreen(QSize(1280, 700));
+  QApplication::processEvents();
+  EXPECT_TRUE(ed.scrollArea().verticalScrollBar()->isVisible());
+  EXPECT_FALSE(ed.scrollArea().horizontalScrollBar()->isVisible());
 }
 
 }  // namespace
