@@ -181,8 +181,6 @@ void FormAWAEdit::Form_Load() {
   FillQuestionList();
 }
 
-void FormAWAEdit::Form_Activate() {}
-
 void FormAWAEdit::Form_Unload() { formInit_.Show(); }
 
 // ---- Navigation ----

@@ -83,7 +83,6 @@ class FormAWAEdit : public ui::Form {
 
  protected:
   void Form_Load() override;
-  void Form_Activate() override;
   void Form_Unload() override;
 
  private:
