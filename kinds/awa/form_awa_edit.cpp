@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -21,10 +20,10 @@ namespace {
 
 // The window's content in twips; the topic, the strip and the response box keep the essay
 // screen's geometry, and everything fits a 1280 x 800 screen with the window's frame.
-constexpr double kContentWidth = 15255, kContentHeight = 11340;
+constexpr double kContentWidth = 15255, kContentHeight = 11250;
 
 // Room that a window manager's frame takes around the content.
-constexpr int kFrameWidth = 16, kFrameHeight = 40;
+constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
 // The content of the window, with the tool strip drawn on it as a shape (it is no control).
 class Canvas : public QWidget {
@@ -249,22 +248,20 @@ std::vector<std::string> FormAWAEdit::listedNumbers() const {
 
 void FormAWAEdit::selectShownTopic() {
   // Quietly: choosing an entry here must not load or save anything.
-  const QSignalBlocker poolQuiet(cmbPool), listQuiet(lstQuestion);
-  cmbPool.setCurrentIndex(shown_.type);
+  cmbPool.restoreListIndex(shown_.type);
   if (listedNumbers() != shown_.list) {
     lstQuestion.Clear();
     for (const std::string& n : shown_.list) lstQuestion.AddItem(n);
   }
   const auto at = std::find(shown_.list.begin(), shown_.list.end(), shown_.number);
-  lstQuestion.setCurrentRow(at == shown_.list.end() ? -1 : static_cast<int>(at - shown_.list.begin()));
+  lstQuestion.restoreListIndex(at == shown_.list.end() ? -1 : static_cast<int>(at - shown_.list.begin()));
   state_.currentQNumber = shown_.number;
   updateActiveState();
 }
 
 void FormAWAEdit::highlightCurrentEntry() {
-  const QSignalBlocker quiet(lstQuestion);
   const int current = lstQuestion.ListIndex();
-  if (current >= 0 && !lstQuestion.Selected(current)) lstQuestion.setCurrentRow(current);
+  if (current >= 0 && !lstQuestion.Selected(current)) lstQuestion.restoreListIndex(current);
 }
 
 void FormAWAEdit::updateActiveState() {

@@ -55,8 +55,7 @@ TEST_F(EditorScreens, AWAEditorOnDemoTopicsFitsA1280By800Screen) {
   ed.Refresh();
   // The whole content is on screen with room for the window's frame.
   EXPECT_EQ(ed.size(), ed.canvas().size());
-  EXPECT_LE(ed.width() + 16, 1280);
-  EXPECT_LE(ed.height() + 40, 800);
+  window_check::checkFitsScreen(&ed);
   EXPECT_FALSE(ed.scrollArea().verticalScrollBar()->isVisible());
   EXPECT_FALSE(ed.scrollArea().horizontalScrollBar()->isVisible());
   window_check::checkLayout(&ed.canvas());
