@@ -111,12 +111,10 @@ TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
     }
   }
   fs::path bank = schema::bankPath(dir.path());
-  auto size = fs::file_size(bank);
-  {
-    std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(static_cast<std::streamoff>(size / 2 / 1024 * 1024 + 200));
-    f.write("damage", 6);
-  }
+  std::string bytes = bytesOf(bank);
+  size_t page = bytes.size() / 1024 / 2;
+  for (size_t i = 0; i < 16; ++i) bytes[page * 1024 + 100 + i] ^= 0x5a;
+  { std::ofstream(bank, std::ios::binary) << bytes; }
   Connection c;
   openBank(c, dir.path());
   try {
