@@ -1,10 +1,12 @@
 // Failures classified by what the engine reports, transactions, and a bank file that holds
 // every committed change on its own whenever no write is in progress.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 
 #include "quote.h"
+#include "session.h"
 #include "support.h"
 
 using namespace store;
@@ -49,7 +51,9 @@ TEST_F(StoreSafety, EveryKindOfWriteLeavesTheBankFileWholeOnItsOwn) {
     rs.update();
     rs.close();
   }
+  conn.execute("insert into tblMemo (numQ) values ('01201');");  // a linked user table
   EXPECT_EQ(walSize(schema::bankPath(dir.path())), 0u);
+  EXPECT_EQ(walSize(schema::userPath(dir.path())), 0u);
   EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|saved stem\n");
 }
 
@@ -95,6 +99,24 @@ TEST_F(StoreSafety, AValueBetweenDoubleQuotesStaysData) {
   std::string text = "say \"hi\" ' there";
   conn.execute("update SCtbl set question = \"" + sqlTextInDoubleQuotes(text) + "\" where numQ = \"01201\";");
   EXPECT_EQ(rowsOf(conn, "select question from SCtbl;"), text + "\n");
+}
+
+TEST(StoreErrors, EachFamilyOfEngineFailuresHasItsOwnNumber) {
+  auto number = [](int code) { return engineError(SqliteFailure{code, "x"}).number; };
+  EXPECT_EQ(number(SQLITE_CONSTRAINT_UNIQUE), err::Generic);
+  EXPECT_EQ(number(SQLITE_CONSTRAINT_PRIMARYKEY), err::Generic);
+  EXPECT_EQ(number(SQLITE_CONSTRAINT_NOTNULL), err::FieldRequired);
+  EXPECT_EQ(number(SQLITE_BUSY), err::Locked);
+  EXPECT_EQ(number(SQLITE_BUSY_SNAPSHOT), err::Locked);
+  EXPECT_EQ(number(SQLITE_LOCKED_SHAREDCACHE), err::Locked);
+  EXPECT_EQ(number(SQLITE_READONLY_DBMOVED), err::ReadOnly);
+  EXPECT_EQ(number(SQLITE_FULL), err::DiskFull);
+  EXPECT_EQ(number(SQLITE_IOERR_FSYNC), err::DiskError);
+  EXPECT_EQ(number(SQLITE_CORRUPT_VTAB), err::Damaged);
+  EXPECT_EQ(number(SQLITE_NOTADB), err::Damaged);
+  EXPECT_EQ(number(SQLITE_CANTOPEN_ISDIR), err::CannotOpen);
+  // A full disk whose message reads like a repeated key is still a full disk.
+  EXPECT_EQ(engineError(SqliteFailure{SQLITE_FULL, "UNIQUE constraint failed: SCtbl.numQ"}).number, err::DiskFull);
 }
 
 TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
