@@ -57,6 +57,30 @@ TEST_F(StoreSafety, EveryKindOfWriteLeavesTheBankFileWholeOnItsOwn) {
   EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|saved stem\n");
 }
 
+TEST(StoreLog, OpeningFoldsALogLeftByACrashIntoTheFile) {
+  TempDir dir;
+  schema::createBank(dir.path());
+  const fs::path bank = schema::bankPath(dir.path());
+  // A writer whose commits stayed in the log when it died.
+  std::string file = bytesOf(bank);
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(bank.c_str(), &raw), SQLITE_OK);
+  sqlite3_key(raw, schema::kBankKey, static_cast<int>(std::string(schema::kBankKey).size()));
+  ASSERT_EQ(sqlite3_exec(raw, "PRAGMA wal_autocheckpoint=0; INSERT INTO SCtbl (numQ) VALUES ('01201');", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  std::string log = bytesOf(bank.string() + "-wal");
+  sqlite3_close(raw);
+  { std::ofstream(bank.string() + "-wal", std::ios::binary) << log; }
+  { std::ofstream(bank, std::ios::binary) << file; }
+  ASSERT_GT(log.size(), 0u);
+
+  Connection conn;
+  openBank(conn, dir.path());
+  EXPECT_EQ(walSize(bank), 0u);
+  EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|\n");
+}
+
 TEST_F(StoreSafety, ABatchEmptiesTheLogOnceAtItsEnd) {
   {
     DeferCheckpoint batch(conn);
