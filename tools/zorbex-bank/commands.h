@@ -16,6 +16,9 @@ struct Command {
 int cmdCreate(const Args& args);
 int cmdCheck(const Args& args);
 int cmdSql(const Args& args);
+int cmdCompact(const Args& args);
+int cmdImport(const Args& args);
+int cmdImportMemos(const Args& args);
 int cmdRtfText(const Args& args);
 int cmdRtfRoundtrip(const Args& args);
 

@@ -12,6 +12,9 @@ const Command kCommands[] = {
     {"create", "create [--demo] DIR     make an empty bank and user database (with demo content)", cmdCreate},
     {"check", "check DIR               open both files, check integrity, print links and row counts", cmdCheck},
     {"sql", "sql DIR STATEMENT       run one Jet statement as the editor would and print the rows", cmdSql},
+    {"compact", "compact DIR             compact the bank; it is replaced only by a verified copy", cmdCompact},
+    {"import", "import DIR SOURCE-FILE KIND POOL   import one pool (KIND SC, CR, RC, PS or DS) of another bank", cmdImport},
+    {"import-memos", "import-memos DIR SOURCE-FILE NUMQ...   append the memos of those questions of another user database", cmdImportMemos},
     {"rtf-text", "rtf-text FILE           print the rich-text box's Text of an RTF file (\"-\": stdin)", cmdRtfText},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
 };
