@@ -151,6 +151,11 @@ std::unique_ptr<ImportSource> openImportSource(const std::string& path) {
   return std::make_unique<OurFileSource>(path);
 }
 
+bool isKeyViolation(const DbError& e) {
+  return e.number == store::err::Generic &&
+         e.description.rfind("The changes were not made because they would repeat a value", 0) == 0;
+}
+
 bool isOwnFile(const fs::path& folder, const std::string& sourceFile) {
   for (const fs::path& own : {store::schema::bankPath(folder), store::schema::userPath(folder)}) {
     std::error_code ec;

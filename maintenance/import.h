@@ -27,6 +27,9 @@ struct ImportHooks {
   std::function<bool()> confirm;
 };
 
+// The failure of an insert that repeats a question number.
+bool isKeyViolation(const store::DbError& e);
+
 // The source file is this folder's bank or user database (those cannot be their own source).
 bool isOwnFile(const std::filesystem::path& folder, const std::string& sourceFile);
 
