@@ -44,8 +44,8 @@ std::unique_ptr<SqliteDb> holdBank(const fs::path& bank) {
     db->exec("BEGIN IMMEDIATE;");
     db->exec("COMMIT;");
   } catch (const SqliteFailure& f) {
-    if (f.code == SQLITE_BUSY || f.code == SQLITE_LOCKED)
-      throw DbError(kFileInUse, "Could not use '" + bank.string() +
+    if (f.primary() == SQLITE_BUSY || f.primary() == SQLITE_LOCKED)
+      throw DbError(store::err::Locked, "Could not use '" + bank.string() +
                                     "'; file already in use. Close every other program that has the bank open "
                                     "(another copy of the editor, the test application, zorbex-bank, sqlcipher) "
                                     "and try again.");

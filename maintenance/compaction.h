@@ -7,10 +7,10 @@
 
 namespace maintenance {
 
-// Numbers of failures that only the compaction reports.
-inline constexpr long kFileInUse = 3045;       // another program holds the bank
-inline constexpr long kCopyDiffers = 3049;     // the compact copy is not equivalent to the bank
-inline constexpr long kReplaceFailed = 3051;   // the bank could not be replaced by the copy
+// Numbers of failures that only the compaction reports. A bank that another program
+// holds fails with store::err::Locked.
+inline constexpr long kCopyDiffers = 3428;     // the compact copy is not equivalent to the bank
+inline constexpr long kReplaceFailed = 3056;   // the bank could not be replaced by the copy
 
 // The moments of a compaction, in order, as the progress callback sees them.
 enum class CompactStep {
@@ -26,7 +26,7 @@ enum class CompactStep {
 using CompactProgress = std::function<void(CompactStep)>;
 
 // Compacts folder/zorbex_be.mdb. Every connection to the bank must be closed: another
-// holder fails with kFileInUse. On any failure the bank is as it was, no copy is left,
+// holder fails with store::err::Locked. On any failure the bank is as it was, no copy is left,
 // and a store::DbError says why.
 void compactBank(const std::filesystem::path& folder, const CompactProgress& progress = {});
 

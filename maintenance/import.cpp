@@ -137,14 +137,6 @@ void requireForeignFile(const store::ProgramState& state, const std::string& fil
   if (isOwnFile(state.appFolder, file)) throw DbError(kInvalidFileName, "Invalid File Name.");
 }
 
-void transaction(store::Connection& conn, const char* sql) {
-  try {
-    conn.session().db().exec(sql);
-  } catch (const store::SqliteFailure& f) {
-    throw store::engineError(f);
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<ImportSource> openImportSource(const std::string& path) {
@@ -217,41 +209,33 @@ void ImportMemos(store::ProgramState& state, const std::string& sourceFile, cons
   store::Connection& conn = state.pConn();
   // The memos' file is attached before the transaction begins (no attaching inside one).
   conn.session().translate("select * from tblMemo;");
-  transaction(conn, "BEGIN;");
-  try {
-    for (const std::string& number : numbers) {
-      Memo m = source->memo(number);
-      if (m.description.isNull()) continue;
-      store::Recordset rs;
-      rs.open("select * from tblMemo where numQ='" + store::sqlText(number) + "'", conn, store::adOpenDynamic,
-              store::adLockOptimistic);
-      if (!rs.eof()) {
-        std::string old = rs.value("description").isNull() ? std::string() : rs.value("description").toString();
-        rs.setValue("description",
-                    store::Value(old + "\r\n" + std::string(70, '-') + "\r\n" + m.description.toString()));
-        rs.update();
-        rs.close();
-        continue;
-      }
-      rs.close();
-      rs.open("tblMemo", conn, store::adOpenDynamic, store::adLockOptimistic, store::adCmdTable);
-      rs.addNew();
-      rs.setValue("probtype", m.probtype);
-      rs.setValue("numQ", m.numQ);
-      rs.setValue("choice", m.choice);
-      rs.setValue("description", m.description);
-      rs.setValue("category", m.category);
+  store::Transaction all(conn);
+  for (const std::string& number : numbers) {
+    Memo m = source->memo(number);
+    if (m.description.isNull()) continue;
+    store::Recordset rs;
+    rs.open("select * from tblMemo where numQ='" + store::sqlText(number) + "'", conn, store::adOpenDynamic,
+            store::adLockOptimistic);
+    if (!rs.eof()) {
+      std::string old = rs.value("description").isNull() ? std::string() : rs.value("description").toString();
+      rs.setValue("description",
+                  store::Value(old + "\r\n" + std::string(70, '-') + "\r\n" + m.description.toString()));
       rs.update();
       rs.close();
+      continue;
     }
-    transaction(conn, "COMMIT;");
-  } catch (...) {
-    try {
-      transaction(conn, "ROLLBACK;");
-    } catch (const DbError&) {
-    }
-    throw;
+    rs.close();
+    rs.open("tblMemo", conn, store::adOpenDynamic, store::adLockOptimistic, store::adCmdTable);
+    rs.addNew();
+    rs.setValue("probtype", m.probtype);
+    rs.setValue("numQ", m.numQ);
+    rs.setValue("choice", m.choice);
+    rs.setValue("description", m.description);
+    rs.setValue("category", m.category);
+    rs.update();
+    rs.close();
   }
+  all.commit();
 }
 
 }  // namespace maintenance

@@ -293,7 +293,7 @@ TEST_F(MaintenanceTest, CompressOfAHeldBankIsReportedAndWorkGoesOn) {
   dialogs.queueAnswer(MsgResult::Ok);
   init().cmdCompress.Press();
   ASSERT_EQ(dialogs.shown.size(), 2u);
-  EXPECT_EQ(dialogs.shown[1].text.rfind("3045:", 0), 0u) << dialogs.shown[1].text;
+  EXPECT_EQ(dialogs.shown[1].text.rfind("3218:", 0), 0u) << dialogs.shown[1].text;
   EXPECT_EQ(dialogs.shown[1].buttons, MsgButtons::OkOnly);
   EXPECT_EQ(init().mousePointer(), ui::MousePointer::Default);
   EXPECT_FALSE(program->ended());

@@ -122,7 +122,7 @@ TEST(Compaction, RefusedWhileAnotherConnectionHoldsTheBank) {
       compactBank(dir.path());
       ADD_FAILURE() << "compacted a bank held by another connection";
     } catch (const store::DbError& e) {
-      EXPECT_EQ(e.number, maintenance::kFileInUse) << e.description;
+      EXPECT_EQ(e.number, store::err::Locked) << e.description;
     }
     EXPECT_FALSE(fs::exists(dir / store::schema::kCompactFile));
     EXPECT_EQ(holder.execute("delete from SCtbl where src='Y0';"), 1000);  // the holder goes on writing
