@@ -33,7 +33,10 @@ int withConnections(const fs::path& dir, F&& import) {
     store::RefreshTableLinks(state, [](int) {}, [](const std::string&) {});
     store::OpenConnections(state);
     maintenance::ImportHooks hooks;
-    hooks.log = [](const std::string& message) { std::printf("%s\n", message.c_str() + (message[0] == ' ')); };
+    hooks.log = [](const std::string& message) {
+      std::printf("%s\n", message.c_str() + (message[0] == ' '));
+      std::fflush(stdout);  // in order with a failure printed on stderr
+    };
     hooks.passedOver = [](const store::DbError& e) { std::printf("passed over %s\n", e.message().c_str()); };
     hooks.confirm = [] { return true; };
     import(state, hooks);
