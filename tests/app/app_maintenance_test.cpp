@@ -203,6 +203,19 @@ TEST_F(MaintenanceTest, ARepeatedQuestionNumberAddsNoRow) {
   EXPECT_NE(log[2].find("\",-2147467259,\""), std::string::npos) << log[2];
 }
 
+TEST_F(MaintenanceTest, ALockedBankIsNotReportedAsARepeatedNumber) {
+  chooseFile(kSC, makeSource(sourceDir.path(), {"N777"}));
+  store::Connection writer;  // another program in the middle of a write
+  writer.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  store::Transaction busy(writer);
+  writer.execute("insert into SCtbl (numQ, src) values ('55501', 'W');");
+  dialogs.queueAnswer(MsgResult::Yes);
+  init().cmdImport.Press();
+  // The link cannot be written: the import stops there, before the question.
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  expectShown(0, "3218:The database is locked by another program; try again.", "Import Error", MsgIcon::Critical);
+}
+
 TEST_F(MaintenanceTest, ASourceWithOtherColumnsIsRefused) {
   store::schema::createBank(sourceDir.path());
   {
