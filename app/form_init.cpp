@@ -170,8 +170,7 @@ void FormInit::reopenConnections() {
 void FormInit::cmdFileOpen_Click() {
   CmnDlgEdit.Filter = kImportFilter;
   const bool chosen = CmnDlgEdit.ShowOpen() && !CmnDlgEdit.FileName.empty();
-  // The bank and the user database of this folder cannot be their own source.
-  if (!chosen || maintenance::isOwnFile(state_.appFolder, CmnDlgEdit.FileName)) {
+  if (!chosen || !maintenance::canImportFrom(state_.appFolder, CmnDlgEdit.FileName)) {
     ui::MsgBox("Invalid File Name.", ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
     cmdCancel_Click();
     return;

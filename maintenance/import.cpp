@@ -134,7 +134,7 @@ struct SourceDetach {
 };
 
 void requireForeignFile(const store::ProgramState& state, const std::string& file) {
-  if (isOwnFile(state.appFolder, file)) throw DbError(kInvalidFileName, "Invalid File Name.");
+  if (!canImportFrom(state.appFolder, file)) throw DbError(kInvalidFileName, "Invalid File Name.");
 }
 
 }  // namespace
@@ -148,12 +148,13 @@ bool isKeyViolation(const DbError& e) {
          e.description.rfind("The changes were not made because they would repeat a value", 0) == 0;
 }
 
-bool isOwnFile(const fs::path& folder, const std::string& sourceFile) {
+bool canImportFrom(const fs::path& folder, const std::string& sourceFile) {
+  if (sourceFile.find(';') != std::string::npos) return false;
   for (const fs::path& own : {store::schema::bankPath(folder), store::schema::userPath(folder)}) {
     std::error_code ec;
-    if (fs::equivalent(own, sourceFile, ec)) return true;
+    if (fs::equivalent(own, sourceFile, ec)) return false;
   }
-  return false;
+  return true;
 }
 
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table) {

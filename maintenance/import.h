@@ -30,8 +30,9 @@ struct ImportHooks {
 // The failure of an insert that repeats a question number.
 bool isKeyViolation(const store::DbError& e);
 
-// The source file is this folder's bank or user database (those cannot be their own source).
-bool isOwnFile(const std::filesystem::path& folder, const std::string& sourceFile);
+// A file that can be a source: not this folder's bank or user database (they cannot be
+// their own source), and a name that a link's connect string can carry (no ';').
+bool canImportFrom(const std::filesystem::path& folder, const std::string& sourceFile);
 
 // The pool names of a question table of a bank file (bank key); 3021 for an empty table.
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table);

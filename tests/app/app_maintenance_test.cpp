@@ -136,6 +136,11 @@ TEST_F(MaintenanceTest, RefusesWhatCannotBeImported) {
   init().optPoolSection[kSC].setValue(true);
   init().cmdFileOpen.Press();  // cancelled
   expectShown(2, "Invalid File Name.", "Error", MsgIcon::Critical);
+  TempDir semicolon;  // a name that would end the link's connect string early
+  fs::copy_file(makeSource(semicolon.path(), {"N1"}), semicolon / "a;DATABASE=b.mdb");
+  chooseFile(kSC, semicolon / "a;DATABASE=b.mdb");
+  expectShown(3, "Invalid File Name.", "Error", MsgIcon::Critical);
+  dialogs.shown.erase(dialogs.shown.begin() + 3);
 
   chooseFile(kSC, makeSource(sourceDir.path(), {"N777", "N778"}));
   init().lstEdit.setSelected(1, true);
