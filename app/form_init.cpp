@@ -1,6 +1,9 @@
 #include "form_init.h"
 
+#include "app_log.h"
+#include "compaction.h"
 #include "connections.h"
+#include "import.h"
 #include "form_custom_pool.h"
 #include "frm_about.h"
 #include "kind_windows.h"
@@ -10,6 +13,11 @@ namespace app {
 namespace {
 const char* const kKindCaptions[] = {"SC", "CR", "RC", "PS", "DS", "AWA", "Custom Pool"};
 const char* const kPoolSectionCaptions[] = {"SC", "CR", "RC", "Memo", "PS", "DS"};
+// The question table of each import section; the memo section (3) has none.
+const char* const kPoolSectionTables[] = {"SCtbl", "CRtbl", "RCtbl", nullptr, "PStbl", "DStbl"};
+constexpr int kMemoSection = 3;
+const char* const kImportFilter = "すべてのﾌｧｲﾙ (*.*)|*.*| MDBﾌｧｲﾙ (*.mdb)|*.mdb";
+const char* const kNoPoolData = ":選択した問題種別には問題プールデータがありません。";
 }  // namespace
 
 FormInit::FormInit(store::ProgramState& state)
@@ -57,6 +65,7 @@ FormInit::FormInit(store::ProgramState& state)
   picDummy.Move(4110, 3300, 180, 180);
   cmdCompress.Move(3660, 4230, 1080, 420);
   cmdAbout.Click = [this] { cmdAbout_Click(); };
+  cmdCompress.Click = [this] { cmdCompress_Click(); };
 
   frameEditPool.Move(4860, 750, 3300, 3930);
   for (int i = 0; i < 6; ++i) {
@@ -67,6 +76,10 @@ FormInit::FormInit(store::ProgramState& state)
   lstEdit.Move(180, 1620, 2940, 1650);
   cmdImport.Move(180, 3390, 1350, 420);
   cmdCancel.Move(1770, 3390, 1350, 420);
+  optPoolSection.Click = [this](int i) { optPoolSection_Click(i); };
+  cmdFileOpen.Click = [this] { cmdFileOpen_Click(); };
+  cmdImport.Click = [this] { cmdImport_Click(); };
+  cmdCancel.Click = [this] { cmdCancel_Click(); };
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };
 }
@@ -124,6 +137,161 @@ void FormInit::imgExit_Click() {
 void FormInit::cmdAbout_Click() {
   if (!about_ || !about_->Loaded()) about_ = new frmAbout;  // a closed box is being deleted
   about_->Show();
+}
+
+void FormInit::cmdCompress_Click() {
+  if (ui::MsgBox("Compression may need a few minutes. Are you sure?", ui::MsgButtons::OkCancel, ui::MsgIcon::Information,
+                 "Compress") != ui::MsgResult::Ok)
+    return;
+  setMousePointer(ui::MousePointer::Hourglass);
+  Refresh();
+  store::CloseConnections(state_, [](const std::string& message) { ui::MsgBox(message); });
+  try {
+    maintenance::compactBank(state_.appFolder);
+  } catch (const store::DbError& e) {
+    // The bank is as it was: back to work on it.
+    ui::MsgBox(e.message());
+    setMousePointer(ui::MousePointer::Default);
+    reopenConnections();
+    return;
+  }
+  setMousePointer(ui::MousePointer::Default);
+  ui::MsgBox("Compression completed. Restart ZORBEX Editor.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information,
+             "Compress");
+  Unload();
+}
+
+void FormInit::reopenConnections() {
+  if (!state_.pConn().isOpen()) state_.pConn().open(store::schema::bankPath(state_.appFolder).string(), store::schema::kBankKey);
+  if (!state_.pConnUser().isOpen())
+    state_.pConnUser().open(store::schema::userPath(state_.appFolder).string(), store::schema::kUserKey);
+}
+
+void FormInit::cmdFileOpen_Click() {
+  CmnDlgEdit.Filter = kImportFilter;
+  const bool chosen = CmnDlgEdit.ShowOpen() && !CmnDlgEdit.FileName.empty();
+  if (!chosen || !maintenance::canImportFrom(state_.appFolder, CmnDlgEdit.FileName)) {
+    ui::MsgBox("Invalid File Name.", ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
+    cmdCancel_Click();
+    return;
+  }
+  pImportFileName = CmnDlgEdit.FileName;
+  if (pMemoFlag)
+    ListImportMemos();
+  else
+    ListImportPools();
+}
+
+void FormInit::optPoolSection_Click(int index) {
+  lstEdit.Clear();
+  pMemoFlag = index == kMemoSection;
+  if (pImportFileName.empty()) return;
+  if (pMemoFlag)
+    ListImportMemos();
+  else
+    ListImportPools();
+}
+
+void FormInit::cmdCancel_Click() {
+  lstEdit.Clear();
+  lstEdit.setListIndex(-1);
+  pImportFileName.clear();
+}
+
+int FormInit::chosenPoolSection() const {
+  for (int i = 0; i < optPoolSection.Count(); ++i)
+    if (optPoolSection[i].Value()) return i;
+  return -1;
+}
+
+void FormInit::showListing(const std::vector<std::string>& entries) {
+  lstEdit.Clear();
+  for (const std::string& e : entries) lstEdit.AddItem(e);
+  if (!entries.empty()) lstEdit.setListIndex(0);
+  lstEdit.Refresh();
+}
+
+void FormInit::ListImportPools() {
+  const int section = chosenPoolSection();
+  if (section < 0 || section == kMemoSection) return;
+  try {
+    showListing(maintenance::ListImportPools(pImportFileName, kPoolSectionTables[section]));
+  } catch (const store::DbError& e) {
+    lstEdit.Clear();
+    if (e.number == store::err::BadPassword) return;  // a file of another key lists nothing
+    if (e.number == store::err::NoCurrentRecord)
+      ui::MsgBox(std::to_string(e.number) + kNoPoolData, ui::MsgButtons::OkOnly, ui::MsgIcon::Critical);
+    else
+      ui::MsgBox(e.message(), ui::MsgButtons::OkOnly, ui::MsgIcon::Critical);
+  }
+}
+
+void FormInit::ListImportMemos() {
+  if (chosenPoolSection() != kMemoSection) return;
+  try {
+    showListing(maintenance::ListImportMemos(pImportFileName));
+  } catch (const store::DbError& e) {
+    lstEdit.Clear();
+    if (e.number == store::err::BadPassword) return;
+    ui::MsgBox(e.message(), ui::MsgButtons::OkOnly, ui::MsgIcon::Critical);
+  }
+}
+
+void FormInit::writeErrorLog(long number, const std::string& description) {
+  WriteLog(state_, state_.pLogTag + " Error:" + std::to_string(number) + ":" + description, number, description);
+}
+
+void FormInit::cmdImport_Click() {
+  if (lstEdit.ListIndex() < 0 || lstEdit.Text().empty()) {
+    ui::MsgBox("Invalid file name", ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Import Error");
+    writeErrorLog(0, "");
+    return;
+  }
+  const int section = chosenPoolSection();
+  if (section < 0) {
+    writeErrorLog(0, "");
+    return;
+  }
+  std::vector<std::string> selected;
+  for (int i = 0; i < lstEdit.ListCount(); ++i)
+    if (lstEdit.Selected(i)) selected.push_back(lstEdit.List(i));
+
+  maintenance::ImportHooks hooks;
+  hooks.log = [this](const std::string& message) { WriteLog(state_, state_.pLogTag + message); };
+  hooks.passedOver = [this](const store::DbError& e) { writeErrorLog(e.number, e.description); };
+  hooks.confirm = [] {
+    return ui::MsgBox("Are you sure?", ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, "Import") ==
+           ui::MsgResult::Yes;
+  };
+  try {
+    if (section == kMemoSection) {
+      if (selected.empty()) {
+        ui::MsgBox("Select one or more question numbers.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information);
+        return;
+      }
+      maintenance::ImportMemos(state_, pImportFileName, selected, hooks);
+    } else {
+      if (selected.size() != 1) {
+        ui::MsgBox("You can select only one pool.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information);
+        return;
+      }
+      // The selected entry: after a Ctrl-click the current entry need not be selected.
+      maintenance::ImportPool(state_, pImportFileName, kPoolSectionTables[section], selected.front(), hooks);
+    }
+  } catch (const store::DbError& e) {
+    importFailed(e);
+    return;
+  }
+  ui::MsgBox("Import completed.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Import");
+}
+
+void FormInit::importFailed(const store::DbError& e) {
+  writeErrorLog(e.number, e.description);
+  if (e.number == store::err::TableNotFound) return;
+  if (maintenance::isKeyViolation(e))
+    ui::MsgBox("The question number is duplicated.", ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Import Error");
+  else
+    ui::MsgBox(e.message(), ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Import Error");
 }
 
 }  // namespace app

@@ -1,6 +1,6 @@
 #pragma once
 // The section window "ZORBEX Editor": choose a question kind and open its editor, the
-// About box, exit; the compaction button and the import frame (their work comes later).
+// About box, exit; compaction of the bank; import of a pool or memos from another file.
 
 #include <QPointer>
 #include <string>
@@ -8,6 +8,7 @@
 #include "controls/controls.h"
 #include "controls/dialogs.h"
 #include "controls/form.h"
+#include "db_error.h"
 #include "frm_about.h"
 #include "program_state.h"
 
@@ -45,6 +46,13 @@ class FormInit : public ui::Form {
   void imgExit_Click();
   void cmdAbout_Click();
   void TimerInit_Timer() {}
+  void cmdCompress_Click();
+  void cmdFileOpen_Click();
+  void optPoolSection_Click(int index);
+  void cmdCancel_Click();
+  void cmdImport_Click();
+  void ListImportPools();
+  void ListImportMemos();
 
   // The About box while it is loaded.
   frmAbout* about() const { return about_.data(); }
@@ -54,6 +62,11 @@ class FormInit : public ui::Form {
 
  private:
   void DisableMissingKinds();
+  void reopenConnections();
+  int chosenPoolSection() const;  // -1 for none
+  void writeErrorLog(long number, const std::string& description);
+  void importFailed(const store::DbError& e);
+  void showListing(const std::vector<std::string>& entries);
 
   store::ProgramState& state_;
   QPointer<frmAbout> about_;

@@ -151,15 +151,33 @@ void Session::loadCatalog() {
   }
 }
 
-std::string Session::attach(const ConnectString& c) {
+namespace {
+std::string attachedPath(const std::string& database) {
   std::error_code ec;
-  std::string path = std::filesystem::weakly_canonical(c.database, ec).string();
-  if (ec) path = c.database;
+  std::string path = std::filesystem::weakly_canonical(database, ec).string();
+  return ec ? database : path;
+}
+}  // namespace
+
+void Session::detach(const std::string& database) {
+  auto it = attached_.find(attachedPath(database));
+  if (it == attached_.end()) return;
+  try {
+    db_->exec("DETACH DATABASE " + sqlIdent(it->second) + ";");
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  attached_.erase(it);
+  translations_.clear();  // they name the alias
+}
+
+std::string Session::attach(const ConnectString& c) {
+  std::string path = attachedPath(c.database);
   auto it = attached_.find(path);
   if (it != attached_.end()) return it->second;
   // Check the file first: ATTACH would create a missing file.
   openOurFile(path, c.password, true, ErrorStyle::Ado);
-  std::string alias = "zxl" + std::to_string(attached_.size() + 1);
+  std::string alias = "zxl" + std::to_string(++attachCount_);
   try {
     db_->exec("ATTACH DATABASE " + sqlLiteral(path) + " AS " + sqlIdent(alias) + " KEY " +
               sqlLiteral(c.password) + ";");

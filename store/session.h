@@ -59,6 +59,8 @@ class Session {
   ResolvedTable resolve(const std::string& name);
   // Every table definition: local tables (zx_ and sqlite_ tables excluded) and links.
   std::vector<TableDefRow> tableDefs();
+  // Lets go of a linked file attached for earlier statements (nothing when it is not).
+  void detach(const std::string& path);
 
  private:
   void refreshCatalogIfChanged();
@@ -69,6 +71,7 @@ class Session {
   std::map<std::string, std::string> localTables_;  // lower-case name -> name
   std::map<std::string, TableDefRow> links_;        // lower-case name -> link
   std::map<std::string, std::string> attached_;     // file path -> schema alias
+  int attachCount_ = 0;                             // aliases are never reused
   long long catalogSeen_ = -1;
   // Translations of recent statement texts; the free pool-number search runs the same
   // thousands of texts each time. Emptied whenever the table definitions are read again.

@@ -223,4 +223,37 @@ TEST_F(BankFiles, RestoreIsRefusedWhileOpenAndTakesTheOldLogAway) {
   EXPECT_EQ(bank({"check", dir.path().string()}).status, 0);
 }
 
+TEST(BankTool, CompactAndImportRunTheSectionWindowsOperations) {
+  TempDir here, there;
+  const std::string a = here.path().string(), b = there.path().string();
+  ASSERT_EQ(bank({"create", "--demo", a}).status, 0);
+  ASSERT_EQ(bank({"create", "--demo", b}).status, 0);
+  auto rows = [&](const std::string& sql) { return bank({"sql", a, sql}).out; };
+
+  ToolRun compact = bank({"compact", a});
+  EXPECT_EQ(compact.status, 0) << compact.out;
+  EXPECT_FALSE(fs::exists(here / "zorbex_comp.mdb"));
+  EXPECT_NE(bank({"check", a}).out.find("integrity ok"), std::string::npos);
+
+  // The demo pools are in both banks: a repeated number fails and adds nothing.
+  const std::string before = rows("select count(*) as n from SCtbl;");
+  ToolRun dup = bank({"import", a, (there / "zorbex_be.mdb").string(), "SC", "X012"});
+  EXPECT_EQ(dup.status, 1);
+  EXPECT_NE(dup.out.find("\n-2147467259:The changes were not made"), std::string::npos) << dup.out;
+  EXPECT_EQ(rows("select count(*) as n from SCtbl;"), before);
+  ToolRun own = bank({"import", a, (here / "zorbex_be.mdb").string(), "SC", "X012"});
+  EXPECT_EQ(own.out, "3055:Invalid File Name.\n");
+
+  ASSERT_EQ(bank({"sql", b, "insert into SCtbl (numQ, src) values ('77701', 'N777');"}).status, 0);
+  ToolRun pool = bank({"import", a, (there / "zorbex_be.mdb").string(), "SC", "N777"});
+  EXPECT_EQ(pool.status, 0) << pool.out;
+  EXPECT_EQ(rows("select src from SCtbl where numQ='77701';"), "src\nN777\n");
+
+  const std::string memoBefore = rows("select description from tblMemo where numQ='01201';");
+  ToolRun memos = bank({"import-memos", a, (there / "zorbex_user.mdb").string(), "01201"});
+  EXPECT_EQ(memos.status, 0) << memos.out;
+  EXPECT_NE(rows("select description from tblMemo where numQ='01201';").find(std::string(70, '-')), std::string::npos);
+  EXPECT_EQ(memoBefore.find('-'), std::string::npos);
+}
+
 }  // namespace

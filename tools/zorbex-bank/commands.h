@@ -18,6 +18,9 @@ int cmdCheck(const Args& args);
 int cmdSql(const Args& args);
 int cmdBackup(const Args& args);
 int cmdRestore(const Args& args);
+int cmdCompact(const Args& args);
+int cmdImport(const Args& args);
+int cmdImportMemos(const Args& args);
 int cmdRtfText(const Args& args);
 int cmdRtfRoundtrip(const Args& args);
 

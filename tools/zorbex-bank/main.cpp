@@ -14,6 +14,9 @@ const Command kCommands[] = {
     {"backup", "backup DIR FILE         copy the bank consistently, also while the editor runs", cmdBackup},
     {"restore", "restore FILE DIR        put a copy in place of the bank (the bank must be closed)", cmdRestore},
     {"sql", "sql DIR STATEMENT       run one Jet statement as the editor would and print the rows", cmdSql},
+    {"compact", "compact DIR             compact the bank; it is replaced only by a verified copy", cmdCompact},
+    {"import", "import DIR SOURCE-FILE KIND POOL   import one pool (KIND SC, CR, RC, PS or DS) of another bank", cmdImport},
+    {"import-memos", "import-memos DIR SOURCE-FILE NUMQ...   append the memos of those questions of another user database", cmdImportMemos},
     {"rtf-text", "rtf-text FILE           print the rich-text box's Text of an RTF file (\"-\": stdin)", cmdRtfText},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
 };

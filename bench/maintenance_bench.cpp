@@ -1,0 +1,88 @@
+// Compaction of a bank of about 40 MB with half its rows deleted, beside a plain copy of
+// the same file; the compacted size is printed as a share of the original.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bench_main.h"
+#include "compaction.h"
+#include "schema.h"
+#include "session.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path& halfDeletedBank() {
+  static fs::path dir = [] {
+    fs::path d = fs::temp_directory_path() / "zorbex-bench-compact";
+    fs::remove_all(d);
+    fs::create_directories(d);
+    store::schema::createBank(d);
+    auto db = store::openOurFile(store::schema::bankPath(d).string(), store::schema::kBankKey, false,
+                                 store::ErrorStyle::Ado);
+    const std::string stem(3600, 'x');
+    db->exec("BEGIN;");
+    auto ins = db->prepare("INSERT INTO SCtbl (numQ, src, question, choiceA) VALUES (?1, ?2, ?3, 'a');");
+    for (int i = 0; i < 10000; ++i) {
+      char n[8], src[8];
+      std::snprintf(n, sizeof n, "%03d%02d", i / 100, i % 100);
+      std::snprintf(src, sizeof src, "X%03d", i / 100);
+      ins.bind(1, store::Value(std::string(n)));
+      ins.bind(2, store::Value(std::string(src)));
+      ins.bind(3, store::Value(stem + n));
+      ins.step();
+      ins.reset();
+    }
+    db->exec("COMMIT;");
+    db->exec("DELETE FROM SCtbl WHERE (CAST(substr(numQ, 1, 3) AS INTEGER) % 2) = 1;");
+    db->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+    return d;
+  }();
+  return dir;
+}
+
+fs::path freshWorkCopy() {
+  fs::path work = fs::temp_directory_path() / "zorbex-bench-compact-work";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  for (const char* f : {store::schema::kBankFile, store::schema::kUserFile})
+    fs::copy_file(halfDeletedBank() / f, work / f);
+  return work;
+}
+
+void BM_Compact40MBHalfDeleted(benchmark::State& state) {
+  const double input = static_cast<double>(fs::file_size(store::schema::bankPath(halfDeletedBank())));
+  double output = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::path work = freshWorkCopy();
+    state.ResumeTiming();
+    maintenance::compactBank(work);
+    state.PauseTiming();
+    output = static_cast<double>(fs::file_size(store::schema::bankPath(work)));
+    state.ResumeTiming();
+  }
+  state.counters["input_MB"] = input / 1e6;
+  state.counters["output_share"] = output / input;
+}
+
+void BM_PlainCopyOfTheSameFile(benchmark::State& state) {
+  const fs::path from = store::schema::bankPath(halfDeletedBank());
+  const fs::path to = fs::temp_directory_path() / "zorbex-bench-compact-copy.mdb";
+  for (auto _ : state) {
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+  }
+  fs::remove(to);
+}
+
+BENCHMARK(BM_Compact40MBHalfDeleted)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_PlainCopyOfTheSameFile)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return bench_support::runWithRatios(argc, argv, {{"BM_Compact40MBHalfDeleted", "BM_PlainCopyOfTheSameFile"}});
+}

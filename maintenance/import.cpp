@@ -1,0 +1,242 @@
+#include "import.h"
+
+#include "connection.h"
+#include "connections.h"
+#include "dao.h"
+#include "import_source.h"
+#include "quote.h"
+#include "recordset.h"
+#include "schema.h"
+#include "session.h"
+#include "text.h"
+
+namespace maintenance {
+
+namespace fs = std::filesystem;
+using store::DbError;
+
+namespace {
+
+std::string bankConnect() { return std::string("MS Access;pwd=") + store::schema::kBankKey; }
+
+// Opens a connection of our own to a file with its key, as the listings and the copy do.
+void openSource(store::Connection& conn, const std::string& file, const char* key) {
+  conn.setProvider(store::kJetProvider);
+  conn.setProperty(store::kPasswordProperty, key);
+  conn.open(file);
+}
+
+class OurFileSource : public ImportSource {
+ public:
+  explicit OurFileSource(std::string path) : path_(std::move(path)) {}
+
+  std::vector<std::string> pools(const std::string& table) override {
+    return distinct("select distinct src from " + table + ";", store::schema::kBankKey, "src");
+  }
+
+  std::vector<std::string> memoNumbers() override {
+    return distinct(std::string("select distinct numQ from ") + "tblMemo" + ";", store::schema::kUserKey, "numQ");
+  }
+
+  Memo memo(const std::string& numQ) override {
+    if (!memos_.isOpen()) openSource(memos_, path_, store::schema::kUserKey);
+    store::Recordset rs;
+    rs.open("select * from tblMemo where numQ = '" + store::sqlText(numQ) + "'", memos_, store::adOpenDynamic,
+            store::adLockReadOnly);
+    Memo m{rs.value("probtype"), rs.value("numQ"), rs.value("choice"), rs.value("description"),
+           rs.value("category")};
+    rs.close();
+    return m;
+  }
+
+  std::string stagePool(const std::string& table, const std::string& pool,
+                        const std::function<void(const std::string&)>& before) override {
+    store::dao::Database db = store::dao::openDatabase(path_, false, false, bankConnect());
+    deleteImportTable(db);
+    db.close();
+    store::Connection conn;
+    openSource(conn, path_, store::schema::kBankKey);
+    const std::string sql = std::string("select * into ") + kImportTable + " from " + table + " where src='" +
+                            store::sqlText(pool) + "';";
+    before(sql);
+    conn.execute(sql);
+    conn.close();
+    return ";DATABASE=" + path_ + ";pwd=" + store::schema::kBankKey + ";";
+  }
+
+  // An earlier ImportTbl, whatever the case of its name.
+  static void deleteImportTable(store::dao::Database& db) {
+    for (const store::dao::TableDef& def : db.tableDefs()) {
+      if (store::equalsIgnoringCase(def.name(), kImportTable)) {
+        db.deleteTableDef(def.name());
+        return;
+      }
+    }
+  }
+
+ private:
+  std::vector<std::string> distinct(const std::string& sql, const char* key, const char* field) {
+    store::Connection conn;
+    openSource(conn, path_, key);
+    store::Recordset rs;
+    rs.open(sql, conn, store::adOpenDynamic, store::adLockReadOnly);
+    std::vector<std::string> out;
+    rs.moveFirst();
+    while (!rs.eof()) {
+      out.push_back(rs.value(field).toString());
+      rs.moveNext();
+    }
+    rs.close();
+    conn.close();
+    return out;
+  }
+
+  std::string path_;
+  store::Connection memos_;
+};
+
+std::vector<std::string> columnsOf(store::Session& s, const std::string& table) {
+  s.translate("select * from " + table + ";");  // the current table definitions, the link's file attached
+  store::ResolvedTable r = s.resolve(table);
+  try {
+    auto st = s.db().prepare("SELECT * FROM " + r.qualified + " LIMIT 0;");
+    std::vector<std::string> names;
+    for (int i = 0; i < st.columnCount(); ++i) names.push_back(st.columnName(i));
+    return names;
+  } catch (const store::SqliteFailure& f) {
+    throw store::engineError(f);
+  }
+}
+
+// The insert copies by position: the staged rows must have the bank table's columns in its order.
+void requireSameColumns(store::Session& s, const std::string& table) {
+  std::vector<std::string> want = columnsOf(s, table), got = columnsOf(s, kImportTable);
+  for (size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
+    std::string w = i < want.size() ? want[i] : "", g = i < got.size() ? got[i] : "";
+    if (store::equalsIgnoringCase(w, g)) continue;
+    throw DbError(kColumnsDiffer,
+                  "The source table's columns do not match those of " + table + ": column " + std::to_string(i + 1) +
+                      " is " + (g.empty() ? "missing" : "'" + g + "'") + " in the source file and " +
+                      (w.empty() ? "absent" : "'" + w + "'") + " in the bank. Nothing was imported.");
+  }
+}
+
+// Detaches the source from the bank's connection when the import ends, however it ends.
+struct SourceDetach {
+  store::ProgramState& state;
+  std::string file;
+  ~SourceDetach() {
+    try {
+      if (state.pConn().isOpen()) state.pConn().session().detach(file);
+    } catch (const DbError&) {
+    }
+  }
+};
+
+void requireForeignFile(const store::ProgramState& state, const std::string& file) {
+  if (!canImportFrom(state.appFolder, file)) throw DbError(kInvalidFileName, "Invalid File Name.");
+}
+
+}  // namespace
+
+std::unique_ptr<ImportSource> openImportSource(const std::string& path) {
+  return std::make_unique<OurFileSource>(path);
+}
+
+bool isKeyViolation(const DbError& e) {
+  return e.number == store::err::Generic &&
+         e.description.rfind("The changes were not made because they would repeat a value", 0) == 0;
+}
+
+bool canImportFrom(const fs::path& folder, const std::string& sourceFile) {
+  if (sourceFile.find(';') != std::string::npos) return false;
+  for (const fs::path& own : {store::schema::bankPath(folder), store::schema::userPath(folder)}) {
+    std::error_code ec;
+    if (fs::equivalent(own, sourceFile, ec)) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table) {
+  return openImportSource(sourceFile)->pools(table);
+}
+
+std::vector<std::string> ListImportMemos(const std::string& sourceFile) {
+  return openImportSource(sourceFile)->memoNumbers();
+}
+
+void ImportPool(store::ProgramState& state, const std::string& sourceFile, const std::string& table,
+                const std::string& pool, const ImportHooks& hooks) {
+  requireForeignFile(state, sourceFile);
+  SourceDetach detach{state, sourceFile};
+  auto before = [&](const std::string& sql) { hooks.log(" SQL:" + sql); };
+  const std::string connect = openImportSource(sourceFile)->stagePool(table, pool, before);
+
+  // A failure here that is an error in the command text does not stop the import.
+  auto tolerant = [&](const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const DbError& e) {
+      if (e.number != store::err::CommandError) throw;
+      hooks.passedOver(e);
+    }
+  };
+  store::dao::Database bank =
+      store::dao::openDatabase(store::schema::bankPath(state.appFolder).string(), false, false, bankConnect());
+  tolerant([&] { OurFileSource::deleteImportTable(bank); });
+  tolerant([&] {
+    store::dao::TableDef link = bank.createTableDef(kImportTable);
+    link.setConnect(connect);
+    link.setSourceTableName(kImportTable);
+    bank.append(link);
+  });
+  bank.close();
+
+  store::Session& session = state.pConn().session();
+  requireSameColumns(session, table);
+  if (hooks.confirm()) {
+    const std::string sql = "insert into " + table + " select * from " + kImportTable + ";";
+    before(sql);
+    state.pConn().execute(sql);
+  }
+  hooks.log(" successfully completed.");
+}
+
+void ImportMemos(store::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
+                 const ImportHooks& hooks) {
+  requireForeignFile(state, sourceFile);
+  std::unique_ptr<ImportSource> source = openImportSource(sourceFile);
+  if (!hooks.confirm()) return;
+  store::Connection& conn = state.pConn();
+  // The memos' file is attached before the transaction begins (no attaching inside one).
+  conn.session().translate("select * from tblMemo;");
+  store::Transaction all(conn);
+  for (const std::string& number : numbers) {
+    Memo m = source->memo(number);
+    if (m.description.isNull()) continue;
+    store::Recordset rs;
+    rs.open("select * from tblMemo where numQ='" + store::sqlText(number) + "'", conn, store::adOpenDynamic,
+            store::adLockOptimistic);
+    if (!rs.eof()) {
+      std::string old = rs.value("description").isNull() ? std::string() : rs.value("description").toString();
+      rs.setValue("description",
+                  store::Value(old + "\r\n" + std::string(70, '-') + "\r\n" + m.description.toString()));
+      rs.update();
+      rs.close();
+      continue;
+    }
+    rs.close();
+    rs.open("tblMemo", conn, store::adOpenDynamic, store::adLockOptimistic, store::adCmdTable);
+    rs.addNew();
+    rs.setValue("probtype", m.probtype);
+    rs.setValue("numQ", m.numQ);
+    rs.setValue("choice", m.choice);
+    rs.setValue("description", m.description);
+    rs.setValue("category", m.category);
+    rs.update();
+    rs.close();
+  }
+  all.commit();
+}
+
+}  // namespace maintenance

@@ -1,0 +1,323 @@
+// The section window's compaction and import, driven through its controls against real
+// banks: messages with their titles and icons, the log, and what the files hold afterwards.
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+#include "compaction.h"
+#include "connection.h"
+#include "controls/app_services.h"
+#include "controls/form.h"
+#include "program.h"
+#include "recordset.h"
+#include "temp_dir.h"
+#include "window_check.h"
+
+namespace {
+
+using testing_support::TempDir;
+using ui::MsgButtons;
+using ui::MsgIcon;
+using ui::MsgResult;
+
+constexpr int kSC = 0, kMemo = 3;
+
+// A bank in its own folder whose SC table holds three questions of each given pool.
+fs::path makeSource(const fs::path& dir, const std::vector<std::string>& pools, int first = 777) {
+  store::schema::createBank(dir);
+  store::Connection c;
+  c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
+  int n = first;
+  for (const std::string& pool : pools) {
+    for (int i = 1; i <= 3; ++i)
+      c.execute("insert into SCtbl (numQ, src, question) values ('" + std::to_string(n) + "0" + std::to_string(i) +
+                "', '" + pool + "', 'stem');");
+    ++n;
+  }
+  return store::schema::bankPath(dir);
+}
+
+long count(store::Connection& c, const std::string& sql) {
+  store::Recordset rs;
+  rs.open(sql, c, store::adOpenDynamic, store::adLockReadOnly);
+  long n = static_cast<long>(rs.value("n").toInt());
+  rs.close();
+  return n;
+}
+
+void addMemo(const fs::path& userFile, const std::string& numQ, const std::string& text) {
+  store::Connection c;
+  c.open(userFile.string(), store::schema::kUserKey);
+  c.execute("insert into tblMemo (numQ, probtype, choice, category, description) values ('" + numQ +
+            "', 'SC', 'B', 'grammar', '" + text + "');");
+}
+
+class MaintenanceTest : public AppFolderTest {
+ protected:
+  void SetUp() override {
+    makeBank();
+    program = std::make_unique<app::Program>(folder());
+    ASSERT_EQ(program->start(), app::Program::kRunning);
+  }
+  void TearDown() override {
+    program.reset();
+    flushDeletes();
+  }
+  app::FormInit& init() { return program->formInit(); }
+  store::Connection& bank() { return program->state().pConn(); }
+
+  void chooseFile(int section, const fs::path& file) {
+    init().optPoolSection[section].setValue(true);
+    dialogs.queueFile(file.string());
+    init().cmdFileOpen.Press();
+  }
+  std::vector<std::string> listed() {
+    std::vector<std::string> out;
+    for (int i = 0; i < init().lstEdit.ListCount(); ++i) out.push_back(init().lstEdit.List(i));
+    return out;
+  }
+  void expectShown(size_t index, const std::string& text, const std::string& title, MsgIcon icon) {
+    ASSERT_LT(index, dialogs.shown.size());
+    EXPECT_EQ(dialogs.shown[index].text, text);
+    EXPECT_EQ(dialogs.shown[index].title, title);
+    EXPECT_EQ(dialogs.shown[index].icon, icon);
+  }
+  // The log lines after the start line, from the message field on.
+  std::vector<std::string> logAfterStart() {
+    std::vector<std::string> out;
+    auto lines = logLines();
+    for (size_t i = 1; i < lines.size(); ++i) out.push_back(lines[i].substr(lines[i].find("#,") + 2));
+    return out;
+  }
+
+  std::unique_ptr<app::Program> program;
+  TempDir sourceDir;
+};
+
+TEST_F(MaintenanceTest, ListsThePoolsOrTheMemosOfTheChosenFile) {
+  fs::path source = makeSource(sourceDir.path(), {"N777", "N778"});
+  addMemo(store::schema::userPath(sourceDir.path()), "77701", "memo");
+  chooseFile(kSC, source);
+  EXPECT_EQ(dialogs.fileFilters.at(0), "すべてのﾌｧｲﾙ (*.*)|*.*| MDBﾌｧｲﾙ (*.mdb)|*.mdb");
+  EXPECT_EQ(listed(), (std::vector<std::string>{"N777", "N778"}));
+  EXPECT_EQ(init().lstEdit.ListIndex(), 0);
+  window_check::save(init(), "FormInit-import");
+  init().optPoolSection[kMemo].setValue(true);  // the bank file under the memos' key: nothing
+  EXPECT_TRUE(listed().empty());
+  chooseFile(kMemo, store::schema::userPath(sourceDir.path()));
+  EXPECT_EQ(listed(), (std::vector<std::string>{"77701"}));
+  init().optPoolSection[kSC].setValue(true);
+  EXPECT_TRUE(listed().empty());
+  init().optPoolSection[kMemo].setValue(true);
+  EXPECT_EQ(listed(), (std::vector<std::string>{"77701"}));
+  init().cmdCancel.Press();
+  EXPECT_TRUE(listed().empty());
+  EXPECT_TRUE(init().pImportFileName.empty());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(MaintenanceTest, EmptyTableAndForeignKeyListNothing) {
+  TempDir emptyDir;
+  store::schema::createBank(emptyDir.path());
+  chooseFile(kSC, store::schema::bankPath(emptyDir.path()));
+  expectShown(0, "3021:選択した問題種別には問題プールデータがありません。", ui::AppTitle(), MsgIcon::Critical);
+  chooseFile(kSC, store::schema::userPath(emptyDir.path()));  // opened with the bank's key: refused, silently
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_TRUE(listed().empty());
+}
+
+TEST_F(MaintenanceTest, RefusesWhatCannotBeImported) {
+  init().cmdImport.Press();
+  expectShown(0, "Invalid file name", "Import Error", MsgIcon::Critical);
+  EXPECT_EQ(logAfterStart().back(), "\"BindData Error:0:\",0,\"\"");
+
+  chooseFile(kSC, store::schema::bankPath(folder()));  // the bank itself
+  expectShown(1, "Invalid File Name.", "Error", MsgIcon::Critical);
+  EXPECT_TRUE(init().pImportFileName.empty());
+  init().optPoolSection[kSC].setValue(true);
+  init().cmdFileOpen.Press();  // cancelled
+  expectShown(2, "Invalid File Name.", "Error", MsgIcon::Critical);
+  TempDir semicolon;  // a name that would end the link's connect string early
+  fs::copy_file(makeSource(semicolon.path(), {"N1"}), semicolon / "a;DATABASE=b.mdb");
+  chooseFile(kSC, semicolon / "a;DATABASE=b.mdb");
+  expectShown(3, "Invalid File Name.", "Error", MsgIcon::Critical);
+  dialogs.shown.erase(dialogs.shown.begin() + 3);
+
+  chooseFile(kSC, makeSource(sourceDir.path(), {"N777", "N778"}));
+  init().lstEdit.setSelected(1, true);
+  init().cmdImport.Press();
+  expectShown(3, "You can select only one pool.", ui::AppTitle(), MsgIcon::Information);
+  addMemo(store::schema::userPath(sourceDir.path()), "77701", "memo");
+  chooseFile(kMemo, store::schema::userPath(sourceDir.path()));
+  init().lstEdit.setSelected(0, false);
+  init().cmdImport.Press();
+  expectShown(4, "Select one or more question numbers.", ui::AppTitle(), MsgIcon::Information);
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl where src='N777';"), 0);
+}
+
+TEST_F(MaintenanceTest, ImportsTheSelectedPoolAfterYesFromOneFileAfterAnother) {
+  fs::path source = makeSource(sourceDir.path(), {"N777", "N778"});
+  {  // a table left by an earlier import, named in another case
+    store::Connection c;
+    c.open(source.string(), store::schema::kBankKey);
+    c.execute("select * into importtbl from SCtbl;");
+  }
+  chooseFile(kSC, source);
+  init().lstEdit.setListIndex(1);                                  // N778 selected...
+  init().lstEdit.setCurrentRow(0, QItemSelectionModel::NoUpdate);  // ...N777 current (a Ctrl-click)
+  dialogs.queueAnswer(MsgResult::Yes);
+  init().cmdImport.Press();
+  expectShown(0, "Are you sure?", "Import", MsgIcon::Exclamation);
+  EXPECT_EQ(dialogs.shown[0].buttons, MsgButtons::YesNo);
+  expectShown(1, "Import completed.", "Import", MsgIcon::Information);
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl where src='N778';"), 3);
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl where src='N777';"), 0);
+  EXPECT_EQ(logAfterStart(), (std::vector<std::string>{
+                                 "\"BindData SQL:select * into ImportTbl from SCtbl where src='N778';\",0,\"\"",
+                                 "\"BindData SQL:insert into SCtbl select * from ImportTbl;\",0,\"\"",
+                                 "\"BindData successfully completed.\",0,\"\""}));
+
+  TempDir second;
+  chooseFile(kSC, makeSource(second.path(), {"N900"}, 900));
+  dialogs.queueAnswer(MsgResult::Yes);
+  init().cmdImport.Press();
+  expectShown(3, "Import completed.", "Import", MsgIcon::Information);
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl where src='N900';"), 3);
+}
+
+TEST_F(MaintenanceTest, AnsweringNoInsertsNothingYetCompletes) {
+  chooseFile(kSC, makeSource(sourceDir.path(), {"N777"}));
+  dialogs.queueAnswer(MsgResult::No);
+  init().cmdImport.Press();
+  expectShown(1, "Import completed.", "Import", MsgIcon::Information);
+  EXPECT_EQ(logAfterStart().back(), "\"BindData successfully completed.\",0,\"\"");
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl where src='N777';"), 0);
+}
+
+TEST_F(MaintenanceTest, ARepeatedQuestionNumberAddsNoRow) {
+  fs::path source = makeSource(sourceDir.path(), {"N777"});
+  bank().execute("insert into SCtbl (numQ, src) values ('77702', 'OTHER');");
+  chooseFile(kSC, source);
+  dialogs.queueAnswer(MsgResult::Yes);
+  init().cmdImport.Press();
+  expectShown(1, "The question number is duplicated.", "Import Error", MsgIcon::Critical);
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl where src='N777';"), 0);
+  auto log = logAfterStart();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_NE(log[1].find("SQL:insert into SCtbl"), std::string::npos);
+  EXPECT_EQ(log[2].rfind("\"BindData Error:-2147467259:", 0), 0u) << log[2];
+  EXPECT_NE(log[2].find("\",-2147467259,\""), std::string::npos) << log[2];
+}
+
+TEST_F(MaintenanceTest, ALockedBankIsNotReportedAsARepeatedNumber) {
+  chooseFile(kSC, makeSource(sourceDir.path(), {"N777"}));
+  store::Connection writer;  // another program in the middle of a write
+  writer.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  store::Transaction busy(writer);
+  writer.execute("insert into SCtbl (numQ, src) values ('55501', 'W');");
+  dialogs.queueAnswer(MsgResult::Yes);
+  init().cmdImport.Press();
+  // The link cannot be written: the import stops there, before the question.
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  expectShown(0, "3218:The database is locked by another program; try again.", "Import Error", MsgIcon::Critical);
+}
+
+TEST_F(MaintenanceTest, ASourceWithOtherColumnsIsRefused) {
+  store::schema::createBank(sourceDir.path());
+  {
+    auto db = store::openOurFile(store::schema::bankPath(sourceDir.path()).string(), store::schema::kBankKey, false,
+                                 store::ErrorStyle::Ado);
+    db->exec("DROP TABLE SCtbl;");
+    db->exec("CREATE TABLE SCtbl (numQ TEXT, question TEXT, src TEXT);");
+    db->exec("INSERT INTO SCtbl VALUES ('77701', 'stem', 'N777');");
+  }
+  chooseFile(kSC, store::schema::bankPath(sourceDir.path()));
+  init().cmdImport.Press();
+  ASSERT_EQ(dialogs.shown.size(), 1u);  // refused before the question
+  EXPECT_EQ(dialogs.shown[0].title, "Import Error");
+  EXPECT_EQ(dialogs.shown[0].text.rfind("3127:", 0), 0u);
+  EXPECT_NE(dialogs.shown[0].text.find("column 2 is 'question' in the source file and 'src' in the bank"),
+            std::string::npos)
+      << dialogs.shown[0].text;
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl where numQ='77701';"), 0);
+}
+
+TEST_F(MaintenanceTest, MemosAreAppendedOrCreatedAllOrNothing) {
+  const fs::path sourceUser = store::schema::userPath(sourceDir.path());
+  makeSource(sourceDir.path(), {});
+  addMemo(sourceUser, "77701", "second");
+  addMemo(sourceUser, "77702", "new one");
+  addMemo(store::schema::userPath(folder()), "77701", "first");
+  chooseFile(kMemo, sourceUser);
+  init().lstEdit.setSelected(1, true);
+  auto importBoth = [&] {
+    dialogs.queueAnswer(MsgResult::Yes);
+    init().cmdImport.Press();
+  };
+  importBoth();
+  EXPECT_EQ(dialogs.shown.back().text, "Import completed.");
+  store::Connection& c = bank();
+  EXPECT_EQ(count(c, "select count(*) as n from tblMemo where numQ='77702' and probtype='SC' and choice='B' and "
+                     "category='grammar' and description='new one';"),
+            1);
+  // A failure part-way: the second memo's row goes, so its reading fails after the first was appended.
+  store::Connection source;
+  source.open(sourceUser.string(), store::schema::kUserKey);
+  source.execute("delete from tblMemo where numQ='77702';");
+  source.close();
+  importBoth();
+  EXPECT_EQ(dialogs.shown.back().text.rfind("3021:", 0), 0u) << dialogs.shown.back().text;
+  store::Recordset rs;
+  rs.open("select * from tblMemo where numQ='77701'", c, store::adOpenDynamic, store::adLockReadOnly);
+  const std::string line = "\r\n" + std::string(70, '-') + "\r\n";
+  EXPECT_EQ(rs.value("description").toString(), "first" + line + "second");
+  rs.close();
+
+  init().lstEdit.setSelected(1, false);  // the first alone, once more
+  importBoth();
+  rs.open("select * from tblMemo where numQ='77701'", c, store::adOpenDynamic, store::adLockReadOnly);
+  EXPECT_EQ(rs.value("description").toString(), "first" + line + "second" + line + "second");
+  rs.close();
+}
+
+TEST_F(MaintenanceTest, CompressCancelledChangesNothing) {
+  const std::string bytes = testing_support::bytesOf(store::schema::bankPath(folder()));
+  init().cmdCompress.Press();
+  expectShown(0, "Compression may need a few minutes. Are you sure?", "Compress", MsgIcon::Information);
+  EXPECT_EQ(dialogs.shown[0].buttons, MsgButtons::OkCancel);
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_TRUE(bank().isOpen());
+  EXPECT_FALSE(program->ended());
+  EXPECT_EQ(testing_support::bytesOf(store::schema::bankPath(folder())), bytes);
+}
+
+TEST_F(MaintenanceTest, CompressReplacesTheBankAndEndsTheProgram) {
+  { std::ofstream(folder() / store::schema::kCompactFile) << "stale"; }
+  dialogs.queueAnswer(MsgResult::Ok);
+  init().cmdCompress.Press();
+  expectShown(1, "Compression completed. Restart ZORBEX Editor.", "Compress", MsgIcon::Information);
+  EXPECT_TRUE(program->ended());
+  EXPECT_EQ(program->finish(), 0);
+  EXPECT_NE(logLines().back().find("has been terminated."), std::string::npos);
+  EXPECT_FALSE(fs::exists(folder() / store::schema::kCompactFile));
+  store::Connection c;
+  c.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  EXPECT_EQ(count(c, "select count(*) as n from SCtbl;"), 0);
+}
+
+TEST_F(MaintenanceTest, CompressOfAHeldBankIsReportedAndWorkGoesOn) {
+  store::Connection other;
+  other.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  other.execute("select count(*) from SCtbl;");
+  dialogs.queueAnswer(MsgResult::Ok);
+  init().cmdCompress.Press();
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[1].text.rfind("3218:", 0), 0u) << dialogs.shown[1].text;
+  EXPECT_EQ(dialogs.shown[1].buttons, MsgButtons::OkOnly);
+  EXPECT_EQ(init().mousePointer(), ui::MousePointer::Default);
+  EXPECT_FALSE(program->ended());
+  ASSERT_TRUE(bank().isOpen());
+  EXPECT_TRUE(program->state().pConnUser().isOpen());
+  EXPECT_EQ(count(bank(), "select count(*) as n from SCtbl;"), 0);
+}
+
+}  // namespace
