@@ -13,6 +13,10 @@ const Command kCommands[] = {
     {"check", "check DIR               open both files, check integrity, print links and row counts", cmdCheck},
     {"sql", "sql DIR STATEMENT       run one Jet statement as the editor would and print the rows", cmdSql},
     {"rtf-text", "rtf-text FILE           print the rich-text box's Text of an RTF file (\"-\": stdin)", cmdRtfText},
+    {"edition-pool", "edition-pool DIR KIND OG COUNT  create COUNT bare questions of edition pool OG", cmdEditionPool},
+    {"edition-copy", "edition-copy DIR KIND    copy the old edition onto the new through the mapping table", cmdEditionCopy},
+    {"answer-keys", "answer-keys DIR KIND     set the new edition's answers from the answer-key table", cmdAnswerKeys},
+    {"duplicates", "duplicates DIR KIND      list the questions with two equal choices (SC, CR)", cmdDuplicates},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
 };
 
