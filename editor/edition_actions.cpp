@@ -97,6 +97,12 @@ void EditionActions::cmdCopy2_Click() {
 void EditionActions::cmdFixnumQ_Click() {
   saveIfAutoSave();
   busy([&](const pools::Progress& progress) { pools::fixQuestionNumbers(state_.pConn(), rules_, progress); });
+  // The question on screen may have moved: it is shown under its new number before the
+  // list is filled again, so that nothing is written to the number it left.
+  if (const std::string moved = pools::renumberedQuestion(rules_, state_.currentQNumber); !moved.empty()) {
+    state_.currentQNumber = moved;
+    host_.reloadShown();
+  }
   host_.FillQuestionList();
   MsgBox("numQ update completed.");
 }

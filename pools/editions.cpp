@@ -7,7 +7,6 @@
 #include "numbering.h"
 #include "quote.h"
 #include "recordset.h"
-#include "transaction.h"
 
 namespace pools {
 
@@ -87,7 +86,7 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
   if (count < 1) throw DbError(editionErr::InvalidInput, "The number of questions must be above 0.");
   if (count > 99) throw DbError(editionErr::InvalidInput, "Invalid number of questions");
   const std::string table = rules.table;
-  Transaction tx(conn);
+  store::Transaction tx(conn);
   const long existing =
       countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".src like \"" +
                         store::sqlTextInDoubleQuotes(firstChars(og, static_cast<size_t>(rules.countedChars))) +
@@ -118,7 +117,7 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
 
 long copyEdition(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   const std::string table = rules.table;
-  Transaction tx(conn);
+  store::Transaction tx(conn);
   long copied = 0;
   {
     TableRows map(conn, rules.mappingTable);
@@ -148,7 +147,7 @@ long copyEdition(store::Connection& conn, const EditionRules& rules, const Progr
 
 long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.answerKeyTable) throw DbError(editionErr::InvalidInput, "This kind has no answer-key table.");
-  Transaction tx(conn);
+  store::Transaction tx(conn);
   long updated = 0;
   {
     TableRows keys(conn, rules.answerKeyTable);
@@ -170,7 +169,7 @@ long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const 
 
 void fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.fixFrom) throw DbError(editionErr::InvalidInput, "This kind has no renumbering.");
-  Transaction tx(conn);
+  store::Transaction tx(conn);
   for (long r = 1; r <= rules.fixCount; ++r) {
     if (progress) progress(r - 1, rules.fixCount);
     auto question = openQuestion(conn, rules.table, editionQuestionNumber(rules.fixFrom, r));
@@ -179,6 +178,13 @@ void fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, cons
     question->close();
   }
   tx.commit();
+}
+
+std::string renumberedQuestion(const EditionRules& rules, const std::string& numQ) {
+  if (!rules.fixFrom) return {};
+  for (long r = 1; r <= rules.fixCount; ++r)
+    if (numQ == editionQuestionNumber(rules.fixFrom, r)) return editionQuestionNumber(rules.fixTo, r);
+  return {};
 }
 
 std::string findingLine(const DuplicateFinding& f) { return f.numQ + " " + f.label + f.first + " " + f.second; }

@@ -42,6 +42,9 @@ long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const 
 // Moves fixFrom + 001..fixCount to fixTo + the same running number.
 void fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress = {});
 
+// The number that the renumbering gives numQ; empty when it does not move it.
+std::string renumberedQuestion(const EditionRules& rules, const std::string& numQ);
+
 struct DuplicateFinding {
   std::string numQ;
   std::string label;  // "ERROR: A=C "
