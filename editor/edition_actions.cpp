@@ -32,16 +32,18 @@ void EditionActions::busy(const std::function<void(const pools::Progress&)>& wor
   struct Restore {
     EditionControls& c;
     ~Restore() {
-      c.PgrBar.setVisible(false);
+      if (c.PgrBar) c.PgrBar->setVisible(false);
       c.form.setMousePointer(ui::MousePointer::Default);
     }
   } restore{c_};
   c_.form.setMousePointer(ui::MousePointer::Hourglass);
-  c_.PgrBar.setValue(0);
-  c_.PgrBar.setVisible(true);
+  if (c_.PgrBar) {
+    c_.PgrBar->setValue(0);
+    c_.PgrBar->setVisible(true);
+  }
   c_.form.Refresh();
   work([this](long done, long total) {
-    if (total > 0) c_.PgrBar.setValue(static_cast<int>(done * 100 / total));
+    if (c_.PgrBar && total > 0) c_.PgrBar->setValue(static_cast<int>(done * 100 / total));
   });
 }
 

@@ -23,8 +23,8 @@ struct EditionControls {
   ui::Form& form;
   ui::TextBox& txtOG12;     // the edition pool's name
   ui::TextBox& txtQNumber;  // the count, in the "Edit" frame
-  ui::ComboBox& cmbEdit;    // set back to the empty mode after "OG"
-  ui::ProgressBar& PgrBar;
+  ui::ComboBox& cmbEdit;    // set back to its first item (the empty mode) after "OG"
+  ui::ProgressBar* PgrBar;  // nullptr where the window has none (RC)
 };
 
 struct EditionHost {

@@ -114,7 +114,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
                                      lblQuestionNumber, PgrBar, lblProgress, cmbPool},
                    EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state, kind.table),
-      editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, PgrBar},
+      editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, &PgrBar},
                 EditionHost{[this] { if (autoSaveOn()) SaveQuestion(); },
                             [this] {
                               LoadQuestion();

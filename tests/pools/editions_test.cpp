@@ -173,6 +173,14 @@ TEST_F(Editions, EmptyOldNumbersAreSkippedOnlyWhereTheKindSkipsThem) {
   EXPECT_EQ(bank(), before);
 }
 
+TEST_F(Editions, AnRcSourceWithoutPassageNumberGetsNothingAppended) {
+  add("RCtbl", {{"numQ", "120001"}, {"src", "O120"}});
+  add("RCtbl", {{"numQ", "130001"}, {"src", "O130"}});
+  add("12to13RC", {{"12th-Question", 1}, {"13th-Question", 1}, {"13th-Passage", 4}});
+  EXPECT_EQ(pools::copyEdition(conn, editionRules(Kind::RC)), 1);
+  EXPECT_EQ(question("RCtbl", "130001")["passageNum"], "1304");
+}
+
 TEST_F(Editions, AFailedCopyLeavesTheBankAsItWas) {
   for (int i = 1; i <= 3; ++i) {
     add("SCtbl", {{"numQ", pools::editionQuestionNumber("12", i)}, {"src", "O120"}, {"choiceA", "old"}});
@@ -194,6 +202,7 @@ TEST_F(Editions, AFailedCopyLeavesTheBankAsItWas) {
 
 TEST_F(Editions, AnswerKeysSetTheNewAnswers) {
   const auto& sc = editionRules(Kind::SC);
+  EXPECT_EQ(pools::updateAnswerKeys(conn, sc), 0);  // an empty table: nothing to do
   add("SCtbl", {{"numQ", "13007"}, {"src", "O130"}, {"answer", "A"}});
   add("answerkey13SC", {{"number", 7}, {"key", "C"}});
   add("answerkey13SC", {{"key", "D"}});  // no number: skipped
