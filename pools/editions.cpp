@@ -187,7 +187,10 @@ std::string renumberedQuestion(const EditionRules& rules, const std::string& num
   return {};
 }
 
-std::string findingLine(const DuplicateFinding& f) { return f.numQ + " " + f.label + f.first + " " + f.second; }
+// The texts in quotes, so that empty choices and trailing blanks can be seen.
+std::string findingLine(const DuplicateFinding& f) {
+  return f.numQ + " " + f.label + "\"" + f.first + "\" \"" + f.second + "\"";
+}
 
 std::vector<DuplicateFinding> findDuplicateChoices(store::Connection& conn, const EditionRules& rules,
                                                    std::string* examined, const Progress& progress) {

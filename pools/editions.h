@@ -50,7 +50,7 @@ struct DuplicateFinding {
   std::string label;  // "ERROR: A=C "
   std::string first, second;
 };
-// One finding as a line: number, label, the two texts.
+// One finding as a line: number, label, the two texts in double quotes.
 std::string findingLine(const DuplicateFinding& f);
 
 // The first pair of equal choices of each examined question, in the database's order;

@@ -5,6 +5,7 @@
 #include "cr/form_cr_edit.h"
 #include "editor_fixture.h"
 #include "sc/form_sc_edit.h"
+#include "window_check.h"
 
 using kinds::FormCREdit;
 using kinds::FormSCEdit;
@@ -112,7 +113,8 @@ TEST_F(EditionButtons, DuplicateCheckListsItsFindings) {
   QWidget* w = ed.editions().findingsWindow();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(w->findChild<QPlainTextEdit*>("findingsText")->toPlainText().toStdString(), "02002 ERROR: A=C same same\n");
+  EXPECT_EQ(w->findChild<QPlainTextEdit*>("findingsText")->toPlainText().toStdString(), "02002 ERROR: A=C \"same\" \"same\"\n");
+  window_check::save(*w, "DuplicateFindings");
   // The last question examined is on screen; the list keeps its selection.
   EXPECT_EQ(state->currentQNumber, "02002");
   EXPECT_EQ(ed.txtAnswer[0].Text(), "same");

@@ -248,7 +248,7 @@ TEST_F(Editions, DuplicateCheckReportsTheFirstEqualPair) {
   std::string last;
   auto found = pools::findDuplicateChoices(conn, editionRules(Kind::SC), &last);
   ASSERT_EQ(found.size(), 3u);
-  EXPECT_EQ(pools::findingLine(found[0]), "00101 ERROR: A=C a a");
+  EXPECT_EQ(pools::findingLine(found[0]), "00101 ERROR: A=C \"a\" \"a\"");
   EXPECT_EQ(found[1].label, "ERROR: A=B ");
   EXPECT_EQ(found[2].label, "ERROR: D=E ");
   EXPECT_EQ(found[2].numQ, "00103");
