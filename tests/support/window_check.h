@@ -85,6 +85,7 @@ inline void checkFitsScreen(QWidget* window) {
 inline void save(QWidget& form, const char* name) {
   const char* dir = std::getenv("ZORBEX_SCREENSHOT_DIR");
   if (!dir) return;
+  QCoreApplication::processEvents();  // layouts and scroll bars settle as in the event loop
   QPixmap body = form.grab();
   QFont font = QApplication::font();
   const int bar = QFontMetrics(font).height() + 12;
