@@ -129,6 +129,7 @@ class QuestionEditor : public ui::Form {
   void cmdCopy_Click() { editions_.cmdCopy_Click(); }
   void cmdCopy2_Click() { editions_.cmdCopy2_Click(); }
   void cmdDuplicateCheck_Click() { editions_.cmdDuplicateCheck_Click(); }
+  void cmdFixnumQ_Click() { editions_.cmdFixnumQ_Click(); }  // for the kind's own "Fix numQ" button (PS)
   const EditionActions& editions() const { return editions_; }
 
  protected:
