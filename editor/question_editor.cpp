@@ -111,10 +111,17 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       kind_(kind),
       state_(state),
       formInit_(formInit),
-      poolEditing_(pools::EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
-                                            lblQuestionNumber, PgrBar, lblProgress, cmbPool},
-                   pools::EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state,
-                   kind.table) {
+      poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
+                                     lblQuestionNumber, PgrBar, lblProgress, cmbPool},
+                   EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state, kind.table),
+      editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, &PgrBar},
+                EditionHost{[this] { if (autoSaveOn()) SaveQuestion(); },
+                            [this] {
+                              LoadQuestion();
+                              updateActiveState();
+                            },
+                            [this] { FillPoolList(); }, [this] { FillQuestionList(); }},
+                state, kind.kind) {
   buildControls();
 }
 
@@ -224,20 +231,18 @@ void QuestionEditor::buildControls() {
   PgrBar.Move(120, 1560, 3540, 240);
   lblProgress.Move(120, 1860, 3540, 255);
 
-  // Edition pools, edition copy and the duplicate check are maintenance work of their own;
-  // their buttons stand here, inactive until that work is part of the editor.
   cmdOGcreate.Move(x, 8160, 780, 420);
+  cmdOGcreate.Click = [this] { cmdOGcreate_Click(); };
   txtOG12.Move(x + 900, 8205, 900, 330);
   txtOG12.setText(kind_.editionPool);
   cmdCopy.Move(x + 1920, 8160, 840, 420);
+  cmdCopy.Click = [this] { cmdCopy_Click(); };
   cmdCopy2.Move(x + 2880, 8160, 900, 420);
+  cmdCopy2.Click = [this] { cmdCopy2_Click(); };
   cmdCopy2.setVisible(kind_.hasCopy2);
   cmdDuplicateCheck.Move(x, 8700, 780, 420);
+  cmdDuplicateCheck.Click = [this] { cmdDuplicateCheck_Click(); };
   cmdDuplicateCheck.setVisible(kind_.hasDuplicateCheck);
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdOGcreate, &txtOG12, &cmdCopy, &cmdCopy2, &cmdDuplicateCheck}) {
-    w->setEnabled(false);
-    w->setToolTip("Not available in this version");
-  }
 
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };

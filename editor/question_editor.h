@@ -12,7 +12,8 @@
 #include "controls/controls.h"
 #include "controls/form.h"
 #include "editor_kind.h"
-#include "pool_editing.h"
+#include "edition_actions.h"
+#include "pool_edit_frame.h"
 #include "program_state.h"
 #include "recordset.h"
 #include "rich_text_box.h"
@@ -124,6 +125,12 @@ class QuestionEditor : public ui::Form {
   void cmdEditSubmit_Click() { poolEditing_.cmdEditSubmit_Click(); }
   void FillFreePoolNumbers() { poolEditing_.FillFreePoolNumbers(); }
   void TimerInit_Timer() {}
+  void cmdOGcreate_Click() { editions_.cmdOGcreate_Click(); }
+  void cmdCopy_Click() { editions_.cmdCopy_Click(); }
+  void cmdCopy2_Click() { editions_.cmdCopy2_Click(); }
+  void cmdDuplicateCheck_Click() { editions_.cmdDuplicateCheck_Click(); }
+  void cmdFixnumQ_Click() { editions_.cmdFixnumQ_Click(); }  // for the kind's own "Fix numQ" button (PS)
+  const EditionActions& editions() const { return editions_; }
 
  protected:
   void Form_Load() override;
@@ -169,7 +176,8 @@ class QuestionEditor : public ui::Form {
   QWidget* page_ = nullptr;  // holds the controls; scrolls on a small screen
   // Every field of the record as loaded or last written here; empty when none is loaded.
   std::vector<store::Value> loadedRecord_;
-  pools::PoolEditing poolEditing_;
+  PoolEditFrame poolEditing_;
+  EditionActions editions_;
 };
 
 // A size variable counts as set when it is neither empty nor 0.

@@ -18,12 +18,32 @@ std::string padded(long n, int width) {
 std::string format000(long n) { return padded(n, 3); }
 std::string format00(long n) { return padded(n, 2); }
 
+namespace {
+bool continuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+}  // namespace
+
+std::string firstChars(const std::string& text, size_t n) {
+  size_t pos = 0;
+  for (size_t chars = 0; chars < n && pos < text.size(); ++chars) {
+    ++pos;
+    while (pos < text.size() && continuationByte(text[pos])) ++pos;
+  }
+  return text.substr(0, pos);
+}
+
+size_t charCount(const std::string& text) {
+  size_t n = 0;
+  for (char c : text)
+    if (!continuationByte(c)) ++n;
+  return n;
+}
+
 std::string poolNumberOf(const std::string& poolName) {
   // Three characters, not bytes: a pool letter may be any character.
   size_t pos = poolName.size();
   for (int chars = 0; chars < 3 && pos > 0; ++chars) {
     --pos;
-    while (pos > 0 && (static_cast<unsigned char>(poolName[pos]) & 0xC0) == 0x80) --pos;
+    while (pos > 0 && continuationByte(poolName[pos])) --pos;
   }
   return poolName.substr(pos);
 }

@@ -184,6 +184,16 @@ TEST_F(PoolEditing, DeleteQuestionKeepsOneAndDeletePoolRemovesAll) {
   EXPECT_EQ(dialogs.shown.size(), shown);
 }
 
+TEST_F(PoolEditing, DeleteQuestionTakesExactlyTheLastNumbersWhateverTheGaps) {
+  for (int i : {1, 2, 4, 7, 9}) add("SCtbl", {{"numQ", "012" + pools::format00(i)}, {"src", "X012"}});
+  FormSCEdit& ed = open<FormSCEdit>();
+  selectMode(ed, "Delete Question");
+  ed.txtQNumber.setText("2");
+  dialogs.queueAnswer(MsgResult::Ok);
+  ed.cmdEditSubmit.Press();
+  EXPECT_EQ(numbersOf("X012"), (std::vector<std::string>{"01201", "01202", "01204"}));
+}
+
 TEST_F(PoolEditing, WithoutAllKindsAddPoolIsNotOffered) {
   state->flgAllKinds = false;
   addQuestions("SCtbl", "X012", "012", 1, 2);

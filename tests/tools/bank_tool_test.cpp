@@ -74,12 +74,38 @@ TEST(BankTool, DemoBankFollowsTheNumberingRules) {
     EXPECT_GE(seen, 3);
   }
   // The RC passages carry their line marks; a CBTLINE run stands in the SC stems.
-  EXPECT_NE(bank({"sql", dir.path().string(), "select count(*) as n from RCtbl where reading like '%(10) %'"})
+  EXPECT_NE(bank({"sql", dir.path().string(), "select count(*) as n from RCtbl where reading like '%(10) %' and src like 'X%'"})
                 .out.find("\n16\n"),
             std::string::npos);
   EXPECT_EQ(bank({"sql", dir.path().string(), "select count(*) as n from SCtbl where question like '%CBTLINE%'"})
                 .out.find("\n0\n"),
             std::string::npos);
+}
+
+TEST(BankTool, EditionCommandsWorkOnTheDemoBankAndFailWhole) {
+  TempDir dir;
+  ASSERT_EQ(bank({"create", "--demo", dir.path().string()}).status, 0);
+  const std::string d = dir.path().string();
+  for (const char* kind : {"SC", "CR", "RC", "DS", "PS"}) {
+    ToolRun copy = bank({"edition-copy", d, kind});
+    EXPECT_EQ(copy.status, 0) << kind << copy.out;
+  }
+  EXPECT_NE(bank({"sql", d, "select passageNum from RCtbl where numQ='130003'"}).out.find("13042"), std::string::npos);
+  EXPECT_EQ(bank({"answer-keys", d, "ps"}).status, 0);
+  ToolRun created = bank({"edition-pool", d, "SC", "O131", "2"});
+  EXPECT_EQ(created.status, 0) << created.out;
+  EXPECT_NE(created.out.find("13011 to 13012"), std::string::npos) << created.out;
+  EXPECT_EQ(bank({"duplicates", d, "CR"}).status, 0);
+
+  // A missing target: the message names it and no row of the copy stays.
+  bank({"sql", d, "delete from SCtbl where numQ='13003'"});
+  bank({"sql", d, "update SCtbl set choiceA = 'changed' where numQ like '13%'"});
+  const std::string before = bank({"sql", d, "select * from SCtbl order by numQ"}).out;
+  ToolRun failed = bank({"edition-copy", d, "SC"});
+  EXPECT_NE(failed.status, 0);
+  EXPECT_EQ(failed.out, "3021:The question 13003 does not exist in SCtbl.\n");
+  EXPECT_EQ(bank({"sql", d, "select * from SCtbl order by numQ"}).out, before);
+  EXPECT_NE(bank({"answer-keys", d, "CR"}).status, 0);
 }
 
 TEST(BankTool, SqlPrintsRowsOrANumberedError) {

@@ -23,6 +23,10 @@ int cmdImport(const Args& args);
 int cmdImportMemos(const Args& args);
 int cmdRtfText(const Args& args);
 int cmdRtfRoundtrip(const Args& args);
+int cmdEditionPool(const Args& args);
+int cmdEditionCopy(const Args& args);
+int cmdAnswerKeys(const Args& args);
+int cmdDuplicates(const Args& args);
 
 // Fills a newly created bank with the demo pools, questions and memos.
 void writeDemoContent(const std::filesystem::path& folder);

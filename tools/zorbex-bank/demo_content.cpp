@@ -154,6 +154,22 @@ void writeDemoContent(const std::filesystem::path& folder) {
                       {"answer", letters(i + 2)},
                       {"questionWidth", i == 1 ? Value(12.0) : Value()}});
 
+  // CR editions: old O120 (121001...) with content, new O130 (132001...) bare, their mapping.
+  for (int i = 1; i <= 4; ++i) {
+    w.add("CRtbl", {{"numQ", "121" + number(0, i, 3).substr(3)},
+                    {"src", "O120"},
+                    {"question", rtf(kCrStems[i % 3])},
+                    {"choiceA", "The bypass carries mostly trucks that never stopped downtown."},
+                    {"choiceB", "Parking downtown has become cheaper."},
+                    {"choiceC", "Shoppers came downtown mainly because they were passing through."},
+                    {"choiceD", "The bypass was finished ahead of schedule."},
+                    {"choiceE", "Other towns have built bypasses."},
+                    {"answer", letters(i)}});
+    w.add("CRtbl", {{"numQ", "132" + number(0, i, 3).substr(3)}, {"src", "O130"}, {"answer", "A"}});
+    w.add("12to13CR", {{"12th", i}, {"13th", 5 - i}});
+  }
+  w.add("12to13CR", {{"13th", 5}});
+
   // RC: passages of three questions each.
   const int rcPools[][2] = {{30, 6}, {31, 5}, {32, 5}};
   for (auto [pool, count] : rcPools)
@@ -173,6 +189,25 @@ void writeDemoContent(const std::filesystem::path& folder) {
                       {"answer", letters(i - 1)}});
     }
 
+  // RC editions: old O120 (120001...) on two passages, new O130 (130001...) bare.
+  for (int i = 1; i <= 3; ++i) {
+    w.add("RCtbl", {{"numQ", "120" + number(0, i, 3).substr(3)},
+                    {"src", "O120"},
+                    {"passageNum", std::string("1201") + (i < 3 ? "1" : "2")},
+                    {"Qnumber", "00003"},
+                    {"reading", rtf(kPassage)},
+                    {"question", rtf(kRcQuestions[i - 1])},
+                    {"choiceA", "explaining why a settlement endured"},
+                    {"choiceB", "describing the course of a river"},
+                    {"choiceC", "criticizing the historians of a valley"},
+                    {"choiceD", "comparing two methods of farming"},
+                    {"choiceE", "listing the gifts recorded in a ledger"},
+                    {"answer", letters(i)}});
+    w.add("RCtbl", {{"numQ", "130" + number(0, i, 3).substr(3)}, {"src", "O130"}, {"answer", "A"}});
+    w.add("12to13RC", {{"12th-Question", i}, {"13th-Question", i}, {"13th-Passage", 4}});
+  }
+  w.add("12to13RC", {{"13th-Question", 4}, {"13th-Passage", 5}});
+
   // DS: two statements each.
   const int dsPools[][2] = {{40, 6}, {41, 5}, {42, 5}};
   for (auto [pool, count] : dsPools)
@@ -187,6 +222,20 @@ void writeDemoContent(const std::filesystem::path& folder) {
                       {"statePosition2", 0}});
   for (int i = 1; i <= 5; ++i) w.add("DStbl", {{"numQ", number(10, i, 3)}, {"src", "O130"}, {"answer", "A"}});
   for (int i = 1; i <= 5; ++i) w.add("answerkey13DS", {{"number", i}, {"key", letters(i + 1)}});
+  // DS old edition O120 (009001...) and its mapping onto O130 (010001...).
+  for (int i = 1; i <= 3; ++i) {
+    w.add("DStbl", {{"numQ", number(9, i, 3)},
+                    {"src", "O120"},
+                    {"question", rtf("Is the integer \\i y\\i0  odd?")},
+                    {"statement1", rtf("(1) \\i y\\i0  + " + std::to_string(i) + " is even.")},
+                    {"statement2", rtf("(2) 2\\i y\\i0  is even.")},
+                    {"answer", letters(i)},
+                    {"statePosition1", 1},
+                    {"statePosition2", 0}});
+    w.add("12to13DS", {{"12th", i}, {"13th", i}});
+  }
+  w.add("12to13DS", {{"12th", ""}, {"13th", 4}});
+  w.add("12to13DS", {{"13th", 5}});
 
   // PS: choices in RTF with superscripts.
   const int psPools[][2] = {{50, 7}, {51, 5}, {52, 5}};
@@ -205,6 +254,19 @@ void writeDemoContent(const std::filesystem::path& folder) {
     }
   for (int i = 1; i <= 5; ++i) w.add("PStbl", {{"numQ", number(9, i, 3)}, {"src", "O130"}, {"answer", "A"}});
   for (int i = 1; i <= 5; ++i) w.add("answerkey13PS", {{"number", i}, {"key", letters(i + 3)}});
+  // PS old edition O120 (008001...) and its mapping onto O130 (009001...).
+  for (int i = 1; i <= 3; ++i) {
+    std::map<std::string, Value> f = {
+        {"numQ", number(8, i, 3)},
+        {"src", "O120"},
+        {"question", rtf("What is 3\\super " + std::to_string(i) + "\\nosupersub ?")},
+        {"answer", letters(i)},
+        {"choiceArrange", 1}};
+    for (int c = 0; c < 5; ++c) f[std::string("choice") + letters(c)] = rtf(std::to_string((c + 1) * 3 * i));
+    w.add("PStbl", f);
+    w.add("11to12PS", {{"12th", i}, {"13th", 4 - i}});
+  }
+  w.add("11to12PS", {{"13th", 4}});
 
   // AWA: topics of both types.
   const char* const topics[] = {

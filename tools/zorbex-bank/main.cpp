@@ -18,6 +18,10 @@ const Command kCommands[] = {
     {"import", "import DIR SOURCE-FILE KIND POOL   import one pool (KIND SC, CR, RC, PS or DS) of another bank", cmdImport},
     {"import-memos", "import-memos DIR SOURCE-FILE NUMQ...   append the memos of those questions of another user database", cmdImportMemos},
     {"rtf-text", "rtf-text FILE           print the rich-text box's Text of an RTF file (\"-\": stdin)", cmdRtfText},
+    {"edition-pool", "edition-pool DIR KIND OG COUNT  create COUNT bare questions of edition pool OG", cmdEditionPool},
+    {"edition-copy", "edition-copy DIR KIND    copy the old edition onto the new through the mapping table", cmdEditionCopy},
+    {"answer-keys", "answer-keys DIR KIND     set the new edition's answers from the answer-key table", cmdAnswerKeys},
+    {"duplicates", "duplicates DIR KIND      list the questions with two equal choices (SC, CR)", cmdDuplicates},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // The "Edit" frame of the multiple-choice editors: the edit modes, the free pool numbers,
-// and adding and deleting pools and questions of the editor's own table.
+// and adding and deleting pools and questions of the editor's own table. The frame checks,
+// asks and tells; the work itself is pools/ operations over the connection.
 
 #include <functional>
 #include <string>
@@ -9,7 +10,7 @@
 #include "controls/form.h"
 #include "program_state.h"
 
-namespace pools {
+namespace editor {
 
 // The editor's controls that the frame works with.
 struct EditFrameControls {
@@ -36,9 +37,9 @@ inline constexpr const char* kModeDeletePool = "Delete Pool";
 inline constexpr const char* kModeAddQuestion = "Add Question";
 inline constexpr const char* kModeDeleteQuestion = "Delete Question";
 
-class PoolEditing {
+class PoolEditFrame {
  public:
-  PoolEditing(EditFrameControls controls, EditFrameHost host, store::ProgramState& state, std::string table);
+  PoolEditFrame(EditFrameControls controls, EditFrameHost host, store::ProgramState& state, std::string table);
 
   // The edit modes (the empty one selected) and the answer list "A".."E" ("A" selected).
   void InitEditLists(ui::ComboBox& cmbAnswer);
@@ -52,13 +53,10 @@ class PoolEditing {
   void deletePool();
   void addQuestions();
   void deleteQuestions();
-  long countOf(const std::string& statement);
-  void addQuestionIfNew(const std::string& pool, const std::string& number);
   void backToEmptyMode();
   void focusCount(bool selectDigits);
   bool requireCountAboveZero();
   bool confirmed(const std::string& text, const std::string& title);
-  long questionsInPool(const std::string& pool);
 
   EditFrameControls c_;
   EditFrameHost host_;
@@ -66,4 +64,4 @@ class PoolEditing {
   std::string table_;
 };
 
-}  // namespace pools
+}  // namespace editor

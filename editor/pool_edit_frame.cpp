@@ -1,18 +1,18 @@
-#include "pool_editing.h"
+#include "pool_edit_frame.h"
 
 #include "controls/dialogs.h"
 #include "numbering.h"
-#include "quote.h"
-#include "recordset.h"
-#include "schema.h"
+#include "pool_operations.h"
 
-namespace pools {
+namespace editor {
 
 using ui::MsgBox;
 using ui::MsgButtons;
 using ui::MsgIcon;
 using ui::MsgResult;
-using store::sqlText;
+using pools::poolLetterAllowed;
+using pools::poolNumberOf;
+using pools::wholeNumber;
 
 namespace {
 
@@ -47,11 +47,11 @@ long countIn(const ui::TextBox& box) { return wholeNumber(box.Text()).value_or(0
 
 }  // namespace
 
-PoolEditing::PoolEditing(EditFrameControls controls, EditFrameHost host, store::ProgramState& state,
+PoolEditFrame::PoolEditFrame(EditFrameControls controls, EditFrameHost host, store::ProgramState& state,
                          std::string table)
     : c_(controls), host_(std::move(host)), state_(state), table_(std::move(table)) {}
 
-void PoolEditing::InitEditLists(ui::ComboBox& cmbAnswer) {
+void PoolEditFrame::InitEditLists(ui::ComboBox& cmbAnswer) {
   c_.cmbEdit.Clear();
   c_.cmbEdit.AddItem("");
   if (state_.flgAllKinds) c_.cmbEdit.AddItem(kModeAddPool);
@@ -64,7 +64,7 @@ void PoolEditing::InitEditLists(ui::ComboBox& cmbAnswer) {
   cmbAnswer.Refresh();
 }
 
-void PoolEditing::cmbEdit_Click() {
+void PoolEditFrame::cmbEdit_Click() {
   const std::string mode = c_.cmbEdit.Text();
   auto enableInputs = [&](bool pool, bool number) {
     c_.txtPoolName.setEnabled(pool);
@@ -86,27 +86,17 @@ void PoolEditing::cmbEdit_Click() {
   }
 }
 
-void PoolEditing::FillFreePoolNumbers() {
+void PoolEditFrame::FillFreePoolNumbers() {
   c_.cmbPoolName.Clear();
-  store::Connection& conn = state_.pConn();
-  for (int n = 0; n < 1000; ++n) {
-    c_.PgrBar.setValue(n / 10);
-    const std::string prefix = format000(n);
-    bool taken = false;
-    for (store::schema::Kind k : store::schema::kChoiceKinds) {
-      store::Recordset rs;
-      rs.open(freeNumberCountStatement(store::schema::tableName(k), prefix), conn);
-      if (rs.value("numQCount").toInt() != 0) taken = true;
-      rs.close();
-    }
-    if (!taken) c_.cmbPoolName.AddItem(prefix);
-  }
+  const std::vector<std::string> free =
+      pools::freePoolNumbers(state_.pConn(), [this](long done, long total) { c_.PgrBar.setValue(static_cast<int>(done * 100 / total)); });
+  for (const std::string& number : free) c_.cmbPoolName.AddItem(number);
   // With every number taken the list stays empty and "Add Pool" refuses to build a name.
   if (c_.cmbPoolName.ListCount() > 0) c_.cmbPoolName.setListIndex(0);
   c_.cmbPoolName.Refresh();
 }
 
-void PoolEditing::cmdEditSubmit_Click() {
+void PoolEditFrame::cmdEditSubmit_Click() {
   const std::string mode = c_.cmbEdit.Text();
   if (mode == kModeAddPool)
     addPool();
@@ -118,29 +108,7 @@ void PoolEditing::cmdEditSubmit_Click() {
     deleteQuestions();
 }
 
-long PoolEditing::countOf(const std::string& statement) {
-  store::Recordset rs;
-  rs.open(statement, state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
-  long n = static_cast<long>(rs.value("numQCount").toInt());
-  rs.close();
-  return n;
-}
-
-void PoolEditing::addQuestionIfNew(const std::string& pool, const std::string& number) {
-  if (countOf("select count(*) as numQCount from " + table_ + " where (" + table_ + ".numQ = '" + sqlText(number) +
-              "')") != 0)
-    return;
-  store::Recordset rs;
-  rs.open(table_, state_.pConn(), store::adOpenKeyset, store::adLockOptimistic);
-  rs.addNew();
-  rs.setValue("src", pool);
-  rs.setValue("numQ", number);
-  rs.setValue("answer", "A");
-  rs.update();
-  rs.close();
-}
-
-void PoolEditing::focusCount(bool selectDigits) {
+void PoolEditFrame::focusCount(bool selectDigits) {
   c_.txtQNumber.SetFocus();
   if (selectDigits) {
     c_.txtQNumber.setSelStart(1);
@@ -148,26 +116,20 @@ void PoolEditing::focusCount(bool selectDigits) {
   }
 }
 
-void PoolEditing::backToEmptyMode() { c_.cmbEdit.setListIndex(0); }
+void PoolEditFrame::backToEmptyMode() { c_.cmbEdit.setListIndex(0); }
 
-bool PoolEditing::requireCountAboveZero() {
+bool PoolEditFrame::requireCountAboveZero() {
   if (countIn(c_.txtQNumber) >= 1) return true;
   MsgBox(kTooFew, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
   focusCount(false);
   return false;
 }
 
-bool PoolEditing::confirmed(const std::string& text, const std::string& title) {
+bool PoolEditFrame::confirmed(const std::string& text, const std::string& title) {
   return MsgBox(text, MsgButtons::OkCancel, MsgIcon::Exclamation, title) == MsgResult::Ok;
 }
 
-long PoolEditing::questionsInPool(const std::string& pool) {
-  return countOf("select count(*) as numQCount from " + table_ + " where (" + table_ + ".src = '" + sqlText(pool) +
-                 "')");
-}
-
-
-void PoolEditing::addPool() {
+void PoolEditFrame::addPool() {
   if (!poolLetterAllowed(c_.txtPoolName.Text()) || c_.cmbPoolName.ListIndex() < 0) {
     MsgBox("Invalid Pool Name", MsgButtons::OkOnly, MsgIcon::Critical, "Pool Name Error");
     return;
@@ -181,61 +143,53 @@ void PoolEditing::addPool() {
     focusCount(true);
     return;
   }
-  for (long i = 1; i <= countIn(c_.txtQNumber); ++i) addQuestionIfNew(newPool, ordinaryQuestionNumber(poolNumber, i));
+  pools::addPoolQuestions(state_.pConn(), table_, newPool, poolNumber, 1, countIn(c_.txtQNumber));
   host_.FillPoolList();
   host_.FillQuestionList();
   backToEmptyMode();
 }
 
-void PoolEditing::deletePool() {
+void PoolEditFrame::deletePool() {
   if (c_.cmbPool.ListIndex() < 0) return;
   const std::string pool = c_.cmbPool.Text();
   if (!confirmed("Do you delete the pool " + pool + " ?", "Delete the Pool")) return;
-  store::Recordset rs;
-  rs.open("delete * from " + table_ + " where (src='" + sqlText(pool) + "');", state_.pConn(), store::adOpenDynamic,
-          store::adLockOptimistic);
-  rs.close();
+  pools::deletePool(state_.pConn(), table_, pool);
   host_.FillPoolList();
   host_.FillQuestionList();
 }
 
-void PoolEditing::addQuestions() {
+void PoolEditFrame::addQuestions() {
   if (c_.cmbPool.ListIndex() < 0) return;
   if (!requireCountAboveZero()) return;
   const std::string pool = c_.cmbPool.Text();
   if (!confirmed("Do you add new questions to the pool " + pool + " ?", "Add New Pool")) return;
-  const long current = questionsInPool(pool);
+  const long current = pools::questionsInPool(state_.pConn(), table_, pool);
   if (current + countIn(c_.txtQNumber) > 99) {
     MsgBox(kTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
     focusCount(true);
     return;
   }
-  const long last = current + countIn(c_.txtQNumber);
-  for (long i = current + 1; i <= last; ++i) addQuestionIfNew(pool, ordinaryQuestionNumber(poolNumberOf(pool), i));
+  pools::addPoolQuestions(state_.pConn(), table_, pool, poolNumberOf(pool), current + 1,
+                          current + countIn(c_.txtQNumber));
   host_.FillQuestionList();
   backToEmptyMode();
 }
 
-void PoolEditing::deleteQuestions() {
+void PoolEditFrame::deleteQuestions() {
   if (c_.cmbPool.ListIndex() < 0) return;
   if (!requireCountAboveZero()) return;
   const std::string pool = c_.cmbPool.Text();
   if (!confirmed("Do you delete the last " + c_.txtQNumber.Text() + " question in " + pool + " ?", "Delete the Pool"))
     return;
-  const long current = questionsInPool(pool);
+  const long current = pools::questionsInPool(state_.pConn(), table_, pool);
   if (countIn(c_.txtQNumber) >= current) {
     MsgBox(kDeleteTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
     focusCount(true);
     return;
   }
-  const std::string first = ordinaryQuestionNumber(poolNumberOf(pool), current - countIn(c_.txtQNumber) + 1);
-  store::Recordset rs;
-  rs.open("delete from " + table_ + " where (" + table_ + ".numQ >= '" + sqlText(first) + "' and " + table_ +
-              ".src = '" + sqlText(pool) + "')",
-          state_.pConn(), store::adOpenDynamic, store::adLockOptimistic);
-  rs.close();
+  pools::deleteLastQuestions(state_.pConn(), table_, pool, countIn(c_.txtQNumber));
   host_.FillQuestionList();
   backToEmptyMode();
 }
 
-}  // namespace pools
+}  // namespace editor

@@ -1,0 +1,128 @@
+// "COPY" over a 1,000-row mapping in one transaction beside the same copies each committed
+// on its own; "dbl" over 5,000 SC questions beside a plain read of their choices.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "bench_main.h"
+#include "editions.h"
+#include "numbering.h"
+#include "quote.h"
+#include "recordset.h"
+#include "schema.h"
+#include "session.h"
+
+using namespace store;
+namespace fs = std::filesystem;
+
+namespace {
+
+// 1,000 old SC questions with content, their bare new numbers and the mapping between
+// them; 4,000 further SC questions, 5,000 in all whose stems contain "that".
+const fs::path& editionBank() {
+  static fs::path dir = [] {
+    fs::path d = fs::temp_directory_path() / "zorbex-bench-editions";
+    fs::remove_all(d);
+    fs::create_directories(d);
+    schema::createBank(d);
+    auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    db->exec("BEGIN;");
+    auto q = db->prepare(
+        "INSERT INTO SCtbl (numQ, src, question, choiceA, choiceB, choiceC, choiceD, choiceE, answer, questionHeight) "
+        "VALUES (?1, ?2, ?3, ?4, 'second choice', 'third choice', 'fourth choice', ?5, 'B', 1.5);");
+    auto insert = [&](const std::string& numQ, const std::string& src, long i) {
+      q.bind(1, Value(numQ));
+      q.bind(2, Value(src));
+      q.bind(3, Value("{\\rtf1 so that the stem of " + numQ + " is long enough to be a stem\\par}"));
+      q.bind(4, Value("first choice " + std::to_string(i)));
+      q.bind(5, Value(i % 7 == 0 ? std::string("second choice") : "last " + std::to_string(i)));
+      q.step();
+      q.reset();
+    };
+    auto map = db->prepare("INSERT INTO [12to13SC] ([12th], [13th]) VALUES (?1, ?1);");
+    for (long i = 1; i <= 1000; ++i) {
+      insert(pools::editionQuestionNumber("12", i), "O120", i);
+      auto bare = db->prepare("INSERT INTO SCtbl (numQ, src, answer) VALUES (?1, 'O130', 'A');");
+      bare.bind(1, Value(pools::editionQuestionNumber("13", i)));
+      bare.step();
+      map.bind(1, Value(static_cast<long long>(i)));
+      map.step();
+      map.reset();
+    }
+    for (long i = 1; i <= 4000; ++i) insert("9" + pools::format000(i / 100) + pools::format00(i % 100), "X", i);
+    db->exec("COMMIT;");
+    return d;
+  }();
+  return dir;
+}
+
+void openBank(Connection& conn) { conn.open(schema::bankPath(editionBank()).string(), schema::kBankKey); }
+
+void BM_Copy_OneTransaction(benchmark::State& state) {
+  Connection conn;
+  openBank(conn);
+  const auto& rules = pools::editionRules(schema::Kind::SC);
+  long copied = 0;
+  for (auto _ : state) copied = pools::copyEdition(conn, rules);
+  state.counters["rows"] = static_cast<double>(copied);
+}
+
+// The same copies, each record written in a commit of its own.
+void BM_Copy_Autocommitted(benchmark::State& state) {
+  Connection conn;
+  openBank(conn);
+  const auto& rules = pools::editionRules(schema::Kind::SC);
+  auto open = [&](Recordset& rs, const std::string& number) {
+    rs.cursorType = adOpenKeyset;
+    rs.lockType = adLockOptimistic;
+    rs.open(std::string("SCtbl where numQ='") + sqlText(number) + "'", conn, adOpenUnspecified, adLockUnspecified,
+            adCmdTable);
+  };
+  for (auto _ : state) {
+    Recordset map;
+    map.open("12to13SC", conn, adOpenKeyset, adLockReadOnly);
+    for (; !map.eof(); map.moveNext()) {
+      Recordset source, target;
+      open(source, pools::editionQuestionNumber("12", static_cast<long>(map.value("12th").toInt())));
+      open(target, pools::editionQuestionNumber("13", static_cast<long>(map.value("13th").toInt())));
+      for (const char* f : rules.copiedFields) target.setValue(f, source.value(f));
+      target.update();
+      target.close();
+      source.close();
+    }
+    map.close();
+  }
+}
+
+void BM_Dbl_5000Questions(benchmark::State& state) {
+  Connection conn;
+  openBank(conn);
+  size_t found = 0;
+  for (auto _ : state) found = pools::findDuplicateChoices(conn, pools::editionRules(schema::Kind::SC)).size();
+  state.counters["findings"] = static_cast<double>(found);
+}
+
+void BM_PlainChoiceRead(benchmark::State& state) {
+  auto db = openOurFile(schema::bankPath(editionBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  size_t chars = 0;
+  for (auto _ : state) {
+    auto q = db->prepare(
+        "SELECT numQ, choiceA, choiceB, choiceC, choiceD, choiceE FROM SCtbl WHERE question LIKE '%that%';");
+    while (q.step())
+      for (int i = 0; i < 6; ++i) chars += q.column(i).toString().size();
+  }
+  benchmark::DoNotOptimize(chars);
+}
+
+BENCHMARK(BM_Copy_OneTransaction)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Copy_Autocommitted)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_Dbl_5000Questions)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PlainChoiceRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return bench_support::runWithRatios(argc, argv, {{"BM_Copy_OneTransaction", "BM_Copy_Autocommitted"},
+                                                   {"BM_Dbl_5000Questions", "BM_PlainChoiceRead"}});
+}

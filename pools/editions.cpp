@@ -1,0 +1,225 @@
+#include "editions.h"
+
+#include <array>
+#include <memory>
+
+#include "db_error.h"
+#include "numbering.h"
+#include "quote.h"
+#include "recordset.h"
+
+namespace pools {
+
+using store::DbError;
+using store::Recordset;
+using store::Value;
+
+namespace {
+
+// A question opened for update the way the editor opens the one on screen; a missing one
+// is a failure that names its number.
+std::unique_ptr<Recordset> openQuestion(store::Connection& conn, const std::string& table, const std::string& number) {
+  auto rs = std::make_unique<Recordset>();
+  rs->cursorType = store::adOpenKeyset;
+  rs->lockType = store::adLockOptimistic;
+  rs->open(table + " where numQ='" + store::sqlText(number) + "'", conn, store::adOpenUnspecified,
+           store::adLockUnspecified, store::adCmdTable);
+  if (rs->eof()) {
+    rs->close();
+    throw DbError(editionErr::MissingQuestion, "The question " + number + " does not exist in " + table + ".");
+  }
+  return rs;
+}
+
+bool isEmptyNumber(const Value& v) { return v.isNull() || (v.isText() && v.text().empty()); }
+
+// A running number of a mapping or answer-key row, as a whole number.
+long runningNumber(const Value& v, const char* table, long row, const char* field) {
+  std::optional<long> n;
+  if (!isEmptyNumber(v)) n = wholeNumber(v.toString());
+  if (!n)
+    throw DbError(editionErr::BadRunningNumber, std::string("Row ") + std::to_string(row) + " of " + table +
+                                                    " has no whole number in " + field + ".");
+  return *n;
+}
+
+// The rows of a mapping or answer-key table in table order.
+struct TableRows {
+  TableRows(store::Connection& conn, const char* table) {
+    rs.open(table, conn, store::adOpenKeyset, store::adLockReadOnly);
+    if (!rs.eof()) {
+      rs.moveLast();
+      rs.moveFirst();
+    }
+    total = rs.recordCount();
+  }
+  ~TableRows() {
+    if (rs.isOpen()) rs.close();
+  }
+  Recordset rs;
+  long total = 0;
+};
+
+std::string lastChar(const std::string& s) {
+  size_t pos = s.size();
+  while (pos > 0 && (static_cast<unsigned char>(s[pos - 1]) & 0xC0) == 0x80) --pos;
+  return pos > 0 ? s.substr(pos - 1) : std::string();
+}
+
+const std::array<const char*, 5> kChoiceFields = {"choiceA", "choiceB", "choiceC", "choiceD", "choiceE"};
+
+}  // namespace
+
+bool editionPoolNameValid(const EditionRules& rules, const std::string& og) {
+  return charCount(og) >= static_cast<size_t>(rules.countedChars) && charCount(og) >= 3;
+}
+
+std::string editionPrefix(const EditionRules& rules, const std::string& og) {
+  if (rules.fixedPrefix) return rules.fixedPrefix;
+  const std::string head = firstChars(og, 3);
+  return head.substr(firstChars(og, 1).size()) + rules.editionSuffix;
+}
+
+std::vector<std::string> createEditionPool(store::Connection& conn, const EditionRules& rules, const std::string& og,
+                                           long count, const std::string& qnumberText, const Progress& progress) {
+  if (!editionPoolNameValid(rules, og)) throw DbError(editionErr::InvalidInput, "Invalid Pool Name");
+  if (count < 1) throw DbError(editionErr::InvalidInput, "The number of questions must be above 0.");
+  if (count > 99) throw DbError(editionErr::InvalidInput, "Invalid number of questions");
+  const std::string table = rules.table;
+  store::Transaction tx(conn);
+  const long existing =
+      countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".src like \"" +
+                        store::sqlTextInDoubleQuotes(firstChars(og, static_cast<size_t>(rules.countedChars))) +
+                        "%\");");
+  const std::string prefix = editionPrefix(rules, og);
+  std::vector<std::string> created;
+  for (long i = 1; i <= count; ++i) {
+    if (progress) progress(i - 1, count);
+    const std::string number = editionQuestionNumber(prefix, existing + i);
+    if (countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".numQ = '" +
+                          store::sqlText(number) + "')") != 0)
+      throw DbError(editionErr::DuplicateNumber,
+                    "The question number " + number + " already exists in " + table + "; no question was created.");
+    Recordset rs;
+    rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
+    rs.addNew();
+    rs.setValue("src", og);
+    rs.setValue("numQ", number);
+    rs.setValue("answer", "A");
+    if (rules.setsQnumber) rs.setValue("Qnumber", qnumberText);
+    rs.update();
+    rs.close();
+    created.push_back(number);
+  }
+  tx.commit();
+  return created;
+}
+
+long copyEdition(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+  const std::string table = rules.table;
+  store::Transaction tx(conn);
+  long copied = 0;
+  {
+    TableRows map(conn, rules.mappingTable);
+    for (long row = 1; !map.rs.eof(); ++row, map.rs.moveNext()) {
+      if (progress) progress(row - 1, map.total);
+      const Value old = map.rs.value(rules.oldField);
+      if (old.isNull() || (rules.skipsEmptyOld && isEmptyNumber(old))) continue;
+      const long from = runningNumber(old, rules.mappingTable, row, rules.oldField);
+      const long to = runningNumber(map.rs.value(rules.newField), rules.mappingTable, row, rules.newField);
+      auto source = openQuestion(conn, table, editionQuestionNumber(rules.oldPrefix, from));
+      auto target = openQuestion(conn, table, editionQuestionNumber(rules.newPrefix, to));
+      if (rules.passageField) {
+        const long passage = runningNumber(map.rs.value(rules.passageField), rules.mappingTable, row, rules.passageField);
+        target->setValue("passageNum", std::string(rules.passagePrefix) + format00(passage) +
+                                           lastChar(source->value("passageNum").toString()));
+      }
+      for (const char* f : rules.copiedFields) target->setValue(f, source->value(f));
+      target->update();
+      target->close();
+      source->close();
+      ++copied;
+    }
+  }
+  tx.commit();
+  return copied;
+}
+
+long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+  if (!rules.answerKeyTable) throw DbError(editionErr::InvalidInput, "This kind has no answer-key table.");
+  store::Transaction tx(conn);
+  long updated = 0;
+  {
+    TableRows keys(conn, rules.answerKeyTable);
+    for (long row = 1; !keys.rs.eof(); ++row, keys.rs.moveNext()) {
+      if (progress) progress(row - 1, keys.total);
+      const Value number = keys.rs.value("number");
+      if (isEmptyNumber(number)) continue;
+      const long n = runningNumber(number, rules.answerKeyTable, row, "number");
+      auto question = openQuestion(conn, rules.table, editionQuestionNumber(rules.answerKeyPrefix, n));
+      question->setValue("answer", keys.rs.value("key"));
+      question->update();
+      question->close();
+      ++updated;
+    }
+  }
+  tx.commit();
+  return updated;
+}
+
+void fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+  if (!rules.fixFrom) throw DbError(editionErr::InvalidInput, "This kind has no renumbering.");
+  store::Transaction tx(conn);
+  for (long r = 1; r <= rules.fixCount; ++r) {
+    if (progress) progress(r - 1, rules.fixCount);
+    auto question = openQuestion(conn, rules.table, editionQuestionNumber(rules.fixFrom, r));
+    question->setValue("numQ", editionQuestionNumber(rules.fixTo, r));
+    question->update();
+    question->close();
+  }
+  tx.commit();
+}
+
+std::string renumberedQuestion(const EditionRules& rules, const std::string& numQ) {
+  if (!rules.fixFrom) return {};
+  for (long r = 1; r <= rules.fixCount; ++r)
+    if (numQ == editionQuestionNumber(rules.fixFrom, r)) return editionQuestionNumber(rules.fixTo, r);
+  return {};
+}
+
+// The texts in quotes, so that empty choices and trailing blanks can be seen.
+std::string findingLine(const DuplicateFinding& f) {
+  return f.numQ + " " + f.label + "\"" + f.first + "\" \"" + f.second + "\"";
+}
+
+std::vector<DuplicateFinding> findDuplicateChoices(store::Connection& conn, const EditionRules& rules,
+                                                   std::string* examined, const Progress& progress) {
+  if (!rules.duplicateStatement) throw DbError(editionErr::InvalidInput, "This kind has no duplicate check.");
+  std::vector<DuplicateFinding> findings;
+  if (examined) examined->clear();
+  Recordset rs;
+  rs.open(rules.duplicateStatement, conn, store::adOpenDynamic, store::adLockReadOnly);
+  const long total = rs.recordCount();
+  for (long row = 0; !rs.eof(); ++row, rs.moveNext()) {
+    if (progress) progress(row, total);
+    std::array<std::string, 5> choice;
+    for (size_t i = 0; i < 5; ++i) choice[i] = rs.value(kChoiceFields[i]).toString();
+    const std::string numQ = rs.value("numQ").toString();
+    if (examined) *examined = numQ;
+    [&] {
+      for (size_t a = 0; a < 5; ++a)
+        for (size_t b = a + 1; b < 5; ++b)
+          if (choice[a] == choice[b]) {
+            findings.push_back({numQ,
+                                std::string("ERROR: ") + static_cast<char>('A' + a) + "=" +
+                                    static_cast<char>('A' + b) + " ",
+                                choice[a], choice[b]});
+            return;
+          }
+    }();
+  }
+  rs.close();
+  return findings;
+}
+
+}  // namespace pools

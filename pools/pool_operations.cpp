@@ -1,0 +1,91 @@
+#include "pool_operations.h"
+
+#include <algorithm>
+
+#include "numbering.h"
+#include "quote.h"
+#include "recordset.h"
+#include "schema.h"
+
+namespace pools {
+
+using store::sqlText;
+
+long countOf(store::Connection& conn, const std::string& statement) {
+  store::Recordset rs;
+  rs.open(statement, conn, store::adOpenDynamic, store::adLockReadOnly);
+  long n = static_cast<long>(rs.value("numQCount").toInt());
+  rs.close();
+  return n;
+}
+
+std::vector<std::string> freePoolNumbers(store::Connection& conn, const Progress& progress) {
+  std::vector<std::string> free;
+  for (int n = 0; n < 1000; ++n) {
+    if (progress) progress(n, 1000);
+    const std::string prefix = format000(n);
+    bool taken = false;
+    for (store::schema::Kind k : store::schema::kChoiceKinds) {
+      store::Recordset rs;
+      rs.open(freeNumberCountStatement(store::schema::tableName(k), prefix), conn);
+      if (rs.value("numQCount").toInt() != 0) taken = true;
+      rs.close();
+    }
+    if (!taken) free.push_back(prefix);
+  }
+  return free;
+}
+
+bool addQuestionIfNew(store::Connection& conn, const std::string& table, const std::string& pool,
+                      const std::string& number) {
+  if (countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".numQ = '" + sqlText(number) +
+                        "')") != 0)
+    return false;
+  store::Recordset rs;
+  rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
+  rs.addNew();
+  rs.setValue("src", pool);
+  rs.setValue("numQ", number);
+  rs.setValue("answer", "A");
+  rs.update();
+  rs.close();
+  return true;
+}
+
+long questionsInPool(store::Connection& conn, const std::string& table, const std::string& pool) {
+  return countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".src = '" + sqlText(pool) +
+                           "')");
+}
+
+void addPoolQuestions(store::Connection& conn, const std::string& table, const std::string& pool,
+                      const std::string& poolNumber, long first, long last) {
+  for (long i = first; i <= last; ++i) addQuestionIfNew(conn, table, pool, ordinaryQuestionNumber(poolNumber, i));
+}
+
+void deletePool(store::Connection& conn, const std::string& table, const std::string& pool) {
+  store::Recordset rs;
+  rs.open("delete * from " + table + " where (src='" + sqlText(pool) + "');", conn, store::adOpenDynamic,
+          store::adLockOptimistic);
+  rs.close();
+}
+
+void deleteLastQuestions(store::Connection& conn, const std::string& table, const std::string& pool, long count) {
+  if (count < 1) return;
+  // The first number to go is the count-th from the end of the pool's own numbers, not one
+  // computed from the pool's size: with gaps in the numbering that would take more or fewer.
+  std::vector<std::string> numbers;
+  store::Recordset list;
+  list.open("select numQ from " + table + " where src='" + sqlText(pool) + "' order by numQ;", conn,
+            store::adOpenDynamic, store::adLockReadOnly);
+  for (; !list.eof(); list.moveNext()) numbers.push_back(list.value("numQ").toString());
+  list.close();
+  if (numbers.empty()) return;
+  const std::string first = numbers[numbers.size() - static_cast<size_t>(std::min<long>(count, static_cast<long>(numbers.size())))];
+  store::Recordset rs;
+  rs.open("delete from " + table + " where (" + table + ".numQ >= '" + sqlText(first) + "' and " + table +
+              ".src = '" + sqlText(pool) + "')",
+          conn, store::adOpenDynamic, store::adLockOptimistic);
+  rs.close();
+}
+
+}  // namespace pools

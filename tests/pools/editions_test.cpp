@@ -1,0 +1,263 @@
+// Edition pools, edition copies, answer keys, renumbering and the duplicate check, run on
+// real bank files without windows.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+#include "editions.h"
+#include "numbering.h"
+#include "recordset.h"
+#include "schema.h"
+#include "temp_dir.h"
+
+using pools::editionRules;
+using store::Value;
+using store::schema::Kind;
+
+namespace {
+
+class Editions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store::schema::createBank(dir.path());
+    conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+  }
+
+  void add(const std::string& table, const std::map<std::string, Value>& fields) {
+    store::Recordset rs;
+    rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
+    rs.addNew();
+    for (const auto& [name, value] : fields) rs.setValue(name, value);
+    rs.update();
+    rs.close();
+  }
+  // Every row of a table, each field as name=value, in numQ order where there is one.
+  std::vector<std::map<std::string, std::string>> rows(const std::string& table, const std::string& order = "") {
+    store::Recordset rs;
+    rs.open("select * from " + table + (order.empty() ? "" : " order by " + order), conn, store::adOpenDynamic,
+            store::adLockReadOnly);
+    std::vector<std::map<std::string, std::string>> out;
+    for (; !rs.eof(); rs.moveNext()) {
+      std::map<std::string, std::string> row;
+      for (const std::string& n : rs.fieldNames()) {
+        Value v = rs.value(n);
+        row[n] = v.isNull() ? "<Null>" : v.toString();
+      }
+      out.push_back(row);
+    }
+    rs.close();
+    return out;
+  }
+  std::map<std::string, std::string> question(const std::string& table, const std::string& numQ) {
+    auto all = rows(table + " where numQ='" + numQ + "'");
+    return all.empty() ? std::map<std::string, std::string>{} : all[0];
+  }
+  // The content of the whole bank, to see that a failed operation left it as it was.
+  std::vector<std::vector<std::map<std::string, std::string>>> bank() {
+    std::vector<std::vector<std::map<std::string, std::string>>> all;
+    for (Kind k : store::schema::kAllKinds) all.push_back(rows(store::schema::tableName(k), "numQ"));
+    for (const char* t : {"12to13SC", "12to13CR", "12to13RC", "12to13DS", "11to12PS", "answerkey13SC"})
+      all.push_back(rows(t));
+    return all;
+  }
+  long failureOf(const std::function<void()>& f, std::string* description = nullptr) {
+    try {
+      f();
+    } catch (const store::DbError& e) {
+      if (description) *description = e.description;
+      return e.number;
+    }
+    return 0;
+  }
+  std::vector<std::string> numbers(const std::string& table, const std::string& src) {
+    std::vector<std::string> out;
+    for (auto& r : rows(table + " where src='" + src + "'", "numQ")) out.push_back(r["numQ"]);
+    return out;
+  }
+
+  testing_support::TempDir dir;
+  store::Connection conn;
+};
+
+TEST_F(Editions, EditionPoolsNumberPerKind) {
+  const auto& sc = editionRules(Kind::SC);
+  EXPECT_EQ(pools::createEditionPool(conn, sc, "O130", 3, "3"), (std::vector<std::string>{"13001", "13002", "13003"}));
+  EXPECT_EQ(question("SCtbl", "13002")["answer"], "A");
+  EXPECT_EQ(question("SCtbl", "13002")["src"], "O130");
+  // The edition's second pool counts on after every pool whose name begins "O13".
+  pools::createEditionPool(conn, sc, "O131", 2, "2");
+  EXPECT_EQ(numbers("SCtbl", "O131"), (std::vector<std::string>{"13004", "13005"}));
+
+  pools::createEditionPool(conn, editionRules(Kind::DS), "O120", 1, "1");
+  EXPECT_EQ(numbers("DStbl", "O120"), (std::vector<std::string>{"010001"}));
+  pools::createEditionPool(conn, editionRules(Kind::PS), "O130", 1, "1");
+  EXPECT_EQ(numbers("PStbl", "O130"), (std::vector<std::string>{"009001"}));
+  pools::createEditionPool(conn, editionRules(Kind::RC), "O120", 2, "02");
+  EXPECT_EQ(numbers("RCtbl", "O120"), (std::vector<std::string>{"120001", "120002"}));
+  EXPECT_EQ(question("RCtbl", "120002")["Qnumber"], "02");
+
+  // A double quote in the name is data, not statement text.
+  pools::createEditionPool(conn, sc, "O\"3", 1, "1");
+  EXPECT_EQ(numbers("SCtbl", "O\"3"), (std::vector<std::string>{"\"3001"}));
+}
+
+TEST_F(Editions, EditionPoolThatMeetsExistingNumbersCreatesNothing) {
+  const auto& cr = editionRules(Kind::CR);
+  pools::createEditionPool(conn, cr, "O120", 10, "10");
+  auto before = bank();
+  std::string why;
+  // "O121" counts only pools that begin "O121": its numbers start again at 122001.
+  EXPECT_EQ(failureOf([&] { pools::createEditionPool(conn, cr, "O121", 2, "2"); }, &why),
+            pools::editionErr::DuplicateNumber);
+  EXPECT_NE(why.find("122001"), std::string::npos) << why;
+  EXPECT_EQ(bank(), before);
+  EXPECT_EQ(failureOf([&] { pools::createEditionPool(conn, cr, "O12", 1, "1"); }), pools::editionErr::InvalidInput);
+  EXPECT_FALSE(pools::editionPoolNameValid(editionRules(Kind::SC), "O1"));
+  EXPECT_TRUE(pools::editionPoolNameValid(editionRules(Kind::SC), "O13"));
+}
+
+TEST_F(Editions, CopyChangesExactlyTheKindsFields) {
+  for (Kind k : {Kind::SC, Kind::CR, Kind::RC, Kind::DS, Kind::PS}) {
+    SCOPED_TRACE(store::schema::kindName(k));
+    const auto& r = editionRules(k);
+    const std::string from = pools::editionQuestionNumber(r.oldPrefix, 5);
+    const std::string to = pools::editionQuestionNumber(r.newPrefix, 7);
+    std::map<std::string, Value> source{{"numQ", from}, {"src", "OLD"}};
+    long n = 1;
+    for (const auto& c : store::schema::questionColumns(k))
+      if (c.name != "numQ" && c.name != "src") source[c.name] = c.type == "TEXT COLLATE NOCASE" ? Value(c.name + "!") : Value(++n);
+    if (k == Kind::RC) source["passageNum"] = "12012";
+    add(r.table, source);
+    add(r.table, {{"numQ", to}, {"src", "NEW"}});
+    std::map<std::string, Value> row{{r.oldField, 5}, {r.newField, 7}};
+    if (r.passageField) row[r.passageField] = 4;
+    add(r.mappingTable, row);
+    add(r.mappingTable, {{r.newField, 8}});  // no old number: skipped
+    EXPECT_EQ(pools::copyEdition(conn, r), 1);
+
+    auto target = question(r.table, to);
+    auto old = question(r.table, from);
+    std::set<std::string> copied(r.copiedFields.begin(), r.copiedFields.end());
+    for (const auto& [name, value] : target) {
+      if (name == "passageNum" && k == Kind::RC)
+        EXPECT_EQ(value, "13042");
+      else if (copied.count(name))
+        EXPECT_EQ(value, old[name]) << name;
+      else if (name == "numQ")
+        EXPECT_EQ(value, to);
+      else if (name == "src")
+        EXPECT_EQ(value, "NEW");
+      else
+        EXPECT_EQ(value, "<Null>") << name;
+    }
+  }
+}
+
+TEST_F(Editions, EmptyOldNumbersAreSkippedOnlyWhereTheKindSkipsThem) {
+  add("DStbl", {{"numQ", "009001"}, {"src", "O120"}, {"question", "q"}});
+  add("DStbl", {{"numQ", "010001"}, {"src", "O130"}});
+  add("12to13DS", {{"12th", ""}, {"13th", 9}});
+  add("12to13DS", {{"12th", 1}, {"13th", 1}});
+  EXPECT_EQ(pools::copyEdition(conn, editionRules(Kind::DS)), 1);
+  EXPECT_EQ(question("DStbl", "010001")["question"], "q");
+
+  add("SCtbl", {{"numQ", "12001"}, {"src", "O120"}, {"question", "q"}});
+  add("SCtbl", {{"numQ", "13001"}, {"src", "O130"}});
+  add("12to13SC", {{"12th", 1}, {"13th", 1}});
+  add("12to13SC", {{"12th", ""}, {"13th", 2}});
+  auto before = bank();
+  EXPECT_EQ(failureOf([&] { pools::copyEdition(conn, editionRules(Kind::SC)); }), pools::editionErr::BadRunningNumber);
+  EXPECT_EQ(bank(), before);
+}
+
+TEST_F(Editions, AnRcSourceWithoutPassageNumberGetsNothingAppended) {
+  add("RCtbl", {{"numQ", "120001"}, {"src", "O120"}});
+  add("RCtbl", {{"numQ", "130001"}, {"src", "O130"}});
+  add("12to13RC", {{"12th-Question", 1}, {"13th-Question", 1}, {"13th-Passage", 4}});
+  EXPECT_EQ(pools::copyEdition(conn, editionRules(Kind::RC)), 1);
+  EXPECT_EQ(question("RCtbl", "130001")["passageNum"], "1304");
+}
+
+TEST_F(Editions, AFailedCopyLeavesTheBankAsItWas) {
+  for (int i = 1; i <= 3; ++i) {
+    add("SCtbl", {{"numQ", pools::editionQuestionNumber("12", i)}, {"src", "O120"}, {"choiceA", "old"}});
+    add("SCtbl", {{"numQ", pools::editionQuestionNumber("13", i)}, {"src", "O130"}});
+    add("12to13SC", {{"12th", i}, {"13th", i}});
+  }
+  add("12to13SC", {{"12th", 3}, {"13th", 4}});  // 13004 does not exist
+  auto before = bank();
+  std::string why;
+  EXPECT_EQ(failureOf([&] { pools::copyEdition(conn, editionRules(Kind::SC)); }, &why),
+            pools::editionErr::MissingQuestion);
+  EXPECT_NE(why.find("13004"), std::string::npos) << why;
+  EXPECT_EQ(bank(), before);
+  // The same for a missing source.
+  add("12to13SC", {{"12th", 9}, {"13th", 1}});
+  EXPECT_EQ(failureOf([&] { pools::copyEdition(conn, editionRules(Kind::SC)); }, &why),
+            pools::editionErr::MissingQuestion);
+}
+
+TEST_F(Editions, AnswerKeysSetTheNewAnswers) {
+  const auto& sc = editionRules(Kind::SC);
+  EXPECT_EQ(pools::updateAnswerKeys(conn, sc), 0);  // an empty table: nothing to do
+  add("SCtbl", {{"numQ", "13007"}, {"src", "O130"}, {"answer", "A"}});
+  add("answerkey13SC", {{"number", 7}, {"key", "C"}});
+  add("answerkey13SC", {{"key", "D"}});  // no number: skipped
+  EXPECT_EQ(pools::updateAnswerKeys(conn, sc), 1);
+  EXPECT_EQ(question("SCtbl", "13007")["answer"], "C");
+
+  add("answerkey13SC", {{"number", 8}, {"key", "E"}});
+  store::Recordset rs;
+  rs.open("SCtbl where numQ='13007'", conn, store::adOpenKeyset, store::adLockOptimistic, store::adCmdTable);
+  rs.setValue("answer", "B");
+  rs.update();
+  rs.close();
+  auto before = bank();
+  EXPECT_EQ(failureOf([&] { pools::updateAnswerKeys(conn, sc); }), pools::editionErr::MissingQuestion);
+  EXPECT_EQ(bank(), before);
+}
+
+TEST_F(Editions, RenumberingMovesExactly230Numbers) {
+  const auto& ps = editionRules(Kind::PS);
+  for (int i = 1; i <= 231; ++i) add("PStbl", {{"numQ", pools::editionQuestionNumber("009", i)}, {"src", "O130"}});
+  pools::fixQuestionNumbers(conn, ps);
+  auto moved = numbers("PStbl", "O130");
+  ASSERT_EQ(moved.size(), 231u);
+  EXPECT_EQ(moved.front(), "009231");
+  EXPECT_EQ(moved[1], "011001");
+  EXPECT_EQ(moved.back(), "011230");
+  // A second run finds no 009001: nothing moves.
+  auto before = bank();
+  EXPECT_EQ(failureOf([&] { pools::fixQuestionNumbers(conn, ps); }), pools::editionErr::MissingQuestion);
+  EXPECT_EQ(bank(), before);
+}
+
+TEST_F(Editions, DuplicateCheckReportsTheFirstEqualPair) {
+  auto sc = [&](const std::string& n, const std::string& stem, std::vector<Value> c) {
+    add("SCtbl", {{"numQ", n}, {"src", "X"}, {"question", stem}, {"choiceA", c[0]}, {"choiceB", c[1]},
+                  {"choiceC", c[2]}, {"choiceD", c[3]}, {"choiceE", c[4]}});
+  };
+  sc("00101", "so THAT it", {"a", "b", "a", "d", "e"});
+  sc("00102", "that", {"x", "x", "c", "y", "y"});
+  sc("00103", "that", {"a", "b", "c", Value(), ""});
+  sc("00104", "that", {"a", "A", "b", "B", "c"});
+  sc("00105", "no such word", {"a", "a", "a", "a", "a"});
+  std::string last;
+  auto found = pools::findDuplicateChoices(conn, editionRules(Kind::SC), &last);
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(pools::findingLine(found[0]), "00101 ERROR: A=C \"a\" \"a\"");
+  EXPECT_EQ(found[1].label, "ERROR: A=B ");
+  EXPECT_EQ(found[2].label, "ERROR: D=E ");
+  EXPECT_EQ(found[2].numQ, "00103");
+  EXPECT_EQ(last, "00104");
+
+  add("CRtbl", {{"numQ", "00201"}, {"src", "X"}, {"choiceA", "a"}});  // four empty choices
+  found = pools::findDuplicateChoices(conn, editionRules(Kind::CR), &last);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].label, "ERROR: B=C ");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Edition pools, edition copies, answer keys and the duplicate check for administrators
+// and scripts: the same operations that the editors' buttons run.
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "commands.h"
+#include "connection.h"
+#include "db_error.h"
+#include "editions.h"
+#include "numbering.h"
+#include "schema.h"
+
+namespace bank_tool {
+
+namespace {
+
+// Opens the bank of dir and runs work on it for the kind named; a failure is printed as
+// number:description with a non-zero exit, and the operation has changed nothing.
+int onBank(const Args& args, size_t argCount, const char* usage,
+           const std::function<void(store::Connection&, const pools::EditionRules&)>& work) {
+  if (args.size() != argCount) {
+    std::fprintf(stderr, "usage: zorbex-bank %s\n", usage);
+    return 2;
+  }
+  store::schema::Kind kind;
+  if (!pools::choiceKindNamed(args[1], kind)) {
+    std::fprintf(stderr, "zorbex-bank: '%s' is not one of SC, CR, RC, DS, PS.\n", args[1].c_str());
+    return 2;
+  }
+  const std::filesystem::path bank = store::schema::bankPath(args[0]);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(bank, ec)) {
+    std::fprintf(stderr, "zorbex-bank: the folder '%s' has no %s.\n", args[0].c_str(), store::schema::kBankFile);
+    return 1;
+  }
+  try {
+    store::Connection conn;
+    conn.open(bank.string(), store::schema::kBankKey);
+    work(conn, pools::editionRules(kind));
+    conn.close();
+    return 0;
+  } catch (const store::DbError& e) {
+    std::fprintf(stderr, "%s\n", e.message().c_str());
+    return 1;
+  }
+}
+
+}  // namespace
+
+int cmdEditionPool(const Args& args) {
+  return onBank(args, 4, "edition-pool DIR KIND OG COUNT", [&](store::Connection& conn, const pools::EditionRules& r) {
+    const long count = pools::wholeNumber(args[3]).value_or(0);
+    auto created = pools::createEditionPool(conn, r, args[2], count, args[3]);
+    std::printf("created %zu questions in pool %s: %s to %s\n", created.size(), args[2].c_str(),
+                created.front().c_str(), created.back().c_str());
+  });
+}
+
+int cmdEditionCopy(const Args& args) {
+  return onBank(args, 2, "edition-copy DIR KIND", [](store::Connection& conn, const pools::EditionRules& r) {
+    std::printf("copied %ld questions through %s\n", pools::copyEdition(conn, r), r.mappingTable);
+  });
+}
+
+int cmdAnswerKeys(const Args& args) {
+  return onBank(args, 2, "answer-keys DIR KIND", [](store::Connection& conn, const pools::EditionRules& r) {
+    const long n = pools::updateAnswerKeys(conn, r);
+    std::printf("set %ld answers from %s\n", n, r.answerKeyTable);
+  });
+}
+
+int cmdDuplicates(const Args& args) {
+  return onBank(args, 2, "duplicates DIR KIND", [](store::Connection& conn, const pools::EditionRules& r) {
+    for (const pools::DuplicateFinding& f : pools::findDuplicateChoices(conn, r))
+      std::printf("%s\n", pools::findingLine(f).c_str());
+  });
+}
+
+}  // namespace bank_tool
