@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "jet_sql.h"
 #include "quote.h"
 
 namespace store {
@@ -26,6 +27,7 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw failureOf(raw, rc);
   db->applyKey(key);
+  registerJetFunctions(raw);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
   db->exec("SELECT count(*) FROM sqlite_master;");
   sqlite3_busy_timeout(raw, 5000);
@@ -41,6 +43,7 @@ std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::s
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw failureOf(raw, rc);
   db->applyKey(key);
+  registerJetFunctions(raw);
   sqlite3_busy_timeout(raw, 5000);
   db->useWriteAheadLog();
   return db;
