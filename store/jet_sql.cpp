@@ -50,6 +50,8 @@ size_t exponentAt(std::string_view s, size_t i) {
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 std::vector<Token> tokenize(std::string_view s) {
+  // The engine reads a statement up to its first NUL: whatever followed would be dropped.
+  if (s.find('\0') != std::string_view::npos) commandError("the statement holds a NUL character.");
   std::vector<Token> out;
   out.reserve(32);
   size_t i = 0;
@@ -87,7 +89,7 @@ std::vector<Token> tokenize(std::string_view s) {
       if (j == std::string_view::npos) commandError("a bracketed name is not closed.");
       std::string name(s.substr(i + 1, j - i - 1));
       if (name.empty()) commandError("an empty bracketed name.");
-      if (name.find('[') != std::string::npos || name.find('\0') != std::string::npos)
+      if (name.find('[') != std::string::npos)
         commandError("the name [" + name + "] holds a character that a name cannot hold.");
       out.push_back({Tok::Ident, std::move(name)});
       i = j + 1;
@@ -449,7 +451,17 @@ class Translator {
     return left;
   }
 
+  // Every nesting passes through here or unary(); the parse itself must not run out of stack.
+  struct Nesting {
+    explicit Nesting(int& n) : n_(n) {
+      if (++n_ > kMaxDepth) commandError("the expression is nested too deeply.");
+    }
+    ~Nesting() { --n_; }
+    int& n_;
+  };
+
   Node notExpr() {
+    Nesting guard(nesting_);
     if (!isWord("not")) return comparison();
     ++pos_;
     Node inner = notExpr();
@@ -563,6 +575,7 @@ class Translator {
   }
 
   Node unary() {
+    Nesting guard(nesting_);
     if (isOp("-")) {
       ++pos_;
       Node inner = unary();
@@ -946,6 +959,7 @@ class Translator {
   bool insideAggregate_ = false;
   bool aggregated_ = false;
   long columnsSeen_ = 0;
+  int nesting_ = 0;
   std::vector<std::string>* sink_ = nullptr;  // where fields outside aggregates are recorded
 };
 
