@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "controls/events.h"
-#include "quote.h"
+#include "statements.h"
 
 namespace editor {
 
@@ -235,8 +235,7 @@ void QuestionEditor::showEmptyQuestion() {
 
 void QuestionEditor::LoadQuestion() {
   Recordset rs;
-  rs.open(std::string("select * from ") + kind_.table + " where numQ='" + store::sqlText(state_.currentQNumber) +
-              "';",
+  rs.open(store::statements::questionByNumber(kind_.table, state_.currentQNumber),
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   if (rs.eof()) {  // removed elsewhere since the list was filled
     rs.close();
@@ -299,7 +298,7 @@ void QuestionEditor::FillPoolList() {
   cmbPool.setEnabled(true);
   cmbPool.Clear();
   Recordset rs;
-  rs.open(std::string("select distinct src from ") + kind_.table + " order by src;", state_.pConn(),
+  rs.open(store::statements::poolsInOrder(kind_.table), state_.pConn(),
           store::adOpenDynamic, store::adLockReadOnly);
   while (!rs.eof()) {
     cmbPool.AddItem(rs.value("src").toString());
@@ -334,8 +333,7 @@ void QuestionEditor::FillQuestionList() {
   }
   state_.currentPool = cmbPool.Text();
   Recordset rs;
-  rs.open(std::string("select distinct numQ from ") + kind_.table + " where src='" +
-              store::sqlText(state_.currentPool) + "' order by numQ;",
+  rs.open(store::statements::questionsOfPool(kind_.table, state_.currentPool),
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   lstQuestion.Clear();
   while (!rs.eof()) {
@@ -437,7 +435,7 @@ void QuestionEditor::chkBorder_Click() {
 bool QuestionEditor::openCurrentForUpdate(Recordset& rs) {
   rs.cursorType = store::adOpenKeyset;
   rs.lockType = store::adLockOptimistic;
-  rs.open(std::string(kind_.table) + " where numQ='" + store::sqlText(state_.currentQNumber) + "'", state_.pConn(),
+  rs.open(store::statements::questionSource(kind_.table, state_.currentQNumber), state_.pConn(),
           store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
   if (!rs.eof()) return true;
   rs.close();  // no such question (none shown, or removed elsewhere): nothing to write

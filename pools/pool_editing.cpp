@@ -2,7 +2,7 @@
 
 #include "controls/dialogs.h"
 #include "numbering.h"
-#include "quote.h"
+#include "statements.h"
 #include "recordset.h"
 #include "schema.h"
 
@@ -12,7 +12,6 @@ using ui::MsgBox;
 using ui::MsgButtons;
 using ui::MsgIcon;
 using ui::MsgResult;
-using store::sqlText;
 
 namespace {
 
@@ -127,8 +126,7 @@ long PoolEditing::countOf(const std::string& statement) {
 }
 
 void PoolEditing::addQuestionIfNew(const std::string& pool, const std::string& number) {
-  if (countOf("select count(*) as numQCount from " + table_ + " where (" + table_ + ".numQ = '" + sqlText(number) +
-              "')") != 0)
+  if (countOf(store::statements::countQuestionNumber(table_, number)) != 0)
     return;
   store::Recordset rs;
   rs.open(table_, state_.pConn(), store::adOpenKeyset, store::adLockOptimistic);
@@ -162,8 +160,7 @@ bool PoolEditing::confirmed(const std::string& text, const std::string& title) {
 }
 
 long PoolEditing::questionsInPool(const std::string& pool) {
-  return countOf("select count(*) as numQCount from " + table_ + " where (" + table_ + ".src = '" + sqlText(pool) +
-                 "')");
+  return countOf(store::statements::countPoolQuestions(table_, pool));
 }
 
 
@@ -192,8 +189,7 @@ void PoolEditing::deletePool() {
   const std::string pool = c_.cmbPool.Text();
   if (!confirmed("Do you delete the pool " + pool + " ?", "Delete the Pool")) return;
   store::Recordset rs;
-  rs.open("delete * from " + table_ + " where (src='" + sqlText(pool) + "');", state_.pConn(), store::adOpenDynamic,
-          store::adLockOptimistic);
+  rs.open(store::statements::deletePool(table_, pool), state_.pConn(), store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
   host_.FillPoolList();
   host_.FillQuestionList();
@@ -230,8 +226,7 @@ void PoolEditing::deleteQuestions() {
   }
   const std::string first = ordinaryQuestionNumber(poolNumberOf(pool), current - countIn(c_.txtQNumber) + 1);
   store::Recordset rs;
-  rs.open("delete from " + table_ + " where (" + table_ + ".numQ >= '" + sqlText(first) + "' and " + table_ +
-              ".src = '" + sqlText(pool) + "')",
+  rs.open(store::statements::deletePoolQuestionsFrom(table_, first, pool),
           state_.pConn(), store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
   host_.FillQuestionList();

@@ -49,6 +49,21 @@ size_t exponentAt(std::string_view s, size_t i) {
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+// Words of the dialect, and Jet words whose forms are not translated: never names unless
+// they stand in brackets.
+bool isReserved(const std::string& w) {
+  static const std::set<std::string> words = {
+      "select", "from",  "where",  "group",  "by",     "having", "order",      "into",    "set",
+      "values", "insert", "update", "delete", "and",    "or",     "not",        "like",    "is",
+      "null",   "in",    "between", "as",    "asc",    "desc",   "distinct",   "distinctrow",
+      "top",    "percent", "union", "all",   "join",   "inner",  "left",       "right",   "outer",
+      "full",   "on",    "exists", "any",    "some",   "mod",    "xor",        "eqv",     "imp",
+      "true",   "false", "transform", "pivot", "parameters", "with", "create", "drop",   "alter",
+      "table",  "escape", "case",  "when",   "then",   "else",   "end",        "cast",    "collate",
+      "glob",   "regexp", "match", "limit",  "offset", "except", "intersect",  "procedure"};
+  return words.count(w) != 0;
+}
+
 std::vector<Token> tokenize(std::string_view s) {
   // The engine reads a statement up to its first NUL: whatever followed would be dropped.
   if (s.find('\0') != std::string_view::npos) commandError("the statement holds a NUL character.");
@@ -103,7 +118,8 @@ std::vector<Token> tokenize(std::string_view s) {
       continue;
     }
     // A number: 2, 2.5, .5, 2., 1e3, 1.5E-3. A leading dot after a name is a qualifier's.
-    const bool afterName = !out.empty() && (out.back().type == Tok::Word || out.back().type == Tok::Ident);
+    const bool afterName = !out.empty() && (out.back().type == Tok::Ident ||
+                                            (out.back().type == Tok::Word && !isReserved(out.back().key)));
     if (isDigit(static_cast<char>(c)) || (c == '.' && !afterName && i + 1 < s.size() && isDigit(s[i + 1]))) {
       size_t j = i;
       while (j < s.size() && isDigit(s[j])) ++j;
@@ -164,21 +180,6 @@ std::vector<Token> tokenize(std::string_view s) {
   }
   out.push_back({Tok::End, ""});
   return out;
-}
-
-// Words of the dialect, and Jet words whose forms are not translated: never names unless
-// they stand in brackets.
-bool isReserved(const std::string& w) {
-  static const std::set<std::string> words = {
-      "select", "from",  "where",  "group",  "by",     "having", "order",      "into",    "set",
-      "values", "insert", "update", "delete", "and",    "or",     "not",        "like",    "is",
-      "null",   "in",    "between", "as",    "asc",    "desc",   "distinct",   "distinctrow",
-      "top",    "percent", "union", "all",   "join",   "inner",  "left",       "right",   "outer",
-      "full",   "on",    "exists", "any",    "some",   "mod",    "xor",        "eqv",     "imp",
-      "true",   "false", "transform", "pivot", "parameters", "with", "create", "drop",   "alter",
-      "table",  "escape", "case",  "when",   "then",   "else",   "end",        "cast",    "collate",
-      "glob",   "regexp", "match", "limit",  "offset", "except", "intersect",  "procedure"};
-  return words.count(w) != 0;
 }
 
 // ---------------------------------------------------------------------------------------
