@@ -222,26 +222,10 @@ const Function* findFunction(const std::string& lowerName) {
   return nullptr;
 }
 
-constexpr int kMaxDepth = 200;     // well inside the engine's own limit
+constexpr int kMaxDepth = 200;        // of the parse, well inside the stack
+constexpr int kMaxTreeDepth = 500;    // of a chain, inside the engine's expression depth
+constexpr int kMaxSqlNesting = 24;    // of parentheses in the output, inside the engine's parser stack
 constexpr size_t kMaxList = 255;   // fields of a Jet table or query
-
-bool isOperator(const Node& n) {
-  switch (n.kind) {
-    case Kind::Neg:
-    case Kind::Not:
-    case Kind::Arith:
-    case Kind::Logic:
-    case Kind::Compare:
-    case Kind::Like:
-    case Kind::IsNull:
-    case Kind::Between:
-    case Kind::In:
-    case Kind::BoolLit:
-      return true;
-    default:
-      return false;
-  }
-}
 
 bool isBareColumn(const Node& n) {
   if (n.kind == Kind::Group) return isBareColumn(n.kids[0]);
@@ -252,99 +236,164 @@ std::string columnSql(const Node& n) {
   return (n.qualifier.empty() ? "" : sqlIdent(n.qualifier) + ".") + sqlIdent(n.text);
 }
 
-std::string value(const Node& n);
-std::string condition(const Node& n);
+// Rendered SQL with the precedence of its outermost operator in SQLite, so that operands
+// are put in parentheses only where SQLite would read them otherwise: the engine's parser
+// has a small stack, and a long chain must not nest.
+struct Sql {
+  std::string text;
+  int prec;
+};
+constexpr int kAtom = 100, kUnary = 90, kConcat = 80, kMul = 70, kAdd = 60, kBit = 50, kLess = 40, kEqual = 35,
+              kNot = 30, kAnd = 20, kOr = 10;
 
-std::string operand(const Node& n) { return isOperator(n) ? "(" + value(n) + ")" : value(n); }
-std::string condOperand(const Node& n) { return isOperator(n) ? "(" + condition(n) + ")" : condition(n); }
+std::string wrap(const Sql& s, int parent, bool right) {
+  return (s.prec < parent || (right && s.prec == parent)) ? "(" + s.text + ")" : s.text;
+}
+
+Sql valueOf(const Node& n);
+Sql conditionOf(const Node& n);
+
+// The operands of a chain of & from left to right.
+void concatOperands(const Node& n, std::vector<const Node*>& out) {
+  if (n.kind == Kind::Arith && n.text == "&") {
+    concatOperands(n.kids[0], out);
+    out.push_back(&n.kids[1]);
+  } else {
+    out.push_back(&n);
+  }
+}
 
 // Text compares without regard to case: fields carry that in their collation, other text
 // operands are given it.
-std::string compared(const Node& n, const Node& other) {
-  std::string s = operand(n);
+std::string compared(const Node& n, const Node& other, int parent, bool right) {
+  Sql s = valueOf(n);
   if (!isBareColumn(n) && !isBareColumn(other) && (n.type == Type::Text || n.type == Type::Any ||
                                                    other.type == Type::Text || other.type == Type::Any))
-    s += " COLLATE NOCASE";
-  return s;
+    return (s.prec == kAtom ? s.text : "(" + s.text + ")") + " COLLATE NOCASE";
+  return wrap(s, parent, right);
 }
 
 // The value of a node as Jet gives it: conditions are -1 (True) or 0 (False).
-std::string value(const Node& n) {
+Sql valueOf(const Node& n) {
   switch (n.kind) {
     case Kind::Text:
-      return sqlLiteral(n.text);
+      return {sqlLiteral(n.text), kAtom};
     case Kind::Number:
-      return n.text;
+      return {n.text, kAtom};
     case Kind::BoolLit:
-      return n.text;
+      return {n.text, n.text[0] == '-' ? kUnary : kAtom};
     case Kind::Null:
-      return "NULL";
+      return {"NULL", kAtom};
     case Kind::Column:
-      return columnSql(n);
+      return {columnSql(n), kAtom};
     case Kind::Call: {
-      if (n.star) return std::string(n.text) + "(*)";
+      if (n.star) return {n.text + "(*)", kAtom};
       std::string s = n.text + "(";
-      for (size_t i = 0; i < n.kids.size(); ++i) s += (i ? ", " : "") + value(n.kids[i]);
-      return s + ")";
+      for (size_t i = 0; i < n.kids.size(); ++i) s += (i ? ", " : "") + valueOf(n.kids[i]).text;
+      return {s + ")", kAtom};
     }
     case Kind::Group:
-      return "( " + value(n.kids[0]) + " )";
+      return {"( " + valueOf(n.kids[0]).text + " )", kAtom};
     case Kind::Neg:
-      return "-" + operand(n.kids[0]);
+      return {"-" + wrap(valueOf(n.kids[0]), kUnary, true), kUnary};
     case Kind::Arith: {
       const Node& a = n.kids[0];
       const Node& b = n.kids[1];
-      if (n.text == "&") return "zx_concat(" + value(a) + ", " + value(b) + ")";
-      if (n.text == "/") return "CAST(" + value(a) + " AS REAL) / " + operand(b);
-      if (n.text == "+" && n.type == Type::Text) return operand(a) + " || " + operand(b);
-      if (n.text == "+" && n.type == Type::Any) return "zx_add(" + value(a) + ", " + value(b) + ")";
-      return operand(a) + " " + n.text + " " + operand(b);
+      if (n.text == "&") {
+        std::vector<const Node*> parts;
+        concatOperands(n, parts);
+        // The engine takes at most 127 arguments to a function: longer chains nest.
+        std::string s;
+        for (size_t i = 0; i < parts.size(); ++i) {
+          if (i % 100 == 0) s = i == 0 ? "zx_concat(" : "zx_concat(" + s + "), ";
+          s += (i % 100 ? ", " : "") + valueOf(*parts[i]).text;
+        }
+        return {s + ")", kAtom};
+      }
+      if (n.text == "/") return {"CAST(" + valueOf(a).text + " AS REAL) / " + wrap(valueOf(b), kMul, true), kMul};
+      if (n.text == "+" && n.type == Type::Text)
+        return {wrap(valueOf(a), kConcat, false) + " || " + wrap(valueOf(b), kConcat, true), kConcat};
+      if (n.text == "+" && n.type == Type::Any) return {"zx_add(" + valueOf(a).text + ", " + valueOf(b).text + ")", kAtom};
+      const int p = n.text == "*" ? kMul : kAdd;
+      return {wrap(valueOf(a), p, false) + " " + n.text + " " + wrap(valueOf(b), p, true), p};
     }
     case Kind::Logic:
-      if (n.type == Type::Bool) return "-(" + condition(n) + ")";
+      if (n.type == Type::Bool) return {"-(" + conditionOf(n).text + ")", kUnary};
       // Jet's And and Or work bit by bit on numbers.
-      return operand(n.kids[0]) + (n.text == "AND" ? " & " : " | ") + operand(n.kids[1]);
+      return {wrap(valueOf(n.kids[0]), kBit, false) + (n.text == "AND" ? " & " : " | ") +
+                  wrap(valueOf(n.kids[1]), kBit, true),
+              kBit};
     case Kind::Not:
-      if (n.type == Type::Bool) return "-(" + condition(n) + ")";
-      return "~" + operand(n.kids[0]);
+      if (n.type == Type::Bool) return {"-(" + conditionOf(n).text + ")", kUnary};
+      return {"~" + wrap(valueOf(n.kids[0]), kUnary, true), kUnary};
     case Kind::Compare:
     case Kind::Like:
     case Kind::IsNull:
     case Kind::Between:
     case Kind::In:
-      return "-(" + condition(n) + ")";
+      return {"-(" + conditionOf(n).text + ")", kUnary};
   }
   return {};
 }
 
 // The node as the condition of a WHERE or HAVING clause.
-std::string condition(const Node& n) {
+Sql conditionOf(const Node& n) {
   switch (n.kind) {
-    case Kind::Compare:
-      return compared(n.kids[0], n.kids[1]) + " " + n.text + " " + compared(n.kids[1], n.kids[0]);
-    case Kind::Like:
-      return operand(n.kids[0]) + (n.negated ? " NOT LIKE " : " LIKE ") + value(n.kids[1]);
-    case Kind::IsNull:
-      return operand(n.kids[0]) + (n.negated ? " IS NOT NULL" : " IS NULL");
-    case Kind::Between:
-      return compared(n.kids[0], n.kids[1]) + (n.negated ? " NOT BETWEEN " : " BETWEEN ") + operand(n.kids[1]) +
-             " AND " + operand(n.kids[2]);
-    case Kind::In: {
-      std::string s = compared(n.kids[0], n.kids[1]) + (n.negated ? " NOT IN (" : " IN (");
-      for (size_t i = 1; i < n.kids.size(); ++i) s += (i > 1 ? ", " : "") + value(n.kids[i]);
-      return s + ")";
+    case Kind::Compare: {
+      const int p = (n.text == "=" || n.text == "<>") ? kEqual : kLess;
+      return {compared(n.kids[0], n.kids[1], p, false) + " " + n.text + " " + compared(n.kids[1], n.kids[0], p, true), p};
     }
-    case Kind::Logic:
-      if (n.type != Type::Bool) return value(n);
-      return condOperand(n.kids[0]) + " " + n.text + " " + condOperand(n.kids[1]);
+    case Kind::Like:
+      return {wrap(valueOf(n.kids[0]), kEqual, false) + (n.negated ? " NOT LIKE " : " LIKE ") + valueOf(n.kids[1]).text,
+              kEqual};
+    case Kind::IsNull:
+      return {wrap(valueOf(n.kids[0]), kEqual, false) + (n.negated ? " IS NOT NULL" : " IS NULL"), kEqual};
+    case Kind::Between:
+      return {compared(n.kids[0], n.kids[1], kEqual, false) + (n.negated ? " NOT BETWEEN " : " BETWEEN ") +
+                  wrap(valueOf(n.kids[1]), kEqual, true) + " AND " + wrap(valueOf(n.kids[2]), kEqual, true),
+              kEqual};
+    case Kind::In: {
+      std::string s = compared(n.kids[0], n.kids[1], kEqual, false) + (n.negated ? " NOT IN (" : " IN (");
+      for (size_t i = 1; i < n.kids.size(); ++i) s += (i > 1 ? ", " : "") + valueOf(n.kids[i]).text;
+      return {s + ")", kEqual};
+    }
+    case Kind::Logic: {
+      if (n.type != Type::Bool) return valueOf(n);
+      const int p = n.text == "AND" ? kAnd : kOr;
+      return {wrap(conditionOf(n.kids[0]), p, false) + " " + n.text + " " + wrap(conditionOf(n.kids[1]), p, true), p};
+    }
     case Kind::Not:
-      if (n.type != Type::Bool) return value(n);
-      return "NOT " + condOperand(n.kids[0]);
+      if (n.type != Type::Bool) return valueOf(n);
+      return {"NOT " + wrap(conditionOf(n.kids[0]), kNot, true), kNot};
     case Kind::Group:
-      return "( " + condition(n.kids[0]) + " )";
+      return {"( " + conditionOf(n.kids[0]).text + " )", kAtom};
     default:
-      return value(n);
+      return valueOf(n);
   }
+}
+
+std::string value(const Node& n) { return valueOf(n).text; }
+std::string condition(const Node& n) { return conditionOf(n).text; }
+
+// The deepest nesting of parentheses in generated SQL, outside literals and names.
+int parenthesisDepth(const std::string& sql) {
+  int depth = 0, deepest = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'') {
+      i = sql.find('\'', i + 1);
+      while (i != std::string::npos && i + 1 < sql.size() && sql[i + 1] == '\'') i = sql.find('\'', i + 2);
+      if (i == std::string::npos) break;
+    } else if (c == '[') {
+      i = sql.find(']', i + 1);
+      if (i == std::string::npos) break;
+    } else if (c == '(') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ')') {
+      --depth;
+    }
+  }
+  return deepest;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -419,7 +468,7 @@ class Translator {
   Node node(Kind k, Type t, std::string text, std::vector<Node> kids = {}) {
     Node n{k, t, std::move(text), {}, false, false, 1, std::move(kids)};
     for (const Node& c : n.kids) n.depth = std::max(n.depth, c.depth + 1);
-    if (n.depth > kMaxDepth) commandError("the expression is nested too deeply.");
+    if (n.depth > kMaxTreeDepth) commandError("the expression is too long.");
     return n;
   }
 
@@ -1043,24 +1092,32 @@ void jetAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, da + db);
 }
 
-void jetConcat(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL && sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+// Jet's &: Null counts as empty text, and only Null & Null is Null.
+void jetConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  std::string s;
+  bool allNull = true;
+  for (int i = 0; i < argc; ++i) {
+    allNull = allNull && sqlite3_value_type(argv[i]) == SQLITE_NULL;
+    s += textOf(argv[i]);
+  }
+  if (allNull) {
     sqlite3_result_null(ctx);
     return;
   }
-  std::string s = textOf(argv[0]) + textOf(argv[1]);
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
 }  // namespace
 
 Translation translateJetSql(std::string_view jet, const TableResolver& resolve) {
-  return Translator(jet, resolve).run();
+  Translation t = Translator(jet, resolve).run();
+  if (parenthesisDepth(t.sql) > kMaxSqlNesting) commandError("the expression is nested too deeply.");
+  return t;
 }
 
 void registerJetFunctions(sqlite3* db) {
   sqlite3_create_function(db, "zx_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetAdd, nullptr, nullptr);
-  sqlite3_create_function(db, "zx_concat", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetConcat, nullptr,
+  sqlite3_create_function(db, "zx_concat", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetConcat, nullptr,
                           nullptr);
 }
 

@@ -114,6 +114,17 @@ TEST_F(JetExpressions, FuzzFindings) {
   // A NUL inside a text ended the statement there for the engine.
   EXPECT_EQ(refusal("delete from SCtbl where src = 'a\0' or 1 = 1"s).number, err::CommandError);
   EXPECT_EQ(rowsOf(conn, "select numQ from SCtbl"), "01201\n");
+  // Chains were nested one parenthesis per operator, past the engine's parser stack.
+  std::string chain = "'a'", sum = "1";
+  for (int i = 0; i < 299; ++i) {
+    chain += " & 'a'";
+    sum += " + 1";
+  }
+  EXPECT_EQ(v(chain), std::string(300, 'a') + "\n");
+  EXPECT_EQ(v(sum), "300\n");
+  std::string compares = "1";
+  for (int i = 0; i < 60; ++i) compares += " <> 1";
+  EXPECT_EQ(refusal("select " + compares + " as v from SCtbl").number, err::CommandError);
   // Deep parentheses ran the parser out of stack.
   EXPECT_EQ(refusal("select " + std::string(100000, '(') + "1").number, err::CommandError);
 }
