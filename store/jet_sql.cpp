@@ -704,6 +704,10 @@ class Translator {
       n.qualifier = m != qualifierMap_.end() ? m->second : first;
       n.text = name();
     }
+    // The engine would read these as the row's own number, which Jet tables do not have.
+    const std::string key = lowerAscii(n.text);
+    if (key == "rowid" || key == "oid" || key == "_rowid_" || key == kRowidColumn)
+      commandError("'" + n.text + "' is not a field of the bank's tables.");
     ++columnsSeen_;
     if (!insideAggregate_ && sink_) sink_->push_back(lowerAscii(n.text));
     return n;

@@ -101,7 +101,8 @@ TEST_F(JetExpressions, UnknownFormsAreRefusedNamingTheToken) {
                                   {"select 7 mod 2 as v from SCtbl", "mod"},
                                   {"select top 1 numQ from SCtbl", "top"},
                                   {"select numQ, count(*) as n from SCtbl", "numq"},
-                                  {"select numQ from SCtbl order by 1", "field"}}) {
+                                  {"select numQ from SCtbl order by 1", "field"},
+                                  {"select rowid from SCtbl", "rowid"}}) {
     SCOPED_TRACE(statement);
     DbError e = refusal(statement);
     EXPECT_EQ(e.number, err::CommandError);
