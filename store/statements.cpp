@@ -50,11 +50,11 @@ std::string deletePoolQuestionsFrom(std::string_view table, std::string_view fir
 
 std::string countEditionQuestions(std::string_view table, std::string_view poolPrefix) {
   return "select count(*) as numQCount from " + s(table) + " where (" + s(table) + ".src like \"" +
-         sqlText(poolPrefix, '"') + "%\");";
+         sqlTextInDoubleQuotes(poolPrefix) + "%\");";
 }
 
 std::string questionsWhoseTextContains(std::string_view table, std::string_view text) {
-  return "select numQ from " + s(table) + " where question like \"%" + sqlText(text, '"') + "%\";";
+  return "select numQ from " + s(table) + " where question like \"%" + sqlTextInDoubleQuotes(text) + "%\";";
 }
 
 std::string allQuestionNumbers(std::string_view table) { return "select numQ from " + s(table) + ";"; }
