@@ -9,7 +9,7 @@
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
-#include "quote.h"
+#include "statements.h"
 
 namespace editor {
 
@@ -301,8 +301,7 @@ std::vector<Value> QuestionEditor::recordOf(Recordset& rs) {
 
 std::vector<Value> QuestionEditor::storedRecord() {
   Recordset rs;
-  rs.open(std::string("select * from ") + kind_.table + " where numQ='" + store::sqlText(state_.currentQNumber) +
-              "';",
+  rs.open(store::statements::questionByNumber(kind_.table, state_.currentQNumber),
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   std::vector<Value> record;
   if (!rs.eof()) record = recordOf(rs);
@@ -312,8 +311,7 @@ std::vector<Value> QuestionEditor::storedRecord() {
 
 void QuestionEditor::LoadQuestion() {
   Recordset rs;
-  rs.open(std::string("select * from ") + kind_.table + " where numQ='" + store::sqlText(state_.currentQNumber) +
-              "';",
+  rs.open(store::statements::questionByNumber(kind_.table, state_.currentQNumber),
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   if (rs.eof()) {  // removed elsewhere since the list was filled
     rs.close();
@@ -379,7 +377,7 @@ void QuestionEditor::FillPoolList() {
   cmbPool.setEnabled(true);
   cmbPool.Clear();
   Recordset rs;
-  rs.open(std::string("select distinct src from ") + kind_.table + " order by src;", state_.pConn(),
+  rs.open(store::statements::poolsInOrder(kind_.table), state_.pConn(),
           store::adOpenDynamic, store::adLockReadOnly);
   while (!rs.eof()) {
     cmbPool.AddItem(rs.value("src").toString());
@@ -448,8 +446,7 @@ void QuestionEditor::FillQuestionList() {
   }
   state_.currentPool = cmbPool.Text();
   Recordset rs;
-  rs.open(std::string("select distinct numQ from ") + kind_.table + " where src='" +
-              store::sqlText(state_.currentPool) + "' order by numQ;",
+  rs.open(store::statements::questionsOfPool(kind_.table, state_.currentPool),
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   lstQuestion.Clear();
   while (!rs.eof()) {
@@ -560,7 +557,7 @@ bool QuestionEditor::openCurrentForUpdate(Recordset& rs) {
   confirmOverwrite();
   rs.cursorType = store::adOpenKeyset;
   rs.lockType = store::adLockOptimistic;
-  rs.open(std::string(kind_.table) + " where numQ='" + store::sqlText(state_.currentQNumber) + "'", state_.pConn(),
+  rs.open(store::statements::questionSource(kind_.table, state_.currentQNumber), state_.pConn(),
           store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
   if (!rs.eof()) return true;
   rs.close();

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "quote.h"
+#include "statements.h"
 
 namespace pools {
 
@@ -69,8 +69,7 @@ std::optional<long> wholeNumber(const std::string& text) {
 }
 
 std::string freeNumberCountStatement(const char* table, const std::string& prefix) {
-  return std::string("select count(*) as numQCount from ") + table + " where " + table + ".numQ Like '" +
-         store::sqlText(prefix) + "%';";
+  return store::statements::countNumbersWithPrefix(table, prefix);
 }
 
 }  // namespace pools

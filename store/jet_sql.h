@@ -1,19 +1,25 @@
 #pragma once
-// Jet SQL, as the program writes it, translated into SQLite SQL in one place.
-// Only the forms below are known; anything else fails with an error in the command
-// (-2147217900) instead of being passed on half-understood:
+// Jet SQL, as the program and administrators write it, translated into SQLite SQL in one
+// place. Statements and expressions are parsed completely; a form whose Jet meaning the
+// translation cannot keep fails with an error in the command (-2147217900) that names the
+// token, instead of running with another meaning:
 //   SELECT [DISTINCT] list [INTO table] FROM table [[AS] alias]
-//          [WHERE e] [GROUP BY list] [HAVING e] [ORDER BY e [ASC|DESC], ...]
+//          [WHERE e] [GROUP BY list [HAVING e]] [ORDER BY e [ASC|DESC], ...]
 //   DELETE [*] FROM table [WHERE e]
 //   INSERT INTO table [(columns)] {SELECT ... | VALUES (e, ...)}
 //   UPDATE table SET column = e, ... [WHERE e]
-// with at most one trailing semicolon. Strings may stand in apostrophes or double
-// quotes; identifiers may begin with a digit (12to13SC) or stand in brackets.
+// with at most one trailing semicolon. Expressions: text in apostrophes or double quotes,
+// numbers (2, -2, .5, 1e3), True/False (-1/0), Null, fields (qualified or in brackets),
+// + - * / &, comparisons, Like with a quoted pattern, Is [Not] Null, [Not] Between, [Not]
+// In (list), Not/And/Or, and the functions Count Sum Min Max Avg UCase LCase Len Mid Trim
+// LTrim RTrim Abs. Identifiers may begin with a digit (12to13SC).
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+struct sqlite3;
 
 namespace store {
 
@@ -31,6 +37,10 @@ enum class StatementKind { Select, SelectInto, Insert, Delete, Update };
 struct Translation {
   StatementKind kind = StatementKind::Select;
   std::string sql;
+  // What the select contains, as parsed.
+  bool distinct = false;
+  bool grouped = false;     // GROUP BY
+  bool aggregated = false;  // an aggregate function in the list, HAVING or ORDER BY
   // Set for "select * from one table": the rows carry their rowid as the last column
   // (named by kRowidColumn), so that a record set over them can be updated.
   std::optional<ResolvedTable> updatableTable;
@@ -39,5 +49,9 @@ struct Translation {
 inline constexpr const char* kRowidColumn = "zx_rowid__";
 
 Translation translateJetSql(std::string_view jet, const TableResolver& resolve);
+
+// The functions through which translated statements keep Jet's + and & on values whose
+// type shows only when the statement runs; every connection registers them.
+void registerJetFunctions(sqlite3* db);
 
 }  // namespace store

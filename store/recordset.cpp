@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "db_error.h"
+#include "statements.h"
 
 namespace store {
 
@@ -40,7 +41,7 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   Session& session = conn.session();
   std::string src = trim(source);
   bool tableSource = options == adCmdTable || isBareName(src);
-  Translation t = session.translate(tableSource ? "select * from " + src : src);
+  Translation t = session.translate(tableSource ? statements::everyFieldOf(src) : src);
 
   names_.clear();
   rows_.clear();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "jet_sql.h"
 #include "quote.h"
 
 namespace store {
@@ -87,6 +88,7 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw failureOf(raw, sqlite3_extended_errcode(raw));
   db->applyKey(key);
+  registerJetFunctions(raw);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
   db->exec("SELECT count(*) FROM sqlite_master;");
   sqlite3_busy_timeout(raw, 5000);
@@ -102,6 +104,7 @@ std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::s
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw failureOf(raw, sqlite3_extended_errcode(raw));
   db->applyKey(key);
+  registerJetFunctions(raw);
   sqlite3_busy_timeout(raw, 5000);
   db->useWriteAheadLog();
   return db;

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "awa_text.h"
-#include "quote.h"
+#include "statements.h"
 #include "recordset.h"
 
 namespace kinds {
@@ -204,8 +204,7 @@ void FormAWAEdit::cmbPool_Click() {
 
 void FormAWAEdit::FillQuestionList() {
   Recordset rs;
-  rs.open(cmbPool.Text() == "Argument" ? "select distinct numQ from AWAtbl where type='A' order by numQ;"
-                                       : "select distinct numQ from AWAtbl where type='I' order by numQ;",
+  rs.open(store::statements::topicsOfType(cmbPool.Text() == "Argument" ? "A" : "I"),
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   lstQuestion.Clear();
   while (!rs.eof()) {
@@ -273,7 +272,7 @@ void FormAWAEdit::updateActiveState() {
 
 void FormAWAEdit::LoadQuestion() {
   Recordset rs;
-  rs.open("select * from AWAtbl where numQ='" + store::sqlText(state_.currentQNumber) + "';", state_.pConn(),
+  rs.open(store::statements::questionByNumber("AWAtbl", state_.currentQNumber), state_.pConn(),
           store::adOpenDynamic, store::adLockReadOnly);
   // A topic removed elsewhere since the list was filled shows as an empty one.
   const std::string question = rs.eof() ? std::string() : rs.value("question").toString();
@@ -288,7 +287,7 @@ void FormAWAEdit::SaveQuestion() {
   Recordset rs;
   rs.cursorType = store::adOpenKeyset;
   rs.lockType = store::adLockOptimistic;
-  rs.open("AWAtbl where numQ='" + store::sqlText(state_.currentQNumber) + "'", state_.pConn(),
+  rs.open(store::statements::questionSource("AWAtbl", state_.currentQNumber), state_.pConn(),
           store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
   if (!rs.eof()) {
     rs.setValue("question", rtxtQuestion.TextRTF().toStdString());

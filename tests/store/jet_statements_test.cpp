@@ -5,10 +5,12 @@
 #include "db_error.h"
 #include "jet_sql.h"
 #include "quote.h"
+#include "statements.h"
 #include "support.h"
 
 using namespace store;
 using namespace testing_support;
+namespace sql = store::statements;
 
 namespace {
 
@@ -37,32 +39,32 @@ class JetStatements : public ::testing::Test {
 };
 
 struct Case {
-  const char* statement;
+  std::string statement;
   const char* rows;  // result rows, fields joined by |
 };
 
 TEST_F(JetStatements, EveryStatementTextGivesItsMeaning) {
   const Case cases[] = {
-      {"select distinct src from SCtbl order by src;", "O130\nX012\n"},
-      {"select distinct src from SCtbl;", "O130\nX012\n"},
-      {"select distinct numQ from SCtbl where src='X012' order by numQ;", "01201\n01202\n01203\n"},
-      {"select distinct numQ from SCtbl where src='x012' order by numQ;", "01201\n01202\n01203\n"},
-      {"select distinct numQ from AWAtbl where type='A' order by numQ;", "00001\n01201\n"},
-      {"select distinct numQ from AWAtbl where type='I' order by numQ;", "00002\n"},
-      {"select count(*) as numQCount from DStbl where DStbl.numQ Like '010%';", "1\n"},
-      {"select count(*) as numQCount from PStbl where PStbl.numQ Like '009%';", "1\n"},
-      {"select count(*) as numQCount from SCtbl where SCtbl.numQ Like '012%';", "3\n"},
-      {"select count(*) as numQCount from CRtbl where CRtbl.numQ Like '012%';", "0\n"},
-      {"select count(*) as numQCount from RCtbl where RCtbl.numQ Like '020%';", "1\n"},
-      {"select count(*) as numQCount from SCtbl where (SCtbl.numQ = '01201')", "1\n"},
-      {"select count(*) as numQCount from SCtbl where (SCtbl.src = 'X012')", "3\n"},
-      {"select count(*) as numQCount from SCtbl where (SCtbl.src like \"O13%\");", "2\n"},
-      {"select count(*) as numQCount from CRtbl where (CRtbl.src like \"O120%\");", "1\n"},
-      {"select numQ from SCtbl where question like \"%that%\";", "01201\n"},
-      {"select numQ from CRtbl;", "04501\n122001\n"},  // the order the engine returns
-      {"select distinct numQ from tblMemo;", "01201\n"},
-      {"select numQ, description from tblMemo where numQ = '01201'", "01201|memo\n"},
-      {"select numQ, description from tblMemo where numQ='01201'", "01201|memo\n"},
+      {sql::poolsInOrder("SCtbl"), "O130\nX012\n"},
+      {sql::poolsOfSource("SCtbl"), "O130\nX012\n"},
+      {sql::questionsOfPool("SCtbl", "X012"), "01201\n01202\n01203\n"},
+      {sql::questionsOfPool("SCtbl", "x012"), "01201\n01202\n01203\n"},
+      {sql::topicsOfType("A"), "00001\n01201\n"},
+      {sql::topicsOfType("I"), "00002\n"},
+      {sql::countNumbersWithPrefix("DStbl", "010"), "1\n"},
+      {sql::countNumbersWithPrefix("PStbl", "009"), "1\n"},
+      {sql::countNumbersWithPrefix("SCtbl", "012"), "3\n"},
+      {sql::countNumbersWithPrefix("CRtbl", "012"), "0\n"},
+      {sql::countNumbersWithPrefix("RCtbl", "020"), "1\n"},
+      {sql::countQuestionNumber("SCtbl", "01201"), "1\n"},
+      {sql::countPoolQuestions("SCtbl", "X012"), "3\n"},
+      {sql::countEditionQuestions("SCtbl", "O13"), "2\n"},
+      {sql::countEditionQuestions("CRtbl", "O120"), "1\n"},
+      {sql::questionsWhoseTextContains("SCtbl", "that"), "01201\n"},
+      {sql::allQuestionNumbers("CRtbl"), "04501\n122001\n"},  // the order the engine returns
+      {sql::memoNumbers(), "01201\n"},
+      {sql::sourceMemo("01201"), "01201||||memo\n"},
+      {sql::bankMemo("01201"), "01201||||memo\n"},
       {"select numQ, src, answer from SCtbl where numQ='01202';", "01202|X012|A\n"},
       {"select numQ, src from RCtbl where numQ='02001';", "02001|X020\n"},
       {"select numQ, src from DStbl where numQ='010001';", "010001|O130\n"},
@@ -70,9 +72,9 @@ TEST_F(JetStatements, EveryStatementTextGivesItsMeaning) {
       {"select numQ, type from AWAtbl where numQ='00002';", "00002|I\n"},
       {"select [12th], [13th] from 12to13SC", "1|2\n"},
       {"select number, key from answerkey13SC", "7|C\n"},
-      {"delete from SCtbl where (SCtbl.numQ >= '01202' and SCtbl.src = 'X012')", ""},
+      {sql::deletePoolQuestionsFrom("SCtbl", "01202", "X012"), ""},
       {"select numQ from SCtbl where src='X012'", "01201\n"},
-      {"delete * from SCtbl where (src='O130');", ""},
+      {sql::deletePool("SCtbl", "O130"), ""},
       {"select distinct src from SCtbl order by src;", "X012\n"},
   };
   for (const Case& c : cases) {
@@ -81,9 +83,43 @@ TEST_F(JetStatements, EveryStatementTextGivesItsMeaning) {
   }
 }
 
+// Each statement function still builds the text that the program is specified to run.
+TEST(StatementTexts, EachFunctionBuildsItsText) {
+  const std::pair<std::string, const char*> texts[] = {
+      {sql::poolsInOrder("SCtbl"), "select distinct src from SCtbl order by src;"},
+      {sql::questionsOfPool("SCtbl", "X012"), "select distinct numQ from SCtbl where src='X012' order by numQ;"},
+      {sql::questionByNumber("SCtbl", "01201"), "select * from SCtbl where numQ='01201';"},
+      {sql::questionSource("SCtbl", "13007"), "SCtbl where numQ='13007'"},
+      {sql::topicsOfType("A"), "select distinct numQ from AWAtbl where type='A' order by numQ;"},
+      {sql::countNumbersWithPrefix("DStbl", "012"),
+       "select count(*) as numQCount from DStbl where DStbl.numQ Like '012%';"},
+      {sql::countQuestionNumber("SCtbl", "01201"),
+       "select count(*) as numQCount from SCtbl where (SCtbl.numQ = '01201')"},
+      {sql::countPoolQuestions("SCtbl", "X012"), "select count(*) as numQCount from SCtbl where (SCtbl.src = 'X012')"},
+      {sql::deletePool("SCtbl", "X012"), "delete * from SCtbl where (src='X012');"},
+      {sql::deletePoolQuestionsFrom("SCtbl", "01204", "X012"),
+       "delete from SCtbl where (SCtbl.numQ >= '01204' and SCtbl.src = 'X012')"},
+      {sql::countEditionQuestions("SCtbl", "O13"),
+       "select count(*) as numQCount from SCtbl where (SCtbl.src like \"O13%\");"},
+      {sql::questionsWhoseTextContains("SCtbl", "that"), "select numQ from SCtbl where question like \"%that%\";"},
+      {sql::allQuestionNumbers("CRtbl"), "select numQ from CRtbl;"},
+      {sql::poolsOfSource("PStbl"), "select distinct src from PStbl;"},
+      {sql::memoNumbers(), "select distinct numQ from tblMemo;"},
+      {sql::copyPoolIntoImportTable("SCtbl", "X012"), "select * into ImportTbl from SCtbl where src='X012';"},
+      {sql::insertImportedPool("SCtbl"), "insert into SCtbl select * from ImportTbl;"},
+      {sql::sourceMemo("01201"), "select * from tblMemo where numQ = '01201'"},
+      {sql::bankMemo("01201"), "select * from tblMemo where numQ='01201'"},
+  };
+  for (const auto& [built, specified] : texts) EXPECT_EQ(built, specified);
+  // A value holding the literal's own quote stays data.
+  EXPECT_EQ(sql::deletePool("SCtbl", "O'B"), "delete * from SCtbl where (src='O''B');");
+  EXPECT_EQ(sql::countEditionQuestions("SCtbl", "O\"1"),
+            "select count(*) as numQCount from SCtbl where (SCtbl.src like \"O\"\"1%\");");
+}
+
 TEST_F(JetStatements, TableSourcesOpenedAsTables) {
   const Case cases[] = {
-      {"SCtbl where numQ='13001'", "13001"},
+      {sql::questionSource("SCtbl", "13001"), "13001"},
       {"12to13SC", "1"},
       {"answerkey13SC", "7"},
       {"tblMemo", "01201"},

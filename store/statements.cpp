@@ -1,0 +1,78 @@
+#include "statements.h"
+
+#include "quote.h"
+
+namespace store::statements {
+
+namespace {
+std::string s(std::string_view v) { return std::string(v); }
+}  // namespace
+
+std::string poolsInOrder(std::string_view table) { return "select distinct src from " + s(table) + " order by src;"; }
+
+std::string questionsOfPool(std::string_view table, std::string_view pool) {
+  return "select distinct numQ from " + s(table) + " where src='" + sqlText(pool) + "' order by numQ;";
+}
+
+std::string questionByNumber(std::string_view table, std::string_view numQ) {
+  return "select * from " + s(table) + " where numQ='" + sqlText(numQ) + "';";
+}
+
+std::string questionSource(std::string_view table, std::string_view numQ) {
+  return s(table) + " where numQ='" + sqlText(numQ) + "'";
+}
+
+std::string topicsOfType(std::string_view type) {
+  return "select distinct numQ from AWAtbl where type='" + sqlText(type) + "' order by numQ;";
+}
+
+std::string countNumbersWithPrefix(std::string_view table, std::string_view prefix) {
+  return "select count(*) as numQCount from " + s(table) + " where " + s(table) + ".numQ Like '" + sqlText(prefix) +
+         "%';";
+}
+
+std::string countQuestionNumber(std::string_view table, std::string_view numQ) {
+  return "select count(*) as numQCount from " + s(table) + " where (" + s(table) + ".numQ = '" + sqlText(numQ) + "')";
+}
+
+std::string countPoolQuestions(std::string_view table, std::string_view pool) {
+  return "select count(*) as numQCount from " + s(table) + " where (" + s(table) + ".src = '" + sqlText(pool) + "')";
+}
+
+std::string deletePool(std::string_view table, std::string_view pool) {
+  return "delete * from " + s(table) + " where (src='" + sqlText(pool) + "');";
+}
+
+std::string deletePoolQuestionsFrom(std::string_view table, std::string_view firstNumQ, std::string_view pool) {
+  return "delete from " + s(table) + " where (" + s(table) + ".numQ >= '" + sqlText(firstNumQ) + "' and " + s(table) +
+         ".src = '" + sqlText(pool) + "')";
+}
+
+std::string countEditionQuestions(std::string_view table, std::string_view poolPrefix) {
+  return "select count(*) as numQCount from " + s(table) + " where (" + s(table) + ".src like \"" +
+         sqlTextInDoubleQuotes(poolPrefix) + "%\");";
+}
+
+std::string questionsWhoseTextContains(std::string_view table, std::string_view text) {
+  return "select numQ from " + s(table) + " where question like \"%" + sqlTextInDoubleQuotes(text) + "%\";";
+}
+
+std::string allQuestionNumbers(std::string_view table) { return "select numQ from " + s(table) + ";"; }
+
+std::string poolsOfSource(std::string_view table) { return "select distinct src from " + s(table) + ";"; }
+
+std::string memoNumbers() { return "select distinct numQ from tblMemo;"; }
+
+std::string copyPoolIntoImportTable(std::string_view table, std::string_view pool) {
+  return "select * into ImportTbl from " + s(table) + " where src='" + sqlText(pool) + "';";
+}
+
+std::string insertImportedPool(std::string_view table) { return "insert into " + s(table) + " select * from ImportTbl;"; }
+
+std::string sourceMemo(std::string_view numQ) { return "select * from tblMemo where numQ = '" + sqlText(numQ) + "'"; }
+
+std::string bankMemo(std::string_view numQ) { return "select * from tblMemo where numQ='" + sqlText(numQ) + "'"; }
+
+std::string everyFieldOf(std::string_view tableSource) { return "select * from " + s(tableSource); }
+
+}  // namespace store::statements
