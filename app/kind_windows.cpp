@@ -3,6 +3,9 @@
 #include <array>
 
 #include "cr/form_cr_edit.h"
+#include "ds/form_ds_edit.h"
+#include "ps/form_ps_edit.h"
+#include "rc/form_rc_edit.h"
 #include "sc/form_sc_edit.h"
 
 namespace app {
@@ -15,8 +18,9 @@ ui::Form* make(store::ProgramState& state, ui::Form& formInit) {
   return new Editor(state, formInit);
 }
 
-std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>, nullptr,
-                                              nullptr, nullptr, nullptr};
+std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>,
+                                              make<kinds::FormRCEdit>, make<kinds::FormPSEdit>,
+                                              make<kinds::FormDSEdit>, nullptr};
 }  // namespace
 
 KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }

@@ -6,10 +6,11 @@
 
 #include "controls/events.h"
 #include "quote.h"
+#include "recordset.h"
+#include "text_conversions.h"
 
 namespace editor {
 
-using store::Recordset;
 using store::Value;
 
 namespace {
@@ -36,13 +37,61 @@ int sliderPosition(double value, double scale, int max) {
   return static_cast<int>(std::clamp<long>(v, 0, max));
 }
 
+bool isSizeField(const FieldSpec& f) {
+  return f.write == FieldWrite::Layout && (f.type == FieldType::Size || f.type == FieldType::Single);
+}
+
 }  // namespace
 
-bool sizeIsSet(const Value& v) { return !v.isNull() && v.toDouble() != 0.0; }
+const std::vector<ControlPlace>& sharedPlaces() {
+  // The column right of the question box, from x = 15120 to 18840.
+  static const std::vector<ControlPlace> places = {
+      {"lblTitle", {480, 300, 9000, 600}},
+      {"lblPool", {15120, 240, 1800, 255}},
+      {"cmbPool", {15120, 510, 1680, 330}},
+      {"lblQuestion", {16980, 240, 1860, 255}},
+      {"lstQuestion", {16980, 510, 1860, 2790}},
+      {"lblAnswer", {15120, 1020, 1200, 255}},
+      {"cmbAnswer", {15120, 1290, 1200, 330}},
+      {"FrameVH", {15120, 3450, 3720, 1530}},
+      {"OptHW0", {180, 330, 1200, 300}},
+      {"OptHW1", {1500, 330, 1200, 300}},
+      {"txtValue", {180, 720, 900, 330}},
+      {"SliderVH", {1200, 690, 2340, 420}},
+      {"chkBorder", {180, 1140, 270, 270}},
+      {"lblBorder", {480, 1140, 1200, 270}},
+      {"cmdSave", {15120, 5100, 1140, 420}},
+      {"cmdReset", {16380, 5100, 1140, 420}},
+      {"chkAutoSave", {15120, 5655, 270, 270}},
+      {"lblAutoSave", {15420, 5655, 1320, 270}},
+      {"cmdFont", {15120, 6060, 1140, 420}},
+      {"cmdUnderLine", {16410, 6060, 1140, 420}},
+      {"cmdGo", {17700, 6060, 1140, 420}},
+      {"FrameEdit", {15120, 6600, 3720, 2340}},
+      {"cmbEdit", {180, 330, 2160, 330}},
+      {"cmdEditSubmit", {2460, 300, 1140, 390}},
+      {"lblPoolName", {180, 810, 1500, 255}},
+      {"txtPoolName", {180, 1080, 480, 330}},
+      {"cmbPoolName", {780, 1080, 1200, 330}},
+      {"lblQuestionNumber", {2460, 810, 1140, 255}},
+      {"txtQNumber", {2460, 1080, 720, 330}},
+      {"PgrBar", {180, 1560, 3360, 240}},
+      {"lblProgress", {180, 1860, 3360, 255}},
+      {"cmdOGcreate", {15120, 9060, 780, 420}},
+      {"txtOG12", {16020, 9105, 900, 330}},
+      {"cmdCopy", {17040, 9060, 840, 420}},
+      {"cmdCopy2", {18000, 9060, 840, 420}},
+      {"cmdDuplicateCheck", {15120, 9600, 780, 420}},
+  };
+  return places;
+}
 
-QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit)
-    : lblTitle(this, kind.title),
+QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit,
+                               ChoicesFactory choices)
+    : choices_(choices(this)),
+      lblTitle(this, kind.title),
       rtxtQuestion(this),
+      imgClick(choices_->imgClick),
       lblAnswer(this, "Answer"),
       cmbAnswer(this),
       lblPool(this, "Question Pool"),
@@ -83,116 +132,105 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       poolEditing_(pools::EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
                                             lblQuestionNumber, PgrBar, lblProgress, cmbPool},
                    pools::EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state,
-                   kind.table) {
+                   kind.record.table) {
+  panels_.push_back(choices_.get());
   buildControls();
 }
 
 QuestionEditor::~QuestionEditor() = default;
 
+void QuestionEditor::placeControls(const std::vector<ControlPlace>& places) {
+  for (const ControlPlace& p : places) {
+    auto* w = findChild<QWidget*>(QString::fromLatin1(p.name));
+    if (auto* control = dynamic_cast<ui::Placeable*>(w))
+      control->Move(p.place.left, p.place.top, p.place.width, p.place.height);
+  }
+}
+
+void QuestionEditor::notAvailable(QWidget& w) {
+  w.setEnabled(false);
+  w.setToolTip("Not available in this version");
+}
+
 void QuestionEditor::buildControls() {
   setCaption(kind_.caption);
-  setWidth(19920);
-  setHeight(11520);
+  setWidth(kEditorWidth);
+  setHeight(kEditorHeight);
   setDeleteOnUnload(true);
+
+  // Names by which the geometry tables (and tests) find the controls.
+  const std::pair<QWidget*, const char*> named[] = {
+      {&lblTitle, "lblTitle"},       {&rtxtQuestion, "rtxtQuestion"}, {&lblAnswer, "lblAnswer"},
+      {&cmbAnswer, "cmbAnswer"},     {&lblPool, "lblPool"},           {&cmbPool, "cmbPool"},
+      {&lblQuestion, "lblQuestion"}, {&lstQuestion, "lstQuestion"},   {&FrameVH, "FrameVH"},
+      {&txtValue, "txtValue"},       {&SliderVH, "SliderVH"},         {&chkBorder, "chkBorder"},
+      {&lblBorder, "lblBorder"},     {&cmdSave, "cmdSave"},           {&cmdReset, "cmdReset"},
+      {&chkAutoSave, "chkAutoSave"}, {&lblAutoSave, "lblAutoSave"},   {&cmdFont, "cmdFont"},
+      {&cmdUnderLine, "cmdUnderLine"}, {&cmdGo, "cmdGo"},             {&FrameEdit, "FrameEdit"},
+      {&cmbEdit, "cmbEdit"},         {&cmdEditSubmit, "cmdEditSubmit"}, {&lblPoolName, "lblPoolName"},
+      {&txtPoolName, "txtPoolName"}, {&cmbPoolName, "cmbPoolName"},   {&lblQuestionNumber, "lblQuestionNumber"},
+      {&txtQNumber, "txtQNumber"},   {&PgrBar, "PgrBar"},             {&lblProgress, "lblProgress"},
+      {&cmdOGcreate, "cmdOGcreate"}, {&txtOG12, "txtOG12"},           {&cmdCopy, "cmdCopy"},
+      {&cmdCopy2, "cmdCopy2"},       {&cmdDuplicateCheck, "cmdDuplicateCheck"},
+  };
+  for (auto [w, name] : named) w->setObjectName(QString::fromLatin1(name));
 
   QFont titleFont = lblTitle.font();
   titleFont.setPointSize(16);
   titleFont.setBold(true);
   lblTitle.setFont(titleFont);
-  lblTitle.Move(480, 300, 9000, 600);
 
-  rtxtQuestion.Move(480, 1320, 14300, kind_.defaultQuestionHeight);
-  QObject::connect(&rtxtQuestion, &ui::RichTextBox::Click, this, [this] { ui::runEvent([this] { rtxtQuestion_Click(); }); });
-  for (int i = 0; i < 5; ++i) {
-    auto* box = new ui::TextBox(this);
-    box->setFont(QFont("Verdana"));
-    box->Click = [this, i] { txtAnswer_Click(i); };
-    txtAnswer.add(box);
-    auto& marker = imgClick.add(new ui::Image(this, i));
-    marker.Move(600, 0, 165, 165);
-  }
+  const Rect& q = kind_.layout.question;
+  rtxtQuestion.Move(q.left, q.top, q.width, q.height);
+  rtxtQuestion.Click = [this] { rtxtQuestion_Click(); };
   imgClick.Click = [this](int i) { imgClick_Click(i); };
+  choices_->BoxClick = [this](int i) { choiceBox_Click(i); };
 
-  // The panel on the right: navigation, answer, layout, saving, formatting, pools.
-  const double x = 15120, x2 = 17640;
-  lblPool.Move(x, 240, 2400, 255);
-  cmbPool.Move(x, 510, 2280, 330);
   cmbPool.Click = [this] { cmbPool_Click(); };
-  lblQuestion.Move(x2, 240, 2100, 255);
-  lstQuestion.Move(x2, 510, 2040, 2790);
   lstQuestion.Click = [this] { lstQuestion_Click(); };
-  lblAnswer.Move(x, 1020, 1200, 255);
-  cmbAnswer.Move(x, 1290, 1200, 330);
 
-  FrameVH.Move(x, 3450, 4560, 1530);
   for (int i = 0; i < 2; ++i) {
     auto& opt = OptHW.add(new ui::OptionButton(&FrameVH, i == 0 ? "Height" : "Width", i));
-    opt.Move(180 + i * 1320, 330, 1200, 300);
+    opt.setObjectName(QStringLiteral("OptHW%1").arg(i));
   }
   OptHW.Click = [this](int i) { OptHW_Click(i); };
-  txtValue.Move(180, 720, 1080, 330);
   txtValue.setText("0");
   txtValue.Change = [this] { txtValue_Change(); };
   txtValue.LostFocus = [this] { txtValue_LostFocus(); };
-  SliderVH.Move(1380, 690, 3000, 420);
   SliderVH.setMin(0);
   SliderVH.setMax(200);
   SliderVH.setTickFrequency(10);
   SliderVH.setTickPosition(QSlider::TicksBelow);
   SliderVH.Scroll = [this] { SliderVH_Scroll(); };
-  chkBorder.Move(180, 1140, 270, 270);
   chkBorder.Click = [this](int) { chkBorder_Click(); };
-  lblBorder.Move(480, 1140, 1200, 270);
 
-  cmdSave.Move(x, 5100, 1320, 420);
   cmdSave.Click = [this] { cmdSave_Click(); };
-  cmdReset.Move(x + 1440, 5100, 1320, 420);
   cmdReset.Click = [this] { cmdReset_Click(); };
-  chkAutoSave.Move(x + 2940, 5175, 270, 270);
   chkAutoSave.Click = [this](int) { chkAutoSave_Click(); };
-  lblAutoSave.Move(x + 3240, 5175, 1320, 270);
-  chkAutoSave.setVisible(kind_.hasAutoSave);
-  lblAutoSave.setVisible(kind_.hasAutoSave);
-
-  cmdFont.Move(x, 5640, 1320, 420);
   cmdFont.Click = [this] { cmdFont_Click(); };
-  cmdUnderLine.Move(x + 1440, 5640, 1320, 420);
   cmdUnderLine.Click = [this] { cmdUnderLine_Click(); };
-  cmdUnderLine.setVisible(kind_.hasUnderlineButton);
-  cmdGo.Move(x + 2880, 5640, 1320, 420);
   cmdGo.Click = [this] { cmdGo_Click(); };
 
-  FrameEdit.Move(x, 6240, 4560, 2340);
-  cmbEdit.Move(180, 330, 2520, 330);
   cmbEdit.Click = [this] { cmbEdit_Click(); };
-  cmdEditSubmit.Move(2880, 300, 1440, 390);
   cmdEditSubmit.Click = [this] { cmdEditSubmit_Click(); };
-  lblPoolName.Move(180, 810, 1800, 255);
-  txtPoolName.Move(180, 1080, 480, 330);
   txtPoolName.setMaxLength(1);
   txtPoolName.setText("X");
-  cmbPoolName.Move(780, 1080, 1200, 330);
-  lblQuestionNumber.Move(2880, 810, 1200, 255);
-  txtQNumber.Move(2880, 1080, 720, 330);
   txtQNumber.setMaxLength(2);
   txtQNumber.setText("0");
-  PgrBar.Move(180, 1560, 4200, 240);
-  lblProgress.Move(180, 1860, 4200, 255);
 
   // Edition pools, edition copy and the duplicate check are maintenance work of their own;
   // their buttons stand here, inactive until that work is part of the editor.
-  cmdOGcreate.Move(x, 8760, 900, 420);
-  txtOG12.Move(x + 1020, 8805, 1080, 330);
   txtOG12.setText(kind_.editionPool);
-  cmdCopy.Move(x + 2220, 8760, 1080, 420);
-  cmdCopy2.Move(x + 3420, 8760, 1080, 420);
-  cmdCopy2.setVisible(kind_.hasCopy2);
-  cmdDuplicateCheck.Move(x, 9300, 900, 420);
-  cmdDuplicateCheck.setVisible(kind_.hasDuplicateCheck);
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdOGcreate, &txtOG12, &cmdCopy, &cmdCopy2, &cmdDuplicateCheck}) {
-    w->setEnabled(false);
-    w->setToolTip("Not available in this version");
-  }
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdOGcreate, &txtOG12, &cmdCopy, &cmdCopy2, &cmdDuplicateCheck})
+    notAvailable(*w);
+
+  placeControls(sharedPlaces());
+  placeControls(kind_.places);
+  for (const char* name : kind_.absent)
+    if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setVisible(false);
+
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, &cmdGo, &cmdFont, &cmdUnderLine, &FrameVH})
+    needsQuestion(*w);
 
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };
@@ -226,71 +264,47 @@ void QuestionEditor::Form_Unload() {
 
 void QuestionEditor::showEmptyQuestion() {
   rtxtQuestion.setTextRTF(QByteArray());
-  for (int i = 0; i < 5; ++i) txtAnswer[i].setText("");
+  for (Panel* p : panels_) p->clear();
   cmbAnswer.setListIndex(0);
-  questionHeight = questionWidth = choiceAWidth = Value();
-  choiceHeight.fill(Value());
+  static_cast<LayoutValues&>(*this) = LayoutValues();
   ArrangeControls();
 }
 
 void QuestionEditor::LoadQuestion() {
-  Recordset rs;
-  rs.open(std::string("select * from ") + kind_.table + " where numQ='" + store::sqlText(state_.currentQNumber) +
-              "';",
-          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
-  if (rs.eof()) {  // removed elsewhere since the list was filled
-    rs.close();
+  const std::optional<Record> r = readRecord(state_.pConn(), kind_.record, state_.currentQNumber);
+  if (!r) {  // removed elsewhere since the list was filled
     showEmptyQuestion();
     return;
   }
-  Value question = rs.value("question");
-  rtxtQuestion.setTextRTF(QByteArray::fromStdString(question.toString()));
-  for (int i = 0; i < 5; ++i) txtAnswer[i].setText(rs.value(std::string("choice") + kLetters[i]).toString());
-  const std::string answer = rs.value("answer").toString();
+  rtxtQuestion.setTextRTF(QByteArray::fromStdString(r->at("question").toString()));
+  for (Panel* p : panels_) p->load(*r);
+  const std::string answer = r->at("answer").toString();
   int item = 0;
   for (int i = 0; i < 5; ++i)
     if (answer == kLetters[i]) item = i;
   cmbAnswer.setListIndex(item);
   cmbAnswer.Refresh();
-  readLayout(rs);
+  for (const FieldSpec& f : kind_.record.fields)
+    if (isSizeField(f))
+      if (Value* v = byField(f.name)) *v = r->at(f.name);
   ArrangeControls();
-  rs.close();
-}
-
-void QuestionEditor::readLayout(Recordset& rs) {
-  questionWidth = rs.value("questionWidth");
-  questionHeight = rs.value("questionHeight");
-  if (kind_.hasChoiceWidth) choiceAWidth = rs.value("choiceAWidth");
-  for (int i = 0; i < 5; ++i) choiceHeight[i] = rs.value(std::string("choice") + kLetters[i] + "Height");
 }
 
 void QuestionEditor::ArrangeControls() {
+  Arrangement a = arrange(kind_.layout, *this);
+  if (!drawable(a)) {
+    // Stored sizes that no window can draw: the boxes keep their default sizes on screen,
+    // and the values stay as stored.
+    LayoutValues defaults;
+    defaults.flgStatePos1 = flgStatePos1;
+    defaults.flgStatePos2 = flgStatePos2;
+    a = arrange(kind_.layout, defaults);
+  }
   // Each box gets its place in one move: a rich-text box lays its text out again on every
   // change of its size.
-  const double questionTop = 1320;
-  const double questionBoxHeight =
-      sizeIsSet(questionHeight) ? questionHeight.toDouble() * kTwipsPerCm : kind_.defaultQuestionHeight;
-  rtxtQuestion.Move(480, questionTop, 14300, questionBoxHeight);
-  std::array<double, 5> heights;
-  heights[0] = sizeIsSet(choiceHeight[0]) ? choiceHeight[0].toDouble() * kTwipsPerCm : 270;
-  for (size_t k = 1; k < 5; ++k)
-    heights[k] = sizeIsSet(choiceHeight[k]) ? choiceHeight[k].toDouble() * kTwipsPerCm : heights[0];
-  const double markerLeft = 600, choiceLeft = markerLeft + 360;
-  double markerTop = questionBoxHeight + questionTop + 330;
-  for (int k = 0; k < 5; ++k) {
-    if (k > 0) markerTop += heights[static_cast<size_t>(k - 1)] + 330;
-    imgClick[k].Move(markerLeft, markerTop, imgClick[k].Width(), imgClick[k].Height());
-    txtAnswer[k].Move(choiceLeft, markerTop - 40, 13700, heights[static_cast<size_t>(k)]);
-  }
+  rtxtQuestion.Move(a.question.left, a.question.top, a.question.width, a.question.height);
+  for (Panel* p : panels_) p->place(a);
   rtxtQuestion.Refresh();
-  for (int k = 0; k < 5; ++k) {
-    txtAnswer[k].update();
-    imgClick[k].update();
-  }
-}
-
-void QuestionEditor::ClearChoiceMarks() {
-  for (int i = 0; i < 5; ++i) imgClick[i].setPicture(ui::Bitmap(104));
 }
 
 // ---- Navigation ----
@@ -298,8 +312,8 @@ void QuestionEditor::ClearChoiceMarks() {
 void QuestionEditor::FillPoolList() {
   cmbPool.setEnabled(true);
   cmbPool.Clear();
-  Recordset rs;
-  rs.open(std::string("select distinct src from ") + kind_.table + " order by src;", state_.pConn(),
+  store::Recordset rs;
+  rs.open(std::string("select distinct src from ") + kind_.record.table + " order by src;", state_.pConn(),
           store::adOpenDynamic, store::adLockReadOnly);
   while (!rs.eof()) {
     cmbPool.AddItem(rs.value("src").toString());
@@ -333,8 +347,8 @@ void QuestionEditor::FillQuestionList() {
     return;
   }
   state_.currentPool = cmbPool.Text();
-  Recordset rs;
-  rs.open(std::string("select distinct numQ from ") + kind_.table + " where src='" +
+  store::Recordset rs;
+  rs.open(std::string("select distinct numQ from ") + kind_.record.table + " where src='" +
               store::sqlText(state_.currentPool) + "' order by numQ;",
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   lstQuestion.Clear();
@@ -363,26 +377,31 @@ void QuestionEditor::lstQuestion_Click() {
 
 // ---- Layout editing ----
 
+const SizeTarget* QuestionEditor::focusedTarget() const {
+  for (const SizeTarget& t : kind_.sizeTargets)
+    if (pFocus == t.focus) return &t;
+  return nullptr;
+}
+
 void QuestionEditor::rtxtQuestion_Click() {
-  if (state_.currentQNumber.empty()) return;
-  bufHeight = static_cast<float>(questionHeight.toDouble());
-  bufWidth = questionWidth.toDouble();
-  pFocus = "0";
-  if (kind_.choiceFocusLocksHeight) OptHW[1].setEnabled(true);
-  ShowSizeValue();
+  if (!questionShown()) return;
+  // The focus moves before the value box shows the stem's size, so that showing it writes
+  // into the stem's variables and not into those of the element focused before.
+  focusElement("0");
   ClearChoiceMarks();
 }
 
 void QuestionEditor::imgClick_Click(int index) {
-  if (state_.currentQNumber.empty()) return;
-  bufWidth = choiceAWidth.toDouble();
-  pFocus = std::to_string(index + 1);
-  for (int i = 0; i < 5; ++i) imgClick[i].setPicture(ui::Bitmap(i == index ? 103 : 104));
-  bufHeight = static_cast<float>(choiceHeight[static_cast<size_t>(index)].toDouble());
-  if (kind_.choiceFocusLocksHeight) {
-    OptHW[0].setValue(true);
-    OptHW[1].setEnabled(false);
-  }
+  if (!questionShown()) return;
+  choices_->markChoice(index);
+  focusElement(std::to_string(index + 1));
+}
+
+void QuestionEditor::focusElement(const std::string& focus) {
+  pFocus = focus;
+  const SizeTarget* t = focusedTarget();
+  bufWidth = t && t->width ? byField(t->width)->toDouble() : 0;
+  bufHeight = t && t->height ? static_cast<float>(byField(t->height)->toDouble()) : 0;
   ShowSizeValue();
 }
 
@@ -408,20 +427,22 @@ void QuestionEditor::SliderVH_Scroll() {
 }
 
 Value* QuestionEditor::sizeTarget() {
-  const bool height = OptHW[0].Value(), width = OptHW[1].Value();
-  if (!height && !width) return nullptr;
-  if (pFocus == "0") return height ? &questionHeight : &questionWidth;
-  if (pFocus.size() != 1 || pFocus[0] < '1' || pFocus[0] > '5') return nullptr;
-  size_t i = static_cast<size_t>(pFocus[0] - '1');
-  if (height) return &choiceHeight[i];
-  return kind_.hasChoiceWidth ? &choiceAWidth : nullptr;
+  const SizeTarget* t = focusedTarget();
+  if (!t) return nullptr;
+  const char* field = OptHW[0].Value() ? t->height : OptHW[1].Value() ? t->width : nullptr;
+  return field ? byField(field) : nullptr;
 }
 
 void QuestionEditor::txtValue_Change() {
-  if (!state_.currentQNumber.empty()) {
+  if (questionShown()) {
     Value* target = sizeTarget();
-    std::optional<double> size = sizeFromText(txtValue.Text());
-    if (target && size) *target = Value(*size);
+    const std::optional<double> size = sizeFromText(txtValue.Text());
+    if (target && size && *size >= 0) {
+      // A size is applied only when the boxes can still be drawn with it.
+      const Value before = *target;
+      *target = Value(*size);
+      if (!drawable(arrange(kind_.layout, *this))) *target = before;
+    }
   }
   ArrangeControls();
 }
@@ -429,45 +450,26 @@ void QuestionEditor::txtValue_Change() {
 void QuestionEditor::chkBorder_Click() {
   const bool on = chkBorder.Value() == 1;
   rtxtQuestion.setBorder(on);
-  for (int i = 0; i < 5; ++i) txtAnswer[i].setFrame(on);
+  for (Panel* p : panels_) p->setBorder(on);
 }
 
 // ---- Saving ----
 
-bool QuestionEditor::openCurrentForUpdate(Recordset& rs) {
-  rs.cursorType = store::adOpenKeyset;
-  rs.lockType = store::adLockOptimistic;
-  rs.open(std::string(kind_.table) + " where numQ='" + store::sqlText(state_.currentQNumber) + "'", state_.pConn(),
-          store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
-  if (!rs.eof()) return true;
-  rs.close();  // no such question (none shown, or removed elsewhere): nothing to write
-  return false;
-}
-
 void QuestionEditor::SaveLayout() {
-  Recordset rs;
-  if (!openCurrentForUpdate(rs)) return;
-  writeLayout(rs);
-  rs.update();
-  rs.close();
-}
-
-void QuestionEditor::writeLayout(Recordset& rs) {
-  rs.setValue("questionWidth", questionWidth);
-  rs.setValue("questionHeight", questionHeight);
-  if (kind_.hasChoiceWidth) rs.setValue("choiceAWidth", choiceAWidth);
-  for (int i = 0; i < 5; ++i) rs.setValue(std::string("choice") + kLetters[i] + "Height", choiceHeight[i]);
+  Record r;
+  for (const FieldSpec& f : kind_.record.fields)
+    if (isSizeField(f))
+      if (Value* v = byField(f.name)) r[f.name] = *v;
+  for (Panel* p : panels_) p->saveLayout(r);
+  writeRecord(state_.pConn(), kind_.record, state_.currentQNumber, r, FieldWrite::Layout);
 }
 
 void QuestionEditor::SaveQuestion() {
-  Recordset rs;
-  if (!openCurrentForUpdate(rs)) return;
-  rs.setValue("question", rtxtQuestion.TextRTF().toStdString());
-  for (int i = 0; i < 5; ++i)
-    if (!txtAnswer[i].Text().empty()) rs.setValue(std::string("choice") + kLetters[i], txtAnswer[i].Text());
-  rs.setValue("answer", cmbAnswer.Text());
-  rs.update();
-  rs.close();
+  Record r;
+  r["question"] = rtxtQuestion.TextRTF().toStdString();
+  for (Panel* p : panels_) p->saveContent(r);
+  r["answer"] = cmbAnswer.Text();
+  writeRecord(state_.pConn(), kind_.record, state_.currentQNumber, r, FieldWrite::Content);
 }
 
 void QuestionEditor::cmdSave_Click() {
@@ -478,92 +480,42 @@ void QuestionEditor::cmdSave_Click() {
 void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }
 
 void QuestionEditor::cmdReset_Click() {
-  questionWidth = Value(kind_.resetQuestionWidth);
-  questionHeight = Value(0.0);
-  if (kind_.hasChoiceWidth) choiceAWidth = Value(0.0);
-  choiceHeight.fill(Value(0.0));
+  for (const auto& [field, value] : kind_.reset)
+    if (Value* v = byField(field)) *v = Value(value);
   ArrangeControls();
 }
 
 void QuestionEditor::updateActiveState() {
-  const bool shown = !state_.currentQNumber.empty();
+  const bool shown = questionShown();
   cmdSave.setEnabled(shown && !autoSaveOn());
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, &cmdGo, &cmdFont, &cmdUnderLine, &FrameVH})
-    w->setEnabled(shown);
+  for (QWidget* w : questionControls_) w->setEnabled(shown);
 }
 
 // ---- Text formatting and "GO" ----
 
-void QuestionEditor::selectAllQuestionText() {
-  rtxtQuestion.setSelStart(0);
-  rtxtQuestion.setSelLength(rtxtQuestion.TextLength());
-}
-
-void QuestionEditor::cmdFont_Click() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  selectAllQuestionText();
-  rtxtQuestion.setSelFontName(rtxtQuestion.SelFontName() == "CBT" ? "Verdana" : "CBT");
-  rtxtQuestion.setSelFontSize(11);
-}
+void QuestionEditor::cmdFont_Click() { toggleFont(rtxtQuestion, "CBT", "Verdana"); }
 
 void QuestionEditor::SetDefaultFont() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  selectAllQuestionText();
-  rtxtQuestion.setSelFontName("Verdana");
-  rtxtQuestion.setSelFontSize(11);
+  editor::setDefaultFont(rtxtQuestion);
+  for (Panel* p : panels_) p->setDefaultFont();
 }
 
-void QuestionEditor::ConvertUnderline() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  const int n = rtxtQuestion.TextLength();
-  int start = 0, end = 0;
-  bool found = false;
-  for (int i = 0; i <= n; ++i) {
-    rtxtQuestion.setSelStart(i);
-    rtxtQuestion.setSelLength(1);
-    const QString font = rtxtQuestion.SelFontName();
-    if (!found && font == "CBTLINE") {
-      start = i;
-      found = true;
-    } else if (found && font == "CBT") {
-      end = i;
-      break;
-    }
-  }
-  if (found && end == 0) end = n;  // the run reaches the end of the text
-  rtxtQuestion.setSelStart(start);
-  rtxtQuestion.setSelLength(end - start);
-  rtxtQuestion.setSelUnderline(true);
-}
+void QuestionEditor::ConvertUnderline() { convertUnderline(rtxtQuestion); }
 
-void QuestionEditor::ReplaceSpecialChars() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  for (const char* special : {"`", "~"}) {
-    int p = 0;
-    for (;;) {
-      int found = rtxtQuestion.Find(QString::fromLatin1(special), p, true);
-      if (found < 0) break;
-      rtxtQuestion.setSelText(QStringLiteral("\""));
-      p = found + 1;
-    }
-    rtxtQuestion.setSelStart(0);
-  }
-}
+void QuestionEditor::ReplaceSpecialChars() { replaceSpecialChars(rtxtQuestion); }
 
 void QuestionEditor::convertLoadedQuestion() {
-  {
-    ui::RichTextBox::Batch batch(rtxtQuestion);
-    ConvertUnderline();
-    SetDefaultFont();
-    ReplaceSpecialChars();
-  }
+  ConvertUnderline();
+  SetDefaultFont();
+  ReplaceSpecialChars();
   SaveQuestion();
   cmdReset_Click();
   SaveLayout();
 }
 
 void QuestionEditor::cmdGo_Click() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last question needs laying out
+  // Only the last question needs laying out.
+  ui::RichTextBox::Batch batch(rtxtQuestion);
   for (int i = 0; i < lstQuestion.ListCount(); ++i) {
     state_.currentQNumber = lstQuestion.List(i);
     LoadQuestion();

@@ -75,7 +75,7 @@ class SectionTest : public AppFolderTest {
 TEST_F(SectionTest, NextWithoutChoiceOrWithoutEditorDoesNothing) {
   init().imgNext.Press();
   EXPECT_TRUE(init().Visible());
-  init().optSelect[2].setValue(true);  // RC: no editor yet
+  init().optSelect[5].setValue(true);  // AWA: no editor yet
   init().imgNext.Press();
   EXPECT_TRUE(init().Visible());
   EXPECT_TRUE(dialogs.shown.empty());
@@ -91,6 +91,20 @@ TEST_F(SectionTest, TheCrChoiceOpensTheCrEditorAndClosingItComesBack) {
   editor->Unload();
   flushDeletes();
   EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SectionTest, TheRcPsAndDsChoicesOpenTheirEditors) {
+  const std::pair<int, const char*> kinds[] = {{2, "ZORBEX RC Editor"}, {3, "ZORBEX PS Editor"}, {4, "ZORBEX DS Editor"}};
+  for (auto [index, caption] : kinds) {
+    init().optSelect[index].setValue(true);
+    init().imgNext.Press();
+    ui::Form* editor = visibleWindow<ui::Form>();
+    ASSERT_NE(editor, nullptr) << caption;
+    EXPECT_EQ(editor->Caption(), caption);
+    editor->Unload();
+    flushDeletes();
+  }
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
