@@ -514,8 +514,9 @@ void QuestionEditor::convertLoadedQuestion() {
 }
 
 void QuestionEditor::cmdGo_Click() {
-  // Only the last question needs laying out.
+  // Only the last question needs laying out, and the log is emptied once, at the end.
   ui::RichTextBox::Batch batch(rtxtQuestion);
+  store::DeferCheckpoint oneCheckpoint(state_.pConn());
   for (int i = 0; i < lstQuestion.ListCount(); ++i) {
     state_.currentQNumber = lstQuestion.List(i);
     LoadQuestion();
