@@ -100,4 +100,24 @@ bool drawable(const Arrangement& a) {
   return true;
 }
 
+LayoutValues drawableValues(const KindGeometry& g, const LayoutValues& v) {
+  if (drawable(arrange(g, v))) return v;
+  using Size = Value* (*)(LayoutValues&);
+  static const Size sizes[] = {
+      [](LayoutValues& x) { return &x.questionHeight; },  [](LayoutValues& x) { return &x.choiceHeight[0]; },
+      [](LayoutValues& x) { return &x.choiceHeight[1]; }, [](LayoutValues& x) { return &x.choiceHeight[2]; },
+      [](LayoutValues& x) { return &x.choiceHeight[3]; }, [](LayoutValues& x) { return &x.choiceHeight[4]; },
+      [](LayoutValues& x) { return &x.stateHeight1; },    [](LayoutValues& x) { return &x.stateHeight2; }};
+  LayoutValues defaults;
+  defaults.flgStatePos1 = v.flgStatePos1;
+  defaults.flgStatePos2 = v.flgStatePos2;
+  LayoutValues shown = v;
+  for (Size size : sizes) {
+    LayoutValues alone = defaults;
+    *size(alone) = *size(shown);
+    if (!drawable(arrange(g, alone))) *size(shown) = Value();
+  }
+  return drawable(arrange(g, shown)) ? shown : defaults;
+}
+
 }  // namespace editor

@@ -66,4 +66,9 @@ inline constexpr double kMaxTwips = 15.0 * 16000;
 // that would put a box beyond it, or stack boxes backwards, cannot be drawn.
 bool drawable(const Arrangement& a);
 
+// The values the boxes are drawn with: `v` itself when it can be drawn; otherwise each
+// size that no window could draw even on its own is drawn at its default, and when the
+// rest still cannot be drawn, every size is.
+LayoutValues drawableValues(const KindGeometry& g, const LayoutValues& v);
+
 }  // namespace editor

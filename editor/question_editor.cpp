@@ -291,15 +291,9 @@ void QuestionEditor::LoadQuestion() {
 }
 
 void QuestionEditor::ArrangeControls() {
-  Arrangement a = arrange(kind_.layout, *this);
-  if (!drawable(a)) {
-    // Stored sizes that no window can draw: the boxes keep their default sizes on screen,
-    // and the values stay as stored.
-    LayoutValues defaults;
-    defaults.flgStatePos1 = flgStatePos1;
-    defaults.flgStatePos2 = flgStatePos2;
-    a = arrange(kind_.layout, defaults);
-  }
+  // Stored sizes that no window can draw are drawn at their defaults; the values stay as
+  // stored.
+  const Arrangement a = arrange(kind_.layout, drawableValues(kind_.layout, *this));
   // Each box gets its place in one move: a rich-text box lays its text out again on every
   // change of its size.
   rtxtQuestion.Move(a.question.left, a.question.top, a.question.width, a.question.height);
@@ -426,23 +420,20 @@ void QuestionEditor::SliderVH_Scroll() {
     txtValue.setText(numberText(SliderVH.Value() / 10.0));
 }
 
-Value* QuestionEditor::sizeTarget() {
+const char* QuestionEditor::sizeTargetField() const {
   const SizeTarget* t = focusedTarget();
   if (!t) return nullptr;
-  const char* field = OptHW[0].Value() ? t->height : OptHW[1].Value() ? t->width : nullptr;
-  return field ? byField(field) : nullptr;
+  return OptHW[0].Value() ? t->height : OptHW[1].Value() ? t->width : nullptr;
 }
 
 void QuestionEditor::txtValue_Change() {
-  if (questionShown()) {
-    Value* target = sizeTarget();
-    const std::optional<double> size = sizeFromText(txtValue.Text());
-    if (target && size && *size >= 0) {
-      // A size is applied only when the boxes can still be drawn with it.
-      const Value before = *target;
-      *target = Value(*size);
-      if (!drawable(arrange(kind_.layout, *this))) *target = before;
-    }
+  const char* field = sizeTargetField();
+  const std::optional<double> size = sizeFromText(txtValue.Text());
+  if (questionShown() && field && size && *size >= 0) {
+    // A size is applied only when the boxes, as they are drawn, can still be drawn with it.
+    LayoutValues drawn = drawableValues(kind_.layout, *this);
+    *drawn.byField(field) = Value(*size);
+    if (drawable(arrange(kind_.layout, drawn))) *byField(field) = Value(*size);
   }
   ArrangeControls();
 }

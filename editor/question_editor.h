@@ -150,7 +150,8 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void buildControls();
   void showEmptyQuestion();
   void updateActiveState();
-  store::Value* sizeTarget();
+  // The layout variable that a typed value goes to; nullptr for none.
+  const char* sizeTargetField() const;
 
   std::vector<Panel*> panels_;
   std::vector<QWidget*> questionControls_;

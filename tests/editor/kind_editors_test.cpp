@@ -266,3 +266,48 @@ TEST_F(PSEditor, FontButtonsAndGo) {
 }
 
 }  // namespace
+
+namespace {
+
+using KindEditors = EditorTest;
+
+TEST_F(KindEditors, SizesThatCannotBeDrawnAreNotAppliedNorDrawnWhenStored) {
+  add("PStbl", {{"numQ", "05001"}, {"src", "X050"}, {"choiceBHeight", 1e12}});
+  FormPSEdit& ed = open<FormPSEdit>();
+  EXPECT_EQ(ed.rtxtAnswer[1].Height(), 270);  // drawn at the default size
+  EXPECT_LE(ed.rtxtAnswer[4].Top() + ed.rtxtAnswer[4].Height(), ed.Height());
+  ed.rtxtAnswer[2].Press();
+  for (const char* typed : {"-1", "1e9"}) {
+    ed.txtValue.setText(typed);
+    EXPECT_TRUE(ed.choiceHeight[2].isNull()) << typed;
+  }
+  ed.txtValue.setText("2");
+  EXPECT_EQ(ed.rtxtAnswer[2].Height(), 1134);
+  ed.cmdSave.Press();
+  EXPECT_EQ(field("PStbl", "05001", "choiceCHeight").toDouble(), 2.0);
+  EXPECT_EQ(field("PStbl", "05001", "choiceBHeight").toDouble(), 1e12);  // kept as stored
+}
+
+TEST_F(KindEditors, AnEmptyTableShowsAnEmptyQuestionAndSavesNothing) {
+  {
+    FormRCEdit rc(*state, formInit);
+    rc.Show();
+    EXPECT_EQ(rc.txtPasgNum.Text(), "1");
+    EXPECT_FALSE(rc.cmdSave.isEnabled());
+    EXPECT_FALSE(rc.cmdPsgFont.isEnabled());
+    rc.cmdSave_Click();
+  }
+  {
+    FormDSEdit ds(*state, formInit);
+    ds.Show();
+    EXPECT_EQ(ds.rtxtState[0].Top(), 2055);
+    ds.cmdSave_Click();
+    ds.cmdGo_Click();
+  }
+  FormPSEdit& ps = open<FormPSEdit>();
+  ps.cmdSave_Click();
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_EQ(count("select count(*) as n from PStbl"), 0);
+}
+
+}  // namespace
