@@ -38,13 +38,14 @@ struct EditorKind {
   std::vector<std::pair<const char*, double>> reset;  // layout variable, value
   std::vector<ControlPlace> places;                   // over the shared column's places
   std::vector<const char*> absent;                    // shared controls the kind has not
+  double height = 10680;                              // of the window's page, twips
 };
 
 // The places of the controls that every editor shares (the column right of the question).
 const std::vector<ControlPlace>& sharedPlaces();
 
-// Window size in twips: fits a 1280 x 800 screen with the window's frame.
-inline constexpr double kEditorWidth = 18960;
-inline constexpr double kEditorHeight = 11520;
+// Width of the window's page in twips; with its frame the window fits a 1280 x 800 screen
+// (the tallest page, 11250, as well).
+inline constexpr double kEditorWidth = 18840;
 
 }  // namespace editor

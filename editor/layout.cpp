@@ -1,5 +1,6 @@
 #include "layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace editor {
@@ -24,15 +25,22 @@ Value* LayoutValues::byField(const std::string& field) {
 
 namespace {
 
-double sized(const Value& v, double perUnit, double fallback) { return sizeIsSet(v) ? v.toDouble() * perUnit : fallback; }
+// The drawn height of a box: its stored size, the default when none is set or the stored
+// one is negative or no number, the largest drawable size when it is beyond it.
+double sized(const KindGeometry& g, const Value& v, double perUnit, double fallback) {
+  if (!sizeIsSet(v)) return fallback;
+  const double size = v.toDouble();
+  if (!(size > 0)) return fallback;
+  return std::min(size, largestSize(g)) * perUnit;
+}
 
 Rect at(const Rect& design, double top, double height) { return {design.left, top, design.width, height}; }
 
 void stackChoices(const KindGeometry& g, const LayoutValues& v, Arrangement& a) {
   std::array<double, 5> heights;
   const double perUnit = g.twipsPerUnit * g.choiceFactor;
-  heights[0] = sized(v.choiceHeight[0], perUnit, g.firstChoice.height);
-  for (size_t k = 1; k < 5; ++k) heights[k] = sized(v.choiceHeight[k], perUnit, heights[0]);
+  heights[0] = sized(g, v.choiceHeight[0], perUnit, g.firstChoice.height);
+  for (size_t k = 1; k < 5; ++k) heights[k] = sized(g, v.choiceHeight[k], perUnit, heights[0]);
   const double markerHeight = g.firstMarker.height;
   if (g.stacking == Stacking::MarkersFirst) {
     double markerTop = a.question.bottom() + 330;
@@ -52,8 +60,8 @@ void stackChoices(const KindGeometry& g, const LayoutValues& v, Arrangement& a) 
 }
 
 void stackStatements(const KindGeometry& g, const LayoutValues& v, Arrangement& a) {
-  const double h1 = sized(v.stateHeight1, g.twipsPerUnit, g.statements[0].height);
-  const double h2 = sized(v.stateHeight2, g.twipsPerUnit, g.statements[1].height);
+  const double h1 = sized(g, v.stateHeight1, g.twipsPerUnit, g.statements[0].height);
+  const double h2 = sized(g, v.stateHeight2, g.twipsPerUnit, g.statements[1].height);
   a.statements[0] = at(g.statements[0], a.question.bottom() + 465, h1);
   a.statements[1] = at(g.statements[1], a.statements[0].bottom() + 510, h2);
   const bool centred[] = {v.flgStatePos1, v.flgStatePos2};
@@ -71,17 +79,11 @@ void stackStatements(const KindGeometry& g, const LayoutValues& v, Arrangement& 
   }
 }
 
-bool within(const Rect& r) {
-  for (double x : {r.left, r.top, r.width, r.height})
-    if (!std::isfinite(x) || x < 0 || x > kMaxTwips) return false;
-  return r.bottom() <= kMaxTwips && r.right() <= kMaxTwips;
-}
-
 }  // namespace
 
 Arrangement arrange(const KindGeometry& g, const LayoutValues& v) {
   Arrangement a;
-  a.question = at(g.question, g.question.top, sized(v.questionHeight, g.twipsPerUnit, g.question.height));
+  a.question = at(g.question, g.question.top, sized(g, v.questionHeight, g.twipsPerUnit, g.question.height));
   if (g.stacking == Stacking::Statements)
     stackStatements(g, v, a);
   else
@@ -89,35 +91,15 @@ Arrangement arrange(const KindGeometry& g, const LayoutValues& v) {
   return a;
 }
 
-bool drawable(const Arrangement& a) {
-  if (!within(a.question)) return false;
-  for (const auto* group : {&a.choices, &a.markers})
-    for (const Rect& r : *group)
-      if (!within(r)) return false;
-  for (const auto* group : {&a.statements, &a.stateLabels})
-    for (const Rect& r : *group)
-      if (!within(r)) return false;
-  return true;
+double largestSize(const KindGeometry& g) {
+  const double room = 32767 * 15.0 - g.question.top;
+  // Statements: the stem and two statements, then the fixed gaps and one-line choices.
+  if (g.stacking == Stacking::Statements)
+    return std::floor((room - 465 - 510 - 945 - 4 * 600 - g.firstChoice.height) / 3 / g.twipsPerUnit);
+  // The stem and five choices, each followed by a gap.
+  return std::floor((room - 6 * 330) / 6 / (g.twipsPerUnit * g.choiceFactor));
 }
 
-LayoutValues drawableValues(const KindGeometry& g, const LayoutValues& v) {
-  if (drawable(arrange(g, v))) return v;
-  using Size = Value* (*)(LayoutValues&);
-  static const Size sizes[] = {
-      [](LayoutValues& x) { return &x.questionHeight; },  [](LayoutValues& x) { return &x.choiceHeight[0]; },
-      [](LayoutValues& x) { return &x.choiceHeight[1]; }, [](LayoutValues& x) { return &x.choiceHeight[2]; },
-      [](LayoutValues& x) { return &x.choiceHeight[3]; }, [](LayoutValues& x) { return &x.choiceHeight[4]; },
-      [](LayoutValues& x) { return &x.stateHeight1; },    [](LayoutValues& x) { return &x.stateHeight2; }};
-  LayoutValues defaults;
-  defaults.flgStatePos1 = v.flgStatePos1;
-  defaults.flgStatePos2 = v.flgStatePos2;
-  LayoutValues shown = v;
-  for (Size size : sizes) {
-    LayoutValues alone = defaults;
-    *size(alone) = *size(shown);
-    if (!drawable(arrange(g, alone))) *size(shown) = Value();
-  }
-  return drawable(arrange(g, shown)) ? shown : defaults;
-}
+bool sizeCanBeDrawn(const KindGeometry& g, double size) { return size >= 0 && size <= largestSize(g); }
 
 }  // namespace editor

@@ -59,16 +59,12 @@ bool sizeIsSet(const store::Value& v);
 
 Arrangement arrange(const KindGeometry& g, const LayoutValues& v);
 
-// The farthest a box may reach, in twips, for a window to place and draw it.
-inline constexpr double kMaxTwips = 15.0 * 16000;
+// The largest size (stored units) that the window can draw: the window system places
+// widgets within 16-bit pixel coordinates, and up to this size every box of a question
+// stays inside them, whatever the other boxes measure.
+double largestSize(const KindGeometry& g);
 
-// True when every box of the arrangement lies within the area a window can place: sizes
-// that would put a box beyond it, or stack boxes backwards, cannot be drawn.
-bool drawable(const Arrangement& a);
-
-// The values the boxes are drawn with: `v` itself when it can be drawn; otherwise each
-// size that no window could draw even on its own is drawn at its default, and when the
-// rest still cannot be drawn, every size is.
-LayoutValues drawableValues(const KindGeometry& g, const LayoutValues& v);
+// A typed size is applied only when it can be drawn: not negative, not beyond largestSize.
+bool sizeCanBeDrawn(const KindGeometry& g, double size);
 
 }  // namespace editor

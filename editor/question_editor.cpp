@@ -1,9 +1,13 @@
 #include "question_editor.h"
 
 #include <QLocale>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
+#include "controls/dialogs.h"
 #include "controls/events.h"
 #include "quote.h"
 #include "recordset.h"
@@ -33,9 +37,14 @@ std::optional<double> sizeFromText(const std::string& text) {
 }
 
 int sliderPosition(double value, double scale, int max) {
-  long v = std::lround(value * scale);
-  return static_cast<int>(std::clamp<long>(v, 0, max));
+  const double v = value * scale;
+  if (!(v > 0)) return 0;
+  if (v >= max) return max;
+  return static_cast<int>(std::lround(v));
 }
+
+// What a window frame adds around the client area at 100% scaling (pixels).
+constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
 bool isSizeField(const FieldSpec& f) {
   return f.write == FieldWrite::Layout && (f.type == FieldType::Size || f.type == FieldType::Single);
@@ -44,44 +53,44 @@ bool isSizeField(const FieldSpec& f) {
 }  // namespace
 
 const std::vector<ControlPlace>& sharedPlaces() {
-  // The column right of the question box, from x = 15120 to 18840.
+  // The column right of the question and choices, from x = 15060 to the page's edge.
   static const std::vector<ControlPlace> places = {
       {"lblTitle", {480, 300, 9000, 600}},
-      {"lblPool", {15120, 240, 1800, 255}},
-      {"cmbPool", {15120, 510, 1680, 330}},
-      {"lblQuestion", {16980, 240, 1860, 255}},
-      {"lstQuestion", {16980, 510, 1860, 2790}},
-      {"lblAnswer", {15120, 1020, 1200, 255}},
-      {"cmbAnswer", {15120, 1290, 1200, 330}},
-      {"FrameVH", {15120, 3450, 3720, 1530}},
-      {"OptHW0", {180, 330, 1200, 300}},
-      {"OptHW1", {1500, 330, 1200, 300}},
-      {"txtValue", {180, 720, 900, 330}},
-      {"SliderVH", {1200, 690, 2340, 420}},
-      {"chkBorder", {180, 1140, 270, 270}},
-      {"lblBorder", {480, 1140, 1200, 270}},
-      {"cmdSave", {15120, 5100, 1140, 420}},
-      {"cmdReset", {16380, 5100, 1140, 420}},
-      {"chkAutoSave", {15120, 5655, 270, 270}},
-      {"lblAutoSave", {15420, 5655, 1320, 270}},
-      {"cmdFont", {15120, 6060, 1140, 420}},
-      {"cmdUnderLine", {16410, 6060, 1140, 420}},
-      {"cmdGo", {17700, 6060, 1140, 420}},
-      {"FrameEdit", {15120, 6600, 3720, 2340}},
-      {"cmbEdit", {180, 330, 2160, 330}},
-      {"cmdEditSubmit", {2460, 300, 1140, 390}},
-      {"lblPoolName", {180, 810, 1500, 255}},
-      {"txtPoolName", {180, 1080, 480, 330}},
-      {"cmbPoolName", {780, 1080, 1200, 330}},
-      {"lblQuestionNumber", {2460, 810, 1140, 255}},
-      {"txtQNumber", {2460, 1080, 720, 330}},
-      {"PgrBar", {180, 1560, 3360, 240}},
-      {"lblProgress", {180, 1860, 3360, 255}},
-      {"cmdOGcreate", {15120, 9060, 780, 420}},
-      {"txtOG12", {16020, 9105, 900, 330}},
-      {"cmdCopy", {17040, 9060, 840, 420}},
-      {"cmdCopy2", {18000, 9060, 840, 420}},
-      {"cmdDuplicateCheck", {15120, 9600, 780, 420}},
+      {"lblPool", {15060, 120, 1740, 255}},
+      {"cmbPool", {15060, 390, 1740, 330}},
+      {"lblQuestion", {16920, 120, 1920, 255}},
+      {"lstQuestion", {16920, 390, 1920, 2400}},
+      {"lblAnswer", {15060, 870, 1200, 255}},
+      {"cmbAnswer", {15060, 1140, 1200, 330}},
+      {"FrameVH", {15060, 2940, 3780, 1500}},
+      {"OptHW0", {120, 300, 1200, 300}},
+      {"OptHW1", {1440, 300, 1200, 300}},
+      {"txtValue", {120, 690, 900, 330}},
+      {"SliderVH", {1140, 660, 2520, 420}},
+      {"chkBorder", {120, 1110, 270, 270}},
+      {"lblBorder", {420, 1110, 1200, 270}},
+      {"cmdSave", {15060, 4560, 1140, 420}},
+      {"cmdReset", {16320, 4560, 1140, 420}},
+      {"chkAutoSave", {17580, 4635, 270, 270}},
+      {"lblAutoSave", {17850, 4635, 990, 270}},
+      {"cmdFont", {15060, 5100, 1140, 420}},
+      {"cmdUnderLine", {16320, 5100, 1140, 420}},
+      {"cmdGo", {17580, 5100, 1140, 420}},
+      {"FrameEdit", {15060, 5640, 3780, 2340}},
+      {"cmbEdit", {120, 330, 2280, 330}},
+      {"cmdEditSubmit", {2520, 300, 1140, 390}},
+      {"lblPoolName", {120, 810, 1800, 255}},
+      {"txtPoolName", {120, 1080, 480, 330}},
+      {"cmbPoolName", {720, 1080, 1200, 330}},
+      {"lblQuestionNumber", {2520, 810, 1140, 255}},
+      {"txtQNumber", {2520, 1080, 720, 330}},
+      {"PgrBar", {120, 1560, 3540, 240}},
+      {"lblProgress", {120, 1860, 3540, 255}},
+      {"cmdOGcreate", {15060, 8160, 780, 420}},
+      {"txtOG12", {15960, 8205, 900, 330}},
+      {"cmdCopy", {16980, 8160, 840, 420}},
+      {"cmdCopy2", {17940, 8160, 900, 420}},
+      {"cmdDuplicateCheck", {15060, 8700, 780, 420}},
   };
   return places;
 }
@@ -152,10 +161,27 @@ void QuestionEditor::notAvailable(QWidget& w) {
   w.setToolTip("Not available in this version");
 }
 
+void QuestionEditor::adoptControls() {
+  const QObjectList children = this->children();
+  for (QObject* o : children)
+    if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && w != scroller_) w->setParent(page_);
+}
+
 void QuestionEditor::buildControls() {
+  // The controls sit on one page that scrolls when the screen is smaller than the window.
+  page_ = new QWidget;
+  page_->setFixedSize(ui::twipsToPixels(kEditorWidth), ui::twipsToPixels(kind_.height));
+  auto* scroller = new QScrollArea(this);
+  scroller_ = scroller;
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidget(page_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroller);
+
   setCaption(kind_.caption);
   setWidth(kEditorWidth);
-  setHeight(kEditorHeight);
+  setHeight(kind_.height);
   setDeleteOnUnload(true);
 
   // Names by which the geometry tables (and tests) find the controls.
@@ -235,11 +261,22 @@ void QuestionEditor::buildControls() {
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };
   chkBorder_Click();
+  adoptControls();
 }
 
 // ---- Window life ----
 
+// A screen too small for the window gets a window that fits it, scrolling its page.
+void QuestionEditor::fitToScreen() {
+  const QScreen* s = screen();
+  if (!s) return;
+  const QSize room = s->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight);
+  resize(std::min(width(), room.width()), std::min(height(), room.height()));
+}
+
 void QuestionEditor::Form_Load() {
+  adoptControls();
+  fitToScreen();
   ClearChoiceMarks();
   InitEditLists();
   FillPoolList();
@@ -267,15 +304,19 @@ void QuestionEditor::showEmptyQuestion() {
   for (Panel* p : panels_) p->clear();
   cmbAnswer.setListIndex(0);
   static_cast<LayoutValues&>(*this) = LayoutValues();
+  loadedRecord_.clear();
   ArrangeControls();
 }
 
 void QuestionEditor::LoadQuestion() {
-  const std::optional<Record> r = readRecord(state_.pConn(), kind_.record, state_.currentQNumber);
+  // Everything is read before anything is shown: a failed read leaves the screen as it was.
+  std::vector<Value> all;
+  const std::optional<Record> r = readRecord(state_.pConn(), kind_.record, state_.currentQNumber, &all);
   if (!r) {  // removed elsewhere since the list was filled
     showEmptyQuestion();
     return;
   }
+  loadedRecord_ = std::move(all);
   rtxtQuestion.setTextRTF(QByteArray::fromStdString(r->at("question").toString()));
   for (Panel* p : panels_) p->load(*r);
   const std::string answer = r->at("answer").toString();
@@ -291,9 +332,7 @@ void QuestionEditor::LoadQuestion() {
 }
 
 void QuestionEditor::ArrangeControls() {
-  // Stored sizes that no window can draw are drawn at their defaults; the values stay as
-  // stored.
-  const Arrangement a = arrange(kind_.layout, drawableValues(kind_.layout, *this));
+  const Arrangement a = arrange(kind_.layout, *this);
   // Each box gets its place in one move: a rich-text box lays its text out again on every
   // change of its size.
   rtxtQuestion.Move(a.question.left, a.question.top, a.question.width, a.question.height);
@@ -327,8 +366,43 @@ void QuestionEditor::FillPoolList() {
 }
 
 void QuestionEditor::cmbPool_Click() {
-  if (autoSaveOn()) SaveQuestion();
-  FillQuestionList();
+  const ShownQuestion shown = shownQuestion();
+  try {
+    if (autoSaveOn()) SaveQuestion();
+    FillQuestionList();
+  } catch (...) {
+    reselect(shown);
+    throw;
+  }
+}
+
+QuestionEditor::ShownQuestion QuestionEditor::shownQuestion() const {
+  ShownQuestion shown{state_.currentPool, state_.currentQNumber, {}};
+  for (int i = 0; i < lstQuestion.ListCount(); ++i) shown.numbers.push_back(lstQuestion.List(i));
+  return shown;
+}
+
+// After a failed change of question the lists select what is on screen again, so that the
+// highlight, the screen and what Save writes agree.
+void QuestionEditor::reselect(const ShownQuestion& shown) {
+  state_.currentPool = shown.pool;
+  state_.currentQNumber = shown.numQ;
+  int pool = -1;
+  for (int i = 0; i < cmbPool.ListCount(); ++i)
+    if (cmbPool.List(i) == shown.pool) pool = i;
+  cmbPool.restoreListIndex(pool);
+  bool sameList = lstQuestion.ListCount() == static_cast<int>(shown.numbers.size());
+  for (int i = 0; sameList && i < lstQuestion.ListCount(); ++i)
+    sameList = lstQuestion.List(i) == shown.numbers[static_cast<size_t>(i)];
+  if (!sameList) {
+    lstQuestion.Clear();
+    for (const std::string& n : shown.numbers) lstQuestion.AddItem(n);
+  }
+  int row = -1;
+  for (int i = 0; i < lstQuestion.ListCount(); ++i)
+    if (lstQuestion.List(i) == shown.numQ) row = i;
+  lstQuestion.restoreListIndex(row);
+  updateActiveState();
 }
 
 void QuestionEditor::FillQuestionList() {
@@ -362,10 +436,16 @@ void QuestionEditor::FillQuestionList() {
 }
 
 void QuestionEditor::lstQuestion_Click() {
-  if (autoSaveOn()) SaveQuestion();
-  state_.currentQNumber = lstQuestion.Text();
-  ClearChoiceMarks();
-  LoadQuestion();
+  const ShownQuestion shown = shownQuestion();
+  try {
+    if (autoSaveOn()) SaveQuestion();
+    state_.currentQNumber = lstQuestion.Text();
+    ClearChoiceMarks();
+    LoadQuestion();
+  } catch (...) {
+    reselect(shown);
+    throw;
+  }
   updateActiveState();
 }
 
@@ -429,12 +509,7 @@ const char* QuestionEditor::sizeTargetField() const {
 void QuestionEditor::txtValue_Change() {
   const char* field = sizeTargetField();
   const std::optional<double> size = sizeFromText(txtValue.Text());
-  if (questionShown() && field && size && *size >= 0) {
-    // A size is applied only when the boxes, as they are drawn, can still be drawn with it.
-    LayoutValues drawn = drawableValues(kind_.layout, *this);
-    *drawn.byField(field) = Value(*size);
-    if (drawable(arrange(kind_.layout, drawn))) *byField(field) = Value(*size);
-  }
+  if (questionShown() && field && size && sizeCanBeDrawn(kind_.layout, *size)) *byField(field) = Value(*size);
   ArrangeControls();
 }
 
@@ -446,21 +521,70 @@ void QuestionEditor::chkBorder_Click() {
 
 // ---- Saving ----
 
+std::vector<Value> QuestionEditor::storedRecord() {
+  std::vector<Value> all;
+  readRecord(state_.pConn(), kind_.record, state_.currentQNumber, &all);
+  return all;
+}
+
+bool QuestionEditor::mayWrite() {
+  // Nothing was loaded (none shown, or removed elsewhere before it was): nothing to write.
+  if (state_.currentQNumber.empty() || loadedRecord_.empty()) return false;
+  confirmOverwrite();
+  return true;
+}
+
+void QuestionEditor::reportRemoved() {
+  ui::MsgBox("Question " + state_.currentQNumber +
+                 " no longer exists in the bank: another program has deleted it. Your edits were not saved; "
+                 "they stay on screen.",
+             ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
+  throw ui::AlreadyReported();
+}
+
+// Another program may have changed the question since it was loaded here: the user decides
+// whether the screen overwrites it; by default the stored version is kept and shown, and
+// the save (and whatever led to it) stops.
+void QuestionEditor::confirmOverwrite() {
+  const std::vector<Value> stored = storedRecord();
+  if (stored.empty()) reportRemoved();
+  if (stored == loadedRecord_) return;
+  const ui::MsgResult answer = ui::MsgBox(
+      "Question " + state_.currentQNumber +
+          " was changed by another program after it was loaded here.\n\n"
+          "Overwrite it with what is on screen?\n"
+          "Yes: your edits replace the stored question.\n"
+          "No: your edits are discarded and the stored question is loaded.",
+      ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, "", ui::MsgDefault::Second);
+  if (answer == ui::MsgResult::Yes) return;
+  ClearChoiceMarks();
+  LoadQuestion();
+  throw ui::AlreadyReported();
+}
+
+// What this window wrote is the stored version it compares with from now on.
+void QuestionEditor::write(const Record& values, FieldWrite group) {
+  if (!writeRecord(state_.pConn(), kind_.record, state_.currentQNumber, values, group)) reportRemoved();
+  loadedRecord_ = storedRecord();
+}
+
 void QuestionEditor::SaveLayout() {
+  if (!mayWrite()) return;
   Record r;
   for (const FieldSpec& f : kind_.record.fields)
     if (isSizeField(f))
       if (Value* v = byField(f.name)) r[f.name] = *v;
   for (Panel* p : panels_) p->saveLayout(r);
-  writeRecord(state_.pConn(), kind_.record, state_.currentQNumber, r, FieldWrite::Layout);
+  write(r, FieldWrite::Layout);
 }
 
 void QuestionEditor::SaveQuestion() {
+  if (!mayWrite()) return;
   Record r;
   r["question"] = rtxtQuestion.TextRTF().toStdString();
   for (Panel* p : panels_) p->saveContent(r);
   r["answer"] = cmbAnswer.Text();
-  writeRecord(state_.pConn(), kind_.record, state_.currentQNumber, r, FieldWrite::Content);
+  write(r, FieldWrite::Content);
 }
 
 void QuestionEditor::cmdSave_Click() {

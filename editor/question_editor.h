@@ -132,6 +132,9 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void addPanel(Panel& panel) { panels_.push_back(&panel); }
   // A control that works only while a question is on screen.
   void needsQuestion(QWidget& w) { questionControls_.push_back(&w); }
+  // Moves the controls created on the window onto its scrolling page (a kind calls it
+  // after adding controls of its own).
+  void adoptControls();
   // Places named controls from a table (kinds add their own controls after construction).
   void placeControls(const std::vector<ControlPlace>& places);
   // The focused element's size variables by pFocus; nullptr when nothing is focused.
@@ -147,14 +150,33 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   ui::Form& formInit_;
 
  private:
+  struct ShownQuestion {
+    std::string pool, numQ;
+    std::vector<std::string> numbers;  // the question list
+  };
   void buildControls();
+  void fitToScreen();
   void showEmptyQuestion();
   void updateActiveState();
+  ShownQuestion shownQuestion() const;
+  void reselect(const ShownQuestion& shown);
+  // Every field of the current question's stored record; empty when there is none.
+  std::vector<store::Value> storedRecord();
+  // Before a write: false when nothing was loaded; asks before overwriting another
+  // program's change and reports a question deleted meanwhile (both end the event).
+  bool mayWrite();
+  void confirmOverwrite();
+  [[noreturn]] void reportRemoved();
+  void write(const Record& values, FieldWrite group);
   // The layout variable that a typed value goes to; nullptr for none.
   const char* sizeTargetField() const;
 
   std::vector<Panel*> panels_;
   std::vector<QWidget*> questionControls_;
+  QWidget* page_ = nullptr;  // holds the controls; scrolls on a small screen
+  QWidget* scroller_ = nullptr;
+  // Every field of the record as loaded or last written here; empty when none is loaded.
+  std::vector<store::Value> loadedRecord_;
   pools::PoolEditing poolEditing_;
 };
 

@@ -8,7 +8,8 @@ namespace editor {
 using store::Recordset;
 using store::Value;
 
-std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ) {
+std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ,
+                                 std::vector<Value>* all) {
   Recordset rs;
   rs.open(std::string("select * from ") + spec.table + " where numQ='" + store::sqlText(numQ) + "';", conn,
           store::adOpenDynamic, store::adLockReadOnly);
@@ -21,6 +22,10 @@ std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec
     Value v = rs.value(f.name);
     if (f.type == FieldType::Single) v = Value(static_cast<double>(static_cast<float>(v.toDouble())));
     r[f.name] = v;
+  }
+  if (all) {
+    all->clear();
+    for (const std::string& name : rs.fieldNames()) all->push_back(rs.value(name));
   }
   rs.close();
   return r;

@@ -42,7 +42,9 @@ struct RecordSpec {
 using Record = std::map<std::string, store::Value>;
 
 // The question numbered numQ, with every field of the spec; nothing when there is none.
-std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ);
+// `all`, when given, receives every field of the stored row in table order.
+std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ,
+                                 std::vector<store::Value>* all = nullptr);
 
 // Writes the fields of the spec written as `group` (Content covers ContentIfGiven) from
 // `values`: a field the values lack is left as stored, and a ContentIfGiven field also

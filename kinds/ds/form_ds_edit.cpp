@@ -77,6 +77,7 @@ const EditorKind& dsKind() {
                  {"chkStatePos0", {6840, 10560, 255, 300}},
                  {"chkStatePos1", {7200, 10560, 1095, 300}}},
       .absent = {"cmdFont", "cmdUnderLine", "cmdDuplicateCheck"},
+      .height = 11250,
   };
   return k;
 }
@@ -157,6 +158,7 @@ FormDSEdit::FormDSEdit(store::ProgramState& state, ui::Form& formInit)
   addPanel(statements);
   needsQuestion(cmdQfont);
   needsQuestion(cmdSFont);
+  adoptControls();
   placeControls(kind_.places);
   ArrangeControls();
 }

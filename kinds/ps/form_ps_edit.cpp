@@ -50,9 +50,10 @@ const EditorKind& psKind() {
                  {"cmdGo", {6480, 120, 855, 375}},
                  {"cmdCopy", {7440, 120, 975, 375}},
                  {"cmdCopy2", {8520, 120, 975, 375}},
-                 {"cmdFixnumQ", {16020, 9600, 1200, 420}},
+                 {"cmdFixnumQ", {15960, 8700, 1200, 420}},
                  {"chkArrange", {6840, 10500, 1215, 300}}},
       .absent = {"cmdUnderLine", "cmdDuplicateCheck"},
+      .height = 11250,
   };
   return k;
 }
@@ -84,6 +85,7 @@ FormPSEdit::FormPSEdit(store::ProgramState& state, ui::Form& formInit)
   notAvailable(cmdFixnumQ);
   addPanel(arrangeFlag);
   needsQuestion(cmdQfont);
+  adoptControls();
   placeControls(kind_.places);
 }
 

@@ -52,13 +52,13 @@ const EditorKind& rcKind() {
                  {"cmdPsgFont2", {7200, 120, 1575, 375}},
                  {"cmdCopy", {8880, 120, 975, 375}},
                  {"rtxtPassage", {240, 1050, 7050, 9405}},
-                 {"FrameVH", {240, 10560, 5880, 870}},
+                 {"FrameVH", {240, 10560, 5880, 660}},
                  {"OptHW0", {120, 300, 1000, 300}},
                  {"OptHW1", {1140, 300, 1000, 300}},
-                 {"txtValue", {2220, 300, 800, 330}},
-                 {"SliderVH", {3120, 240, 1500, 420}},
-                 {"chkBorder", {4740, 330, 270, 270}},
-                 {"lblBorder", {5040, 330, 780, 270}},
+                 {"txtValue", {2220, 285, 800, 330}},
+                 {"SliderVH", {3120, 255, 1500, 390}},
+                 {"chkBorder", {4740, 315, 270, 270}},
+                 {"lblBorder", {5040, 315, 780, 270}},
                  // The captions need more room than their design-time boxes in the fonts
                  // the window is drawn with.
                  {"Label1", {6240, 10680, 1500, 255}},
@@ -69,6 +69,7 @@ const EditorKind& rcKind() {
                  {"cmdReset", {12720, 10560, 1140, 420}}},
       .absent = {"chkAutoSave", "lblAutoSave", "cmdGo", "cmdUnderLine", "cmdDuplicateCheck", "cmdCopy2",
                  "cmbPoolName", "PgrBar", "lblProgress"},
+      .height = 11250,
   };
   return k;
 }
@@ -123,6 +124,7 @@ FormRCEdit::FormRCEdit(store::ProgramState& state, ui::Form& formInit)
   addPanel(passage);
   needsQuestion(cmdPsgFont);
   needsQuestion(cmdPsgFont2);
+  adoptControls();
   placeControls(kind_.places);
   // The edit frame is present, but its modes have no action in this editor.
   cmbEdit.Click = nullptr;

@@ -271,11 +271,12 @@ namespace {
 
 using KindEditors = EditorTest;
 
-TEST_F(KindEditors, SizesThatCannotBeDrawnAreNotAppliedNorDrawnWhenStored) {
+TEST_F(KindEditors, SizesThatCannotBeDrawnAreNotAppliedAndStoredOnesStayInsideTheCoordinates) {
   add("PStbl", {{"numQ", "05001"}, {"src", "X050"}, {"choiceBHeight", 1e12}});
   FormPSEdit& ed = open<FormPSEdit>();
-  EXPECT_EQ(ed.rtxtAnswer[1].Height(), 270);  // drawn at the default size
-  EXPECT_LE(ed.rtxtAnswer[4].Top() + ed.rtxtAnswer[4].Height(), ed.Height());
+  EXPECT_EQ(ed.rtxtAnswer[1].Height(), 143 * 567);  // drawn at the largest drawable size
+  EXPECT_LT(ed.rtxtAnswer[4].geometry().bottom(), 32767);
+  EXPECT_GT(ed.rtxtAnswer[4].Top(), ed.rtxtAnswer[1].Top());
   ed.rtxtAnswer[2].Press();
   for (const char* typed : {"-1", "1e9"}) {
     ed.txtValue.setText(typed);

@@ -85,18 +85,22 @@ TEST(Layout, PsStacksTheBoxesAndCentresEachMarkerBesideItsBox) {
   EXPECT_EQ(b.choices[1], a.choices[1]);
 }
 
-TEST(Layout, SizesThatCannotBeDrawnAreRecognised) {
+TEST(Layout, SizesBeyondTheWindowSystemsCoordinatesAreNotDrawn) {
+  const auto& sc = kinds::scKind().layout;
+  EXPECT_EQ(editor::largestSize(sc), 143);
+  for (double size : {-1.0, 1e9, 200.0}) EXPECT_FALSE(editor::sizeCanBeDrawn(sc, size)) << size;
+  EXPECT_TRUE(editor::sizeCanBeDrawn(sc, 100));
   LayoutValues v;
-  EXPECT_TRUE(editor::drawable(arrange(kinds::scKind().layout, v)));
-  v.choiceHeight[1] = -1.0;
-  EXPECT_FALSE(editor::drawable(arrange(kinds::scKind().layout, v)));
-  v.choiceHeight[1] = 1e9;
-  EXPECT_FALSE(editor::drawable(arrange(kinds::scKind().layout, v)));
-  v.choiceHeight[1] = 200.0;  // large, but a window can still place it
-  EXPECT_TRUE(editor::drawable(arrange(kinds::scKind().layout, v)));
+  v.questionHeight = 1e300;
+  v.choiceHeight[0] = -5.0;
+  v.choiceHeight[1] = 1e12;
+  auto a = arrange(sc, v);
+  EXPECT_EQ(a.question.height, 143 * 567);
+  EXPECT_EQ(a.choices[0].height, 270);  // a negative size draws the default
+  EXPECT_LT(a.choices[4].bottom(), 32767 * 15);
   LayoutValues ds;
-  ds.stateHeight2 = 1e300;
-  EXPECT_FALSE(editor::drawable(arrange(kinds::dsKind().layout, ds)));
+  ds.stateHeight1 = ds.stateHeight2 = ds.questionHeight = 1e300;
+  EXPECT_LT(arrange(kinds::dsKind().layout, ds).choices[4].bottom(), 32767 * 15);
 }
 
 }  // namespace
