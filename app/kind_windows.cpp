@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "awa/form_awa_edit.h"
 #include "cr/form_cr_edit.h"
 #include "ds/form_ds_edit.h"
 #include "ps/form_ps_edit.h"
@@ -20,7 +21,7 @@ ui::Form* make(store::ProgramState& state, ui::Form& formInit) {
 
 std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>,
                                               make<kinds::FormRCEdit>, make<kinds::FormPSEdit>,
-                                              make<kinds::FormDSEdit>, nullptr};
+                                              make<kinds::FormDSEdit>, make<kinds::FormAWAEdit>};
 }  // namespace
 
 KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }

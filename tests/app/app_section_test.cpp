@@ -75,8 +75,11 @@ class SectionTest : public AppFolderTest {
 TEST_F(SectionTest, NextWithoutChoiceOrWithoutEditorDoesNothing) {
   init().imgNext.Press();
   EXPECT_TRUE(init().Visible());
-  init().optSelect[5].setValue(true);  // AWA: no editor yet
+  const app::KindWindowFactory awa = app::kindWindow(Kind::AWA);
+  app::setKindWindow(Kind::AWA, nullptr);  // a kind without an editor
+  init().optSelect[5].setValue(true);
   init().imgNext.Press();
+  app::setKindWindow(Kind::AWA, awa);
   EXPECT_TRUE(init().Visible());
   EXPECT_TRUE(dialogs.shown.empty());
 }
@@ -105,6 +108,18 @@ TEST_F(SectionTest, TheRcPsAndDsChoicesOpenTheirEditors) {
     editor->Unload();
     flushDeletes();
   }
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SectionTest, TheAwaChoiceOpensTheAwaEditorAndClosingItComesBack) {
+  init().optSelect[5].setValue(true);
+  init().imgNext.Press();
+  ui::Form* editor = visibleWindow<ui::Form>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Caption(), "ZORBEX AWA Editor");
+  editor->Unload();
+  flushDeletes();
+  EXPECT_TRUE(init().Visible());
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
