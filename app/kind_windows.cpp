@@ -4,6 +4,9 @@
 
 #include "awa/form_awa_edit.h"
 #include "cr/form_cr_edit.h"
+#include "ds/form_ds_edit.h"
+#include "ps/form_ps_edit.h"
+#include "rc/form_rc_edit.h"
 #include "sc/form_sc_edit.h"
 
 namespace app {
@@ -16,8 +19,9 @@ ui::Form* make(store::ProgramState& state, ui::Form& formInit) {
   return new Editor(state, formInit);
 }
 
-std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>, nullptr,
-                                              nullptr, nullptr, make<kinds::FormAWAEdit>};
+std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>,
+                                              make<kinds::FormRCEdit>, make<kinds::FormPSEdit>,
+                                              make<kinds::FormDSEdit>, make<kinds::FormAWAEdit>};
 }  // namespace
 
 KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }

@@ -1,11 +1,13 @@
 // The editors as a user meets them, offscreen: switching questions, "GO" over a full pool,
-// and choosing "Add Pool" on a large bank, each beside the plain read of the same records.
+// and choosing "Add Pool" on a large bank, each beside the plain read of the same records;
+// the RC switch with a 20 KB passage and the PS "GO" beside the same work in the SC editor.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 
@@ -15,6 +17,8 @@
 #include "controls/form.h"
 #include "controls/scripted_dialogs.h"
 #include "recordset.h"
+#include "ps/form_ps_edit.h"
+#include "rc/form_rc_edit.h"
 #include "sc/form_sc_edit.h"
 #include "schema.h"
 #include "session.h"
@@ -62,33 +66,59 @@ const fs::path& editorBank() {
     }
     add("01301", "X013", stemOf(20000));
     add("01302", "X013", stemOf(20000));
+    // RC: two questions on a 20 KB passage, typical stems. PS: 99 typical questions
+    // whose choices are short rich texts.
+    auto addTo = [&](const char* table, const std::string& numQ, const std::string& src,
+                     std::map<std::string, Value> fields) {
+      Recordset rs;
+      rs.open(table, c, adOpenKeyset, adLockOptimistic);
+      rs.addNew();
+      rs.setValue("numQ", numQ);
+      rs.setValue("src", src);
+      for (const auto& [name, value] : fields) rs.setValue(name, value);
+      rs.update();
+      rs.close();
+    };
+    const std::string choice = "{\\rtf1\\ansi{\\fonttbl{\\f0 CBT;}}\\pard\\f0 2\\super 3\\nosupersub  ~n\\par}";
+    for (const char* n : {"03001", "03002"})
+      addTo("RCtbl", n, "X030",
+            {{"question", stemOf(2000)}, {"reading", stemOf(20000)}, {"passageNum", "301"}, {"Qnumber", "00002"},
+             {"choiceA", "a choice"}, {"choiceE", "a choice"}, {"answer", "C"}, {"questionHeight", 2.0}});
+    for (int i = 1; i <= 99; ++i) {
+      char n[8];
+      std::snprintf(n, sizeof n, "050%02d", i);
+      addTo("PStbl", n, "X050",
+            {{"question", stemOf(2000)}, {"choiceA", choice}, {"choiceB", choice}, {"choiceC", choice},
+             {"choiceD", choice}, {"choiceE", choice}, {"answer", "C"}, {"questionHeight", 2.0}});
+    }
     return d;
   }();
   return dir;
 }
 
+template <class Editor = kinds::FormSCEdit>
 struct Session {
   explicit Session(const fs::path& folder) : state(folder) {
     state.flgAllKinds = true;
     OpenConnections(state);
-    editor = new kinds::FormSCEdit(state, formInit);
+    editor = new Editor(state, formInit);
     editor->Show();
   }
   ~Session() { delete editor; }
   ProgramState state;
   ui::Form formInit;
   ui::ScriptedDialogs dialogs;
-  kinds::FormSCEdit* editor;
+  Editor* editor;
 };
 
 void BM_SwitchQuestion_Typical(benchmark::State& st) {
-  Session s(editorBank());
+  Session<> s(editorBank());
   int i = 0;
   for (auto _ : st) s.editor->lstQuestion.setListIndex(++i % 2);
 }
 
 void BM_SwitchQuestion_20KB(benchmark::State& st) {
-  Session s(editorBank());
+  Session<> s(editorBank());
   s.editor->cmbPool.setListIndex(1);
   int i = 0;
   for (auto _ : st) s.editor->lstQuestion.setListIndex(++i % 2);
@@ -117,7 +147,7 @@ void BM_PlainRead_20KB(benchmark::State& st) {
 }
 
 void BM_Go_99Questions(benchmark::State& st) {
-  Session s(editorBank());
+  Session<> s(editorBank());
   for (auto _ : st) s.editor->cmdGo.Press();
 }
 
@@ -138,8 +168,19 @@ void BM_PlainReadWrite_99Questions(benchmark::State& st) {
   }
 }
 
+void BM_RCSwitch_20KBPassage(benchmark::State& st) {
+  Session<kinds::FormRCEdit> s(editorBank());
+  int i = 0;
+  for (auto _ : st) s.editor->lstQuestion.setListIndex(++i % 2);
+}
+
+void BM_PSGo_99Questions(benchmark::State& st) {
+  Session<kinds::FormPSEdit> s(editorBank());
+  for (auto _ : st) s.editor->cmdGo.Press();
+}
+
 void BM_AddPoolMode_100k(benchmark::State& st) {
-  Session s(bench_support::largeBank());
+  Session<> s(bench_support::largeBank());
   for (auto _ : st) {
     s.editor->cmbEdit.setListIndex(1);  // "Add Pool": the free-number search
     s.editor->cmbEdit.setListIndex(0);
@@ -157,6 +198,8 @@ BENCHMARK(BM_SwitchQuestion_20KB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainRead_20KB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Go_99Questions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainReadWrite_99Questions)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RCSwitch_20KBPassage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PSGo_99Questions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddPoolMode_100k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UsedPrefixes_SingleScan_100k)->Unit(benchmark::kMillisecond);
 
@@ -169,5 +212,7 @@ int main(int argc, char** argv) {
                                       {{"BM_SwitchQuestion_Typical", "BM_PlainRead_Typical"},
                                        {"BM_SwitchQuestion_20KB", "BM_PlainRead_20KB"},
                                        {"BM_Go_99Questions", "BM_PlainReadWrite_99Questions"},
+                                       {"BM_RCSwitch_20KBPassage", "BM_SwitchQuestion_20KB"},
+                                       {"BM_PSGo_99Questions", "BM_Go_99Questions"},
                                        {"BM_AddPoolMode_100k", "BM_UsedPrefixes_SingleScan_100k"}});
 }

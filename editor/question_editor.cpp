@@ -6,17 +6,24 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "recordset.h"
 #include "statements.h"
+#include "text_conversions.h"
 
 namespace editor {
 
-using store::Recordset;
 using store::Value;
 
 namespace {
+
+// A shared control that the kind does not have (RC has no progress bar).
+bool lacks(const EditorKind& kind, const char* name) {
+  return std::any_of(kind.absent.begin(), kind.absent.end(), [&](const char* a) { return std::string_view(a) == name; });
+}
 
 const char* const kLetters[] = {"A", "B", "C", "D", "E"};
 
@@ -42,38 +49,64 @@ int sliderPosition(double value, double scale, int max) {
   return static_cast<int>(std::lround(v));
 }
 
-// Where the stem starts, the gap above each choice, and the default choice height (twips).
-constexpr double kQuestionTop = 1320, kChoiceGap = 330, kDefaultChoiceHeight = 270;
-
-// The window system places widgets within 16-bit pixel coordinates. Up to this size (cm)
-// every box of a question stays inside them, whatever the other five boxes measure.
-const double kLargestSize =
-    std::floor((32767 * ui::kTwipsPerPixel - kQuestionTop - 6 * kChoiceGap) / 6 / kTwipsPerCm);
-
-// A size that the layout can draw: not negative and not beyond the coordinates.
-bool sizeCanBeDrawn(double cm) { return cm >= 0 && cm <= kLargestSize; }
-
-// The drawn height of a box (twips): its stored size, the default when none is set or the
-// stored one is negative or no number, and the largest drawable size when it is beyond it.
-double drawnHeight(const Value& size, double defaultHeight) {
-  if (!sizeIsSet(size)) return defaultHeight;
-  const double cm = size.toDouble();
-  if (!(cm > 0)) return defaultHeight;
-  return std::min(cm, kLargestSize) * kTwipsPerCm;
-}
-
-// The client area: with a frame around it, it fits a 1280 x 800 screen.
-constexpr double kWindowWidth = 18840, kWindowHeight = 10680;
 // What a window frame adds around the client area at 100% scaling (pixels).
 constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
+bool isSizeField(const FieldSpec& f) {
+  return f.write == FieldWrite::Layout && (f.type == FieldType::Size || f.type == FieldType::Single);
+}
+
 }  // namespace
 
-bool sizeIsSet(const Value& v) { return !v.isNull() && v.toDouble() != 0.0; }
+const std::vector<ControlPlace>& sharedPlaces() {
+  // The column right of the question and choices, from x = 15060 to the page's edge.
+  static const std::vector<ControlPlace> places = {
+      {"lblTitle", {480, 300, 9000, 600}},
+      {"lblPool", {15060, 120, 1740, 255}},
+      {"cmbPool", {15060, 390, 1740, 330}},
+      {"lblQuestion", {16920, 120, 1920, 255}},
+      {"lstQuestion", {16920, 390, 1920, 2400}},
+      {"lblAnswer", {15060, 870, 1200, 255}},
+      {"cmbAnswer", {15060, 1140, 1200, 330}},
+      {"FrameVH", {15060, 2940, 3780, 1500}},
+      {"OptHW0", {120, 300, 1200, 300}},
+      {"OptHW1", {1440, 300, 1200, 300}},
+      {"txtValue", {120, 690, 900, 330}},
+      {"SliderVH", {1140, 660, 2520, 420}},
+      {"chkBorder", {120, 1110, 270, 270}},
+      {"lblBorder", {420, 1110, 1200, 270}},
+      {"cmdSave", {15060, 4560, 1140, 420}},
+      {"cmdReset", {16320, 4560, 1140, 420}},
+      {"chkAutoSave", {17580, 4635, 270, 270}},
+      {"lblAutoSave", {17850, 4635, 990, 270}},
+      {"cmdFont", {15060, 5100, 1140, 420}},
+      {"cmdUnderLine", {16320, 5100, 1140, 420}},
+      {"cmdGo", {17580, 5100, 1140, 420}},
+      {"FrameEdit", {15060, 5640, 3780, 2340}},
+      {"cmbEdit", {120, 330, 2280, 330}},
+      {"cmdEditSubmit", {2520, 300, 1140, 390}},
+      {"lblPoolName", {120, 810, 1800, 255}},
+      {"txtPoolName", {120, 1080, 480, 330}},
+      {"cmbPoolName", {720, 1080, 1200, 330}},
+      {"lblQuestionNumber", {2520, 810, 1140, 255}},
+      {"txtQNumber", {2520, 1080, 720, 330}},
+      {"PgrBar", {120, 1560, 3540, 240}},
+      {"lblProgress", {120, 1860, 3540, 255}},
+      {"cmdOGcreate", {15060, 8160, 780, 420}},
+      {"txtOG12", {15960, 8205, 900, 330}},
+      {"cmdCopy", {16980, 8160, 840, 420}},
+      {"cmdCopy2", {17940, 8160, 900, 420}},
+      {"cmdDuplicateCheck", {15060, 8700, 780, 420}},
+  };
+  return places;
+}
 
-QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit)
-    : lblTitle(this, kind.title),
+QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit,
+                               ChoicesFactory choices)
+    : choices_(choices(this)),
+      lblTitle(this, kind.title),
       rtxtQuestion(this),
+      imgClick(choices_->imgClick),
       lblAnswer(this, "Answer"),
       cmbAnswer(this),
       lblPool(this, "Question Pool"),
@@ -113,8 +146,9 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       formInit_(formInit),
       poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
                                      lblQuestionNumber, PgrBar, lblProgress, cmbPool},
-                   EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state, kind.table),
-      editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, &PgrBar},
+                   EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state,
+                   kind.record.table),
+      editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, lacks(kind, "PgrBar") ? nullptr : &PgrBar},
                 EditionHost{[this] { if (autoSaveOn()) SaveQuestion(); },
                             [this] {
                               LoadQuestion();
@@ -122,19 +156,37 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                             },
                             [this] { FillPoolList(); }, [this] { FillQuestionList(); }},
                 state, kind.kind) {
+  panels_.push_back(choices_.get());
   buildControls();
 }
 
 QuestionEditor::~QuestionEditor() = default;
 
+void QuestionEditor::placeControls(const std::vector<ControlPlace>& places) {
+  for (const ControlPlace& p : places) {
+    auto* w = findChild<QWidget*>(QString::fromLatin1(p.name));
+    if (auto* control = dynamic_cast<ui::Placeable*>(w))
+      control->Move(p.place.left, p.place.top, p.place.width, p.place.height);
+  }
+}
+
+void QuestionEditor::notAvailable(QWidget& w) {
+  w.setEnabled(false);
+  w.setToolTip("Not available in this version");
+}
+
+void QuestionEditor::adoptControls() {
+  const QObjectList children = this->children();
+  for (QObject* o : children)
+    if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && w != scroller_) w->setParent(page_);
+}
+
 void QuestionEditor::buildControls() {
   // The controls sit on one page that scrolls when the screen is smaller than the window.
   page_ = new QWidget;
-  const QObjectList children = this->children();
-  for (QObject* o : children)
-    if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow()) w->setParent(page_);
-  page_->setFixedSize(ui::twipsToPixels(kWindowWidth), ui::twipsToPixels(kWindowHeight));
+  page_->setFixedSize(ui::twipsToPixels(kEditorWidth), ui::twipsToPixels(kind_.height));
   auto* scroller = new QScrollArea(this);
+  scroller_ = scroller;
   scroller->setFrameShape(QFrame::NoFrame);
   scroller->setWidget(page_);
   auto* layout = new QVBoxLayout(this);
@@ -142,111 +194,88 @@ void QuestionEditor::buildControls() {
   layout->addWidget(scroller);
 
   setCaption(kind_.caption);
-  setWidth(kWindowWidth);
-  setHeight(kWindowHeight);
+  setWidth(kEditorWidth);
+  setHeight(kind_.height);
   setDeleteOnUnload(true);
+
+  // Names by which the geometry tables (and tests) find the controls.
+  const std::pair<QWidget*, const char*> named[] = {
+      {&lblTitle, "lblTitle"},       {&rtxtQuestion, "rtxtQuestion"}, {&lblAnswer, "lblAnswer"},
+      {&cmbAnswer, "cmbAnswer"},     {&lblPool, "lblPool"},           {&cmbPool, "cmbPool"},
+      {&lblQuestion, "lblQuestion"}, {&lstQuestion, "lstQuestion"},   {&FrameVH, "FrameVH"},
+      {&txtValue, "txtValue"},       {&SliderVH, "SliderVH"},         {&chkBorder, "chkBorder"},
+      {&lblBorder, "lblBorder"},     {&cmdSave, "cmdSave"},           {&cmdReset, "cmdReset"},
+      {&chkAutoSave, "chkAutoSave"}, {&lblAutoSave, "lblAutoSave"},   {&cmdFont, "cmdFont"},
+      {&cmdUnderLine, "cmdUnderLine"}, {&cmdGo, "cmdGo"},             {&FrameEdit, "FrameEdit"},
+      {&cmbEdit, "cmbEdit"},         {&cmdEditSubmit, "cmdEditSubmit"}, {&lblPoolName, "lblPoolName"},
+      {&txtPoolName, "txtPoolName"}, {&cmbPoolName, "cmbPoolName"},   {&lblQuestionNumber, "lblQuestionNumber"},
+      {&txtQNumber, "txtQNumber"},   {&PgrBar, "PgrBar"},             {&lblProgress, "lblProgress"},
+      {&cmdOGcreate, "cmdOGcreate"}, {&txtOG12, "txtOG12"},           {&cmdCopy, "cmdCopy"},
+      {&cmdCopy2, "cmdCopy2"},       {&cmdDuplicateCheck, "cmdDuplicateCheck"},
+  };
+  for (auto [w, name] : named) w->setObjectName(QString::fromLatin1(name));
 
   QFont titleFont = lblTitle.font();
   titleFont.setPointSize(16);
   titleFont.setBold(true);
   lblTitle.setFont(titleFont);
-  lblTitle.Move(480, 300, 9000, 600);
 
-  rtxtQuestion.Move(480, 1320, 14300, kind_.defaultQuestionHeight);
-  QObject::connect(&rtxtQuestion, &ui::RichTextBox::Click, this, [this] { ui::runEvent([this] { rtxtQuestion_Click(); }); });
-  for (int i = 0; i < 5; ++i) {
-    auto* box = new ui::TextBox(page_);
-    box->setFont(QFont("Verdana"));
-    box->Click = [this, i] { txtAnswer_Click(i); };
-    txtAnswer.add(box);
-    auto& marker = imgClick.add(new ui::Image(page_, i));
-    marker.Move(600, 0, 165, 165);
-  }
+  const Rect& q = kind_.layout.question;
+  rtxtQuestion.Move(q.left, q.top, q.width, q.height);
+  rtxtQuestion.Click = [this] { rtxtQuestion_Click(); };
   imgClick.Click = [this](int i) { imgClick_Click(i); };
+  choices_->BoxClick = [this](int i) { choiceBox_Click(i); };
 
-  // The column on the right of the choices: navigation, answer, layout, saving,
-  // formatting, pools.
-  const double x = 14940, x2 = x + 1860;
-  lblPool.Move(x, 120, 1740, 255);
-  cmbPool.Move(x, 390, 1740, 330);
   cmbPool.Click = [this] { cmbPool_Click(); };
-  lblQuestion.Move(x2, 120, 1920, 255);
-  lstQuestion.Move(x2, 390, 1920, 2400);
   lstQuestion.Click = [this] { lstQuestion_Click(); };
-  lblAnswer.Move(x, 870, 1200, 255);
-  cmbAnswer.Move(x, 1140, 1200, 330);
 
-  FrameVH.Move(x, 2940, 3780, 1500);
   for (int i = 0; i < 2; ++i) {
     auto& opt = OptHW.add(new ui::OptionButton(&FrameVH, i == 0 ? "Height" : "Width", i));
-    opt.Move(120 + i * 1320, 300, 1200, 300);
+    opt.setObjectName(QStringLiteral("OptHW%1").arg(i));
   }
   OptHW.Click = [this](int i) { OptHW_Click(i); };
-  txtValue.Move(120, 690, 900, 330);
   txtValue.setText("0");
   txtValue.Change = [this] { txtValue_Change(); };
   txtValue.LostFocus = [this] { txtValue_LostFocus(); };
-  SliderVH.Move(1140, 660, 2520, 420);
   SliderVH.setMin(0);
   SliderVH.setMax(200);
   SliderVH.setTickFrequency(10);
   SliderVH.setTickPosition(QSlider::TicksBelow);
   SliderVH.Scroll = [this] { SliderVH_Scroll(); };
-  chkBorder.Move(120, 1110, 270, 270);
   chkBorder.Click = [this](int) { chkBorder_Click(); };
-  lblBorder.Move(420, 1110, 1200, 270);
 
-  cmdSave.Move(x, 4560, 1140, 420);
   cmdSave.Click = [this] { cmdSave_Click(); };
-  cmdReset.Move(x + 1260, 4560, 1140, 420);
   cmdReset.Click = [this] { cmdReset_Click(); };
-  chkAutoSave.Move(x + 2520, 4635, 270, 270);
   chkAutoSave.Click = [this](int) { chkAutoSave_Click(); };
-  lblAutoSave.Move(x + 2790, 4635, 990, 270);
-  chkAutoSave.setVisible(kind_.hasAutoSave);
-  lblAutoSave.setVisible(kind_.hasAutoSave);
-
-  cmdFont.Move(x, 5100, 1140, 420);
   cmdFont.Click = [this] { cmdFont_Click(); };
-  cmdUnderLine.Move(x + 1260, 5100, 1140, 420);
   cmdUnderLine.Click = [this] { cmdUnderLine_Click(); };
-  cmdUnderLine.setVisible(kind_.hasUnderlineButton);
-  cmdGo.Move(x + 2520, 5100, 1140, 420);
   cmdGo.Click = [this] { cmdGo_Click(); };
 
-  FrameEdit.Move(x, 5640, 3780, 2340);
-  cmbEdit.Move(120, 330, 2280, 330);
   cmbEdit.Click = [this] { cmbEdit_Click(); };
-  cmdEditSubmit.Move(2520, 300, 1140, 390);
   cmdEditSubmit.Click = [this] { cmdEditSubmit_Click(); };
-  lblPoolName.Move(120, 810, 1800, 255);
-  txtPoolName.Move(120, 1080, 480, 330);
   txtPoolName.setMaxLength(1);
   txtPoolName.setText("X");
-  cmbPoolName.Move(720, 1080, 1200, 330);
-  lblQuestionNumber.Move(2520, 810, 1140, 255);
-  txtQNumber.Move(2520, 1080, 720, 330);
   txtQNumber.setMaxLength(2);
   txtQNumber.setText("0");
-  PgrBar.Move(120, 1560, 3540, 240);
-  lblProgress.Move(120, 1860, 3540, 255);
 
-  cmdOGcreate.Move(x, 8160, 780, 420);
-  cmdOGcreate.Click = [this] { cmdOGcreate_Click(); };
-  txtOG12.Move(x + 900, 8205, 900, 330);
   txtOG12.setText(kind_.editionPool);
-  cmdCopy.Move(x + 1920, 8160, 840, 420);
+  cmdOGcreate.Click = [this] { cmdOGcreate_Click(); };
   cmdCopy.Click = [this] { cmdCopy_Click(); };
-  cmdCopy2.Move(x + 2880, 8160, 900, 420);
   cmdCopy2.Click = [this] { cmdCopy2_Click(); };
-  cmdCopy2.setVisible(kind_.hasCopy2);
-  cmdDuplicateCheck.Move(x, 8700, 780, 420);
   cmdDuplicateCheck.Click = [this] { cmdDuplicateCheck_Click(); };
-  cmdDuplicateCheck.setVisible(kind_.hasDuplicateCheck);
+
+  placeControls(sharedPlaces());
+  placeControls(kind_.places);
+  for (const char* name : kind_.absent)
+    if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setVisible(false);
+
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, &cmdGo, &cmdFont, &cmdUnderLine, &FrameVH})
+    needsQuestion(*w);
 
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };
   chkBorder_Click();
+  adoptControls();
 }
 
 // ---- Window life ----
@@ -260,6 +289,7 @@ void QuestionEditor::fitToScreen() {
 }
 
 void QuestionEditor::Form_Load() {
+  adoptControls();
   fitToScreen();
   ClearChoiceMarks();
   InitEditLists();
@@ -285,90 +315,43 @@ void QuestionEditor::Form_Unload() {
 
 void QuestionEditor::showEmptyQuestion() {
   rtxtQuestion.setTextRTF(QByteArray());
-  for (int i = 0; i < 5; ++i) txtAnswer[i].setText("");
+  for (Panel* p : panels_) p->clear();
   cmbAnswer.setListIndex(0);
-  questionHeight = questionWidth = choiceAWidth = Value();
-  choiceHeight.fill(Value());
+  static_cast<LayoutValues&>(*this) = LayoutValues();
   loadedRecord_.clear();
   ArrangeControls();
 }
 
-std::vector<Value> QuestionEditor::recordOf(Recordset& rs) {
-  std::vector<Value> record;
-  for (const std::string& name : rs.fieldNames()) record.push_back(rs.value(name));
-  return record;
-}
-
-std::vector<Value> QuestionEditor::storedRecord() {
-  Recordset rs;
-  rs.open(store::statements::questionByNumber(kind_.table, state_.currentQNumber),
-          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
-  std::vector<Value> record;
-  if (!rs.eof()) record = recordOf(rs);
-  rs.close();
-  return record;
-}
-
 void QuestionEditor::LoadQuestion() {
-  Recordset rs;
-  rs.open(store::statements::questionByNumber(kind_.table, state_.currentQNumber),
-          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
-  if (rs.eof()) {  // removed elsewhere since the list was filled
-    rs.close();
+  // Everything is read before anything is shown: a failed read leaves the screen as it was.
+  std::vector<Value> all;
+  const std::optional<Record> r = readRecord(state_.pConn(), kind_.record, state_.currentQNumber, &all);
+  if (!r) {  // removed elsewhere since the list was filled
     showEmptyQuestion();
     return;
   }
-  // Everything is read before anything is shown: a failed read leaves the screen as it was.
-  std::vector<Value> record = recordOf(rs);
-  const std::string question = rs.value("question").toString();
-  std::array<std::string, 5> choices;
-  for (int i = 0; i < 5; ++i) choices[static_cast<size_t>(i)] = rs.value(std::string("choice") + kLetters[i]).toString();
-  const std::string answer = rs.value("answer").toString();
-  readLayout(rs);
-  rs.close();
-  loadedRecord_ = std::move(record);
-  rtxtQuestion.setTextRTF(QByteArray::fromStdString(question));
-  for (int i = 0; i < 5; ++i) txtAnswer[i].setText(choices[static_cast<size_t>(i)]);
+  loadedRecord_ = std::move(all);
+  rtxtQuestion.setTextRTF(QByteArray::fromStdString(r->at("question").toString()));
+  for (Panel* p : panels_) p->load(*r);
+  const std::string answer = r->at("answer").toString();
   int item = 0;
   for (int i = 0; i < 5; ++i)
     if (answer == kLetters[i]) item = i;
   cmbAnswer.setListIndex(item);
   cmbAnswer.Refresh();
+  for (const FieldSpec& f : kind_.record.fields)
+    if (isSizeField(f))
+      if (Value* v = byField(f.name)) *v = r->at(f.name);
   ArrangeControls();
 }
 
-void QuestionEditor::readLayout(Recordset& rs) {
-  questionWidth = rs.value("questionWidth");
-  questionHeight = rs.value("questionHeight");
-  if (kind_.hasChoiceWidth) choiceAWidth = rs.value("choiceAWidth");
-  for (int i = 0; i < 5; ++i) choiceHeight[i] = rs.value(std::string("choice") + kLetters[i] + "Height");
-}
-
 void QuestionEditor::ArrangeControls() {
+  const Arrangement a = arrange(kind_.layout, *this);
   // Each box gets its place in one move: a rich-text box lays its text out again on every
   // change of its size.
-  const double questionTop = kQuestionTop;
-  const double questionBoxHeight = drawnHeight(questionHeight, kind_.defaultQuestionHeight);
-  rtxtQuestion.Move(480, questionTop, 14300, questionBoxHeight);
-  std::array<double, 5> heights;
-  heights[0] = drawnHeight(choiceHeight[0], kDefaultChoiceHeight);
-  for (size_t k = 1; k < 5; ++k) heights[k] = drawnHeight(choiceHeight[k], heights[0]);
-  const double markerLeft = 600, choiceLeft = markerLeft + 360;
-  double markerTop = questionBoxHeight + questionTop + kChoiceGap;
-  for (int k = 0; k < 5; ++k) {
-    if (k > 0) markerTop += heights[static_cast<size_t>(k - 1)] + kChoiceGap;
-    imgClick[k].Move(markerLeft, markerTop, imgClick[k].Width(), imgClick[k].Height());
-    txtAnswer[k].Move(choiceLeft, markerTop - 40, 13700, heights[static_cast<size_t>(k)]);
-  }
+  rtxtQuestion.Move(a.question.left, a.question.top, a.question.width, a.question.height);
+  for (Panel* p : panels_) p->place(a);
   rtxtQuestion.Refresh();
-  for (int k = 0; k < 5; ++k) {
-    txtAnswer[k].update();
-    imgClick[k].update();
-  }
-}
-
-void QuestionEditor::ClearChoiceMarks() {
-  for (int i = 0; i < 5; ++i) imgClick[i].setPicture(ui::Bitmap(104));
 }
 
 // ---- Navigation ----
@@ -376,8 +359,8 @@ void QuestionEditor::ClearChoiceMarks() {
 void QuestionEditor::FillPoolList() {
   cmbPool.setEnabled(true);
   cmbPool.Clear();
-  Recordset rs;
-  rs.open(store::statements::poolsInOrder(kind_.table), state_.pConn(),
+  store::Recordset rs;
+  rs.open(store::statements::poolsInOrder(kind_.record.table), state_.pConn(),
           store::adOpenDynamic, store::adLockReadOnly);
   while (!rs.eof()) {
     cmbPool.AddItem(rs.value("src").toString());
@@ -423,7 +406,8 @@ void QuestionEditor::reselect(const ShownQuestion& shown) {
     if (cmbPool.List(i) == shown.pool) pool = i;
   cmbPool.restoreListIndex(pool);
   bool sameList = lstQuestion.ListCount() == static_cast<int>(shown.numbers.size());
-  for (int i = 0; sameList && i < lstQuestion.ListCount(); ++i) sameList = lstQuestion.List(i) == shown.numbers[static_cast<size_t>(i)];
+  for (int i = 0; sameList && i < lstQuestion.ListCount(); ++i)
+    sameList = lstQuestion.List(i) == shown.numbers[static_cast<size_t>(i)];
   if (!sameList) {
     lstQuestion.Clear();
     for (const std::string& n : shown.numbers) lstQuestion.AddItem(n);
@@ -445,8 +429,8 @@ void QuestionEditor::FillQuestionList() {
     return;
   }
   state_.currentPool = cmbPool.Text();
-  Recordset rs;
-  rs.open(store::statements::questionsOfPool(kind_.table, state_.currentPool),
+  store::Recordset rs;
+  rs.open(store::statements::questionsOfPool(kind_.record.table, state_.currentPool),
           state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
   lstQuestion.Clear();
   while (!rs.eof()) {
@@ -480,26 +464,31 @@ void QuestionEditor::lstQuestion_Click() {
 
 // ---- Layout editing ----
 
+const SizeTarget* QuestionEditor::focusedTarget() const {
+  for (const SizeTarget& t : kind_.sizeTargets)
+    if (pFocus == t.focus) return &t;
+  return nullptr;
+}
+
 void QuestionEditor::rtxtQuestion_Click() {
-  if (state_.currentQNumber.empty()) return;
-  bufHeight = static_cast<float>(questionHeight.toDouble());
-  bufWidth = questionWidth.toDouble();
-  pFocus = "0";
-  if (kind_.choiceFocusLocksHeight) OptHW[1].setEnabled(true);
-  ShowSizeValue();
+  if (!questionShown()) return;
+  // The focus moves before the value box shows the stem's size, so that showing it writes
+  // into the stem's variables and not into those of the element focused before.
+  focusElement("0");
   ClearChoiceMarks();
 }
 
 void QuestionEditor::imgClick_Click(int index) {
-  if (state_.currentQNumber.empty()) return;
-  bufWidth = choiceAWidth.toDouble();
-  pFocus = std::to_string(index + 1);
-  for (int i = 0; i < 5; ++i) imgClick[i].setPicture(ui::Bitmap(i == index ? 103 : 104));
-  bufHeight = static_cast<float>(choiceHeight[static_cast<size_t>(index)].toDouble());
-  if (kind_.choiceFocusLocksHeight) {
-    OptHW[0].setValue(true);
-    OptHW[1].setEnabled(false);
-  }
+  if (!questionShown()) return;
+  choices_->markChoice(index);
+  focusElement(std::to_string(index + 1));
+}
+
+void QuestionEditor::focusElement(const std::string& focus) {
+  pFocus = focus;
+  const SizeTarget* t = focusedTarget();
+  bufWidth = t && t->width ? byField(t->width)->toDouble() : 0;
+  bufHeight = t && t->height ? static_cast<float>(byField(t->height)->toDouble()) : 0;
   ShowSizeValue();
 }
 
@@ -524,45 +513,38 @@ void QuestionEditor::SliderVH_Scroll() {
     txtValue.setText(numberText(SliderVH.Value() / 10.0));
 }
 
-Value* QuestionEditor::sizeTarget() {
-  const bool height = OptHW[0].Value(), width = OptHW[1].Value();
-  if (!height && !width) return nullptr;
-  if (pFocus == "0") return height ? &questionHeight : &questionWidth;
-  if (pFocus.size() != 1 || pFocus[0] < '1' || pFocus[0] > '5') return nullptr;
-  size_t i = static_cast<size_t>(pFocus[0] - '1');
-  if (height) return &choiceHeight[i];
-  return kind_.hasChoiceWidth ? &choiceAWidth : nullptr;
+const char* QuestionEditor::sizeTargetField() const {
+  const SizeTarget* t = focusedTarget();
+  if (!t) return nullptr;
+  return OptHW[0].Value() ? t->height : OptHW[1].Value() ? t->width : nullptr;
 }
 
 void QuestionEditor::txtValue_Change() {
-  if (!state_.currentQNumber.empty()) {
-    Value* target = sizeTarget();
-    std::optional<double> size = sizeFromText(txtValue.Text());
-    if (target && size && sizeCanBeDrawn(*size)) *target = Value(*size);
-  }
+  const char* field = sizeTargetField();
+  const std::optional<double> size = sizeFromText(txtValue.Text());
+  if (questionShown() && field && size && sizeCanBeDrawn(kind_.layout, *size)) *byField(field) = Value(*size);
   ArrangeControls();
 }
 
 void QuestionEditor::chkBorder_Click() {
   const bool on = chkBorder.Value() == 1;
   rtxtQuestion.setBorder(on);
-  for (int i = 0; i < 5; ++i) txtAnswer[i].setFrame(on);
+  for (Panel* p : panels_) p->setBorder(on);
 }
 
 // ---- Saving ----
 
-bool QuestionEditor::openCurrentForUpdate(Recordset& rs) {
+std::vector<Value> QuestionEditor::storedRecord() {
+  std::vector<Value> all;
+  readRecord(state_.pConn(), kind_.record, state_.currentQNumber, &all);
+  return all;
+}
+
+bool QuestionEditor::mayWrite() {
   // Nothing was loaded (none shown, or removed elsewhere before it was): nothing to write.
   if (state_.currentQNumber.empty() || loadedRecord_.empty()) return false;
   confirmOverwrite();
-  rs.cursorType = store::adOpenKeyset;
-  rs.lockType = store::adLockOptimistic;
-  rs.open(store::statements::questionSource(kind_.table, state_.currentQNumber), state_.pConn(),
-          store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
-  if (!rs.eof()) return true;
-  rs.close();
-  reportRemoved();
-  return false;
+  return true;
 }
 
 void QuestionEditor::reportRemoved() {
@@ -594,34 +576,28 @@ void QuestionEditor::confirmOverwrite() {
 }
 
 // What this window wrote is the stored version it compares with from now on.
-void QuestionEditor::written(Recordset& rs) {
-  rs.update();
-  rs.close();
+void QuestionEditor::write(const Record& values, FieldWrite group) {
+  if (!writeRecord(state_.pConn(), kind_.record, state_.currentQNumber, values, group)) reportRemoved();
   loadedRecord_ = storedRecord();
 }
 
 void QuestionEditor::SaveLayout() {
-  Recordset rs;
-  if (!openCurrentForUpdate(rs)) return;
-  writeLayout(rs);
-  written(rs);
-}
-
-void QuestionEditor::writeLayout(Recordset& rs) {
-  rs.setValue("questionWidth", questionWidth);
-  rs.setValue("questionHeight", questionHeight);
-  if (kind_.hasChoiceWidth) rs.setValue("choiceAWidth", choiceAWidth);
-  for (int i = 0; i < 5; ++i) rs.setValue(std::string("choice") + kLetters[i] + "Height", choiceHeight[i]);
+  if (!mayWrite()) return;
+  Record r;
+  for (const FieldSpec& f : kind_.record.fields)
+    if (isSizeField(f))
+      if (Value* v = byField(f.name)) r[f.name] = *v;
+  for (Panel* p : panels_) p->saveLayout(r);
+  write(r, FieldWrite::Layout);
 }
 
 void QuestionEditor::SaveQuestion() {
-  Recordset rs;
-  if (!openCurrentForUpdate(rs)) return;
-  rs.setValue("question", rtxtQuestion.TextRTF().toStdString());
-  for (int i = 0; i < 5; ++i)
-    if (!txtAnswer[i].Text().empty()) rs.setValue(std::string("choice") + kLetters[i], txtAnswer[i].Text());
-  rs.setValue("answer", cmbAnswer.Text());
-  written(rs);
+  if (!mayWrite()) return;
+  Record r;
+  r["question"] = rtxtQuestion.TextRTF().toStdString();
+  for (Panel* p : panels_) p->saveContent(r);
+  r["answer"] = cmbAnswer.Text();
+  write(r, FieldWrite::Content);
 }
 
 void QuestionEditor::cmdSave_Click() {
@@ -632,93 +608,43 @@ void QuestionEditor::cmdSave_Click() {
 void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }
 
 void QuestionEditor::cmdReset_Click() {
-  questionWidth = Value(kind_.resetQuestionWidth);
-  questionHeight = Value(0.0);
-  if (kind_.hasChoiceWidth) choiceAWidth = Value(0.0);
-  choiceHeight.fill(Value(0.0));
+  for (const auto& [field, value] : kind_.reset)
+    if (Value* v = byField(field)) *v = Value(value);
   ArrangeControls();
 }
 
 void QuestionEditor::updateActiveState() {
-  const bool shown = !state_.currentQNumber.empty();
+  const bool shown = questionShown();
   cmdSave.setEnabled(shown && !autoSaveOn());
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, &cmdGo, &cmdFont, &cmdUnderLine, &FrameVH})
-    w->setEnabled(shown);
+  for (QWidget* w : questionControls_) w->setEnabled(shown);
 }
 
 // ---- Text formatting and "GO" ----
 
-void QuestionEditor::selectAllQuestionText() {
-  rtxtQuestion.setSelStart(0);
-  rtxtQuestion.setSelLength(rtxtQuestion.TextLength());
-}
-
-void QuestionEditor::cmdFont_Click() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  selectAllQuestionText();
-  rtxtQuestion.setSelFontName(rtxtQuestion.SelFontName() == "CBT" ? "Verdana" : "CBT");
-  rtxtQuestion.setSelFontSize(11);
-}
+void QuestionEditor::cmdFont_Click() { toggleFont(rtxtQuestion, "CBT", "Verdana"); }
 
 void QuestionEditor::SetDefaultFont() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  selectAllQuestionText();
-  rtxtQuestion.setSelFontName("Verdana");
-  rtxtQuestion.setSelFontSize(11);
+  editor::setDefaultFont(rtxtQuestion);
+  for (Panel* p : panels_) p->setDefaultFont();
 }
 
-void QuestionEditor::ConvertUnderline() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  const int n = rtxtQuestion.TextLength();
-  int start = 0, end = 0;
-  bool found = false;
-  for (int i = 0; i <= n; ++i) {
-    rtxtQuestion.setSelStart(i);
-    rtxtQuestion.setSelLength(1);
-    const QString font = rtxtQuestion.SelFontName();
-    if (!found && font == "CBTLINE") {
-      start = i;
-      found = true;
-    } else if (found && font == "CBT") {
-      end = i;
-      break;
-    }
-  }
-  if (found && end == 0) end = n;  // the run reaches the end of the text
-  rtxtQuestion.setSelStart(start);
-  rtxtQuestion.setSelLength(end - start);
-  rtxtQuestion.setSelUnderline(true);
-}
+void QuestionEditor::ConvertUnderline() { convertUnderline(rtxtQuestion); }
 
-void QuestionEditor::ReplaceSpecialChars() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  for (const char* special : {"`", "~"}) {
-    int p = 0;
-    for (;;) {
-      int found = rtxtQuestion.Find(QString::fromLatin1(special), p, true);
-      if (found < 0) break;
-      rtxtQuestion.setSelText(QStringLiteral("\""));
-      p = found + 1;
-    }
-    rtxtQuestion.setSelStart(0);
-  }
-}
+void QuestionEditor::ReplaceSpecialChars() { replaceSpecialChars(rtxtQuestion); }
 
 void QuestionEditor::convertLoadedQuestion() {
-  {
-    ui::RichTextBox::Batch batch(rtxtQuestion);
-    ConvertUnderline();
-    SetDefaultFont();
-    ReplaceSpecialChars();
-  }
+  ConvertUnderline();
+  SetDefaultFont();
+  ReplaceSpecialChars();
   SaveQuestion();
   cmdReset_Click();
   SaveLayout();
 }
 
 void QuestionEditor::cmdGo_Click() {
-  ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last question needs laying out
-  store::DeferCheckpoint oneCheckpoint(state_.pConn());  // the log is emptied once, at the end
+  // Only the last question needs laying out, and the log is emptied once, at the end.
+  ui::RichTextBox::Batch batch(rtxtQuestion);
+  store::DeferCheckpoint oneCheckpoint(state_.pConn());
   for (int i = 0; i < lstQuestion.ListCount(); ++i) {
     state_.currentQNumber = lstQuestion.List(i);
     LoadQuestion();

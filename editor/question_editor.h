@@ -1,8 +1,9 @@
 #pragma once
-// The window shared by the multiple-choice editors: one question of one pool on screen,
-// its stem, five choices and answer, the sizes of its boxes, navigation, layout editing,
-// text formatting with the pool conversion "GO", saving, and the pool "Edit" frame.
-// A kind gives its constants in an EditorKind and overrides what it does differently.
+// The window shared by the multiple-choice editors: a thin frame that owns the parts a
+// kind composes. The frame holds the stem, the answer, navigation, size editing, saving,
+// "GO" and the pool "Edit" frame; the kind brings its choices (plain, rich or fixed) and
+// any panels of its own (passage, statements), its record's fields and its geometry as
+// data (EditorKind), and overrides the procedures it does differently.
 
 #include <array>
 #include <memory>
@@ -13,31 +14,23 @@
 #include "controls/form.h"
 #include "editor_kind.h"
 #include "edition_actions.h"
+#include "layout.h"
+#include "panels.h"
 #include "pool_edit_frame.h"
 #include "program_state.h"
-#include "recordset.h"
 #include "rich_text_box.h"
 
 namespace editor {
 
-// Controls of one kind in an array, each raising its event with its index.
-template <class C>
-class IndexedControls {
+// Makes the kind's choices, with the window as their parent.
+using ChoicesFactory = std::unique_ptr<ChoicesPanel> (*)(QWidget* parent);
+
+class QuestionEditor : public ui::Form, public LayoutValues {
+  // First, so that the controls below can refer to the choices.
+  std::unique_ptr<ChoicesPanel> choices_;
+
  public:
-  C& operator[](int i) { return *items_.at(static_cast<size_t>(i)); }
-  const C& operator[](int i) const { return *items_.at(static_cast<size_t>(i)); }
-  int Count() const { return static_cast<int>(items_.size()); }
-  void add(C* c) { items_.push_back(c); }
-
- private:
-  std::vector<C*> items_;  // owned by their Qt parent
-};
-
-inline constexpr double kTwipsPerCm = 567.0;
-
-class QuestionEditor : public ui::Form {
- public:
-  QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit);
+  QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit, ChoicesFactory choices);
   ~QuestionEditor() override;
 
   const EditorKind& kind() const { return kind_; }
@@ -45,8 +38,7 @@ class QuestionEditor : public ui::Form {
   // Controls
   ui::Label lblTitle;
   ui::RichTextBox rtxtQuestion;
-  IndexedControls<ui::TextBox> txtAnswer;  // choices A..E
-  ui::ControlArray<ui::Image> imgClick;     // their markers
+  ui::ControlArray<ui::Image>& imgClick;  // the choices' markers
   ui::Label lblAnswer;
   ui::ComboBox cmbAnswer;
   ui::Label lblPool;
@@ -61,10 +53,10 @@ class QuestionEditor : public ui::Form {
   ui::Label lblBorder;
   ui::CommandButton cmdSave;
   ui::CommandButton cmdReset;
-  ui::CheckBox chkAutoSave;  // only where the kind has auto-save
+  ui::CheckBox chkAutoSave;
   ui::Label lblAutoSave;
   ui::CommandButton cmdFont;
-  ui::CommandButton cmdUnderLine;  // only where the kind has the button
+  ui::CommandButton cmdUnderLine;
   ui::CommandButton cmdGo;
   ui::Frame FrameEdit;
   ui::ComboBox cmbEdit;
@@ -83,33 +75,31 @@ class QuestionEditor : public ui::Form {
   ui::CommandButton cmdDuplicateCheck;
   ui::Timer TimerInit;
 
-  // Window state
+  // Window state beyond the layout variables
   std::string pFocus = "0";
-  store::Value questionHeight, questionWidth, choiceAWidth;
-  std::array<store::Value, 5> choiceHeight;  // choiceAHeight .. choiceEHeight
   double bufWidth = 0;
   float bufHeight = 0;
 
   // Shared procedures
-  virtual void LoadQuestion();
-  virtual void ArrangeControls();
-  void ClearChoiceMarks();
+  void LoadQuestion();
+  void ArrangeControls();
+  void ClearChoiceMarks() { choices_->ClearChoiceMarks(); }
   void FillPoolList();
   void FillQuestionList();
-  void ShowSizeValue();
+  virtual void ShowSizeValue();
   void SetDefaultFont();
   void ReplaceSpecialChars();
   void ConvertUnderline();
-  virtual void SaveLayout();
-  virtual void SaveQuestion();
-  void InitEditLists();
+  void SaveLayout();
+  void SaveQuestion();
+  virtual void InitEditLists();
 
   // Events
   void cmbPool_Click();
   void lstQuestion_Click();
-  void rtxtQuestion_Click();
-  void imgClick_Click(int index);
-  void txtAnswer_Click(int index) { imgClick_Click(index); }
+  virtual void rtxtQuestion_Click();
+  virtual void imgClick_Click(int index);
+  void txtAnswer_Click(int index) { choiceBox_Click(index); }
   virtual void OptHW_Click(int) {}
   void txtValue_Change();
   void txtValue_LostFocus() {}
@@ -117,8 +107,8 @@ class QuestionEditor : public ui::Form {
   void chkBorder_Click();
   void cmdSave_Click();
   void chkAutoSave_Click();
-  virtual void cmdReset_Click();
-  void cmdFont_Click();
+  void cmdReset_Click();
+  virtual void cmdFont_Click();
   void cmdUnderLine_Click() { ConvertUnderline(); }
   void cmdGo_Click();
   void cmbEdit_Click() { poolEditing_.cmbEdit_Click(); }
@@ -137,22 +127,30 @@ class QuestionEditor : public ui::Form {
   void Form_Activate() override;
   void Form_Unload() override;
 
-  // The steps of "GO" for one loaded question.
+  // A click into choice box i.
+  virtual void choiceBox_Click(int index) { imgClick_Click(index); }
+  // Makes `focus` the element whose size the value box edits and shows its size.
+  void focusElement(const std::string& focus);
+  // The steps of "GO" for one loaded question (load, underline, default font, special
+  // characters, save content, reset, save layout).
   virtual void convertLoadedQuestion();
-  // Reads and writes the kind's layout fields.
-  virtual void readLayout(store::Recordset& rs);
-  virtual void writeLayout(store::Recordset& rs);
-  // The record of the current question, updatable; false when there is none.
-  bool openCurrentForUpdate(store::Recordset& rs);
-  // Updates and closes the record set opened by openCurrentForUpdate.
-  void written(store::Recordset& rs);
-  bool autoSaveOn() const { return kind_.hasAutoSave && chkAutoSave.Value() == 1; }
-  // The layout variable that a value of the focused element and dimension goes to.
-  store::Value* sizeTarget();
-  void showEmptyQuestion();
-  // Layout editing, saving and "GO" need a question on screen.
-  void updateActiveState();
-  void selectAllQuestionText();
+
+  // A panel of the kind's own; the window shows, saves and places it with the others.
+  void addPanel(Panel& panel) { panels_.push_back(&panel); }
+  // A control that works only while a question is on screen.
+  void needsQuestion(QWidget& w) { questionControls_.push_back(&w); }
+  // Moves the controls created on the window onto its scrolling page (a kind calls it
+  // after adding controls of its own).
+  void adoptControls();
+  // Places named controls from a table (kinds add their own controls after construction).
+  void placeControls(const std::vector<ControlPlace>& places);
+  // The focused element's size variables by pFocus; nullptr when nothing is focused.
+  const SizeTarget* focusedTarget() const;
+  // An inactive action button: present, disabled, with the shared tooltip.
+  static void notAvailable(QWidget& w);
+  bool autoSaveOn() const { return chkAutoSave.Value() == 1; }
+  bool questionShown() const { return !state_.currentQNumber.empty(); }
+  ChoicesPanel& choices() { return *choices_; }
 
   const EditorKind& kind_;
   store::ProgramState& state_;
@@ -165,22 +163,29 @@ class QuestionEditor : public ui::Form {
   };
   void buildControls();
   void fitToScreen();
+  void showEmptyQuestion();
+  void updateActiveState();
   ShownQuestion shownQuestion() const;
   void reselect(const ShownQuestion& shown);
-  static std::vector<store::Value> recordOf(store::Recordset& rs);
   // Every field of the current question's stored record; empty when there is none.
   std::vector<store::Value> storedRecord();
+  // Before a write: false when nothing was loaded; asks before overwriting another
+  // program's change and reports a question deleted meanwhile (both end the event).
+  bool mayWrite();
   void confirmOverwrite();
   [[noreturn]] void reportRemoved();
+  void write(const Record& values, FieldWrite group);
+  // The layout variable that a typed value goes to; nullptr for none.
+  const char* sizeTargetField() const;
 
+  std::vector<Panel*> panels_;
+  std::vector<QWidget*> questionControls_;
   QWidget* page_ = nullptr;  // holds the controls; scrolls on a small screen
+  QWidget* scroller_ = nullptr;
   // Every field of the record as loaded or last written here; empty when none is loaded.
   std::vector<store::Value> loadedRecord_;
   PoolEditFrame poolEditing_;
   EditionActions editions_;
 };
-
-// A size variable counts as set when it is neither empty nor 0.
-bool sizeIsSet(const store::Value& v);
 
 }  // namespace editor

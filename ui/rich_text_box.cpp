@@ -21,7 +21,7 @@ int textUnits(QChar c) { return c == QChar::LineSeparator ? 2 : 1; }
 
 }  // namespace
 
-RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
+RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
   connect(document(), &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
   // Pasted rich text would bring formatting and objects that came from no RTF; the box
   // takes pasted text as plain text in the formatting at the caret.
@@ -300,7 +300,12 @@ void RichTextBox::setDefaultFont(const QString& name, double points) {
 
 void RichTextBox::mouseReleaseEvent(QMouseEvent* event) {
   QTextEdit::mouseReleaseEvent(event);
-  if (event->button() == Qt::LeftButton) emit Click();
+  if (event->button() == Qt::LeftButton) raiseEvent(Click);
+}
+
+void RichTextBox::Press() {
+  raiseEvent(Click);
+  rethrowPending();
 }
 
 }  // namespace ui

@@ -11,26 +11,14 @@
 #include <optional>
 #include <vector>
 
-#include "twips_geometry.h"
+#include "controls/controls.h"
 
 namespace ui {
 
-class RichTextBox : public QTextEdit {
-  Q_OBJECT
-
+// A control like the others: twips geometry, and Click run through the event gate.
+class RichTextBox : public Control<QTextEdit> {
  public:
   explicit RichTextBox(QWidget* parent = nullptr);
-
-  // Geometry in twips.
-  double Left() const { return twips_.Left(); }
-  double Top() const { return twips_.Top(); }
-  double Width() const { return twips_.Width(); }
-  double Height() const { return twips_.Height(); }
-  void setLeft(double v) { twips_.setLeft(v); }
-  void setTop(double v) { twips_.setTop(v); }
-  void setWidth(double v) { twips_.setWidth(v); }
-  void setHeight(double v) { twips_.setHeight(v); }
-  void Move(double left, double top, double width, double height) { twips_.Move(left, top, width, height); }
 
   // The whole content as RTF. Setting an empty value empties the box; the caret goes to
   // the start.
@@ -88,8 +76,9 @@ class RichTextBox : public QTextEdit {
   void setDefaultFont(const QString& name, double points);
   void Refresh() { viewport()->update(); }
 
- signals:
-  void Click();
+  // Raises Click as a user's click does.
+  void Press();
+  Handler Click;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -115,7 +104,6 @@ class RichTextBox : public QTextEdit {
   void mergeSelectionFormat(const QTextCharFormat& f);
   void adoptDocument(QTextDocument* doc);
 
-  TwipsGeometry twips_{this};
   QTextCharFormat defaultFormat_;
   mutable bool positionsValid_ = false;
   int batchDepth_ = 0;

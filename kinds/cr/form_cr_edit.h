@@ -11,7 +11,11 @@ const editor::EditorKind& crKind();
 
 class FormCREdit : public editor::QuestionEditor {
  public:
-  FormCREdit(store::ProgramState& state, ui::Form& formInit) : QuestionEditor(crKind(), state, formInit) {}
+  FormCREdit(store::ProgramState& state, ui::Form& formInit);
+  ui::ControlArray<ui::TextBox>& txtAnswer;  // choices A..E
+
+  void rtxtQuestion_Click() override;
+  void imgClick_Click(int index) override;
 };
 
 }  // namespace kinds

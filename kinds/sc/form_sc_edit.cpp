@@ -1,28 +1,35 @@
 #include "form_sc_edit.h"
 
+#include "choice_kinds.h"
+
 namespace kinds {
 
-const editor::EditorKind& scKind() {
-  static const editor::EditorKind k{
+using namespace editor;
+
+const EditorKind& scKind() {
+  static const EditorKind k{
       .kind = store::schema::Kind::SC,
-      .table = "SCtbl",
       .caption = "ZORBEX SC Editor",
       .title = "Verbal SC Editor",
       .editionPool = "O130",
-      .defaultQuestionHeight = 615,
+      .record = withChoices("SCtbl", FieldType::Text, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
+                                                       {"questionHeight", FieldType::Size, FieldWrite::Layout},
+                                                       {"choiceAWidth", FieldType::Size, FieldWrite::Layout}}),
+      .layout = stemAndChoices(615),
+      .sizeTargets = sharedWidthTargets(),
       .heightSliderMax = 300,
       .heightSliderTick = 15,
       .widthSliderMax = 200,
       .widthSliderTick = 10,
-      .hasAutoSave = true,
-      .hasChoiceWidth = true,
-      .hasUnderlineButton = true,
-      .hasCopy2 = true,
-      .hasDuplicateCheck = true,
-      .choiceFocusLocksHeight = false,
-      .resetQuestionWidth = 0,
+      .reset = resetAllTo(0),
+      .places = {},
+      .absent = {},
   };
   return k;
 }
+
+FormSCEdit::FormSCEdit(store::ProgramState& state, ui::Form& formInit)
+    : QuestionEditor(scKind(), state, formInit, plainChoices),
+      txtAnswer(static_cast<PlainChoices&>(choices()).txtAnswer) {}
 
 }  // namespace kinds

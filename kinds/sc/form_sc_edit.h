@@ -1,6 +1,6 @@
 #pragma once
 // The SC editor: the reference shape of the framework, with auto-save, the "Underline"
-// button and one width shared by the five choices.
+// button and one width shared by the five plain-text choices.
 
 #include "question_editor.h"
 
@@ -10,7 +10,8 @@ const editor::EditorKind& scKind();
 
 class FormSCEdit : public editor::QuestionEditor {
  public:
-  FormSCEdit(store::ProgramState& state, ui::Form& formInit) : QuestionEditor(scKind(), state, formInit) {}
+  FormSCEdit(store::ProgramState& state, ui::Form& formInit);
+  ui::ControlArray<ui::TextBox>& txtAnswer;  // choices A..E
 };
 
 }  // namespace kinds

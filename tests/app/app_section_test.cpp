@@ -75,8 +75,11 @@ class SectionTest : public AppFolderTest {
 TEST_F(SectionTest, NextWithoutChoiceOrWithoutEditorDoesNothing) {
   init().imgNext.Press();
   EXPECT_TRUE(init().Visible());
-  init().optSelect[2].setValue(true);  // RC: no editor yet
+  const app::KindWindowFactory awa = app::kindWindow(Kind::AWA);
+  app::setKindWindow(Kind::AWA, nullptr);  // a kind without an editor
+  init().optSelect[5].setValue(true);
   init().imgNext.Press();
+  app::setKindWindow(Kind::AWA, awa);
   EXPECT_TRUE(init().Visible());
   EXPECT_TRUE(dialogs.shown.empty());
 }
@@ -91,6 +94,20 @@ TEST_F(SectionTest, TheCrChoiceOpensTheCrEditorAndClosingItComesBack) {
   editor->Unload();
   flushDeletes();
   EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SectionTest, TheRcPsAndDsChoicesOpenTheirEditors) {
+  const std::pair<int, const char*> kinds[] = {{2, "ZORBEX RC Editor"}, {3, "ZORBEX PS Editor"}, {4, "ZORBEX DS Editor"}};
+  for (auto [index, caption] : kinds) {
+    init().optSelect[index].setValue(true);
+    init().imgNext.Press();
+    ui::Form* editor = visibleWindow<ui::Form>();
+    ASSERT_NE(editor, nullptr) << caption;
+    EXPECT_EQ(editor->Caption(), caption);
+    editor->Unload();
+    flushDeletes();
+  }
   EXPECT_TRUE(dialogs.shown.empty());
 }
 

@@ -224,7 +224,7 @@ TEST(RichTextBox, GeometryBorderAndClick) {
   EXPECT_FALSE(box.Border());
 
   int clicks = 0;
-  QObject::connect(&box, &RichTextBox::Click, [&clicks] { ++clicks; });
+  box.Click = [&clicks] { ++clicks; };
   const QPointF at(5, 5);
   QMouseEvent press(QEvent::MouseButtonPress, at, box.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);

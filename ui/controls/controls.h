@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "events.h"
@@ -30,9 +31,18 @@ namespace ui {
 using Handler = std::function<void()>;
 using IndexHandler = std::function<void(int)>;
 
+// What a window needs to place any control from a table of twips rectangles.
+class Placeable {
+ public:
+  virtual void Move(double left, double top, double width, double height) = 0;
+
+ protected:
+  ~Placeable() = default;
+};
+
 // Geometry in twips and the common properties, over any Qt widget.
 template <class W>
-class Control : public W {
+class Control : public W, public Placeable {
  public:
   explicit Control(QWidget* parent) : W(parent), geometry_(this) {}
 
@@ -44,7 +54,9 @@ class Control : public W {
   void setTop(double v) { geometry_.setTop(v); }
   void setWidth(double v) { geometry_.setWidth(v); }
   void setHeight(double v) { geometry_.setHeight(v); }
-  void Move(double left, double top, double width, double height) { geometry_.Move(left, top, width, height); }
+  void Move(double left, double top, double width, double height) override {
+    geometry_.Move(left, top, width, height);
+  }
 
   bool Enabled() const { return this->isEnabled(); }
   // The control's own Visible setting (its window may be hidden).
@@ -147,7 +159,8 @@ class OptionButton : public Control<QRadioButton> {
   int index_;
 };
 
-// Controls of one kind sharing a name and an event handler with the index.
+// Controls of one kind sharing a name and an event handler with the index. A control
+// whose own Click carries no index gets its place in the array as the index.
 template <class C>
 class ControlArray {
  public:
@@ -155,9 +168,15 @@ class ControlArray {
   const C& operator[](int i) const { return *items_.at(static_cast<size_t>(i)); }
   int Count() const { return static_cast<int>(items_.size()); }
   C& add(C* control) {
-    control->Click = [this](int i) {
-      if (Click) Click(i);
-    };
+    if constexpr (std::is_invocable_v<decltype(control->Click), int>) {
+      control->Click = [this](int i) {
+        if (Click) Click(i);
+      };
+    } else {
+      control->Click = [this, i = Count()] {
+        if (Click) Click(i);
+      };
+    }
     items_.push_back(control);
     return *control;
   }

@@ -1,0 +1,74 @@
+#include "question_record.h"
+
+#include "quote.h"
+#include "recordset.h"
+
+namespace editor {
+
+using store::Recordset;
+using store::Value;
+
+std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ,
+                                 std::vector<Value>* all) {
+  Recordset rs;
+  rs.open(std::string("select * from ") + spec.table + " where numQ='" + store::sqlText(numQ) + "';", conn,
+          store::adOpenDynamic, store::adLockReadOnly);
+  if (rs.eof()) {
+    rs.close();
+    return std::nullopt;
+  }
+  Record r;
+  for (const FieldSpec& f : spec.fields) {
+    Value v = rs.value(f.name);
+    if (f.type == FieldType::Single) v = Value(static_cast<double>(static_cast<float>(v.toDouble())));
+    r[f.name] = v;
+  }
+  if (all) {
+    all->clear();
+    for (const std::string& name : rs.fieldNames()) all->push_back(rs.value(name));
+  }
+  rs.close();
+  return r;
+}
+
+bool writeRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ, const Record& values,
+                 FieldWrite group) {
+  Recordset rs;
+  rs.cursorType = store::adOpenKeyset;
+  rs.lockType = store::adLockOptimistic;
+  rs.open(std::string(spec.table) + " where numQ='" + store::sqlText(numQ) + "'", conn, store::adOpenUnspecified,
+          store::adLockUnspecified, store::adCmdTable);
+  if (rs.eof()) {  // none shown, or removed elsewhere: nothing to write
+    rs.close();
+    return false;
+  }
+  for (const FieldSpec& f : spec.fields) {
+    const bool inGroup = f.write == group || (group == FieldWrite::Content && f.write == FieldWrite::ContentIfGiven);
+    if (!inGroup) continue;
+    auto it = values.find(f.name);
+    if (it == values.end()) continue;
+    if (f.write == FieldWrite::ContentIfGiven && (it->second.isNull() || it->second.toString().empty())) continue;
+    rs.setValue(f.name, it->second);
+  }
+  rs.update();
+  rs.close();
+  return true;
+}
+
+std::vector<FieldSpec> choiceFields(FieldType type) {
+  return {{"choiceA", type, FieldWrite::ContentIfGiven},
+          {"choiceB", type, FieldWrite::ContentIfGiven},
+          {"choiceC", type, FieldWrite::ContentIfGiven},
+          {"choiceD", type, FieldWrite::ContentIfGiven},
+          {"choiceE", type, FieldWrite::ContentIfGiven}};
+}
+
+std::vector<FieldSpec> choiceHeightFields() {
+  return {{"choiceAHeight", FieldType::Size, FieldWrite::Layout},
+          {"choiceBHeight", FieldType::Size, FieldWrite::Layout},
+          {"choiceCHeight", FieldType::Size, FieldWrite::Layout},
+          {"choiceDHeight", FieldType::Size, FieldWrite::Layout},
+          {"choiceEHeight", FieldType::Size, FieldWrite::Layout}};
+}
+
+}  // namespace editor

@@ -1,0 +1,59 @@
+#pragma once
+// A question as its kind's table holds it: the kind's fields as data (what is read, what
+// "Save" and auto-save write, which hold RTF), read and written through the store. No
+// widgets: the windows turn these values into controls and back.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "connection.h"
+#include "value.h"
+
+namespace editor {
+
+enum class FieldType {
+  Rtf,     // rich text
+  Text,    // plain text
+  Size,    // a number of centimetres (or DS units); empty means the default
+  Single,  // a single-precision number; empty reads as 0
+  Flag,    // 0 or 1
+};
+
+enum class FieldWrite {
+  Content,           // written by SaveQuestion, always
+  ContentIfGiven,    // written by SaveQuestion when the window gives a value that is not empty
+  Layout,            // written by SaveLayout
+  Never,             // read only
+};
+
+struct FieldSpec {
+  const char* name;
+  FieldType type;
+  FieldWrite write;
+};
+
+struct RecordSpec {
+  const char* table;
+  std::vector<FieldSpec> fields;
+};
+
+using Record = std::map<std::string, store::Value>;
+
+// The question numbered numQ, with every field of the spec; nothing when there is none.
+// `all`, when given, receives every field of the stored row in table order.
+std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ,
+                                 std::vector<store::Value>* all = nullptr);
+
+// Writes the fields of the spec written as `group` (Content covers ContentIfGiven) from
+// `values`: a field the values lack is left as stored, and a ContentIfGiven field also
+// when its value is empty. False when there is no question numQ (nothing is written).
+bool writeRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ, const Record& values,
+                 FieldWrite group);
+
+// Field lists shared by several kinds.
+std::vector<FieldSpec> choiceFields(FieldType type);           // choiceA .. choiceE, written when given
+std::vector<FieldSpec> choiceHeightFields();                   // choiceAHeight .. choiceEHeight, layout
+
+}  // namespace editor

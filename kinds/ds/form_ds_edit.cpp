@@ -1,0 +1,194 @@
+#include "form_ds_edit.h"
+
+#include "choice_kinds.h"
+#include "text_conversions.h"
+
+namespace kinds {
+
+using namespace editor;
+
+namespace {
+
+const char* const kFixedAnswers[5] = {
+    "Statement (1) ALONE is sufficient, but statement (2) alone is not sufficient.",
+    "Statement (2) ALONE is sufficient, but statement (1) alone is not sufficient.",
+    "BOTH statement TOGETHER are sufficient, but NEITHER statement ALONE is not sufficient.",
+    "EACH statement ALONE is sufficient.",
+    "Statement (1) and (2) TOGETHER are NOT sufficient.",
+};
+
+RecordSpec dsRecord() {
+  return {"DStbl",
+          {{"question", FieldType::Rtf, FieldWrite::Content},
+           {"statement1", FieldType::Rtf, FieldWrite::Content},
+           {"statement2", FieldType::Rtf, FieldWrite::Content},
+           {"answer", FieldType::Text, FieldWrite::Content},
+           {"questionWidth", FieldType::Size, FieldWrite::Layout},
+           {"questionHeight", FieldType::Size, FieldWrite::Layout},
+           {"stateHeight1", FieldType::Size, FieldWrite::Layout},
+           {"stateHeight2", FieldType::Size, FieldWrite::Layout},
+           {"stateWidth", FieldType::Single, FieldWrite::Layout},
+           {"statePosition1", FieldType::Flag, FieldWrite::Layout},
+           {"statePosition2", FieldType::Flag, FieldWrite::Layout}}};
+}
+
+KindGeometry dsGeometry() {
+  KindGeometry g;
+  g.stacking = Stacking::Statements;
+  g.twipsPerUnit = 540;
+  g.question = {480, 1320, 14415, 270};
+  g.statements = {Rect{1320, 2040, 13575, 270}, Rect{1320, 2640, 13575, 270}};
+  g.stateLabels = {Rect{735, 2040, 360, 270}, Rect{735, 2640, 360, 270}};
+  g.firstChoice = {840, 3800, 14160, 270};
+  g.firstMarker = {480, 3840, 165, 165};
+  return g;
+}
+
+std::unique_ptr<ChoicesPanel> fixedChoices(QWidget* parent) {
+  return std::make_unique<FixedChoices>(parent, kFixedAnswers);
+}
+
+}  // namespace
+
+const EditorKind& dsKind() {
+  static const EditorKind k{
+      .kind = store::schema::Kind::DS,
+      .caption = "ZORBEX DS Editor",
+      .title = "Math DS Editor",
+      .editionPool = "O130",
+      .record = dsRecord(),
+      .layout = dsGeometry(),
+      .sizeTargets = {{"0", "questionHeight", "questionWidth"},
+                      {"1", "stateHeight1", "stateWidth"},
+                      {"2", "stateHeight2", "stateWidth"}},
+      .heightSliderMax = 740,
+      .heightSliderTick = 15,
+      .widthSliderMax = 160,
+      .widthSliderTick = 10,
+      .reset = {{"questionWidth", 0}, {"questionHeight", 0}, {"stateHeight1", 0}, {"stateHeight2", 0}},
+      .places = {{"lblTitle", {480, 660, 6000, 540}},
+                 {"cmdOGcreate", {480, 120, 960, 375}},
+                 {"txtOG12", {1560, 240, 900, 330}},
+                 {"cmdQfont", {4560, 120, 855, 375}},
+                 {"cmdSFont", {5520, 120, 855, 375}},
+                 {"cmdGo", {6480, 120, 855, 375}},
+                 {"cmdCopy", {7440, 120, 975, 375}},
+                 {"cmdCopy2", {8520, 120, 975, 375}},
+                 {"chkStatePos0", {6840, 10560, 255, 300}},
+                 {"chkStatePos1", {7200, 10560, 1095, 300}}},
+      .absent = {"cmdFont", "cmdUnderLine", "cmdDuplicateCheck"},
+      .height = 11250,
+  };
+  return k;
+}
+
+// ---- statements
+
+StatementsPanel::StatementsPanel(QWidget* parent) : lblState1(parent, "(1)"), lblState2(parent, "(2)") {
+  for (int i = 0; i < 2; ++i) {
+    auto* box = new ui::RichTextBox(parent);
+    box->setObjectName(QStringLiteral("rtxtState%1").arg(i));
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rtxtState.add(box);
+    auto* check = new ui::CheckBox(parent, i == 0 ? "" : "Position", i);
+    check->setObjectName(QStringLiteral("chkStatePos%1").arg(i));
+    chkStatePos.add(check);
+  }
+  for (ui::Label* l : {&lblState1, &lblState2}) l->setFont(QFont("Verdana"));
+}
+
+void StatementsPanel::load(const Record& r) {
+  rtxtState[0].setTextRTF(QByteArray::fromStdString(r.at("statement1").toString()));
+  rtxtState[1].setTextRTF(QByteArray::fromStdString(r.at("statement2").toString()));
+  chkStatePos[0].setValue(r.at("statePosition1").toDouble() != 0 ? 1 : 0);
+  chkStatePos[1].setValue(r.at("statePosition2").toDouble() != 0 ? 1 : 0);
+}
+
+void StatementsPanel::clear() {
+  for (int i = 0; i < 2; ++i) {
+    rtxtState[i].setTextRTF(QByteArray());
+    chkStatePos[i].setValue(0);
+  }
+}
+
+void StatementsPanel::saveContent(Record& r) const {
+  r["statement1"] = rtxtState[0].TextRTF().toStdString();
+  r["statement2"] = rtxtState[1].TextRTF().toStdString();
+}
+
+void StatementsPanel::saveLayout(Record& r) const {
+  r["statePosition1"] = chkStatePos[0].Value();
+  r["statePosition2"] = chkStatePos[1].Value();
+}
+
+void StatementsPanel::setBorder(bool on) {
+  for (int i = 0; i < 2; ++i) rtxtState[i].setBorder(on);
+}
+
+void StatementsPanel::place(const Arrangement& a) {
+  ui::Label* labels[] = {&lblState1, &lblState2};
+  for (int i = 0; i < 2; ++i) {
+    const Rect& s = a.statements[static_cast<size_t>(i)];
+    rtxtState[i].Move(s.left, s.top, s.width, s.height);
+    const Rect& l = a.stateLabels[static_cast<size_t>(i)];
+    labels[i]->Move(l.left, l.top, l.width, l.height);
+  }
+}
+
+void StatementsPanel::setDefaultFont() {
+  for (int i = 0; i < 2; ++i) editor::setDefaultFont(rtxtState[i]);
+}
+
+// ---- window
+
+FormDSEdit::FormDSEdit(store::ProgramState& state, ui::Form& formInit)
+    : QuestionEditor(dsKind(), state, formInit, fixedChoices),
+      txtAnswer(static_cast<PlainChoices&>(choices()).txtAnswer),
+      statements(this),
+      rtxtState(statements.rtxtState),
+      chkStatePos(statements.chkStatePos),
+      cmdQfont(this, "Q Font"),
+      cmdSFont(this, "S Font") {
+  cmdQfont.setObjectName("cmdQfont");
+  cmdSFont.setObjectName("cmdSFont");
+  cmdQfont.Click = [this] { cmdQfont_Click(); };
+  cmdSFont.Click = [this] { cmdSFont_Click(); };
+  rtxtState.Click = [this](int i) { rtxtState_Click(i); };
+  chkStatePos.Click = [this](int i) { chkStatePos_Click(i); };
+  addPanel(statements);
+  needsQuestion(cmdQfont);
+  needsQuestion(cmdSFont);
+  adoptControls();
+  placeControls(kind_.places);
+  ArrangeControls();
+}
+
+// A marker shows which answer is pointed at; it gives the value box nothing to size.
+void FormDSEdit::imgClick_Click(int index) {
+  if (!questionShown()) return;
+  choices().markChoice(index);
+  pFocus.clear();
+}
+
+void FormDSEdit::rtxtState_Click(int index) {
+  if (!questionShown()) return;
+  focusElement(std::to_string(index + 1));
+}
+
+void FormDSEdit::chkStatePos_Click(int index) {
+  (index == 0 ? flgStatePos1 : flgStatePos2) = chkStatePos[index].Value() == 1;
+  ArrangeControls();
+}
+
+void FormDSEdit::cmdSFont_Click() {
+  for (int i = 0; i < 2; ++i) toggleFont(rtxtState[i], "CBT", "Verdana");
+}
+
+void FormDSEdit::convertLoadedQuestion() {
+  SetDefaultFont();
+  cmdReset_Click();
+  SaveLayout();
+  SaveQuestion();
+}
+
+}  // namespace kinds

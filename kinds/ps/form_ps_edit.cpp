@@ -1,0 +1,109 @@
+#include "form_ps_edit.h"
+
+#include "choice_kinds.h"
+#include "text_conversions.h"
+
+namespace kinds {
+
+using namespace editor;
+
+namespace {
+
+RecordSpec psRecord() {
+  RecordSpec spec = withChoices("PStbl", FieldType::Rtf, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
+                                                          {"questionHeight", FieldType::Size, FieldWrite::Layout},
+                                                          {"choiceAWidth", FieldType::Size, FieldWrite::Layout}});
+  spec.fields.push_back({"choiceArrange", FieldType::Flag, FieldWrite::Layout});
+  return spec;
+}
+
+KindGeometry psGeometry() {
+  KindGeometry g;
+  g.stacking = Stacking::BoxesFirst;
+  g.question = {480, 1320, 14300, 615};
+  g.firstChoice = {960, 2280, 13695, 270};
+  g.firstMarker = {600, 2280, 165, 165};
+  return g;
+}
+
+}  // namespace
+
+const EditorKind& psKind() {
+  static const EditorKind k{
+      .kind = store::schema::Kind::PS,
+      .caption = "ZORBEX PS Editor",
+      .title = "Math PS Editor",
+      .editionPool = "O130",
+      .record = psRecord(),
+      .layout = psGeometry(),
+      .sizeTargets = sharedWidthTargets(),
+      .heightSliderMax = 740,
+      .heightSliderTick = 15,
+      .widthSliderMax = 160,
+      .widthSliderTick = 10,
+      .reset = resetAllTo(0),
+      .places = {{"lblTitle", {480, 660, 6000, 540}},
+                 {"cmdOGcreate", {480, 120, 960, 375}},
+                 {"txtOG12", {1560, 240, 900, 330}},
+                 {"cmdQfont", {4560, 120, 855, 375}},
+                 {"cmdFont", {5520, 120, 855, 375}},
+                 {"cmdGo", {6480, 120, 855, 375}},
+                 {"cmdCopy", {7440, 120, 975, 375}},
+                 {"cmdCopy2", {8520, 120, 975, 375}},
+                 {"cmdFixnumQ", {15960, 8700, 1200, 420}},
+                 {"chkArrange", {6840, 10500, 1215, 300}}},
+      .absent = {"cmdUnderLine", "cmdDuplicateCheck"},
+      .height = 11250,
+  };
+  return k;
+}
+
+// ---- "Arrange"
+
+ArrangeFlag::ArrangeFlag(QWidget* parent) : chkArrange(parent, "Arrange") { chkArrange.setObjectName("chkArrange"); }
+
+void ArrangeFlag::load(const Record& r) { chkArrange.setValue(r.at("choiceArrange").toDouble() != 0 ? 1 : 0); }
+
+void ArrangeFlag::clear() { chkArrange.setValue(0); }
+
+void ArrangeFlag::saveLayout(Record& r) const { r["choiceArrange"] = chkArrange.Value(); }
+
+// ---- window
+
+FormPSEdit::FormPSEdit(store::ProgramState& state, ui::Form& formInit)
+    : QuestionEditor(psKind(), state, formInit, richChoices),
+      rtxtAnswer(static_cast<RichChoices&>(choices()).rtxtAnswer),
+      arrangeFlag(this),
+      chkArrange(arrangeFlag.chkArrange),
+      cmdQfont(this, "Q Font"),
+      cmdFixnumQ(this, "Fix numQ") {
+  cmdFont.setCaption("C Font");
+  cmdQfont.setObjectName("cmdQfont");
+  cmdFixnumQ.setObjectName("cmdFixnumQ");
+  cmdQfont.Click = [this] { cmdQfont_Click(); };
+  chkArrange.Click = [this](int) { chkArrange_Click(); };
+  cmdFixnumQ.Click = [this] { cmdFixnumQ_Click(); };
+  addPanel(arrangeFlag);
+  needsQuestion(cmdQfont);
+  adoptControls();
+  placeControls(kind_.places);
+}
+
+void FormPSEdit::cmdFont_Click() {
+  for (int i = 0; i < 5; ++i) toggleFont(rtxtAnswer[i], "CBT", "Verdana");
+}
+
+void FormPSEdit::choiceBox_Click(int index) {
+  imgClick_Click(index);
+  if (questionShown()) ShowSizeValue();
+}
+
+void FormPSEdit::convertLoadedQuestion() {
+  SetDefaultFont();
+  ReplaceSpecialChars();
+  SaveQuestion();
+  cmdReset_Click();
+  SaveLayout();
+}
+
+}  // namespace kinds
