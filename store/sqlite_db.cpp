@@ -111,6 +111,11 @@ void SqliteStatement::bind(int index1, const Value& v) {
   if (rc != SQLITE_OK) throw failureOf(db_, rc);
 }
 
+void SqliteStatement::bindBlob(int index1, const std::string& bytes) {
+  int rc = sqlite3_bind_blob(stmt_, index1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) throw failureOf(db_, rc);
+}
+
 bool SqliteStatement::step() {
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;

@@ -18,6 +18,9 @@ int cmdCheck(const Args& args);
 int cmdSql(const Args& args);
 int cmdRtfText(const Args& args);
 int cmdRtfRoundtrip(const Args& args);
+int cmdMigrate(const Args& args);
+int cmdJetTables(const Args& args);
+int cmdJetExport(const Args& args);
 
 // Fills a newly created bank with the demo pools, questions and memos.
 void writeDemoContent(const std::filesystem::path& folder);

@@ -14,6 +14,9 @@ const Command kCommands[] = {
     {"sql", "sql DIR STATEMENT       run one Jet statement as the editor would and print the rows", cmdSql},
     {"rtf-text", "rtf-text FILE           print the rich-text box's Text of an RTF file (\"-\": stdin)", cmdRtfText},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
+    {"migrate", "migrate JET-BANK JET-USERDB DIR  move an existing Jet bank and user database into DIR", cmdMigrate},
+    {"jet-tables", "jet-tables FILE         list the tables, row counts and links of a Jet file", cmdJetTables},
+    {"jet-export", "jet-export FILE TABLE   print a Jet table's rows, tab-separated", cmdJetExport},
 };
 
 void usage() {
