@@ -234,10 +234,6 @@ MigrationResult migrate(const Database& bank, const Database& user, const fs::pa
   for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)})
     if (fs::exists(f, ec))
       throw MigrationError("'" + f.string() + "' already exists; the migration writes only new files.");
-  bool madeDir = !fs::exists(dir, ec);
-  fs::create_directories(dir, ec);
-  if (ec) throw MigrationError("The folder '" + dir.string() + "' cannot be made: " + ec.message() + ".");
-
   MigrationResult result;
   std::vector<Plan> bankPlans = plan(bank, result);
   std::vector<Plan> userPlans = plan(user, result);
@@ -256,6 +252,9 @@ MigrationResult migrate(const Database& bank, const Database& user, const fs::pa
                                                     : " (to " + l.foreignName + " in " + l.database + ") was not copied"));
   }
 
+  bool madeDir = !fs::exists(dir, ec);
+  fs::create_directories(dir, ec);
+  if (ec) throw MigrationError("The folder '" + dir.string() + "' cannot be made: " + ec.message() + ".");
   Cleanup cleanup(dir, madeDir);
   try {
     schema::createBank(dir, omit);
