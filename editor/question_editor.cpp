@@ -564,6 +564,7 @@ void QuestionEditor::convertLoadedQuestion() {
 
 void QuestionEditor::cmdGo_Click() {
   ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last question needs laying out
+  store::DeferCheckpoint oneCheckpoint(state_.pConn());  // the log is emptied once, at the end
   for (int i = 0; i < lstQuestion.ListCount(); ++i) {
     state_.currentQNumber = lstQuestion.List(i);
     LoadQuestion();

@@ -48,8 +48,82 @@ long Connection::execute(const std::string& jetSql) {
 
 void Connection::close() {
   if (!session_) throw DbError(err::ObjectClosed, "The operation is not allowed while the connection is closed.");
-  session_.reset();
+  session_.reset();  // an open transaction is rolled back with the handle
   path_.clear();
+  level_ = 0;
+}
+
+namespace {
+DbError noTransaction() { return DbError(err::NoTransaction, "No transaction is active."); }
+}  // namespace
+
+long Connection::BeginTrans() {
+  SqliteDb& db = session().db();
+  try {
+    // The outer level takes the write lock at once (waiting out another writer), so a
+    // transaction never fails half-way for a lock it could not upgrade.
+    db.exec(level_ == 0 ? "BEGIN IMMEDIATE;" : "SAVEPOINT zx_level" + std::to_string(level_ + 1) + ";");
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  return ++level_;
+}
+
+void Connection::CommitTrans() {
+  SqliteDb& db = session().db();
+  if (level_ == 0) throw noTransaction();
+  try {
+    db.exec(level_ == 1 ? "COMMIT;" : "RELEASE zx_level" + std::to_string(level_) + ";");
+  } catch (const SqliteFailure& f) {
+    DbError e = engineError(f);
+    RollbackTrans();
+    throw e;
+  }
+  --level_;
+}
+
+void Connection::RollbackTrans() {
+  SqliteDb& db = session().db();
+  if (level_ == 0) throw noTransaction();
+  --level_;
+  try {
+    if (level_ == 0) {
+      // The engine may have rolled back already (a full disk does that).
+      if (db.inTransaction()) db.exec("ROLLBACK;");
+    } else {
+      std::string name = "zx_level" + std::to_string(level_ + 1);
+      db.exec("ROLLBACK TO " + name + "; RELEASE " + name + ";");
+    }
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+Transaction::Transaction(Connection& conn) : conn_(conn), level_(conn.BeginTrans()) {}
+
+Transaction::~Transaction() {
+  if (done_ || !conn_.isOpen() || conn_.transactionLevel() != level_) return;
+  try {
+    conn_.RollbackTrans();
+  } catch (const DbError&) {
+    // Closing the connection rolls back what is left; a destructor must not throw.
+  }
+}
+
+void Transaction::commit() {
+  done_ = true;
+  conn_.CommitTrans();
+}
+
+DeferCheckpoint::DeferCheckpoint(Connection& conn) : conn_(conn) {
+  if (!conn.isOpen()) return;
+  db_ = &conn.session().db();
+  db_->deferCheckpoints();
+}
+
+DeferCheckpoint::~DeferCheckpoint() {
+  // A connection closed or reopened meanwhile has checkpointed on its own.
+  if (db_ && conn_.isOpen() && &conn_.session().db() == db_) db_->resumeCheckpoints();
 }
 
 }  // namespace store

@@ -33,11 +33,48 @@ class Connection {
 
   Session& session();  // 3704 when closed
 
+  // Transactions, nestable; each returns or works on the level. A failed CommitTrans
+  // rolls the level back, so that a failure part-way leaves nothing of it written.
+  long BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  long transactionLevel() const { return level_; }
+
  private:
   std::string provider_ = kJetProvider;
+  long level_ = 0;
   std::string password_;
   std::string path_;
   std::unique_ptr<Session> session_;
+};
+
+// Rolls its transaction back when it goes out of scope uncommitted (an error left it).
+class Transaction {
+ public:
+  explicit Transaction(Connection& conn);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void commit();
+
+ private:
+  Connection& conn_;
+  long level_;
+  bool done_ = false;
+};
+
+// A batch of writes (such as converting a whole pool) empties the write-ahead log once,
+// when the guard ends, instead of after every write.
+class DeferCheckpoint {
+ public:
+  explicit DeferCheckpoint(Connection& conn);
+  ~DeferCheckpoint();
+  DeferCheckpoint(const DeferCheckpoint&) = delete;
+  DeferCheckpoint& operator=(const DeferCheckpoint&) = delete;
+
+ private:
+  Connection& conn_;
+  SqliteDb* db_ = nullptr;
 };
 
 }  // namespace store

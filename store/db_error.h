@@ -21,6 +21,16 @@ inline constexpr long TableNotFound = -2147217865;   // table or query not found
 inline constexpr long Generic = -2147467259;         // duplicate key, missing file, other failures
 inline constexpr long CommandError = -2147217900;    // error in the command text
 inline constexpr long MissingParameter = -2147217904;  // unknown column name in a statement
+// Failures of the file and the engine under it, each with its own number so that a caller
+// never takes one for another (a locked bank is not a repeated question number).
+inline constexpr long NoTransaction = -2147168242;  // commit or rollback with none begun
+inline constexpr long FieldRequired = 3314;          // a field that must have a value got Null
+inline constexpr long Locked = 3218;                 // another program holds the file; try again
+inline constexpr long ReadOnly = 3027;               // file, folder or connection is read-only
+inline constexpr long DiskFull = 3026;               // no space left on the disk
+inline constexpr long DiskError = 3043;              // the disk or network failed to read or write
+inline constexpr long Damaged = 3049;                // the file is damaged (corrupt pages)
+inline constexpr long CannotOpen = 3051;             // the file cannot be opened (permissions, a folder)
 }  // namespace err
 
 class DbError : public std::runtime_error {

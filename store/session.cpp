@@ -32,20 +32,27 @@ ConnectString parseConnect(const std::string& connect) {
 std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
                                       ErrorStyle style, bool createAttached) {
   std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    std::string text = "'" + path + "' is a folder, not a database file.";
+    throw DbError(style == ErrorStyle::Dao ? err::FileNotFound : err::Generic, text);
+  }
   if (!std::filesystem::is_regular_file(path, ec)) {
     if (style == ErrorStyle::Dao) throw DbError(err::FileNotFound, "Could not find the file '" + path + "'.");
     throw DbError(err::Generic, "Could not find the file '" + path + "'.");
   }
   auto refused = [&]() -> DbError {
-    std::string text = "Not a valid password, or '" + path + "' is not a ZORBEX database file.";
+    // A damaged first page reads exactly like a wrong key: name both.
+    std::string text = "Not a valid password, or '" + path +
+                       "' is not a ZORBEX database file or is damaged (run 'zorbex-bank check' on its folder).";
     return DbError(style == ErrorStyle::Dao ? err::DaoBadPassword : err::BadPassword, text);
   };
   std::unique_ptr<SqliteDb> db;
   try {
     db = SqliteDb::openExisting(path, key, readOnly, createAttached);
   } catch (const SqliteFailure& f) {
-    if (f.code == SQLITE_NOTADB || f.code == SQLITE_CORRUPT || f.code == SQLITE_EMPTY) throw refused();
-    if (f.code == SQLITE_MISUSE) throw DbError(err::Generic, f.message);
+    if (f.primary() == SQLITE_NOTADB || f.primary() == SQLITE_CORRUPT || f.primary() == SQLITE_EMPTY)
+      throw refused();
+    if (f.primary() == SQLITE_MISUSE) throw DbError(err::Generic, f.message);
     throw DbError(err::Generic, "The file '" + path + "' could not be opened: " + f.message + ".");
   }
   try {
@@ -56,27 +63,55 @@ std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string
   return db;
 }
 
+std::string damagedFileText() {
+  return "The database file is damaged. Nothing more is written through this connection; close the "
+         "program and run 'zorbex-bank check' on the application folder, then restore a backup.";
+}
+
 DbError engineError(const SqliteFailure& f) {
   const std::string& m = f.message;
+  // The message is read only for the name it carries after "...: ".
+  auto named = [&]() { return m.find(": ") == std::string::npos ? m : m.substr(m.find(": ") + 2); };
+  switch (f.primary()) {
+    case SQLITE_CONSTRAINT:
+      if (f.code == SQLITE_CONSTRAINT_UNIQUE || f.code == SQLITE_CONSTRAINT_PRIMARYKEY)
+        return DbError(err::Generic,
+                       "The changes were not made because they would repeat a value in a field that must be "
+                       "unique (" + named() + ").");
+      if (f.code == SQLITE_CONSTRAINT_NOTNULL)
+        return DbError(err::FieldRequired, "The field '" + named() + "' cannot be left empty (Null).");
+      return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return DbError(err::Locked, "The database is locked by another program; try again.");
+    case SQLITE_READONLY:
+      return DbError(err::ReadOnly, "The database cannot be changed: the file, its folder or the connection is read-only.");
+    case SQLITE_FULL:
+      return DbError(err::DiskFull, "The disk is full: the change was not written. Free some space and try again.");
+    case SQLITE_IOERR:
+      return DbError(err::DiskError, "The disk could not read or write the database file (" + m + ").");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return DbError(err::Damaged, damagedFileText());
+    case SQLITE_CANTOPEN:
+      return DbError(err::CannotOpen, "The database file could not be opened (" + m + ").");
+    case SQLITE_ERROR:
+      break;
+    default:
+      return DbError(err::Generic, "The database engine reported: " + m + ".");
+  }
+  // The engine gives one code to every fault of a statement's text; its wording tells them apart.
   auto after = [&](const char* prefix) { return m.substr(std::string(prefix).size()); };
   if (m.rfind("no such table: ", 0) == 0)
     return DbError(err::TableNotFound, "The table or query '" + after("no such table: ") + "' could not be found.");
   if (m.rfind("no such column: ", 0) == 0)
     return DbError(err::MissingParameter, "The field '" + after("no such column: ") + "' is not known to the table.");
-  if (m.find("UNIQUE constraint failed") != std::string::npos)
-    return DbError(err::Generic,
-                   "The changes were not made because they would repeat a value in a field that must be "
-                   "unique (" + m.substr(m.find(':') == std::string::npos ? 0 : m.find(':') + 2) + ").");
   if (m.find("already exists") != std::string::npos)
     return DbError(err::CommandError, "The " + m + ".");
   if (m.find("columns but") != std::string::npos || m.find("values for") != std::string::npos)
     return DbError(err::CommandError, "The number of values does not match the number of fields (" + m + ").");
-  if (f.code == SQLITE_ERROR && m.find("syntax error") != std::string::npos)
+  if (m.find("syntax error") != std::string::npos)
     return DbError(err::CommandError, "Syntax error in the SQL statement (" + m + ").");
-  if (f.code == SQLITE_READONLY)
-    return DbError(err::Generic, "The database cannot be changed: it is open read-only.");
-  if (f.code == SQLITE_BUSY || f.code == SQLITE_LOCKED)
-    return DbError(err::Generic, "The database is locked by another program; try again.");
   return DbError(err::Generic, "The database engine reported: " + m + ".");
 }
 

@@ -12,7 +12,62 @@ namespace {
 SqliteFailure failureOf(sqlite3* db, int rc) {
   return SqliteFailure{rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)};
 }
+
+bool isDamage(int code) {
+  int primary = code & 0xff;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool startsWithWord(const char* sql, const char* word) {
+  while (*sql == ' ' || *sql == '\t' || *sql == '\r' || *sql == '\n') ++sql;
+  for (; *word; ++sql, ++word)
+    if ((*sql | 0x20) != *word) return false;
+  return !((*sql >= 'a' && *sql <= 'z') || (*sql >= 'A' && *sql <= 'Z'));
+}
 }  // namespace
+
+SqliteDb::SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
+  if (!db_) return;
+  // Classification needs the extended codes (UNIQUE among the constraints, and so on).
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_wal_hook(db_, &SqliteDb::onCommit, this);
+}
+
+SqliteFailure SqliteDb::failure(int rc) {
+  SqliteFailure f = failureOf(db_, rc);
+  if (isDamage(rc) && !damage_) damage_ = std::make_unique<SqliteFailure>(f);
+  return f;
+}
+
+int SqliteDb::onCommit(void* self, sqlite3* db, const char* schema, int /*pages*/) {
+  auto* me = static_cast<SqliteDb*>(self);
+  if (me->damage_) return SQLITE_OK;  // copying a damaged log into the file spreads the damage
+  if (me->deferrals_ > 0) {
+    me->checkpointOwed_ = true;
+    return SQLITE_OK;
+  }
+  // The commit itself has succeeded; a checkpoint that readers elsewhere hold back is
+  // retried at the next commit, and the change is safe in the log meanwhile.
+  int rc = sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  if (isDamage(rc)) me->failure(rc);
+  return SQLITE_OK;
+}
+
+void SqliteDb::resumeCheckpoints() {
+  if (deferrals_ > 0 && --deferrals_ == 0 && checkpointOwed_) {
+    checkpointOwed_ = false;
+    checkpoint();
+  }
+}
+
+bool SqliteDb::checkpoint() {
+  if (damage_) return false;
+  int rc = sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  if (isDamage(rc)) failure(rc);
+  return rc == SQLITE_OK;
+}
+
+bool SqliteDb::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
 std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const std::string& key,
                                                  bool readOnly, bool createAttached) {
@@ -24,7 +79,7 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   if (createAttached && !readOnly) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
-  if (rc != SQLITE_OK) throw failureOf(raw, rc);
+  if (rc != SQLITE_OK) throw failureOf(raw, sqlite3_extended_errcode(raw));
   db->applyKey(key);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
   db->exec("SELECT count(*) FROM sqlite_master;");
@@ -39,7 +94,7 @@ std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::s
   int rc = sqlite3_open_v2(path.c_str(), &raw,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
-  if (rc != SQLITE_OK) throw failureOf(raw, rc);
+  if (rc != SQLITE_OK) throw failureOf(raw, sqlite3_extended_errcode(raw));
   db->applyKey(key);
   sqlite3_busy_timeout(raw, 5000);
   db->useWriteAheadLog();
@@ -54,7 +109,7 @@ void SqliteDb::useWriteAheadLog() {
 
 void SqliteDb::applyKey(const std::string& key) {
   int rc = sqlite3_key(db_, key.data(), static_cast<int>(key.size()));
-  if (rc != SQLITE_OK) throw failureOf(db_, rc);
+  if (rc != SQLITE_OK) throw failure(rc);
   // A library without encryption ignores the key and would write the file in the clear.
   auto st = prepare("PRAGMA cipher_version;");
   if (!st.step() || st.column(0).toString().empty())
@@ -66,20 +121,24 @@ SqliteDb::~SqliteDb() {
 }
 
 void SqliteDb::exec(const std::string& sql) {
-  char* msg = nullptr;
-  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg);
-  if (rc != SQLITE_OK) {
-    SqliteFailure f{rc, msg ? msg : sqlite3_errstr(rc)};
-    sqlite3_free(msg);
-    throw f;
+  const char* next = sql.c_str();
+  const char* end = next + sql.size();
+  while (next < end) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, next, static_cast<int>(end - next), &stmt, &next);
+    if (rc != SQLITE_OK) throw failure(rc);
+    if (!stmt) break;  // only blanks or comments were left
+    SqliteStatement st(this, stmt);
+    while (st.step()) {
+    }
   }
 }
 
 SqliteStatement SqliteDb::prepare(const std::string& sql) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
-  if (rc != SQLITE_OK) throw failureOf(db_, rc);
-  return SqliteStatement(db_, stmt);
+  if (rc != SQLITE_OK) throw failure(rc);
+  return SqliteStatement(this, stmt);
 }
 
 bool SqliteDb::tableExists(const std::string& schema, const std::string& name) {
@@ -108,7 +167,14 @@ void SqliteStatement::bind(int index1, const Value& v) {
   else
     rc = sqlite3_bind_text(stmt_, index1, v.text().data(), static_cast<int>(v.text().size()),
                            SQLITE_TRANSIENT);
-  if (rc != SQLITE_OK) throw failureOf(db_, rc);
+  if (rc != SQLITE_OK) throw db_->failure(rc);
+}
+
+bool SqliteStatement::writesOrCommits() const {
+  // A commit counts as "read-only" to the engine, yet it is what writes a transaction.
+  const char* sql = sqlite3_sql(stmt_);
+  return !sqlite3_stmt_readonly(stmt_) ||
+         (sql && (startsWithWord(sql, "commit") || startsWithWord(sql, "end") || startsWithWord(sql, "release")));
 }
 
 void SqliteStatement::bindBlob(int index1, const std::string& bytes) {
@@ -117,10 +183,11 @@ void SqliteStatement::bindBlob(int index1, const std::string& bytes) {
 }
 
 bool SqliteStatement::step() {
+  if (db_->damage_ && writesOrCommits()) throw *db_->damage_;
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  SqliteFailure f = failureOf(db_, rc);
+  SqliteFailure f = db_->failure(rc);
   sqlite3_reset(stmt_);
   throw f;
 }

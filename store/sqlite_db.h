@@ -15,10 +15,11 @@ namespace store {
 
 class SqliteStatement;
 
-// Failure of the engine itself, with SQLite's result code and message.
+// Failure of the engine itself, with SQLite's extended result code and message.
 struct SqliteFailure {
   int code;
   std::string message;
+  int primary() const { return code & 0xff; }
 };
 
 class SqliteDb {
@@ -38,8 +39,25 @@ class SqliteDb {
   sqlite3* handle() const { return db_; }
   const std::string& path() const { return path_; }
 
-  void exec(const std::string& sql);  // throws SqliteFailure
+  // Runs every statement of the text in turn. Throws SqliteFailure.
+  void exec(const std::string& sql);
   void useWriteAheadLog();
+
+  // Each commit empties the write-ahead log into the file (a truncating checkpoint), so
+  // that whenever no write is in progress the file alone holds every committed change.
+  // While deferred (counted), commits only note that a checkpoint is owed; the last
+  // resume pays it.
+  void deferCheckpoints() { ++deferrals_; }
+  void resumeCheckpoints();
+  // Empties the logs of this file and of the files attached to it, as far as readers of
+  // other connections allow. Returns false when some of the log had to stay.
+  bool checkpoint();
+
+  // After the engine has reported the file damaged (corrupt, or not a database) the
+  // handle writes nothing more: each later write or commit fails with that failure.
+  bool damaged() const { return damage_ != nullptr; }
+  const SqliteFailure* damage() const { return damage_.get(); }
+  bool inTransaction() const;
   SqliteStatement prepare(const std::string& sql);
   bool tableExists(const std::string& schema, const std::string& name);
   long long totalChanges() const;
@@ -47,15 +65,22 @@ class SqliteDb {
   long long lastInsertRowid() const;  // rows changed by the last statement
 
  private:
-  SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  friend class SqliteStatement;
+  SqliteDb(sqlite3* db, std::string path);
   void applyKey(const std::string& key);
+  // The failure for result code rc, noting damage.
+  SqliteFailure failure(int rc);
+  static int onCommit(void* self, sqlite3* db, const char* schema, int pages);
   sqlite3* db_;
   std::string path_;
+  int deferrals_ = 0;
+  bool checkpointOwed_ = false;
+  std::unique_ptr<SqliteFailure> damage_;
 };
 
 class SqliteStatement {
  public:
-  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  SqliteStatement(SqliteDb* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
   SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
   SqliteStatement(const SqliteStatement&) = delete;
   SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -70,7 +95,8 @@ class SqliteStatement {
   Value column(int i) const;
 
  private:
-  sqlite3* db_;
+  bool writesOrCommits() const;
+  SqliteDb* db_;
   sqlite3_stmt* stmt_;
 };
 

@@ -1,0 +1,155 @@
+// Failures classified by what the engine reports, transactions, and a bank file that holds
+// every committed change on its own whenever no write is in progress.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "quote.h"
+#include "support.h"
+
+using namespace store;
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::uintmax_t walSize(const fs::path& bank) {
+  std::error_code ec;
+  auto size = fs::file_size(bank.string() + "-wal", ec);
+  return ec ? 0 : size;
+}
+
+// The questions of a bank opened from a copy of its one file, without any log beside it.
+std::string questionsInCopyOfFileAlone(const fs::path& folder) {
+  TempDir copy;
+  fs::copy_file(schema::bankPath(folder), schema::bankPath(copy.path()));
+  fs::copy_file(schema::userPath(folder), schema::userPath(copy.path()));
+  Connection c;
+  openBank(c, copy.path());
+  return rowsOf(c, "select numQ, question from SCtbl order by numQ;");
+}
+
+class StoreSafety : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    schema::createBank(dir.path());
+    openBank(conn, dir.path());
+  }
+  TempDir dir;
+  Connection conn;
+};
+
+TEST_F(StoreSafety, EveryKindOfWriteLeavesTheBankFileWholeOnItsOwn) {
+  addQuestion(conn, "SCtbl", "01201", "A12");  // a record set's AddNew and Update
+  conn.execute("update SCtbl set question = 'stem one' where numQ = '01201';");
+  {
+    Recordset rs;
+    rs.open("SCtbl where numQ='01201'", conn, adOpenKeyset, adLockOptimistic, adCmdTable);
+    rs.setValue("question", "saved stem");
+    rs.update();
+    rs.close();
+  }
+  EXPECT_EQ(walSize(schema::bankPath(dir.path())), 0u);
+  EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|saved stem\n");
+}
+
+TEST_F(StoreSafety, ABatchEmptiesTheLogOnceAtItsEnd) {
+  {
+    DeferCheckpoint batch(conn);
+    addQuestion(conn, "SCtbl", "01201", "A12");
+    addQuestion(conn, "SCtbl", "01202", "A12");
+    EXPECT_GT(walSize(schema::bankPath(dir.path())), 0u);
+  }
+  EXPECT_EQ(walSize(schema::bankPath(dir.path())), 0u);
+  EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|\n01202|\n");
+}
+
+TEST_F(StoreSafety, TransactionsCommitRollBackAndNest) {
+  conn.BeginTrans();
+  addQuestion(conn, "SCtbl", "01201", "A12");
+  EXPECT_EQ(conn.BeginTrans(), 2);
+  addQuestion(conn, "SCtbl", "01202", "A12");
+  conn.RollbackTrans();  // the inner level only
+  conn.CommitTrans();
+  EXPECT_EQ(rowsOf(conn, "select numQ from SCtbl;"), "01201\n");
+  EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|\n");
+  EXPECT_EQ(errorNumberOf([&] { conn.CommitTrans(); }), err::NoTransaction);
+}
+
+TEST_F(StoreSafety, AnUncommittedGuardRollsBackWhenAnErrorLeavesIt) {
+  addQuestion(conn, "SCtbl", "01201", "A12");
+  try {
+    Transaction t(conn);
+    addQuestion(conn, "SCtbl", "01202", "A12");
+    addQuestion(conn, "SCtbl", "01201", "A12");  // repeats a number: throws
+    t.commit();
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number, err::Generic);
+  }
+  EXPECT_EQ(conn.transactionLevel(), 0);
+  EXPECT_EQ(rowsOf(conn, "select numQ from SCtbl;"), "01201\n");
+}
+
+TEST_F(StoreSafety, AValueBetweenDoubleQuotesStaysData) {
+  addQuestion(conn, "SCtbl", "01201", "A12");
+  std::string text = "say \"hi\" ' there";
+  conn.execute("update SCtbl set question = \"" + sqlTextInDoubleQuotes(text) + "\" where numQ = \"01201\";");
+  EXPECT_EQ(rowsOf(conn, "select question from SCtbl;"), text + "\n");
+}
+
+TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
+  TempDir dir;
+  schema::createBank(dir.path());
+  {
+    Connection c;
+    openBank(c, dir.path());
+    DeferCheckpoint batch(c);
+    for (int i = 1; i <= 99; ++i) {
+      std::string n = (i < 10 ? "0120" : "012") + std::to_string(i);
+      addQuestion(c, "SCtbl", n, "A12");
+      c.execute("update SCtbl set question = '" + std::string(3000, 'x') + "' where numQ = '" + n + "';");
+    }
+  }
+  fs::path bank = schema::bankPath(dir.path());
+  auto size = fs::file_size(bank);
+  {
+    std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(size / 2 / 1024 * 1024 + 200));
+    f.write("damage", 6);
+  }
+  Connection c;
+  openBank(c, dir.path());
+  try {
+    rowsOf(c, "select numQ, question from SCtbl;");
+    FAIL() << "a damaged page was read without an error";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number, err::Damaged);
+    EXPECT_NE(e.description.find("zorbex-bank check"), std::string::npos) << e.description;
+  }
+  std::string before = bytesOf(bank);
+  EXPECT_EQ(errorNumberOf([&] { c.execute("insert into CRtbl (numQ) values ('01301');"); }), err::Damaged);
+  c.close();
+  EXPECT_EQ(bytesOf(bank), before);
+}
+
+TEST(StoreDamage, ADamagedFirstPageNamesAWrongKeyAndDamageBoth) {
+  TempDir dir;
+  schema::createBank(dir.path());
+  fs::path bank = schema::bankPath(dir.path());
+  {
+    std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(300);
+    f.write("damage", 6);
+  }
+  try {
+    Connection c;
+    openBank(c, dir.path());
+    FAIL() << "opened a bank with a damaged first page";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number, err::BadPassword);
+    EXPECT_NE(e.description.find("password"), std::string::npos);
+    EXPECT_NE(e.description.find("damaged"), std::string::npos);
+  }
+}
+
+}  // namespace
