@@ -88,10 +88,13 @@ struct Reader::Impl {
     throw JetError("The Jet database " + quoted(file) + " is damaged: " + what + ".");
   }
 
+  // Jet compares names without regard to case.
   MdbCatalogEntry* entry(const std::string& name, bool userOnly) const {
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
       auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-      if (e->object_type == MDB_TABLE && name == e->object_name && (!userOnly || mdb_is_user_table(e))) return e;
+      if (e->object_type == MDB_TABLE && g_ascii_strcasecmp(name.c_str(), e->object_name) == 0 &&
+          (!userOnly || mdb_is_user_table(e)))
+        return e;
     }
     return nullptr;
   }

@@ -149,12 +149,17 @@ size_t verify(SqliteDb& db, const std::string& fileName, const std::string& tabl
   return n;
 }
 
-std::vector<Plan> plan(const Database& source, MigrationResult& result) {
+std::vector<Plan> plan(const Database& source, bool isBank, MigrationResult& result) {
   std::vector<Plan> plans;
   for (const Table& t : source.tables) {
     if (sameName(t.name, "zx_tabledefs") || store::lowerAscii(t.name).rfind("sqlite_", 0) == 0)
       throw MigrationError("'" + source.file.string() + "' has a table named '" + t.name +
                            "', a name this program keeps for itself; rename it in the source first.");
+    // The bank reaches these through its links; a local table of that name would hide them.
+    for (const char* linked : store::schema::kLinkedUserTables)
+      if (isBank && sameName(t.name, linked))
+        throw MigrationError("'" + source.file.string() + "' holds its own table '" + t.name +
+                             "', which belongs in the user database; move its rows there first.");
     Plan p{&t, t.name, {}, {}};
     int numQ = -1;
     for (size_t i = 0; i < t.columns.size(); ++i)
@@ -235,8 +240,8 @@ MigrationResult migrate(const Database& bank, const Database& user, const fs::pa
     if (fs::exists(f, ec))
       throw MigrationError("'" + f.string() + "' already exists; the migration writes only new files.");
   MigrationResult result;
-  std::vector<Plan> bankPlans = plan(bank, result);
-  std::vector<Plan> userPlans = plan(user, result);
+  std::vector<Plan> bankPlans = plan(bank, true, result);
+  std::vector<Plan> userPlans = plan(user, false, result);
 
   // A kind whose table the old bank lacks stays absent: the editor offers only kinds it finds.
   std::set<schema::Kind> omit;

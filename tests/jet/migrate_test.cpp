@@ -145,6 +145,14 @@ TEST(Migrate, AFailureWhileWritingLeavesNothingBehind) {
   EXPECT_FALSE(fs::exists(tmp / "new"));
 }
 
+TEST(Migrate, ALocalTableUnderALinkedNameIsRefusedBeforeAnythingIsMade) {
+  TempDir tmp;
+  jet::Database bank = oldBank();
+  bank.tables.push_back(oldUser().tables[0]);  // tblMemo kept in the bank itself
+  EXPECT_THROW(jet::migrate(bank, oldUser(), tmp / "new"), jet::MigrationError);
+  EXPECT_FALSE(fs::exists(tmp / "new"));
+}
+
 TEST(Migrate, CorpusFilesArriveWithEveryRowEqual) {
   if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
   const std::pair<const char*, const char*> pairs[] = {
