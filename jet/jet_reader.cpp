@@ -10,7 +10,9 @@
 #include <mdbtools.h>
 
 #include <cstring>
+#include <deque>
 #include <fstream>
+#include <set>
 
 #include "jet_reader.h"
 #include "jet_values.h"
@@ -79,6 +81,10 @@ struct Reader::Impl {
   fs::path file;
   MdbHandle* mdb = nullptr;
   std::string charset;  // Jet 3 text
+  // The catalogue, read here from MSysObjects: libmdb's own reader takes deleted objects
+  // for live ones and can loop without end on a damaged property record, which is not needed.
+  Table objects;
+  std::deque<MdbCatalogEntry> entries;
 
   ~Impl() {
     if (mdb) mdb_close(mdb);
@@ -89,14 +95,41 @@ struct Reader::Impl {
   }
 
   // Jet compares names without regard to case.
-  MdbCatalogEntry* entry(const std::string& name, bool userOnly) const {
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-      auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-      if (e->object_type == MDB_TABLE && g_ascii_strcasecmp(name.c_str(), e->object_name) == 0 &&
-          (!userOnly || mdb_is_user_table(e)))
-        return e;
-    }
+  MdbCatalogEntry* entry(const std::string& name) {
+    for (MdbCatalogEntry& e : entries)
+      if (mdb_is_user_table(&e) && g_ascii_strcasecmp(name.c_str(), e.object_name) == 0) return &e;
     return nullptr;
+  }
+
+  int objectColumn(const char* name) const {
+    for (size_t i = 0; i < objects.columns.size(); ++i)
+      if (g_ascii_strcasecmp(objects.columns[i].name.c_str(), name) == 0) return static_cast<int>(i);
+    return -1;
+  }
+
+  std::string objectValue(const Row& r, int column) const {
+    return column < 0 ? std::string() : r[static_cast<size_t>(column)].toString();
+  }
+
+  void readCatalogue() {
+    MdbCatalogEntry sys{};
+    sys.mdb = mdb;
+    std::snprintf(sys.object_name, sizeof sys.object_name, "%s", "MSysObjects");
+    sys.object_type = MDB_TABLE;
+    sys.table_pg = 2;
+    sys.flags = static_cast<int>(0x80000002);
+    objects = read(&sys, {"Id", "Name", "Type", "Flags", "Database", "ForeignName", "Connect"});
+    int id = objectColumn("Id"), name = objectColumn("Name"), type = objectColumn("Type"), flags = objectColumn("Flags");
+    if (id < 0 || name < 0 || type < 0 || flags < 0) damaged("its catalogue lacks the columns every Jet file has");
+    for (const Row& r : objects.rows) {
+      MdbCatalogEntry e{};
+      e.mdb = mdb;
+      std::snprintf(e.object_name, sizeof e.object_name, "%s", objectValue(r, name).c_str());
+      e.object_type = static_cast<int>(r[static_cast<size_t>(type)].toInt() & 0x7F);
+      e.table_pg = static_cast<unsigned long>(r[static_cast<size_t>(id)].toInt() & 0x00FFFFFF);
+      e.flags = static_cast<int>(r[static_cast<size_t>(flags)].toInt());
+      entries.push_back(e);
+    }
   }
 
   std::string text(const unsigned char* p, size_t n) const {
@@ -192,8 +225,8 @@ struct Reader::Impl {
 
   // Reads row `row` of the page in the page buffer (page number `page`) into out.
   // false: no live row there.
-  bool readRow(MdbTableDef* t, const std::vector<Column>& cols, guint32 page, int row, bool followed, int hops,
-               Row& out) const {
+  bool readRow(MdbTableDef* t, const std::vector<Column>& cols, const std::vector<bool>& wanted, guint32 page, int row,
+               bool followed, int hops, Row& out) const {
     int start = 0;
     size_t len = 0;
     if (mdb_find_row(mdb, row, &start, &len) != 0) damaged("a row of table '" + std::string(t->name) + "' lies outside its page");
@@ -204,18 +237,19 @@ struct Reader::Impl {
       if (len < 4 || hops >= kMaxOverflowHops) damaged("a moved row of table '" + std::string(t->name) + "' cannot be found");
       std::uint32_t pgRow = le32(mdb->pg_buf + offset);
       if (mdb_read_pg(mdb, pgRow >> 8) != mdb->fmt->pg_size) damaged("a moved row points to a missing page");
-      bool found = readRow(t, cols, pgRow >> 8, static_cast<int>(pgRow & 0xff), true, hops + 1, out);
+      bool found = readRow(t, cols, wanted, pgRow >> 8, static_cast<int>(pgRow & 0xff), true, hops + 1, out);
       if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size) damaged("a page cannot be read again");
       return found;
     }
     std::vector<MdbField> fields(t->num_cols);
     if (mdb_crack_row(t, offset, len, fields.data()) < 0) damaged("a row of table '" + std::string(t->name) + "' cannot be split into its fields");
     out.clear();
-    for (size_t i = 0; i < cols.size(); ++i) out.push_back(decode(cols[i], fields[i]));
+    for (size_t i = 0; i < cols.size(); ++i) out.push_back(wanted[i] ? decode(cols[i], fields[i]) : store::Value());
     return true;
   }
 
-  Table read(MdbCatalogEntry* e) const {
+  // only: the columns to decode (others read as Null); empty: all.
+  Table read(MdbCatalogEntry* e, const std::set<std::string>& only = {}) const {
     MdbTableDef* t = mdb_read_table(e);
     if (!t) damaged("the definition of table '" + std::string(e->object_name) + "' cannot be read");
     struct Free {
@@ -225,9 +259,11 @@ struct Reader::Impl {
     if (!mdb_read_columns(t)) damaged("the columns of table '" + std::string(e->object_name) + "' cannot be read");
     Table table;
     table.name = e->object_name;
+    std::vector<bool> wanted;
     for (unsigned i = 0; i < t->num_cols; ++i) {
       auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
       table.columns.push_back({c->name, static_cast<ColumnType>(c->col_type), c->col_size, c->col_prec, c->col_scale});
+      wanted.push_back(only.empty() || only.count(c->name) > 0);
     }
     mdb_rewind_table(t);
     Row row;
@@ -235,7 +271,7 @@ struct Reader::Impl {
       guint32 page = t->cur_phys_pg;
       int rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
       for (int r = 0; r < rows; ++r)
-        if (readRow(t, table.columns, page, r, false, 0, row)) table.rows.push_back(row);
+        if (readRow(t, table.columns, wanted, page, r, false, 0, row)) table.rows.push_back(row);
     }
     // A page the table owns that could not be read ends the walk early: the file is cut short.
     if (mdb_map_find_next(mdb, t->usage_map, static_cast<unsigned>(t->map_sz), t->cur_phys_pg) > 0)
@@ -255,10 +291,10 @@ Reader::Reader(const fs::path& file, const std::string& jet3Charset) : d_(std::m
     d_->damaged("its length is not a whole number of pages");
   d_->mdb = mdb_open(file.c_str(), MDB_NOFLAGS);
   if (!d_->mdb) d_->damaged("its header cannot be read");
-  if (!mdb_read_catalog(d_->mdb, MDB_ANY)) d_->damaged("its catalogue cannot be read");
   d_->charset = jet3Charset;
   if (d_->charset.empty())
     d_->charset = d_->mdb->f->code_page ? "CP" + std::to_string(d_->mdb->f->code_page) : std::string("CP1252");
+  d_->readCatalogue();
 }
 
 Reader::~Reader() = default;
@@ -275,36 +311,26 @@ int Reader::jetVersion() const {
 
 std::vector<std::string> Reader::tableNames() const {
   std::vector<std::string> names;
-  for (unsigned i = 0; i < d_->mdb->num_catalog; ++i) {
-    auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d_->mdb->catalog, i));
-    if (mdb_is_user_table(e)) names.push_back(e->object_name);
-  }
+  for (MdbCatalogEntry& e : d_->entries)
+    if (mdb_is_user_table(&e)) names.push_back(e.object_name);
   return names;
 }
 
 std::vector<Link> Reader::links() const {
   std::vector<Link> links;
-  MdbCatalogEntry* objects = d_->entry("MSysObjects", false);
-  if (!objects) return links;
-  Table sys = d_->read(objects);
-  auto col = [&](const char* name) {
-    for (size_t i = 0; i < sys.columns.size(); ++i)
-      if (g_ascii_strcasecmp(sys.columns[i].name.c_str(), name) == 0) return static_cast<int>(i);
-    return -1;
-  };
-  int type = col("Type"), name = col("Name"), db = col("Database"), foreign = col("ForeignName"), connect = col("Connect");
-  if (type < 0 || name < 0) return links;
-  auto get = [](const Row& r, int i) { return i < 0 ? std::string() : r[static_cast<size_t>(i)].toString(); };
-  for (const Row& r : sys.rows) {
-    auto t = r[static_cast<size_t>(type)].toInt();
+  int type = d_->objectColumn("Type"), name = d_->objectColumn("Name"), db = d_->objectColumn("Database"),
+      foreign = d_->objectColumn("ForeignName"), connect = d_->objectColumn("Connect");
+  for (const Row& r : d_->objects.rows) {
+    auto t = r[static_cast<size_t>(type)].toInt() & 0x7F;
     if (t != MDB_LINKED_TABLE && t != 4) continue;  // 4: a link through ODBC
-    links.push_back({get(r, name), get(r, db), get(r, foreign), get(r, connect)});
+    links.push_back({d_->objectValue(r, name), d_->objectValue(r, db), d_->objectValue(r, foreign),
+                     d_->objectValue(r, connect)});
   }
   return links;
 }
 
 Table Reader::readTable(const std::string& name) const {
-  MdbCatalogEntry* e = d_->entry(name, true);
+  MdbCatalogEntry* e = d_->entry(name);
   if (!e) throw JetError("The Jet database " + quoted(d_->file) + " has no table '" + name + "'.");
   return d_->read(e);
 }
