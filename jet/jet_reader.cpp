@@ -244,7 +244,12 @@ struct Reader::Impl {
     std::vector<MdbField> fields(t->num_cols);
     if (mdb_crack_row(t, offset, len, fields.data()) < 0) damaged("a row of table '" + std::string(t->name) + "' cannot be split into its fields");
     out.clear();
-    for (size_t i = 0; i < cols.size(); ++i) out.push_back(wanted[i] ? decode(cols[i], fields[i]) : store::Value());
+    for (size_t i = 0; i < cols.size(); ++i) {
+      const MdbField& f = fields[i];
+      if (!f.is_null && (f.siz < 0 || f.start < 0 || f.start + f.siz > mdb->fmt->pg_size))
+        damaged("a value of table '" + std::string(t->name) + "' lies outside its page");
+      out.push_back(wanted[i] ? decode(cols[i], f) : store::Value());
+    }
     return true;
   }
 

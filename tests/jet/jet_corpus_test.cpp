@@ -146,3 +146,23 @@ TEST(JetCorpus, ForeignAndCutShortFilesAreRefusedByName) {
     }
   }
 }
+
+TEST(JetCorpus, DamagedPagesEndInAJetErrorNotACrashOrAHang) {
+  REQUIRE_CORPUS();
+  TempDir dir;
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  for (const char* name : {"mdbtestdata/DateTestDatabase.mdb", "jackcess/test2V2003.mdb"}) {
+    const std::string whole = bytesOf(kCorpus / name);
+    for (int round = 0; round < 150; ++round) {
+      std::string bytes = whole;
+      for (int i = 0, n = 1 + static_cast<int>(next() % 40); i < n; ++i)
+        bytes[4096 + next() % (bytes.size() - 4096)] = static_cast<char>(next() >> 24);  // page 0 stays whole
+      std::ofstream(dir / "damaged.mdb", std::ios::binary) << bytes;
+      try {
+        jet::readDatabase(dir / "damaged.mdb");
+      } catch (const jet::JetError&) {
+      }
+    }
+  }
+}
