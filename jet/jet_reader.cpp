@@ -81,6 +81,7 @@ struct Reader::Impl {
   fs::path file;
   MdbHandle* mdb = nullptr;
   std::string charset;  // Jet 3 text
+  std::uintmax_t fileSize = 0;
   // The catalogue, read here from MSysObjects: libmdb's own reader takes deleted objects
   // for live ones and can loop without end on a damaged property record, which is not needed.
   Table objects;
@@ -154,12 +155,14 @@ struct Reader::Impl {
       if (total > static_cast<size_t>(f.siz - MDB_MEMO_OVERHEAD)) damaged("a memo field is longer than its row");
       return std::string(reinterpret_cast<const char*>(p + MDB_MEMO_OVERHEAD), total);
     }
+    if (total > fileSize) damaged("a memo claims to be longer than the file");
     std::string out;
     out.reserve(total);
     std::uint32_t pgRow = le32(p + 4);
     bool single = lenFlags & 0x40000000;
-    for (size_t hops = 0; pgRow != 0 && out.size() < total; ++hops) {
-      if (hops > total) damaged("a memo's pages form a loop");
+    std::set<std::uint32_t> visited;
+    while (pgRow != 0 && out.size() < total) {
+      if (!visited.insert(pgRow).second) damaged("a memo's pages form a loop");
       void* buf = nullptr;
       int off = 0;
       size_t len = 0;
@@ -291,7 +294,7 @@ Reader::Reader(const fs::path& file, const std::string& jet3Charset) : d_(std::m
   if (!fs::is_regular_file(file, ec)) throw JetError("The Jet database " + quoted(file) + " does not exist.");
   long pageSize = headerPageSize(file);
   if (pageSize == 0) throw JetError(quoted(file) + " is not a Jet database.");
-  auto size = fs::file_size(file, ec);
+  auto size = d_->fileSize = fs::file_size(file, ec);
   if (ec || size < 3 * static_cast<std::uintmax_t>(pageSize) || size % static_cast<std::uintmax_t>(pageSize) != 0)
     d_->damaged("its length is not a whole number of pages");
   d_->mdb = mdb_open(file.c_str(), MDB_NOFLAGS);
