@@ -83,7 +83,8 @@ struct Reader::Impl {
   std::string charset;  // Jet 3 text
   std::uintmax_t fileSize = 0;
   // The catalogue, read here from MSysObjects: libmdb's own reader takes deleted objects
-  // for live ones and can loop without end on a damaged property record, which is not needed.
+  // for live ones, and can loop without end on a damaged property record (properties are
+  // not needed here).
   Table objects;
   std::deque<MdbCatalogEntry> entries;
 
