@@ -1,9 +1,13 @@
 #include "question_editor.h"
 
 #include <QLocale>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
+#include "controls/dialogs.h"
 #include "controls/events.h"
 #include "quote.h"
 
@@ -32,9 +36,36 @@ std::optional<double> sizeFromText(const std::string& text) {
 }
 
 int sliderPosition(double value, double scale, int max) {
-  long v = std::lround(value * scale);
-  return static_cast<int>(std::clamp<long>(v, 0, max));
+  const double v = value * scale;
+  if (!(v > 0)) return 0;
+  if (v >= max) return max;
+  return static_cast<int>(std::lround(v));
 }
+
+// Where the stem starts, the gap above each choice, and the default choice height (twips).
+constexpr double kQuestionTop = 1320, kChoiceGap = 330, kDefaultChoiceHeight = 270;
+
+// The window system places widgets within 16-bit pixel coordinates. Up to this size (cm)
+// every box of a question stays inside them, whatever the other five boxes measure.
+const double kLargestSize =
+    std::floor((32767 * ui::kTwipsPerPixel - kQuestionTop - 6 * kChoiceGap) / 6 / kTwipsPerCm);
+
+// A size that the layout can draw: not negative and not beyond the coordinates.
+bool sizeCanBeDrawn(double cm) { return cm >= 0 && cm <= kLargestSize; }
+
+// The drawn height of a box (twips): its stored size, the default when none is set or the
+// stored one is negative or no number, and the largest drawable size when it is beyond it.
+double drawnHeight(const Value& size, double defaultHeight) {
+  if (!sizeIsSet(size)) return defaultHeight;
+  const double cm = size.toDouble();
+  if (!(cm > 0)) return defaultHeight;
+  return std::min(cm, kLargestSize) * kTwipsPerCm;
+}
+
+// The client area: with a frame around it, it fits a 1280 x 800 screen.
+constexpr double kWindowWidth = 18840, kWindowHeight = 10680;
+// What a window frame adds around the client area at 100% scaling (pixels).
+constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
 }  // namespace
 
@@ -90,9 +121,22 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
 QuestionEditor::~QuestionEditor() = default;
 
 void QuestionEditor::buildControls() {
+  // The controls sit on one page that scrolls when the screen is smaller than the window.
+  page_ = new QWidget;
+  const QObjectList children = this->children();
+  for (QObject* o : children)
+    if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow()) w->setParent(page_);
+  page_->setFixedSize(ui::twipsToPixels(kWindowWidth), ui::twipsToPixels(kWindowHeight));
+  auto* scroller = new QScrollArea(this);
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidget(page_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroller);
+
   setCaption(kind_.caption);
-  setWidth(19920);
-  setHeight(11520);
+  setWidth(kWindowWidth);
+  setHeight(kWindowHeight);
   setDeleteOnUnload(true);
 
   QFont titleFont = lblTitle.font();
@@ -104,90 +148,91 @@ void QuestionEditor::buildControls() {
   rtxtQuestion.Move(480, 1320, 14300, kind_.defaultQuestionHeight);
   QObject::connect(&rtxtQuestion, &ui::RichTextBox::Click, this, [this] { ui::runEvent([this] { rtxtQuestion_Click(); }); });
   for (int i = 0; i < 5; ++i) {
-    auto* box = new ui::TextBox(this);
+    auto* box = new ui::TextBox(page_);
     box->setFont(QFont("Verdana"));
     box->Click = [this, i] { txtAnswer_Click(i); };
     txtAnswer.add(box);
-    auto& marker = imgClick.add(new ui::Image(this, i));
+    auto& marker = imgClick.add(new ui::Image(page_, i));
     marker.Move(600, 0, 165, 165);
   }
   imgClick.Click = [this](int i) { imgClick_Click(i); };
 
-  // The panel on the right: navigation, answer, layout, saving, formatting, pools.
-  const double x = 15120, x2 = 17640;
-  lblPool.Move(x, 240, 2400, 255);
-  cmbPool.Move(x, 510, 2280, 330);
+  // The column on the right of the choices: navigation, answer, layout, saving,
+  // formatting, pools.
+  const double x = 14940, x2 = x + 1860;
+  lblPool.Move(x, 120, 1740, 255);
+  cmbPool.Move(x, 390, 1740, 330);
   cmbPool.Click = [this] { cmbPool_Click(); };
-  lblQuestion.Move(x2, 240, 2100, 255);
-  lstQuestion.Move(x2, 510, 2040, 2790);
+  lblQuestion.Move(x2, 120, 1920, 255);
+  lstQuestion.Move(x2, 390, 1920, 2400);
   lstQuestion.Click = [this] { lstQuestion_Click(); };
-  lblAnswer.Move(x, 1020, 1200, 255);
-  cmbAnswer.Move(x, 1290, 1200, 330);
+  lblAnswer.Move(x, 870, 1200, 255);
+  cmbAnswer.Move(x, 1140, 1200, 330);
 
-  FrameVH.Move(x, 3450, 4560, 1530);
+  FrameVH.Move(x, 2940, 3780, 1500);
   for (int i = 0; i < 2; ++i) {
     auto& opt = OptHW.add(new ui::OptionButton(&FrameVH, i == 0 ? "Height" : "Width", i));
-    opt.Move(180 + i * 1320, 330, 1200, 300);
+    opt.Move(120 + i * 1320, 300, 1200, 300);
   }
   OptHW.Click = [this](int i) { OptHW_Click(i); };
-  txtValue.Move(180, 720, 1080, 330);
+  txtValue.Move(120, 690, 900, 330);
   txtValue.setText("0");
   txtValue.Change = [this] { txtValue_Change(); };
   txtValue.LostFocus = [this] { txtValue_LostFocus(); };
-  SliderVH.Move(1380, 690, 3000, 420);
+  SliderVH.Move(1140, 660, 2520, 420);
   SliderVH.setMin(0);
   SliderVH.setMax(200);
   SliderVH.setTickFrequency(10);
   SliderVH.setTickPosition(QSlider::TicksBelow);
   SliderVH.Scroll = [this] { SliderVH_Scroll(); };
-  chkBorder.Move(180, 1140, 270, 270);
+  chkBorder.Move(120, 1110, 270, 270);
   chkBorder.Click = [this](int) { chkBorder_Click(); };
-  lblBorder.Move(480, 1140, 1200, 270);
+  lblBorder.Move(420, 1110, 1200, 270);
 
-  cmdSave.Move(x, 5100, 1320, 420);
+  cmdSave.Move(x, 4560, 1140, 420);
   cmdSave.Click = [this] { cmdSave_Click(); };
-  cmdReset.Move(x + 1440, 5100, 1320, 420);
+  cmdReset.Move(x + 1260, 4560, 1140, 420);
   cmdReset.Click = [this] { cmdReset_Click(); };
-  chkAutoSave.Move(x + 2940, 5175, 270, 270);
+  chkAutoSave.Move(x + 2520, 4635, 270, 270);
   chkAutoSave.Click = [this](int) { chkAutoSave_Click(); };
-  lblAutoSave.Move(x + 3240, 5175, 1320, 270);
+  lblAutoSave.Move(x + 2790, 4635, 990, 270);
   chkAutoSave.setVisible(kind_.hasAutoSave);
   lblAutoSave.setVisible(kind_.hasAutoSave);
 
-  cmdFont.Move(x, 5640, 1320, 420);
+  cmdFont.Move(x, 5100, 1140, 420);
   cmdFont.Click = [this] { cmdFont_Click(); };
-  cmdUnderLine.Move(x + 1440, 5640, 1320, 420);
+  cmdUnderLine.Move(x + 1260, 5100, 1140, 420);
   cmdUnderLine.Click = [this] { cmdUnderLine_Click(); };
   cmdUnderLine.setVisible(kind_.hasUnderlineButton);
-  cmdGo.Move(x + 2880, 5640, 1320, 420);
+  cmdGo.Move(x + 2520, 5100, 1140, 420);
   cmdGo.Click = [this] { cmdGo_Click(); };
 
-  FrameEdit.Move(x, 6240, 4560, 2340);
-  cmbEdit.Move(180, 330, 2520, 330);
+  FrameEdit.Move(x, 5640, 3780, 2340);
+  cmbEdit.Move(120, 330, 2280, 330);
   cmbEdit.Click = [this] { cmbEdit_Click(); };
-  cmdEditSubmit.Move(2880, 300, 1440, 390);
+  cmdEditSubmit.Move(2520, 300, 1140, 390);
   cmdEditSubmit.Click = [this] { cmdEditSubmit_Click(); };
-  lblPoolName.Move(180, 810, 1800, 255);
-  txtPoolName.Move(180, 1080, 480, 330);
+  lblPoolName.Move(120, 810, 1800, 255);
+  txtPoolName.Move(120, 1080, 480, 330);
   txtPoolName.setMaxLength(1);
   txtPoolName.setText("X");
-  cmbPoolName.Move(780, 1080, 1200, 330);
-  lblQuestionNumber.Move(2880, 810, 1200, 255);
-  txtQNumber.Move(2880, 1080, 720, 330);
+  cmbPoolName.Move(720, 1080, 1200, 330);
+  lblQuestionNumber.Move(2520, 810, 1140, 255);
+  txtQNumber.Move(2520, 1080, 720, 330);
   txtQNumber.setMaxLength(2);
   txtQNumber.setText("0");
-  PgrBar.Move(180, 1560, 4200, 240);
-  lblProgress.Move(180, 1860, 4200, 255);
+  PgrBar.Move(120, 1560, 3540, 240);
+  lblProgress.Move(120, 1860, 3540, 255);
 
   // Edition pools, edition copy and the duplicate check are maintenance work of their own;
   // their buttons stand here, inactive until that work is part of the editor.
-  cmdOGcreate.Move(x, 8760, 900, 420);
-  txtOG12.Move(x + 1020, 8805, 1080, 330);
+  cmdOGcreate.Move(x, 8160, 780, 420);
+  txtOG12.Move(x + 900, 8205, 900, 330);
   txtOG12.setText(kind_.editionPool);
-  cmdCopy.Move(x + 2220, 8760, 1080, 420);
-  cmdCopy2.Move(x + 3420, 8760, 1080, 420);
+  cmdCopy.Move(x + 1920, 8160, 840, 420);
+  cmdCopy2.Move(x + 2880, 8160, 900, 420);
   cmdCopy2.setVisible(kind_.hasCopy2);
-  cmdDuplicateCheck.Move(x, 9300, 900, 420);
+  cmdDuplicateCheck.Move(x, 8700, 780, 420);
   cmdDuplicateCheck.setVisible(kind_.hasDuplicateCheck);
   for (QWidget* w : std::initializer_list<QWidget*>{&cmdOGcreate, &txtOG12, &cmdCopy, &cmdCopy2, &cmdDuplicateCheck}) {
     w->setEnabled(false);
@@ -201,7 +246,16 @@ void QuestionEditor::buildControls() {
 
 // ---- Window life ----
 
+// A screen too small for the window gets a window that fits it, scrolling its page.
+void QuestionEditor::fitToScreen() {
+  const QScreen* s = screen();
+  if (!s) return;
+  const QSize room = s->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight);
+  resize(std::min(width(), room.width()), std::min(height(), room.height()));
+}
+
 void QuestionEditor::Form_Load() {
+  fitToScreen();
   ClearChoiceMarks();
   InitEditLists();
   FillPoolList();
@@ -230,7 +284,25 @@ void QuestionEditor::showEmptyQuestion() {
   cmbAnswer.setListIndex(0);
   questionHeight = questionWidth = choiceAWidth = Value();
   choiceHeight.fill(Value());
+  loadedRecord_.clear();
   ArrangeControls();
+}
+
+std::vector<Value> QuestionEditor::recordOf(Recordset& rs) {
+  std::vector<Value> record;
+  for (const std::string& name : rs.fieldNames()) record.push_back(rs.value(name));
+  return record;
+}
+
+std::vector<Value> QuestionEditor::storedRecord() {
+  Recordset rs;
+  rs.open(std::string("select * from ") + kind_.table + " where numQ='" + store::sqlText(state_.currentQNumber) +
+              "';",
+          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
+  std::vector<Value> record;
+  if (!rs.eof()) record = recordOf(rs);
+  rs.close();
+  return record;
 }
 
 void QuestionEditor::LoadQuestion() {
@@ -243,18 +315,23 @@ void QuestionEditor::LoadQuestion() {
     showEmptyQuestion();
     return;
   }
-  Value question = rs.value("question");
-  rtxtQuestion.setTextRTF(QByteArray::fromStdString(question.toString()));
-  for (int i = 0; i < 5; ++i) txtAnswer[i].setText(rs.value(std::string("choice") + kLetters[i]).toString());
+  // Everything is read before anything is shown: a failed read leaves the screen as it was.
+  std::vector<Value> record = recordOf(rs);
+  const std::string question = rs.value("question").toString();
+  std::array<std::string, 5> choices;
+  for (int i = 0; i < 5; ++i) choices[static_cast<size_t>(i)] = rs.value(std::string("choice") + kLetters[i]).toString();
   const std::string answer = rs.value("answer").toString();
+  readLayout(rs);
+  rs.close();
+  loadedRecord_ = std::move(record);
+  rtxtQuestion.setTextRTF(QByteArray::fromStdString(question));
+  for (int i = 0; i < 5; ++i) txtAnswer[i].setText(choices[static_cast<size_t>(i)]);
   int item = 0;
   for (int i = 0; i < 5; ++i)
     if (answer == kLetters[i]) item = i;
   cmbAnswer.setListIndex(item);
   cmbAnswer.Refresh();
-  readLayout(rs);
   ArrangeControls();
-  rs.close();
 }
 
 void QuestionEditor::readLayout(Recordset& rs) {
@@ -267,18 +344,16 @@ void QuestionEditor::readLayout(Recordset& rs) {
 void QuestionEditor::ArrangeControls() {
   // Each box gets its place in one move: a rich-text box lays its text out again on every
   // change of its size.
-  const double questionTop = 1320;
-  const double questionBoxHeight =
-      sizeIsSet(questionHeight) ? questionHeight.toDouble() * kTwipsPerCm : kind_.defaultQuestionHeight;
+  const double questionTop = kQuestionTop;
+  const double questionBoxHeight = drawnHeight(questionHeight, kind_.defaultQuestionHeight);
   rtxtQuestion.Move(480, questionTop, 14300, questionBoxHeight);
   std::array<double, 5> heights;
-  heights[0] = sizeIsSet(choiceHeight[0]) ? choiceHeight[0].toDouble() * kTwipsPerCm : 270;
-  for (size_t k = 1; k < 5; ++k)
-    heights[k] = sizeIsSet(choiceHeight[k]) ? choiceHeight[k].toDouble() * kTwipsPerCm : heights[0];
+  heights[0] = drawnHeight(choiceHeight[0], kDefaultChoiceHeight);
+  for (size_t k = 1; k < 5; ++k) heights[k] = drawnHeight(choiceHeight[k], heights[0]);
   const double markerLeft = 600, choiceLeft = markerLeft + 360;
-  double markerTop = questionBoxHeight + questionTop + 330;
+  double markerTop = questionBoxHeight + questionTop + kChoiceGap;
   for (int k = 0; k < 5; ++k) {
-    if (k > 0) markerTop += heights[static_cast<size_t>(k - 1)] + 330;
+    if (k > 0) markerTop += heights[static_cast<size_t>(k - 1)] + kChoiceGap;
     imgClick[k].Move(markerLeft, markerTop, imgClick[k].Width(), imgClick[k].Height());
     txtAnswer[k].Move(choiceLeft, markerTop - 40, 13700, heights[static_cast<size_t>(k)]);
   }
@@ -319,8 +394,42 @@ void QuestionEditor::FillPoolList() {
 }
 
 void QuestionEditor::cmbPool_Click() {
-  if (autoSaveOn()) SaveQuestion();
-  FillQuestionList();
+  const ShownQuestion shown = shownQuestion();
+  try {
+    if (autoSaveOn()) SaveQuestion();
+    FillQuestionList();
+  } catch (...) {
+    reselect(shown);
+    throw;
+  }
+}
+
+QuestionEditor::ShownQuestion QuestionEditor::shownQuestion() const {
+  ShownQuestion shown{state_.currentPool, state_.currentQNumber, {}};
+  for (int i = 0; i < lstQuestion.ListCount(); ++i) shown.numbers.push_back(lstQuestion.List(i));
+  return shown;
+}
+
+// After a failed change of question the lists select what is on screen again, so that the
+// highlight, the screen and what Save writes agree.
+void QuestionEditor::reselect(const ShownQuestion& shown) {
+  state_.currentPool = shown.pool;
+  state_.currentQNumber = shown.numQ;
+  int pool = -1;
+  for (int i = 0; i < cmbPool.ListCount(); ++i)
+    if (cmbPool.List(i) == shown.pool) pool = i;
+  cmbPool.restoreListIndex(pool);
+  bool sameList = lstQuestion.ListCount() == static_cast<int>(shown.numbers.size());
+  for (int i = 0; sameList && i < lstQuestion.ListCount(); ++i) sameList = lstQuestion.List(i) == shown.numbers[static_cast<size_t>(i)];
+  if (!sameList) {
+    lstQuestion.Clear();
+    for (const std::string& n : shown.numbers) lstQuestion.AddItem(n);
+  }
+  int row = -1;
+  for (int i = 0; i < lstQuestion.ListCount(); ++i)
+    if (lstQuestion.List(i) == shown.numQ) row = i;
+  lstQuestion.restoreListIndex(row);
+  updateActiveState();
 }
 
 void QuestionEditor::FillQuestionList() {
@@ -354,10 +463,16 @@ void QuestionEditor::FillQuestionList() {
 }
 
 void QuestionEditor::lstQuestion_Click() {
-  if (autoSaveOn()) SaveQuestion();
-  state_.currentQNumber = lstQuestion.Text();
-  ClearChoiceMarks();
-  LoadQuestion();
+  const ShownQuestion shown = shownQuestion();
+  try {
+    if (autoSaveOn()) SaveQuestion();
+    state_.currentQNumber = lstQuestion.Text();
+    ClearChoiceMarks();
+    LoadQuestion();
+  } catch (...) {
+    reselect(shown);
+    throw;
+  }
   updateActiveState();
 }
 
@@ -421,7 +536,7 @@ void QuestionEditor::txtValue_Change() {
   if (!state_.currentQNumber.empty()) {
     Value* target = sizeTarget();
     std::optional<double> size = sizeFromText(txtValue.Text());
-    if (target && size) *target = Value(*size);
+    if (target && size && sizeCanBeDrawn(*size)) *target = Value(*size);
   }
   ArrangeControls();
 }
@@ -435,21 +550,59 @@ void QuestionEditor::chkBorder_Click() {
 // ---- Saving ----
 
 bool QuestionEditor::openCurrentForUpdate(Recordset& rs) {
+  // Nothing was loaded (none shown, or removed elsewhere before it was): nothing to write.
+  if (state_.currentQNumber.empty() || loadedRecord_.empty()) return false;
+  confirmOverwrite();
   rs.cursorType = store::adOpenKeyset;
   rs.lockType = store::adLockOptimistic;
   rs.open(std::string(kind_.table) + " where numQ='" + store::sqlText(state_.currentQNumber) + "'", state_.pConn(),
           store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
   if (!rs.eof()) return true;
-  rs.close();  // no such question (none shown, or removed elsewhere): nothing to write
+  rs.close();
+  reportRemoved();
   return false;
+}
+
+void QuestionEditor::reportRemoved() {
+  ui::MsgBox("Question " + state_.currentQNumber +
+                 " no longer exists in the bank: another program has deleted it. Your edits were not saved; "
+                 "they stay on screen.",
+             ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
+  throw ui::AlreadyReported();
+}
+
+// Another program may have changed the question since it was loaded here: the user decides
+// whether the screen overwrites it; by default the stored version is kept and shown, and
+// the save (and whatever led to it) stops.
+void QuestionEditor::confirmOverwrite() {
+  const std::vector<Value> stored = storedRecord();
+  if (stored.empty()) reportRemoved();
+  if (stored == loadedRecord_) return;
+  const ui::MsgResult answer = ui::MsgBox(
+      "Question " + state_.currentQNumber +
+          " was changed by another program after it was loaded here.\n\n"
+          "Overwrite it with what is on screen?\n"
+          "Yes: your edits replace the stored question.\n"
+          "No: your edits are discarded and the stored question is loaded.",
+      ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, "", ui::MsgDefault::Second);
+  if (answer == ui::MsgResult::Yes) return;
+  ClearChoiceMarks();
+  LoadQuestion();
+  throw ui::AlreadyReported();
+}
+
+// What this window wrote is the stored version it compares with from now on.
+void QuestionEditor::written(Recordset& rs) {
+  rs.update();
+  rs.close();
+  loadedRecord_ = storedRecord();
 }
 
 void QuestionEditor::SaveLayout() {
   Recordset rs;
   if (!openCurrentForUpdate(rs)) return;
   writeLayout(rs);
-  rs.update();
-  rs.close();
+  written(rs);
 }
 
 void QuestionEditor::writeLayout(Recordset& rs) {
@@ -466,8 +619,7 @@ void QuestionEditor::SaveQuestion() {
   for (int i = 0; i < 5; ++i)
     if (!txtAnswer[i].Text().empty()) rs.setValue(std::string("choice") + kLetters[i], txtAnswer[i].Text());
   rs.setValue("answer", cmbAnswer.Text());
-  rs.update();
-  rs.close();
+  written(rs);
 }
 
 void QuestionEditor::cmdSave_Click() {

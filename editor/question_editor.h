@@ -137,6 +137,8 @@ class QuestionEditor : public ui::Form {
   virtual void writeLayout(store::Recordset& rs);
   // The record of the current question, updatable; false when there is none.
   bool openCurrentForUpdate(store::Recordset& rs);
+  // Updates and closes the record set opened by openCurrentForUpdate.
+  void written(store::Recordset& rs);
   bool autoSaveOn() const { return kind_.hasAutoSave && chkAutoSave.Value() == 1; }
   // The layout variable that a value of the focused element and dimension goes to.
   store::Value* sizeTarget();
@@ -150,7 +152,23 @@ class QuestionEditor : public ui::Form {
   ui::Form& formInit_;
 
  private:
+  struct ShownQuestion {
+    std::string pool, numQ;
+    std::vector<std::string> numbers;  // the question list
+  };
   void buildControls();
+  void fitToScreen();
+  ShownQuestion shownQuestion() const;
+  void reselect(const ShownQuestion& shown);
+  static std::vector<store::Value> recordOf(store::Recordset& rs);
+  // Every field of the current question's stored record; empty when there is none.
+  std::vector<store::Value> storedRecord();
+  void confirmOverwrite();
+  [[noreturn]] void reportRemoved();
+
+  QWidget* page_ = nullptr;  // holds the controls; scrolls on a small screen
+  // Every field of the record as loaded or last written here; empty when none is loaded.
+  std::vector<store::Value> loadedRecord_;
   pools::PoolEditing poolEditing_;
 };
 

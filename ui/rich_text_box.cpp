@@ -57,9 +57,14 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
   setSelection(QTextCursor(this->doc()));
 }
 
-// The box owns the document (its parent); setDocument deletes the one before.
+// The box owns the documents it reads into (their parent). QTextEdit deletes only the
+// document it made itself, so one of ours that was shown goes here, or every load would
+// keep one more.
 void RichTextBox::adoptDocument(QTextDocument* doc) {
+  QTextDocument* before = document();
+  const bool ours = before != doc && before->parent() == this;
   setDocument(doc);
+  if (ours) delete before;
   connect(doc, &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
   positionsValid_ = false;
 }

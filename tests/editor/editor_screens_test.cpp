@@ -26,6 +26,7 @@ class EditorScreens : public ::testing::Test {
     EXPECT_FALSE(ed.rtxtQuestion.Text().isEmpty());
     EXPECT_FALSE(ed.txtAnswer[0].Text().empty());
     window_check::checkLayout(&ed);
+    window_check::checkFitsScreen(&ed);
     // The last choice box lies inside the window.
     EXPECT_LE(ed.txtAnswer[4].Top() + ed.txtAnswer[4].Height(), ed.Height());
     window_check::save(ed, name);

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -63,6 +64,7 @@ inline void checkLayout(QWidget* container) {
       EXPECT_GE(g->width(), g->fontMetrics().horizontalAdvance(g->title()) + 16) << describe(w);
       checkLayout(g);
     }
+    if (auto* a = qobject_cast<QScrollArea*>(w); a && a->widget()) checkLayout(a->widget());
   }
   for (size_t i = 0; i < controls.size(); ++i)
     for (size_t j = i + 1; j < controls.size(); ++j)
@@ -70,9 +72,20 @@ inline void checkLayout(QWidget* container) {
           << describe(controls[i]) << " overlaps " << describe(controls[j]);
 }
 
+// The whole window, its frame included (title bar and borders at 100% scaling), fits a
+// 1280 x 800 screen; a page that scrolls counts at its full size.
+inline void checkFitsScreen(QWidget* window) {
+  QSize client = window->size();
+  if (auto* a = window->findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly); a && a->widget())
+    client = a->widget()->size();
+  EXPECT_LE(client.width() + 16, 1280) << "too wide for the screen";
+  EXPECT_LE(client.height() + 48, 800) << "too high for the screen";
+}
+
 inline void save(QWidget& form, const char* name) {
   const char* dir = std::getenv("ZORBEX_SCREENSHOT_DIR");
   if (!dir) return;
+  QCoreApplication::processEvents();  // layouts and scroll bars settle as in the event loop
   QPixmap body = form.grab();
   QFont font = QApplication::font();
   const int bar = QFontMetrics(font).height() + 12;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTextDocument>
 
 #include "rich_text_box.h"
 
@@ -196,6 +197,20 @@ TEST(RichTextBox, JapaneseTypedTextIsSavedInCp932) {
   RichTextBox again;
   again.setTextRTF(rtf);
   EXPECT_EQ(again.Text(), QString::fromUtf8("問題 1"));
+}
+
+TEST(RichTextBox, NewContentReplacesTheDocumentInsteadOfKeepingIt) {
+  RichTextBox box;
+  auto documents = [&] { return box.findChildren<QTextDocument*>().size(); };
+  box.setTextRTF(kMixed);
+  const qsizetype first = documents();
+  for (int i = 0; i < 20; ++i) box.setTextRTF(kMixed);
+  {
+    RichTextBox::Batch batch(box);
+    box.setTextRTF(kMixed);
+  }
+  EXPECT_EQ(documents(), first);
+  EXPECT_EQ(box.Text().left(8), QString("The word"));
 }
 
 TEST(RichTextBox, GeometryBorderAndClick) {

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPixmap>
+#include <limits>
 
 namespace ui {
 
@@ -33,7 +34,11 @@ void CommandButton::Press() {
   rethrowPending();
 }
 
+// QLineEdit cuts its text at 32,767 characters by default; a box holds what its field holds.
+constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
+
 TextBox::TextBox(QWidget* parent) : Control<QLineEdit>(parent) {
+  QLineEdit::setMaxLength(kNoLengthLimit);
   QObject::connect(this, &QLineEdit::textChanged, this, [this] { raiseEvent(Change); });
 }
 
@@ -44,7 +49,7 @@ void TextBox::setText(const std::string& t) {
 
 void TextBox::setMaxLength(int n) {
   maxLength_ = n;
-  QLineEdit::setMaxLength(n > 0 ? n : 32767);  // may shorten the text: a change
+  QLineEdit::setMaxLength(n > 0 ? n : kNoLengthLimit);  // may shorten the text: a change
   rethrowPending();
 }
 
@@ -135,6 +140,12 @@ void ComboBox::setListIndex(int index) {
   rethrowPending();
 }
 
+void ComboBox::restoreListIndex(int index) {
+  quiet_ = true;
+  setCurrentIndex(index);
+  quiet_ = false;
+}
+
 ListBox::ListBox(QWidget* parent, bool multiSelect) : Control<QListWidget>(parent) {
   setSelectionMode(multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
   QObject::connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -174,6 +185,12 @@ void ListBox::setListIndex(int index) {
   }
   setCurrentRow(index);
   rethrowPending();
+}
+
+void ListBox::restoreListIndex(int index) {
+  quiet_ = true;
+  setCurrentRow(index);
+  quiet_ = false;
 }
 
 bool ListBox::Selected(int index) const {

@@ -183,6 +183,8 @@ class ComboBox : public Control<QComboBox> {
   std::string List(int index) const { return itemText(index).toStdString(); }
   int ListIndex() const { return currentIndex(); }
   void setListIndex(int index);
+  // Puts back a selection (after a failed change) without raising Click.
+  void restoreListIndex(int index);
   std::string Text() const { return currentText().toStdString(); }
   Handler Click;
 
@@ -202,6 +204,8 @@ class ListBox : public Control<QListWidget> {
   // The current entry (the one with the focus); -1 for none.
   int ListIndex() const { return currentRow(); }
   void setListIndex(int index);
+  // Puts back a selection (after a failed change) without raising Click.
+  void restoreListIndex(int index);
   std::string Text() const { return ListIndex() < 0 ? std::string() : List(ListIndex()); }
   bool Selected(int index) const;
   void setSelected(int index, bool on);

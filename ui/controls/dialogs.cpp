@@ -40,6 +40,12 @@ class QtDialogs : public DialogProvider {
       case MsgButtons::OkCancel: mb.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
       case MsgButtons::YesNo: mb.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     }
+    const bool second = box.defaultButton == MsgDefault::Second;
+    switch (box.buttons) {
+      case MsgButtons::OkOnly: break;
+      case MsgButtons::OkCancel: mb.setDefaultButton(second ? QMessageBox::Cancel : QMessageBox::Ok); break;
+      case MsgButtons::YesNo: mb.setDefaultButton(second ? QMessageBox::No : QMessageBox::Yes); break;
+    }
     switch (mb.exec()) {
       case QMessageBox::Ok: return MsgResult::Ok;
       case QMessageBox::Yes: return MsgResult::Yes;
@@ -66,8 +72,9 @@ DialogProvider& provider() {
 
 void setDialogProvider(DialogProvider* p) { g_provider = p; }
 
-MsgResult MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) {
-  return provider().message({text, title.empty() ? AppTitle() : title, icon, buttons});
+MsgResult MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title,
+                 MsgDefault defaultButton) {
+  return provider().message({text, title.empty() ? AppTitle() : title, icon, buttons, defaultButton});
 }
 
 bool CommonDialog::ShowOpen() {

@@ -10,12 +10,14 @@ namespace ui {
 enum class MsgButtons { OkOnly, OkCancel, YesNo };
 enum class MsgIcon { None, Critical, Exclamation, Information };
 enum class MsgResult { Ok, Cancel, Yes, No };
+enum class MsgDefault { First, Second };  // the button that Enter presses
 
 struct ShownMessage {
   std::string text;
   std::string title;
   MsgIcon icon = MsgIcon::None;
   MsgButtons buttons = MsgButtons::OkOnly;
+  MsgDefault defaultButton = MsgDefault::First;
 };
 
 class DialogProvider {
@@ -32,7 +34,7 @@ void setDialogProvider(DialogProvider* provider);
 // Shows a message box and returns the button pressed. An empty title shows the
 // application title.
 MsgResult MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OkOnly, MsgIcon icon = MsgIcon::None,
-                 const std::string& title = "");
+                 const std::string& title = "", MsgDefault defaultButton = MsgDefault::First);
 
 // The common dialog: filter text, file-open, the chosen path or none.
 class CommonDialog {

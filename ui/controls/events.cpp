@@ -40,6 +40,10 @@ bool EventGate::raise(const std::function<void()>& handler) {
   ++g_depth;
   try {
     handler();
+  } catch (const AlreadyReported&) {
+    --g_depth;
+    if (!outermost) pending_ = std::current_exception();
+    return false;
   } catch (...) {
     --g_depth;
     if (outermost)

@@ -20,6 +20,12 @@ struct ErrorInfo {
   std::string text() const { return std::to_string(number) + ":" + description; }
 };
 
+// Thrown by a handler that has told the user itself why it stopped: the event ends there
+// (a surrounding handler stops too) without a second message.
+struct AlreadyReported : std::exception {
+  const char* what() const noexcept override { return "reported to the user"; }
+};
+
 // Turns an escaped error into number and description. The application installs one that
 // knows its own error types; without one, any std::exception is reported with number
 // -2147467259 (unspecified failure) and its what() text.
