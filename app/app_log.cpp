@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "controls/app_services.h"
 #include "db_error.h"
@@ -32,17 +33,22 @@ void WriteLog(const store::ProgramState& state, const std::string& message, long
               const std::string& errDescription) {
   const std::string line = formatLogLine(QDateTime::currentDateTime(), message, errNumber, errDescription);
   const std::filesystem::path file = state.appFolder / store::schema::kLogFile;
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(std::filesystem::symlink_status(file, ec));
   std::FILE* f = std::fopen(file.c_str(), "ab");
-  bool ok = f != nullptr;
-  int cause = errno;
-  if (ok) {
-    ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-    cause = errno;
-    ok = (std::fclose(f) == 0) && ok;
+  int cause = f ? 0 : errno;
+  if (f) {
+    // The cause is read where the write fails: closing the file may set errno anew.
+    if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fflush(f) != 0) cause = errno;
+    if (std::fclose(f) != 0 && cause == 0) cause = errno;
   }
-  if (!ok)
-    throw store::DbError(75, "Path/File access error: '" + file.string() + "' could not be written (" +
-                                 std::strerror(cause) + ").");
+  if (cause == 0) return;
+  // A log that this call made and could not fill is not left behind empty.
+  if (f && !existed && std::filesystem::file_size(file, ec) == 0) std::filesystem::remove(file, ec);
+  if (cause == ENOSPC)
+    throw store::DbError(61, "Disk full: '" + file.string() + "' could not be written (" + std::strerror(cause) + ").");
+  throw store::DbError(75, "Path/File access error: '" + file.string() + "' could not be written (" +
+                               std::strerror(cause) + ").");
 }
 
 std::string startMessage(const store::ProgramState& state) {

@@ -19,7 +19,8 @@ std::string formatLogLine(const QDateTime& now, const std::string& message, long
 // Appends one line stamped with the current local time; the file is opened (created when
 // missing), written and closed for each line. errNumber and errDescription are the error
 // being handled when the line is written (0 and "" when none). A file that cannot be
-// written fails with error 75, "Path/File access error".
+// written fails with error 75, "Path/File access error", or 61, "Disk full", with the
+// system's own words for the cause.
 void WriteLog(const store::ProgramState& state, const std::string& message, long errNumber = 0,
               const std::string& errDescription = "");
 

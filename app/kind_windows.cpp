@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "awa/form_awa_edit.h"
 #include "cr/form_cr_edit.h"
 #include "sc/form_sc_edit.h"
 
@@ -16,7 +17,7 @@ ui::Form* make(store::ProgramState& state, ui::Form& formInit) {
 }
 
 std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>, nullptr,
-                                              nullptr, nullptr, nullptr};
+                                              nullptr, nullptr, make<kinds::FormAWAEdit>};
 }  // namespace
 
 KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }

@@ -21,6 +21,9 @@ void Connection::open(const std::string& connectionString) {
   if (isOpen()) throw DbError(3705, "The connection is already open.");
   session_ = std::make_unique<Session>(openOurFile(connectionString, password_, false, ErrorStyle::Ado));
   path_ = connectionString;
+  // A log left by a crash still holds commits: fold them into the file now, not at the
+  // first write, so that the file alone is complete from the start.
+  session_->db().checkpoint();
 }
 
 void Connection::open(const std::string& path, const std::string& key) {

@@ -35,6 +35,12 @@ SqliteDb::SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 
 SqliteFailure SqliteDb::failure(int rc) {
   SqliteFailure f = failureOf(db_, rc);
+  // The encryption layer reports a page that fails its authentication check as a bare
+  // SQLITE_ERROR with no detail of its own, where every fault of a statement's text
+  // carries one ("no such table: ...", "near ...: syntax error"): that page is damaged.
+  if (rc == SQLITE_ERROR && f.message == sqlite3_errstr(SQLITE_ERROR))
+    f = SqliteFailure{SQLITE_CORRUPT, "a page failed its authentication check (" + f.message + ")"};
+  rc = f.code;
   if (isDamage(rc) && !damage_) damage_ = std::make_unique<SqliteFailure>(f);
   return f;
 }

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "app_fixture.h"
 #include "app_log.h"
@@ -59,6 +62,39 @@ TEST_F(LogFileTest, UnwritableLogFailsWithNumberedError) {
     EXPECT_EQ(e.number, 75);
     EXPECT_NE(e.description.find("Path/File access error"), std::string::npos);
   }
+}
+
+TEST_F(LogFileTest, AFullDiskIsReportedAsSuch) {
+  store::ProgramState state(folder());
+  fs::create_symlink("/dev/full", logFile());  // every write fails: no space left
+  try {
+    app::WriteLog(state, "x");
+    FAIL() << "no error";
+  } catch (const store::DbError& e) {
+    EXPECT_EQ(e.number, 61);
+    EXPECT_NE(e.description.find("No space left"), std::string::npos) << e.description;
+  }
+}
+
+TEST_F(LogFileTest, AFailedFirstWriteLeavesNoEmptyLogAndNamesItsCause) {
+  store::ProgramState state(folder());
+  // No file may grow beyond zero bytes for this call: the write itself fails.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit none = saved;
+  none.rlim_cur = 0;
+  setrlimit(RLIMIT_FSIZE, &none);
+  std::string description;
+  try {
+    app::WriteLog(state, "x");
+  } catch (const store::DbError& e) {
+    description = e.description;
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_NE(description.find("File too large"), std::string::npos) << description;
+  EXPECT_FALSE(fs::exists(logFile()));
 }
 
 }  // namespace

@@ -94,6 +94,18 @@ TEST_F(SectionTest, TheCrChoiceOpensTheCrEditorAndClosingItComesBack) {
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
+TEST_F(SectionTest, TheAwaChoiceOpensTheAwaEditorAndClosingItComesBack) {
+  init().optSelect[5].setValue(true);
+  init().imgNext.Press();
+  ui::Form* editor = visibleWindow<ui::Form>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Caption(), "ZORBEX AWA Editor");
+  editor->Unload();
+  flushDeletes();
+  EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
 TEST_F(SectionTest, KindWindowOpensFromTheTableAndClosingItShowsTheSectionWindowWithTheSameChoice) {
   app::setKindWindow(Kind::SC, makeStandIn);
   StandInEditor::loads = 0;

@@ -160,6 +160,14 @@ TEST_F(StartupTest, MissingBankIsReportedAndEndsTheProgram) {
   EXPECT_EQ(m.text.substr(0, 5), "3024:") << m.text;
 }
 
+TEST_F(StartupTest, AFolderNamedLikeTheBankIsReportedAsAFolder) {
+  makeBank();
+  fs::remove(store::schema::bankPath(folder()));
+  fs::create_directory(store::schema::bankPath(folder()));
+  ui::ShownMessage m = startFails();
+  EXPECT_NE(m.text.find("is a folder"), std::string::npos) << m.text;
+}
+
 TEST_F(StartupTest, WrongBankKeyIsReported) {
   makeBank();
   // A file of ours under another key: the user database put in the bank's place.

@@ -1,4 +1,7 @@
-// The SC and CR editors on demo questions, as a user sees them.
+// The editors on demo questions, as a user sees them.
+#include <QScrollBar>
+
+#include "awa/form_awa_edit.h"
 #include "commands.h"
 #include "cr/form_cr_edit.h"
 #include "editor_fixture.h"
@@ -40,5 +43,24 @@ class EditorScreens : public ::testing::Test {
 
 TEST_F(EditorScreens, SCEditorOnDemoQuestions) { look<kinds::FormSCEdit>("FormSCEdit"); }
 TEST_F(EditorScreens, CREditorOnDemoQuestions) { look<kinds::FormCREdit>("FormCREdit"); }
+
+TEST_F(EditorScreens, AWAEditorOnDemoTopicsFitsA1280By800Screen) {
+  kinds::FormAWAEdit ed(*state, formInit);
+  ed.Show();
+  ed.fitToScreen(QSize(1280, 800));
+  ASSERT_GT(ed.lstQuestion.ListCount(), 0);
+  EXPECT_FALSE(ed.rtxtQuestion.Text().isEmpty());
+  ed.rtxtAnswer.setText("The argument rests on one comparison.");
+  QApplication::processEvents();
+  ed.Refresh();
+  // The whole content is on screen with room for the window's frame.
+  EXPECT_EQ(ed.size(), ed.canvas().size());
+  window_check::checkFitsScreen(&ed);
+  EXPECT_FALSE(ed.scrollArea().verticalScrollBar()->isVisible());
+  EXPECT_FALSE(ed.scrollArea().horizontalScrollBar()->isVisible());
+  window_check::checkLayout(&ed.canvas());
+  window_check::save(ed, "FormAWAEdit");
+  EXPECT_TRUE(dialogs.shown.empty());
+}
 
 }  // namespace

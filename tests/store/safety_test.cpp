@@ -1,10 +1,12 @@
 // Failures classified by what the engine reports, transactions, and a bank file that holds
 // every committed change on its own whenever no write is in progress.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 
 #include "quote.h"
+#include "session.h"
 #include "support.h"
 
 using namespace store;
@@ -49,8 +51,34 @@ TEST_F(StoreSafety, EveryKindOfWriteLeavesTheBankFileWholeOnItsOwn) {
     rs.update();
     rs.close();
   }
+  conn.execute("insert into tblMemo (numQ) values ('01201');");  // a linked user table
   EXPECT_EQ(walSize(schema::bankPath(dir.path())), 0u);
+  EXPECT_EQ(walSize(schema::userPath(dir.path())), 0u);
   EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|saved stem\n");
+}
+
+TEST(StoreLog, OpeningFoldsALogLeftByACrashIntoTheFile) {
+  TempDir dir;
+  schema::createBank(dir.path());
+  const fs::path bank = schema::bankPath(dir.path());
+  // A writer whose commits stayed in the log when it died.
+  std::string file = bytesOf(bank);
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(bank.c_str(), &raw), SQLITE_OK);
+  sqlite3_key(raw, schema::kBankKey, static_cast<int>(std::string(schema::kBankKey).size()));
+  ASSERT_EQ(sqlite3_exec(raw, "PRAGMA wal_autocheckpoint=0; INSERT INTO SCtbl (numQ) VALUES ('01201');", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  std::string log = bytesOf(bank.string() + "-wal");
+  sqlite3_close(raw);
+  { std::ofstream(bank.string() + "-wal", std::ios::binary) << log; }
+  { std::ofstream(bank, std::ios::binary) << file; }
+  ASSERT_GT(log.size(), 0u);
+
+  Connection conn;
+  openBank(conn, dir.path());
+  EXPECT_EQ(walSize(bank), 0u);
+  EXPECT_EQ(questionsInCopyOfFileAlone(dir.path()), "01201|\n");
 }
 
 TEST_F(StoreSafety, ABatchEmptiesTheLogOnceAtItsEnd) {
@@ -97,6 +125,24 @@ TEST_F(StoreSafety, AValueBetweenDoubleQuotesStaysData) {
   EXPECT_EQ(rowsOf(conn, "select question from SCtbl;"), text + "\n");
 }
 
+TEST(StoreErrors, EachFamilyOfEngineFailuresHasItsOwnNumber) {
+  auto number = [](int code) { return engineError(SqliteFailure{code, "x"}).number; };
+  EXPECT_EQ(number(SQLITE_CONSTRAINT_UNIQUE), err::Generic);
+  EXPECT_EQ(number(SQLITE_CONSTRAINT_PRIMARYKEY), err::Generic);
+  EXPECT_EQ(number(SQLITE_CONSTRAINT_NOTNULL), err::FieldRequired);
+  EXPECT_EQ(number(SQLITE_BUSY), err::Locked);
+  EXPECT_EQ(number(SQLITE_BUSY_SNAPSHOT), err::Locked);
+  EXPECT_EQ(number(SQLITE_LOCKED_SHAREDCACHE), err::Locked);
+  EXPECT_EQ(number(SQLITE_READONLY_DBMOVED), err::ReadOnly);
+  EXPECT_EQ(number(SQLITE_FULL), err::DiskFull);
+  EXPECT_EQ(number(SQLITE_IOERR_FSYNC), err::DiskError);
+  EXPECT_EQ(number(SQLITE_CORRUPT_VTAB), err::Damaged);
+  EXPECT_EQ(number(SQLITE_NOTADB), err::Damaged);
+  EXPECT_EQ(number(SQLITE_CANTOPEN_ISDIR), err::CannotOpen);
+  // A full disk whose message reads like a repeated key is still a full disk.
+  EXPECT_EQ(engineError(SqliteFailure{SQLITE_FULL, "UNIQUE constraint failed: SCtbl.numQ"}).number, err::DiskFull);
+}
+
 TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
   TempDir dir;
   schema::createBank(dir.path());
@@ -111,12 +157,10 @@ TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
     }
   }
   fs::path bank = schema::bankPath(dir.path());
-  auto size = fs::file_size(bank);
-  {
-    std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(static_cast<std::streamoff>(size / 2 / 1024 * 1024 + 200));
-    f.write("damage", 6);
-  }
+  std::string bytes = bytesOf(bank);
+  size_t page = bytes.size() / 1024 / 2;
+  for (size_t i = 0; i < 16; ++i) bytes[page * 1024 + 100 + i] ^= 0x5a;
+  { std::ofstream(bank, std::ios::binary) << bytes; }
   Connection c;
   openBank(c, dir.path());
   try {

@@ -3,12 +3,18 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <sqlite3.h>
+
 #include <array>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <regex>
 
+#include "connection.h"
+#include "recordset.h"
+#include "schema.h"
 #include "temp_dir.h"
 
 using testing_support::TempDir;
@@ -113,6 +119,108 @@ TEST(BankTool, BadFoldersAndFilesGiveOneMessageAndChangeNothing) {
   }
   EXPECT_EQ(bytesOf(be), damaged);
   EXPECT_EQ(bytesOf(dir / "zorbex_user.mdb"), user);
+}
+
+// Backups, restores and the check's verdict on real banks.
+class BankFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(bank({"create", "--demo", dir.path().string()}).status, 0); }
+  fs::path be() const { return dir / store::schema::kBankFile; }
+  static bool hasLogFiles(const fs::path& bankFile) {
+    return fs::exists(bankFile.string() + "-wal") || fs::exists(bankFile.string() + "-shm");
+  }
+  static void open(store::Connection& c, const fs::path& folder) {
+    c.open(store::schema::bankPath(folder).string(), store::schema::kBankKey);
+  }
+  static std::string stemOf(store::Connection& c, const std::string& numQ) {
+    store::Recordset rs;
+    rs.open("select question from SCtbl where numQ='" + numQ + "';", c, store::adOpenDynamic, store::adLockReadOnly);
+    std::string out = rs.eof() ? "(none)" : rs.value("question").toString();
+    rs.close();
+    return out;
+  }
+  static void save(store::Connection& c, const std::string& numQ, const std::string& stem) {
+    store::Recordset rs;
+    rs.open("SCtbl where numQ='" + numQ + "'", c, store::adOpenKeyset, store::adLockOptimistic, store::adCmdTable);
+    rs.setValue("question", stem);
+    rs.update();
+    rs.close();
+  }
+  std::string firstQuestion() {
+    store::Connection c;
+    open(c, dir.path());
+    store::Recordset rs;
+    rs.open("select numQ from SCtbl order by numQ;", c, store::adOpenDynamic, store::adLockReadOnly);
+    return rs.value("numQ").toString();
+  }
+  TempDir dir;
+};
+
+TEST_F(BankFiles, CheckFailsOnADamagedMiddlePageAndLeavesNoLogFiles) {
+  ToolRun ok = bank({"check", dir.path().string()});
+  EXPECT_EQ(ok.status, 0) << ok.out;
+  EXPECT_FALSE(hasLogFiles(be()));
+  std::string bytes = bytesOf(be());
+  size_t page = bytes.size() / 1024 / 2;
+  for (size_t i = 0; i < 16; ++i) bytes[page * 1024 + 100 + i] ^= 0x5a;
+  { std::ofstream(be(), std::ios::binary) << bytes; }
+  ToolRun damaged = bank({"check", dir.path().string()});
+  EXPECT_NE(damaged.status, 0) << damaged.out;
+  EXPECT_FALSE(hasLogFiles(be()));
+}
+
+TEST_F(BankFiles, BackupWhileTheBankIsOpenHoldsTheLatestSave) {
+  std::string numQ = firstQuestion();
+  store::Connection editor;
+  open(editor, dir.path());
+  save(editor, numQ, "saved while open");
+  ToolRun r = bank({"backup", dir.path().string(), (dir / "copy.mdb").string()});
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_FALSE(hasLogFiles(dir / "copy.mdb"));
+  EXPECT_NE(bank({"backup", dir.path().string(), (dir / "copy.mdb").string()}).status, 0) << "overwrote a file";
+
+  TempDir other;
+  fs::copy_file(dir / "copy.mdb", store::schema::bankPath(other.path()));
+  store::Connection c;
+  open(c, other.path());
+  EXPECT_EQ(stemOf(c, numQ), "saved while open");
+}
+
+TEST_F(BankFiles, RestoreIsRefusedWhileOpenAndTakesTheOldLogAway) {
+  std::string numQ = firstQuestion();
+  ASSERT_EQ(bank({"backup", dir.path().string(), (dir / "copy.mdb").string()}).status, 0);
+  {
+    store::Connection editor;
+    open(editor, dir.path());
+    save(editor, numQ, "after the backup");
+    std::string before = bytesOf(be());
+    ToolRun refused = bank({"restore", (dir / "copy.mdb").string(), dir.path().string()});
+    EXPECT_NE(refused.status, 0) << refused.out;
+    EXPECT_NE(refused.out.find("open"), std::string::npos) << refused.out;
+    EXPECT_EQ(bytesOf(be()), before);
+    EXPECT_EQ(stemOf(editor, numQ), "after the backup");
+  }
+  // A crash leaves a log holding the old bank's last commits beside it.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(be().c_str(), &raw), SQLITE_OK);
+  sqlite3_key(raw, store::schema::kBankKey, static_cast<int>(std::strlen(store::schema::kBankKey)));
+  ASSERT_EQ(sqlite3_exec(raw, "PRAGMA wal_autocheckpoint=0; UPDATE SCtbl SET question='in the log';", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  std::string log = bytesOf(be().string() + "-wal");
+  sqlite3_close(raw);
+  { std::ofstream(be().string() + "-wal", std::ios::binary) << log; }
+  ASSERT_GT(log.size(), 0u);
+
+  ToolRun r = bank({"restore", (dir / "copy.mdb").string(), dir.path().string()});
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_FALSE(hasLogFiles(be()));
+  store::Connection c;
+  open(c, dir.path());
+  EXPECT_NE(stemOf(c, numQ), "in the log");
+  EXPECT_NE(stemOf(c, numQ), "after the backup");
+  c.close();
+  EXPECT_EQ(bank({"check", dir.path().string()}).status, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "backup.h"
 #include "commands.h"
 #include "connection.h"
 #include "dao.h"
@@ -31,12 +32,13 @@ std::string checkFolder(const fs::path& dir) {
   return {};
 }
 
-void checkOneFile(const fs::path& file, const char* key) {
-  auto db = openOurFile(file.string(), key, true, ErrorStyle::Ado);
+// Prints the file's integrity verdict and row counts; returns whether the verdict is "ok".
+bool checkOneFile(const fs::path& file, const char* key) {
+  // Opened for writing only so that, when no other program has the file open, closing it
+  // takes its log files away; nothing is written.
+  auto db = openOurFile(file.string(), key, false, ErrorStyle::Ado);
   try {
-    auto ic = db->prepare("PRAGMA integrity_check;");
-    std::string verdict;
-    while (ic.step()) verdict += (verdict.empty() ? "" : "; ") + ic.column(0).toString();
+    std::string verdict = integrityOf(*db);
     std::printf("%s: integrity %s\n", file.filename().string().c_str(), verdict.c_str());
     auto tables = db->prepare(
         "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name;");
@@ -46,8 +48,13 @@ void checkOneFile(const fs::path& file, const char* key) {
       count.step();
       std::printf("  table %-16s %lld rows\n", name.c_str(), static_cast<long long>(count.column(0).toInt()));
     }
+    return verdict == "ok";
   } catch (const SqliteFailure& f) {
-    throw engineError(f);
+    DbError e = engineError(f);
+    if (e.number != err::Damaged) throw e;
+    std::printf("%s: integrity check stopped at a damaged page (%s)\n", file.filename().string().c_str(),
+                f.message.c_str());
+    return false;
   }
 }
 
@@ -84,15 +91,39 @@ int cmdCheck(const Args& args) {
   fs::path dir = args[0];
   if (std::string problem = checkFolder(dir); !problem.empty()) return fail(problem);
   try {
-    checkOneFile(schema::bankPath(dir), schema::kBankKey);
-    checkOneFile(schema::userPath(dir), schema::kUserKey);
-    dao::Database db = dao::openDatabase(schema::bankPath(dir).string(), false, true,
+    bool whole = checkOneFile(schema::bankPath(dir), schema::kBankKey);
+    whole = checkOneFile(schema::userPath(dir), schema::kUserKey) && whole;
+    dao::Database db = dao::openDatabase(schema::bankPath(dir).string(), false, false,
                                          std::string("MS Access;pwd=") + schema::kBankKey);
     for (const dao::TableDef& def : db.tableDefs())
       if (!def.connect().empty())
         std::printf("link %-12s -> %s in %s\n", def.name().c_str(), def.sourceTableName().c_str(),
                     parseConnect(def.connect()).database.c_str());
     db.close();
+    if (!whole) return fail("the integrity check found damage; restore a backup ('zorbex-bank restore').");
+    return 0;
+  } catch (const DbError& e) {
+    return fail(e.message());
+  }
+}
+
+int cmdBackup(const Args& args) {
+  if (args.size() != 2) return fail("usage: zorbex-bank backup DIR FILE");
+  if (std::string problem = checkFolder(args[0]); !problem.empty()) return fail(problem);
+  try {
+    backupBank(args[0], args[1]);
+    std::printf("copied %s to %s\n", schema::bankPath(args[0]).string().c_str(), args[1].c_str());
+    return 0;
+  } catch (const DbError& e) {
+    return fail(e.message());
+  }
+}
+
+int cmdRestore(const Args& args) {
+  if (args.size() != 2) return fail("usage: zorbex-bank restore FILE DIR");
+  try {
+    restoreBank(args[0], args[1]);
+    std::printf("restored %s from %s\n", schema::bankPath(args[1]).string().c_str(), args[0].c_str());
     return 0;
   } catch (const DbError& e) {
     return fail(e.message());

@@ -16,6 +16,8 @@ struct Command {
 int cmdCreate(const Args& args);
 int cmdCheck(const Args& args);
 int cmdSql(const Args& args);
+int cmdBackup(const Args& args);
+int cmdRestore(const Args& args);
 int cmdRtfText(const Args& args);
 int cmdRtfRoundtrip(const Args& args);
 int cmdMigrate(const Args& args);

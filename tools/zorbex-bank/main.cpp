@@ -11,6 +11,8 @@ namespace {
 const Command kCommands[] = {
     {"create", "create [--demo] DIR     make an empty bank and user database (with demo content)", cmdCreate},
     {"check", "check DIR               open both files, check integrity, print links and row counts", cmdCheck},
+    {"backup", "backup DIR FILE         copy the bank consistently, also while the editor runs", cmdBackup},
+    {"restore", "restore FILE DIR        put a copy in place of the bank (the bank must be closed)", cmdRestore},
     {"sql", "sql DIR STATEMENT       run one Jet statement as the editor would and print the rows", cmdSql},
     {"rtf-text", "rtf-text FILE           print the rich-text box's Text of an RTF file (\"-\": stdin)", cmdRtfText},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},

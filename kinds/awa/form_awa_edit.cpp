@@ -1,0 +1,328 @@
+#include "form_awa_edit.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "awa_text.h"
+#include "quote.h"
+#include "recordset.h"
+
+namespace kinds {
+
+using store::Recordset;
+
+namespace {
+
+// The window's content in twips; the topic, the strip and the response box keep the essay
+// screen's geometry, and everything fits a 1280 x 800 screen with the window's frame.
+constexpr double kContentWidth = 15255, kContentHeight = 11250;
+
+// Room that a window manager's frame takes around the content.
+constexpr int kFrameWidth = 16, kFrameHeight = 48;
+
+// The content of the window, with the tool strip drawn on it as a shape (it is no control).
+class Canvas : public QWidget {
+ public:
+  Canvas(QWidget* parent, const QRect& bar) : QWidget(parent), bar_(bar) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(bar_, QColor(0xD4, 0xD0, 0xC8));
+    p.setPen(QColor(0x80, 0x80, 0x80));
+    p.drawRect(bar_.adjusted(0, 0, -1, -1));
+  }
+
+ private:
+  QRect bar_;
+};
+
+QRect pixels(const FormAWAEdit::Shape& s) {
+  return QRect(ui::twipsToPixels(s.Left), ui::twipsToPixels(s.Top), ui::twipsToPixels(s.Width),
+               ui::twipsToPixels(s.Height));
+}
+
+}  // namespace
+
+ToolPicture::ToolPicture(QWidget* parent, const std::string& bitmap) : ui::PictureBox(parent) {
+  setPicture(ui::Bitmap(bitmap));
+  // A click on a tool must leave the focus (and the selection) in the response box.
+  setFocusPolicy(Qt::NoFocus);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void ToolPicture::Press() {
+  raiseEvent(Click);
+  rethrowPending();
+}
+
+void ToolPicture::mouseReleaseEvent(QMouseEvent* e) {
+  ui::PictureBox::mouseReleaseEvent(e);
+  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) raiseEvent(Click);
+}
+
+FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
+    : scroll_(new QScrollArea(this)),
+      canvas_(new Canvas(scroll_, pixels(shpBar))),
+      lblTitle(canvas_, "AWA Editor"),
+      lblPool(canvas_, "Question Pool"),
+      cmbPool(canvas_),
+      lblQuestion(canvas_, "Question Number"),
+      lstQuestion(canvas_),
+      cmdAdd(canvas_, "Add"),
+      cmdFont(canvas_, "Font"),
+      cmdGo(canvas_, "GO"),
+      rtxtQuestion(canvas_),
+      picCut(canvas_, "awa_cut"),
+      picCopy(canvas_, "awa_copy"),
+      picPaste(canvas_, "awa_paste"),
+      picUndo(canvas_, "awa_undo"),
+      picRedo(canvas_, "awa_redo"),
+      rtxtAnswer(canvas_),
+      cmdReset(canvas_, "Reset"),
+      chkBorder(canvas_, ""),
+      lblBorder(canvas_, "Border"),
+      cmdSave(canvas_, "Save"),
+      chkAutoSave(canvas_, ""),
+      lblAutoSave(canvas_, "Auto Save"),
+      state_(state),
+      formInit_(formInit) {
+  buildControls();
+}
+
+FormAWAEdit::~FormAWAEdit() = default;
+
+void FormAWAEdit::buildControls() {
+  setCaption("ZORBEX AWA Editor");
+  setDeleteOnUnload(true);
+  setWidth(kContentWidth);
+  setHeight(kContentHeight);
+  canvas_->setFixedSize(ui::twipsToPixels(kContentWidth), ui::twipsToPixels(kContentHeight));
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidget(canvas_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroll_);
+  fitToScreen(screen()->availableGeometry().size());
+
+  QFont titleFont = lblTitle.font();
+  titleFont.setPointSize(16);
+  titleFont.setBold(true);
+  lblTitle.setFont(titleFont);
+  lblTitle.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lblTitle.Move(8400, 60, 6615, 600);
+
+  lblPool.Move(120, 0, 1440, 240);
+  cmbPool.Move(120, 240, 1335, 330);
+  cmbPool.Click = [this] { cmbPool_Click(); };
+  // Beside its list: above it, the buttons leave too little room for the caption.
+  lblQuestion.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lblQuestion.Move(1500, 240, 1680, 330);
+  lstQuestion.Move(3240, 240, 1335, 780);
+  lstQuestion.Click = [this] { lstQuestion_Click(); };
+  // A mouse press selects the pressed entry after its Click has run; when that Click failed
+  // and put the current entry back, the highlight must follow it.
+  QObject::connect(&lstQuestion, &QListWidget::pressed, this, [this] { highlightCurrentEntry(); });
+
+  cmdAdd.Move(4680, 120, 855, 375);
+  cmdAdd.Click = [this] { cmdAdd_Click(); };
+  cmdFont.Move(5640, 120, 855, 375);
+  cmdFont.Click = [this] { cmdFont_Click(); };
+  cmdGo.Move(6840, 120, 855, 375);
+  cmdGo.Click = [this] { cmdGo_Click(); };
+
+  rtxtQuestion.Move(240, 1050, 14775, 4215);
+
+  // The essay screen's tools act on the response, as its users expect of them.
+  struct Tool {
+    ToolPicture& picture;
+    double left, width;
+    void (QTextEdit::*action)();
+  };
+  for (const Tool& t : {Tool{picCut, 480, 900, &QTextEdit::cut}, Tool{picCopy, 1920, 1080, &QTextEdit::copy},
+                        Tool{picPaste, 3360, 1110, &QTextEdit::paste}, Tool{picUndo, 5040, 1125, &QTextEdit::undo},
+                        Tool{picRedo, 6600, 1140, &QTextEdit::redo}}) {
+    t.picture.Move(t.left, 5520, t.width, 345);
+    t.picture.Click = [this, action = t.action] { (rtxtAnswer.*action)(); };
+  }
+
+  rtxtAnswer.Move(240, 5970, 14775, 4665);
+
+  cmdReset.Move(240, 10680, 855, 375);
+  chkBorder.Move(1320, 10740, 270, 270);
+  lblBorder.Move(1620, 10740, 900, 255);
+  cmdSave.Move(11880, 10680, 615, 375);
+  cmdSave.Click = [this] { cmdSave_Click(); };
+  chkAutoSave.Move(13680, 10800, 270, 270);
+  lblAutoSave.Move(13980, 10800, 1035, 255);
+}
+
+void FormAWAEdit::fitToScreen(const QSize& available) {
+  const QSize content = canvas_->size();
+  const QSize room(available.width() - kFrameWidth, available.height() - kFrameHeight);
+  // A scroll bar in one direction takes room from the other; give it that room where the
+  // screen has it, so that one scroll bar does not bring the second.
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const int width = content.width() + (content.height() > room.height() ? bar : 0);
+  const int height = content.height() + (content.width() > room.width() ? bar : 0);
+  resize(std::min(width, room.width()), std::min(height, room.height()));
+}
+
+// ---- Window life ----
+
+void FormAWAEdit::Form_Load() {
+  FillPoolList();
+  FillQuestionList();
+}
+
+void FormAWAEdit::Form_Unload() { formInit_.Show(); }
+
+// ---- Navigation ----
+
+void FormAWAEdit::FillPoolList() {
+  cmbPool.Clear();
+  cmbPool.AddItem("Argument");
+  cmbPool.AddItem("Issue");
+  cmbPool.setListIndex(0);
+  cmbPool.Refresh();
+}
+
+void FormAWAEdit::cmbPool_Click() {
+  try {
+    if (autoSaveOn()) SaveQuestion();
+    FillQuestionList();
+  } catch (...) {
+    selectShownTopic();
+    throw;
+  }
+}
+
+void FormAWAEdit::FillQuestionList() {
+  Recordset rs;
+  rs.open(cmbPool.Text() == "Argument" ? "select distinct numQ from AWAtbl where type='A' order by numQ;"
+                                       : "select distinct numQ from AWAtbl where type='I' order by numQ;",
+          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
+  lstQuestion.Clear();
+  while (!rs.eof()) {
+    lstQuestion.AddItem(rs.value("numQ").toString());
+    rs.moveNext();
+  }
+  if (lstQuestion.ListCount() > 0) {
+    lstQuestion.setListIndex(0);
+  } else {  // a type without topics: nothing to show, save or convert
+    state_.currentQNumber.clear();
+    rtxtQuestion.setTextRTF(QByteArray());
+    shown_ = Shown{cmbPool.ListIndex(), "", {}};
+    updateActiveState();
+  }
+  lstQuestion.Refresh();
+  rs.close();
+}
+
+void FormAWAEdit::lstQuestion_Click() {
+  try {
+    if (autoSaveOn()) cmdSave_Click();
+    state_.currentQNumber = lstQuestion.Text();
+    LoadQuestion();
+  } catch (...) {
+    // Inside a refill of the list (a change of type) the list is put back by the refill's
+    // caller, once the list has finished raising this event.
+    if (listedNumbers() == shown_.list)
+      selectShownTopic();
+    else
+      state_.currentQNumber = shown_.number;
+    throw;
+  }
+}
+
+std::vector<std::string> FormAWAEdit::listedNumbers() const {
+  std::vector<std::string> numbers;
+  for (int i = 0; i < lstQuestion.ListCount(); ++i) numbers.push_back(lstQuestion.List(i));
+  return numbers;
+}
+
+void FormAWAEdit::selectShownTopic() {
+  // Quietly: choosing an entry here must not load or save anything.
+  cmbPool.restoreListIndex(shown_.type);
+  if (listedNumbers() != shown_.list) {
+    lstQuestion.Clear();
+    for (const std::string& n : shown_.list) lstQuestion.AddItem(n);
+  }
+  const auto at = std::find(shown_.list.begin(), shown_.list.end(), shown_.number);
+  lstQuestion.restoreListIndex(at == shown_.list.end() ? -1 : static_cast<int>(at - shown_.list.begin()));
+  state_.currentQNumber = shown_.number;
+  updateActiveState();
+}
+
+void FormAWAEdit::highlightCurrentEntry() {
+  const int current = lstQuestion.ListIndex();
+  if (current >= 0 && !lstQuestion.Selected(current)) lstQuestion.restoreListIndex(current);
+}
+
+void FormAWAEdit::updateActiveState() {
+  const bool shown = !state_.currentQNumber.empty();
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdSave, &cmdAdd, &cmdFont, &cmdGo}) w->setEnabled(shown);
+}
+
+// ---- Loading and saving ----
+
+void FormAWAEdit::LoadQuestion() {
+  Recordset rs;
+  rs.open("select * from AWAtbl where numQ='" + store::sqlText(state_.currentQNumber) + "';", state_.pConn(),
+          store::adOpenDynamic, store::adLockReadOnly);
+  // A topic removed elsewhere since the list was filled shows as an empty one.
+  const std::string question = rs.eof() ? std::string() : rs.value("question").toString();
+  rs.close();
+  rtxtQuestion.setTextRTF(QByteArray::fromStdString(question));
+  shown_ = Shown{cmbPool.ListIndex(), state_.currentQNumber, listedNumbers()};
+  updateActiveState();
+}
+
+void FormAWAEdit::SaveQuestion() {
+  if (state_.currentQNumber.empty()) return;  // no topic on screen
+  Recordset rs;
+  rs.cursorType = store::adOpenKeyset;
+  rs.lockType = store::adLockOptimistic;
+  rs.open("AWAtbl where numQ='" + store::sqlText(state_.currentQNumber) + "'", state_.pConn(),
+          store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
+  if (!rs.eof()) {
+    rs.setValue("question", rtxtQuestion.TextRTF().toStdString());
+    rs.update();
+  }
+  rs.close();
+}
+
+void FormAWAEdit::cmdSave_Click() { SaveQuestion(); }
+
+// ---- Text conversions ----
+
+void FormAWAEdit::cmdAdd_Click() { awa::prependInstruction(rtxtQuestion); }
+
+void FormAWAEdit::cmdFont_Click() {
+  ui::RichTextBox::Batch batch(rtxtQuestion);
+  awa::setAllTextVerdana11(rtxtQuestion);
+  awa::replaceTypewriterQuotes(rtxtQuestion);
+}
+
+void FormAWAEdit::cmdGo_Click() {
+  try {
+    ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last topic needs laying out
+    for (int i = 0; i < lstQuestion.ListCount(); ++i) {
+      state_.currentQNumber = lstQuestion.List(i);
+      LoadQuestion();
+      cmdAdd_Click();
+      cmdFont_Click();
+      SaveQuestion();
+    }
+  } catch (...) {
+    selectShownTopic();
+    throw;
+  }
+}
+
+}  // namespace kinds
