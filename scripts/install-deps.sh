@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libsqlcipher-dev sqlcipher
+  libmdb3 mdbtools-dev mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fonts-dejavu-core
   xvfb xauth x11-utils imagemagick

@@ -179,6 +179,11 @@ void SqliteStatement::bind(int index1, const Value& v) {
   if (rc != SQLITE_OK) throw db_->failure(rc);
 }
 
+void SqliteStatement::bindBlob(int index1, const std::string& bytes) {
+  int rc = sqlite3_bind_blob(stmt_, index1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) throw db_->failure(rc);
+}
+
 bool SqliteStatement::writesOrCommits() const {
   // A commit counts as "read-only" to the engine, yet it is what writes a transaction.
   const char* sql = sqlite3_sql(stmt_);

@@ -87,6 +87,7 @@ class SqliteStatement {
   ~SqliteStatement();
 
   void bind(int index1, const Value& v);
+  void bindBlob(int index1, const std::string& bytes);  // bytes stored as a BLOB
   bool step();  // true while a row is available; throws SqliteFailure
   void reset();
   int columnCount() const;

@@ -27,6 +27,9 @@ int cmdEditionPool(const Args& args);
 int cmdEditionCopy(const Args& args);
 int cmdAnswerKeys(const Args& args);
 int cmdDuplicates(const Args& args);
+int cmdMigrate(const Args& args);
+int cmdJetTables(const Args& args);
+int cmdJetExport(const Args& args);
 
 // Fills a newly created bank with the demo pools, questions and memos.
 void writeDemoContent(const std::filesystem::path& folder);

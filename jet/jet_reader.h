@@ -1,0 +1,100 @@
+#pragma once
+// A read-only reader of genuine Jet 3/4 database files (and their ACE successors):
+// tables with their columns and Jet types, every live row as store::Value, and the
+// links a file holds. Nothing here ever writes to the file it reads.
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "value.h"
+
+namespace jet {
+
+// Jet's own column type codes.
+enum class ColumnType {
+  Boolean = 0x01,
+  Byte = 0x02,
+  Integer = 0x03,
+  LongInteger = 0x04,
+  Currency = 0x05,
+  Single = 0x06,
+  Double = 0x07,
+  DateTime = 0x08,
+  Binary = 0x09,
+  Text = 0x0a,
+  OleObject = 0x0b,
+  Memo = 0x0c,
+  ReplicationId = 0x0f,
+  Decimal = 0x10,
+  Complex = 0x12,
+};
+
+// "Long Integer", "Memo", ... as Jet names them.
+const char* typeName(ColumnType t);
+// Binary and OLE values are carried as text holding the raw bytes.
+inline bool isBinary(ColumnType t) { return t == ColumnType::Binary || t == ColumnType::OleObject; }
+
+struct Column {
+  std::string name;
+  ColumnType type = ColumnType::Text;
+  int size = 0;  // bytes as stored (0 for memo and OLE)
+  int precision = 0;
+  int scale = 0;
+};
+
+using Row = std::vector<store::Value>;
+
+// Values as read: Null; booleans -1/0 and whole numbers as integers; Single and Double
+// as double; text and memo as UTF-8; dates as "YYYY-MM-DD hh:mm:ss[.mmm]"; currency and
+// decimals as exact decimal text; GUIDs as "{...}"; binary as its bytes.
+struct Table {
+  std::string name;
+  std::vector<Column> columns;
+  std::vector<Row> rows;
+};
+
+// A table that lives in another file.
+struct Link {
+  std::string name;
+  std::string database;     // the linked file as stored
+  std::string foreignName;  // the table's name there
+  std::string connect;
+};
+
+// A file that is not a Jet database, or is damaged; the message names the file.
+struct JetError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class Reader {
+ public:
+  // Opens read-only. jet3Charset overrides the code page of Jet 3 text (files whose
+  // header names a code page their text does not use); empty: the header's.
+  explicit Reader(const std::filesystem::path& file, const std::string& jet3Charset = {});
+  ~Reader();
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  const std::filesystem::path& file() const;
+  int jetVersion() const;  // 3, 4; 5 and above for ACE files
+  std::vector<std::string> tableNames() const;  // user tables, catalogue order
+  std::vector<Link> links() const;
+  Table readTable(const std::string& name) const;  // JetError if it cannot be read whole
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+};
+
+// Every user table and link of a file, read in full.
+struct Database {
+  std::filesystem::path file;
+  std::vector<Table> tables;
+  std::vector<Link> links;
+};
+Database readDatabase(const std::filesystem::path& file, const std::string& jet3Charset = {});
+
+}  // namespace jet
