@@ -1,7 +1,7 @@
 #include "question_record.h"
 
-#include "quote.h"
 #include "recordset.h"
+#include "statements.h"
 
 namespace editor {
 
@@ -11,8 +11,7 @@ using store::Value;
 std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ,
                                  std::vector<Value>* all) {
   Recordset rs;
-  rs.open(std::string("select * from ") + spec.table + " where numQ='" + store::sqlText(numQ) + "';", conn,
-          store::adOpenDynamic, store::adLockReadOnly);
+  rs.open(store::statements::questionByNumber(spec.table, numQ), conn, store::adOpenDynamic, store::adLockReadOnly);
   if (rs.eof()) {
     rs.close();
     return std::nullopt;
@@ -36,7 +35,7 @@ bool writeRecord(store::Connection& conn, const RecordSpec& spec, const std::str
   Recordset rs;
   rs.cursorType = store::adOpenKeyset;
   rs.lockType = store::adLockOptimistic;
-  rs.open(std::string(spec.table) + " where numQ='" + store::sqlText(numQ) + "'", conn, store::adOpenUnspecified,
+  rs.open(store::statements::questionSource(spec.table, numQ), conn, store::adOpenUnspecified,
           store::adLockUnspecified, store::adCmdTable);
   if (rs.eof()) {  // none shown, or removed elsewhere: nothing to write
     rs.close();

@@ -4,16 +4,17 @@
 #include "connections.h"
 #include "dao.h"
 #include "import_source.h"
-#include "quote.h"
 #include "recordset.h"
 #include "schema.h"
 #include "session.h"
+#include "statements.h"
 #include "text.h"
 
 namespace maintenance {
 
 namespace fs = std::filesystem;
 using store::DbError;
+namespace sql = store::statements;
 
 namespace {
 
@@ -31,18 +32,17 @@ class OurFileSource : public ImportSource {
   explicit OurFileSource(std::string path) : path_(std::move(path)) {}
 
   std::vector<std::string> pools(const std::string& table) override {
-    return distinct("select distinct src from " + table + ";", store::schema::kBankKey, "src");
+    return distinct(sql::poolsOfSource(table), store::schema::kBankKey, "src");
   }
 
   std::vector<std::string> memoNumbers() override {
-    return distinct(std::string("select distinct numQ from ") + "tblMemo" + ";", store::schema::kUserKey, "numQ");
+    return distinct(sql::memoNumbers(), store::schema::kUserKey, "numQ");
   }
 
   Memo memo(const std::string& numQ) override {
     if (!memos_.isOpen()) openSource(memos_, path_, store::schema::kUserKey);
     store::Recordset rs;
-    rs.open("select * from tblMemo where numQ = '" + store::sqlText(numQ) + "'", memos_, store::adOpenDynamic,
-            store::adLockReadOnly);
+    rs.open(sql::sourceMemo(numQ), memos_, store::adOpenDynamic, store::adLockReadOnly);
     Memo m{rs.value("probtype"), rs.value("numQ"), rs.value("choice"), rs.value("description"),
            rs.value("category")};
     rs.close();
@@ -56,10 +56,9 @@ class OurFileSource : public ImportSource {
     db.close();
     store::Connection conn;
     openSource(conn, path_, store::schema::kBankKey);
-    const std::string sql = std::string("select * into ") + kImportTable + " from " + table + " where src='" +
-                            store::sqlText(pool) + "';";
-    before(sql);
-    conn.execute(sql);
+    const std::string statement = sql::copyPoolIntoImportTable(table, pool);
+    before(statement);
+    conn.execute(statement);
     conn.close();
     return ";DATABASE=" + path_ + ";pwd=" + store::schema::kBankKey + ";";
   }
@@ -75,11 +74,11 @@ class OurFileSource : public ImportSource {
   }
 
  private:
-  std::vector<std::string> distinct(const std::string& sql, const char* key, const char* field) {
+  std::vector<std::string> distinct(const std::string& statement, const char* key, const char* field) {
     store::Connection conn;
     openSource(conn, path_, key);
     store::Recordset rs;
-    rs.open(sql, conn, store::adOpenDynamic, store::adLockReadOnly);
+    rs.open(statement, conn, store::adOpenDynamic, store::adLockReadOnly);
     std::vector<std::string> out;
     rs.moveFirst();
     while (!rs.eof()) {
@@ -96,7 +95,7 @@ class OurFileSource : public ImportSource {
 };
 
 std::vector<std::string> columnsOf(store::Session& s, const std::string& table) {
-  s.translate("select * from " + table + ";");  // the current table definitions, the link's file attached
+  s.translate(sql::everyRowOf(table));  // the current table definitions, the link's file attached
   store::ResolvedTable r = s.resolve(table);
   try {
     auto st = s.db().prepare("SELECT * FROM " + r.qualified + " LIMIT 0;");
@@ -169,7 +168,7 @@ void ImportPool(store::ProgramState& state, const std::string& sourceFile, const
                 const std::string& pool, const ImportHooks& hooks) {
   requireForeignFile(state, sourceFile);
   SourceDetach detach{state, sourceFile};
-  auto before = [&](const std::string& sql) { hooks.log(" SQL:" + sql); };
+  auto before = [&](const std::string& statement) { hooks.log(" SQL:" + statement); };
   const std::string connect = openImportSource(sourceFile)->stagePool(table, pool, before);
 
   // A failure here that is an error in the command text does not stop the import.
@@ -195,9 +194,9 @@ void ImportPool(store::ProgramState& state, const std::string& sourceFile, const
   store::Session& session = state.pConn().session();
   requireSameColumns(session, table);
   if (hooks.confirm()) {
-    const std::string sql = "insert into " + table + " select * from " + kImportTable + ";";
-    before(sql);
-    state.pConn().execute(sql);
+    const std::string statement = sql::insertImportedPool(table);
+    before(statement);
+    state.pConn().execute(statement);
   }
   hooks.log(" successfully completed.");
 }
@@ -209,14 +208,13 @@ void ImportMemos(store::ProgramState& state, const std::string& sourceFile, cons
   if (!hooks.confirm()) return;
   store::Connection& conn = state.pConn();
   // The memos' file is attached before the transaction begins (no attaching inside one).
-  conn.session().translate("select * from tblMemo;");
+  conn.session().translate(sql::everyRowOf("tblMemo"));
   store::Transaction all(conn);
   for (const std::string& number : numbers) {
     Memo m = source->memo(number);
     if (m.description.isNull()) continue;
     store::Recordset rs;
-    rs.open("select * from tblMemo where numQ='" + store::sqlText(number) + "'", conn, store::adOpenDynamic,
-            store::adLockOptimistic);
+    rs.open(sql::bankMemo(number), conn, store::adOpenDynamic, store::adLockOptimistic);
     if (!rs.eof()) {
       std::string old = rs.value("description").isNull() ? std::string() : rs.value("description").toString();
       rs.setValue("description",

@@ -24,8 +24,7 @@ const EditionRules kSC{
                      "choiceBWidth", "choiceCWidth", "choiceDWidth", "choiceEWidth", HEIGHTS},
     .answerKeyTable = "answerkey13SC", .answerKeyPrefix = "13",
     .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
-    .duplicateStatement =
-        "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from SCtbl where question like \"%that%\";",
+    .checksDuplicates = true, .duplicateQuestionText = "that",
 };
 
 const EditionRules kCR{
@@ -37,7 +36,7 @@ const EditionRules kCR{
                      BTN_TOPS, HEIGHTS},
     .answerKeyTable = nullptr, .answerKeyPrefix = nullptr,
     .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
-    .duplicateStatement = "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from CRtbl;",
+    .checksDuplicates = true, .duplicateQuestionText = nullptr,
 };
 
 const EditionRules kRC{
@@ -49,7 +48,7 @@ const EditionRules kRC{
                      HEIGHTS, "choiceWidth"},
     .answerKeyTable = nullptr, .answerKeyPrefix = nullptr,
     .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
-    .duplicateStatement = nullptr,
+    .checksDuplicates = false, .duplicateQuestionText = nullptr,
 };
 
 const EditionRules kDS{
@@ -61,7 +60,7 @@ const EditionRules kDS{
                      "questionWidth", "questionHeight", "stateWidth", "stateHeight1", "stateHeight2"},
     .answerKeyTable = "answerkey13DS", .answerKeyPrefix = "010",
     .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
-    .duplicateStatement = nullptr,
+    .checksDuplicates = false, .duplicateQuestionText = nullptr,
 };
 
 const EditionRules kPS{
@@ -73,7 +72,7 @@ const EditionRules kPS{
                      "choiceArrange"},
     .answerKeyTable = "answerkey13PS", .answerKeyPrefix = "009",
     .fixFrom = "009", .fixTo = "011", .fixCount = 230,
-    .duplicateStatement = nullptr,
+    .checksDuplicates = false, .duplicateQuestionText = nullptr,
 };
 
 }  // namespace

@@ -42,9 +42,10 @@ struct EditionRules {
   const char* fixTo;
   long fixCount;
 
-  // Duplicate-choice check ("dbl"): the questions examined with their five choices;
-  // nullptr where the kind has no check.
-  const char* duplicateStatement;
+  // Duplicate-choice check ("dbl"): whether the kind has it, and the text that a question
+  // must contain to be examined (nullptr: every question is).
+  bool checksDuplicates;
+  const char* duplicateQuestionText;
 };
 
 const EditionRules& editionRules(store::schema::Kind kind);

@@ -5,14 +5,15 @@
 
 #include "db_error.h"
 #include "numbering.h"
-#include "quote.h"
 #include "recordset.h"
+#include "statements.h"
 
 namespace pools {
 
 using store::DbError;
 using store::Recordset;
 using store::Value;
+namespace sql = store::statements;
 
 namespace {
 
@@ -22,8 +23,8 @@ std::unique_ptr<Recordset> openQuestion(store::Connection& conn, const std::stri
   auto rs = std::make_unique<Recordset>();
   rs->cursorType = store::adOpenKeyset;
   rs->lockType = store::adLockOptimistic;
-  rs->open(table + " where numQ='" + store::sqlText(number) + "'", conn, store::adOpenUnspecified,
-           store::adLockUnspecified, store::adCmdTable);
+  rs->open(sql::questionSource(table, number), conn, store::adOpenUnspecified, store::adLockUnspecified,
+           store::adCmdTable);
   if (rs->eof()) {
     rs->close();
     throw DbError(editionErr::MissingQuestion, "The question " + number + " does not exist in " + table + ".");
@@ -88,16 +89,13 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
   const std::string table = rules.table;
   store::Transaction tx(conn);
   const long existing =
-      countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".src like \"" +
-                        store::sqlTextInDoubleQuotes(firstChars(og, static_cast<size_t>(rules.countedChars))) +
-                        "%\");");
+      countOf(conn, sql::countEditionQuestions(table, firstChars(og, static_cast<size_t>(rules.countedChars))));
   const std::string prefix = editionPrefix(rules, og);
   std::vector<std::string> created;
   for (long i = 1; i <= count; ++i) {
     if (progress) progress(i - 1, count);
     const std::string number = editionQuestionNumber(prefix, existing + i);
-    if (countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".numQ = '" +
-                          store::sqlText(number) + "')") != 0)
+    if (countOf(conn, sql::countQuestionNumber(table, number)) != 0)
       throw DbError(editionErr::DuplicateNumber,
                     "The question number " + number + " already exists in " + table + "; no question was created.");
     Recordset rs;
@@ -194,11 +192,13 @@ std::string findingLine(const DuplicateFinding& f) {
 
 std::vector<DuplicateFinding> findDuplicateChoices(store::Connection& conn, const EditionRules& rules,
                                                    std::string* examined, const Progress& progress) {
-  if (!rules.duplicateStatement) throw DbError(editionErr::InvalidInput, "This kind has no duplicate check.");
+  if (!rules.checksDuplicates) throw DbError(editionErr::InvalidInput, "This kind has no duplicate check.");
   std::vector<DuplicateFinding> findings;
   if (examined) examined->clear();
   Recordset rs;
-  rs.open(rules.duplicateStatement, conn, store::adOpenDynamic, store::adLockReadOnly);
+  rs.open(rules.duplicateQuestionText ? sql::choicesOfQuestionsWhoseTextContains(rules.table, rules.duplicateQuestionText)
+                                      : sql::choicesOfAllQuestions(rules.table),
+          conn, store::adOpenDynamic, store::adLockReadOnly);
   const long total = rs.recordCount();
   for (long row = 0; !rs.eof(); ++row, rs.moveNext()) {
     if (progress) progress(row, total);

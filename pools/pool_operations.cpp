@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "numbering.h"
-#include "quote.h"
 #include "recordset.h"
 #include "schema.h"
+#include "statements.h"
 
 namespace pools {
 
-using store::sqlText;
+namespace sql = store::statements;
 
 long countOf(store::Connection& conn, const std::string& statement) {
   store::Recordset rs;
@@ -38,9 +38,7 @@ std::vector<std::string> freePoolNumbers(store::Connection& conn, const Progress
 
 bool addQuestionIfNew(store::Connection& conn, const std::string& table, const std::string& pool,
                       const std::string& number) {
-  if (countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".numQ = '" + sqlText(number) +
-                        "')") != 0)
-    return false;
+  if (countOf(conn, sql::countQuestionNumber(table, number)) != 0) return false;
   store::Recordset rs;
   rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
   rs.addNew();
@@ -53,8 +51,7 @@ bool addQuestionIfNew(store::Connection& conn, const std::string& table, const s
 }
 
 long questionsInPool(store::Connection& conn, const std::string& table, const std::string& pool) {
-  return countOf(conn, "select count(*) as numQCount from " + table + " where (" + table + ".src = '" + sqlText(pool) +
-                           "')");
+  return countOf(conn, sql::countPoolQuestions(table, pool));
 }
 
 void addPoolQuestions(store::Connection& conn, const std::string& table, const std::string& pool,
@@ -64,8 +61,7 @@ void addPoolQuestions(store::Connection& conn, const std::string& table, const s
 
 void deletePool(store::Connection& conn, const std::string& table, const std::string& pool) {
   store::Recordset rs;
-  rs.open("delete * from " + table + " where (src='" + sqlText(pool) + "');", conn, store::adOpenDynamic,
-          store::adLockOptimistic);
+  rs.open(sql::deletePool(table, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
 }
 
@@ -75,16 +71,13 @@ void deleteLastQuestions(store::Connection& conn, const std::string& table, cons
   // computed from the pool's size: with gaps in the numbering that would take more or fewer.
   std::vector<std::string> numbers;
   store::Recordset list;
-  list.open("select numQ from " + table + " where src='" + sqlText(pool) + "' order by numQ;", conn,
-            store::adOpenDynamic, store::adLockReadOnly);
+  list.open(sql::numbersOfPool(table, pool), conn, store::adOpenDynamic, store::adLockReadOnly);
   for (; !list.eof(); list.moveNext()) numbers.push_back(list.value("numQ").toString());
   list.close();
   if (numbers.empty()) return;
   const std::string first = numbers[numbers.size() - static_cast<size_t>(std::min<long>(count, static_cast<long>(numbers.size())))];
   store::Recordset rs;
-  rs.open("delete from " + table + " where (" + table + ".numQ >= '" + sqlText(first) + "' and " + table +
-              ".src = '" + sqlText(pool) + "')",
-          conn, store::adOpenDynamic, store::adLockOptimistic);
+  rs.open(sql::deletePoolQuestionsFrom(table, first, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
 }
 

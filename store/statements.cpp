@@ -14,6 +14,10 @@ std::string questionsOfPool(std::string_view table, std::string_view pool) {
   return "select distinct numQ from " + s(table) + " where src='" + sqlText(pool) + "' order by numQ;";
 }
 
+std::string numbersOfPool(std::string_view table, std::string_view pool) {
+  return "select numQ from " + s(table) + " where src='" + sqlText(pool) + "' order by numQ;";
+}
+
 std::string questionByNumber(std::string_view table, std::string_view numQ) {
   return "select * from " + s(table) + " where numQ='" + sqlText(numQ) + "';";
 }
@@ -59,6 +63,16 @@ std::string questionsWhoseTextContains(std::string_view table, std::string_view 
 
 std::string allQuestionNumbers(std::string_view table) { return "select numQ from " + s(table) + ";"; }
 
+namespace {
+constexpr const char* kNumberAndChoices = "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from ";
+}  // namespace
+
+std::string choicesOfQuestionsWhoseTextContains(std::string_view table, std::string_view text) {
+  return kNumberAndChoices + s(table) + " where question like \"%" + sqlTextInDoubleQuotes(text) + "%\";";
+}
+
+std::string choicesOfAllQuestions(std::string_view table) { return kNumberAndChoices + s(table) + ";"; }
+
 std::string poolsOfSource(std::string_view table) { return "select distinct src from " + s(table) + ";"; }
 
 std::string memoNumbers() { return "select distinct numQ from tblMemo;"; }
@@ -72,6 +86,8 @@ std::string insertImportedPool(std::string_view table) { return "insert into " +
 std::string sourceMemo(std::string_view numQ) { return "select * from tblMemo where numQ = '" + sqlText(numQ) + "'"; }
 
 std::string bankMemo(std::string_view numQ) { return "select * from tblMemo where numQ='" + sqlText(numQ) + "'"; }
+
+std::string everyRowOf(std::string_view table) { return "select * from " + s(table) + ";"; }
 
 std::string everyFieldOf(std::string_view tableSource) { return "select * from " + s(tableSource); }
 

@@ -14,6 +14,8 @@ namespace store::statements {
 std::string poolsInOrder(std::string_view table);
 // "select distinct numQ from SCtbl where src='X012' order by numQ;"
 std::string questionsOfPool(std::string_view table, std::string_view pool);
+// "select numQ from SCtbl where src='X012' order by numQ;" (every number, for deleting the last ones)
+std::string numbersOfPool(std::string_view table, std::string_view pool);
 // "select * from SCtbl where numQ='01201';" (loading one question for display)
 std::string questionByNumber(std::string_view table, std::string_view numQ);
 // "SCtbl where numQ='01201'": a table source, opened updatable with the table option.
@@ -41,6 +43,11 @@ std::string countEditionQuestions(std::string_view table, std::string_view poolP
 std::string questionsWhoseTextContains(std::string_view table, std::string_view text);
 // "select numQ from CRtbl;"
 std::string allQuestionNumbers(std::string_view table);
+// "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from SCtbl where question like "%that%";":
+// the questions examined with their five choices.
+std::string choicesOfQuestionsWhoseTextContains(std::string_view table, std::string_view text);
+// "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from CRtbl;"
+std::string choicesOfAllQuestions(std::string_view table);
 
 // ----- pool and memo import
 // "select distinct src from SCtbl;" (the pools of an import source)
@@ -55,6 +62,8 @@ std::string insertImportedPool(std::string_view table);
 std::string sourceMemo(std::string_view numQ);
 // "select * from tblMemo where numQ='01201'" (the bank's memo)
 std::string bankMemo(std::string_view numQ);
+// "select * from SCtbl;": translated only, so that a linked table's file is attached first.
+std::string everyRowOf(std::string_view table);
 
 // ----- the database component itself
 // "select * from " + source: what a record set opened on a table source reads.

@@ -10,26 +10,4 @@ void prependInstruction(ui::RichTextBox& box, const QString& instruction) {
   box.setText(instruction + QStringLiteral("\r\n\r\n") + box.Text());
 }
 
-void setAllTextVerdana11(ui::RichTextBox& box) {
-  ui::RichTextBox::Batch batch(box);
-  box.setSelStart(0);
-  box.setSelLength(box.TextLength());
-  box.setSelFontName(QStringLiteral("Verdana"));
-  box.setSelFontSize(11);
-}
-
-void replaceTypewriterQuotes(ui::RichTextBox& box) {
-  ui::RichTextBox::Batch batch(box);
-  for (const QChar special : {QLatin1Char('`'), QLatin1Char('~')}) {
-    int p = 0;
-    for (;;) {
-      const int found = box.Find(QString(special), p, true);
-      if (found < 0) break;
-      box.setSelText(QStringLiteral("\""));
-      p = found + 1;
-    }
-    box.setSelStart(0);
-  }
-}
-
 }  // namespace kinds::awa

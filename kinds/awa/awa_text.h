@@ -1,6 +1,6 @@
 #pragma once
-// The text conversions of the essay-topic editor, each on any rich-text box, so that one
-// place says what "Add", "Font" and "GO" do to a topic.
+// The instruction that the essay-topic editor puts in front of a topic. Its font and quote
+// conversions are the editors' shared ones (text_conversions.h).
 
 #include <QString>
 
@@ -14,12 +14,5 @@ extern const QString kInstruction;
 // The whole text becomes `instruction`, an empty line and the previous text, as plain
 // text in the box's default font: the topic's own formatting is not kept.
 void prependInstruction(ui::RichTextBox& box, const QString& instruction = kInstruction);
-
-// The whole text in Verdana 11 pt.
-void setAllTextVerdana11(ui::RichTextBox& box);
-
-// Every backtick and every tilde becomes a straight double quote; the caret ends at the
-// start of the text.
-void replaceTypewriterQuotes(ui::RichTextBox& box);
 
 }  // namespace kinds::awa

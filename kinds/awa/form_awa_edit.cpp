@@ -9,8 +9,9 @@
 #include <algorithm>
 
 #include "awa_text.h"
-#include "statements.h"
 #include "recordset.h"
+#include "statements.h"
+#include "text_conversions.h"
 
 namespace kinds {
 
@@ -304,8 +305,8 @@ void FormAWAEdit::cmdAdd_Click() { awa::prependInstruction(rtxtQuestion); }
 
 void FormAWAEdit::cmdFont_Click() {
   ui::RichTextBox::Batch batch(rtxtQuestion);
-  awa::setAllTextVerdana11(rtxtQuestion);
-  awa::replaceTypewriterQuotes(rtxtQuestion);
+  editor::setDefaultFont(rtxtQuestion);
+  editor::replaceSpecialChars(rtxtQuestion);
 }
 
 void FormAWAEdit::cmdGo_Click() {

@@ -49,6 +49,7 @@ TEST_F(JetStatements, EveryStatementTextGivesItsMeaning) {
       {sql::poolsOfSource("SCtbl"), "O130\nX012\n"},
       {sql::questionsOfPool("SCtbl", "X012"), "01201\n01202\n01203\n"},
       {sql::questionsOfPool("SCtbl", "x012"), "01201\n01202\n01203\n"},
+      {sql::numbersOfPool("SCtbl", "X012"), "01201\n01202\n01203\n"},
       {sql::topicsOfType("A"), "00001\n01201\n"},
       {sql::topicsOfType("I"), "00002\n"},
       {sql::countNumbersWithPrefix("DStbl", "010"), "1\n"},
@@ -62,6 +63,7 @@ TEST_F(JetStatements, EveryStatementTextGivesItsMeaning) {
       {sql::countEditionQuestions("CRtbl", "O120"), "1\n"},
       {sql::questionsWhoseTextContains("SCtbl", "that"), "01201\n"},
       {sql::allQuestionNumbers("CRtbl"), "04501\n122001\n"},  // the order the engine returns
+      {sql::choicesOfQuestionsWhoseTextContains("SCtbl", "that"), "01201|||||\n"},
       {sql::memoNumbers(), "01201\n"},
       {sql::sourceMemo("01201"), "01201||||memo\n"},
       {sql::bankMemo("01201"), "01201||||memo\n"},
@@ -88,6 +90,7 @@ TEST(StatementTexts, EachFunctionBuildsItsText) {
   const std::pair<std::string, const char*> texts[] = {
       {sql::poolsInOrder("SCtbl"), "select distinct src from SCtbl order by src;"},
       {sql::questionsOfPool("SCtbl", "X012"), "select distinct numQ from SCtbl where src='X012' order by numQ;"},
+      {sql::numbersOfPool("SCtbl", "X012"), "select numQ from SCtbl where src='X012' order by numQ;"},
       {sql::questionByNumber("SCtbl", "01201"), "select * from SCtbl where numQ='01201';"},
       {sql::questionSource("SCtbl", "13007"), "SCtbl where numQ='13007'"},
       {sql::topicsOfType("A"), "select distinct numQ from AWAtbl where type='A' order by numQ;"},
@@ -103,12 +106,16 @@ TEST(StatementTexts, EachFunctionBuildsItsText) {
        "select count(*) as numQCount from SCtbl where (SCtbl.src like \"O13%\");"},
       {sql::questionsWhoseTextContains("SCtbl", "that"), "select numQ from SCtbl where question like \"%that%\";"},
       {sql::allQuestionNumbers("CRtbl"), "select numQ from CRtbl;"},
+      {sql::choicesOfQuestionsWhoseTextContains("SCtbl", "that"),
+       "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from SCtbl where question like \"%that%\";"},
+      {sql::choicesOfAllQuestions("CRtbl"), "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from CRtbl;"},
       {sql::poolsOfSource("PStbl"), "select distinct src from PStbl;"},
       {sql::memoNumbers(), "select distinct numQ from tblMemo;"},
       {sql::copyPoolIntoImportTable("SCtbl", "X012"), "select * into ImportTbl from SCtbl where src='X012';"},
       {sql::insertImportedPool("SCtbl"), "insert into SCtbl select * from ImportTbl;"},
       {sql::sourceMemo("01201"), "select * from tblMemo where numQ = '01201'"},
       {sql::bankMemo("01201"), "select * from tblMemo where numQ='01201'"},
+      {sql::everyRowOf("tblMemo"), "select * from tblMemo;"},
   };
   for (const auto& [built, specified] : texts) EXPECT_EQ(built, specified);
   // A value holding the literal's own quote stays data.
