@@ -292,6 +292,7 @@ void stageTable(const fs::path& file, const char* key, const std::string& tableN
     auto db = SqliteDb::create(file.string(), key);
     Writer w(*db);
     db->exec("BEGIN;");
+    db->exec(store::schema::kTableDefsSql);
     w.create(tableName, source.columns);
     w.insert(tableName, source, rows);
     db->exec("COMMIT;");
