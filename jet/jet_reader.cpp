@@ -351,4 +351,13 @@ Database readDatabase(const fs::path& file, const std::string& jet3Charset) {
   return db;
 }
 
+bool isJetFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char head[19] = {};
+  if (!in.read(head, sizeof head)) return false;
+  const std::string magic(head + 4, 15);
+  return head[0] == 0 && head[1] == 1 && head[2] == 0 && head[3] == 0 &&
+         (magic == "Standard Jet DB" || magic == "Standard ACE DB");
+}
+
 }  // namespace jet

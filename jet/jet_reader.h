@@ -89,6 +89,10 @@ class Reader {
   std::unique_ptr<Impl> d_;
 };
 
+// Whether the file's header is a Jet 3/4 (or ACE) database's; false for anything
+// unreadable. Says nothing about the rest of the file.
+bool isJetFile(const std::filesystem::path& file);
+
 // Every user table and link of a file, read in full.
 struct Database {
   std::filesystem::path file;

@@ -5,6 +5,7 @@
 
 #include "db_error.h"
 #include "schema.h"
+#include "session.h"
 #include "sqlite_db.h"
 #include "text.h"
 
@@ -281,6 +282,24 @@ MigrationResult migrateFiles(const fs::path& jetBank, const fs::path& jetUser, c
   Database bank = readDatabase(jetBank, jet3Charset);
   Database user = readDatabase(jetUser, jet3Charset);
   return migrate(bank, user, dir);
+}
+
+void stageTable(const fs::path& file, const char* key, const std::string& tableName, const Table& source,
+                const std::vector<size_t>& rows) {
+  std::error_code ec;
+  fs::remove(file, ec);
+  try {
+    auto db = SqliteDb::create(file.string(), key);
+    Writer w(*db);
+    db->exec("BEGIN;");
+    db->exec(store::schema::kTableDefsSql);
+    w.create(tableName, source.columns);
+    w.insert(tableName, source, rows);
+    db->exec("COMMIT;");
+  } catch (const SqliteFailure& f) {
+    fs::remove(file, ec);
+    throw store::engineError(f);
+  }
 }
 
 }  // namespace jet

@@ -44,4 +44,10 @@ MigrationResult migrate(const Database& bank, const Database& user, const std::f
 MigrationResult migrateFiles(const std::filesystem::path& jetBank, const std::filesystem::path& jetUser,
                              const std::filesystem::path& dir, const std::string& jet3Charset = {});
 
+// Writes a new file of ours (key) holding one table, tableName, with the given rows of
+// source, in one transaction; an earlier file of that name is replaced. Throws
+// store::DbError, and leaves no file then.
+void stageTable(const std::filesystem::path& file, const char* key, const std::string& tableName, const Table& source,
+                const std::vector<size_t>& rows);
+
 }  // namespace jet

@@ -4,6 +4,7 @@
 #include "connections.h"
 #include "dao.h"
 #include "import_source.h"
+#include "jet_import_source.h"
 #include "recordset.h"
 #include "schema.h"
 #include "session.h"
@@ -63,6 +64,8 @@ class OurFileSource : public ImportSource {
     return ";DATABASE=" + path_ + ";pwd=" + store::schema::kBankKey + ";";
   }
 
+  std::string stagedFile() const override { return path_; }
+
   // An earlier ImportTbl, whatever the case of its name.
   static void deleteImportTable(store::dao::Database& db) {
     for (const store::dao::TableDef& def : db.tableDefs()) {
@@ -120,11 +123,14 @@ void requireSameColumns(store::Session& s, const std::string& table) {
   }
 }
 
-// Detaches the source from the bank's connection when the import ends, however it ends.
+// Detaches the staged file from the bank's connection when the import ends, however it
+// ends, and before it is staged again (a Jet source's staging file is made anew).
 struct SourceDetach {
   store::ProgramState& state;
   std::string file;
-  ~SourceDetach() {
+  SourceDetach(store::ProgramState& s, std::string f) : state(s), file(std::move(f)) { detach(); }
+  ~SourceDetach() { detach(); }
+  void detach() {
     try {
       if (state.pConn().isOpen()) state.pConn().session().detach(file);
     } catch (const DbError&) {
@@ -138,9 +144,12 @@ void requireForeignFile(const store::ProgramState& state, const std::string& fil
 
 }  // namespace
 
-std::unique_ptr<ImportSource> openImportSource(const std::string& path) {
+std::unique_ptr<ImportSource> openImportSource(const std::string& path, const fs::path& stagingFile) {
+  if (jet::isJetFile(path)) return openJetImportSource(path, stagingFile);
   return std::make_unique<OurFileSource>(path);
 }
+
+fs::path stagingPath(const fs::path& folder) { return folder / kStagingFile; }
 
 bool isKeyViolation(const DbError& e) {
   return e.number == store::err::Generic &&
@@ -157,19 +166,24 @@ bool canImportFrom(const fs::path& folder, const std::string& sourceFile) {
 }
 
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table) {
-  return openImportSource(sourceFile)->pools(table);
+  return openImportSource(sourceFile, {})->pools(table);
 }
 
 std::vector<std::string> ListImportMemos(const std::string& sourceFile) {
-  return openImportSource(sourceFile)->memoNumbers();
+  return openImportSource(sourceFile, {})->memoNumbers();
 }
 
 void ImportPool(store::ProgramState& state, const std::string& sourceFile, const std::string& table,
                 const std::string& pool, const ImportHooks& hooks) {
   requireForeignFile(state, sourceFile);
-  SourceDetach detach{state, sourceFile};
-  auto before = [&](const std::string& statement) { hooks.log(" SQL:" + statement); };
-  const std::string connect = openImportSource(sourceFile)->stagePool(table, pool, before);
+  ImportPool(state, *openImportSource(sourceFile, stagingPath(state.appFolder)), table, pool, hooks);
+}
+
+void ImportPool(store::ProgramState& state, ImportSource& source, const std::string& table, const std::string& pool,
+                const ImportHooks& hooks) {
+  SourceDetach detach(state, source.stagedFile());
+  auto before = [&](const std::string& sql) { hooks.log(" SQL:" + sql); };
+  const std::string connect = source.stagePool(table, pool, before);
 
   // A failure here that is an error in the command text does not stop the import.
   auto tolerant = [&](const std::function<void()>& step) {
@@ -204,14 +218,18 @@ void ImportPool(store::ProgramState& state, const std::string& sourceFile, const
 void ImportMemos(store::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks) {
   requireForeignFile(state, sourceFile);
-  std::unique_ptr<ImportSource> source = openImportSource(sourceFile);
+  ImportMemos(state, *openImportSource(sourceFile, stagingPath(state.appFolder)), numbers, hooks);
+}
+
+void ImportMemos(store::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,
+                 const ImportHooks& hooks) {
   if (!hooks.confirm()) return;
   store::Connection& conn = state.pConn();
   // The memos' file is attached before the transaction begins (no attaching inside one).
   conn.session().translate(sql::everyRowOf("tblMemo"));
   store::Transaction all(conn);
   for (const std::string& number : numbers) {
-    Memo m = source->memo(number);
+    Memo m = source.memo(number);
     if (m.description.isNull()) continue;
     store::Recordset rs;
     rs.open(sql::bankMemo(number), conn, store::adOpenDynamic, store::adLockOptimistic);

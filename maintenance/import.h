@@ -27,6 +27,12 @@ struct ImportHooks {
   std::function<bool()> confirm;
 };
 
+class ImportSource;
+
+// The file beside the bank where a pool read from a genuine Jet file waits for the insert.
+inline constexpr const char* kStagingFile = "zorbex_import.mdb";
+std::filesystem::path stagingPath(const std::filesystem::path& folder);
+
 // The failure of an insert that repeats a question number.
 bool isKeyViolation(const store::DbError& e);
 
@@ -46,10 +52,15 @@ std::vector<std::string> ListImportMemos(const std::string& sourceFile);
 // Failures that stop the import are thrown as store::DbError.
 void ImportPool(store::ProgramState& state, const std::string& sourceFile, const std::string& table,
                 const std::string& pool, const ImportHooks& hooks);
+// The same from a source already open (the file checks are the caller's).
+void ImportPool(store::ProgramState& state, ImportSource& source, const std::string& table, const std::string& pool,
+                const ImportHooks& hooks);
 
 // Appends the source's memos of the given question numbers to this folder's memos (a new
 // memo where there is none), all or nothing. Nothing changes unless confirm() says so.
 void ImportMemos(store::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
+                 const ImportHooks& hooks);
+void ImportMemos(store::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks);
 
 }  // namespace maintenance

@@ -3,6 +3,7 @@
 // program are read through the database component; a reader of other formats plugs in
 // behind the same few operations.
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,10 +34,13 @@ class ImportSource {
   // receives every statement text before it runs.
   virtual std::string stagePool(const std::string& table, const std::string& pool,
                                 const std::function<void(const std::string&)>& before) = 0;
+  // The file that the link of stagePool() reaches.
+  virtual std::string stagedFile() const = 0;
 };
 
-// A source for the file at path: this program's bank or user-database files (pools are
-// read with the bank's key, memos with the user database's key).
-std::unique_ptr<ImportSource> openImportSource(const std::string& path);
+// A source for the file at path, chosen by the file's header: a genuine Jet file is read
+// through the Jet reader and a pool of it staged in stagingFile; this program's bank or
+// user-database files are read with the bank's key (pools) or the user database's (memos).
+std::unique_ptr<ImportSource> openImportSource(const std::string& path, const std::filesystem::path& stagingFile);
 
 }  // namespace maintenance

@@ -6,6 +6,10 @@
 
 namespace store::schema {
 
+const char* const kTableDefsSql =
+    "CREATE TABLE zx_tabledefs (name TEXT PRIMARY KEY COLLATE NOCASE, attributes INTEGER NOT NULL DEFAULT 0, "
+    "connect TEXT, source_table TEXT);";
+
 namespace {
 
 const char* kText = "TEXT COLLATE NOCASE";
@@ -76,10 +80,6 @@ std::string createTableSql(const std::string& name, const std::vector<Column>& c
   for (size_t i = 0; i < cols.size(); ++i) sql += (i ? ", " : "") + sqlIdent(cols[i].name) + " " + cols[i].type;
   return sql + ");";
 }
-
-const char* kTableDefsSql =
-    "CREATE TABLE zx_tabledefs (name TEXT PRIMARY KEY COLLATE NOCASE, attributes INTEGER NOT NULL DEFAULT 0, "
-    "connect TEXT, source_table TEXT);";
 
 template <typename F>
 void inFile(std::unique_ptr<SqliteDb> db, F&& body) {

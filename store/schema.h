@@ -43,8 +43,12 @@ std::string userLinkConnect(const std::filesystem::path& folder);
 
 // Creates an empty user database (its four tables).
 void createUserDatabase(const std::filesystem::path& file);
+// The table of table definitions, which every file of ours holds.
+extern const char* const kTableDefsSql;
+
 // Creates an empty bank with every table except those in omit, and its four links into
 // the user database of the same folder. Fails when either file exists.
+
 void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit = {});
 
 // Marks a local table with table-definition attributes (tests: system tables).

@@ -282,4 +282,16 @@ TEST(BankTool, CompactAndImportRunTheSectionWindowsOperations) {
   EXPECT_EQ(memoBefore.find('-'), std::string::npos);
 }
 
+TEST(BankTool, ImportFromAGenuineJetFileIsReadThroughTheJetReader) {
+  const fs::path jetFile = fs::path(ZORBEX_CORPUS_DIR) / "mdb/mdb-reader/V2003_no-password.mdb";
+  if (!fs::exists(jetFile)) GTEST_SKIP() << "corpus not present";
+  TempDir here;
+  ASSERT_EQ(bank({"create", here.path().string()}).status, 0);
+  const std::string before = bytesOf(jetFile);
+  ToolRun memos = bank({"import-memos", here.path().string(), jetFile.string(), "01201"});
+  EXPECT_EQ(memos.status, 1);
+  EXPECT_EQ(memos.out, "-2147217865:The table or query 'tblMemo' could not be found.\n");
+  EXPECT_EQ(bytesOf(jetFile), before);
+}
+
 }  // namespace
