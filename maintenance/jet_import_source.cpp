@@ -6,8 +6,8 @@
 #include "db_error.h"
 #include "import.h"
 #include "migrate.h"
-#include "quote.h"
 #include "schema.h"
+#include "statements.h"
 #include "text.h"
 
 namespace maintenance {
@@ -67,8 +67,7 @@ class JetSource : public ImportSource {
     std::vector<size_t> rows;
     for (size_t i = 0; i < t.rows.size(); ++i)
       if (matches(t.rows[i][src], pool)) rows.push_back(i);
-    before(std::string("select * into ") + kImportTable + " from " + table + " where src='" + store::sqlText(pool) +
-           "';");
+    before(store::statements::copyPoolIntoImportTable(table, pool));
     jet::stageTable(staging_, store::schema::kBankKey, kImportTable, t, rows);
     return ";DATABASE=" + staging_.string() + ";pwd=" + store::schema::kBankKey + ";";
   }
