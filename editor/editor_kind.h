@@ -30,7 +30,7 @@ struct EditorKind {
   const char* caption;      // window caption
   const char* title;        // lblTitle
   const char* editionPool;  // default text of txtOG12
-  RecordSpec record;
+  RecordFields record;
   KindGeometry layout;
   std::vector<SizeTarget> sizeTargets;
   int heightSliderMax, heightSliderTick;

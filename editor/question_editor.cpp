@@ -52,7 +52,7 @@ int sliderPosition(double value, double scale, int max) {
 // What a window frame adds around the client area at 100% scaling (pixels).
 constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
-bool isSizeField(const FieldSpec& f) {
+bool isSizeField(const FieldDef& f) {
   return f.write == FieldWrite::Layout && (f.type == FieldType::Size || f.type == FieldType::Single);
 }
 
@@ -339,7 +339,7 @@ void QuestionEditor::LoadQuestion() {
     if (answer == kLetters[i]) item = i;
   cmbAnswer.setListIndex(item);
   cmbAnswer.Refresh();
-  for (const FieldSpec& f : kind_.record.fields)
+  for (const FieldDef& f : kind_.record.fields)
     if (isSizeField(f))
       if (Value* v = byField(f.name)) *v = r->at(f.name);
   ArrangeControls();
@@ -584,7 +584,7 @@ void QuestionEditor::write(const Record& values, FieldWrite group) {
 void QuestionEditor::SaveLayout() {
   if (!mayWrite()) return;
   Record r;
-  for (const FieldSpec& f : kind_.record.fields)
+  for (const FieldDef& f : kind_.record.fields)
     if (isSizeField(f))
       if (Value* v = byField(f.name)) r[f.name] = *v;
   for (Panel* p : panels_) p->saveLayout(r);

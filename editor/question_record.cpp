@@ -8,16 +8,16 @@ namespace editor {
 using store::Recordset;
 using store::Value;
 
-std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ,
+std::optional<Record> readRecord(store::Connection& conn, const RecordFields& def, const std::string& numQ,
                                  std::vector<Value>* all) {
   Recordset rs;
-  rs.open(store::statements::questionByNumber(spec.table, numQ), conn, store::adOpenDynamic, store::adLockReadOnly);
+  rs.open(store::statements::questionByNumber(def.table, numQ), conn, store::adOpenDynamic, store::adLockReadOnly);
   if (rs.eof()) {
     rs.close();
     return std::nullopt;
   }
   Record r;
-  for (const FieldSpec& f : spec.fields) {
+  for (const FieldDef& f : def.fields) {
     Value v = rs.value(f.name);
     if (f.type == FieldType::Single) v = Value(static_cast<double>(static_cast<float>(v.toDouble())));
     r[f.name] = v;
@@ -30,18 +30,18 @@ std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec
   return r;
 }
 
-bool writeRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ, const Record& values,
+bool writeRecord(store::Connection& conn, const RecordFields& def, const std::string& numQ, const Record& values,
                  FieldWrite group) {
   Recordset rs;
   rs.cursorType = store::adOpenKeyset;
   rs.lockType = store::adLockOptimistic;
-  rs.open(store::statements::questionSource(spec.table, numQ), conn, store::adOpenUnspecified,
+  rs.open(store::statements::questionSource(def.table, numQ), conn, store::adOpenUnspecified,
           store::adLockUnspecified, store::adCmdTable);
   if (rs.eof()) {  // none shown, or removed elsewhere: nothing to write
     rs.close();
     return false;
   }
-  for (const FieldSpec& f : spec.fields) {
+  for (const FieldDef& f : def.fields) {
     const bool inGroup = f.write == group || (group == FieldWrite::Content && f.write == FieldWrite::ContentIfGiven);
     if (!inGroup) continue;
     auto it = values.find(f.name);
@@ -54,7 +54,7 @@ bool writeRecord(store::Connection& conn, const RecordSpec& spec, const std::str
   return true;
 }
 
-std::vector<FieldSpec> choiceFields(FieldType type) {
+std::vector<FieldDef> choiceFields(FieldType type) {
   return {{"choiceA", type, FieldWrite::ContentIfGiven},
           {"choiceB", type, FieldWrite::ContentIfGiven},
           {"choiceC", type, FieldWrite::ContentIfGiven},
@@ -62,7 +62,7 @@ std::vector<FieldSpec> choiceFields(FieldType type) {
           {"choiceE", type, FieldWrite::ContentIfGiven}};
 }
 
-std::vector<FieldSpec> choiceHeightFields() {
+std::vector<FieldDef> choiceHeightFields() {
   return {{"choiceAHeight", FieldType::Size, FieldWrite::Layout},
           {"choiceBHeight", FieldType::Size, FieldWrite::Layout},
           {"choiceCHeight", FieldType::Size, FieldWrite::Layout},

@@ -28,32 +28,32 @@ enum class FieldWrite {
   Never,             // read only
 };
 
-struct FieldSpec {
+struct FieldDef {
   const char* name;
   FieldType type;
   FieldWrite write;
 };
 
-struct RecordSpec {
+struct RecordFields {
   const char* table;
-  std::vector<FieldSpec> fields;
+  std::vector<FieldDef> fields;
 };
 
 using Record = std::map<std::string, store::Value>;
 
-// The question numbered numQ, with every field of the spec; nothing when there is none.
+// The question numbered numQ, with every field of the record; nothing when there is none.
 // `all`, when given, receives every field of the stored row in table order.
-std::optional<Record> readRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ,
+std::optional<Record> readRecord(store::Connection& conn, const RecordFields& def, const std::string& numQ,
                                  std::vector<store::Value>* all = nullptr);
 
-// Writes the fields of the spec written as `group` (Content covers ContentIfGiven) from
+// Writes the fields of the record written as `group` (Content covers ContentIfGiven) from
 // `values`: a field the values lack is left as stored, and a ContentIfGiven field also
 // when its value is empty. False when there is no question numQ (nothing is written).
-bool writeRecord(store::Connection& conn, const RecordSpec& spec, const std::string& numQ, const Record& values,
+bool writeRecord(store::Connection& conn, const RecordFields& def, const std::string& numQ, const Record& values,
                  FieldWrite group);
 
 // Field lists shared by several kinds.
-std::vector<FieldSpec> choiceFields(FieldType type);           // choiceA .. choiceE, written when given
-std::vector<FieldSpec> choiceHeightFields();                   // choiceAHeight .. choiceEHeight, layout
+std::vector<FieldDef> choiceFields(FieldType type);           // choiceA .. choiceE, written when given
+std::vector<FieldDef> choiceHeightFields();                   // choiceAHeight .. choiceEHeight, layout
 
 }  // namespace editor

@@ -4,13 +4,13 @@ namespace kinds {
 
 using namespace editor;
 
-RecordSpec withChoices(const char* table, FieldType choiceType, std::vector<FieldSpec> layout) {
-  RecordSpec spec{table, {{"question", FieldType::Rtf, FieldWrite::Content}}};
-  for (const FieldSpec& f : choiceFields(choiceType)) spec.fields.push_back(f);
-  spec.fields.push_back({"answer", FieldType::Text, FieldWrite::Content});
-  for (const FieldSpec& f : layout) spec.fields.push_back(f);
-  for (const FieldSpec& f : choiceHeightFields()) spec.fields.push_back(f);
-  return spec;
+RecordFields withChoices(const char* table, FieldType choiceType, std::vector<FieldDef> layout) {
+  RecordFields def{table, {{"question", FieldType::Rtf, FieldWrite::Content}}};
+  for (const FieldDef& f : choiceFields(choiceType)) def.fields.push_back(f);
+  def.fields.push_back({"answer", FieldType::Text, FieldWrite::Content});
+  for (const FieldDef& f : layout) def.fields.push_back(f);
+  for (const FieldDef& f : choiceHeightFields()) def.fields.push_back(f);
+  return def;
 }
 
 KindGeometry stemAndChoices(double defaultQuestionHeight) {

@@ -11,8 +11,8 @@ namespace kinds {
 
 // question, the five choices of `choiceType`, answer, the given layout fields and the
 // five choice heights.
-editor::RecordSpec withChoices(const char* table, editor::FieldType choiceType,
-                               std::vector<editor::FieldSpec> layout);
+editor::RecordFields withChoices(const char* table, editor::FieldType choiceType,
+                               std::vector<editor::FieldDef> layout);
 
 // The stem at 480, 1320, 14300 wide, and choice boxes at 960, 13700 wide and 270 high,
 // with their markers at 600: markers first.

@@ -17,7 +17,7 @@ const char* const kFixedAnswers[5] = {
     "Statement (1) and (2) TOGETHER are NOT sufficient.",
 };
 
-RecordSpec dsRecord() {
+RecordFields dsRecord() {
   return {"DStbl",
           {{"question", FieldType::Rtf, FieldWrite::Content},
            {"statement1", FieldType::Rtf, FieldWrite::Content},

@@ -9,12 +9,12 @@ using namespace editor;
 
 namespace {
 
-RecordSpec psRecord() {
-  RecordSpec spec = withChoices("PStbl", FieldType::Rtf, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
+RecordFields psRecord() {
+  RecordFields def = withChoices("PStbl", FieldType::Rtf, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
                                                           {"questionHeight", FieldType::Size, FieldWrite::Layout},
                                                           {"choiceAWidth", FieldType::Size, FieldWrite::Layout}});
-  spec.fields.push_back({"choiceArrange", FieldType::Flag, FieldWrite::Layout});
-  return spec;
+  def.fields.push_back({"choiceArrange", FieldType::Flag, FieldWrite::Layout});
+  return def;
 }
 
 KindGeometry psGeometry() {

@@ -9,13 +9,13 @@ using namespace editor;
 
 namespace {
 
-RecordSpec rcRecord() {
-  RecordSpec spec = withChoices("RCtbl", FieldType::Text, {{"questionHeight", FieldType::Size, FieldWrite::Layout}});
-  spec.fields.push_back({"reading", FieldType::Rtf, FieldWrite::Content});
-  spec.fields.push_back({"passageNum", FieldType::Text, FieldWrite::ContentIfGiven});
-  spec.fields.push_back({"Qnumber", FieldType::Text, FieldWrite::Never});
-  spec.fields.push_back({"choiceWidth", FieldType::Text, FieldWrite::Never});  // read and discarded
-  return spec;
+RecordFields rcRecord() {
+  RecordFields def = withChoices("RCtbl", FieldType::Text, {{"questionHeight", FieldType::Size, FieldWrite::Layout}});
+  def.fields.push_back({"reading", FieldType::Rtf, FieldWrite::Content});
+  def.fields.push_back({"passageNum", FieldType::Text, FieldWrite::ContentIfGiven});
+  def.fields.push_back({"Qnumber", FieldType::Text, FieldWrite::Never});
+  def.fields.push_back({"choiceWidth", FieldType::Text, FieldWrite::Never});  // read and discarded
+  return def;
 }
 
 KindGeometry rcGeometry() {

@@ -85,7 +85,7 @@ TEST_F(JetStatements, EveryStatementTextGivesItsMeaning) {
   }
 }
 
-// Each statement function still builds the text that the program is specified to run.
+// Each statement function still builds the text that the program runs.
 TEST(StatementTexts, EachFunctionBuildsItsText) {
   const std::pair<std::string, const char*> texts[] = {
       {sql::poolsInOrder("SCtbl"), "select distinct src from SCtbl order by src;"},
