@@ -98,7 +98,8 @@ void EditionActions::cmdCopy2_Click() {
 
 void EditionActions::cmdFixnumQ_Click() {
   saveIfAutoSave();
-  busy([&](const pools::Progress& progress) { pools::fixQuestionNumbers(state_.pConn(), rules_, progress); });
+  long moved = 0;
+  busy([&](const pools::Progress& progress) { moved = pools::fixQuestionNumbers(state_.pConn(), rules_, progress); });
   // The question on screen may have moved: it is shown under its new number before the
   // list is filled again, so that nothing is written to the number it left.
   if (const std::string moved = pools::renumberedQuestion(rules_, state_.currentQNumber); !moved.empty()) {
@@ -106,7 +107,7 @@ void EditionActions::cmdFixnumQ_Click() {
     host_.reloadShown();
   }
   host_.FillQuestionList();
-  MsgBox("numQ update completed.");
+  MsgBox(pools::renumberingReport(moved));
 }
 
 void EditionActions::cmdDuplicateCheck_Click() {

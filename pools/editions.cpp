@@ -165,17 +165,36 @@ long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const 
   return updated;
 }
 
-void fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+long fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.fixFrom) throw DbError(editionErr::InvalidInput, "This kind has no renumbering.");
+  const std::string table = rules.table;
+  auto exists = [&](const std::string& number) { return countOf(conn, sql::countQuestionNumber(table, number)) != 0; };
   store::Transaction tx(conn);
+  // An edition pool rarely holds every number of the range: the ones it has are moved.
+  // Every target is checked before the first move, so that a collision changes nothing.
+  std::vector<long> present;
   for (long r = 1; r <= rules.fixCount; ++r) {
-    if (progress) progress(r - 1, rules.fixCount);
-    auto question = openQuestion(conn, rules.table, editionQuestionNumber(rules.fixFrom, r));
-    question->setValue("numQ", editionQuestionNumber(rules.fixTo, r));
+    if (!exists(editionQuestionNumber(rules.fixFrom, r))) continue;
+    const std::string target = editionQuestionNumber(rules.fixTo, r);
+    if (exists(target))
+      throw DbError(editionErr::DuplicateNumber,
+                    "The question number " + target + " already exists in " + table + "; no question was moved.");
+    present.push_back(r);
+  }
+  const long total = static_cast<long>(present.size());
+  for (long i = 0; i < total; ++i) {
+    if (progress) progress(i, total);
+    auto question = openQuestion(conn, table, editionQuestionNumber(rules.fixFrom, present[i]));
+    question->setValue("numQ", editionQuestionNumber(rules.fixTo, present[i]));
     question->update();
     question->close();
   }
   tx.commit();
+  return total;
+}
+
+std::string renumberingReport(long moved) {
+  return "numQ update completed. " + std::to_string(moved) + (moved == 1 ? " question" : " questions") + " moved.";
 }
 
 std::string renumberedQuestion(const EditionRules& rules, const std::string& numQ) {

@@ -39,8 +39,12 @@ long copyEdition(store::Connection& conn, const EditionRules& rules, const Progr
 // Sets the answers of the new numbers from the answer-key table; returns the answers set.
 long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const Progress& progress = {});
 
-// Moves fixFrom + 001..fixCount to fixTo + the same running number.
-void fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress = {});
+// Moves each question that exists among fixFrom + 001..fixCount to fixTo + the same running
+// number; refuses (3022) when a target number exists. Returns the questions moved.
+long fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress = {});
+
+// "numQ update completed." with how many questions the renumbering moved.
+std::string renumberingReport(long moved);
 
 // The number that the renumbering gives numQ; empty when it does not move it.
 std::string renumberedQuestion(const EditionRules& rules, const std::string& numQ);

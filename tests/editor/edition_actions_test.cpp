@@ -1,13 +1,16 @@
 // The edition buttons of the SC and CR editors, driven through their controls.
 #include <QPlainTextEdit>
 
+#include "commands.h"
 #include "controls/events.h"
 #include "cr/form_cr_edit.h"
 #include "editor_fixture.h"
+#include "ps/form_ps_edit.h"
 #include "sc/form_sc_edit.h"
 #include "window_check.h"
 
 using kinds::FormCREdit;
+using kinds::FormPSEdit;
 using kinds::FormSCEdit;
 using ui::MsgIcon;
 using ui::MsgResult;
@@ -96,6 +99,15 @@ TEST_F(EditionButtons, CopyWithAutoSaveShowsTheCopiedQuestion) {
   EXPECT_EQ(lastMessage(), "Answer update completed.");
   EXPECT_EQ(ed.cmbAnswer.Text(), "E");
   EXPECT_EQ(field("SCtbl", "13002", "answer").toString(), "E");
+}
+
+TEST_F(EditionButtons, FixNumQMovesTheDemoEditionPoolAndSaysHowMany) {
+  bank_tool::writeDemoContent(dir.path());  // O130 holds 009001..009005
+  FormPSEdit& ed = open<FormPSEdit>();
+  ed.cmdFixnumQ.Press();
+  EXPECT_EQ(lastMessage(), "numQ update completed. 5 questions moved.");
+  EXPECT_EQ(count("select count(*) as n from PStbl where numQ like '011%'"), 5);
+  EXPECT_EQ(count("select count(*) as n from PStbl where numQ like '009%'"), 0);
 }
 
 TEST_F(EditionButtons, DuplicateCheckListsItsFindings) {

@@ -220,18 +220,25 @@ TEST_F(Editions, AnswerKeysSetTheNewAnswers) {
   EXPECT_EQ(bank(), before);
 }
 
-TEST_F(Editions, RenumberingMovesExactly230Numbers) {
+TEST_F(Editions, RenumberingMovesTheNumbersThatExistInTheRange) {
   const auto& ps = editionRules(Kind::PS);
-  for (int i = 1; i <= 231; ++i) add("PStbl", {{"numQ", pools::editionQuestionNumber("009", i)}, {"src", "O130"}});
-  pools::fixQuestionNumbers(conn, ps);
-  auto moved = numbers("PStbl", "O130");
-  ASSERT_EQ(moved.size(), 231u);
-  EXPECT_EQ(moved.front(), "009231");
-  EXPECT_EQ(moved[1], "011001");
-  EXPECT_EQ(moved.back(), "011230");
-  // A second run finds no 009001: nothing moves.
+  for (int i : {1, 2, 5, 230, 231}) add("PStbl", {{"numQ", pools::editionQuestionNumber("009", i)}, {"src", "O130"}});
+  EXPECT_EQ(pools::fixQuestionNumbers(conn, ps), 4);
+  EXPECT_EQ(numbers("PStbl", "O130"), (std::vector<std::string>{"009231", "011001", "011002", "011005", "011230"}));
+  EXPECT_EQ(pools::renumberingReport(4), "numQ update completed. 4 questions moved.");
+  // A second run finds nothing left to move.
   auto before = bank();
-  EXPECT_EQ(failureOf([&] { pools::fixQuestionNumbers(conn, ps); }), pools::editionErr::MissingQuestion);
+  EXPECT_EQ(pools::fixQuestionNumbers(conn, ps), 0);
+  EXPECT_EQ(bank(), before);
+}
+
+TEST_F(Editions, RenumberingRefusesWholeWhenATargetExists) {
+  const auto& ps = editionRules(Kind::PS);
+  for (const char* n : {"009001", "009007", "011007"}) add("PStbl", {{"numQ", n}, {"src", "O130"}});
+  auto before = bank();
+  std::string why;
+  EXPECT_EQ(failureOf([&] { pools::fixQuestionNumbers(conn, ps); }, &why), pools::editionErr::DuplicateNumber);
+  EXPECT_NE(why.find("011007"), std::string::npos) << why;
   EXPECT_EQ(bank(), before);
 }
 

@@ -26,6 +26,7 @@ int cmdRtfRoundtrip(const Args& args);
 int cmdEditionPool(const Args& args);
 int cmdEditionCopy(const Args& args);
 int cmdAnswerKeys(const Args& args);
+int cmdFixNumQ(const Args& args);
 int cmdDuplicates(const Args& args);
 int cmdMigrate(const Args& args);
 int cmdJetTables(const Args& args);

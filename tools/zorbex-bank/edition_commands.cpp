@@ -70,6 +70,12 @@ int cmdAnswerKeys(const Args& args) {
   });
 }
 
+int cmdFixNumQ(const Args& args) {
+  return onBank(args, 2, "fix-numq DIR KIND", [](store::Connection& conn, const pools::EditionRules& r) {
+    std::printf("%s\n", pools::renumberingReport(pools::fixQuestionNumbers(conn, r)).c_str());
+  });
+}
+
 int cmdDuplicates(const Args& args) {
   return onBank(args, 2, "duplicates DIR KIND", [](store::Connection& conn, const pools::EditionRules& r) {
     for (const pools::DuplicateFinding& f : pools::findDuplicateChoices(conn, r))

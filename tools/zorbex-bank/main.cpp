@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"edition-pool", "edition-pool DIR KIND OG COUNT  create COUNT bare questions of edition pool OG", cmdEditionPool},
     {"edition-copy", "edition-copy DIR KIND    copy the old edition onto the new through the mapping table", cmdEditionCopy},
     {"answer-keys", "answer-keys DIR KIND     set the new edition's answers from the answer-key table", cmdAnswerKeys},
+    {"fix-numq", "fix-numq DIR KIND        move the PS questions 009001..009230 that exist to 011001..011230", cmdFixNumQ},
     {"duplicates", "duplicates DIR KIND      list the questions with two equal choices (SC, CR)", cmdDuplicates},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
     {"migrate", "migrate JET-BANK JET-USERDB DIR  move an existing Jet bank and user database into DIR", cmdMigrate},
