@@ -56,7 +56,10 @@ long questionsInPool(store::Connection& conn, const std::string& table, const st
 
 void addPoolQuestions(store::Connection& conn, const std::string& table, const std::string& pool,
                       const std::string& poolNumber, long first, long last) {
+  // One commit: a failure part-way leaves no part of the pool, and the log is emptied once.
+  store::Transaction tx(conn);
   for (long i = first; i <= last; ++i) addQuestionIfNew(conn, table, pool, ordinaryQuestionNumber(poolNumber, i));
+  tx.commit();
 }
 
 void deletePool(store::Connection& conn, const std::string& table, const std::string& pool) {

@@ -28,7 +28,8 @@ bool addQuestionIfNew(store::Connection& conn, const std::string& table, const s
 
 long questionsInPool(store::Connection& conn, const std::string& table, const std::string& pool);
 
-// Questions pool number + index for index first..last, skipping numbers that exist.
+// Questions pool number + index for index first..last, skipping numbers that exist; all
+// or none of them.
 void addPoolQuestions(store::Connection& conn, const std::string& table, const std::string& pool,
                       const std::string& poolNumber, long first, long last);
 

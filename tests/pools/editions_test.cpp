@@ -1,6 +1,7 @@
 // Edition pools, edition copies, answer keys, renumbering and the duplicate check, run on
 // real bank files without windows.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <functional>
 #include <map>
@@ -9,6 +10,7 @@
 
 #include "editions.h"
 #include "numbering.h"
+#include "pool_operations.h"
 #include "recordset.h"
 #include "schema.h"
 #include "temp_dir.h"
@@ -240,6 +242,22 @@ TEST_F(Editions, RenumberingRefusesWholeWhenATargetExists) {
   EXPECT_EQ(failureOf([&] { pools::fixQuestionNumbers(conn, ps); }, &why), pools::editionErr::DuplicateNumber);
   EXPECT_NE(why.find("011007"), std::string::npos) << why;
   EXPECT_EQ(bank(), before);
+}
+
+TEST_F(Editions, AddingAPoolIsAllOrNothing) {
+  // Another program's trigger refuses the fifth question: none of the pool stays.
+  const std::string path = store::schema::bankPath(dir.path()).string();
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  sqlite3_key(raw, store::schema::kBankKey, static_cast<int>(std::string(store::schema::kBankKey).size()));
+  ASSERT_EQ(sqlite3_exec(raw,
+                         "CREATE TRIGGER refuse BEFORE INSERT ON SCtbl WHEN NEW.numQ='00705' "
+                         "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(raw);
+  EXPECT_NE(failureOf([&] { pools::addPoolQuestions(conn, "SCtbl", "X007", "007", 1, 9); }), 0);
+  EXPECT_TRUE(numbers("SCtbl", "X007").empty());
 }
 
 TEST_F(Editions, DuplicateCheckReportsTheFirstEqualPair) {
