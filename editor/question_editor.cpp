@@ -144,6 +144,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       kind_(kind),
       state_(state),
       formInit_(formInit),
+      stored_(kind.record),
       poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
                                      lblQuestionNumber, PgrBar, lblProgress, cmbPool},
                    EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state,
@@ -307,7 +308,7 @@ void QuestionEditor::Form_Activate() {
 }
 
 void QuestionEditor::Form_Unload() {
-  if (autoSaveOn()) SaveQuestion();
+  leaveQuestion();
   formInit_.Show();
 }
 
@@ -318,19 +319,18 @@ void QuestionEditor::showEmptyQuestion() {
   for (Panel* p : panels_) p->clear();
   cmbAnswer.setListIndex(0);
   static_cast<LayoutValues&>(*this) = LayoutValues();
-  loadedRecord_.clear();
+  stored_.clear();
+  shownValues_.clear();
   ArrangeControls();
 }
 
 void QuestionEditor::LoadQuestion() {
   // Everything is read before anything is shown: a failed read leaves the screen as it was.
-  std::vector<Value> all;
-  const std::optional<Record> r = readRecord(state_.pConn(), kind_.record, state_.currentQNumber, &all);
+  const std::optional<Record> r = stored_.load(state_.pConn(), state_.currentQNumber);
   if (!r) {  // removed elsewhere since the list was filled
     showEmptyQuestion();
     return;
   }
-  loadedRecord_ = std::move(all);
   rtxtQuestion.setTextRTF(QByteArray::fromStdString(r->at("question").toString()));
   for (Panel* p : panels_) p->load(*r);
   const std::string answer = r->at("answer").toString();
@@ -343,6 +343,8 @@ void QuestionEditor::LoadQuestion() {
     if (isSizeField(f))
       if (Value* v = byField(f.name)) *v = r->at(f.name);
   ArrangeControls();
+  shownValues_ = contentValues();
+  shownValues_.merge(layoutValues());
 }
 
 void QuestionEditor::ArrangeControls() {
@@ -382,7 +384,7 @@ void QuestionEditor::FillPoolList() {
 void QuestionEditor::cmbPool_Click() {
   const ShownQuestion shown = shownQuestion();
   try {
-    if (autoSaveOn()) SaveQuestion();
+    leaveQuestion();
     FillQuestionList();
   } catch (...) {
     reselect(shown);
@@ -451,7 +453,7 @@ void QuestionEditor::FillQuestionList() {
 void QuestionEditor::lstQuestion_Click() {
   const ShownQuestion shown = shownQuestion();
   try {
-    if (autoSaveOn()) SaveQuestion();
+    leaveQuestion();
     state_.currentQNumber = lstQuestion.Text();
     ClearChoiceMarks();
     LoadQuestion();
@@ -534,73 +536,66 @@ void QuestionEditor::chkBorder_Click() {
 
 // ---- Saving ----
 
-std::vector<Value> QuestionEditor::storedRecord() {
-  std::vector<Value> all;
-  readRecord(state_.pConn(), kind_.record, state_.currentQNumber, &all);
-  return all;
-}
-
 bool QuestionEditor::mayWrite() {
-  // Nothing was loaded (none shown, or removed elsewhere before it was): nothing to write.
-  if (state_.currentQNumber.empty() || loadedRecord_.empty()) return false;
-  confirmOverwrite();
-  return true;
+  return stored_.mayWrite(state_.pConn(), state_.currentQNumber, [this] {
+    ClearChoiceMarks();
+    LoadQuestion();
+  });
 }
 
-void QuestionEditor::reportRemoved() {
-  ui::MsgBox("Question " + state_.currentQNumber +
-                 " no longer exists in the bank: another program has deleted it. Your edits were not saved; "
-                 "they stay on screen.",
-             ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
-  throw ui::AlreadyReported();
-}
-
-// Another program may have changed the question since it was loaded here: the user decides
-// whether the screen overwrites it; by default the stored version is kept and shown, and
-// the save (and whatever led to it) stops.
-void QuestionEditor::confirmOverwrite() {
-  const std::vector<Value> stored = storedRecord();
-  if (stored.empty()) reportRemoved();
-  if (stored == loadedRecord_) return;
-  const ui::MsgResult answer = ui::MsgBox(
-      "Question " + state_.currentQNumber +
-          " was changed by another program after it was loaded here.\n\n"
-          "Overwrite it with what is on screen?\n"
-          "Yes: your edits replace the stored question.\n"
-          "No: your edits are discarded and the stored question is loaded.",
-      ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, "", ui::MsgDefault::Second);
-  if (answer == ui::MsgResult::Yes) return;
-  ClearChoiceMarks();
-  LoadQuestion();
-  throw ui::AlreadyReported();
-}
-
-// What this window wrote is the stored version it compares with from now on.
 void QuestionEditor::write(const Record& values, FieldWrite group) {
-  if (!writeRecord(state_.pConn(), kind_.record, state_.currentQNumber, values, group)) reportRemoved();
-  loadedRecord_ = storedRecord();
+  stored_.write(state_.pConn(), state_.currentQNumber, values, group);
+  for (const auto& [name, value] : values) shownValues_[name] = value;
 }
 
-void QuestionEditor::SaveLayout() {
-  if (!mayWrite()) return;
+Record QuestionEditor::layoutValues() {
   Record r;
   for (const FieldDef& f : kind_.record.fields)
     if (isSizeField(f))
       if (Value* v = byField(f.name)) r[f.name] = *v;
   for (Panel* p : panels_) p->saveLayout(r);
-  write(r, FieldWrite::Layout);
+  return r;
 }
 
-void QuestionEditor::SaveQuestion() {
-  if (!mayWrite()) return;
+Record QuestionEditor::contentValues() {
   Record r;
   r["question"] = rtxtQuestion.TextRTF().toStdString();
   for (Panel* p : panels_) p->saveContent(r);
   r["answer"] = cmbAnswer.Text();
-  write(r, FieldWrite::Content);
+  return r;
+}
+
+void QuestionEditor::SaveLayout() {
+  if (mayWrite()) write(layoutValues(), FieldWrite::Layout);
+}
+
+void QuestionEditor::SaveQuestion() {
+  if (mayWrite()) write(contentValues(), FieldWrite::Content);
+}
+
+bool QuestionEditor::hasUnsavedEdits() {
+  if (!stored_.loaded()) return false;
+  Record screen = contentValues();
+  screen.merge(layoutValues());
+  return screen != shownValues_;
+}
+
+void QuestionEditor::leaveQuestion() {
+  if (autoSaveOn()) {
+    SaveQuestion();
+    return;
+  }
+  if (!hasUnsavedEdits()) return;
+  if (saveBeforeLeaving(state_.currentQNumber)) {
+    cmdSave_Click();
+  } else {  // dropped: leaving goes on without asking again (a change of pool leaves twice)
+    shownValues_ = contentValues();
+    shownValues_.merge(layoutValues());
+  }
 }
 
 void QuestionEditor::cmdSave_Click() {
+  store::DeferCheckpoint oneCheckpoint(state_.pConn());  // two writes, one emptying of the log
   SaveLayout();
   SaveQuestion();
 }

@@ -19,6 +19,7 @@
 #include "pool_edit_frame.h"
 #include "program_state.h"
 #include "rich_text_box.h"
+#include "stored_version.h"
 
 namespace editor {
 
@@ -167,13 +168,16 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void updateActiveState();
   ShownQuestion shownQuestion() const;
   void reselect(const ShownQuestion& shown);
-  // Every field of the current question's stored record; empty when there is none.
-  std::vector<store::Value> storedRecord();
+  // Before the question on screen is left for another question or pool, or the window
+  // closes: saves with auto-save, otherwise asks when the screen holds edits.
+  void leaveQuestion();
+  // What SaveQuestion and SaveLayout write, from the screen.
+  Record contentValues();
+  Record layoutValues();
+  bool hasUnsavedEdits();
   // Before a write: false when nothing was loaded; asks before overwriting another
   // program's change and reports a question deleted meanwhile (both end the event).
   bool mayWrite();
-  void confirmOverwrite();
-  [[noreturn]] void reportRemoved();
   void write(const Record& values, FieldWrite group);
   // The layout variable that a typed value goes to; nullptr for none.
   const char* sizeTargetField() const;
@@ -182,8 +186,10 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   std::vector<QWidget*> questionControls_;
   QWidget* page_ = nullptr;  // holds the controls; scrolls on a small screen
   QWidget* scroller_ = nullptr;
-  // Every field of the record as loaded or last written here; empty when none is loaded.
-  std::vector<store::Value> loadedRecord_;
+  StoredVersion stored_;
+  // The values the screen gave when the question was loaded or last written: the screen
+  // holds edits when it gives others.
+  Record shownValues_;
   PoolEditFrame poolEditing_;
   EditionActions editions_;
 };

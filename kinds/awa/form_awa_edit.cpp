@@ -23,6 +23,9 @@ namespace {
 // screen's geometry, and everything fits a 1280 x 800 screen with the window's frame.
 constexpr double kContentWidth = 15255, kContentHeight = 11250;
 
+// What the window reads and writes of a topic.
+const editor::RecordFields kTopicRecord{"AWAtbl", {{"question", editor::FieldType::Rtf, editor::FieldWrite::Content}}};
+
 // Room that a window manager's frame takes around the content.
 constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
@@ -91,6 +94,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       cmdSave(canvas_, "Save"),
       chkAutoSave(canvas_, ""),
       lblAutoSave(canvas_, "Auto Save"),
+      stored_(kTopicRecord),
       state_(state),
       formInit_(formInit) {
   buildControls();
@@ -181,7 +185,10 @@ void FormAWAEdit::Form_Load() {
   FillQuestionList();
 }
 
-void FormAWAEdit::Form_Unload() { formInit_.Show(); }
+void FormAWAEdit::Form_Unload() {
+  leaveTopic(false);
+  formInit_.Show();
+}
 
 // ---- Navigation ----
 
@@ -195,7 +202,7 @@ void FormAWAEdit::FillPoolList() {
 
 void FormAWAEdit::cmbPool_Click() {
   try {
-    if (autoSaveOn()) SaveQuestion();
+    leaveTopic(true);
     FillQuestionList();
   } catch (...) {
     selectShownTopic();
@@ -217,6 +224,7 @@ void FormAWAEdit::FillQuestionList() {
   } else {  // a type without topics: nothing to show, save or convert
     state_.currentQNumber.clear();
     rtxtQuestion.setTextRTF(QByteArray());
+    stored_.clear();
     shown_ = Shown{cmbPool.ListIndex(), "", {}};
     updateActiveState();
   }
@@ -226,7 +234,7 @@ void FormAWAEdit::FillQuestionList() {
 
 void FormAWAEdit::lstQuestion_Click() {
   try {
-    if (autoSaveOn()) cmdSave_Click();
+    leaveTopic(true);
     state_.currentQNumber = lstQuestion.Text();
     LoadQuestion();
   } catch (...) {
@@ -272,29 +280,38 @@ void FormAWAEdit::updateActiveState() {
 // ---- Loading and saving ----
 
 void FormAWAEdit::LoadQuestion() {
-  Recordset rs;
-  rs.open(store::statements::questionByNumber("AWAtbl", state_.currentQNumber), state_.pConn(),
-          store::adOpenDynamic, store::adLockReadOnly);
   // A topic removed elsewhere since the list was filled shows as an empty one.
-  const std::string question = rs.eof() ? std::string() : rs.value("question").toString();
-  rs.close();
-  rtxtQuestion.setTextRTF(QByteArray::fromStdString(question));
+  const std::optional<editor::Record> r = stored_.load(state_.pConn(), state_.currentQNumber);
+  rtxtQuestion.setTextRTF(r ? QByteArray::fromStdString(r->at("question").toString()) : QByteArray());
+  shownText_ = rtxtQuestion.TextRTF().toStdString();
   shown_ = Shown{cmbPool.ListIndex(), state_.currentQNumber, listedNumbers()};
   updateActiveState();
 }
 
+// The same checks as the question editors: a topic deleted by another program is reported,
+// and one changed by it is overwritten only when the user says so.
 void FormAWAEdit::SaveQuestion() {
-  if (state_.currentQNumber.empty()) return;  // no topic on screen
-  Recordset rs;
-  rs.cursorType = store::adOpenKeyset;
-  rs.lockType = store::adLockOptimistic;
-  rs.open(store::statements::questionSource("AWAtbl", state_.currentQNumber), state_.pConn(),
-          store::adOpenUnspecified, store::adLockUnspecified, store::adCmdTable);
-  if (!rs.eof()) {
-    rs.setValue("question", rtxtQuestion.TextRTF().toStdString());
-    rs.update();
+  if (!stored_.mayWrite(state_.pConn(), state_.currentQNumber, [this] { LoadQuestion(); })) return;
+  const std::string text = rtxtQuestion.TextRTF().toStdString();
+  stored_.write(state_.pConn(), state_.currentQNumber, {{"question", store::Value(text)}},
+                editor::FieldWrite::Content);
+  shownText_ = text;
+}
+
+bool FormAWAEdit::hasUnsavedEdits() const {
+  return stored_.loaded() && rtxtQuestion.TextRTF().toStdString() != shownText_;
+}
+
+void FormAWAEdit::leaveTopic(bool autoSaveApplies) {
+  if (autoSaveApplies && autoSaveOn()) {
+    SaveQuestion();
+    return;
   }
-  rs.close();
+  if (!hasUnsavedEdits()) return;
+  if (editor::saveBeforeLeaving(state_.currentQNumber))
+    SaveQuestion();
+  else  // dropped: leaving goes on without asking again (a change of type leaves twice)
+    shownText_ = rtxtQuestion.TextRTF().toStdString();
 }
 
 void FormAWAEdit::cmdSave_Click() { SaveQuestion(); }

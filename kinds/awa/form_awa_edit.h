@@ -11,6 +11,7 @@
 #include "controls/form.h"
 #include "program_state.h"
 #include "rich_text_box.h"
+#include "stored_version.h"
 
 namespace kinds {
 
@@ -96,6 +97,11 @@ class FormAWAEdit : public ui::Form {
   // Highlights the current entry only (a click's highlight can land after its handler ran).
   void highlightCurrentEntry();
   std::vector<std::string> listedNumbers() const;
+  // Before the topic on screen is left for another topic or type (auto-save applies) or
+  // the window closes (auto-save does not save on closing): saves when auto-save applies
+  // and is ticked, otherwise asks when the topic holds edits.
+  void leaveTopic(bool autoSaveApplies);
+  bool hasUnsavedEdits() const;
 
   // The topic on screen: its type, its number ("" for none) and the list it was chosen from.
   struct Shown {
@@ -104,6 +110,8 @@ class FormAWAEdit : public ui::Form {
     std::vector<std::string> list;
   };
   Shown shown_;
+  editor::StoredVersion stored_;
+  std::string shownText_;  // the topic's RTF as loaded or last written: edits give another
   store::ProgramState& state_;
   ui::Form& formInit_;
 };

@@ -132,13 +132,14 @@ TEST_F(AWAEditor, GoConvertsAndSavesEveryListedTopicOfTheType) {
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(AWAEditor, AutoSaveWritesTheTopicLeftButNothingOnClosing) {
+TEST_F(AWAEditor, AutoSaveWritesTheTopicLeftButNotOnClosing) {
   topic("A1", "A", "a1");
   topic("A2", "A", "a2");
   topic("I1", "I", "i1");
   FormAWAEdit& ed = open<FormAWAEdit>();
-  // Unticked: leaving a topic drops its edits.
+  // Unticked: leaving a topic drops its edits when the user says so.
   ed.rtxtQuestion.setText("dropped");
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.lstQuestion.setListIndex(1);
   EXPECT_EQ(stored("A1").text, "a1");
 
@@ -155,10 +156,76 @@ TEST_F(AWAEditor, AutoSaveWritesTheTopicLeftButNothingOnClosing) {
   EXPECT_EQ(stored("I1").text, "i1");
   EXPECT_EQ(state->currentQNumber, "I1");
 
+  // Closing does not auto-save: it asks, and the edits go when the user says so.
   ed.rtxtQuestion.setText("not on closing");
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.Unload();
+  EXPECT_EQ(dialogs.shown.back().buttons, ui::MsgButtons::YesNoCancel);
   EXPECT_EQ(stored("I1").text, "i1");
   EXPECT_TRUE(formInit.Visible());
+}
+
+TEST_F(AWAEditor, LeavingATopicWithEditsAsksFirst) {
+  topic("A1", "A", "a1");
+  topic("A2", "A", "a2");
+  topic("I1", "I", "i1");
+  FormAWAEdit& ed = open<FormAWAEdit>();
+  ed.rtxtQuestion.setText("edited");
+  dialogs.queueAnswer(ui::MsgResult::Cancel);
+  ed.lstQuestion.setListIndex(1);
+  EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
+  EXPECT_EQ(ed.rtxtQuestion.Text(), "edited");
+  dialogs.queueAnswer(ui::MsgResult::Cancel);
+  ed.cmbPool.setListIndex(1);
+  EXPECT_EQ(ed.cmbPool.Text(), "Argument");
+  EXPECT_EQ(state->currentQNumber, "A1");
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  ed.cmbPool.setListIndex(1);  // asked once, though the type and then the topic change
+  EXPECT_EQ(dialogs.shown.size(), 3u);
+  EXPECT_EQ(stored("A1").text, "edited");
+  EXPECT_EQ(state->currentQNumber, "I1");
+  ed.rtxtQuestion.setText("i1 edited");
+  dialogs.queueAnswer(ui::MsgResult::Cancel);
+  ed.Unload();
+  EXPECT_TRUE(ed.Loaded());
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  ed.Unload();
+  EXPECT_FALSE(ed.Loaded());
+  EXPECT_EQ(stored("I1").text, "i1 edited");
+  EXPECT_EQ(dialogs.shown.size(), 5u);
+}
+
+TEST_F(AWAEditor, SavingATopicChangedOrDeletedElsewhereAsksOrReports) {
+  topic("A1", "A", "a1");
+  topic("A2", "A", "a2");
+  FormAWAEdit& ed = open<FormAWAEdit>();
+  auto other = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey,
+                                             false);
+  // Changed elsewhere: No, the default, shows the stored version and writes nothing.
+  ed.rtxtQuestion.setText("mine");
+  other->exec("UPDATE AWAtbl SET question = '" + rtfOf("theirs") + "' WHERE numQ = 'A1';");
+  ed.cmdSave.Press();
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_NE(dialogs.shown.back().text.find("Question A1 was changed by another program"), std::string::npos);
+  EXPECT_EQ(dialogs.shown.back().buttons, ui::MsgButtons::YesNo);
+  EXPECT_EQ(dialogs.shown.back().defaultButton, ui::MsgDefault::Second);
+  EXPECT_EQ(ed.rtxtQuestion.Text(), "theirs");
+  EXPECT_EQ(stored("A1").text, "theirs");
+  // Yes overwrites.
+  ed.rtxtQuestion.setText("mine");
+  other->exec("UPDATE AWAtbl SET question = '" + rtfOf("theirs again") + "' WHERE numQ = 'A1';");
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  ed.cmdSave.Press();
+  EXPECT_EQ(stored("A1").text, "mine");
+  // Deleted elsewhere: reported; the edits stay on screen.
+  ed.rtxtQuestion.setText("edited");
+  other->exec("DELETE FROM AWAtbl WHERE numQ = 'A1';");
+  ed.cmdSave.Press();
+  ASSERT_EQ(dialogs.shown.size(), 3u);
+  EXPECT_EQ(dialogs.shown.back().title, "Error");
+  EXPECT_NE(dialogs.shown.back().text.find("Question A1 no longer exists"), std::string::npos);
+  EXPECT_EQ(ed.rtxtQuestion.Text(), "edited");
+  EXPECT_EQ(count("select count(*) as n from AWAtbl"), 1);
 }
 
 TEST_F(AWAEditor, ATypeWithoutTopicsShowsNothingAndSavesNothing) {

@@ -108,6 +108,89 @@ TEST_F(EditorSafety, AutoSaveAsksBeforeOverwritingAnotherProgramsChange) {
   EXPECT_EQ(ed.txtAnswer[0].Text(), "a2");
 }
 
+// Without auto-save, edits are never dropped unasked: Yes saves them (content and layout),
+// No drops them, Cancel stays on the question with them.
+TEST_F(EditorSafety, ChoosingAnotherQuestionWithEditsAsksFirst) {
+  FormSCEdit& ed = open<FormSCEdit>();
+  ed.lstQuestion.setListIndex(1);  // nothing edited: nothing asked
+  ed.lstQuestion.setListIndex(0);
+  EXPECT_TRUE(dialogs.shown.empty());
+
+  ed.txtAnswer[0].setText("edited");
+  dialogs.queueAnswer(ui::MsgResult::Cancel);
+  ed.lstQuestion.setListIndex(1);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(lastMessage().text,
+            "Question 01201 has edits that are not saved.\n\nSave them before leaving it?\n"
+            "Yes: your edits are saved.\nNo: your edits are discarded.\n"
+            "Cancel: the question stays on screen with your edits.");
+  EXPECT_EQ(lastMessage().title, "Unsaved Edits");
+  EXPECT_EQ(lastMessage().buttons, ui::MsgButtons::YesNoCancel);
+  EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
+  EXPECT_EQ(state->currentQNumber, "01201");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "edited");
+
+  dialogs.queueAnswer(ui::MsgResult::No);
+  ed.lstQuestion.setListIndex(1);
+  EXPECT_EQ(state->currentQNumber, "01202");
+  EXPECT_EQ(field("SCtbl", "01201", "choiceA").toString(), "a1");
+
+  ed.txtAnswer[0].setText("saved");
+  ed.imgClick[0].Press();
+  ed.txtValue.setText("2");
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  ed.lstQuestion.setListIndex(0);
+  EXPECT_EQ(dialogs.shown.size(), 3u);
+  EXPECT_EQ(state->currentQNumber, "01201");
+  EXPECT_EQ(field("SCtbl", "01202", "choiceA").toString(), "saved");
+  EXPECT_EQ(field("SCtbl", "01202", "choiceAHeight").toDouble(), 2.0);
+}
+
+TEST_F(EditorSafety, ChoosingAnotherPoolWithEditsAsksOnce) {
+  FormSCEdit& ed = open<FormSCEdit>();
+  ed.txtAnswer[0].setText("edited");
+  dialogs.queueAnswer(ui::MsgResult::Cancel);
+  ed.cmbPool.setListIndex(1);
+  EXPECT_EQ(ed.cmbPool.Text(), "X012");
+  EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "edited");
+
+  dialogs.queueAnswer(ui::MsgResult::No);
+  ed.cmbPool.setListIndex(1);
+  EXPECT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(state->currentQNumber, "01301");
+  EXPECT_EQ(field("SCtbl", "01201", "choiceA").toString(), "a1");
+
+  ed.txtAnswer[0].setText("saved");
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  ed.cmbPool.setListIndex(0);
+  EXPECT_EQ(dialogs.shown.size(), 3u);
+  EXPECT_EQ(state->currentQNumber, "01201");
+  EXPECT_EQ(field("SCtbl", "01301", "choiceA").toString(), "saved");
+}
+
+TEST_F(EditorSafety, ClosingWithEditsAsksFirst) {
+  FormSCEdit& ed = open<FormSCEdit>();
+  ed.txtAnswer[0].setText("edited");
+  dialogs.queueAnswer(ui::MsgResult::Cancel);
+  ed.Unload();
+  EXPECT_TRUE(ed.Loaded());
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "edited");
+  dialogs.queueAnswer(ui::MsgResult::No);
+  ed.Unload();
+  EXPECT_FALSE(ed.Loaded());
+  EXPECT_EQ(field("SCtbl", "01201", "choiceA").toString(), "a1");
+
+  add("CRtbl", {{"numQ", "02001"}, {"src", "X020"}});
+  FormCREdit& cr = open<FormCREdit>();  // no auto-save at all
+  cr.txtAnswer[0].setText("saved");
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  cr.Unload();
+  EXPECT_FALSE(cr.Loaded());
+  EXPECT_EQ(field("CRtbl", "02001", "choiceA").toString(), "saved");
+  EXPECT_EQ(dialogs.shown.size(), 3u);
+}
+
 TEST_F(EditorSafety, AFailedAutoSaveLeavesTheListsOnTheQuestionShown) {
   FormSCEdit& ed = open<FormSCEdit>();
   state->pConn().session().db().exec("PRAGMA busy_timeout = 50;");

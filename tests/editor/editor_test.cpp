@@ -85,8 +85,9 @@ TEST_F(SCEditor, AutoSaveWritesTheQuestionLeftAndOnlyItsContent) {
   addPool("X012", 1, 2);
   addPool("X013", 1, 1);
   FormSCEdit& ed = open<FormSCEdit>();
-  // Without auto-save, moving on drops the edits.
+  // Without auto-save, moving on drops the edits when the user says so.
   ed.txtAnswer[1].setText("dropped");
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.lstQuestion.setListIndex(1);
   EXPECT_TRUE(field("SCtbl", "01201", "choiceB").isNull());
 
@@ -197,7 +198,8 @@ TEST_F(SCEditor, FontToggleUnderlineAndSpecialCharacters) {
   ed.cmdFont.Press();
   EXPECT_EQ(fontAll(), "CBT");
 
-  ed.lstQuestion_Click();  // reload the CBTLINE run
+  dialogs.queueAnswer(ui::MsgResult::No);
+  ed.lstQuestion_Click();  // reload the CBTLINE run, dropping the font changes
   ed.cmdUnderLine.Press();
   for (int i = 0; i < ed.rtxtQuestion.TextLength(); ++i) {
     ed.rtxtQuestion.setSelStart(i);
@@ -223,6 +225,7 @@ TEST_F(SCEditor, OnlyTheFirstCbtLineRunIsUnderlinedAndARunAtTheEndReachesIt) {
   };
   ed.ConvertUnderline();
   EXPECT_EQ(underlined().substr(0, 7), ".uu....");
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.lstQuestion.setListIndex(1);
   ed.ConvertUnderline();
   EXPECT_EQ(underlined().substr(0, 6), "...uuu");
@@ -305,8 +308,9 @@ TEST_F(CREditor, DiffersWhereTheKindDoes) {
   EXPECT_EQ(ed.SliderVH.TickFrequency(), 25);
   ed.rtxtQuestion_Click();
   EXPECT_TRUE(ed.OptHW[1].isEnabled());
-  // Edits are dropped on moving; Reset then Save stores width 12 and zero heights.
+  // Edits dropped on moving; Reset then Save stores width 12 and zero heights.
   ed.txtAnswer[0].setText("dropped");
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.lstQuestion.setListIndex(1);
   EXPECT_TRUE(field("CRtbl", "02001", "choiceA").isNull());
   ed.cmdReset.Press();

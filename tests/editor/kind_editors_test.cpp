@@ -59,14 +59,16 @@ TEST_F(RCEditor, ShowsPassageIdAndCountAndWritesWhatItOwns) {
   EXPECT_TRUE(field("RCtbl", "03001", "choiceB").isNull());
   EXPECT_NE(field("RCtbl", "03001", "reading").toString().find("The valley"), std::string::npos);
 
-  // No auto-save: moving on drops the edits.
+  // No auto-save: moving on drops the edits when the user says so.
   ed.lstQuestion.setListIndex(1);
   EXPECT_EQ(ed.txtPasgNum.Text(), "302");
   EXPECT_EQ(ed.txtNumQ.Text(), "00003");
+  EXPECT_TRUE(dialogs.shown.empty());
   ed.txtPasgNum.setText("999");
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.lstQuestion.setListIndex(0);
   EXPECT_EQ(field("RCtbl", "03002", "passageNum").toString(), "302");
-  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_EQ(dialogs.shown.size(), 1u);
 }
 
 TEST_F(RCEditor, ResetPassageAndPassageFont) {
@@ -86,6 +88,7 @@ TEST_F(RCEditor, ResetPassageAndPassageFont) {
   ed.lstQuestion.setListIndex(1);
   ed.cmdPsgFont2.Press();  // mixed fonts become Verdana (the stem's "Font" gives CBT)
   EXPECT_EQ(fontOf(ed.rtxtPassage), "Verdana");
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.lstQuestion.setListIndex(0);
   EXPECT_EQ(ed.rtxtPassage.Text(), "     \"first\" \r\n\r\n     second");
 }

@@ -39,12 +39,16 @@ class QtDialogs : public DialogProvider {
       case MsgButtons::OkOnly: mb.setStandardButtons(QMessageBox::Ok); break;
       case MsgButtons::OkCancel: mb.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
       case MsgButtons::YesNo: mb.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+      case MsgButtons::YesNoCancel:
+        mb.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
     }
     const bool second = box.defaultButton == MsgDefault::Second;
     switch (box.buttons) {
       case MsgButtons::OkOnly: break;
       case MsgButtons::OkCancel: mb.setDefaultButton(second ? QMessageBox::Cancel : QMessageBox::Ok); break;
-      case MsgButtons::YesNo: mb.setDefaultButton(second ? QMessageBox::No : QMessageBox::Yes); break;
+      case MsgButtons::YesNo:
+      case MsgButtons::YesNoCancel: mb.setDefaultButton(second ? QMessageBox::No : QMessageBox::Yes); break;
     }
     switch (mb.exec()) {
       case QMessageBox::Ok: return MsgResult::Ok;

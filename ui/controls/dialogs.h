@@ -7,7 +7,7 @@
 
 namespace ui {
 
-enum class MsgButtons { OkOnly, OkCancel, YesNo };
+enum class MsgButtons { OkOnly, OkCancel, YesNo, YesNoCancel };
 enum class MsgIcon { None, Critical, Exclamation, Information };
 enum class MsgResult { Ok, Cancel, Yes, No };
 enum class MsgDefault { First, Second };  // the button that Enter presses

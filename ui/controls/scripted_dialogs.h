@@ -38,6 +38,7 @@ class ScriptedDialogs : public DialogProvider {
       case MsgButtons::OkOnly: return MsgResult::Ok;
       case MsgButtons::OkCancel: ++unanswered; return MsgResult::Cancel;
       case MsgButtons::YesNo: ++unanswered; return MsgResult::No;
+      case MsgButtons::YesNoCancel: ++unanswered; return MsgResult::Cancel;
     }
     return MsgResult::Ok;
   }
