@@ -4,6 +4,7 @@
 #include "compaction.h"
 #include "connections.h"
 #include "import.h"
+#include "schema.h"
 #include "form_custom_pool.h"
 #include "frm_about.h"
 #include "kind_windows.h"
@@ -16,6 +17,12 @@ const char* const kPoolSectionCaptions[] = {"SC", "CR", "RC", "Memo", "PS", "DS"
 // The question table of each import section; the memo section (3) has none.
 const char* const kPoolSectionTables[] = {"SCtbl", "CRtbl", "RCtbl", nullptr, "PStbl", "DStbl"};
 constexpr int kMemoSection = 3;
+
+// The key a source is read with: the user database's for memos, the bank's for pools.
+const char* sourceKeyOf(int section) {
+  if (section < 0) return nullptr;
+  return section == kMemoSection ? store::schema::kUserKey : store::schema::kBankKey;
+}
 const char* const kImportFilter = "すべてのﾌｧｲﾙ (*.*)|*.*| MDBﾌｧｲﾙ (*.mdb)|*.mdb";
 const char* const kNoPoolData = ":選択した問題種別には問題プールデータがありません。";
 }  // namespace
@@ -170,8 +177,8 @@ void FormInit::reopenConnections() {
 void FormInit::cmdFileOpen_Click() {
   CmnDlgEdit.Filter = kImportFilter;
   const bool chosen = CmnDlgEdit.ShowOpen() && !CmnDlgEdit.FileName.empty();
-  if (!chosen || !maintenance::canImportFrom(state_.appFolder, CmnDlgEdit.FileName)) {
-    ui::MsgBox("Invalid File Name.", ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
+  if (!chosen) ui::MsgBox("Invalid File Name.", ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
+  if (!chosen || refusedAsSource(CmnDlgEdit.FileName)) {
     cmdCancel_Click();
     return;
   }
@@ -190,6 +197,13 @@ void FormInit::optPoolSection_Click(int index) {
     ListImportMemos();
   else
     ListImportPools();
+}
+
+bool FormInit::refusedAsSource(const std::string& file) {
+  const std::string why = maintenance::importFileProblem(state_.appFolder, file, sourceKeyOf(chosenPoolSection()));
+  if (why.empty()) return false;
+  ui::MsgBox("Invalid File Name.\n" + why, ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
+  return true;
 }
 
 void FormInit::cmdCancel_Click() {
@@ -269,12 +283,15 @@ void FormInit::cmdImport_Click() {
         ui::MsgBox("Select one or more question numbers.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information);
         return;
       }
+      // A source gone or changed since it was listed is refused before anything is asked.
+      if (refusedAsSource(pImportFileName)) return;
       maintenance::ImportMemos(state_, pImportFileName, selected, hooks);
     } else {
       if (selected.size() != 1) {
         ui::MsgBox("You can select only one pool.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information);
         return;
       }
+      if (refusedAsSource(pImportFileName)) return;
       // The selected entry: after a Ctrl-click the current entry need not be selected.
       maintenance::ImportPool(state_, pImportFileName, kPoolSectionTables[section], selected.front(), hooks);
     }

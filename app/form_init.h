@@ -64,6 +64,8 @@ class FormInit : public ui::Form {
   void DisableMissingKinds();
   void reopenConnections();
   int chosenPoolSection() const;  // -1 for none
+  // Shows "Invalid File Name." with the reason when the file cannot be the import's source.
+  bool refusedAsSource(const std::string& file);
   void writeErrorLog(long number, const std::string& description);
   void importFailed(const store::DbError& e);
   void showListing(const std::vector<std::string>& entries);

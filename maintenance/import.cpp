@@ -1,10 +1,16 @@
 #include "import.h"
 
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <string_view>
+
 #include "connection.h"
 #include "connections.h"
 #include "dao.h"
 #include "import_source.h"
 #include "jet_import_source.h"
+#include "jet_reader.h"
 #include "recordset.h"
 #include "schema.h"
 #include "session.h"
@@ -138,6 +144,43 @@ struct SourceDetach {
   }
 };
 
+// The file's first bytes (up to n).
+std::string headOf(const std::string& file, size_t n) {
+  std::ifstream in(file, std::ios::binary);
+  std::string head(n, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(n));
+  head.resize(static_cast<size_t>(in.gcount()));
+  return head;
+}
+
+bool opensWith(const std::string& file, const char* key) {
+  try {
+    store::openOurFile(file, key, false, store::ErrorStyle::Ado);
+    return true;
+  } catch (const DbError&) {
+    return false;
+  }
+}
+
+// A file that the key did not open: an encrypted file is pages of bytes that look random,
+// which a text, an empty file or a file of another format is not.
+std::string whyNotOpened(const std::string& file, const char* key) {
+  const std::string head = headOf(file, 512);
+  if (head.rfind(std::string("SQLite format 3", 16), 0) == 0) return "It is a database file with another key.";
+  for (const char* other : {store::schema::kBankKey, store::schema::kUserKey})
+    if (std::string_view(other) != key && opensWith(file, other))
+      return other == store::schema::kUserKey ? "It is a user database, which has another key than a bank."
+                                              : "It is a bank, which has another key than a user database.";
+  std::error_code ec;
+  const auto size = fs::file_size(file, ec);
+  const bool text = std::all_of(head.begin(), head.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 || c == '\n' || c == '\r' || c == '\t';
+  });
+  if (ec || size < 1024 || size % 512 != 0 || text) return "It is not a database file.";
+  return "It is a database file with another key, or its first page is damaged.";
+}
+
 void requireForeignFile(const store::ProgramState& state, const std::string& file) {
   if (!canImportFrom(state.appFolder, file)) throw DbError(kInvalidFileName, "Invalid File Name.");
 }
@@ -163,6 +206,30 @@ bool canImportFrom(const fs::path& folder, const std::string& sourceFile) {
     if (fs::equivalent(own, sourceFile, ec)) return false;
   }
   return true;
+}
+
+std::string importFileProblem(const fs::path& folder, const std::string& sourceFile, const char* key) {
+  if (sourceFile.find(';') != std::string::npos) return "Its name contains \";\", which a link cannot hold.";
+  std::error_code ec;
+  if (fs::equivalent(store::schema::bankPath(folder), sourceFile, ec)) return "It is the bank itself.";
+  if (fs::equivalent(store::schema::userPath(folder), sourceFile, ec)) return "It is this folder's user database.";
+  if (!fs::exists(sourceFile, ec)) return "The file does not exist.";
+  // Nothing but a regular file is read: a pipe or a device would never end.
+  if (!fs::is_regular_file(sourceFile, ec)) return "It is not a database file.";
+  if (jet::isJetFile(sourceFile) || !key) return "";
+  std::unique_ptr<store::SqliteDb> db;
+  try {
+    db = store::openOurFile(sourceFile, key, false, store::ErrorStyle::Ado);
+  } catch (const DbError& e) {
+    if (e.number == store::err::BadPassword) return whyNotOpened(sourceFile, key);
+    return e.description;
+  }
+  try {
+    auto check = db->prepare("PRAGMA quick_check;");
+    if (check.step() && check.column(0).toString() == "ok") return "";
+  } catch (const store::SqliteFailure&) {
+  }
+  return "The database file is damaged.";
 }
 
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table) {
@@ -223,13 +290,17 @@ void ImportMemos(store::ProgramState& state, const std::string& sourceFile, cons
 
 void ImportMemos(store::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks) {
+  // Read before the question: a source that is gone or unreadable is refused before it.
+  std::vector<Memo> memos;
+  for (const std::string& number : numbers) memos.push_back(source.memo(number));
   if (!hooks.confirm()) return;
   store::Connection& conn = state.pConn();
   // The memos' file is attached before the transaction begins (no attaching inside one).
   conn.session().translate(sql::everyRowOf("tblMemo"));
   store::Transaction all(conn);
-  for (const std::string& number : numbers) {
-    Memo m = source.memo(number);
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    const std::string& number = numbers[i];
+    const Memo& m = memos[i];
     if (m.description.isNull()) continue;
     store::Recordset rs;
     rs.open(sql::bankMemo(number), conn, store::adOpenDynamic, store::adLockOptimistic);

@@ -40,6 +40,11 @@ bool isKeyViolation(const store::DbError& e);
 // their own source), and a name that a link's connect string can carry (no ';').
 bool canImportFrom(const std::filesystem::path& folder, const std::string& sourceFile);
 
+// Why a chosen file cannot be a source, as a sentence for the user after "Invalid File
+// Name."; empty when it can be one. key: the key the source is read with (the bank's for
+// pools, the user database's for memos); nullptr leaves the key unchecked.
+std::string importFileProblem(const std::filesystem::path& folder, const std::string& sourceFile, const char* key);
+
 // The pool names of a question table of a bank file (bank key); 3021 for an empty table.
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table);
 // The question numbers of the memos of a user-database file (user key); 3021 for none.
@@ -57,7 +62,8 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
                 const ImportHooks& hooks);
 
 // Appends the source's memos of the given question numbers to this folder's memos (a new
-// memo where there is none), all or nothing. Nothing changes unless confirm() says so.
+// memo where there is none), all or nothing. The memos are read before confirm() is asked;
+// nothing changes unless it says so.
 void ImportMemos(store::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks);
 void ImportMemos(store::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,

@@ -120,9 +120,31 @@ TEST_F(MaintenanceTest, EmptyTableAndForeignKeyListNothing) {
   store::schema::createBank(emptyDir.path());
   chooseFile(kSC, store::schema::bankPath(emptyDir.path()));
   expectShown(0, "3021:選択した問題種別には問題プールデータがありません。", ui::AppTitle(), MsgIcon::Critical);
-  chooseFile(kSC, store::schema::userPath(emptyDir.path()));  // opened with the bank's key: refused, silently
-  EXPECT_EQ(dialogs.shown.size(), 1u);
+  chooseFile(kSC, store::schema::userPath(emptyDir.path()));  // not a bank's key: refused with the reason
+  expectShown(1, "Invalid File Name.\nIt is a user database, which has another key than a bank.", "Error",
+              MsgIcon::Critical);
   EXPECT_TRUE(listed().empty());
+  EXPECT_TRUE(init().pImportFileName.empty());
+}
+
+TEST_F(MaintenanceTest, AFileThatIsNoDatabaseIsRefusedWithTheReason) {
+  { std::ofstream(sourceDir / "notes.mdb") << "not a database\r\n"; }
+  chooseFile(kSC, sourceDir / "notes.mdb");
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  expectShown(0, "Invalid File Name.\nIt is not a database file.", "Error", MsgIcon::Critical);
+  window_check::save(init(), "FormInit-invalid-file");
+  EXPECT_TRUE(listed().empty());
+}
+
+TEST_F(MaintenanceTest, AMemoSourceGoneSinceItWasListedIsRefusedBeforeTheQuestion) {
+  const fs::path sourceUser = store::schema::userPath(sourceDir.path());
+  makeSource(sourceDir.path(), {});
+  addMemo(sourceUser, "77701", "memo");
+  chooseFile(kMemo, sourceUser);
+  fs::remove(sourceUser);
+  init().cmdImport.Press();
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  expectShown(0, "Invalid File Name.\nThe file does not exist.", "Error", MsgIcon::Critical);
 }
 
 TEST_F(MaintenanceTest, RefusesWhatCannotBeImported) {
@@ -131,7 +153,7 @@ TEST_F(MaintenanceTest, RefusesWhatCannotBeImported) {
   EXPECT_EQ(logAfterStart().back(), "\"BindData Error:0:\",0,\"\"");
 
   chooseFile(kSC, store::schema::bankPath(folder()));  // the bank itself
-  expectShown(1, "Invalid File Name.", "Error", MsgIcon::Critical);
+  expectShown(1, "Invalid File Name.\nIt is the bank itself.", "Error", MsgIcon::Critical);
   EXPECT_TRUE(init().pImportFileName.empty());
   init().optPoolSection[kSC].setValue(true);
   init().cmdFileOpen.Press();  // cancelled
@@ -139,7 +161,7 @@ TEST_F(MaintenanceTest, RefusesWhatCannotBeImported) {
   TempDir semicolon;  // a name that would end the link's connect string early
   fs::copy_file(makeSource(semicolon.path(), {"N1"}), semicolon / "a;DATABASE=b.mdb");
   chooseFile(kSC, semicolon / "a;DATABASE=b.mdb");
-  expectShown(3, "Invalid File Name.", "Error", MsgIcon::Critical);
+  expectShown(3, "Invalid File Name.\nIts name contains \";\", which a link cannot hold.", "Error", MsgIcon::Critical);
   dialogs.shown.erase(dialogs.shown.begin() + 3);
 
   chooseFile(kSC, makeSource(sourceDir.path(), {"N777", "N778"}));
@@ -259,12 +281,14 @@ TEST_F(MaintenanceTest, MemosAreAppendedOrCreatedAllOrNothing) {
   EXPECT_EQ(count(c, "select count(*) as n from tblMemo where numQ='77702' and probtype='SC' and choice='B' and "
                      "category='grammar' and description='new one';"),
             1);
-  // A failure part-way: the second memo's row goes, so its reading fails after the first was appended.
+  // The second memo's row goes: its reading fails before the question, and nothing is appended.
   store::Connection source;
   source.open(sourceUser.string(), store::schema::kUserKey);
   source.execute("delete from tblMemo where numQ='77702';");
   source.close();
-  importBoth();
+  const size_t before = dialogs.shown.size();
+  init().cmdImport.Press();
+  ASSERT_EQ(dialogs.shown.size(), before + 1);
   EXPECT_EQ(dialogs.shown.back().text.rfind("3021:", 0), 0u) << dialogs.shown.back().text;
   store::Recordset rs;
   rs.open("select * from tblMemo where numQ='77701'", c, store::adOpenDynamic, store::adLockReadOnly);

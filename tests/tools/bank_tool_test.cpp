@@ -96,6 +96,7 @@ TEST(BankTool, EditionCommandsWorkOnTheDemoBankAndFailWhole) {
   EXPECT_EQ(created.status, 0) << created.out;
   EXPECT_NE(created.out.find("13011 to 13012"), std::string::npos) << created.out;
   EXPECT_EQ(bank({"duplicates", d, "CR"}).status, 0);
+  EXPECT_EQ(bank({"fix-numq", d, "PS"}).out, "numQ update completed. 5 questions moved.\n");
 
   // A missing target: the message names it and no row of the copy stays.
   bank({"sql", d, "delete from SCtbl where numQ='13003'"});

@@ -1,0 +1,75 @@
+// Which files the import refuses as a source, and why, on real files: the reasons that the
+// section window shows after "Invalid File Name.".
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "connections.h"
+#include "import.h"
+#include "schema.h"
+#include "temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using store::schema::kBankKey;
+using store::schema::kUserKey;
+using testing_support::TempDir;
+
+void write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+
+TEST(ImportFile, EachRefusedFileGetsItsReason) {
+  TempDir own, other, files;
+  store::schema::createBank(own.path());
+  store::schema::createBank(other.path());
+  const fs::path bank = store::schema::bankPath(other.path()), user = store::schema::userPath(other.path());
+  auto why = [&](const fs::path& f, const char* key = kBankKey) {
+    return maintenance::importFileProblem(own.path(), f.string(), key);
+  };
+  EXPECT_EQ(why(bank), "");
+  EXPECT_EQ(why(user, kUserKey), "");
+  EXPECT_EQ(why(store::schema::bankPath(own.path())), "It is the bank itself.");
+  EXPECT_EQ(why(store::schema::userPath(own.path()), kUserKey), "It is this folder's user database.");
+  EXPECT_EQ(why(files / "gone.mdb"), "The file does not exist.");
+  EXPECT_EQ(why(files.path()), "It is not a database file.");
+  write(files / "notes.mdb", std::string(8192, 'x'));
+  EXPECT_EQ(why(files / "notes.mdb"), "It is not a database file.");
+  write(files / "empty.mdb", "");
+  EXPECT_EQ(why(files / "empty.mdb"), "It is not a database file.");
+  EXPECT_EQ(why(user), "It is a user database, which has another key than a bank.");
+  EXPECT_EQ(why(bank, kUserKey), "It is a bank, which has another key than a user database.");
+  std::string noise(8192, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+  write(files / "other-key.mdb", noise);
+  EXPECT_EQ(why(files / "other-key.mdb"), "It is a database file with another key, or its first page is damaged.");
+  // Without a key to check (no section chosen) a file of ours is not opened.
+  EXPECT_EQ(why(files / "other-key.mdb", nullptr), "");
+
+  // A page after the first overwritten: the key opens the file, its pages do not check.
+  fs::copy_file(bank, files / "damaged.mdb");
+  std::string bytes = testing_support::bytesOf(files / "damaged.mdb");
+  ASSERT_GE(bytes.size(), 3 * 4096u);
+  for (size_t i = 4096 + 100; i < 4096 + 400; ++i) bytes[i] = '\x5a';
+  write(files / "damaged.mdb", bytes);
+  EXPECT_EQ(why(files / "damaged.mdb"), "The database file is damaged.");
+}
+
+TEST(ImportFile, AMissingMemoSourceIsRefusedBeforeTheQuestion) {
+  TempDir own, other;
+  store::schema::createBank(own.path());
+  store::schema::createBank(other.path());
+  store::ProgramState state(own.path());
+  store::OpenConnections(state);
+  const fs::path source = store::schema::userPath(other.path());
+  fs::remove(source);
+  bool asked = false;
+  maintenance::ImportHooks hooks;
+  hooks.log = [](const std::string&) {};
+  hooks.passedOver = [](const store::DbError&) {};
+  hooks.confirm = [&] { return asked = true; };
+  EXPECT_THROW(maintenance::ImportMemos(state, source.string(), {"77701"}, hooks), store::DbError);
+  EXPECT_FALSE(asked);
+  store::CloseConnections(state, [](const std::string&) {});
+}
+
+}  // namespace
