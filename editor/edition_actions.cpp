@@ -47,8 +47,8 @@ void EditionActions::busy(const std::function<void(const pools::Progress&)>& wor
   });
 }
 
-void EditionActions::saveIfAutoSave() {
-  if (host_.saveIfAutoSave) host_.saveIfAutoSave();
+void EditionActions::leaveShown() {
+  if (host_.leaveShown) host_.leaveShown();
 }
 
 void EditionActions::cmdOGcreate_Click() {
@@ -73,6 +73,7 @@ void EditionActions::cmdOGcreate_Click() {
     c_.txtQNumber.setSelLength(2);
     return;
   }
+  leaveShown();
   busy([&](const pools::Progress& progress) {
     pools::createEditionPool(state_.pConn(), rules_, og, count, c_.txtQNumber.Text(), progress);
   });
@@ -83,21 +84,21 @@ void EditionActions::cmdOGcreate_Click() {
 }
 
 void EditionActions::cmdCopy_Click() {
-  saveIfAutoSave();
+  leaveShown();
   busy([&](const pools::Progress& progress) { pools::copyEdition(state_.pConn(), rules_, progress); });
   host_.reloadShown();
   MsgBox("Copy completed.");
 }
 
 void EditionActions::cmdCopy2_Click() {
-  saveIfAutoSave();
+  leaveShown();
   busy([&](const pools::Progress& progress) { pools::updateAnswerKeys(state_.pConn(), rules_, progress); });
   host_.reloadShown();
   MsgBox("Answer update completed.");
 }
 
 void EditionActions::cmdFixnumQ_Click() {
-  saveIfAutoSave();
+  leaveShown();
   long moved = 0;
   busy([&](const pools::Progress& progress) { moved = pools::fixQuestionNumbers(state_.pConn(), rules_, progress); });
   // The question on screen may have moved: it is shown under its new number before the
@@ -111,6 +112,7 @@ void EditionActions::cmdFixnumQ_Click() {
 }
 
 void EditionActions::cmdDuplicateCheck_Click() {
+  leaveShown();
   std::vector<pools::DuplicateFinding> findings;
   std::string last;
   busy([&](const pools::Progress& progress) {

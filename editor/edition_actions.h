@@ -28,9 +28,10 @@ struct EditionControls {
 };
 
 struct EditionHost {
-  // With auto-save ticked, saves the question on screen; a copy then cannot be overwritten
-  // by a later auto-save of the stale screen. Empty where the editor has no auto-save.
-  std::function<void()> saveIfAutoSave;
+  // Before an operation that changes or replaces the question on screen: saves it with
+  // auto-save (a copy then cannot be overwritten by a later auto-save of the stale screen),
+  // otherwise asks about its unsaved edits; staying ends the event.
+  std::function<void()> leaveShown;
   // Loads the current question (the program-wide current number) onto the screen again.
   std::function<void()> reloadShown;
   std::function<void()> FillPoolList;
@@ -53,7 +54,7 @@ class EditionActions {
  private:
   // Runs work with the hourglass and the progress bar, restored also when it fails.
   void busy(const std::function<void(const pools::Progress&)>& work);
-  void saveIfAutoSave();
+  void leaveShown();
   void showFindings(const std::vector<pools::DuplicateFinding>& findings);
 
   EditionControls c_;

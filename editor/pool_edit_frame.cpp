@@ -143,6 +143,7 @@ void PoolEditFrame::addPool() {
     focusCount(true);
     return;
   }
+  if (host_.leaveShown) host_.leaveShown();
   pools::addPoolQuestions(state_.pConn(), table_, newPool, poolNumber, 1, countIn(c_.txtQNumber));
   host_.FillPoolList();
   host_.FillQuestionList();
@@ -153,6 +154,7 @@ void PoolEditFrame::deletePool() {
   if (c_.cmbPool.ListIndex() < 0) return;
   const std::string pool = c_.cmbPool.Text();
   if (!confirmed("Do you delete the pool " + pool + " ?", "Delete the Pool")) return;
+  if (host_.leaveShown) host_.leaveShown();
   pools::deletePool(state_.pConn(), table_, pool);
   host_.FillPoolList();
   host_.FillQuestionList();
@@ -169,6 +171,7 @@ void PoolEditFrame::addQuestions() {
     focusCount(true);
     return;
   }
+  if (host_.leaveShown) host_.leaveShown();
   pools::addPoolQuestions(state_.pConn(), table_, pool, poolNumberOf(pool), current + 1,
                           current + countIn(c_.txtQNumber));
   host_.FillQuestionList();
@@ -187,6 +190,7 @@ void PoolEditFrame::deleteQuestions() {
     focusCount(true);
     return;
   }
+  if (host_.leaveShown) host_.leaveShown();
   pools::deleteLastQuestions(state_.pConn(), table_, pool, countIn(c_.txtQNumber));
   host_.FillQuestionList();
   backToEmptyMode();

@@ -28,6 +28,9 @@ struct EditFrameControls {
 
 // What the frame asks of its editor after it changed the table.
 struct EditFrameHost {
+  // Before a change of pools or questions: saves the question on screen with auto-save,
+  // otherwise asks about its unsaved edits; staying ends the event.
+  std::function<void()> leaveShown;
   std::function<void()> FillPoolList;
   std::function<void()> FillQuestionList;
 };

@@ -147,10 +147,11 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       stored_(kind.record),
       poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
                                      lblQuestionNumber, PgrBar, lblProgress, cmbPool},
-                   EditFrameHost{[this] { FillPoolList(); }, [this] { FillQuestionList(); }}, state,
+                   EditFrameHost{[this] { leaveQuestion(); }, [this] { FillPoolList(); }, [this] { FillQuestionList(); }},
+                   state,
                    kind.record.table),
       editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, lacks(kind, "PgrBar") ? nullptr : &PgrBar},
-                EditionHost{[this] { if (autoSaveOn()) SaveQuestion(); },
+                EditionHost{[this] { leaveQuestion(); },
                             [this] {
                               LoadQuestion();
                               updateActiveState();
@@ -637,6 +638,7 @@ void QuestionEditor::convertLoadedQuestion() {
 }
 
 void QuestionEditor::cmdGo_Click() {
+  leaveQuestion();  // "GO" loads every question of the list in turn
   // Only the last question needs laying out, and the log is emptied once, at the end.
   ui::RichTextBox::Batch batch(rtxtQuestion);
   store::DeferCheckpoint oneCheckpoint(state_.pConn());

@@ -101,6 +101,25 @@ TEST_F(EditionButtons, CopyWithAutoSaveShowsTheCopiedQuestion) {
   EXPECT_EQ(field("SCtbl", "13002", "answer").toString(), "E");
 }
 
+TEST_F(EditionButtons, CopyAsksBeforeReplacingUnsavedEdits) {
+  add("SCtbl", {{"numQ", "12001"}, {"src", "O120"}, {"choiceA", "old a"}});
+  add("SCtbl", {{"numQ", "13001"}, {"src", "O130"}, {"choiceA", "bare"}});
+  add("12to13SC", {{"12th", 1}, {"13th", 1}});
+  FormSCEdit& ed = open<FormSCEdit>();
+  ed.cmbPool.setListIndex(1);
+  ASSERT_EQ(state->currentQNumber, "13001");
+  ed.txtAnswer[0].setText("typed");
+  dialogs.queueAnswer(MsgResult::Cancel);
+  ed.cmdCopy.Press();
+  EXPECT_EQ(dialogs.shown.back().title, "Unsaved Edits");
+  EXPECT_EQ(field("SCtbl", "13001", "choiceA").toString(), "bare");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "typed");
+  dialogs.queueAnswer(MsgResult::No);
+  ed.cmdCopy.Press();
+  EXPECT_EQ(lastMessage(), "Copy completed.");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "old a");
+}
+
 TEST_F(EditionButtons, FixNumQMovesTheDemoEditionPoolAndSaysHowMany) {
   bank_tool::writeDemoContent(dir.path());  // O130 holds 009001..009005
   FormPSEdit& ed = open<FormPSEdit>();

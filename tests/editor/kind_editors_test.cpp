@@ -255,7 +255,10 @@ TEST_F(PSEditor, FontButtonsAndGo) {
   ed.cmdQfont.Press();
   EXPECT_EQ(fontOf(ed.rtxtQuestion), "Verdana");
 
+  // "GO" loads every question anew: the unsaved font changes are dropped when the user says so.
+  dialogs.queueAnswer(ui::MsgResult::No);
   ed.cmdGo.Press();
+  EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(state->currentQNumber, "05002");
   EXPECT_EQ(field("PStbl", "05001", "questionHeight").toDouble(), 0.0);
   EXPECT_EQ(field("PStbl", "05002", "choiceArrange").toDouble(), 1);
