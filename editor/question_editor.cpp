@@ -344,8 +344,7 @@ void QuestionEditor::LoadQuestion() {
     if (isSizeField(f))
       if (Value* v = byField(f.name)) *v = r->at(f.name);
   ArrangeControls();
-  shownValues_ = contentValues();
-  shownValues_.merge(layoutValues());
+  shownValues_ = screenValues();
 }
 
 void QuestionEditor::ArrangeControls() {
@@ -546,7 +545,7 @@ bool QuestionEditor::mayWrite() {
 
 void QuestionEditor::write(const Record& values, FieldWrite group) {
   stored_.write(state_.pConn(), state_.currentQNumber, values, group);
-  for (const auto& [name, value] : values) shownValues_[name] = value;
+  for (const auto& [name, value] : values) shownValues_[name] = comparable(name, value);
 }
 
 Record QuestionEditor::layoutValues() {
@@ -574,12 +573,18 @@ void QuestionEditor::SaveQuestion() {
   if (mayWrite()) write(contentValues(), FieldWrite::Content);
 }
 
-bool QuestionEditor::hasUnsavedEdits() {
-  if (!stored_.loaded()) return false;
-  Record screen = contentValues();
-  screen.merge(layoutValues());
-  return screen != shownValues_;
+Value QuestionEditor::comparable(const std::string& field, const Value& v) {
+  if (!byField(field)) return v;
+  return sizeIsSet(v) ? Value(singleText(static_cast<float>(v.toDouble()))) : Value();
 }
+
+Record QuestionEditor::screenValues() {
+  Record r = contentValues();
+  for (auto& [name, value] : layoutValues()) r[name] = comparable(name, value);
+  return r;
+}
+
+bool QuestionEditor::hasUnsavedEdits() { return stored_.loaded() && screenValues() != shownValues_; }
 
 void QuestionEditor::leaveQuestion() {
   if (autoSaveOn()) {
@@ -590,8 +595,7 @@ void QuestionEditor::leaveQuestion() {
   if (saveBeforeLeaving(state_.currentQNumber)) {
     cmdSave_Click();
   } else {  // dropped: leaving goes on without asking again (a change of pool leaves twice)
-    shownValues_ = contentValues();
-    shownValues_.merge(layoutValues());
+    shownValues_ = screenValues();
   }
 }
 

@@ -174,6 +174,11 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   // What SaveQuestion and SaveLayout write, from the screen.
   Record contentValues();
   Record layoutValues();
+  // A value as it counts for edits: a size goes through the value box when its box is
+  // clicked and comes back in the box's precision (or as 0 for none), which is no edit.
+  store::Value comparable(const std::string& field, const store::Value& v);
+  // Everything Save would write, each value as it counts for edits.
+  Record screenValues();
   bool hasUnsavedEdits();
   // Before a write: false when nothing was loaded; asks before overwriting another
   // program's change and reports a question deleted meanwhile (both end the event).

@@ -112,6 +112,10 @@ TEST_F(EditorSafety, AutoSaveAsksBeforeOverwritingAnotherProgramsChange) {
 // No drops them, Cancel stays on the question with them.
 TEST_F(EditorSafety, ChoosingAnotherQuestionWithEditsAsksFirst) {
   FormSCEdit& ed = open<FormSCEdit>();
+  ed.imgClick[1].Press();  // showing a size is no edit
+  ed.OptHW[1].setValue(true);
+  ed.rtxtQuestion_Click();
+  ed.OptHW[0].setValue(true);
   ed.lstQuestion.setListIndex(1);  // nothing edited: nothing asked
   ed.lstQuestion.setListIndex(0);
   EXPECT_TRUE(dialogs.shown.empty());
