@@ -328,6 +328,7 @@ void FormAWAEdit::cmdFont_Click() {
 
 void FormAWAEdit::cmdGo_Click() {
   try {
+    leaveTopic(true);  // "GO" loads every topic of the list in turn
     ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last topic needs laying out
     for (int i = 0; i < lstQuestion.ListCount(); ++i) {
       state_.currentQNumber = lstQuestion.List(i);
