@@ -1,5 +1,6 @@
 #include "rich_text_box.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -199,16 +200,67 @@ RichTextBox::Batch::~Batch() {
   box_.setTextCursor(cursor);
 }
 
-void RichTextBox::setSelText(const QString& text) {
-  QTextCursor c = selection();
-  QTextCharFormat format = c.charFormat();
-  if (c.hasSelection()) {
-    QTextCursor first(doc());
-    first.setPosition(c.selectionStart() + 1);
-    format = first.charFormat();
-  }
+QTextCharFormat RichTextBox::typingFormat(const QTextCursor& cursor) const {
+  QTextCursor at(cursor.document());
+  const int start = cursor.selectionStart();
+  const QTextBlock block = cursor.document()->findBlock(start);
+  if (cursor.hasSelection() || (start == block.position() && block.length() > 1))
+    at.setPosition(start + 1);  // the character after the caret
+  else if (block.length() == 1 && block.previous().isValid())
+    at.setPosition(block.previous().position() + block.previous().length() - 1);  // the end of the text before
+  else
+    at.setPosition(start);  // the character before the caret
+  QTextCharFormat format = at.charFormat();
   format.clearProperty(QTextFormat::ObjectType);
   format.clearProperty(rtf::kRawGroup);
+  if (rtf::fontName(format).isEmpty()) format.setFontFamilies(defaultFormat_.fontFamilies().toStringList());
+  if (!(format.fontPointSize() > 0)) format.setFontPointSize(defaultFormat_.fontPointSize());
+  return format;
+}
+
+void RichTextBox::prepareTyping() {
+  QTextCursor c = textCursor();
+  const QTextCharFormat format = typingFormat(c);
+  if (c.hasSelection()) c.removeSelectedText();
+  c.setCharFormat(format);  // without a selection: the formatting of what is put in next
+  setTextCursor(c);
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool character = !event->text().isEmpty() && event->text().at(0).isPrint() &&
+                         !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+  if (isReadOnly() || !(enter || character)) {
+    QTextEdit::keyPressEvent(event);
+    return;
+  }
+  if (enter && modifiers == Qt::NoModifier) {
+    // A new paragraph like the one it splits. (Qt's own Enter drops the formatting after an
+    // empty paragraph and swallows the key.)
+    QTextCursor c = textCursor();
+    const QTextCharFormat format = typingFormat(c);
+    c.beginEditBlock();
+    c.removeSelectedText();
+    c.insertBlock(c.blockFormat(), format);
+    c.endEditBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+    event->accept();
+    return;
+  }
+  prepareTyping();
+  QTextEdit::keyPressEvent(event);
+}
+
+void RichTextBox::insertFromMimeData(const QMimeData* source) {
+  if (!isReadOnly()) prepareTyping();
+  QTextEdit::insertFromMimeData(source);
+}
+
+void RichTextBox::setSelText(const QString& text) {
+  QTextCursor c = selection();
+  const QTextCharFormat format = typingFormat(c);
   c.beginEditBlock();
   c.removeSelectedText();
   insertPlain(c, text, format);
@@ -295,6 +347,11 @@ void RichTextBox::setDefaultFont(const QString& name, double points) {
   defaultFormat_ = QTextCharFormat();
   defaultFormat_.setFontFamilies(QStringList{name});
   defaultFormat_.setFontPointSize(points);
+  // Text without a font of its own is shown, and stored, in the box's default.
+  QFont font(name);
+  font.setPointSizeF(points);
+  document()->setDefaultFont(font);
+  if (batchDoc_) batchDoc_->setDefaultFont(font);
   if (doc()->isEmpty()) resetToDefault();
 }
 

@@ -82,6 +82,9 @@ class RichTextBox : public Control<QTextEdit> {
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Typed and pasted text takes the formatting of the text around it.
+  void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   int docPosition(int textPosition) const;
@@ -92,6 +95,13 @@ class RichTextBox : public Control<QTextEdit> {
   void forEachFormat(int from, int to, Visit visit) const;
   template <class T, class Get>
   std::optional<T> selectionValue(Get get) const;
+  // The formatting that text put in at `cursor` gets: that of the first selected
+  // character, of the character before the caret, or (at the start of a paragraph) of the
+  // paragraph's first character; in an empty paragraph, the text before it. Anything the
+  // formatting leaves unnamed comes from the box's default.
+  QTextCharFormat typingFormat(const QTextCursor& cursor) const;
+  // Replaces the selection, if any, and makes typingFormat the caret's formatting.
+  void prepareTyping();
   void insertPlain(QTextCursor& cursor, const QString& text, const QTextCharFormat& format);
   void resetToDefault();
   // Text and the Text position of every document position, made again only after the
