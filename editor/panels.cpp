@@ -110,6 +110,10 @@ void RichChoices::setDefaultFont() {
   for (int i = 0; i < 5; ++i) editor::setDefaultFont(rtxtAnswer[i]);
 }
 
-void RichChoices::placeBox(int index, const Rect& r) { rtxtAnswer[index].Move(r.left, r.top, r.width, r.height); }
+// Drawn again at its new place: what a moved box showed before is not kept.
+void RichChoices::placeBox(int index, const Rect& r) {
+  rtxtAnswer[index].Move(r.left, r.top, r.width, r.height);
+  rtxtAnswer[index].Refresh();
+}
 
 }  // namespace editor

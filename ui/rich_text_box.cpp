@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -27,6 +28,7 @@ RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
   // Pasted rich text would bring formatting and objects that came from no RTF; the box
   // takes pasted text as plain text in the formatting at the caret.
   setAcceptRichText(false);
+  setTabChangesFocus(true);
   setDefaultFont(QStringLiteral("Verdana"), 11.5);
   setBorder(true);
 }
@@ -56,6 +58,7 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
     return;
   }
   setSelection(QTextCursor(this->doc()));
+  if (batchDepth_ == 0) ScrollToTop();
 }
 
 // The box owns the documents it reads into (their parent). QTextEdit deletes only the
@@ -105,6 +108,7 @@ void RichTextBox::setText(const QString& text) {
   c.setPosition(0);
   positionsValid_ = false;
   setSelection(c);
+  if (batchDepth_ == 0) ScrollToTop();
 }
 
 void RichTextBox::resetToDefault() {
@@ -113,7 +117,10 @@ void RichTextBox::resetToDefault() {
   c.setBlockCharFormat(defaultFormat_);
   positionsValid_ = false;
   setSelection(c);
-  if (batchDepth_ == 0) setCurrentCharFormat(defaultFormat_);
+  if (batchDepth_ == 0) {
+    setCurrentCharFormat(defaultFormat_);
+    ScrollToTop();
+  }
 }
 
 // ---- positions
@@ -231,6 +238,14 @@ void RichTextBox::keyPressEvent(QKeyEvent* event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   const bool character = !event->text().isEmpty() && event->text().at(0).isPrint() &&
                          !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+  if (event->key() == Qt::Key_Tab && modifiers == Qt::ControlModifier && !isReadOnly()) {
+    // Tab moves to the next box; a tab character is typed with Ctrl+Tab.
+    QTextCursor c = textCursor();
+    c.insertText(QStringLiteral("\t"), typingFormat(c));
+    setTextCursor(c);
+    event->accept();
+    return;
+  }
   if (isReadOnly() || !(enter || character)) {
     QTextEdit::keyPressEvent(event);
     return;
@@ -353,6 +368,18 @@ void RichTextBox::setDefaultFont(const QString& name, double points) {
   document()->setDefaultFont(font);
   if (batchDoc_) batchDoc_->setDefaultFont(font);
   if (doc()->isEmpty()) resetToDefault();
+}
+
+void RichTextBox::ScrollToTop() {
+  verticalScrollBar()->setValue(0);
+  horizontalScrollBar()->setValue(0);
+}
+
+// Qt shows the caret's whole line on the first show, which scrolls a box lower than a
+// line; a caret at the start shows the text from the top instead.
+void RichTextBox::showEvent(QShowEvent* event) {
+  QTextEdit::showEvent(event);
+  if (textCursor().position() == 0 && !textCursor().hasSelection()) ScrollToTop();
 }
 
 void RichTextBox::mouseReleaseEvent(QMouseEvent* event) {

@@ -75,6 +75,9 @@ class RichTextBox : public Control<QTextEdit> {
   // The font of text set with setText and of an emptied box.
   void setDefaultFont(const QString& name, double points);
   void Refresh() { viewport()->update(); }
+  // Shows the text from its first line (a box lower than a line would otherwise show the
+  // caret's line cut at the top).
+  void ScrollToTop();
 
   // Raises Click as a user's click does.
   void Press();
@@ -82,6 +85,7 @@ class RichTextBox : public Control<QTextEdit> {
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   // Typed and pasted text takes the formatting of the text around it.
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;

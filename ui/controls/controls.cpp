@@ -3,6 +3,9 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTextBlock>
 #include <QPixmap>
 #include <algorithm>
@@ -328,12 +331,37 @@ void Image::Press() {
   rethrowPending();
 }
 
+void Image::clickFromUser() {
+  raiseEvent([this] {
+    if (Click) Click(index_);
+  });
+}
+
 void Image::mouseReleaseEvent(QMouseEvent* e) {
   QLabel::mouseReleaseEvent(e);
-  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
-    raiseEvent([this] {
-      if (Click) Click(index_);
-    });
+  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) clickFromUser();
+}
+
+void Image::setTakesFocus(bool on) { setFocusPolicy(on ? Qt::StrongFocus : Qt::NoFocus); }
+
+void Image::keyPressEvent(QKeyEvent* e) {
+  const bool press = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space;
+  if (focusPolicy() == Qt::NoFocus || !press) {
+    QLabel::keyPressEvent(e);
+    return;
+  }
+  e->accept();
+  clickFromUser();
+}
+
+void Image::paintEvent(QPaintEvent* e) {
+  QLabel::paintEvent(e);
+  if (!hasFocus()) return;
+  QPainter p(this);
+  QStyleOptionFocusRect frame;
+  frame.initFrom(this);
+  frame.rect = rect().adjusted(1, 1, -1, -1);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &p, this);
 }
 
 PictureBox::PictureBox(QWidget* parent) : Control<QLabel>(parent) { setFocusPolicy(Qt::StrongFocus); }

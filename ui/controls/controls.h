@@ -304,10 +304,18 @@ class Image : public Control<QLabel> {
   int Index() const { return index_; }
   // Raises Click as a user's click does.
   void Press();
+  // From inside another control's Qt event: raises Click as a click does (an error is
+  // shown, not passed on).
+  void clickFromUser();
+  // Takes the focus like a button: Tab reaches it, a frame shows the focus, and Enter or
+  // Space clicks it.
+  void setTakesFocus(bool on);
   IndexHandler Click;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
 
  private:
   int index_;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -40,6 +41,7 @@ class QtDialogs : public DialogProvider {
       case MsgButtons::OkCancel: mb.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
       case MsgButtons::YesNo: mb.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     }
+    fitTitle(mb);
     const bool second = box.defaultButton == MsgDefault::Second;
     switch (box.buttons) {
       case MsgButtons::OkOnly: break;
@@ -69,6 +71,17 @@ DialogProvider& provider() {
 }
 
 }  // namespace
+
+void fitTitle(QMessageBox& box) {
+  // Title bars draw their text in a bold font; the icon, the close button and the frame
+  // take about 100 pixels beside it.
+  QFont font = box.font();
+  font.setBold(true);
+  const int need = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + 100;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
 
 void setDialogProvider(DialogProvider* p) { g_provider = p; }
 
