@@ -89,6 +89,35 @@ FormInit::FormInit(store::ProgramState& state)
   cmdCancel.Click = [this] { cmdCancel_Click(); };
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };
+
+  // The keyboard reaches the arrow and the door like buttons, and Tab goes through one frame
+  // after the other as they are read. The dummy that takes the focus from a chosen kind is
+  // not a stop of its own.
+  imgNext.setTakesFocus(true);
+  imgExit.setTakesFocus(true);
+  picDummy.setFocusPolicy(Qt::ClickFocus);
+  std::vector<QWidget*> order;
+  for (int i = 0; i < optSelect.Count(); ++i) order.push_back(&optSelect[i]);
+  for (QWidget* w : std::initializer_list<QWidget*>{&imgNext, &imgExit, &cmdCompress}) order.push_back(w);
+  for (int i = 0; i < optPoolSection.Count(); ++i) order.push_back(&optPoolSection[i]);
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdFileOpen, &lstEdit, &cmdImport, &cmdCancel, &cmdAbout})
+    order.push_back(w);
+  for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void FormInit::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  bool kindChosen = false;
+  for (int i = 0; i < optSelect.Count(); ++i) kindChosen = kindChosen || optSelect[i].Value();
+  QWidget* focus = focusWidget();
+  bool onKinds = focus == &picDummy;
+  for (int i = 0; i < optSelect.Count(); ++i) onKinds = onKinds || focus == &optSelect[i];
+  if (enter && kindChosen && onKinds) {
+    event->accept();
+    imgNext.clickFromUser();
+    return;
+  }
+  ui::Form::keyPressEvent(event);
 }
 
 FormInit::~FormInit() { delete about_.data(); }
@@ -97,6 +126,7 @@ void FormInit::Form_Load() {
   pMemoFlag = false;
   state_.flgAllKinds = true;
   DisableMissingKinds();
+  ui::centreOnScreen(*this);
   show();
   lstEdit.Clear();
 }

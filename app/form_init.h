@@ -2,6 +2,7 @@
 // The section window "ZORBEX Editor": choose a question kind and open its editor, the
 // About box, exit; compaction of the bank; import of a pool or memos from another file.
 
+#include <QKeyEvent>
 #include <QPointer>
 #include <string>
 
@@ -59,6 +60,8 @@ class FormInit : public ui::Form {
 
  protected:
   void Form_Load() override;
+  // Enter on a chosen kind opens its editor, as the arrow does.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void DisableMissingKinds();

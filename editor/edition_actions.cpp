@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "controls/dialogs.h"
+#include "controls/form.h"
 #include "numbering.h"
 
 namespace editor {
@@ -123,6 +124,7 @@ void EditionActions::cmdDuplicateCheck_Click() {
   if (!last.empty()) {
     state_.currentQNumber = last;
     host_.reloadShown();
+    if (host_.showAfterWholePoolWork) host_.showAfterWholePoolWork();
   }
   MsgBox("Completed.");
   if (!findings.empty()) showFindings(findings);
@@ -153,6 +155,7 @@ void EditionActions::showFindings(const std::vector<pools::DuplicateFinding>& fi
     QObject::connect(copy, &QPushButton::clicked, w, [text] { QApplication::clipboard()->setText(text->toPlainText()); });
     QObject::connect(close, &QPushButton::clicked, w, &QWidget::close);
     findings_ = w;
+    ui::centreOnScreen(*w);
   }
   QString lines;
   for (const pools::DuplicateFinding& f : findings) lines += QString::fromStdString(pools::findingLine(f)) + "\n";

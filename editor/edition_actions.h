@@ -36,6 +36,8 @@ struct EditionHost {
   std::function<void()> reloadShown;
   std::function<void()> FillPoolList;
   std::function<void()> FillQuestionList;
+  // After the duplicate check: the screen and the lists settle on the question shown.
+  std::function<void()> showAfterWholePoolWork;
 };
 
 class EditionActions {

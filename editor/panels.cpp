@@ -34,7 +34,7 @@ void ChoicesPanel::place(const Arrangement& a) {
 
 PlainChoices::PlainChoices(QWidget* parent) : ChoicesPanel(parent) {
   for (int i = 0; i < 5; ++i) {
-    auto* box = new ui::TextBox(parent);
+    auto* box = new ui::WrappingTextBox(parent);
     box->setObjectName(QStringLiteral("txtAnswer%1").arg(i));
     box->setFont(QFont("Verdana"));
     txtAnswer.add(box);
@@ -69,7 +69,7 @@ FixedChoices::FixedChoices(QWidget* parent, const char* const (&texts)[5]) : Pla
   for (int i = 0; i < 5; ++i) {
     txtAnswer[i].setText(texts[i]);
     txtAnswer[i].setReadOnly(true);
-    txtAnswer[i].setCursorPosition(0);
+    txtAnswer[i].setSelStart(0);
   }
 }
 
@@ -110,6 +110,10 @@ void RichChoices::setDefaultFont() {
   for (int i = 0; i < 5; ++i) editor::setDefaultFont(rtxtAnswer[i]);
 }
 
-void RichChoices::placeBox(int index, const Rect& r) { rtxtAnswer[index].Move(r.left, r.top, r.width, r.height); }
+// Drawn again at its new place: what a moved box showed before is not kept.
+void RichChoices::placeBox(int index, const Rect& r) {
+  rtxtAnswer[index].Move(r.left, r.top, r.width, r.height);
+  rtxtAnswer[index].Refresh();
+}
 
 }  // namespace editor

@@ -52,7 +52,7 @@ class ChoicesPanel : public Panel {
 class PlainChoices : public ChoicesPanel {
  public:
   explicit PlainChoices(QWidget* parent);
-  ui::ControlArray<ui::TextBox> txtAnswer;
+  ui::ControlArray<ui::WrappingTextBox> txtAnswer;
 
   void load(const Record& r) override;
   void clear() override;

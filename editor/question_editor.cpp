@@ -1,6 +1,8 @@
 #include "question_editor.h"
 
 #include <QLocale>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -156,7 +158,8 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                               LoadQuestion();
                               updateActiveState();
                             },
-                            [this] { FillPoolList(); }, [this] { FillQuestionList(); }},
+                            [this] { FillPoolList(); }, [this] { FillQuestionList(); },
+                            [this] { showAfterWholePoolWork(); }},
                 state, kind.kind) {
   panels_.push_back(choices_.get());
   buildControls();
@@ -290,8 +293,22 @@ void QuestionEditor::fitToScreen() {
   resize(std::min(width(), room.width()), std::min(height(), room.height()));
 }
 
+// Tab and Shift+Tab go through the text boxes as they are read: down the page, and left
+// to right where two start at the same height.
+void QuestionEditor::orderBoxesForReading() {
+  std::vector<QWidget*> boxes;
+  for (QWidget* w : page_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) boxes.push_back(w);
+  std::stable_sort(boxes.begin(), boxes.end(), [](QWidget* a, QWidget* b) {
+    return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+  });
+  for (size_t i = 1; i < boxes.size(); ++i) QWidget::setTabOrder(boxes[i - 1], boxes[i]);
+}
+
 void QuestionEditor::Form_Load() {
   adoptControls();
+  ArrangeControls();  // the boxes at their design places, for the reading order
+  orderBoxesForReading();
   fitToScreen();
   ClearChoiceMarks();
   InitEditLists();
@@ -322,7 +339,7 @@ void QuestionEditor::showEmptyQuestion() {
   static_cast<LayoutValues&>(*this) = LayoutValues();
   stored_.clear();
   shownValues_.clear();
-  ArrangeControls();
+  arrangeShownQuestion();
 }
 
 void QuestionEditor::LoadQuestion() {
@@ -332,6 +349,11 @@ void QuestionEditor::LoadQuestion() {
     showEmptyQuestion();
     return;
   }
+  // The question's own sizes first: whatever a panel's load arranges uses them, never those
+  // of the question shown before.
+  for (const FieldDef& f : kind_.record.fields)
+    if (isSizeField(f))
+      if (Value* v = byField(f.name)) *v = r->at(f.name);
   rtxtQuestion.setTextRTF(QByteArray::fromStdString(r->at("question").toString()));
   for (Panel* p : panels_) p->load(*r);
   const std::string answer = r->at("answer").toString();
@@ -340,10 +362,7 @@ void QuestionEditor::LoadQuestion() {
     if (answer == kLetters[i]) item = i;
   cmbAnswer.setListIndex(item);
   cmbAnswer.Refresh();
-  for (const FieldDef& f : kind_.record.fields)
-    if (isSizeField(f))
-      if (Value* v = byField(f.name)) *v = r->at(f.name);
-  ArrangeControls();
+  arrangeShownQuestion();
   shownValues_ = screenValues();
 }
 
@@ -354,6 +373,13 @@ void QuestionEditor::ArrangeControls() {
   rtxtQuestion.Move(a.question.left, a.question.top, a.question.width, a.question.height);
   for (Panel* p : panels_) p->place(a);
   rtxtQuestion.Refresh();
+}
+
+// A question (or none) newly on screen: its boxes at its sizes, each showing its text from
+// the top, whatever the question before showed.
+void QuestionEditor::arrangeShownQuestion() {
+  ArrangeControls();
+  for (ui::RichTextBox* box : page_->findChildren<ui::RichTextBox*>()) box->ScrollToTop();
 }
 
 // ---- Navigation ----
@@ -643,14 +669,36 @@ void QuestionEditor::convertLoadedQuestion() {
 
 void QuestionEditor::cmdGo_Click() {
   leaveQuestion();  // "GO" loads every question of the list in turn
-  // Only the last question needs laying out, and the log is emptied once, at the end.
-  ui::RichTextBox::Batch batch(rtxtQuestion);
-  store::DeferCheckpoint oneCheckpoint(state_.pConn());
-  for (int i = 0; i < lstQuestion.ListCount(); ++i) {
-    state_.currentQNumber = lstQuestion.List(i);
-    LoadQuestion();
-    convertLoadedQuestion();
+  {
+    // Only the last question needs laying out, and the log is emptied once, at the end.
+    ui::RichTextBox::Batch batch(rtxtQuestion);
+    store::DeferCheckpoint oneCheckpoint(state_.pConn());
+    for (int i = 0; i < lstQuestion.ListCount(); ++i) {
+      state_.currentQNumber = lstQuestion.List(i);
+      LoadQuestion();
+      convertLoadedQuestion();
+    }
   }
+  showAfterWholePoolWork();
+}
+
+void QuestionEditor::showAfterWholePoolWork() {
+  for (ui::RichTextBox* box : page_->findChildren<ui::RichTextBox*>()) {
+    box->setSelStart(0);
+    box->ScrollToTop();
+  }
+  if (!questionShown()) return;
+  ShownQuestion shown{state_.currentPool, state_.currentQNumber, {}};
+  store::Recordset rs;
+  rs.open(store::statements::questionSource(kind_.record.table, shown.numQ), state_.pConn(), store::adOpenUnspecified,
+          store::adLockReadOnly, store::adCmdTable);
+  if (!rs.eof()) shown.pool = rs.value("src").toString();
+  rs.close();
+  rs.open(store::statements::questionsOfPool(kind_.record.table, shown.pool), state_.pConn(), store::adOpenDynamic,
+          store::adLockReadOnly);
+  for (; !rs.eof(); rs.moveNext()) shown.numbers.push_back(rs.value("numQ").toString());
+  rs.close();
+  reselect(shown);
 }
 
 void QuestionEditor::InitEditLists() { poolEditing_.InitEditLists(cmbAnswer); }

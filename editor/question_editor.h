@@ -135,6 +135,9 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   // The steps of "GO" for one loaded question (load, underline, default font, special
   // characters, save content, reset, save layout).
   virtual void convertLoadedQuestion();
+  // After work over a whole pool ("GO", "dbl"): no box keeps a selection, and the lists
+  // select the pool and the question on screen (raising nothing).
+  void showAfterWholePoolWork();
 
   // A panel of the kind's own; the window shows, saves and places it with the others.
   void addPanel(Panel& panel) { panels_.push_back(&panel); }
@@ -165,6 +168,8 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void buildControls();
   void fitToScreen();
   void showEmptyQuestion();
+  void orderBoxesForReading();
+  void arrangeShownQuestion();
   void updateActiveState();
   ShownQuestion shownQuestion() const;
   void reselect(const ShownQuestion& shown);

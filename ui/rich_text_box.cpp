@@ -1,6 +1,8 @@
 #include "rich_text_box.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -26,6 +28,7 @@ RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
   // Pasted rich text would bring formatting and objects that came from no RTF; the box
   // takes pasted text as plain text in the formatting at the caret.
   setAcceptRichText(false);
+  setTabChangesFocus(true);
   setDefaultFont(QStringLiteral("Verdana"), 11.5);
   setBorder(true);
 }
@@ -55,6 +58,7 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
     return;
   }
   setSelection(QTextCursor(this->doc()));
+  if (batchDepth_ == 0) ScrollToTop();
 }
 
 // The box owns the documents it reads into (their parent). QTextEdit deletes only the
@@ -104,6 +108,7 @@ void RichTextBox::setText(const QString& text) {
   c.setPosition(0);
   positionsValid_ = false;
   setSelection(c);
+  if (batchDepth_ == 0) ScrollToTop();
 }
 
 void RichTextBox::resetToDefault() {
@@ -112,7 +117,10 @@ void RichTextBox::resetToDefault() {
   c.setBlockCharFormat(defaultFormat_);
   positionsValid_ = false;
   setSelection(c);
-  if (batchDepth_ == 0) setCurrentCharFormat(defaultFormat_);
+  if (batchDepth_ == 0) {
+    setCurrentCharFormat(defaultFormat_);
+    ScrollToTop();
+  }
 }
 
 // ---- positions
@@ -199,16 +207,75 @@ RichTextBox::Batch::~Batch() {
   box_.setTextCursor(cursor);
 }
 
-void RichTextBox::setSelText(const QString& text) {
-  QTextCursor c = selection();
-  QTextCharFormat format = c.charFormat();
-  if (c.hasSelection()) {
-    QTextCursor first(doc());
-    first.setPosition(c.selectionStart() + 1);
-    format = first.charFormat();
-  }
+QTextCharFormat RichTextBox::typingFormat(const QTextCursor& cursor) const {
+  QTextCursor at(cursor.document());
+  const int start = cursor.selectionStart();
+  const QTextBlock block = cursor.document()->findBlock(start);
+  if (cursor.hasSelection() || (start == block.position() && block.length() > 1))
+    at.setPosition(start + 1);  // the character after the caret
+  else if (block.length() == 1 && block.previous().isValid())
+    at.setPosition(block.previous().position() + block.previous().length() - 1);  // the end of the text before
+  else
+    at.setPosition(start);  // the character before the caret
+  QTextCharFormat format = at.charFormat();
   format.clearProperty(QTextFormat::ObjectType);
   format.clearProperty(rtf::kRawGroup);
+  if (rtf::fontName(format).isEmpty()) format.setFontFamilies(defaultFormat_.fontFamilies().toStringList());
+  if (!(format.fontPointSize() > 0)) format.setFontPointSize(defaultFormat_.fontPointSize());
+  return format;
+}
+
+void RichTextBox::prepareTyping() {
+  QTextCursor c = textCursor();
+  const QTextCharFormat format = typingFormat(c);
+  if (c.hasSelection()) c.removeSelectedText();
+  c.setCharFormat(format);  // without a selection: the formatting of what is put in next
+  setTextCursor(c);
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool character = !event->text().isEmpty() && event->text().at(0).isPrint() &&
+                         !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+  if (event->key() == Qt::Key_Tab && modifiers == Qt::ControlModifier && !isReadOnly()) {
+    // Tab moves to the next box; a tab character is typed with Ctrl+Tab.
+    QTextCursor c = textCursor();
+    c.insertText(QStringLiteral("\t"), typingFormat(c));
+    setTextCursor(c);
+    event->accept();
+    return;
+  }
+  if (isReadOnly() || !(enter || character)) {
+    QTextEdit::keyPressEvent(event);
+    return;
+  }
+  if (enter && modifiers == Qt::NoModifier) {
+    // A new paragraph like the one it splits. (Qt's own Enter drops the formatting after an
+    // empty paragraph and swallows the key.)
+    QTextCursor c = textCursor();
+    const QTextCharFormat format = typingFormat(c);
+    c.beginEditBlock();
+    c.removeSelectedText();
+    c.insertBlock(c.blockFormat(), format);
+    c.endEditBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+    event->accept();
+    return;
+  }
+  prepareTyping();
+  QTextEdit::keyPressEvent(event);
+}
+
+void RichTextBox::insertFromMimeData(const QMimeData* source) {
+  if (!isReadOnly()) prepareTyping();
+  QTextEdit::insertFromMimeData(source);
+}
+
+void RichTextBox::setSelText(const QString& text) {
+  QTextCursor c = selection();
+  const QTextCharFormat format = typingFormat(c);
   c.beginEditBlock();
   c.removeSelectedText();
   insertPlain(c, text, format);
@@ -295,7 +362,24 @@ void RichTextBox::setDefaultFont(const QString& name, double points) {
   defaultFormat_ = QTextCharFormat();
   defaultFormat_.setFontFamilies(QStringList{name});
   defaultFormat_.setFontPointSize(points);
+  // Text without a font of its own is shown, and stored, in the box's default.
+  QFont font(name);
+  font.setPointSizeF(points);
+  document()->setDefaultFont(font);
+  if (batchDoc_) batchDoc_->setDefaultFont(font);
   if (doc()->isEmpty()) resetToDefault();
+}
+
+void RichTextBox::ScrollToTop() {
+  verticalScrollBar()->setValue(0);
+  horizontalScrollBar()->setValue(0);
+}
+
+// Qt shows the caret's whole line on the first show, which scrolls a box lower than a
+// line; a caret at the start shows the text from the top instead.
+void RichTextBox::showEvent(QShowEvent* event) {
+  QTextEdit::showEvent(event);
+  if (textCursor().position() == 0 && !textCursor().hasSelection()) ScrollToTop();
 }
 
 void RichTextBox::mouseReleaseEvent(QMouseEvent* event) {

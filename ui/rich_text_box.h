@@ -75,6 +75,9 @@ class RichTextBox : public Control<QTextEdit> {
   // The font of text set with setText and of an emptied box.
   void setDefaultFont(const QString& name, double points);
   void Refresh() { viewport()->update(); }
+  // Shows the text from its first line (a box lower than a line would otherwise show the
+  // caret's line cut at the top).
+  void ScrollToTop();
 
   // Raises Click as a user's click does.
   void Press();
@@ -82,6 +85,10 @@ class RichTextBox : public Control<QTextEdit> {
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // Typed and pasted text takes the formatting of the text around it.
+  void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   int docPosition(int textPosition) const;
@@ -92,6 +99,13 @@ class RichTextBox : public Control<QTextEdit> {
   void forEachFormat(int from, int to, Visit visit) const;
   template <class T, class Get>
   std::optional<T> selectionValue(Get get) const;
+  // The formatting that text put in at `cursor` gets: that of the first selected
+  // character, of the character before the caret, or (at the start of a paragraph) of the
+  // paragraph's first character; in an empty paragraph, the text before it. Anything the
+  // formatting leaves unnamed comes from the box's default.
+  QTextCharFormat typingFormat(const QTextCursor& cursor) const;
+  // Replaces the selection, if any, and makes typingFormat the caret's formatting.
+  void prepareTyping();
   void insertPlain(QTextCursor& cursor, const QString& text, const QTextCharFormat& format);
   void resetToDefault();
   // Text and the Text position of every document position, made again only after the

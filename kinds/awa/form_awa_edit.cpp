@@ -341,6 +341,10 @@ void FormAWAEdit::cmdGo_Click() {
     selectShownTopic();
     throw;
   }
+  // The last topic stays on screen, unselected, and highlighted in the list.
+  rtxtQuestion.setSelStart(0);
+  rtxtQuestion.ScrollToTop();
+  selectShownTopic();
 }
 
 }  // namespace kinds

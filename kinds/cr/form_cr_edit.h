@@ -12,7 +12,7 @@ const editor::EditorKind& crKind();
 class FormCREdit : public editor::QuestionEditor {
  public:
   FormCREdit(store::ProgramState& state, ui::Form& formInit);
-  ui::ControlArray<ui::TextBox>& txtAnswer;  // choices A..E
+  ui::ControlArray<ui::WrappingTextBox>& txtAnswer;  // choices A..E
 
   void rtxtQuestion_Click() override;
   void imgClick_Click(int index) override;

@@ -130,6 +130,7 @@ void StatementsPanel::place(const Arrangement& a) {
   for (int i = 0; i < 2; ++i) {
     const Rect& s = a.statements[static_cast<size_t>(i)];
     rtxtState[i].Move(s.left, s.top, s.width, s.height);
+    rtxtState[i].Refresh();  // drawn again at its new place
     const Rect& l = a.stateLabels[static_cast<size_t>(i)];
     labels[i]->Move(l.left, l.top, l.width, l.height);
   }

@@ -11,7 +11,7 @@ const editor::EditorKind& scKind();
 class FormSCEdit : public editor::QuestionEditor {
  public:
   FormSCEdit(store::ProgramState& state, ui::Form& formInit);
-  ui::ControlArray<ui::TextBox>& txtAnswer;  // choices A..E
+  ui::ControlArray<ui::WrappingTextBox>& txtAnswer;  // choices A..E
 };
 
 }  // namespace kinds

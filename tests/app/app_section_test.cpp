@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
 #include <QPointer>
 
 #include "app_fixture.h"
@@ -81,6 +83,43 @@ TEST_F(SectionTest, NextWithoutChoiceOrWithoutEditorDoesNothing) {
   init().imgNext.Press();
   app::setKindWindow(Kind::AWA, awa);
   EXPECT_TRUE(init().Visible());
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// The keyboard alone: Tab goes through the kinds, the arrow and the door, then the import
+// frame; Enter on a chosen kind opens its editor. The window opens centred on the screen.
+TEST_F(SectionTest, TheKeyboardReachesEveryControlAndEnterOpensTheChosenKind) {
+  app::FormInit& w = init();
+  const QPoint centre = w.screen()->availableGeometry().center();
+  EXPECT_LE((w.geometry().center() - centre).manhattanLength(), 40);
+
+  auto press = [&](int key) {
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Return ? "\r" : "");
+    QApplication::sendEvent(w.focusWidget(), &down);
+  };
+  w.optSelect[6].setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 4; ++i) {
+    press(Qt::Key_Tab);
+    visited.push_back(w.focusWidget());
+  }
+  EXPECT_EQ(visited, (std::vector<QWidget*>{&w.imgNext, &w.imgExit, &w.cmdCompress, &w.optPoolSection[0]}));
+
+  w.optSelect[1].setValue(true);  // a chosen kind gives the focus away
+  press(Qt::Key_Return);
+  ui::Form* editor = visibleWindow<ui::Form>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Caption(), "ZORBEX CR Editor");
+  editor->Unload();
+  flushDeletes();
+
+  w.imgNext.setFocus();
+  press(Qt::Key_Space);
+  editor = visibleWindow<ui::Form>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Caption(), "ZORBEX CR Editor");
+  editor->Unload();
+  flushDeletes();
   EXPECT_TRUE(dialogs.shown.empty());
 }
 

@@ -1,5 +1,6 @@
 // The edition buttons of the SC and CR editors, driven through their controls.
 #include <QPlainTextEdit>
+#include <QScreen>
 
 #include "commands.h"
 #include "controls/events.h"
@@ -146,10 +147,14 @@ TEST_F(EditionButtons, DuplicateCheckListsItsFindings) {
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->findChild<QPlainTextEdit*>("findingsText")->toPlainText().toStdString(), "02002 ERROR: A=C \"same\" \"same\"\n");
   window_check::save(*w, "DuplicateFindings");
-  // The last question examined is on screen; the list keeps its selection.
+  // The last question examined is on screen, and the list selects it.
   EXPECT_EQ(state->currentQNumber, "02002");
   EXPECT_EQ(ed.txtAnswer[0].Text(), "same");
-  EXPECT_EQ(ed.lstQuestion.Text(), "02001");
+  EXPECT_EQ(ed.lstQuestion.Text(), "02002");
+  EXPECT_EQ(ed.cmbPool.Text(), "X020");
+  // The findings open in the middle of the screen.
+  const QPoint centre = w->screen()->availableGeometry().center();
+  EXPECT_LE((w->geometry().center() - centre).manhattanLength(), 40);
 }
 
 }  // namespace

@@ -298,7 +298,7 @@ TEST_F(EditorSafety, OnASmallScreenTheWindowScrollsToEveryControl) {
   auto* scroller = ed.findChild<QScrollArea*>();
   ASSERT_NE(scroller, nullptr);
   const QWidget* page = scroller->widget();
-  EXPECT_EQ(page->size(), QSize(1256, 712));
+  EXPECT_EQ(page->size(), QSize(1264, 712));
   EXPECT_EQ(scroller->horizontalScrollBar()->maximum(), page->width() - scroller->viewport()->width());
   EXPECT_EQ(scroller->verticalScrollBar()->maximum(), page->height() - scroller->viewport()->height());
   EXPECT_GT(scroller->horizontalScrollBar()->maximum(), 0);

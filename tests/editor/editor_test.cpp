@@ -241,7 +241,7 @@ TEST_F(SCEditor, GoConvertsAndSavesEveryQuestionOfThePool) {
   ed.lstQuestion.setListIndex(1);
   ed.cmdGo.Press();
   EXPECT_EQ(state->currentQNumber, "01203");
-  EXPECT_EQ(ed.lstQuestion.ListIndex(), 1);
+  EXPECT_EQ(ed.lstQuestion.ListIndex(), 2);  // the list selects the question on screen
   for (const char* n : {"01201", "01202", "01203"}) {
     EXPECT_EQ(field("SCtbl", n, "questionHeight").toDouble(), 0.0) << n;
     EXPECT_FALSE(field("SCtbl", n, "choiceBHeight").isNull()) << n;

@@ -1,6 +1,11 @@
 // The event order of the controls: what the windows' logic relies on.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QWidget>
 #include <stdexcept>
 #include <string>
@@ -53,6 +58,37 @@ TEST_F(ControlsTest, TextBoxSetterRaisesChangeBeforeReturningOnlyWhenTheTextDiff
   EXPECT_EQ(txt.SelStart(), 1);
   EXPECT_EQ(txt.SelLength(), 2);
   EXPECT_EQ(txt.SelText(), "yz");
+}
+
+// A long line wraps within the box; Text gives back what was set, line breaks included,
+// and typing adds no line break.
+TEST_F(ControlsTest, WrappingTextBoxWrapsAndKeepsItsOneLine) {
+  ui::WrappingTextBox box(&window);
+  box.Move(0, 0, 3000, 1500);
+  window.show();
+  box.Change = [&] { log.push_back("change:" + box.Text()); };
+  const std::string longLine(300, 'w');
+  box.setText("short " + longLine + " end");
+  box.setText("short " + longLine + " end");
+  EXPECT_EQ(log.size(), 1u);
+  QApplication::processEvents();
+  const QTextLayout* layout = box.document()->begin().layout();
+  ASSERT_NE(layout, nullptr);
+  EXPECT_GT(layout->lineCount(), 2);
+  for (int i = 0; i < layout->lineCount(); ++i) EXPECT_LE(layout->lineAt(i).naturalTextWidth(), box.viewport()->width());
+
+  box.setText("one\r\ntwo");
+  EXPECT_EQ(box.Text(), "one\r\ntwo");
+  box.setSelStart(3);
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QApplication::sendEvent(&box, &enter);
+  QKeyEvent letter(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
+  QApplication::sendEvent(&box, &letter);
+  EXPECT_EQ(box.Text(), "onex\r\ntwo");
+  QApplication::clipboard()->setText("a\nb");
+  box.paste();
+  EXPECT_EQ(box.Text(), "onexa b\r\ntwo");
+  EXPECT_EQ(log.back(), "change:onexa b\r\ntwo");
 }
 
 TEST_F(ControlsTest, ListsRaiseClickFromCodeBeforeReturningAndNothingOnClearOrAdd) {

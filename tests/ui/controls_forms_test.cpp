@@ -1,6 +1,8 @@
 // Windows, bitmaps, geometry and the running-copy check.
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -15,6 +17,7 @@
 
 #include "controls/app_services.h"
 #include "controls/controls.h"
+#include "controls/dialogs.h"
 #include "controls/form.h"
 #include "controls/scripted_dialogs.h"
 
@@ -92,6 +95,17 @@ TEST(Forms, WindowCreatedForOneUseIsDeletedAfterUnload) {
   f->Unload();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(f.isNull());
+}
+
+// A box with a short text is still wide enough for its title.
+TEST(Dialogs, AMessageBoxIsWideEnoughForItsTitle) {
+  QMessageBox box(QMessageBox::NoIcon, "ZORBEX Editor - a long title", "Completed.", QMessageBox::Ok);
+  const int before = box.sizeHint().width();
+  ui::fitTitle(box);
+  QFont bold = box.font();
+  bold.setBold(true);
+  EXPECT_GE(box.sizeHint().width(), QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 100);
+  EXPECT_GT(box.sizeHint().width(), before);
 }
 
 TEST(Geometry, TwipsAreKeptExactlyAndPixelsRounded) {

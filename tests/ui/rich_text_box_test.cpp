@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QTextDocument>
 
+#include "keys.h"
 #include "rich_text_box.h"
 
 using ui::RichTextBox;
@@ -197,6 +198,33 @@ TEST(RichTextBox, JapaneseTypedTextIsSavedInCp932) {
   RichTextBox again;
   again.setTextRTF(rtf);
   EXPECT_EQ(again.Text(), QString::fromUtf8("問題 1"));
+}
+
+// Ctrl+A, a letter, Enter three times and another letter: every character keeps the font
+// and size of the text it replaced, and every font entry has a name.
+TEST(RichTextBox, TextTypedAfterEnterKeepsTheFontAroundIt) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  box.setFocus();
+  keys::selectAll(&box);
+  keys::type(&box, "X\n\n\nY");
+  ASSERT_EQ(box.Text(), "X\r\n\r\n\r\nY");
+  box.setSelStart(box.TextLength() - 1);
+  box.setSelLength(1);
+  EXPECT_EQ(box.SelFontName(), "CBT");
+  EXPECT_EQ(box.SelFontSize(), 11.0);
+  const QByteArray rtf = box.TextRTF();
+  EXPECT_FALSE(rtf.contains(" ;}")) << rtf.toStdString();
+  EXPECT_TRUE(rtf.contains("\\par Y\r\n")) << rtf.toStdString();
+  EXPECT_FALSE(rtf.contains("\\fs24")) << rtf.toStdString();
+
+  // Typed into an emptied box: the box's default font.
+  box.setTextRTF(QByteArray());
+  keys::type(&box, "a\nb");
+  box.setSelStart(3);
+  box.setSelLength(1);
+  EXPECT_EQ(box.SelFontName(), "Verdana");
+  EXPECT_EQ(box.SelFontSize(), 11.5);
 }
 
 TEST(RichTextBox, NewContentReplacesTheDocumentInsteadOfKeepingIt) {

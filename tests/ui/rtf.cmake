@@ -26,3 +26,4 @@ set_tests_properties(zorbex_bank.rtf_roundtrip_stdin PROPERTIES
   PASS_REGULAR_EXPRESSION "{\\\\rtf1\\\\ansi\\\\ansicpg1252.*\\\\f1\\\\fs23\\\\b Bold\\\\b0 .*\\\\par }")
 add_test(NAME zorbex_bank.rtf_unreadable COMMAND zorbex-bank rtf-text ${ZORBEX_FIXTURES_DIR}/rtf/no-such-file.rtf)
 set_tests_properties(zorbex_bank.rtf_unreadable PROPERTIES WILL_FAIL TRUE)
+target_include_directories(rich_text_box_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)

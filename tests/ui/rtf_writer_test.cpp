@@ -44,6 +44,21 @@ TEST(RtfWriter, InitialBoxContentAndEmptyDocumentAreExact) {
   EXPECT_EQ(writeRtf(*back), expected);
 }
 
+// Text whose format names no font or size (typed where Qt dropped the formatting, or read
+// from an entry without a name) is written in the document's default font.
+TEST(RtfWriter, TextWithoutAFontIsWrittenInTheDocumentsDefault) {
+  QTextDocument doc;
+  QFont verdanaFont("Verdana");
+  verdanaFont.setPointSizeF(11.5);
+  doc.setDefaultFont(verdanaFont);
+  QTextCursor c(&doc);
+  c.insertText("a", verdana(11));
+  c.insertText("b", QTextCharFormat());
+  const QByteArray rtf = writeRtf(doc);
+  EXPECT_TRUE(rtf.contains("{\\fonttbl{\\f0\\fnil\\fcharset0 Verdana;}}")) << rtf.toStdString();
+  EXPECT_TRUE(rtf.contains("\\f0\\fs22 a\\fs23 b")) << rtf.toStdString();
+}
+
 TEST(RtfWriter, ToggleWordsOnlyWhereTheFormattingChanges) {
   QTextDocument doc;
   QTextCursor c(&doc);

@@ -1,7 +1,14 @@
 #include "controls.h"
 
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QTextBlock>
 #include <QPixmap>
+#include <algorithm>
 #include <limits>
 
 namespace ui {
@@ -65,6 +72,73 @@ void TextBox::mouseReleaseEvent(QMouseEvent* e) {
 
 void TextBox::focusOutEvent(QFocusEvent* e) {
   QLineEdit::focusOutEvent(e);
+  raiseEvent(LostFocus);
+}
+
+WrappingTextBox::WrappingTextBox(QWidget* parent) : Control<QPlainTextEdit>(parent) {
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setTabChangesFocus(true);
+  document()->setDocumentMargin(0);
+  QObject::connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    if (setting_) return;
+    // A user's edit: the text as shown, a stored line break (kept as a paragraph) as CR LF.
+    QStringList lines;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) lines << b.text();
+    text_ = lines.join(QStringLiteral("\r\n")).toStdString();
+    raiseEvent(Change);
+  });
+}
+
+void WrappingTextBox::setText(const std::string& t) {
+  if (t == text_) return;
+  text_ = t;
+  setting_ = true;
+  setPlainText(q(t).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+  setting_ = false;
+  raiseEvent(Change);
+  rethrowPending();
+}
+
+void WrappingTextBox::setSelStart(int start) {
+  QTextCursor c = textCursor();
+  c.setPosition(std::clamp(start, 0, static_cast<int>(document()->characterCount()) - 1));
+  setTextCursor(c);
+}
+
+void WrappingTextBox::setSelLength(int length) {
+  QTextCursor c = textCursor();
+  const int start = c.selectionStart();
+  c.setPosition(start);
+  c.setPosition(std::clamp(start + length, start, static_cast<int>(document()->characterCount()) - 1),
+                QTextCursor::KeepAnchor);
+  setTextCursor(c);
+}
+
+void WrappingTextBox::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    e->ignore();  // one line: Enter is the window's
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(e);
+}
+
+void WrappingTextBox::insertFromMimeData(const QMimeData* source) {
+  QString text = source->text();
+  text.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\r'), QLatin1Char(' '));
+  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  insertPlainText(text);
+}
+
+void WrappingTextBox::mouseReleaseEvent(QMouseEvent* e) {
+  QPlainTextEdit::mouseReleaseEvent(e);
+  if (e->button() == Qt::LeftButton) raiseEvent(Click);
+}
+
+void WrappingTextBox::focusOutEvent(QFocusEvent* e) {
+  QPlainTextEdit::focusOutEvent(e);
   raiseEvent(LostFocus);
 }
 
@@ -257,12 +331,37 @@ void Image::Press() {
   rethrowPending();
 }
 
+void Image::clickFromUser() {
+  raiseEvent([this] {
+    if (Click) Click(index_);
+  });
+}
+
 void Image::mouseReleaseEvent(QMouseEvent* e) {
   QLabel::mouseReleaseEvent(e);
-  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
-    raiseEvent([this] {
-      if (Click) Click(index_);
-    });
+  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) clickFromUser();
+}
+
+void Image::setTakesFocus(bool on) { setFocusPolicy(on ? Qt::StrongFocus : Qt::NoFocus); }
+
+void Image::keyPressEvent(QKeyEvent* e) {
+  const bool press = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space;
+  if (focusPolicy() == Qt::NoFocus || !press) {
+    QLabel::keyPressEvent(e);
+    return;
+  }
+  e->accept();
+  clickFromUser();
+}
+
+void Image::paintEvent(QPaintEvent* e) {
+  QLabel::paintEvent(e);
+  if (!hasFocus()) return;
+  QPainter p(this);
+  QStyleOptionFocusRect frame;
+  frame.initFrom(this);
+  frame.rect = rect().adjusted(1, 1, -1, -1);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &p, this);
 }
 
 PictureBox::PictureBox(QWidget* parent) : Control<QLabel>(parent) { setFocusPolicy(Qt::StrongFocus); }

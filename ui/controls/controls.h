@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -128,6 +129,37 @@ class TextBox : public Control<QLineEdit> {
 
  private:
   int maxLength_ = 0;
+};
+
+// A text box for one long line (a choice): the text wraps within the box's width and
+// shows as many lines as the box's height holds. What is set is what Text gives back
+// until the user edits it; Enter adds no line break, pasted breaks become spaces, and Tab
+// moves to the next control.
+class WrappingTextBox : public Control<QPlainTextEdit> {
+ public:
+  explicit WrappingTextBox(QWidget* parent);
+  std::string Text() const { return text_; }
+  // Raises Change before returning when the text differs.
+  void setText(const std::string& t);
+  bool hasFrame() const { return frameShape() != QFrame::NoFrame; }
+  void setFrame(bool on) { setFrameShape(on ? QFrame::StyledPanel : QFrame::NoFrame); }
+  int SelStart() const { return textCursor().selectionStart(); }
+  int SelLength() const { return textCursor().selectionEnd() - textCursor().selectionStart(); }
+  void setSelStart(int start);
+  void setSelLength(int length);
+  Handler Change;
+  Handler Click;
+  Handler LostFocus;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void insertFromMimeData(const QMimeData* source) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+
+ private:
+  std::string text_;
+  bool setting_ = false;
 };
 
 // Check boxes and option buttons are used in arrays: their events carry the index.
@@ -272,10 +304,18 @@ class Image : public Control<QLabel> {
   int Index() const { return index_; }
   // Raises Click as a user's click does.
   void Press();
+  // From inside another control's Qt event: raises Click as a click does (an error is
+  // shown, not passed on).
+  void clickFromUser();
+  // Takes the focus like a button: Tab reaches it, a frame shows the focus, and Enter or
+  // Space clicks it.
+  void setTakesFocus(bool on);
   IndexHandler Click;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
 
  private:
   int index_;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -43,6 +44,7 @@ class QtDialogs : public DialogProvider {
         mb.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    fitTitle(mb);
     const bool second = box.defaultButton == MsgDefault::Second;
     switch (box.buttons) {
       case MsgButtons::OkOnly: break;
@@ -73,6 +75,17 @@ DialogProvider& provider() {
 }
 
 }  // namespace
+
+void fitTitle(QMessageBox& box) {
+  // Title bars draw their text in a bold font; the icon, the close button and the frame
+  // take about 100 pixels beside it.
+  QFont font = box.font();
+  font.setBold(true);
+  const int need = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + 100;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
 
 void setDialogProvider(DialogProvider* p) { g_provider = p; }
 

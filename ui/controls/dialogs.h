@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+class QMessageBox;
+
 namespace ui {
 
 enum class MsgButtons { OkOnly, OkCancel, YesNo, YesNoCancel };
@@ -37,6 +39,10 @@ MsgResult MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OkOnl
                  const std::string& title = "", MsgDefault defaultButton = MsgDefault::First);
 
 // The common dialog: filter text, file-open, the chosen path or none.
+// Widens a message box so that its title bar shows the whole title beside its icon and
+// buttons, however short the text.
+void fitTitle(QMessageBox& box);
+
 class CommonDialog {
  public:
   std::string Filter;

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QWindow>
 #include <QGuiApplication>
+#include <QScreen>
 
 #include "twips_geometry.h"
 
@@ -101,6 +102,16 @@ void Form::setWidth(double twips) {
 void Form::setHeight(double twips) {
   height_ = twips;
   resize(twipsToPixels(width_), twipsToPixels(height_));
+}
+
+void centreOnScreen(QWidget& window) {
+  const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  // Before the first show the frame is not known: the usual title bar and borders.
+  const QSize frame = window.isVisible() ? window.frameGeometry().size() - window.size() : QSize(16, 48);
+  QRect r(QPoint(0, 0), window.size() + frame);
+  r.moveCenter(screen->availableGeometry().center());
+  window.move(r.topLeft());
 }
 
 void Form::closeEvent(QCloseEvent* event) {

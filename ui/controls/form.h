@@ -59,6 +59,9 @@ class Form : public QWidget {
   MousePointer pointer_ = MousePointer::Default;
 };
 
+// Places a window, frame included, in the middle of its screen's work area.
+void centreOnScreen(QWidget& window);
+
 // Loaded windows of the program.
 int LoadedFormCount();
 // Runs when the last loaded window is unloaded (the program ends).

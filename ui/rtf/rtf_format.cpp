@@ -60,6 +60,11 @@ QString fontName(const QTextCharFormat& format) {
   return families.isEmpty() ? QString() : families.first();
 }
 
+QString defaultFontName(const QTextDocument& document) {
+  const QString family = document.defaultFont().family();
+  return family.trimmed().isEmpty() ? QStringLiteral("MS Sans Serif") : family;
+}
+
 QString boxText(const QTextDocument& document) {
   QString text;
   for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {

@@ -30,6 +30,9 @@ QString underlineWord(const QTextCharFormat& format);
 bool isUnderlined(const QTextCharFormat& format);
 
 // The family name a run was given, not the font the system would substitute.
+// The font of text whose format names none: the document's default font, or the font
+// RichEdit starts with where the document's default has no name.
+QString defaultFontName(const QTextDocument& document);
 QString fontName(const QTextCharFormat& format);
 
 // The document as the rich-text box's Text gives it: paragraphs and line breaks as

@@ -809,8 +809,11 @@ class Reader {
     if (formatValid_ && ch == formatState_) return format_;
     QTextCharFormat f;
     auto font = fonts_.find(ch.font);
+    // Text in a font without a name, or in none, is shown in the document's default font,
+    // and is that font's text from now on.
+    const bool named = font != fonts_.end() && !font->second.name.isEmpty();
+    f.setFontFamilies(QStringList{named ? font->second.name : defaultFontName(doc_)});
     if (font != fonts_.end()) {
-      if (!font->second.name.isEmpty()) f.setFontFamilies(QStringList{font->second.name});
       int charset = font->second.charset;
       if (charset < 0 || codePageOfCharset(charset) == 0) charset = charsetOfCodePage(ansiCodePage_);
       f.setProperty(kCharset, charset);

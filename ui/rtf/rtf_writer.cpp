@@ -128,7 +128,10 @@ class Writer {
   void fragment(const QTextFragment& fragment) {
     const QTextCharFormat fmt = fragment.charFormat();
     const QString text = fragment.text();
-    const QString name = fontName(fmt);
+    // Text without a font or size of its own is in the document's default ones: an entry
+    // without a name would tell a reader nothing.
+    QString name = fontName(fmt);
+    if (name.trimmed().isEmpty()) name = defaultFontName(doc_);
     const int baseCharset = fmt.hasProperty(kCharset) ? fmt.intProperty(kCharset) : 0;
     const int baseCodePage = codePageOfFont(baseCharset, name, 1252);
     const QByteArray raw = fmt.property(kRawGroup).toByteArray();
@@ -227,7 +230,8 @@ class Writer {
   RunFormat runFormat(const QTextCharFormat& fmt) {
     RunFormat next;
     const double size = fmt.fontPointSize();
-    next.halfPoints = size > 0 ? static_cast<int>(std::lround(size * 2)) : 24;
+    const double defaultSize = doc_.defaultFont().pointSizeF();
+    next.halfPoints = static_cast<int>(std::lround((size > 0 ? size : defaultSize > 0 ? defaultSize : 12) * 2));
     next.bold = fmt.fontWeight() > QFont::Medium;
     next.italic = fmt.fontItalic();
     next.underline = underlineWord(fmt);
