@@ -91,6 +91,7 @@ int cmdCreate(const Args& args) {
   }
   if (dir.empty()) return fail("usage: zorbex-bank create [--demo] DIR");
   try {
+    schema::userLinkConnect(fs::absolute(dir));  // a path the links cannot carry is refused before the folder is made
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec) return fail("the folder '" + dir + "' cannot be made: " + ec.message() + ".");
