@@ -129,7 +129,13 @@ void backupBank(const fs::path& folder, const fs::path& file) {
     if ((rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && diskNearlyFull(file.string())))
       throw diskFull("the copy '" + file.string() + "' could not be made; nothing was written.");
     if (rc != SQLITE_DONE) throw engineError(SqliteFailure{rc, sqlite3_errstr(rc)});
+    // The pages are in the copy's log; only the copy's file takes the name, so it must hold them.
+    if (!copy->checkpoint()) {
+      if (diskNearlyFull(file.string())) throw diskFull("the copy '" + file.string() + "' could not be made; nothing was written.");
+      throw copyFailed(file, "its pages could not be written into the file.");
+    }
   }
+  if (hasContent(temp.path().string() + "-wal")) throw copyFailed(file, "its pages could not be written into the file.");
   source.reset();
   try {
     verifyCopy(temp.path(), file);

@@ -54,8 +54,7 @@ std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string
       throw refused();
     if (f.primary() == SQLITE_MISUSE) throw DbError(err::Generic, f.message);
     if (f.primary() == SQLITE_FULL)
-      throw DbError(err::DiskFull, "The disk is full: '" + path + "' could not be opened (" + f.message +
-                                       "). Free some space and try again.");
+      throw DbError(err::DiskFull, "The disk is full: '" + path + "' could not be opened. Free some space and try again.");
     throw DbError(err::Generic, "The file '" + path + "' could not be opened: " + f.message + ".");
   }
   try {

@@ -19,7 +19,7 @@ SqliteFailure failureOf(sqlite3* db, int rc) {
 // shared-memory file, truncating the log): the free space tells the two apart.
 SqliteFailure withFullDiskNamed(SqliteFailure f, const std::string& path) {
   if ((f.code & 0xff) == SQLITE_IOERR && diskNearlyFull(path))
-    return SqliteFailure{SQLITE_FULL, "database or disk is full (" + f.message + ")"};
+    return SqliteFailure{SQLITE_FULL, sqlite3_errstr(SQLITE_FULL)};
   return f;
 }
 
