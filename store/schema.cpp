@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include <sqlite3.h>
+
 #include "db_error.h"
 #include "session.h"
 #include "sqlite_db.h"
@@ -88,6 +90,7 @@ void inFile(std::unique_ptr<SqliteDb> db, F&& body) {
     body(*db);
     db->exec("COMMIT;");
   } catch (const SqliteFailure& f) {
+    if (f.primary() == SQLITE_FULL) throw DbError(err::DiskFull, "The disk is full: " + db->path() + " could not be written. Free some space and try again.");
     throw DbError(err::Generic, "The database file could not be written: " + f.message + ".");
   }
 }
@@ -96,6 +99,7 @@ std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char*
   try {
     return SqliteDb::create(file.string(), key);
   } catch (const SqliteFailure& f) {
+    if (f.primary() == SQLITE_FULL) throw DbError(err::DiskFull, "The disk is full: '" + file.string() + "' could not be created. Free some space and try again.");
     throw DbError(err::Generic, "The database file '" + file.string() + "' could not be created (" + f.message + ").");
   }
 }
@@ -169,6 +173,18 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit)
   if (std::filesystem::exists(bankPath(folder), ec) || std::filesystem::exists(userPath(folder), ec))
     throw DbError(err::Generic, "A bank already exists in '" + folder.string() + "'; nothing was changed.");
   const std::string connect = userLinkConnect(folder);  // refused here, before either file exists
+  // A failure part-way (a full disk) takes away what was made: a half-made pair would
+  // otherwise stand in the way of the next attempt as "a bank already exists".
+  struct Undo {
+    const std::filesystem::path& folder;
+    bool done = false;
+    ~Undo() {
+      if (done) return;
+      std::error_code ec;
+      for (const auto& f : {bankPath(folder), userPath(folder)})
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(f.string() + suffix, ec);
+    }
+  } undo{folder};
   createUserDatabase(userPath(folder));
   inFile(newFile(bankPath(folder), kBankKey), [&](SqliteDb& db) {
     db.exec(kTableDefsSql);
@@ -188,6 +204,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit)
       st.step();
     }
   });
+  undo.done = true;
 }
 
 void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,

@@ -180,6 +180,21 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
       }
     }
   }
+  for (std::uintmax_t free : freeSizes) {
+    SCOPED_TRACE("create with " + std::to_string(free >> 10) + " KiB free");
+    fs::remove_all(dir);
+    leave(free);
+    ToolRun r = bank({"create", d});
+    freeAll();
+    if (r.status == 0) {
+      ++succeeded;
+      EXPECT_EQ(bank({"check", d}).status, 0) << r.out;
+    } else {
+      ++full;
+      EXPECT_TRUE(r.status == 1 && has(r.out, "disk is full")) << r.out;
+      EXPECT_FALSE(fs::exists(schema::bankPath(dir)) || fs::exists(schema::userPath(dir))) << "a half-made bank is left";
+    }
+  }
   // The range reaches from too little room for anything to room for everything.
   EXPECT_GT(succeeded, 0);
   EXPECT_GT(full, 0);

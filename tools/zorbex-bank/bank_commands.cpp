@@ -99,7 +99,7 @@ int cmdCreate(const Args& args) {
     schema::createBank(folder);
     if (demo) writeDemoContent(folder);
     std::printf("created %s and %s in %s\n", schema::kBankFile, schema::kUserFile, folder.string().c_str());
-    return 0;
+    return afterWriting(folder);
   } catch (const DbError& e) {
     return fail(e.message());
   }
