@@ -112,13 +112,13 @@ void backupBank(const fs::path& folder, const fs::path& file) {
   auto source = openOurFile(schema::bankPath(folder).string(), schema::kBankKey, false, ErrorStyle::Ado);
   TemporaryBeside temp(file);
   const fs::path target = fs::absolute(file, ec).parent_path();
+  auto noRoom = [&] { return diskFull("the copy '" + file.string() + "' could not be made; nothing was written."); };
   {
     std::unique_ptr<SqliteDb> copy;
     try {
       copy = SqliteDb::create(temp.path().string(), schema::kBankKey);
     } catch (const SqliteFailure& f) {
-      if (f.primary() == SQLITE_FULL || diskNearlyFull(file.string()))
-        throw diskFull("the copy '" + file.string() + "' could not be made; nothing was written.");
+      if (f.primary() == SQLITE_FULL || diskNearlyFull(file.string())) throw noRoom();
       throw copyFailed(file, f.message + ".");
     }
     // One step under one read transaction: the copy is the bank as of one commit.
@@ -126,21 +126,21 @@ void backupBank(const fs::path& folder, const fs::path& file) {
     if (!b) throw copyFailed(file, std::string(sqlite3_errmsg(copy->handle())) + ".");
     int rc = sqlite3_backup_step(b, -1);
     sqlite3_backup_finish(b);
-    if ((rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && diskNearlyFull(file.string())))
-      throw diskFull("the copy '" + file.string() + "' could not be made; nothing was written.");
+    if ((rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && diskNearlyFull(file.string()))) throw noRoom();
     if (rc != SQLITE_DONE) throw engineError(SqliteFailure{rc, sqlite3_errstr(rc)});
     // The pages are in the copy's log; only the copy's file takes the name, so it must hold them.
     if (!copy->checkpoint()) {
-      if (diskNearlyFull(file.string())) throw diskFull("the copy '" + file.string() + "' could not be made; nothing was written.");
+      if (diskNearlyFull(file.string())) throw noRoom();
       throw copyFailed(file, "its pages could not be written into the file.");
     }
   }
-  if (hasContent(temp.path().string() + "-wal")) throw copyFailed(file, "its pages could not be written into the file.");
+  if (hasContent(temp.path().string() + "-wal"))
+    throw copyFailed(file, "its pages could not be written into the file.");
   source.reset();
   try {
     verifyCopy(temp.path(), file);
   } catch (const DbError& e) {
-    if (e.number == err::DiskFull) throw diskFull("the copy '" + file.string() + "' could not be made; nothing was written.");
+    if (e.number == err::DiskFull) throw noRoom();
     throw;
   }
   try {
@@ -149,7 +149,7 @@ void backupBank(const fs::path& folder, const fs::path& file) {
       throw DbError(err::DatabaseExists, "The file '" + file.string() + "' already exists; a backup needs a new name.");
     platform::replaceFile(temp.path(), file);
   } catch (const std::system_error& e) {
-    if (outOfSpace(e.code(), target)) throw diskFull("the copy '" + file.string() + "' could not be made; nothing was written.");
+    if (outOfSpace(e.code(), target)) throw noRoom();
     throw copyFailed(file, std::string(e.what()) + ".");
   }
 }
@@ -163,7 +163,8 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
   if (hasContent(file.string() + "-wal"))
     throw DbError(err::Locked, "'" + file.string() + "' has a log beside it: it is in use or was not closed; "
                                "take a backup of it with 'zorbex-bank backup' instead.");
-  if (!fs::is_directory(folder, ec)) throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
+  if (!fs::is_directory(folder, ec))
+    throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
   if (fs::is_directory(bank, ec))
     throw DbError(err::Generic, "'" + bank.string() + "' is a folder, not a bank file; nothing was changed.");
   // The header and the key first: a file that is no bank is refused before a byte is copied.
@@ -185,7 +186,8 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
     fs::copy_file(file, temp.path(), fs::copy_options::none);
   } catch (const fs::filesystem_error& e) {
     if (outOfSpace(e.code(), folder))
-      throw diskFull("'" + file.string() + "' could not be copied into '" + folder.string() + "'; the bank was not changed.");
+      throw diskFull("'" + file.string() + "' could not be copied into '" + folder.string() +
+                     "'; the bank was not changed.");
     throw DbError(err::Generic, "'" + file.string() + "' could not be copied into '" + folder.string() +
                                     "': " + e.code().message() + ". The bank was not changed.");
   }
@@ -193,7 +195,8 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
     verifyCopy(temp.path(), file);  // its own connection, closed again: no log left with it
   } catch (const DbError& e) {
     if (e.number == err::DiskFull)
-      throw diskFull("'" + file.string() + "' could not be checked in '" + folder.string() + "'; the bank was not changed.");
+      throw diskFull("'" + file.string() + "' could not be checked in '" + folder.string() +
+                     "'; the bank was not changed.");
     throw;
   }
   try {

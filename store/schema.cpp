@@ -90,7 +90,9 @@ void inFile(std::unique_ptr<SqliteDb> db, F&& body) {
     body(*db);
     db->exec("COMMIT;");
   } catch (const SqliteFailure& f) {
-    if (f.primary() == SQLITE_FULL) throw DbError(err::DiskFull, "The disk is full: " + db->path() + " could not be written. Free some space and try again.");
+    if (f.primary() == SQLITE_FULL)
+      throw DbError(err::DiskFull,
+                    "The disk is full: '" + db->path() + "' could not be written. Free some space and try again.");
     throw DbError(err::Generic, "The database file could not be written: " + f.message + ".");
   }
 }
@@ -99,7 +101,9 @@ std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char*
   try {
     return SqliteDb::create(file.string(), key);
   } catch (const SqliteFailure& f) {
-    if (f.primary() == SQLITE_FULL) throw DbError(err::DiskFull, "The disk is full: '" + file.string() + "' could not be created. Free some space and try again.");
+    if (f.primary() == SQLITE_FULL)
+      throw DbError(err::DiskFull,
+                    "The disk is full: '" + file.string() + "' could not be created. Free some space and try again.");
     throw DbError(err::Generic, "The database file '" + file.string() + "' could not be created (" + f.message + ").");
   }
 }
@@ -142,7 +146,8 @@ const std::vector<TableSpec>& bankTables() {
     for (Kind k : kAllKinds) t.push_back({tableName(k), questionColumns(k)});
     for (const char* m : {"12to13SC", "12to13CR", "12to13DS", "11to12PS"})
       t.push_back({m, {{"12th", "INTEGER"}, {"13th", "INTEGER"}}});
-    t.push_back({"12to13RC", {{"12th-Question", "INTEGER"}, {"13th-Question", "INTEGER"}, {"13th-Passage", "INTEGER"}}});
+    t.push_back({"12to13RC",
+                 {{"12th-Question", "INTEGER"}, {"13th-Question", "INTEGER"}, {"13th-Passage", "INTEGER"}}});
     for (const char* a : {"answerkey13SC", "answerkey13DS", "answerkey13PS"})
       t.push_back({a, {{"number", "INTEGER"}, {"key", "TEXT COLLATE NOCASE"}}});
     return t;
@@ -152,7 +157,8 @@ const std::vector<TableSpec>& bankTables() {
 
 const std::vector<TableSpec>& userTables() {
   static const std::vector<TableSpec> tables = {
-      {"tblMemo", {{"numQ", kText}, {"probtype", kText}, {"choice", kText}, {"category", kText}, {"description", "TEXT"}}},
+      {"tblMemo",
+       {{"numQ", kText}, {"probtype", kText}, {"choice", kText}, {"category", kText}, {"description", "TEXT"}}},
       {"tblAnswer", {{"numQ", kText}, {"answer", "TEXT"}, {"answered", "TEXT"}, {"seconds", "REAL"}}},
       {"tblSuspend", {{"testId", "INTEGER"}, {"numQ", kText}, {"position", "INTEGER"}}},
       {"tblAnsBuf", {{"numQ", kText}, {"answer", "TEXT"}}},

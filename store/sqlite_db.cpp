@@ -74,7 +74,8 @@ bool SqliteDb::noteCheckpoint(int rc) {
     return true;
   }
   SqliteFailure f = failure(rc);
-  if (f.primary() != SQLITE_BUSY && f.primary() != SQLITE_LOCKED) checkpointFailure_ = std::make_unique<SqliteFailure>(f);
+  if (f.primary() != SQLITE_BUSY && f.primary() != SQLITE_LOCKED)
+    checkpointFailure_ = std::make_unique<SqliteFailure>(f);
   return false;
 }
 
