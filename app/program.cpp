@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "backup.h"
+#include "controls/dialogs.h"
 #include "db_error.h"
 
 namespace app {
@@ -27,6 +29,7 @@ Program::Program(std::filesystem::path appFolder)
       formInit_(state_),
       bind_(state_, formInit_, instance_.PrevInstance()) {
   ui::setErrorDescriber(describe);
+  ui::setAfterEventHook([this] { tellIfSavedOnlyInLog(); });
   QApplication::setQuitOnLastWindowClosed(false);  // the program ends with its last loaded window
   if (!instance_.PrevInstance()) {
     ui::setLastFormUnloadedHandler([this] {
@@ -37,7 +40,19 @@ Program::Program(std::filesystem::path appFolder)
 }
 
 Program::~Program() {
+  ui::setAfterEventHook(nullptr);
   if (!instance_.PrevInstance()) ui::setLastFormUnloadedHandler(nullptr);
+}
+
+void Program::tellIfSavedOnlyInLog() {
+  if (!state_.pConn().savedOnlyInLog()) {
+    toldSavedOnlyInLog_ = false;
+    return;
+  }
+  if (toldSavedOnlyInLog_) return;
+  toldSavedOnlyInLog_ = true;  // before the box: events while it shows must not repeat it
+  const std::string warning = store::unfinishedLogWarning(store::schema::bankPath(state_.appFolder));
+  if (!warning.empty()) ui::MsgBox(warning, ui::MsgButtons::OkOnly, ui::MsgIcon::Exclamation, "Disk Full");
 }
 
 int Program::start() {

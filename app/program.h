@@ -37,12 +37,16 @@ class Program {
   FormBindData& formBindData() { return bind_; }
 
  private:
+  // Warns once when a save went only into the bank's log, until the file holds it again.
+  void tellIfSavedOnlyInLog();
+
   store::ProgramState state_;
   ui::InstanceLock instance_;
   FormInit formInit_;
   FormBindData bind_;
   bool started_ = false;
   bool ended_ = false;
+  bool toldSavedOnlyInLog_ = false;
 };
 
 }  // namespace app

@@ -107,6 +107,17 @@ void verifyCopy(SqliteDb& bank, const fs::path& copy) {
   }
 }
 
+// The file that a bank path names: the target of a symbolic link (the link stays a link
+// when the target is replaced), the path itself otherwise.
+fs::path fileBehind(const fs::path& bank) {
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(bank, ec))) return bank;
+  fs::path target = fs::canonical(bank, ec);
+  if (ec) throw DbError(store::err::FileNotFound, "The bank '" + bank.string() + "' is a symbolic link to '" +
+                                                      fs::read_symlink(bank, ec).string() + "', which does not exist.");
+  return target;
+}
+
 void requireAbsent(const fs::path& file) {
   std::error_code ec;
   if (fs::exists(file, ec))
@@ -119,16 +130,17 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
   auto report = [&](CompactStep s) {
     if (progress) progress(s);
   };
-  const fs::path bank = store::schema::bankPath(folder);
-  const fs::path copy = folder / store::schema::kCompactFile;
+  const fs::path bank = fileBehind(store::schema::bankPath(folder));
+  const fs::path copy = bank.parent_path() / store::schema::kCompactFile;
 
-  removeFileAndJournals(copy);
-  report(CompactStep::StaleCopyRemoved);
-
+  // Held before the copy's name is touched: a second run meanwhile is refused rather than
+  // deleting this run's copy.
   std::unique_ptr<SqliteDb> held = holdBank(bank);
   report(CompactStep::BankHeld);
   bool logClosed = false;
   try {
+    removeFileAndJournals(copy);
+    report(CompactStep::StaleCopyRemoved);
     writeCopy(*held, copy);
     report(CompactStep::CopyWritten);
     verifyCopy(*held, copy);
@@ -153,20 +165,21 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
       throw DbError(kReplaceFailed, std::string("The bank could not be replaced by the compacted copy (") + e.what() +
                                         "); the bank was kept.");
     }
-  } catch (const SqliteFailure& f) {
-    DbError e = store::engineError(f);
-    if (logClosed) held->exec("PRAGMA journal_mode=WAL;");
-    held.reset();
-    removeFileAndJournals(copy);
-    throw DbError(e.number, "The bank could not be compacted: " + e.description);
   } catch (...) {
     try {
       if (logClosed) held->exec("PRAGMA journal_mode=WAL;");
     } catch (const SqliteFailure&) {
     }
-    held.reset();
+    // The copy goes while the bank is still held: released first, the name may already be
+    // another run's.
     removeFileAndJournals(copy);
-    throw;
+    held.reset();
+    try {
+      throw;
+    } catch (const SqliteFailure& f) {
+      DbError e = store::engineError(f);
+      throw DbError(e.number, "The bank could not be compacted: " + e.description);
+    }
   }
   report(CompactStep::Replaced);
   held.reset();  // the old file, no longer named

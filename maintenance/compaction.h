@@ -14,8 +14,8 @@ inline constexpr long kReplaceFailed = 3056;   // the bank could not be replaced
 
 // The moments of a compaction, in order, as the progress callback sees them.
 enum class CompactStep {
-  StaleCopyRemoved,  // a copy left by an earlier run is gone
   BankHeld,          // this run alone holds the bank, and will until the end
+  StaleCopyRemoved,  // a copy left by an earlier run is gone (only the holder touches it)
   CopyWritten,       // zorbex_comp.mdb holds the compact copy
   CopyVerified,      // it opens with the key, passes the integrity check, matches the bank
   CopySynced,        // it is on the disk
@@ -25,7 +25,8 @@ enum class CompactStep {
 
 using CompactProgress = std::function<void(CompactStep)>;
 
-// Compacts folder/zorbex_be.mdb. Every connection to the bank must be closed: another
+// Compacts folder/zorbex_be.mdb (where it is a symbolic link, the file it points at, which
+// keeps the link; the copy is then made beside that file). Every connection to the bank must be closed: another
 // holder fails with store::err::Locked. On any failure the bank is as it was, no copy is left,
 // and a store::DbError says why.
 void compactBank(const std::filesystem::path& folder, const CompactProgress& progress = {});

@@ -181,6 +181,20 @@ std::string whyNotOpened(const std::string& file, const char* key) {
   return "It is a database file with another key, or its first page is damaged.";
 }
 
+// Staging a pool that is not there would copy nothing and report success.
+void requirePool(ImportSource& source, const std::string& table, const std::string& pool) {
+  std::vector<std::string> pools;
+  try {
+    pools = source.pools(table);
+  } catch (const DbError& e) {
+    if (e.number != store::err::NoCurrentRecord) throw;  // an empty table holds no pool
+  }
+  for (const std::string& p : pools)
+    if (store::equalsIgnoringCase(p, pool)) return;
+  throw DbError(store::err::NoCurrentRecord,
+                "There is no pool " + pool + " in " + table + " of the source file; nothing was imported.");
+}
+
 void requireForeignFile(const store::ProgramState& state, const std::string& file) {
   if (!canImportFrom(state.appFolder, file)) throw DbError(kInvalidFileName, "Invalid File Name.");
 }
@@ -232,6 +246,16 @@ std::string importFileProblem(const fs::path& folder, const std::string& sourceF
   return "The database file is damaged.";
 }
 
+void requireRegularSource(const std::string& sourceFile) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(sourceFile, ec);
+  if (!fs::exists(st)) throw DbError(store::err::Generic, "Could not find the file '" + sourceFile + "'.");
+  if (!fs::is_regular_file(st))
+    throw DbError(store::err::Generic, "'" + sourceFile + "' is not a regular file (" +
+                                           (fs::is_directory(st) ? "a folder" : "a pipe, socket or device") +
+                                           "); nothing was imported.");
+}
+
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table) {
   return openImportSource(sourceFile, {})->pools(table);
 }
@@ -242,12 +266,14 @@ std::vector<std::string> ListImportMemos(const std::string& sourceFile) {
 
 void ImportPool(store::ProgramState& state, const std::string& sourceFile, const std::string& table,
                 const std::string& pool, const ImportHooks& hooks) {
+  requireRegularSource(sourceFile);
   requireForeignFile(state, sourceFile);
   ImportPool(state, *openImportSource(sourceFile, stagingPath(state.appFolder)), table, pool, hooks);
 }
 
 void ImportPool(store::ProgramState& state, ImportSource& source, const std::string& table, const std::string& pool,
                 const ImportHooks& hooks) {
+  requirePool(source, table, pool);
   SourceDetach detach(state, source.stagedFile());
   auto before = [&](const std::string& sql) { hooks.log(" SQL:" + sql); };
   const std::string connect = source.stagePool(table, pool, before);
@@ -284,6 +310,7 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
 
 void ImportMemos(store::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks) {
+  requireRegularSource(sourceFile);
   requireForeignFile(state, sourceFile);
   ImportMemos(state, *openImportSource(sourceFile, stagingPath(state.appFolder)), numbers, hooks);
 }

@@ -45,6 +45,10 @@ bool canImportFrom(const std::filesystem::path& folder, const std::string& sourc
 // pools, the user database's for memos); nullptr leaves the key unchecked.
 std::string importFileProblem(const std::filesystem::path& folder, const std::string& sourceFile, const char* key);
 
+// A source must be a regular file: a pipe, a device or a folder is refused (store::DbError)
+// before anything is opened, as reading one may never end.
+void requireRegularSource(const std::string& sourceFile);
+
 // The pool names of a question table of a bank file (bank key); 3021 for an empty table.
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table);
 // The question numbers of the memos of a user-database file (user key); 3021 for none.
@@ -53,7 +57,8 @@ std::vector<std::string> ListImportMemos(const std::string& sourceFile);
 // Copies every question of one pool of the source's table into the same table of the bank
 // over state.pConn(), which must be open. The pool is staged in the source's ImportTbl and
 // reached through the bank's link ImportTbl; both stay for the next import to replace.
-// The insert runs only when confirm() says so; a repeated question number inserts nothing.
+// The insert runs only when confirm() says so; a repeated question number inserts nothing,
+// and a pool that the source's table does not hold is refused before anything is written.
 // Failures that stop the import are thrown as store::DbError.
 void ImportPool(store::ProgramState& state, const std::string& sourceFile, const std::string& table,
                 const std::string& pool, const ImportHooks& hooks);

@@ -72,7 +72,16 @@ const std::array<const char*, 5> kChoiceFields = {"choiceA", "choiceB", "choiceC
 }  // namespace
 
 bool editionPoolNameValid(const EditionRules& rules, const std::string& og) {
-  return charCount(og) >= static_cast<size_t>(rules.countedChars) && charCount(og) >= 3;
+  // The digits become the prefix of the question numbers, and the leading characters the
+  // pattern that counts the edition's questions: a wildcard, a separator or a longer number
+  // in them would number questions that the edition does not hold.
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (og.size() < 3 || og.size() > 4 || og.size() < static_cast<size_t>(rules.countedChars)) return false;
+  if (!letter(og[0])) return false;
+  for (size_t i = 1; i < og.size(); ++i)
+    if (!digit(og[i])) return false;
+  return true;
 }
 
 std::string editionPrefix(const EditionRules& rules, const std::string& og) {
@@ -83,7 +92,9 @@ std::string editionPrefix(const EditionRules& rules, const std::string& og) {
 
 std::vector<std::string> createEditionPool(store::Connection& conn, const EditionRules& rules, const std::string& og,
                                            long count, const std::string& qnumberText, const Progress& progress) {
-  if (!editionPoolNameValid(rules, og)) throw DbError(editionErr::InvalidInput, "Invalid Pool Name");
+  if (!editionPoolNameValid(rules, og)) throw DbError(editionErr::InvalidInput,
+                  "Invalid Pool Name: '" + og + "' is not a letter followed by the two edition digits and at most one "
+                  "more digit (such as O130); no question was created.");
   if (count < 1) throw DbError(editionErr::InvalidInput, "The number of questions must be above 0.");
   if (count > 99) throw DbError(editionErr::InvalidInput, "Invalid number of questions");
   const std::string table = rules.table;

@@ -22,7 +22,8 @@ inline constexpr long BadRunningNumber = 94;   // a Null, empty or not whole run
 inline constexpr long InvalidInput = 5;        // a pool name or count that the operation refuses
 }  // namespace editionErr
 
-// The pool name is long enough to give a prefix and the counted characters.
+// The pool name is a letter, the two edition digits and at most one more digit ("O13",
+// "O130"), and long enough for the characters the kind counts.
 bool editionPoolNameValid(const EditionRules& rules, const std::string& og);
 // The prefix of the new question numbers of edition pool og.
 std::string editionPrefix(const EditionRules& rules, const std::string& og);

@@ -51,6 +51,8 @@ long Connection::execute(const std::string& jetSql) {
 
 void Connection::close() {
   if (!session_) throw DbError(err::ObjectClosed, "The operation is not allowed while the connection is closed.");
+  // A log that a full disk kept from the file gets one more try before the handle goes.
+  if (session_->db().checkpointFailure() && !session_->db().inTransaction()) session_->db().checkpoint();
   session_.reset();  // an open transaction is rolled back with the handle
   path_.clear();
   level_ = 0;

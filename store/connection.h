@@ -32,6 +32,9 @@ class Connection {
   const std::string& path() const { return path_; }
 
   Session& session();  // 3704 when closed
+  // A commit is safe in the write-ahead log but a full (or failing) disk kept it from the
+  // file; every later commit tries again.
+  bool savedOnlyInLog() const { return session_ && session_->db().checkpointFailure() != nullptr; }
 
   // Transactions, nestable; each returns or works on the level. A failed CommitTrans
   // rolls the level back, so that a failure part-way leaves nothing of it written.

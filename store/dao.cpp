@@ -76,7 +76,8 @@ void Database::storeLink(const TableDefRow& row, bool insert) {
         insert ? std::string("INSERT INTO ") + kTableDefsTable +
                      " (name, attributes, connect, source_table) VALUES (?1, ?2, ?3, ?4);"
                : std::string("UPDATE ") + kTableDefsTable +
-                     " SET attributes = ?2, connect = ?3, source_table = ?4 WHERE name = ?1;");
+                     " SET attributes = ?2, connect = ?3, source_table = ?4 WHERE name = ?1 AND NOT "
+                     "(attributes IS ?2 AND connect IS ?3 AND source_table IS ?4);");  // an unchanged link writes nothing
     st.bind(1, Value(row.name));
     st.bind(2, Value(static_cast<long long>(row.attributes)));
     st.bind(3, Value(row.connect));

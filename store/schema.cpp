@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include <sqlite3.h>
+
 #include "db_error.h"
 #include "session.h"
 #include "sqlite_db.h"
@@ -88,6 +90,9 @@ void inFile(std::unique_ptr<SqliteDb> db, F&& body) {
     body(*db);
     db->exec("COMMIT;");
   } catch (const SqliteFailure& f) {
+    if (f.primary() == SQLITE_FULL)
+      throw DbError(err::DiskFull,
+                    "The disk is full: '" + db->path() + "' could not be written. Free some space and try again.");
     throw DbError(err::Generic, "The database file could not be written: " + f.message + ".");
   }
 }
@@ -96,6 +101,9 @@ std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char*
   try {
     return SqliteDb::create(file.string(), key);
   } catch (const SqliteFailure& f) {
+    if (f.primary() == SQLITE_FULL)
+      throw DbError(err::DiskFull,
+                    "The disk is full: '" + file.string() + "' could not be created. Free some space and try again.");
     throw DbError(err::Generic, "The database file '" + file.string() + "' could not be created (" + f.message + ").");
   }
 }
@@ -123,18 +131,46 @@ std::filesystem::path bankPath(const std::filesystem::path& folder) { return fol
 std::filesystem::path userPath(const std::filesystem::path& folder) { return folder / kUserFile; }
 
 std::string userLinkConnect(const std::filesystem::path& folder) {
-  return ";DATABASE=" + userPath(folder).string() + ";pwd=" + kUserKey + ";";
+  const std::string file = std::filesystem::absolute(userPath(folder)).string();
+  // The connect string is split at ';': such a name would point the links elsewhere.
+  if (file.find(';') != std::string::npos)
+    throw DbError(err::Generic, "The folder '" + folder.string() +
+                                    "' has a ';' in its path, which the links to its user database cannot carry; "
+                                    "use a folder without ';'. Nothing was written.");
+  return ";DATABASE=" + file + ";pwd=" + kUserKey + ";";
+}
+
+const std::vector<TableSpec>& bankTables() {
+  static const std::vector<TableSpec> tables = [] {
+    std::vector<TableSpec> t;
+    for (Kind k : kAllKinds) t.push_back({tableName(k), questionColumns(k)});
+    for (const char* m : {"12to13SC", "12to13CR", "12to13DS", "11to12PS"})
+      t.push_back({m, {{"12th", "INTEGER"}, {"13th", "INTEGER"}}});
+    t.push_back({"12to13RC",
+                 {{"12th-Question", "INTEGER"}, {"13th-Question", "INTEGER"}, {"13th-Passage", "INTEGER"}}});
+    for (const char* a : {"answerkey13SC", "answerkey13DS", "answerkey13PS"})
+      t.push_back({a, {{"number", "INTEGER"}, {"key", "TEXT COLLATE NOCASE"}}});
+    return t;
+  }();
+  return tables;
+}
+
+const std::vector<TableSpec>& userTables() {
+  static const std::vector<TableSpec> tables = {
+      {"tblMemo",
+       {{"numQ", kText}, {"probtype", kText}, {"choice", kText}, {"category", kText}, {"description", "TEXT"}}},
+      {"tblAnswer", {{"numQ", kText}, {"answer", "TEXT"}, {"answered", "TEXT"}, {"seconds", "REAL"}}},
+      {"tblSuspend", {{"testId", "INTEGER"}, {"numQ", kText}, {"position", "INTEGER"}}},
+      {"tblAnsBuf", {{"numQ", kText}, {"answer", "TEXT"}}},
+  };
+  return tables;
 }
 
 void createUserDatabase(const std::filesystem::path& file) {
   inFile(newFile(file, kUserKey), [](SqliteDb& db) {
     db.exec(kTableDefsSql);
-    db.exec("CREATE TABLE tblMemo (numQ TEXT COLLATE NOCASE, probtype TEXT COLLATE NOCASE, "
-            "choice TEXT COLLATE NOCASE, category TEXT COLLATE NOCASE, description TEXT);");
+    for (const TableSpec& t : userTables()) db.exec(createTableSql(t.name, t.columns));
     db.exec("CREATE INDEX tblMemo_numQ ON tblMemo (numQ);");
-    db.exec("CREATE TABLE tblAnswer (numQ TEXT COLLATE NOCASE, answer TEXT, answered TEXT, seconds REAL);");
-    db.exec("CREATE TABLE tblSuspend (testId INTEGER, numQ TEXT COLLATE NOCASE, position INTEGER);");
-    db.exec("CREATE TABLE tblAnsBuf (numQ TEXT COLLATE NOCASE, answer TEXT);");
   });
 }
 
@@ -142,29 +178,39 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit)
   std::error_code ec;
   if (std::filesystem::exists(bankPath(folder), ec) || std::filesystem::exists(userPath(folder), ec))
     throw DbError(err::Generic, "A bank already exists in '" + folder.string() + "'; nothing was changed.");
+  const std::string connect = userLinkConnect(folder);  // refused here, before either file exists
+  // A failure part-way (a full disk) takes away what was made: a half-made pair would
+  // otherwise stand in the way of the next attempt as "a bank already exists".
+  struct Undo {
+    const std::filesystem::path& folder;
+    bool done = false;
+    ~Undo() {
+      if (done) return;
+      std::error_code ec;
+      for (const auto& f : {bankPath(folder), userPath(folder)})
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(f.string() + suffix, ec);
+    }
+  } undo{folder};
   createUserDatabase(userPath(folder));
   inFile(newFile(bankPath(folder), kBankKey), [&](SqliteDb& db) {
     db.exec(kTableDefsSql);
-    for (Kind k : kAllKinds) {
-      if (omit.count(k)) continue;
-      std::string t = tableName(k);
-      db.exec(createTableSql(t, questionColumns(k)));
-      if (k != Kind::AWA) db.exec("CREATE INDEX " + sqlIdent(t + "_src") + " ON " + sqlIdent(t) + " (src);");
+    for (const TableSpec& t : bankTables()) {
+      bool omitted = false;
+      for (Kind k : kAllKinds) omitted = omitted || (omit.count(k) && t.name == tableName(k));
+      if (omitted) continue;
+      db.exec(createTableSql(t.name, t.columns));
+      if (t.columns.size() > 1 && t.columns[1].name == "src")
+        db.exec("CREATE INDEX " + sqlIdent(t.name + "_src") + " ON " + sqlIdent(t.name) + " (src);");
     }
-    for (const char* m : {"12to13SC", "12to13CR", "12to13DS", "11to12PS"})
-      db.exec(createTableSql(m, {{"12th", "INTEGER"}, {"13th", "INTEGER"}}));
-    db.exec(createTableSql("12to13RC", {{"12th-Question", "INTEGER"}, {"13th-Question", "INTEGER"},
-                                        {"13th-Passage", "INTEGER"}}));
-    for (const char* a : {"answerkey13SC", "answerkey13DS", "answerkey13PS"})
-      db.exec(createTableSql(a, {{"number", "INTEGER"}, {"key", "TEXT COLLATE NOCASE"}}));
     for (const char* link : kLinkedUserTables) {
       auto st = db.prepare("INSERT INTO zx_tabledefs (name, attributes, connect, source_table) VALUES (?1, ?2, ?3, ?1);");
       st.bind(1, Value(link));
       st.bind(2, Value(0x40000000LL));
-      st.bind(3, Value(userLinkConnect(folder)));
+      st.bind(3, Value(connect));
       st.step();
     }
   });
+  undo.done = true;
 }
 
 void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,

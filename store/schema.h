@@ -36,9 +36,19 @@ struct Column {
 // Columns of a question table, in their stored order (an import copies by position).
 const std::vector<Column>& questionColumns(Kind k);
 
+struct TableSpec {
+  std::string name;
+  std::vector<Column> columns;
+};
+// Every table of a new bank (question tables first, in the order of kAllKinds), and of a new
+// user database; the table of table definitions is not among them.
+const std::vector<TableSpec>& bankTables();
+const std::vector<TableSpec>& userTables();
+
 std::filesystem::path bankPath(const std::filesystem::path& folder);
 std::filesystem::path userPath(const std::filesystem::path& folder);
-// Connect string of the four links: ";DATABASE=" + user file + ";pwd=marigold;".
+// Connect string of the four links: ";DATABASE=" + user file (its absolute path) + ";pwd=marigold;".
+// A folder whose path has a ';' cannot be named in it: DbError, before anything is written.
 std::string userLinkConnect(const std::filesystem::path& folder);
 
 // Creates an empty user database (its four tables).

@@ -53,6 +53,8 @@ std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string
     if (f.primary() == SQLITE_NOTADB || f.primary() == SQLITE_CORRUPT || f.primary() == SQLITE_EMPTY)
       throw refused();
     if (f.primary() == SQLITE_MISUSE) throw DbError(err::Generic, f.message);
+    if (f.primary() == SQLITE_FULL)
+      throw DbError(err::DiskFull, "The disk is full: '" + path + "' could not be opened. Free some space and try again.");
     throw DbError(err::Generic, "The file '" + path + "' could not be opened: " + f.message + ".");
   }
   try {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <filesystem>
 
 #include "jet_sql.h"
@@ -12,6 +13,14 @@ namespace store {
 namespace {
 SqliteFailure failureOf(sqlite3* db, int rc) {
   return SqliteFailure{rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)};
+}
+
+// The engine reports a full disk as an I/O error where the system did (growing the
+// shared-memory file, truncating the log): the free space tells the two apart.
+SqliteFailure withFullDiskNamed(SqliteFailure f, const std::string& path) {
+  if ((f.code & 0xff) == SQLITE_IOERR && diskNearlyFull(path))
+    return SqliteFailure{SQLITE_FULL, sqlite3_errstr(SQLITE_FULL)};
+  return f;
 }
 
 bool isDamage(int code) {
@@ -35,7 +44,7 @@ SqliteDb::SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 }
 
 SqliteFailure SqliteDb::failure(int rc) {
-  SqliteFailure f = failureOf(db_, rc);
+  SqliteFailure f = withFullDiskNamed(failureOf(db_, rc), path_);
   // The encryption layer reports a page that fails its authentication check as a bare
   // SQLITE_ERROR with no detail of its own, where every fault of a statement's text
   // carries one ("no such table: ...", "near ...: syntax error"): that page is damaged.
@@ -55,9 +64,19 @@ int SqliteDb::onCommit(void* self, sqlite3* db, const char* schema, int /*pages*
   }
   // The commit itself has succeeded; a checkpoint that readers elsewhere hold back is
   // retried at the next commit, and the change is safe in the log meanwhile.
-  int rc = sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-  if (isDamage(rc)) me->failure(rc);
+  me->noteCheckpoint(sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr));
   return SQLITE_OK;
+}
+
+bool SqliteDb::noteCheckpoint(int rc) {
+  if (rc == SQLITE_OK) {
+    checkpointFailure_.reset();
+    return true;
+  }
+  SqliteFailure f = failure(rc);
+  if (f.primary() != SQLITE_BUSY && f.primary() != SQLITE_LOCKED)
+    checkpointFailure_ = std::make_unique<SqliteFailure>(f);
+  return false;
 }
 
 void SqliteDb::resumeCheckpoints() {
@@ -69,9 +88,7 @@ void SqliteDb::resumeCheckpoints() {
 
 bool SqliteDb::checkpoint() {
   if (damage_) return false;
-  int rc = sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-  if (isDamage(rc)) failure(rc);
-  return rc == SQLITE_OK;
+  return noteCheckpoint(sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr));
 }
 
 bool SqliteDb::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
@@ -86,7 +103,7 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   if (createAttached && !readOnly) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
-  if (rc != SQLITE_OK) throw failureOf(raw, sqlite3_extended_errcode(raw));
+  if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
   db->applyKey(key);
   registerJetFunctions(raw);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
@@ -102,7 +119,7 @@ std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::s
   int rc = sqlite3_open_v2(path.c_str(), &raw,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
-  if (rc != SQLITE_OK) throw failureOf(raw, sqlite3_extended_errcode(raw));
+  if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
   db->applyKey(key);
   registerJetFunctions(raw);
   sqlite3_busy_timeout(raw, 5000);
@@ -227,6 +244,14 @@ Value SqliteStatement::column(int i) const {
       return Value(std::string(static_cast<const char*>(p ? p : ""), static_cast<size_t>(n)));
     }
   }
+}
+
+bool diskNearlyFull(const std::string& path) {
+  constexpr std::uintmax_t kRoomTheEngineNeeds = 1024 * 1024;
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::absolute(path, ec).parent_path();
+  std::filesystem::space_info room = std::filesystem::space(folder, ec);
+  return !ec && room.available < kRoomTheEngineNeeds;
 }
 
 std::string sqlIdent(const std::string& name) { return "[" + name + "]"; }

@@ -52,6 +52,10 @@ class SqliteDb {
   // Empties the logs of this file and of the files attached to it, as far as readers of
   // other connections allow. Returns false when some of the log had to stay.
   bool checkpoint();
+  // The failure of the last checkpoint when the file itself could not take the log (a full
+  // disk, a failing disk), not merely readers holding it back; nullptr once one succeeds.
+  // The commits are safe in the log meanwhile, and every later commit tries again.
+  const SqliteFailure* checkpointFailure() const { return checkpointFailure_.get(); }
 
   // After the engine has reported the file damaged (corrupt, or not a database) the
   // handle writes nothing more: each later write or commit fails with that failure.
@@ -76,6 +80,9 @@ class SqliteDb {
   int deferrals_ = 0;
   bool checkpointOwed_ = false;
   std::unique_ptr<SqliteFailure> damage_;
+  std::unique_ptr<SqliteFailure> checkpointFailure_;
+  // Notes the outcome of a checkpoint; returns whether the log was emptied.
+  bool noteCheckpoint(int rc);
 };
 
 class SqliteStatement {
@@ -99,6 +106,10 @@ class SqliteStatement {
   SqliteDb* db_;
   sqlite3_stmt* stmt_;
 };
+
+// Whether the disk that holds path has too little room left for the engine's own files
+// (its shared-memory file alone takes 32 KiB): an I/O error there is a full disk.
+bool diskNearlyFull(const std::string& path);
 
 // Text for an identifier in generated SQL: [name].
 std::string sqlIdent(const std::string& name);

@@ -127,7 +127,8 @@ TEST_F(JetImportTest, ARepeatedQuestionNumberIsAKeyViolationAndAddsNoRow) {
 }
 
 TEST_F(JetImportTest, OtherColumnsAreRefusedBeforeTheInsert) {
-  jet::Table t = modelOf("SCtbl", {{{"numQ", "77701"}, {"src", "N777"}}});
+  // The names change places, the values stay: the column named src still holds N777.
+  jet::Table t = modelOf("SCtbl", {{{"numQ", "N777"}, {"src", "77701"}}});
   std::swap(t.columns[0], t.columns[1]);
   auto src = source({t});
   try {

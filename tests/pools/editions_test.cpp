@@ -101,9 +101,6 @@ TEST_F(Editions, EditionPoolsNumberPerKind) {
   EXPECT_EQ(numbers("RCtbl", "O120"), (std::vector<std::string>{"120001", "120002"}));
   EXPECT_EQ(question("RCtbl", "120002")["Qnumber"], "02");
 
-  // A double quote in the name is data, not statement text.
-  pools::createEditionPool(conn, sc, "O\"3", 1, "1");
-  EXPECT_EQ(numbers("SCtbl", "O\"3"), (std::vector<std::string>{"\"3001"}));
 }
 
 TEST_F(Editions, EditionPoolThatMeetsExistingNumbersCreatesNothing) {
@@ -119,6 +116,21 @@ TEST_F(Editions, EditionPoolThatMeetsExistingNumbersCreatesNothing) {
   EXPECT_EQ(failureOf([&] { pools::createEditionPool(conn, cr, "O12", 1, "1"); }), pools::editionErr::InvalidInput);
   EXPECT_FALSE(pools::editionPoolNameValid(editionRules(Kind::SC), "O1"));
   EXPECT_TRUE(pools::editionPoolNameValid(editionRules(Kind::SC), "O13"));
+}
+
+TEST_F(Editions, EditionNamesTheNumberingCannotHoldAreRefusedAndWriteNothing) {
+  const auto before = bank();
+  // A wildcard, a quote or a separator among the counted characters, or more digits than
+  // the edition numbering has.
+  for (const char* og : {"O1_", "O1%", "O\"3", "O131;x", "O13;", "12345678901234567890", "O12345", "_130", "O 13"}) {
+    SCOPED_TRACE(og);
+    std::string why;
+    EXPECT_EQ(failureOf([&] { pools::createEditionPool(conn, editionRules(Kind::SC), og, 1, "1"); }, &why),
+              pools::editionErr::InvalidInput);
+    EXPECT_NE(why.find("Invalid Pool Name"), std::string::npos) << why;
+  }
+  EXPECT_EQ(bank(), before);
+  EXPECT_TRUE(pools::editionPoolNameValid(editionRules(Kind::CR), "o120"));
 }
 
 TEST_F(Editions, CopyChangesExactlyTheKindsFields) {

@@ -16,36 +16,15 @@
 #include "recordset.h"
 #include "schema.h"
 #include "temp_dir.h"
+#include "tool_run.h"
 
 using testing_support::TempDir;
 using testing_support::bytesOf;
+using testing_support::bank;
+using testing_support::ToolRun;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ToolRun {
-  int status;
-  std::string out;  // stdout and stderr together
-};
-
-std::string quoteArg(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-ToolRun bank(const std::vector<std::string>& args) {
-  std::string cmd = quoteArg(ZORBEX_BANK_TOOL);
-  for (const auto& a : args) cmd += " " + quoteArg(a);
-  cmd += " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  std::string out;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  int status = pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
 
 TEST(BankTool, DemoBankFollowsTheNumberingRules) {
   TempDir dir;

@@ -140,6 +140,22 @@ TEST_F(ControlsTest, ChainOfSelectionsRunsToItsEndInsideTheFirstSetter) {
                                            "pool filled questions"}));
 }
 
+TEST_F(ControlsTest, AfterEventHookRunsOnceWhenTheOutermostEventEndsWellOrNot) {
+  ui::ComboBox cmbPool(&window);
+  ui::ListBox lstQuestion(&window);
+  cmbPool.Click = [&] {
+    lstQuestion.AddItem("1");
+    lstQuestion.setListIndex(0);
+  };
+  lstQuestion.Click = [&] { log.push_back("load"); };
+  ui::setAfterEventHook([&] { log.push_back("after"); });
+  cmbPool.AddItem("A");
+  cmbPool.setListIndex(0);
+  ui::runEvent([] { throw NumberedFailure(5, "stopped"); });
+  ui::setAfterEventHook(nullptr);
+  EXPECT_EQ(log, (std::vector<std::string>{"load", "after", "after"}));
+}
+
 TEST_F(ControlsTest, ImportListKeepsSeveralSelectedEntries) {
   ui::ListBox lst(&window, true);
   for (const char* s : {"a", "b", "c"}) lst.AddItem(s);

@@ -3,8 +3,10 @@
 #include <iostream>
 
 #include "backup.h"
+#include "bank_check.h"
 #include "commands.h"
 #include "connection.h"
+#include "connections.h"
 #include "dao.h"
 #include "db_error.h"
 #include "recordset.h"
@@ -27,8 +29,10 @@ int fail(const std::string& message) {
 std::string checkFolder(const fs::path& dir) {
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) return "the folder '" + dir.string() + "' does not exist.";
-  for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)})
+  for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)}) {
+    if (fs::is_directory(f, ec)) return "'" + f.string() + "' is a folder, not a database file.";
     if (!fs::is_regular_file(f, ec)) return "the folder '" + dir.string() + "' has no " + f.filename().string() + ".";
+  }
   return {};
 }
 
@@ -60,6 +64,20 @@ bool checkOneFile(const fs::path& file, const char* key) {
 
 }  // namespace
 
+int afterWriting(const fs::path& dir) {
+  std::string warnings;
+  for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)})
+    if (std::string w = unfinishedLogWarning(f); !w.empty()) warnings += "zorbex-bank: " + w + "\n";
+  if (warnings.empty()) return 0;
+  std::fprintf(stderr, "%s", warnings.c_str());
+  return kSavedNotWhole;
+}
+
+void pointLinksAtOwnUserDatabase(const fs::path& dir) {
+  ProgramState state(fs::absolute(dir));
+  RefreshTableLinks(state, [](int) {}, [](const std::string&) {});
+}
+
 int cmdCreate(const Args& args) {
   bool demo = false;
   std::string dir;
@@ -73,6 +91,7 @@ int cmdCreate(const Args& args) {
   }
   if (dir.empty()) return fail("usage: zorbex-bank create [--demo] DIR");
   try {
+    schema::userLinkConnect(fs::absolute(dir));  // a path the links cannot carry is refused before the folder is made
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec) return fail("the folder '" + dir + "' cannot be made: " + ec.message() + ".");
@@ -80,7 +99,7 @@ int cmdCreate(const Args& args) {
     schema::createBank(folder);
     if (demo) writeDemoContent(folder);
     std::printf("created %s and %s in %s\n", schema::kBankFile, schema::kUserFile, folder.string().c_str());
-    return 0;
+    return afterWriting(folder);
   } catch (const DbError& e) {
     return fail(e.message());
   }
@@ -101,6 +120,11 @@ int cmdCheck(const Args& args) {
                     parseConnect(def.connect()).database.c_str());
     db.close();
     if (!whole) return fail("the integrity check found damage; restore a backup ('zorbex-bank restore').");
+    const std::vector<std::string> missing = structureProblems(dir);
+    for (const std::string& m : missing) std::printf("missing: %s\n", m.c_str());
+    if (!missing.empty())
+      return fail("the bank is not whole: " + std::to_string(missing.size()) +
+                  " part(s) of its structure are missing or broken (listed above).");
     return 0;
   } catch (const DbError& e) {
     return fail(e.message());
@@ -123,11 +147,19 @@ int cmdRestore(const Args& args) {
   if (args.size() != 2) return fail("usage: zorbex-bank restore FILE DIR");
   try {
     restoreBank(args[0], args[1]);
-    std::printf("restored %s from %s\n", schema::bankPath(args[1]).string().c_str(), args[0].c_str());
-    return 0;
   } catch (const DbError& e) {
     return fail(e.message());
   }
+  std::printf("restored %s from %s\n", schema::bankPath(args[1]).string().c_str(), args[0].c_str());
+  std::error_code ec;
+  if (!fs::is_regular_file(schema::userPath(args[1]), ec)) return 0;
+  try {
+    pointLinksAtOwnUserDatabase(args[1]);  // a backup taken in another folder links there
+  } catch (const DbError& e) {
+    return fail("the bank was restored, but its links could not be pointed at " + schema::userPath(args[1]).string() +
+                ": " + e.message());
+  }
+  return afterWriting(args[1]);
 }
 
 int cmdSql(const Args& args) {
@@ -139,13 +171,14 @@ int cmdSql(const Args& args) {
     conn.setProvider(kJetProvider);
     conn.setProperty(kPasswordProperty, schema::kBankKey);
     conn.open(schema::bankPath(dir).string());
+    pointLinksAtOwnUserDatabase(dir);
     const std::string& sql = args[1];
     std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
     if (first != "select") {
       long n = conn.execute(sql);
       std::printf("%ld rows changed\n", n);
       conn.close();
-      return 0;
+      return afterWriting(dir);
     }
     Recordset rs;
     rs.open(sql, conn, adOpenDynamic, adLockReadOnly);
@@ -159,7 +192,7 @@ int cmdSql(const Args& args) {
     }
     rs.close();
     conn.close();
-    return 0;
+    return afterWriting(dir);
   } catch (const DbError& e) {
     std::fprintf(stderr, "%s\n", e.message().c_str());
     return 1;

@@ -32,6 +32,18 @@ int cmdMigrate(const Args& args);
 int cmdJetTables(const Args& args);
 int cmdJetExport(const Args& args);
 
+// Exit status of a command whose change is saved but still waits in a write-ahead log beside
+// the file, which alone is not yet whole (the disk was full).
+inline constexpr int kSavedNotWhole = 3;
+
+// The exit status after a command that wrote to dir with success: 0, or kSavedNotWhole with
+// the warning printed when the bank or the user database is not yet whole on its own.
+int afterWriting(const std::filesystem::path& dir);
+
+// Points the bank's links at dir's own user database, as the editor's start-up does. Throws
+// store::DbError.
+void pointLinksAtOwnUserDatabase(const std::filesystem::path& dir);
+
 // Fills a newly created bank with the demo pools, questions and memos.
 void writeDemoContent(const std::filesystem::path& folder);
 

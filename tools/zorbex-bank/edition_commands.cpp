@@ -37,9 +37,10 @@ int onBank(const Args& args, size_t argCount, const char* usage,
   try {
     store::Connection conn;
     conn.open(bank.string(), store::schema::kBankKey);
+    pointLinksAtOwnUserDatabase(args[0]);
     work(conn, pools::editionRules(kind));
     conn.close();
-    return 0;
+    return afterWriting(args[0]);
   } catch (const store::DbError& e) {
     std::fprintf(stderr, "%s\n", e.message().c_str());
     return 1;

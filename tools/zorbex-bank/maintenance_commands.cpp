@@ -46,7 +46,7 @@ int withConnections(const fs::path& dir, F&& import) {
   }
   store::CloseConnections(state, [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
   std::printf("Import completed.\n");
-  return 0;
+  return afterWriting(state.appFolder);
 }
 
 }  // namespace
@@ -73,6 +73,11 @@ int cmdImport(const Args& args) {
     if (args[2] == store::schema::kindName(k)) table = store::schema::tableName(k);
   if (!table) return failWith(store::DbError(store::err::TableNotFound, "KIND is one of SC, CR, RC, PS, DS."));
   const std::string source = fs::absolute(args[1]).string();
+  try {
+    maintenance::requireRegularSource(source);  // before the bank is opened: a pipe would hold it for ever
+  } catch (const store::DbError& e) {
+    return failWith(e);
+  }
   return withConnections(args[0], [&](store::ProgramState& state, const maintenance::ImportHooks& hooks) {
     maintenance::ImportPool(state, source, table, args[3], hooks);
   });
@@ -82,6 +87,11 @@ int cmdImportMemos(const Args& args) {
   if (args.size() < 3) return usageError("import-memos DIR SOURCE-FILE NUMQ...");
   const std::string source = fs::absolute(args[1]).string();
   const std::vector<std::string> numbers(args.begin() + 2, args.end());
+  try {
+    maintenance::requireRegularSource(source);
+  } catch (const store::DbError& e) {
+    return failWith(e);
+  }
   return withConnections(args[0], [&](store::ProgramState& state, const maintenance::ImportHooks& hooks) {
     maintenance::ImportMemos(state, source, numbers, hooks);
   });

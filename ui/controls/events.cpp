@@ -7,6 +7,19 @@ namespace ui {
 namespace {
 int g_depth = 0;
 ErrorDescriber g_describer;
+std::function<void()> g_afterEvent;
+
+// Calls the after-event hook when the outermost event it guards ends.
+struct AfterOutermost {
+  bool outermost;
+  ~AfterOutermost() {
+    if (!outermost || !g_afterEvent) return;
+    try {
+      g_afterEvent();
+    } catch (...) {
+    }
+  }
+};
 
 ErrorInfo defaultDescription(std::exception_ptr error) {
   try {
@@ -20,6 +33,8 @@ ErrorInfo defaultDescription(std::exception_ptr error) {
 }  // namespace
 
 void setErrorDescriber(ErrorDescriber describer) { g_describer = std::move(describer); }
+
+void setAfterEventHook(std::function<void()> hook) { g_afterEvent = std::move(hook); }
 
 ErrorInfo describeError(std::exception_ptr error) {
   return g_describer ? g_describer(error) : defaultDescription(error);
@@ -37,6 +52,7 @@ bool EventGate::raise(const std::function<void()>& handler) {
   if (outermost) pending_ = nullptr;  // left over from an event that has ended
   // Once a nested handler has failed, the rest of that setter's work raises nothing more.
   if (pending_) return false;
+  AfterOutermost after{outermost};
   ++g_depth;
   try {
     handler();

@@ -49,6 +49,11 @@ class EventGate {
   std::exception_ptr pending_;
 };
 
+// Runs after each outermost event has ended, well or not, outside any handler: the
+// application tells the user there what no single handler reports (a save that a full disk
+// kept from the file). Errors it throws are dropped.
+void setAfterEventHook(std::function<void()> hook);
+
 // True while an event handler runs.
 bool inEventHandler();
 

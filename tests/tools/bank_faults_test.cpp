@@ -1,0 +1,201 @@
+// The bank commands on hostile input: files that are no bank, folders whose names a link
+// cannot carry, sources that never end, banks that lack part of their structure.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "schema.h"
+#include "temp_dir.h"
+#include "tool_run.h"
+
+using testing_support::bank;
+using testing_support::bytesOf;
+using testing_support::TempDir;
+using testing_support::ToolRun;
+namespace fs = std::filesystem;
+namespace schema = store::schema;
+
+namespace {
+
+void execRaw(const fs::path& file, const char* key, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+  sqlite3_key(raw, key, static_cast<int>(std::strlen(key)));
+  char* message = nullptr;
+  int rc = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, &message);
+  std::string why = message ? message : "";
+  sqlite3_free(message);
+  sqlite3_close(raw);
+  ASSERT_EQ(rc, SQLITE_OK) << why;
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+class BankFaults : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(bank({"create", "--demo", d()}).status, 0); }
+  std::string d() const { return dir.path().string(); }
+  fs::path be() const { return schema::bankPath(dir.path()); }
+  TempDir dir;
+};
+
+TEST_F(BankFaults, RestoreRefusesAFileThatIsNoBankBeforeCopyingAndNamesIt) {
+  const std::string before = bytesOf(be());
+  const std::vector<std::string> files = namesIn(dir.path());
+  TempDir elsewhere;
+  const fs::path junk = elsewhere / "junk.mdb";
+  {
+    std::ofstream out(junk, std::ios::binary);
+    std::mt19937 random(7);
+    for (int i = 0; i < 4 * 1024 * 1024; ++i) out.put(static_cast<char>(random()));
+  }
+  ToolRun r = bank({"restore", junk.string(), d()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.out, "'" + junk.string() + "' is not a ZORBEX database file")) << r.out;
+  EXPECT_FALSE(has(r.out, ".zx-copy")) << r.out;
+  EXPECT_EQ(bytesOf(be()), before);
+  EXPECT_EQ(namesIn(dir.path()), files);
+
+  // A bank path that is a folder is said to be one, not a bank in use.
+  TempDir other;
+  fs::create_directory(schema::bankPath(other.path()));
+  ASSERT_EQ(bank({"backup", d(), (elsewhere / "copy.mdb").string()}).status, 0);
+  ToolRun folder = bank({"restore", (elsewhere / "copy.mdb").string(), other.path().string()});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_TRUE(has(folder.out, "is a folder")) << folder.out;
+}
+
+TEST_F(BankFaults, EveryCommandUsesTheFoldersOwnUserDatabaseAndCheckReportsLinksElsewhere) {
+  TempDir otherDir;
+  const std::string other = otherDir.path().string();
+  ASSERT_EQ(bank({"create", "--demo", other}).status, 0);
+  ASSERT_EQ(bank({"sql", other, "delete from tblMemo"}).status, 0);
+  const std::string ownMemos = bank({"sql", other, "select count(*) as n from tblMemo"}).out;
+  ASSERT_EQ(ownMemos, "n\n0\n");
+
+  // A bank file copied by hand from the first folder still links there.
+  fs::copy_file(be(), schema::bankPath(otherDir.path()), fs::copy_options::overwrite_existing);
+  ToolRun check = bank({"check", other});
+  EXPECT_NE(check.status, 0);
+  EXPECT_TRUE(has(check.out, "missing: the link tblMemo points at '" + schema::userPath(dir.path()).string() + "'"))
+      << check.out;
+  // Any other command points the links home before it reads.
+  EXPECT_EQ(bank({"sql", other, "select count(*) as n from tblMemo"}).out, ownMemos);
+  EXPECT_EQ(bank({"check", other}).status, 0);
+
+  // A restored backup of another folder links to this folder's user database.
+  fs::copy_file(be(), otherDir / "copy.mdb");
+  ASSERT_EQ(bank({"restore", (otherDir / "copy.mdb").string(), other}).status, 0);
+  EXPECT_EQ(bank({"check", other}).status, 0);
+  EXPECT_EQ(bank({"sql", other, "select count(*) as n from tblMemo"}).out, ownMemos);
+}
+
+TEST_F(BankFaults, CheckNamesEveryMissingTableColumnAndLink) {
+  struct Case {
+    const char* what;
+    bool inBank;
+    const char* sql;
+    const char* named;
+  };
+  const Case cases[] = {
+      {"links deleted", true, "DELETE FROM zx_tabledefs WHERE connect IS NOT NULL;", "the link tblAnswer is missing"},
+      {"link to nothing", true, "UPDATE zx_tabledefs SET connect = ';DATABASE=/nonexistent/u.mdb;pwd=marigold;' "
+                                "WHERE name = 'tblMemo';", "the link tblMemo points at '/nonexistent/u.mdb', which does not exist"},
+      {"tblMemo dropped", false, "DROP TABLE tblMemo;", "zorbex_user.mdb has no table tblMemo"},
+      {"SCtbl dropped", true, "DROP TABLE SCtbl;", "zorbex_be.mdb has no table SCtbl"},
+      {"column dropped", true, "CREATE TABLE x AS SELECT numQ, type FROM AWAtbl; DROP TABLE AWAtbl; ALTER TABLE x RENAME TO AWAtbl;",
+       "zorbex_be.mdb: table AWAtbl has no column question"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir copy;
+    for (const char* f : {schema::kBankFile, schema::kUserFile}) fs::copy_file(dir / f, copy / f);
+    execRaw(copy / (c.inBank ? schema::kBankFile : schema::kUserFile), c.inBank ? schema::kBankKey : schema::kUserKey,
+            c.sql);
+    ToolRun r = bank({"check", copy.path().string()});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(has(r.out, std::string("missing: ") + c.named)) << r.out;
+  }
+}
+
+TEST(BankNames, FolderNamesALinkCannotCarryAreRefusedBeforeAnythingIsWritten) {
+  TempDir top;
+  const fs::path here = fs::current_path();
+  for (const char* name : {"E;x", "D_pwd=x;DATABASE=evil"}) {
+    SCOPED_TRACE(name);
+    ToolRun r = bank({"create", (top / name).string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.out, "has a ';' in its path")) << r.out;
+    EXPECT_FALSE(fs::exists(top / name));
+  }
+  // A bank moved into such a folder: a command that would link to it writes nothing anywhere.
+  ASSERT_EQ(bank({"create", "--demo", (top / "plain").string()}).status, 0);
+  ASSERT_EQ(bank({"create", "--demo", (top / "source").string()}).status, 0);
+  const fs::path hostile = top / "D_pwd=x;DATABASE=evil";
+  fs::rename(top / "plain", hostile);
+  const std::string before = bytesOf(schema::bankPath(hostile));
+  ToolRun memos = bank({"import-memos", hostile.string(), (top / "source" / schema::kUserFile).string(), "01201"});
+  EXPECT_EQ(memos.status, 1);
+  EXPECT_TRUE(has(memos.out, "has a ';' in its path")) << memos.out;
+  EXPECT_EQ(bytesOf(schema::bankPath(hostile)), before);
+  EXPECT_FALSE(fs::exists(here / "evil"));
+  EXPECT_FALSE(fs::exists(top / "evil"));
+
+  // Other characters are carried exactly.
+  const fs::path odd = top / "a=b 'c'%_";
+  ASSERT_EQ(bank({"create", "--demo", odd.string()}).status, 0);
+  EXPECT_EQ(bank({"import-memos", odd.string(), (top / "source" / schema::kUserFile).string(), "01201"}).status, 0);
+  EXPECT_EQ(bank({"check", odd.string()}).status, 0);
+}
+
+TEST_F(BankFaults, ImportRefusesAPipeAsItsSourceWithoutHoldingTheBank) {
+  TempDir other;
+  const fs::path pipe = other / "source.mdb";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"import", d(), pipe.string(), "SC", "X012"},
+        std::vector<std::string>{"import-memos", d(), pipe.string(), "01201"}}) {
+    ToolRun r = bank(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.out, "is not a regular file")) << r.out;
+  }
+}
+
+TEST_F(BankFaults, ImportOfAPoolThatIsNotThereSaysSoAndChangesNothing) {
+  TempDir otherDir;
+  ASSERT_EQ(bank({"create", "--demo", otherDir.path().string()}).status, 0);
+  const std::string rows = bank({"sql", d(), "select count(*) as n from SCtbl"}).out;
+  ToolRun r = bank({"import", d(), schema::bankPath(otherDir.path()).string(), "SC", "Q999"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.out, "There is no pool Q999 in SCtbl")) << r.out;
+  EXPECT_FALSE(has(r.out, "successfully completed")) << r.out;
+  EXPECT_EQ(bank({"sql", d(), "select count(*) as n from SCtbl"}).out, rows);
+  EXPECT_FALSE(has(bank({"check", d()}).out, "ImportTbl"));
+}
+
+TEST_F(BankFaults, CompactOfABankThatIsASymbolicLinkReplacesItsTarget) {
+  TempDir store;
+  const fs::path target = store / "kept.mdb";
+  fs::rename(be(), target);
+  fs::create_symlink(target, be());
+  ToolRun r = bank({"compact", d()});
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(fs::is_symlink(be()));
+  EXPECT_EQ(fs::read_symlink(be()), target);
+  EXPECT_FALSE(fs::exists(store / schema::kCompactFile));
+  EXPECT_EQ(bank({"check", d()}).status, 0);
+}
+
+}  // namespace
