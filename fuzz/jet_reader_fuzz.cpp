@@ -1,5 +1,6 @@
 // libFuzzer target for the Jet reader: any bytes given as a Jet file end in tables or in a
-// JetError, never in a crash, a hang or runaway memory. The reader takes a path (libmdb
+// JetError, read whole or salvaged, never in a crash, a hang or runaway memory. A salvaged
+// read of a file that reads whole must lose nothing. The reader takes a path (libmdb
 // opens files itself), so each input is written to one scratch file first.
 #include <unistd.h>
 
@@ -26,16 +27,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(scratch(), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
+  bool whole = true;
+  size_t rows = 0;
   try {
     jet::Reader reader(scratch());
     reader.links();
     for (const std::string& name : reader.tableNames()) {
       try {
-        reader.readTable(name);
+        rows += reader.readTable(name).rows.size();
       } catch (const jet::JetError&) {
+        whole = false;
       }
     }
   } catch (const jet::JetError&) {
+    whole = false;
+  }
+  try {
+    jet::SalvagedDatabase s = jet::salvageDatabase(scratch());
+    size_t salvaged = 0;
+    for (const jet::Table& t : s.database.tables) salvaged += t.rows.size();
+    if (whole && (!s.losses.empty() || salvaged != rows)) {
+      std::fprintf(stderr, "a file that reads whole lost rows when salvaged\n");
+      std::abort();
+    }
+  } catch (const jet::JetError&) {
+    if (whole) {
+      std::fprintf(stderr, "a file that reads whole could not be salvaged\n");
+      std::abort();
+    }
   }
   return 0;
 }

@@ -140,9 +140,21 @@ TEST(Migrate, RefusesToOverwriteAndLeavesTheFilesAsTheyWere) {
 TEST(Migrate, AFailureWhileWritingLeavesNothingBehind) {
   TempDir tmp;
   jet::Database user = oldUser();
-  user.tables.push_back(table("Odd", {{"a]b", ColumnType::Text}}, {{"x"}}));  // no statement can name it
+  user.tables.push_back(table("Odd", {{"a", ColumnType::Text}, {"A", ColumnType::Text}}, {{"x", "y"}}));  // no table holds both
   EXPECT_THROW(jet::migrate(oldBank(), user, tmp / "new"), jet::MigrationError);
   EXPECT_FALSE(fs::exists(tmp / "new"));
+  EXPECT_FALSE(fs::exists(jet::stagingFolder(tmp / "new")));
+}
+
+TEST(Migrate, NamesHoldingQuotesBracketsAndStatementTextAreOnlyNames) {
+  TempDir tmp;
+  jet::Database user = oldUser();
+  user.tables.push_back(table("x];--", {{"a\"b]", ColumnType::Text}, {"rowid", ColumnType::LongInteger}},
+                              {{"first", 2}, {"second", 1}}));
+  jet::migrate(oldBank(), user, tmp / "new");
+  auto db = open(tmp / "new", false);
+  EXPECT_EQ(rowsOf(*db, "SELECT \"a\"\"b]\", \"rowid\" FROM \"x];--\" ORDER BY _rowid_;"),
+            (std::vector<std::vector<Value>>{{"first", 2}, {"second", 1}}));
 }
 
 TEST(Migrate, ALocalTableUnderALinkedNameIsRefusedBeforeAnythingIsMade) {
