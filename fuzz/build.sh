@@ -56,7 +56,8 @@ if [ "${1:-}" = run-jet ]; then
   seeds="${ZORBEX_CORPUS_DIR:-$root/../shared/corpus}/mdb"
   cd "$out/findings"
   # libmdb prints its own complaints about damaged pages; -close_fd_mask keeps them out.
-  ASAN_OPTIONS=detect_leaks=0 "$out/jet_reader_fuzz" -max_len=393216 -timeout=20 -rss_limit_mb=2048 \
-    -close_fd_mask=3 -max_total_time="$seconds" -print_final_stats=1 "$out/jet-corpus" \
+  # -fork=1 -ignore_crashes=1: a finding is saved and the run goes on.
+  ASAN_OPTIONS=detect_leaks=0 "$out/jet_reader_fuzz" -fork=1 -ignore_crashes=1 -max_len=393216 -timeout=20 \
+    -rss_limit_mb=2048 -close_fd_mask=3 -max_total_time="$seconds" -print_final_stats=1 "$out/jet-corpus" \
     $(find "$seeds" -type d)
 fi

@@ -349,7 +349,8 @@ struct Reader::Impl {
     std::set<std::uint32_t> seen;
     std::string namer = "the catalogue entry of table '" + name + "'";
     Page first;
-    for (auto pg = static_cast<std::uint32_t>(e->table_pg); pg != 0;) {
+    auto pg = static_cast<std::uint32_t>(e->table_pg);
+    do {  // the first page is read even when the catalogue names page 0
       if (!seen.insert(pg).second) fail(Damage::Table, "the definition of table '" + name + "' loops");
       Page p = page(pg, namer, Damage::Table);
       if (p[0] != kTableDefPage)
@@ -357,7 +358,7 @@ struct Reader::Impl {
       if (first.empty()) first = p;
       namer = "the definition of table '" + name + "'";
       pg = le32(&p[4]);
-    }
+    } while (pg != 0);
     std::uint32_t map = le32(&first[mdb->fmt->tab_usage_map_offset]);
     dataPage(map >> 8, "the definition of table '" + name + "'", Damage::Table);
   }
