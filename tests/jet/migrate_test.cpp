@@ -1,10 +1,14 @@
 // Moving a Jet bank: tables built here stand in for the bank's own (no Jet writer exists
 // on these machines), corpus files go through the same code, and the tool is run whole.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <random>
 
 #include "connection.h"
 #include "migrate.h"
@@ -210,4 +214,49 @@ TEST(Migrate, TheToolPrintsATableALineAndRefusesAForeignSource) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find((tmp / "notes.mdb").string() + "' is not a Jet database"), std::string::npos) << bad.out;
   EXPECT_FALSE(fs::exists(tmp / "b"));
+}
+
+TEST(Migrate, AKilledRunLeavesNoHalfMadeBankAndTheNextRunClearsUp) {
+  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  TempDir tmp;
+  const fs::path bank = kCorpus / "mdb-reader/V2003_no-password.mdb", user = kCorpus / "jackcess/delColTestV2000.mdb";
+  auto began = std::chrono::steady_clock::now();  // how long a run takes here, to spread the kills over it
+  jet::migrateFiles(bank, user, tmp / "timing");
+  auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - began).count();
+  std::mt19937 rng(20261208);
+  for (int kill = 0; kill < 12; ++kill) {
+    SCOPED_TRACE("kill " + std::to_string(kill));
+    // Every other run goes into a folder that already holds a file: the files move in one by one.
+    fs::path dir = tmp / ("new" + std::to_string(kill));
+    if (kill % 2) {
+      fs::create_directories(dir);
+      std::ofstream(dir / "notes.txt") << "kept";
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      try {
+        jet::migrateFiles(bank, user, dir);
+      } catch (...) {
+      }
+      _exit(0);
+    }
+    usleep(static_cast<useconds_t>(rng() % static_cast<unsigned>(span + 1)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(!fs::exists(schema::bankPath(dir)) || fs::exists(schema::userPath(dir)));
+
+    try {
+      jet::migrateFiles(bank, user, dir);
+    } catch (const jet::MigrationError& e) {  // the killed run had finished
+      EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(jet::stagingFolder(dir)));
+    EXPECT_EQ(rowsOf(*open(dir, true), "SELECT count(*) FROM Table1;"), (std::vector<std::vector<Value>>{{3}}));
+    EXPECT_EQ(rowsOf(*open(dir, false), "SELECT count(*) FROM Table1;"), (std::vector<std::vector<Value>>{{2}}));
+    if (kill % 2) {
+      EXPECT_EQ(bytesOf(dir / "notes.txt"), "kept");
+    }
+  }
 }
