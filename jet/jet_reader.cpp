@@ -478,9 +478,9 @@ Reader::Reader(const fs::path& file, const std::string& jet3Charset, Reading rea
   if (pageSize == 0) throw JetError(quoted(file) + " is not a Jet database.");
   auto size = d_->fileSize = fs::file_size(file, ec);
   const auto whole = static_cast<std::uintmax_t>(pageSize);
-  // A salvaging read takes the whole pages of a file cut within a page.
-  if (ec || size < 3 * whole || (reading == Reading::Whole && size % whole != 0))
-    d_->damaged("its length is not a whole number of pages");
+  // Only the whole pages are read: bytes past the last one are no page, and a page that
+  // something names but that is not whole is damage when it is needed.
+  if (ec || size < 3 * whole) d_->damaged("it is shorter than three pages");
   d_->mdb = mdb_open(file.c_str(), MDB_NOFLAGS);
   if (!d_->mdb) d_->damaged("its header cannot be read");
   d_->pageSize = static_cast<size_t>(d_->mdb->fmt->pg_size);

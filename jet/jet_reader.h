@@ -57,7 +57,7 @@ struct Table {
   std::vector<Row> rows;
   // The row count the file's table definition holds; Jet keeps it, but it can be stale.
   // Empty for tables not read from a file.
-  std::optional<size_t> statedRows;
+  std::optional<size_t> statedRows = std::nullopt;
 };
 
 // What a salvaging read of one table could not read: one line per row or page, and why.

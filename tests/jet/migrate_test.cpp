@@ -30,7 +30,7 @@ const fs::path kCorpus = fs::path(ZORBEX_CORPUS_DIR) / "mdb";
 const std::string kBytes("\x00\xff\x01PNG\r\n", 8);
 
 jet::Table table(std::string name, std::vector<std::pair<std::string, ColumnType>> cols, std::vector<jet::Row> rows) {
-  jet::Table t{std::move(name), {}, std::move(rows), {}};
+  jet::Table t{std::move(name), {}, std::move(rows)};
   for (auto& [n, type] : cols) t.columns.push_back({n, type});
   return t;
 }

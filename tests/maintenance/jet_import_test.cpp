@@ -40,7 +40,7 @@ class JetImportTest : public testing::Test {
 
   // The table as a Jet file would give it: the bank table's columns, the given rows.
   jet::Table modelOf(const std::string& table, const std::vector<std::map<std::string, std::string>>& rows) {
-    jet::Table t{table, {}, {}, {}};
+    jet::Table t{table, {}, {}};
     auto st = state.pConn().session().db().prepare("PRAGMA table_info(" + table + ");");
     while (st.step()) t.columns.push_back({st.column(1).toString(), jet::ColumnType::Text, 255, 0, 0});
     for (const auto& values : rows) {
