@@ -164,6 +164,14 @@ TEST(JetPages, LoopingChainsAndForeignPagesEndTheirTableOrRowNotTheRead) {
     ASSERT_EQ(s.losses.size(), 1u);
     EXPECT_TRUE(s.losses[0].unreadable);
   }
+  {  // a catalogue entry naming page 0, the header, for its definition
+    JetFile f(kCorpus / "mdb-reader/V1997_no-password.mdb");
+    auto [page, offset] = f.catalogueIdOf("Table3");
+    f.setU32(page, offset, 0);
+    f.write(dir / "zero.mdb");
+    EXPECT_NE(refusal(dir / "zero.mdb", "Table3").find("names page 0, the file's header"), std::string::npos);
+    EXPECT_EQ(rowsOf(dir / "zero.mdb", "Table1").size(), 2u);
+  }
   {  // a moved row that points to itself
     const fs::path source = kCorpus / "jackcess/overflowTestV2000.mdb";
     JetFile f(source);

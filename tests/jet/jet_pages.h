@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "temp_dir.h"
@@ -44,6 +45,12 @@ class JetFile {
   // The page of a user table's definition, from its row in the catalogue (whose first
   // fixed column is the object's id).
   std::uint32_t definitionOf(const std::string& table) {
+    auto [page, offset] = catalogueIdOf(table);
+    return u32(page, offset) & 0xffffff;
+  }
+
+  // Where the catalogue row of a user table holds its id: page and offset.
+  std::pair<size_t, size_t> catalogueIdOf(const std::string& table) {
     std::string name;
     for (char c : table) name += jet3_ ? std::string(1, c) : std::string{c, '\0'};
     for (size_t p = 1; p < pages(); ++p) {
@@ -53,7 +60,7 @@ class JetFile {
       int owner = -1;  // the row holding the name: the nearest start below it
       for (int r = 0; r < rows(p); ++r)
         if (start(p, r) <= static_cast<int>(found) && (owner < 0 || start(p, r) > start(p, owner))) owner = r;
-      if (owner >= 0) return u32(p, static_cast<size_t>(start(p, owner)) + (jet3_ ? 1 : 2)) & 0xffffff;
+      if (owner >= 0) return {p, static_cast<size_t>(start(p, owner)) + (jet3_ ? 1 : 2)};
     }
     throw std::runtime_error("no catalogue row names " + table);
   }

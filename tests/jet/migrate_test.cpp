@@ -224,7 +224,7 @@ TEST(Migrate, AKilledRunLeavesNoHalfMadeBankAndTheNextRunClearsUp) {
   jet::migrateFiles(bank, user, tmp / "timing");
   auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - began).count();
   std::mt19937 rng(20261208);
-  for (int kill = 0; kill < 12; ++kill) {
+  for (int kill = 0; kill < 8; ++kill) {
     SCOPED_TRACE("kill " + std::to_string(kill));
     // Every other run goes into a folder that already holds a file: the files move in one by one.
     fs::path dir = tmp / ("new" + std::to_string(kill));
