@@ -3,20 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
 
 #include "jet_pages.h"
 #include "jet_reader.h"
 #include "migrate.h"
-#include "schema.h"
-#include "sqlite_db.h"
 
 namespace fs = std::filesystem;
 using jet_pages::JetFile;
 using testing_support::TempDir;
-using testing_support::bytesOf;
 
 namespace {
 
@@ -42,23 +36,6 @@ std::string refusal(const fs::path& file, const std::string& table) {
     return e.what();
   }
   return "read without complaint";
-}
-
-struct ToolRun {
-  int status;
-  std::string out;
-};
-
-ToolRun tool(const std::vector<std::string>& args) {
-  std::string cmd = std::string("'") + ZORBEX_BANK_TOOL + "'";
-  for (const auto& a : args) cmd += " '" + a + "'";
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  std::string out;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  int status = pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 }  // namespace
@@ -200,53 +177,4 @@ TEST(JetPages, LoopingChainsAndForeignPagesEndTheirTableOrRowNotTheRead) {
     EXPECT_TRUE(jet::Reader(dir / "page.accdb").salvageTable("data", loss).rows.empty());
     EXPECT_EQ(loss.pagesLost, 1u);
   }
-}
-
-TEST(JetTool, ADamagedTableIsMarkedAndTheOthersListedAndExported) {
-  REQUIRE_CORPUS();
-  TempDir dir;
-  JetFile f(kCorpus / "mdb-reader/V1997_no-password.mdb");
-  f.at(f.definitionOf("Table2"), 0) = 0x55;
-  f.write(dir / "one-bad.mdb");
-  ToolRun tables = tool({"jet-tables", (dir / "one-bad.mdb").string()});
-  EXPECT_EQ(tables.status, 1);
-  EXPECT_NE(tables.out.find("Table1\t2 rows\t"), std::string::npos) << tables.out;
-  EXPECT_NE(tables.out.find("Table2\tunreadable: "), std::string::npos) << tables.out;
-  EXPECT_NE(tables.out.find("Table4\t0 rows\t"), std::string::npos) << tables.out;
-  ToolRun exported = tool({"jet-export", (dir / "one-bad.mdb").string(), "Table1"});
-  EXPECT_EQ(exported.status, 0) << exported.out;
-  EXPECT_EQ(std::count(exported.out.begin(), exported.out.end(), '\n'), 3);
-}
-
-TEST(JetTool, SalvageMovesWhatCanBeReadReportsTheRestExits2AndRefusesToOverwrite) {
-  REQUIRE_CORPUS();
-  TempDir dir;
-  const fs::path source = kCorpus / "mdbtestdata/DateTestDatabase.mdb";
-  JetFile f(source);
-  f.setEntry(f.dataPagesOf(f.definitionOf("DateTest")).at(0), 4, 0x1fff);
-  f.write(dir / "bank.mdb");
-  const std::string user = (kCorpus / "mdb-reader/V1997_no-password.mdb").string();
-  const std::string bank = (dir / "bank.mdb").string();
-
-  ToolRun plain = tool({"migrate", bank, user, (dir / "plain").string()});
-  EXPECT_EQ(plain.status, 1) << plain.out;
-  EXPECT_FALSE(fs::exists(dir / "plain"));
-
-  ToolRun salvage = tool({"migrate", "--salvage", bank, user, (dir / "new").string()});
-  EXPECT_EQ(salvage.status, 2) << salvage.out;
-  EXPECT_NE(salvage.out.find("DateTest                 read      5   written      5"), std::string::npos) << salvage.out;
-  std::string report = bytesOf(dir / "new" / jet::kSalvageReportFile);
-  EXPECT_NE(report.find("table 'DateTest': 5 rows read; 1 row and 0 pages could not be read:\n    row 4 of page"),
-            std::string::npos) << report;
-  EXPECT_NE(report.find("table 'Table1': 2 rows read, nothing lost"), std::string::npos) << report;
-  auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir / "new").string(), store::schema::kBankKey, true);
-  auto st = db->prepare("SELECT count(*) FROM DateTest;");
-  ASSERT_TRUE(st.step());
-  EXPECT_EQ(st.column(0).toInt(), 5);
-
-  std::string before = bytesOf(dir / "new" / jet::kSalvageReportFile);
-  ToolRun again = tool({"migrate", "--salvage", bank, user, (dir / "new").string()});
-  EXPECT_EQ(again.status, 1);
-  EXPECT_NE(again.out.find("already exists"), std::string::npos) << again.out;
-  EXPECT_EQ(bytesOf(dir / "new" / jet::kSalvageReportFile), before);
 }

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "connection.h"
+#include "jet_pages.h"
 #include "migrate.h"
 #include "recordset.h"
 #include "schema.h"
@@ -22,6 +23,7 @@ namespace schema = store::schema;
 using jet::ColumnType;
 using store::Value;
 using testing_support::TempDir;
+using jet_pages::JetFile;
 using testing_support::bytesOf;
 
 namespace {
@@ -259,4 +261,50 @@ TEST(Migrate, AKilledRunLeavesNoHalfMadeBankAndTheNextRunClearsUp) {
       EXPECT_EQ(bytesOf(dir / "notes.txt"), "kept");
     }
   }
+}
+
+TEST(JetTool, ADamagedTableIsMarkedAndTheOthersListedAndExported) {
+  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  TempDir dir;
+  JetFile f(kCorpus / "mdb-reader/V1997_no-password.mdb");
+  f.at(f.definitionOf("Table2"), 0) = 0x55;
+  f.write(dir / "one-bad.mdb");
+  ToolRun tables = tool({"jet-tables", (dir / "one-bad.mdb").string()});
+  EXPECT_EQ(tables.status, 1);
+  EXPECT_NE(tables.out.find("Table1\t2 rows\t"), std::string::npos) << tables.out;
+  EXPECT_NE(tables.out.find("Table2\tunreadable: "), std::string::npos) << tables.out;
+  EXPECT_NE(tables.out.find("Table4\t0 rows\t"), std::string::npos) << tables.out;
+  ToolRun exported = tool({"jet-export", (dir / "one-bad.mdb").string(), "Table1"});
+  EXPECT_EQ(exported.status, 0) << exported.out;
+  EXPECT_EQ(std::count(exported.out.begin(), exported.out.end(), '\n'), 3);
+}
+
+TEST(JetTool, SalvageMovesWhatCanBeReadReportsTheRestExits2AndRefusesToOverwrite) {
+  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  TempDir dir;
+  const fs::path source = kCorpus / "mdbtestdata/DateTestDatabase.mdb";
+  JetFile f(source);
+  f.setEntry(f.dataPagesOf(f.definitionOf("DateTest")).at(0), 4, 0x1fff);
+  f.write(dir / "bank.mdb");
+  const std::string user = (kCorpus / "mdb-reader/V1997_no-password.mdb").string();
+  const std::string bank = (dir / "bank.mdb").string();
+
+  ToolRun plain = tool({"migrate", bank, user, (dir / "plain").string()});
+  EXPECT_EQ(plain.status, 1) << plain.out;
+  EXPECT_FALSE(fs::exists(dir / "plain"));
+
+  ToolRun salvage = tool({"migrate", "--salvage", bank, user, (dir / "new").string()});
+  EXPECT_EQ(salvage.status, 2) << salvage.out;
+  EXPECT_NE(salvage.out.find("DateTest                 read      5   written      5"), std::string::npos) << salvage.out;
+  std::string report = bytesOf(dir / "new" / jet::kSalvageReportFile);
+  EXPECT_NE(report.find("table 'DateTest': 5 rows read; 1 row and 0 pages could not be read:\n    row 4 of page"),
+            std::string::npos) << report;
+  EXPECT_NE(report.find("table 'Table1': 2 rows read, nothing lost"), std::string::npos) << report;
+  EXPECT_EQ(rowsOf(*open(dir / "new", true), "SELECT count(*) FROM DateTest;"), (std::vector<std::vector<Value>>{{5}}));
+
+  std::string before = bytesOf(dir / "new" / jet::kSalvageReportFile);
+  ToolRun again = tool({"migrate", "--salvage", bank, user, (dir / "new").string()});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.out.find("already exists"), std::string::npos) << again.out;
+  EXPECT_EQ(bytesOf(dir / "new" / jet::kSalvageReportFile), before);
 }
