@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (not part of CI): the RTF reader and the Jet SQL
-# translator. "run SECONDS" fuzzes the RTF reader from a corpus seeded with the project's
-# fixtures and the shared RTF corpus; "run-sql SECONDS" fuzzes the translator from the
-# statement texts in jet_sql_seeds.txt. Findings land in build/fuzz/findings/.
+# Builds the libFuzzer targets with clang (not part of CI): the RTF reader, the Jet SQL
+# translator and the Jet file reader. "run SECONDS" fuzzes the RTF reader from a corpus
+# seeded with the project's fixtures and the shared RTF corpus; "run-sql SECONDS" fuzzes the
+# translator from the statement texts in jet_sql_seeds.txt; "run-jet SECONDS" fuzzes the Jet
+# reader from the shared corpus's Jet files. Findings land in build/fuzz/findings/.
 #   fuzz/build.sh                 build only
 #   fuzz/build.sh run 1800        build, then fuzz the RTF reader for 30 minutes
 #   fuzz/build.sh run-sql 1800    build, then fuzz the translator for 30 minutes
+#   fuzz/build.sh run-jet 1800    build, then fuzz the Jet reader for 30 minutes
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build/fuzz"
-mkdir -p "$out/corpus" "$out/findings" "$out/sql-corpus" "$out/sql-seeds"
+mkdir -p "$out/corpus" "$out/findings" "$out/sql-corpus" "$out/sql-seeds" "$out/jet-corpus"
 flags=(-std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$root/ui" $(pkg-config --cflags Qt6Gui))
 clang++ "${flags[@]}" -o "$out/rtf_reader_fuzz" \
@@ -20,6 +22,11 @@ sqlflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-re
 clang++ "${sqlflags[@]}" -o "$out/jet_sql_fuzz" \
   "$root/fuzz/jet_sql_fuzz.cpp" "$root"/store/*.cpp $(pkg-config --libs sqlcipher)
 echo "built $out/jet_sql_fuzz"
+jetflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+          -I"$root/jet" -I"$root/store" $(pkg-config --cflags libmdb))
+clang++ "${jetflags[@]}" -o "$out/jet_reader_fuzz" "$root/fuzz/jet_reader_fuzz.cpp" "$root"/jet/jet_reader.cpp \
+  "$root"/jet/jet_values.cpp "$root"/store/value.cpp $(pkg-config --libs libmdb)
+echo "built $out/jet_reader_fuzz"
 
 if [ "${1:-}" = run ]; then
   seconds="${2:-1800}"
@@ -42,4 +49,15 @@ if [ "${1:-}" = run-sql ]; then
   ASAN_OPTIONS=detect_leaks=0 "$out/jet_sql_fuzz" -max_len=2048 -timeout=10 -rss_limit_mb=2048 \
     -dict="$root/fuzz/jet_sql.dict" -max_total_time="$seconds" -print_final_stats=1 \
     "$out/sql-corpus" "$out/sql-seeds"
+fi
+
+if [ "${1:-}" = run-jet ]; then
+  seconds="${2:-1800}"
+  seeds="${ZORBEX_CORPUS_DIR:-$root/../shared/corpus}/mdb"
+  cd "$out/findings"
+  # libmdb prints its own complaints about damaged pages; -close_fd_mask keeps them out.
+  # -fork=1 -ignore_crashes=1: a finding is saved and the run goes on.
+  ASAN_OPTIONS=detect_leaks=0 "$out/jet_reader_fuzz" -fork=1 -ignore_crashes=1 -max_len=393216 -timeout=20 \
+    -rss_limit_mb=2048 -close_fd_mask=3 -max_total_time="$seconds" -print_final_stats=1 "$out/jet-corpus" \
+    $(find "$seeds" -type d)
 fi

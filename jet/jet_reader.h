@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -54,6 +55,18 @@ struct Table {
   std::string name;
   std::vector<Column> columns;
   std::vector<Row> rows;
+  // The row count the file's table definition holds; Jet keeps it, but it can be stale.
+  // Empty for tables not read from a file.
+  std::optional<size_t> statedRows = std::nullopt;
+};
+
+// What a salvaging read of one table could not read: one line per row or page, and why.
+struct TableLoss {
+  std::string table;
+  size_t rowsLost = 0;   // rows that were found but could not be read
+  size_t pagesLost = 0;  // pages (and the rows on them) that could not be read
+  std::vector<std::string> why;
+  bool unreadable = false;  // the table's definition itself could not be read
 };
 
 // A table that lives in another file.
@@ -69,11 +82,16 @@ struct JetError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Whole: any damage ends the read in a JetError. Salvage: damaged rows and pages of the
+// catalogue are passed over (see catalogueLoss) so that the readable tables can be found.
+enum class Reading { Whole, Salvage };
+
 class Reader {
  public:
   // Opens read-only. jet3Charset overrides the code page of Jet 3 text (files whose
   // header names a code page their text does not use); empty: the header's.
-  explicit Reader(const std::filesystem::path& file, const std::string& jet3Charset = {});
+  explicit Reader(const std::filesystem::path& file, const std::string& jet3Charset = {},
+                  Reading reading = Reading::Whole);
   ~Reader();
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
@@ -83,6 +101,11 @@ class Reader {
   std::vector<std::string> tableNames() const;  // user tables, catalogue order
   std::vector<Link> links() const;
   Table readTable(const std::string& name) const;  // JetError if it cannot be read whole
+  // Every row that can be read; what cannot is said in loss. Throws only when the file
+  // has no such table, or its text cannot be converted at all.
+  Table salvageTable(const std::string& name, TableLoss& loss) const;
+  // What a salvaging open could not read of the catalogue (tables it may have named).
+  const TableLoss& catalogueLoss() const;
 
  private:
   struct Impl;
@@ -100,5 +123,14 @@ struct Database {
   std::vector<Link> links;
 };
 Database readDatabase(const std::filesystem::path& file, const std::string& jet3Charset = {});
+
+// Every row of the file that can be read. Tables whose definition cannot be read are
+// left out of database.tables; losses holds one entry per table (and the catalogue,
+// under "MSysObjects") that lost anything.
+struct SalvagedDatabase {
+  Database database;
+  std::vector<TableLoss> losses;
+};
+SalvagedDatabase salvageDatabase(const std::filesystem::path& file, const std::string& jet3Charset = {});
 
 }  // namespace jet

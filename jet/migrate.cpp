@@ -1,5 +1,7 @@
 #include "migrate.h"
 
+#include <algorithm>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -15,11 +17,28 @@ namespace fs = std::filesystem;
 using store::SqliteDb;
 using store::SqliteFailure;
 using store::Value;
-using store::sqlIdent;
 
 namespace {
 
 bool sameName(const std::string& a, const std::string& b) { return store::equalsIgnoringCase(a, b); }
+
+// A Jet name in a statement: double quotes, with any inside doubled, so that whatever the
+// name holds (brackets, quotes, semicolons) stays a name.
+std::string sqlIdent(const std::string& name) {
+  std::string q = "\"";
+  for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return q + "\"";
+}
+
+// A name for the row order that no column of the table hides.
+std::string rowOrder(const Table& t) {
+  for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+    bool taken = false;
+    for (const Column& c : t.columns) taken = taken || sameName(c.name, alias);
+    if (!taken) return alias;
+  }
+  return {};  // every alias is a column: a table scan still gives insertion order
+}
 
 // How a Jet type is declared in our files; text keeps Jet's case-blind comparisons, and
 // exact decimals and dates are text so that nothing converts them.
@@ -131,7 +150,8 @@ size_t verify(SqliteDb& db, const std::string& fileName, const std::string& tabl
               const std::vector<size_t>& rows) {
   std::string names;
   for (size_t i = 0; i < source.columns.size(); ++i) names += (i ? ", " : "") + sqlIdent(source.columns[i].name);
-  auto st = db.prepare("SELECT " + names + " FROM " + sqlIdent(table) + " ORDER BY rowid;");
+  std::string order = rowOrder(source);
+  auto st = db.prepare("SELECT " + names + " FROM " + sqlIdent(table) + (order.empty() ? "" : " ORDER BY " + order) + ";");
   size_t n = 0;
   while (st.step()) {
     if (n >= rows.size())
@@ -209,38 +229,109 @@ void verifyFile(const fs::path& file, const char* key, const std::vector<Plan>& 
   for (const Plan& p : plans) {
     size_t written = verify(*db, name, p.target, *p.source, p.kept);
     if (!p.duplicates.empty()) written += verify(*db, name, p.target + kDuplicateSuffix, *p.source, p.duplicates);
-    result.tables.push_back({name, p.source->name, p.source->rows.size(), written});
+    const std::optional<size_t>& stated = p.source->statedRows;
+    result.tables.push_back({name, p.source->name, p.source->rows.size(), written,
+                             stated && *stated != p.source->rows.size() ? stated : std::nullopt});
   }
 }
 
-// Undoes what a failed migration made: the two files and the folder if it was new.
+// The bank's links name the user database by its path: from the staging folder to dir as given.
+void relink(const fs::path& bankFile, const fs::path& staging, const fs::path& target) {
+  namespace schema = store::schema;
+  auto db = SqliteDb::openExisting(bankFile.string(), schema::kBankKey, false);
+  auto st = db->prepare("UPDATE zx_tabledefs SET connect = ?1 WHERE connect = ?2;");
+  st.bind(1, Value(schema::userLinkConnect(target)));
+  st.bind(2, Value(schema::userLinkConnect(staging)));
+  st.step();
+}
+
+// The names of the files a run moves from its staging folder into a folder that already
+// holds other files, written there before the first move. A run killed while moving left
+// this behind; the files it names that are no longer in the staging folder are in dir.
+constexpr const char* kMovingList = "moving";
+
+fs::path targetOf(const fs::path& dir) {
+  fs::path target = fs::absolute(dir).lexically_normal();
+  return target.has_filename() ? target : target.parent_path();
+}
+
+// Removes what a killed run left: its staging folder, and any file it had already moved
+// into dir. Returns whether there was anything.
+bool removeLeftover(const fs::path& staging, const fs::path& target) {
+  std::error_code ec;
+  if (!fs::exists(staging, ec)) return false;
+  std::ifstream list(staging / kMovingList);
+  for (std::string name; std::getline(list, name);)
+    if (!name.empty() && !fs::exists(staging / name, ec)) fs::remove(target / name, ec);
+  fs::remove_all(staging, ec);
+  if (ec) throw MigrationError("'" + staging.string() + "', left by an earlier migration, cannot be removed: " + ec.message() + ".");
+  return true;
+}
+
+// Moves the verified files into place: the whole folder when dir is missing or empty (one
+// rename), else file by file with the bank last, so that dir never holds a bank without
+// its user database.
+void place(const fs::path& staging, const fs::path& target) {
+  std::error_code ec;
+  if (!fs::exists(target, ec) || (fs::is_directory(target, ec) && fs::is_empty(target, ec))) {
+    fs::rename(staging, target, ec);
+    if (ec) throw MigrationError("The new folder cannot be moved to '" + target.string() + "': " + ec.message() + ".");
+    return;
+  }
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(staging)) names.push_back(e.path().filename().string());
+  std::stable_partition(names.begin(), names.end(), [](const std::string& n) { return n != store::schema::kBankFile; });
+  {
+    std::ofstream list(staging / kMovingList);
+    for (const std::string& n : names) list << n << "\n";
+    if (!list.flush()) throw MigrationError("'" + staging.string() + "' cannot be written.");
+  }
+  for (const std::string& n : names) {
+    fs::rename(staging / n, target / n, ec);
+    if (ec) {
+      removeLeftover(staging, target);
+      throw MigrationError("'" + n + "' cannot be moved into '" + target.string() + "': " + ec.message() + ".");
+    }
+  }
+  fs::remove_all(staging, ec);
+}
+
+// Removes the staging folder of a run that failed.
 class Cleanup {
  public:
-  Cleanup(fs::path dir, bool madeDir) : dir_(std::move(dir)), madeDir_(madeDir) {}
+  explicit Cleanup(fs::path staging) : staging_(std::move(staging)) {}
   ~Cleanup() {
-    if (done_) return;
     std::error_code ec;
-    for (const char* f : {store::schema::kBankFile, store::schema::kUserFile})
-      for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(dir_ / (std::string(f) + suffix), ec);
-    if (madeDir_) fs::remove(dir_, ec);
+    if (!done_) fs::remove_all(staging_, ec);
   }
   void keep() { done_ = true; }
 
  private:
-  fs::path dir_;
-  bool madeDir_;
+  fs::path staging_;
   bool done_ = false;
 };
 
 }  // namespace
 
-MigrationResult migrate(const Database& bank, const Database& user, const fs::path& dir) {
+fs::path stagingFolder(const fs::path& dir) {
+  fs::path target = targetOf(dir);
+  return target.parent_path() / ("." + target.filename().string() + ".migrating");
+}
+
+MigrationResult migrate(const Database& bank, const Database& user, const fs::path& dir, const std::string& salvageReport) {
   namespace schema = store::schema;
+  const fs::path target = targetOf(dir), staging = stagingFolder(dir);
+  MigrationResult result;
+  if (removeLeftover(staging, target))
+    result.notes.push_back("a half-made migration an earlier run left in " + staging.string() + " was removed");
   std::error_code ec;
-  for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)})
+  std::vector<fs::path> made = {schema::bankPath(target), schema::userPath(target)};
+  if (!salvageReport.empty()) made.push_back(target / kSalvageReportFile);
+  for (const fs::path& f : made)
     if (fs::exists(f, ec))
       throw MigrationError("'" + f.string() + "' already exists; the migration writes only new files.");
-  MigrationResult result;
+  if (fs::exists(target, ec) && !fs::is_directory(target, ec))
+    throw MigrationError("'" + target.string() + "' is a file, not a folder.");
   std::vector<Plan> bankPlans = plan(bank, true, result);
   std::vector<Plan> userPlans = plan(user, false, result);
 
@@ -258,30 +349,84 @@ MigrationResult migrate(const Database& bank, const Database& user, const fs::pa
                                                     : " (to " + l.foreignName + " in " + l.database + ") was not copied"));
   }
 
-  bool madeDir = !fs::exists(dir, ec);
-  fs::create_directories(dir, ec);
-  if (ec) throw MigrationError("The folder '" + dir.string() + "' cannot be made: " + ec.message() + ".");
-  Cleanup cleanup(dir, madeDir);
+  fs::create_directories(staging, ec);
+  if (ec) throw MigrationError("The folder '" + staging.string() + "' cannot be made: " + ec.message() + ".");
+  Cleanup cleanup(staging);
   try {
-    schema::createBank(dir, omit);
-    writeFile(schema::bankPath(dir), schema::kBankKey, bankPlans);
-    writeFile(schema::userPath(dir), schema::kUserKey, userPlans);
-    verifyFile(schema::bankPath(dir), schema::kBankKey, bankPlans, result);
-    verifyFile(schema::userPath(dir), schema::kUserKey, userPlans, result);
+    schema::createBank(staging, omit);
+    writeFile(schema::bankPath(staging), schema::kBankKey, bankPlans);
+    writeFile(schema::userPath(staging), schema::kUserKey, userPlans);
+    verifyFile(schema::bankPath(staging), schema::kBankKey, bankPlans, result);
+    verifyFile(schema::userPath(staging), schema::kUserKey, userPlans, result);
+    relink(schema::bankPath(staging), staging, dir);
   } catch (const store::DbError& e) {
     throw MigrationError(e.description);
   } catch (const SqliteFailure& f) {
     throw MigrationError("The new files could not be written: " + f.message + ".");
   }
+  if (!salvageReport.empty()) {
+    std::ofstream out(staging / kSalvageReportFile, std::ios::binary);
+    out << salvageReport;
+    if (!out.flush()) throw MigrationError("'" + std::string(kSalvageReportFile) + "' cannot be written.");
+  }
+  place(staging, target);
   cleanup.keep();
   return result;
 }
 
+namespace {
+
+std::string counted(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+// One file's part of the salvage report: every table with the rows read, then what was lost and why.
+std::string reportOf(const SalvagedDatabase& s) {
+  std::string out = "'" + s.database.file.string() + "'\n";
+  auto lossOf = [&](const std::string& table) -> const TableLoss* {
+    for (const TableLoss& l : s.losses)
+      if (l.table == table) return &l;
+    return nullptr;
+  };
+  auto lines = [&](const TableLoss& l) {
+    for (const std::string& why : l.why) out += "    " + why + "\n";
+  };
+  for (const TableLoss& l : s.losses)
+    if (l.table == "MSysObjects" || l.unreadable) {
+      out += l.table == "MSysObjects" ? "  the catalogue: " : "  table '" + l.table + "': ";
+      out += l.unreadable ? "could not be read at all:\n"
+                          : counted(l.rowsLost, "row") + " and " + counted(l.pagesLost, "page") +
+                                " could not be read; tables named there may be missing:\n";
+      lines(l);
+    }
+  for (const Table& t : s.database.tables) {
+    out += "  table '" + t.name + "': " + counted(t.rows.size(), "row") + " read";
+    const TableLoss* l = lossOf(t.name);
+    if (!l) {
+      out += ", nothing lost\n";
+      continue;
+    }
+    out += "; " + counted(l->rowsLost, "row") + " and " + counted(l->pagesLost, "page") + " could not be read:\n";
+    lines(*l);
+  }
+  return out;
+}
+
+}  // namespace
+
 MigrationResult migrateFiles(const fs::path& jetBank, const fs::path& jetUser, const fs::path& dir,
-                             const std::string& jet3Charset) {
-  Database bank = readDatabase(jetBank, jet3Charset);
-  Database user = readDatabase(jetUser, jet3Charset);
-  return migrate(bank, user, dir);
+                             const std::string& jet3Charset, Reading reading) {
+  if (reading == Reading::Whole) {
+    Database bank = readDatabase(jetBank, jet3Charset);
+    Database user = readDatabase(jetUser, jet3Charset);
+    return migrate(bank, user, dir);
+  }
+  SalvagedDatabase bank = salvageDatabase(jetBank, jet3Charset);
+  SalvagedDatabase user = salvageDatabase(jetUser, jet3Charset);
+  bool leftBehind = !bank.losses.empty() || !user.losses.empty();
+  std::string report = std::string("Salvage: ") + (leftBehind ? "some rows could not be read" : "every row was read") +
+                       ".\n" + reportOf(bank) + reportOf(user);
+  MigrationResult result = migrate(bank.database, user.database, dir, report);
+  result.leftBehind = leftBehind;
+  return result;
 }
 
 void stageTable(const fs::path& file, const char* key, const std::string& tableName, const Table& source,

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,12 +19,15 @@ struct TableResult {
   std::string table;
   size_t read = 0;     // rows read from the source
   size_t written = 0;  // rows found in the result when it was read back
+  std::optional<size_t> stated;  // the source's own row count, when it differs from `read`
 };
 
 struct MigrationResult {
   std::vector<TableResult> tables;
   // Rows kept aside because they repeat a question number, and links left as they were.
   std::vector<std::string> notes;
+  // A salvage that left rows, pages or tables behind (salvage-report.txt says which).
+  bool leftBehind = false;
 };
 
 // Anything that stopped the migration; nothing is left behind when it is thrown.
@@ -35,14 +39,27 @@ struct MigrationError : std::runtime_error {
 // "<table>_duplicate_numQ" in the same file, and a note names it.
 inline constexpr const char* kDuplicateSuffix = "_duplicate_numQ";
 
+// The salvage's account, written beside the two files.
+inline constexpr const char* kSalvageReportFile = "salvage-report.txt";
+
 // Creates dir/zorbex_be.mdb and dir/zorbex_user.mdb (dir is made when missing; neither
 // file may exist) from the two sources, then reads both back and compares them with the
-// sources table by table, row by row.
-MigrationResult migrate(const Database& bank, const Database& user, const std::filesystem::path& dir);
+// sources table by table, row by row. Everything is built in a folder beside dir
+// (stagingFolder) and only moved into dir once verified, so that a run killed at any point
+// leaves dir as it was; the next run removes what such a run left. A non-empty
+// salvageReport is written into dir as salvage-report.txt, which may not exist either.
+MigrationResult migrate(const Database& bank, const Database& user, const std::filesystem::path& dir,
+                        const std::string& salvageReport = {});
 
-// Reads both Jet files in full first, so that a damaged source leaves nothing written.
+// Where migrate builds the files for dir: a hidden folder beside it.
+std::filesystem::path stagingFolder(const std::filesystem::path& dir);
+
+// Whole: reads both Jet files in full first, so that a damaged source leaves nothing
+// written. Salvage: moves every row that can be read, and says in salvage-report.txt what
+// could not be, table by table (leftBehind is then set).
 MigrationResult migrateFiles(const std::filesystem::path& jetBank, const std::filesystem::path& jetUser,
-                             const std::filesystem::path& dir, const std::string& jet3Charset = {});
+                             const std::filesystem::path& dir, const std::string& jet3Charset = {},
+                             Reading reading = Reading::Whole);
 
 // Writes a new file of ours (key) holding one table, tableName, with the given rows of
 // source, in one transaction; an earlier file of that name is replaced. Throws

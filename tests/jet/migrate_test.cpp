@@ -1,12 +1,17 @@
 // Moving a Jet bank: tables built here stand in for the bank's own (no Jet writer exists
 // on these machines), corpus files go through the same code, and the tool is run whole.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <random>
 
 #include "connection.h"
+#include "jet_pages.h"
 #include "migrate.h"
 #include "recordset.h"
 #include "schema.h"
@@ -18,6 +23,7 @@ namespace schema = store::schema;
 using jet::ColumnType;
 using store::Value;
 using testing_support::TempDir;
+using jet_pages::JetFile;
 using testing_support::bytesOf;
 
 namespace {
@@ -140,9 +146,21 @@ TEST(Migrate, RefusesToOverwriteAndLeavesTheFilesAsTheyWere) {
 TEST(Migrate, AFailureWhileWritingLeavesNothingBehind) {
   TempDir tmp;
   jet::Database user = oldUser();
-  user.tables.push_back(table("Odd", {{"a]b", ColumnType::Text}}, {{"x"}}));  // no statement can name it
+  user.tables.push_back(table("Odd", {{"a", ColumnType::Text}, {"A", ColumnType::Text}}, {{"x", "y"}}));  // no table holds both
   EXPECT_THROW(jet::migrate(oldBank(), user, tmp / "new"), jet::MigrationError);
   EXPECT_FALSE(fs::exists(tmp / "new"));
+  EXPECT_FALSE(fs::exists(jet::stagingFolder(tmp / "new")));
+}
+
+TEST(Migrate, NamesHoldingQuotesBracketsAndStatementTextAreOnlyNames) {
+  TempDir tmp;
+  jet::Database user = oldUser();
+  user.tables.push_back(table("x];--", {{"a\"b]", ColumnType::Text}, {"rowid", ColumnType::LongInteger}},
+                              {{"first", 2}, {"second", 1}}));
+  jet::migrate(oldBank(), user, tmp / "new");
+  auto db = open(tmp / "new", false);
+  EXPECT_EQ(rowsOf(*db, "SELECT \"a\"\"b]\", \"rowid\" FROM \"x];--\" ORDER BY _rowid_;"),
+            (std::vector<std::vector<Value>>{{"first", 2}, {"second", 1}}));
 }
 
 TEST(Migrate, ALocalTableUnderALinkedNameIsRefusedBeforeAnythingIsMade) {
@@ -198,4 +216,95 @@ TEST(Migrate, TheToolPrintsATableALineAndRefusesAForeignSource) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find((tmp / "notes.mdb").string() + "' is not a Jet database"), std::string::npos) << bad.out;
   EXPECT_FALSE(fs::exists(tmp / "b"));
+}
+
+TEST(Migrate, AKilledRunLeavesNoHalfMadeBankAndTheNextRunClearsUp) {
+  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  TempDir tmp;
+  const fs::path bank = kCorpus / "mdb-reader/V2003_no-password.mdb", user = kCorpus / "jackcess/delColTestV2000.mdb";
+  auto began = std::chrono::steady_clock::now();  // how long a run takes here, to spread the kills over it
+  jet::migrateFiles(bank, user, tmp / "timing");
+  auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - began).count();
+  std::mt19937 rng(20261208);
+  for (int kill = 0; kill < 8; ++kill) {
+    SCOPED_TRACE("kill " + std::to_string(kill));
+    // Every other run goes into a folder that already holds a file: the files move in one by one.
+    fs::path dir = tmp / ("new" + std::to_string(kill));
+    if (kill % 2) {
+      fs::create_directories(dir);
+      std::ofstream(dir / "notes.txt") << "kept";
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      try {
+        jet::migrateFiles(bank, user, dir);
+      } catch (...) {
+      }
+      _exit(0);
+    }
+    usleep(static_cast<useconds_t>(rng() % static_cast<unsigned>(span + 1)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(!fs::exists(schema::bankPath(dir)) || fs::exists(schema::userPath(dir)));
+
+    try {
+      jet::migrateFiles(bank, user, dir);
+    } catch (const jet::MigrationError& e) {  // the killed run had finished
+      EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(jet::stagingFolder(dir)));
+    EXPECT_EQ(rowsOf(*open(dir, true), "SELECT count(*) FROM Table1;"), (std::vector<std::vector<Value>>{{3}}));
+    EXPECT_EQ(rowsOf(*open(dir, false), "SELECT count(*) FROM Table1;"), (std::vector<std::vector<Value>>{{2}}));
+    if (kill % 2) {
+      EXPECT_EQ(bytesOf(dir / "notes.txt"), "kept");
+    }
+  }
+}
+
+TEST(JetTool, ADamagedTableIsMarkedAndTheOthersListedAndExported) {
+  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  TempDir dir;
+  JetFile f(kCorpus / "mdb-reader/V1997_no-password.mdb");
+  f.at(f.definitionOf("Table2"), 0) = 0x55;
+  f.write(dir / "one-bad.mdb");
+  ToolRun tables = tool({"jet-tables", (dir / "one-bad.mdb").string()});
+  EXPECT_EQ(tables.status, 1);
+  EXPECT_NE(tables.out.find("Table1\t2 rows\t"), std::string::npos) << tables.out;
+  EXPECT_NE(tables.out.find("Table2\tunreadable: "), std::string::npos) << tables.out;
+  EXPECT_NE(tables.out.find("Table4\t0 rows\t"), std::string::npos) << tables.out;
+  ToolRun exported = tool({"jet-export", (dir / "one-bad.mdb").string(), "Table1"});
+  EXPECT_EQ(exported.status, 0) << exported.out;
+  EXPECT_EQ(std::count(exported.out.begin(), exported.out.end(), '\n'), 3);
+}
+
+TEST(JetTool, SalvageMovesWhatCanBeReadReportsTheRestExits2AndRefusesToOverwrite) {
+  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  TempDir dir;
+  const fs::path source = kCorpus / "mdbtestdata/DateTestDatabase.mdb";
+  JetFile f(source);
+  f.setEntry(f.dataPagesOf(f.definitionOf("DateTest")).at(0), 4, 0x1fff);
+  f.write(dir / "bank.mdb");
+  const std::string user = (kCorpus / "mdb-reader/V1997_no-password.mdb").string();
+  const std::string bank = (dir / "bank.mdb").string();
+
+  ToolRun plain = tool({"migrate", bank, user, (dir / "plain").string()});
+  EXPECT_EQ(plain.status, 1) << plain.out;
+  EXPECT_FALSE(fs::exists(dir / "plain"));
+
+  ToolRun salvage = tool({"migrate", "--salvage", bank, user, (dir / "new").string()});
+  EXPECT_EQ(salvage.status, 2) << salvage.out;
+  EXPECT_NE(salvage.out.find("DateTest                 read      5   written      5"), std::string::npos) << salvage.out;
+  std::string report = bytesOf(dir / "new" / jet::kSalvageReportFile);
+  EXPECT_NE(report.find("table 'DateTest': 5 rows read; 1 row and 0 pages could not be read:\n    row 4 of page"),
+            std::string::npos) << report;
+  EXPECT_NE(report.find("table 'Table1': 2 rows read, nothing lost"), std::string::npos) << report;
+  EXPECT_EQ(rowsOf(*open(dir / "new", true), "SELECT count(*) FROM DateTest;"), (std::vector<std::vector<Value>>{{5}}));
+
+  std::string before = bytesOf(dir / "new" / jet::kSalvageReportFile);
+  ToolRun again = tool({"migrate", "--salvage", bank, user, (dir / "new").string()});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.out.find("already exists"), std::string::npos) << again.out;
+  EXPECT_EQ(bytesOf(dir / "new" / jet::kSalvageReportFile), before);
 }

@@ -37,14 +37,27 @@ std::string shown(const jet::Column& c, const store::Value& v) {
 
 }  // namespace
 
+// --salvage moves every row that can be read and exits 2 when any was left behind;
+// without it a damaged source stops the migration before anything is written.
 int cmdMigrate(const Args& args) {
-  if (args.size() != 3) return fail("usage: zorbex-bank migrate JET-BANK JET-USERDB DIR");
+  bool salvage = !args.empty() && args[0] == "--salvage";
+  Args files(args.begin() + (salvage ? 1 : 0), args.end());
+  if (files.size() != 3) return fail("usage: zorbex-bank migrate [--salvage] JET-BANK JET-USERDB DIR");
   try {
-    jet::MigrationResult r = jet::migrateFiles(args[0], args[1], args[2], jet3Charset());
-    for (const jet::TableResult& t : r.tables)
-      std::printf("%-16s %-24s read %6zu   written %6zu\n", t.file.c_str(), t.table.c_str(), t.read, t.written);
+    jet::MigrationResult r = jet::migrateFiles(files[0], files[1], files[2], jet3Charset(),
+                                               salvage ? jet::Reading::Salvage : jet::Reading::Whole);
+    for (const jet::TableResult& t : r.tables) {
+      std::printf("%-16s %-24s read %6zu   written %6zu", t.file.c_str(), t.table.c_str(), t.read, t.written);
+      if (t.stated) std::printf("   (its definition says %zu rows; every row found was read)", *t.stated);
+      std::printf("\n");
+    }
     for (const std::string& n : r.notes) std::printf("note: %s\n", n.c_str());
-    std::printf("migrated into %s; every row was read back and compared\n", args[2].c_str());
+    if (r.leftBehind) {
+      std::printf("salvaged into %s; every row read was read back and compared, and what could not be read is "
+                  "listed in %s\n", files[2].c_str(), jet::kSalvageReportFile);
+      return 2;
+    }
+    std::printf("migrated into %s; every row was read back and compared\n", files[2].c_str());
     return 0;
   } catch (const jet::JetError& e) {
     return fail(std::string(e.what()) + " Nothing was written.");
@@ -53,19 +66,31 @@ int cmdMigrate(const Args& args) {
   }
 }
 
+// Lists every table it can read; a table that cannot be read is listed with the reason, and
+// the exit status is then 1.
 int cmdJetTables(const Args& args) {
   if (args.size() != 1) return fail("usage: zorbex-bank jet-tables FILE");
   try {
-    jet::Reader reader(args[0], jet3Charset());
+    jet::Reader reader(args[0], jet3Charset(), jet::Reading::Salvage);
+    int status = 0;
+    for (const std::string& why : reader.catalogueLoss().why) {
+      std::printf("(catalogue)\tunreadable: %s\n", why.c_str());
+      status = 1;
+    }
     for (const std::string& name : reader.tableNames()) {
-      jet::Table t = reader.readTable(name);
-      std::string cols;
-      for (const jet::Column& c : t.columns) cols += (cols.empty() ? "" : ", ") + c.name + " " + jet::typeName(c.type);
-      std::printf("%s\t%zu rows\t%s\n", t.name.c_str(), t.rows.size(), cols.c_str());
+      try {
+        jet::Table t = reader.readTable(name);
+        std::string cols;
+        for (const jet::Column& c : t.columns) cols += (cols.empty() ? "" : ", ") + c.name + " " + jet::typeName(c.type);
+        std::printf("%s\t%zu rows\t%s\n", t.name.c_str(), t.rows.size(), cols.c_str());
+      } catch (const jet::JetError& e) {
+        std::printf("%s\tunreadable: %s\n", name.c_str(), e.what());
+        status = 1;
+      }
     }
     for (const jet::Link& l : reader.links())
       std::printf("%s\tlink to %s in %s\n", l.name.c_str(), l.foreignName.c_str(), l.database.c_str());
-    return 0;
+    return status;
   } catch (const jet::JetError& e) {
     return fail(e.what());
   }
@@ -74,7 +99,8 @@ int cmdJetTables(const Args& args) {
 int cmdJetExport(const Args& args) {
   if (args.size() != 2) return fail("usage: zorbex-bank jet-export FILE TABLE");
   try {
-    jet::Reader reader(args[0], jet3Charset());
+    // Damage elsewhere in the catalogue does not keep a readable table from being exported.
+    jet::Reader reader(args[0], jet3Charset(), jet::Reading::Salvage);
     jet::Table t = reader.readTable(args[1]);
     for (size_t i = 0; i < t.columns.size(); ++i) std::cout << (i ? "\t" : "") << t.columns[i].name;
     std::cout << "\n";

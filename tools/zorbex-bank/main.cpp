@@ -24,7 +24,7 @@ const Command kCommands[] = {
     {"fix-numq", "fix-numq DIR KIND        move the PS questions 009001..009230 that exist to 011001..011230", cmdFixNumQ},
     {"duplicates", "duplicates DIR KIND      list the questions with two equal choices (SC, CR)", cmdDuplicates},
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
-    {"migrate", "migrate JET-BANK JET-USERDB DIR  move an existing Jet bank and user database into DIR", cmdMigrate},
+    {"migrate", "migrate [--salvage] JET-BANK JET-USERDB DIR  move an existing Jet bank and user database into DIR", cmdMigrate},
     {"jet-tables", "jet-tables FILE         list the tables, row counts and links of a Jet file", cmdJetTables},
     {"jet-export", "jet-export FILE TABLE   print a Jet table's rows, tab-separated", cmdJetExport},
 };
