@@ -23,6 +23,10 @@ int textUnits(QChar c) { return c == QChar::LineSeparator ? 2 : 1; }
 
 }  // namespace
 
+// Qt's default inset of 4 px on every side leaves a box one line high (a DS statement at its
+// default 270 twips) showing only the top of its line; the plain text boxes have none either.
+constexpr qreal kTextInset = 0;
+
 RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
   connect(document(), &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
   // Pasted rich text would bring formatting and objects that came from no RTF; the box
@@ -31,6 +35,7 @@ RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
   setTabChangesFocus(true);
   setDefaultFont(QStringLiteral("Verdana"), 11.5);
   setBorder(true);
+  document()->setDocumentMargin(kTextInset);
 }
 
 QByteArray RichTextBox::TextRTF() const { return rtf::writeRtf(*doc()); }
@@ -67,6 +72,7 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
 void RichTextBox::adoptDocument(QTextDocument* doc) {
   QTextDocument* before = document();
   const bool ours = before != doc && before->parent() == this;
+  doc->setDocumentMargin(kTextInset);
   setDocument(doc);
   if (ours) delete before;
   connect(doc, &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });

@@ -263,6 +263,17 @@ TEST(RichTextBox, GeometryBorderAndClick) {
   EXPECT_EQ(clicks, 1);
 }
 
+TEST(RichTextBox, ALineOfElevenPointTextFitsABoxOneLineHigh) {
+  // A DS statement at its default height of 270 twips.
+  RichTextBox box;
+  box.Move(1320, 2055, 13815, 270);
+  box.setBorder(false);
+  box.setTextRTF("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 Verdana;}}\\pard\\f0\\fs22 (1) x > 4\\par }");
+  box.show();
+  QApplication::processEvents();
+  EXPECT_LE(box.document()->size().height(), box.viewport()->height());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
