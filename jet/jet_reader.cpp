@@ -207,14 +207,14 @@ struct Reader::Impl {
   // carry any offset (Jet leaves the page size in emptied ones) and is skipped unless
   // `followed` (the far half of a moved row, and memo pieces, carry the deleted flag);
   // only a row that is to be read and lies outside its page is damage.
-  std::optional<Slot> slot(const DataPage& d, int row, bool followed, const std::string& table) const {
-    const std::string where = "row " + std::to_string(row) + " of page " + std::to_string(d.number);
-    if (row >= d.rows) fail(Damage::Row, "a row of table '" + table + "' points to " + where + ", which does not exist");
+  std::optional<Slot> slot(const DataPage& d, int row, bool followed, const char* table) const {
+    auto where = [&] { return "row " + std::to_string(row) + " of page " + std::to_string(d.number); };
+    if (row >= d.rows) fail(Damage::Row, "a row of table '" + std::string(table) + "' points to " + where() + ", which does not exist");
     int e = entryOf(d, row);
     if ((e & kDeletedRow) && !followed) return std::nullopt;
     int start = e & kOffsetMask;
     if (start < firstRowOffset(d) || start > static_cast<int>(pageSize))
-      fail(Damage::Row, where + " of table '" + table + "' lies outside its page");
+      fail(Damage::Row, where() + " of table '" + table + "' lies outside its page");
     auto above = std::upper_bound(d.starts.begin(), d.starts.end(), start);
     int end = above == d.starts.end() || *above > static_cast<int>(pageSize) ? static_cast<int>(pageSize) : *above;
     if (end == start) return std::nullopt;
@@ -234,7 +234,7 @@ struct Reader::Impl {
   }
 
   // A memo or OLE value: inline in the row, on one other page, or a chain of pages.
-  std::string longValue(const MdbField& f, const std::string& table) const {
+  std::string longValue(const MdbField& f, const char* table) const {
     if (f.siz < MDB_MEMO_OVERHEAD) fail(Damage::Row, "a memo field is cut short");
     const auto* p = static_cast<const unsigned char*>(f.value);
     std::uint32_t lenFlags = le32(p);
@@ -251,7 +251,7 @@ struct Reader::Impl {
     std::set<std::uint32_t> visited;
     while (pgRow != 0 && out.size() < total) {
       if (!visited.insert(pgRow).second) fail(Damage::Row, "a memo's pages form a loop");
-      DataPage d = dataPage(pgRow >> 8, "a memo of table '" + table + "'", Damage::Row);
+      DataPage d = dataPage(pgRow >> 8, "a memo of table '" + std::string(table) + "'", Damage::Row);
       std::optional<Slot> s = slot(d, static_cast<int>(pgRow & 0xff), true, table);
       if (!s) fail(Damage::Row, "a piece of a memo is missing");
       const unsigned char* row = d.bytes.data() + s->start;
@@ -268,7 +268,7 @@ struct Reader::Impl {
     return out;
   }
 
-  store::Value decode(const Column& c, const MdbField& f, const std::string& table) const {
+  store::Value decode(const Column& c, const MdbField& f, const char* table) const {
     if (c.type == ColumnType::Boolean) return store::Value(f.is_null ? 0 : -1);  // stored in the null mask
     if (f.is_null) return {};
     const auto* p = static_cast<const unsigned char*>(f.value);
@@ -315,13 +315,14 @@ struct Reader::Impl {
   // Reads row `row` of a data page into out. false: no live row there.
   bool readRow(MdbTableDef* t, const std::vector<Column>& cols, const std::vector<bool>& wanted, const DataPage& d, int row,
                bool followed, int hops, Row& out) const {
-    const std::string table = t->name;
+    const char* table = t->name;
     std::optional<Slot> s = slot(d, row, followed, table);
     if (!s) return false;
     if (s->flags & kOverflowRow) {
-      if (s->length < 4 || hops >= kMaxOverflowHops) fail(Damage::Row, "a moved row of table '" + table + "' cannot be found");
+      if (s->length < 4 || hops >= kMaxOverflowHops)
+        fail(Damage::Row, "a moved row of table '" + std::string(table) + "' cannot be found");
       std::uint32_t pgRow = le32(d.bytes.data() + s->start);
-      DataPage far = dataPage(pgRow >> 8, "a moved row of table '" + table + "'", Damage::Row);
+      DataPage far = dataPage(pgRow >> 8, "a moved row of table '" + std::string(table) + "'", Damage::Row);
       return readRow(t, cols, wanted, far, static_cast<int>(pgRow & 0xff), true, hops + 1, out);
     }
     if (inRowBuffer != d.number) {
@@ -330,13 +331,13 @@ struct Reader::Impl {
     }
     std::vector<MdbField> fields(t->num_cols);
     if (mdb_crack_row(t, s->start, s->length, fields.data()) < 0)
-      fail(Damage::Row, "a row of table '" + table + "' cannot be split into its fields");
+      fail(Damage::Row, "a row of table '" + std::string(table) + "' cannot be split into its fields");
     out.clear();
     const int rowEnd = s->start + static_cast<int>(s->length);
     for (size_t i = 0; i < cols.size(); ++i) {
       const MdbField& f = fields[i];
       if (!f.is_null && (f.siz < 0 || f.start < s->start || f.start + f.siz > rowEnd))
-        fail(Damage::Row, "a value of table '" + table + "' lies outside its row");
+        fail(Damage::Row, "a value of table '" + std::string(table) + "' lies outside its row");
       out.push_back(wanted[i] ? decode(cols[i], f, table) : store::Value());
     }
     return true;

@@ -201,10 +201,19 @@ std::vector<Plan> plan(const Database& source, bool isBank, MigrationResult& res
   return plans;
 }
 
-void writeFile(const fs::path& file, const char* key, std::vector<Plan>& plans) {
+// relink: the bank's links name the user database by its path; they are moved from the
+// folder the file is built in to the folder it is meant for (empty: no links).
+void writeFile(const fs::path& file, const char* key, std::vector<Plan>& plans,
+               const std::pair<fs::path, fs::path>& relink = {}) {
   auto db = SqliteDb::openExisting(file.string(), key, false);
   Writer w(*db);
   db->exec("BEGIN;");
+  if (!relink.first.empty()) {
+    auto st = db->prepare("UPDATE zx_tabledefs SET connect = ?1 WHERE connect = ?2;");
+    st.bind(1, Value(store::schema::userLinkConnect(relink.second)));
+    st.bind(2, Value(store::schema::userLinkConnect(relink.first)));
+    st.step();
+  }
   for (Plan& p : plans) {
     const Table& t = *p.source;
     std::string have = w.existing(t.name);
@@ -233,16 +242,6 @@ void verifyFile(const fs::path& file, const char* key, const std::vector<Plan>& 
     result.tables.push_back({name, p.source->name, p.source->rows.size(), written,
                              stated && *stated != p.source->rows.size() ? stated : std::nullopt});
   }
-}
-
-// The bank's links name the user database by its path: from the staging folder to dir as given.
-void relink(const fs::path& bankFile, const fs::path& staging, const fs::path& target) {
-  namespace schema = store::schema;
-  auto db = SqliteDb::openExisting(bankFile.string(), schema::kBankKey, false);
-  auto st = db->prepare("UPDATE zx_tabledefs SET connect = ?1 WHERE connect = ?2;");
-  st.bind(1, Value(schema::userLinkConnect(target)));
-  st.bind(2, Value(schema::userLinkConnect(staging)));
-  st.step();
 }
 
 // The names of the files a run moves from its staging folder into a folder that already
@@ -354,11 +353,10 @@ MigrationResult migrate(const Database& bank, const Database& user, const fs::pa
   Cleanup cleanup(staging);
   try {
     schema::createBank(staging, omit);
-    writeFile(schema::bankPath(staging), schema::kBankKey, bankPlans);
+    writeFile(schema::bankPath(staging), schema::kBankKey, bankPlans, {staging, dir});
     writeFile(schema::userPath(staging), schema::kUserKey, userPlans);
     verifyFile(schema::bankPath(staging), schema::kBankKey, bankPlans, result);
     verifyFile(schema::userPath(staging), schema::kUserKey, userPlans, result);
-    relink(schema::bankPath(staging), staging, dir);
   } catch (const store::DbError& e) {
     throw MigrationError(e.description);
   } catch (const SqliteFailure& f) {
