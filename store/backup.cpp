@@ -176,6 +176,9 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
                    file.string() + "' needs " + std::to_string(needed) + "; the bank was not changed.");
   // Held before any file beside the bank is made: a second restore or a compaction meanwhile
   // is refused instead of working on the same files.
+  // Without a bank there is nothing to hold: the copy then goes in only while the name is
+  // still free, so that of two restores into an empty folder just one can say it put its file.
+  const bool hadBank = fs::exists(bank, ec);
   auto use = platform::tryExclusiveUse(bank);
   if (!use)
     throw DbError(err::Locked, "The bank in '" + folder.string() +
@@ -200,9 +203,16 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
     throw;
   }
   try {
-    platform::replaceFile(temp.path(), bank);
+    if (hadBank)
+      platform::replaceFile(temp.path(), bank);
+    else
+      platform::placeNewFile(temp.path(), bank);
   } catch (const std::system_error& e) {
     if (outOfSpace(e.code(), folder)) throw diskFull("the bank could not be replaced; it was not changed.");
+    if (e.code() == std::errc::file_exists)
+      throw DbError(err::Locked, "Another program put a bank into '" + folder.string() + "' while '" + file.string() +
+                                     "' was being restored; that bank was left as it is, and '" + file.string() +
+                                     "' was not put in place.");
     throw DbError(err::Generic, "The bank could not be replaced: " + std::string(e.what()) + ". It was not changed.");
   }
   try {

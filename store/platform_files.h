@@ -13,6 +13,10 @@ namespace store::platform {
 // std::system_error.
 void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// As replaceFile, but only while `to` does not exist: a file that another process put there
+// first is never overwritten. Throws std::system_error, with EEXIST when `to` exists.
+void placeNewFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Writes the file's content and the folder entry naming it to the disk. Throws
 // std::system_error.
 void syncFile(const std::filesystem::path& file);

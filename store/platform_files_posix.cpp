@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 #include <vector>
 
@@ -73,6 +74,18 @@ void syncFile(const fs::path& file) {
 void replaceFile(const fs::path& from, const fs::path& to) {
   syncPath(from, O_RDONLY);
   if (::rename(from.c_str(), to.c_str()) != 0) throw lastError("cannot rename onto", to);
+  syncPath(folderOf(to), O_RDONLY | O_DIRECTORY);
+}
+
+void placeNewFile(const fs::path& from, const fs::path& to) {
+  syncPath(from, O_RDONLY);
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) throw lastError("cannot rename onto", to);
+    // A file system without the no-replace rename: a hard link fails the same way on a name
+    // that exists.
+    if (::link(from.c_str(), to.c_str()) != 0) throw lastError("cannot create", to);
+    ::unlink(from.c_str());
+  }
   syncPath(folderOf(to), O_RDONLY | O_DIRECTORY);
 }
 

@@ -258,7 +258,8 @@ TEST(Together, RestoresAndCompactionsStartedTogetherReportTruthfully) {
       ToolRun r = bank(b);
       _exit(r.status == 0 ? 0 : (r.out.find("open in another program") != std::string::npos ||
                                   r.out.find("file already in use") != std::string::npos ||
-                                  r.out.find("database is locked") != std::string::npos)
+                                  r.out.find("database is locked") != std::string::npos ||
+                                  r.out.find("was not put in place") != std::string::npos)
                                      ? 10
                                      : 20);
     }
@@ -271,6 +272,8 @@ TEST(Together, RestoresAndCompactionsStartedTogetherReportTruthfully) {
   int restoresWon = 0, refused = 0;
   for (int round = 0; round < 12; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
+    if (round % 2 == 1)  // into a folder that holds no bank: nothing to hold, the name decides
+      for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(schema::bankPath(dir.path()).string() + suffix);
     auto [a, b] = both({"restore", (files / "first.mdb").string(), d}, {"restore", (files / "second.mdb").string(), d});
     const std::string now = bankContent(dir.path());
     ASSERT_FALSE(leftovers(dir.path()));
