@@ -213,20 +213,26 @@ bool isKeyViolation(const DbError& e) {
          e.description.rfind("The changes were not made because they would repeat a value", 0) == 0;
 }
 
-bool canImportFrom(const fs::path& folder, const std::string& sourceFile) {
-  if (sourceFile.find(';') != std::string::npos) return false;
-  for (const fs::path& own : {store::schema::bankPath(folder), store::schema::userPath(folder)}) {
-    std::error_code ec;
-    if (fs::equivalent(own, sourceFile, ec)) return false;
-  }
-  return true;
-}
+namespace {
 
-std::string importFileProblem(const fs::path& folder, const std::string& sourceFile, const char* key) {
+// Why the file's name alone rules it out as a source; empty when it does not.
+std::string nameProblem(const fs::path& folder, const std::string& sourceFile) {
   if (sourceFile.find(';') != std::string::npos) return "Its name contains \";\", which a link cannot hold.";
   std::error_code ec;
   if (fs::equivalent(store::schema::bankPath(folder), sourceFile, ec)) return "It is the bank itself.";
   if (fs::equivalent(store::schema::userPath(folder), sourceFile, ec)) return "It is this folder's user database.";
+  return "";
+}
+
+}  // namespace
+
+bool canImportFrom(const fs::path& folder, const std::string& sourceFile) {
+  return nameProblem(folder, sourceFile).empty();
+}
+
+std::string importFileProblem(const fs::path& folder, const std::string& sourceFile, const char* key) {
+  if (std::string why = nameProblem(folder, sourceFile); !why.empty()) return why;
+  std::error_code ec;
   if (!fs::exists(sourceFile, ec)) return "The file does not exist.";
   // Nothing but a regular file is read: a pipe or a device would never end.
   if (!fs::is_regular_file(sourceFile, ec)) return "It is not a database file.";
