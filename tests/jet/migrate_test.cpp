@@ -12,6 +12,7 @@
 
 #include "connection.h"
 #include "jet_pages.h"
+#include "tool_run.h"
 #include "migrate.h"
 #include "recordset.h"
 #include "schema.h"
@@ -82,22 +83,8 @@ std::vector<std::vector<Value>> rowsOf(store::SqliteDb& db, const std::string& s
   return rows;
 }
 
-struct ToolRun {
-  int status;
-  std::string out;
-};
-
-ToolRun tool(const std::vector<std::string>& args) {
-  std::string cmd = std::string("'") + ZORBEX_BANK_TOOL + "'";
-  for (const auto& a : args) cmd += " '" + a + "'";
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  std::string out;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  int status = pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using testing_support::ToolRun;
+const auto tool = testing_support::bank;
 
 }  // namespace
 
