@@ -32,10 +32,7 @@ DbError diskFull(const std::string& what) {
 class TemporaryBeside {
  public:
   explicit TemporaryBeside(const fs::path& target) : path_(uniqueName(target)) {}
-  ~TemporaryBeside() {
-    std::error_code ec;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_.string() + suffix, ec);
-  }
+  ~TemporaryBeside() { removeDatabaseFiles(path_.string()); }
   const fs::path& path() const { return path_; }
 
  private:

@@ -186,9 +186,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit)
     bool done = false;
     ~Undo() {
       if (done) return;
-      std::error_code ec;
-      for (const auto& f : {bankPath(folder), userPath(folder)})
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(f.string() + suffix, ec);
+      for (const auto& f : {bankPath(folder), userPath(folder)}) removeDatabaseFiles(f.string());
     }
   } undo{folder};
   createUserDatabase(userPath(folder));

@@ -246,6 +246,13 @@ Value SqliteStatement::column(int i) const {
   }
 }
 
+void removeDatabaseFiles(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    std::error_code ec;
+    std::filesystem::remove(path + suffix, ec);
+  }
+}
+
 bool diskNearlyFull(const std::string& path) {
   constexpr std::uintmax_t kRoomTheEngineNeeds = 1024 * 1024;
   std::error_code ec;

@@ -111,6 +111,10 @@ class SqliteStatement {
 // (its shared-memory file alone takes 32 KiB): an I/O error there is a full disk.
 bool diskNearlyFull(const std::string& path);
 
+// Removes a database file with the engine's files beside it (log, shared memory, journal),
+// ignoring any that are not there or cannot be removed: for copies being given up.
+void removeDatabaseFiles(const std::string& path);
+
 // Text for an identifier in generated SQL: [name].
 std::string sqlIdent(const std::string& name);
 // A literal in generated SQL: 'text' with apostrophes doubled.
