@@ -146,7 +146,28 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       kind_(kind),
       state_(state),
       formInit_(formInit),
-      stored_(kind.record),
+      record_(kind.record, RecordScreen{[this] {
+                                          Record r = contentValues();
+                                          for (auto& [name, value] : layoutValues()) r[name] = value;
+                                          return r;
+                                        },
+                                        [this](const std::string& field, const Value& v) { return comparable(field, v); },
+                                        [this] {
+                                          ClearChoiceMarks();
+                                          LoadQuestion();
+                                        }}),
+      navigation_(NavigationControls{cmbPool, lstQuestion},
+                  NavigationHost{[this] { return poolNames(); },
+                                 [this](const std::string& pool) { return questionNumbers(pool); },
+                                 [this] { LoadQuestion(); },
+                                 [this] { ClearChoiceMarks(); },
+                                 [this] { showEmptyQuestion(); },
+                                 [this] { updateActiveState(); },
+                                 [this] { return autoSaveOn(); },
+                                 [this] { SaveQuestion(); },
+                                 [this] { cmdSave_Click(); },
+                                 true},
+                  state, record_),
       poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
                                      lblQuestionNumber, PgrBar, lblProgress, cmbPool},
                    EditFrameHost{[this] { leaveQuestion(); }, [this] { FillPoolList(); }, [this] { FillQuestionList(); }},
@@ -326,7 +347,7 @@ void QuestionEditor::Form_Activate() {
 }
 
 void QuestionEditor::Form_Unload() {
-  leaveQuestion();
+  navigation_.leaveWindow();
   formInit_.Show();
 }
 
@@ -337,14 +358,13 @@ void QuestionEditor::showEmptyQuestion() {
   for (Panel* p : panels_) p->clear();
   cmbAnswer.setListIndex(0);
   static_cast<LayoutValues&>(*this) = LayoutValues();
-  stored_.clear();
-  shownValues_.clear();
+  record_.clear();
   arrangeShownQuestion();
 }
 
 void QuestionEditor::LoadQuestion() {
   // Everything is read before anything is shown: a failed read leaves the screen as it was.
-  const std::optional<Record> r = stored_.load(state_.pConn(), state_.currentQNumber);
+  const std::optional<Record> r = record_.load(state_.pConn(), state_.currentQNumber);
   if (!r) {  // removed elsewhere since the list was filled
     showEmptyQuestion();
     return;
@@ -363,7 +383,7 @@ void QuestionEditor::LoadQuestion() {
   cmbAnswer.setListIndex(item);
   cmbAnswer.Refresh();
   arrangeShownQuestion();
-  shownValues_ = screenValues();
+  record_.markShown();
 }
 
 void QuestionEditor::ArrangeControls() {
@@ -384,110 +404,24 @@ void QuestionEditor::arrangeShownQuestion() {
 
 // ---- Navigation ----
 
-void QuestionEditor::FillPoolList() {
-  cmbPool.setEnabled(true);
-  cmbPool.Clear();
+std::vector<std::string> QuestionEditor::poolNames() {
+  std::vector<std::string> pools;
   store::Recordset rs;
-  rs.open(store::statements::poolsInOrder(kind_.record.table), state_.pConn(),
-          store::adOpenDynamic, store::adLockReadOnly);
-  while (!rs.eof()) {
-    cmbPool.AddItem(rs.value("src").toString());
-    rs.moveNext();
-  }
+  rs.open(store::statements::poolsInOrder(kind_.record.table), state_.pConn(), store::adOpenDynamic,
+          store::adLockReadOnly);
+  for (; !rs.eof(); rs.moveNext()) pools.push_back(rs.value("src").toString());
   rs.close();
-  if (cmbPool.ListCount() > 0) {
-    cmbPool.setListIndex(0);
-  } else {  // an empty table: nothing to show until a pool is added
-    lstQuestion.Clear();
-    state_.currentPool.clear();
-    state_.currentQNumber.clear();
-    showEmptyQuestion();
-    updateActiveState();
-  }
-  cmbPool.Refresh();
+  return pools;
 }
 
-void QuestionEditor::cmbPool_Click() {
-  const ShownQuestion shown = shownQuestion();
-  try {
-    leaveQuestion();
-    FillQuestionList();
-  } catch (...) {
-    reselect(shown);
-    throw;
-  }
-}
-
-QuestionEditor::ShownQuestion QuestionEditor::shownQuestion() const {
-  ShownQuestion shown{state_.currentPool, state_.currentQNumber, {}};
-  for (int i = 0; i < lstQuestion.ListCount(); ++i) shown.numbers.push_back(lstQuestion.List(i));
-  return shown;
-}
-
-// After a failed change of question the lists select what is on screen again, so that the
-// highlight, the screen and what Save writes agree.
-void QuestionEditor::reselect(const ShownQuestion& shown) {
-  state_.currentPool = shown.pool;
-  state_.currentQNumber = shown.numQ;
-  int pool = -1;
-  for (int i = 0; i < cmbPool.ListCount(); ++i)
-    if (cmbPool.List(i) == shown.pool) pool = i;
-  cmbPool.restoreListIndex(pool);
-  bool sameList = lstQuestion.ListCount() == static_cast<int>(shown.numbers.size());
-  for (int i = 0; sameList && i < lstQuestion.ListCount(); ++i)
-    sameList = lstQuestion.List(i) == shown.numbers[static_cast<size_t>(i)];
-  if (!sameList) {
-    lstQuestion.Clear();
-    for (const std::string& n : shown.numbers) lstQuestion.AddItem(n);
-  }
-  int row = -1;
-  for (int i = 0; i < lstQuestion.ListCount(); ++i)
-    if (lstQuestion.List(i) == shown.numQ) row = i;
-  lstQuestion.restoreListIndex(row);
-  updateActiveState();
-}
-
-void QuestionEditor::FillQuestionList() {
-  if (cmbPool.ListIndex() < 0) {
-    lstQuestion.Clear();
-    state_.currentPool.clear();
-    state_.currentQNumber.clear();
-    showEmptyQuestion();
-    updateActiveState();
-    return;
-  }
-  state_.currentPool = cmbPool.Text();
+std::vector<std::string> QuestionEditor::questionNumbers(const std::string& pool) {
+  std::vector<std::string> numbers;
   store::Recordset rs;
-  rs.open(store::statements::questionsOfPool(kind_.record.table, state_.currentPool),
-          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
-  lstQuestion.Clear();
-  while (!rs.eof()) {
-    lstQuestion.AddItem(rs.value("numQ").toString());
-    rs.moveNext();
-  }
-  if (lstQuestion.ListCount() > 0) {
-    lstQuestion.setListIndex(0);
-  } else {  // the pool emptied under the window
-    state_.currentQNumber.clear();
-    showEmptyQuestion();
-    updateActiveState();
-  }
-  lstQuestion.Refresh();
+  rs.open(store::statements::questionsOfPool(kind_.record.table, pool), state_.pConn(), store::adOpenDynamic,
+          store::adLockReadOnly);
+  for (; !rs.eof(); rs.moveNext()) numbers.push_back(rs.value("numQ").toString());
   rs.close();
-}
-
-void QuestionEditor::lstQuestion_Click() {
-  const ShownQuestion shown = shownQuestion();
-  try {
-    leaveQuestion();
-    state_.currentQNumber = lstQuestion.Text();
-    ClearChoiceMarks();
-    LoadQuestion();
-  } catch (...) {
-    reselect(shown);
-    throw;
-  }
-  updateActiveState();
+  return numbers;
 }
 
 // ---- Layout editing ----
@@ -562,18 +496,6 @@ void QuestionEditor::chkBorder_Click() {
 
 // ---- Saving ----
 
-bool QuestionEditor::mayWrite() {
-  return stored_.mayWrite(state_.pConn(), state_.currentQNumber, [this] {
-    ClearChoiceMarks();
-    LoadQuestion();
-  });
-}
-
-void QuestionEditor::write(const Record& values, FieldWrite group) {
-  stored_.write(state_.pConn(), state_.currentQNumber, values, group);
-  for (const auto& [name, value] : values) shownValues_[name] = comparable(name, value);
-}
-
 Record QuestionEditor::layoutValues() {
   Record r;
   for (const FieldDef& f : kind_.record.fields)
@@ -592,37 +514,16 @@ Record QuestionEditor::contentValues() {
 }
 
 void QuestionEditor::SaveLayout() {
-  if (mayWrite()) write(layoutValues(), FieldWrite::Layout);
+  record_.save(state_.pConn(), state_.currentQNumber, layoutValues(), FieldWrite::Layout);
 }
 
 void QuestionEditor::SaveQuestion() {
-  if (mayWrite()) write(contentValues(), FieldWrite::Content);
+  record_.save(state_.pConn(), state_.currentQNumber, contentValues(), FieldWrite::Content);
 }
 
 Value QuestionEditor::comparable(const std::string& field, const Value& v) {
   if (!byField(field)) return v;
   return sizeIsSet(v) ? Value(singleText(static_cast<float>(v.toDouble()))) : Value();
-}
-
-Record QuestionEditor::screenValues() {
-  Record r = contentValues();
-  for (auto& [name, value] : layoutValues()) r[name] = comparable(name, value);
-  return r;
-}
-
-bool QuestionEditor::hasUnsavedEdits() { return stored_.loaded() && screenValues() != shownValues_; }
-
-void QuestionEditor::leaveQuestion() {
-  if (autoSaveOn()) {
-    SaveQuestion();
-    return;
-  }
-  if (!hasUnsavedEdits()) return;
-  if (saveBeforeLeaving(state_.currentQNumber)) {
-    cmdSave_Click();
-  } else {  // dropped: leaving goes on without asking again (a change of pool leaves twice)
-    shownValues_ = screenValues();
-  }
 }
 
 void QuestionEditor::cmdSave_Click() {
@@ -673,11 +574,7 @@ void QuestionEditor::cmdGo_Click() {
     // Only the last question needs laying out, and the log is emptied once, at the end.
     ui::RichTextBox::Batch batch(rtxtQuestion);
     store::DeferCheckpoint oneCheckpoint(state_.pConn());
-    for (int i = 0; i < lstQuestion.ListCount(); ++i) {
-      state_.currentQNumber = lstQuestion.List(i);
-      LoadQuestion();
-      convertLoadedQuestion();
-    }
+    navigation_.throughList([this] { convertLoadedQuestion(); });
   }
   showAfterWholePoolWork();
 }
@@ -688,7 +585,7 @@ void QuestionEditor::showAfterWholePoolWork() {
     box->ScrollToTop();
   }
   if (!questionShown()) return;
-  ShownQuestion shown{state_.currentPool, state_.currentQNumber, {}};
+  Navigation::Shown shown{state_.currentPool, state_.currentQNumber, {}};
   store::Recordset rs;
   rs.open(store::statements::questionSource(kind_.record.table, shown.numQ), state_.pConn(), store::adOpenUnspecified,
           store::adLockReadOnly, store::adCmdTable);
@@ -698,7 +595,7 @@ void QuestionEditor::showAfterWholePoolWork() {
           store::adLockReadOnly);
   for (; !rs.eof(); rs.moveNext()) shown.numbers.push_back(rs.value("numQ").toString());
   rs.close();
-  reselect(shown);
+  navigation_.reselect(shown);
 }
 
 void QuestionEditor::InitEditLists() { poolEditing_.InitEditLists(cmbAnswer); }

@@ -15,11 +15,12 @@
 #include "editor_kind.h"
 #include "edition_actions.h"
 #include "layout.h"
+#include "navigation.h"
 #include "panels.h"
 #include "pool_edit_frame.h"
 #include "program_state.h"
+#include "record_saving.h"
 #include "rich_text_box.h"
-#include "stored_version.h"
 
 namespace editor {
 
@@ -85,8 +86,8 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void LoadQuestion();
   void ArrangeControls();
   void ClearChoiceMarks() { choices_->ClearChoiceMarks(); }
-  void FillPoolList();
-  void FillQuestionList();
+  void FillPoolList() { navigation_.FillPoolList(); }
+  void FillQuestionList() { navigation_.FillQuestionList(); }
   virtual void ShowSizeValue();
   void SetDefaultFont();
   void ReplaceSpecialChars();
@@ -96,8 +97,8 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   virtual void InitEditLists();
 
   // Events
-  void cmbPool_Click();
-  void lstQuestion_Click();
+  void cmbPool_Click() { navigation_.cmbPool_Click(); }
+  void lstQuestion_Click() { navigation_.lstQuestion_Click(); }
   virtual void rtxtQuestion_Click();
   virtual void imgClick_Click(int index);
   void txtAnswer_Click(int index) { choiceBox_Click(index); }
@@ -161,34 +162,24 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   ui::Form& formInit_;
 
  private:
-  struct ShownQuestion {
-    std::string pool, numQ;
-    std::vector<std::string> numbers;  // the question list
-  };
   void buildControls();
   void fitToScreen();
   void showEmptyQuestion();
   void orderBoxesForReading();
   void arrangeShownQuestion();
   void updateActiveState();
-  ShownQuestion shownQuestion() const;
-  void reselect(const ShownQuestion& shown);
-  // Before the question on screen is left for another question or pool, or the window
-  // closes: saves with auto-save, otherwise asks when the screen holds edits.
-  void leaveQuestion();
+  // The pool list's entries, and the numbers of one pool, as the lists show them.
+  std::vector<std::string> poolNames();
+  std::vector<std::string> questionNumbers(const std::string& pool);
+  // Before the question on screen is left for another question or pool: saves with
+  // auto-save, otherwise asks when the screen holds edits.
+  void leaveQuestion() { navigation_.leaveQuestion(); }
   // What SaveQuestion and SaveLayout write, from the screen.
   Record contentValues();
   Record layoutValues();
   // A value as it counts for edits: a size goes through the value box when its box is
   // clicked and comes back in the box's precision (or as 0 for none), which is no edit.
   store::Value comparable(const std::string& field, const store::Value& v);
-  // Everything Save would write, each value as it counts for edits.
-  Record screenValues();
-  bool hasUnsavedEdits();
-  // Before a write: false when nothing was loaded; asks before overwriting another
-  // program's change and reports a question deleted meanwhile (both end the event).
-  bool mayWrite();
-  void write(const Record& values, FieldWrite group);
   // The layout variable that a typed value goes to; nullptr for none.
   const char* sizeTargetField() const;
 
@@ -196,10 +187,8 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   std::vector<QWidget*> questionControls_;
   QWidget* page_ = nullptr;  // holds the controls; scrolls on a small screen
   QWidget* scroller_ = nullptr;
-  StoredVersion stored_;
-  // The values the screen gave when the question was loaded or last written: the screen
-  // holds edits when it gives others.
-  Record shownValues_;
+  RecordSaving record_;
+  Navigation navigation_;
   PoolEditFrame poolEditing_;
   EditionActions editions_;
 };

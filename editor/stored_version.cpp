@@ -49,16 +49,4 @@ void StoredVersion::write(store::Connection& conn, const std::string& numQ, cons
   stored_ = read(conn, numQ);
 }
 
-bool saveBeforeLeaving(const std::string& numQ) {
-  const ui::MsgResult answer = ui::MsgBox("Question " + numQ +
-                                              " has edits that are not saved.\n\n"
-                                              "Save them before leaving it?\n"
-                                              "Yes: your edits are saved.\n"
-                                              "No: your edits are discarded.\n"
-                                              "Cancel: the question stays on screen with your edits.",
-                                          ui::MsgButtons::YesNoCancel, ui::MsgIcon::Exclamation, "Unsaved Edits");
-  if (answer == ui::MsgResult::Cancel) throw ui::AlreadyReported();
-  return answer == ui::MsgResult::Yes;
-}
-
 }  // namespace editor

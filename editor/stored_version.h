@@ -40,9 +40,4 @@ class StoredVersion {
   std::vector<store::Value> stored_;
 };
 
-// Edits on screen that are not stored are never dropped unasked: before question numQ is
-// left, the user chooses Yes (true: save them), No (false: drop them) or Cancel (stay: the
-// event that would leave it ends, ui::AlreadyReported).
-bool saveBeforeLeaving(const std::string& numQ);
-
 }  // namespace editor

@@ -94,9 +94,25 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       cmdSave(canvas_, "Save"),
       chkAutoSave(canvas_, ""),
       lblAutoSave(canvas_, "Auto Save"),
-      stored_(kTopicRecord),
       state_(state),
-      formInit_(formInit) {
+      formInit_(formInit),
+      record_(kTopicRecord, editor::RecordScreen{[this] { return editor::Record{{"question", topicText()}}; }, {},
+                                                 [this] { LoadQuestion(); }}),
+      navigation_(editor::NavigationControls{cmbPool, lstQuestion},
+                  editor::NavigationHost{[] { return std::vector<std::string>{"Argument", "Issue"}; },
+                                         [this](const std::string& type) { return topicNumbers(type); },
+                                         [this] { LoadQuestion(); },
+                                         {},
+                                         [this] {
+                                           rtxtQuestion.setTextRTF(QByteArray());
+                                           record_.clear();
+                                         },
+                                         [this] { updateActiveState(); },
+                                         [this] { return autoSaveOn(); },
+                                         [this] { SaveQuestion(); },
+                                         [this] { cmdSave_Click(); },
+                                         false},
+                  state, record_) {
   buildControls();
 }
 
@@ -130,9 +146,6 @@ void FormAWAEdit::buildControls() {
   lblQuestion.Move(1500, 240, 1680, 330);
   lstQuestion.Move(3240, 240, 1335, 780);
   lstQuestion.Click = [this] { lstQuestion_Click(); };
-  // A mouse press selects the pressed entry after its Click has run; when that Click failed
-  // and put the current entry back, the highlight must follow it.
-  QObject::connect(&lstQuestion, &QListWidget::pressed, this, [this] { highlightCurrentEntry(); });
 
   cmdAdd.Move(4680, 120, 855, 375);
   cmdAdd.Click = [this] { cmdAdd_Click(); };
@@ -186,90 +199,20 @@ void FormAWAEdit::Form_Load() {
 }
 
 void FormAWAEdit::Form_Unload() {
-  leaveTopic(false);
+  navigation_.leaveWindow();
   formInit_.Show();
 }
 
 // ---- Navigation ----
 
-void FormAWAEdit::FillPoolList() {
-  cmbPool.Clear();
-  cmbPool.AddItem("Argument");
-  cmbPool.AddItem("Issue");
-  cmbPool.setListIndex(0);
-  cmbPool.Refresh();
-}
-
-void FormAWAEdit::cmbPool_Click() {
-  try {
-    leaveTopic(true);
-    FillQuestionList();
-  } catch (...) {
-    selectShownTopic();
-    throw;
-  }
-}
-
-void FormAWAEdit::FillQuestionList() {
-  Recordset rs;
-  rs.open(store::statements::topicsOfType(cmbPool.Text() == "Argument" ? "A" : "I"),
-          state_.pConn(), store::adOpenDynamic, store::adLockReadOnly);
-  lstQuestion.Clear();
-  while (!rs.eof()) {
-    lstQuestion.AddItem(rs.value("numQ").toString());
-    rs.moveNext();
-  }
-  if (lstQuestion.ListCount() > 0) {
-    lstQuestion.setListIndex(0);
-  } else {  // a type without topics: nothing to show, save or convert
-    state_.currentQNumber.clear();
-    rtxtQuestion.setTextRTF(QByteArray());
-    stored_.clear();
-    shown_ = Shown{cmbPool.ListIndex(), "", {}};
-    updateActiveState();
-  }
-  lstQuestion.Refresh();
-  rs.close();
-}
-
-void FormAWAEdit::lstQuestion_Click() {
-  try {
-    leaveTopic(true);
-    state_.currentQNumber = lstQuestion.Text();
-    LoadQuestion();
-  } catch (...) {
-    // Inside a refill of the list (a change of type) the list is put back by the refill's
-    // caller, once the list has finished raising this event.
-    if (listedNumbers() == shown_.list)
-      selectShownTopic();
-    else
-      state_.currentQNumber = shown_.number;
-    throw;
-  }
-}
-
-std::vector<std::string> FormAWAEdit::listedNumbers() const {
+std::vector<std::string> FormAWAEdit::topicNumbers(const std::string& type) {
   std::vector<std::string> numbers;
-  for (int i = 0; i < lstQuestion.ListCount(); ++i) numbers.push_back(lstQuestion.List(i));
+  Recordset rs;
+  rs.open(store::statements::topicsOfType(type == "Argument" ? "A" : "I"), state_.pConn(), store::adOpenDynamic,
+          store::adLockReadOnly);
+  for (; !rs.eof(); rs.moveNext()) numbers.push_back(rs.value("numQ").toString());
+  rs.close();
   return numbers;
-}
-
-void FormAWAEdit::selectShownTopic() {
-  // Quietly: choosing an entry here must not load or save anything.
-  cmbPool.restoreListIndex(shown_.type);
-  if (listedNumbers() != shown_.list) {
-    lstQuestion.Clear();
-    for (const std::string& n : shown_.list) lstQuestion.AddItem(n);
-  }
-  const auto at = std::find(shown_.list.begin(), shown_.list.end(), shown_.number);
-  lstQuestion.restoreListIndex(at == shown_.list.end() ? -1 : static_cast<int>(at - shown_.list.begin()));
-  state_.currentQNumber = shown_.number;
-  updateActiveState();
-}
-
-void FormAWAEdit::highlightCurrentEntry() {
-  const int current = lstQuestion.ListIndex();
-  if (current >= 0 && !lstQuestion.Selected(current)) lstQuestion.restoreListIndex(current);
 }
 
 void FormAWAEdit::updateActiveState() {
@@ -279,39 +222,19 @@ void FormAWAEdit::updateActiveState() {
 
 // ---- Loading and saving ----
 
+std::string FormAWAEdit::topicText() const { return rtxtQuestion.TextRTF().toStdString(); }
+
 void FormAWAEdit::LoadQuestion() {
   // A topic removed elsewhere since the list was filled shows as an empty one.
-  const std::optional<editor::Record> r = stored_.load(state_.pConn(), state_.currentQNumber);
+  const std::optional<editor::Record> r = record_.load(state_.pConn(), state_.currentQNumber);
   rtxtQuestion.setTextRTF(r ? QByteArray::fromStdString(r->at("question").toString()) : QByteArray());
-  shownText_ = rtxtQuestion.TextRTF().toStdString();
-  shown_ = Shown{cmbPool.ListIndex(), state_.currentQNumber, listedNumbers()};
+  record_.markShown();
   updateActiveState();
 }
 
-// The same checks as the question editors: a topic deleted by another program is reported,
-// and one changed by it is overwritten only when the user says so.
 void FormAWAEdit::SaveQuestion() {
-  if (!stored_.mayWrite(state_.pConn(), state_.currentQNumber, [this] { LoadQuestion(); })) return;
-  const std::string text = rtxtQuestion.TextRTF().toStdString();
-  stored_.write(state_.pConn(), state_.currentQNumber, {{"question", store::Value(text)}},
-                editor::FieldWrite::Content);
-  shownText_ = text;
-}
-
-bool FormAWAEdit::hasUnsavedEdits() const {
-  return stored_.loaded() && rtxtQuestion.TextRTF().toStdString() != shownText_;
-}
-
-void FormAWAEdit::leaveTopic(bool autoSaveApplies) {
-  if (autoSaveApplies && autoSaveOn()) {
-    SaveQuestion();
-    return;
-  }
-  if (!hasUnsavedEdits()) return;
-  if (editor::saveBeforeLeaving(state_.currentQNumber))
-    SaveQuestion();
-  else  // dropped: leaving goes on without asking again (a change of type leaves twice)
-    shownText_ = rtxtQuestion.TextRTF().toStdString();
+  record_.save(state_.pConn(), state_.currentQNumber, {{"question", store::Value(topicText())}},
+               editor::FieldWrite::Content);
 }
 
 void FormAWAEdit::cmdSave_Click() { SaveQuestion(); }
@@ -327,24 +250,19 @@ void FormAWAEdit::cmdFont_Click() {
 }
 
 void FormAWAEdit::cmdGo_Click() {
-  try {
-    leaveTopic(true);  // "GO" loads every topic of the list in turn
+  navigation_.leaveQuestion();  // "GO" loads every topic of the list in turn
+  {
     ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last topic needs laying out
-    for (int i = 0; i < lstQuestion.ListCount(); ++i) {
-      state_.currentQNumber = lstQuestion.List(i);
-      LoadQuestion();
+    navigation_.throughList([this] {
       cmdAdd_Click();
       cmdFont_Click();
       SaveQuestion();
-    }
-  } catch (...) {
-    selectShownTopic();
-    throw;
+    });
   }
   // The last topic stays on screen, unselected, and highlighted in the list.
   rtxtQuestion.setSelStart(0);
   rtxtQuestion.ScrollToTop();
-  selectShownTopic();
+  navigation_.selectCurrent();
 }
 
 }  // namespace kinds

@@ -9,9 +9,10 @@
 
 #include "controls/controls.h"
 #include "controls/form.h"
+#include "navigation.h"
 #include "program_state.h"
+#include "record_saving.h"
 #include "rich_text_box.h"
-#include "stored_version.h"
 
 namespace kinds {
 
@@ -69,14 +70,14 @@ class FormAWAEdit : public ui::Form {
   ui::Label lblAutoSave;
 
   // Procedures
-  void FillPoolList();
-  void FillQuestionList();
+  void FillPoolList() { navigation_.FillPoolList(); }
+  void FillQuestionList() { navigation_.FillQuestionList(); }
   void LoadQuestion();
   void SaveQuestion();
 
   // Events
-  void cmbPool_Click();
-  void lstQuestion_Click();
+  void cmbPool_Click() { navigation_.cmbPool_Click(); }
+  void lstQuestion_Click() { navigation_.lstQuestion_Click(); }
   void cmdSave_Click();
   void cmdAdd_Click();
   void cmdFont_Click();
@@ -91,29 +92,17 @@ class FormAWAEdit : public ui::Form {
   bool autoSaveOn() const { return chkAutoSave.Value() == 1; }
   // "Save", "Add", "Font" and "GO" need a topic on screen.
   void updateActiveState();
-  // After a failure, the type and the highlighted number go back to the topic on screen,
-  // so that what is highlighted is what is shown and what "Save" writes.
-  void selectShownTopic();
-  // Highlights the current entry only (a click's highlight can land after its handler ran).
-  void highlightCurrentEntry();
-  std::vector<std::string> listedNumbers() const;
-  // Before the topic on screen is left for another topic or type (auto-save applies) or
-  // the window closes (auto-save does not save on closing): saves when auto-save applies
-  // and is ticked, otherwise asks when the topic holds edits.
-  void leaveTopic(bool autoSaveApplies);
-  bool hasUnsavedEdits() const;
+  // The topic numbers of a type ("Argument" or "Issue"), in text order.
+  std::vector<std::string> topicNumbers(const std::string& type);
+  // The topic box's text as stored (RTF).
+  std::string topicText() const;
 
-  // The topic on screen: its type, its number ("" for none) and the list it was chosen from.
-  struct Shown {
-    int type = -1;
-    std::string number;
-    std::vector<std::string> list;
-  };
-  Shown shown_;
-  editor::StoredVersion stored_;
-  std::string shownText_;  // the topic's RTF as loaded or last written: edits give another
   store::ProgramState& state_;
   ui::Form& formInit_;
+  // The topic on screen as loaded, and the type and topic lists; leaving a topic (with
+  // auto-save when the topic or type changes, never on closing) goes through them.
+  editor::RecordSaving record_;
+  editor::Navigation navigation_;
 };
 
 }  // namespace kinds

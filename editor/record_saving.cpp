@@ -1,0 +1,28 @@
+#include "record_saving.h"
+
+namespace editor {
+
+std::optional<Record> RecordSaving::load(store::Connection& conn, const std::string& numQ) {
+  std::optional<Record> r = stored_.load(conn, numQ);
+  if (!r) shown_.clear();
+  return r;
+}
+
+void RecordSaving::clear() {
+  stored_.clear();
+  shown_.clear();
+}
+
+void RecordSaving::save(store::Connection& conn, const std::string& numQ, const Record& values, FieldWrite group) {
+  if (!stored_.mayWrite(conn, numQ, screen_.reload)) return;
+  stored_.write(conn, numQ, values, group);
+  for (const auto& [name, value] : values) shown_[name] = asShown(name, value);
+}
+
+Record RecordSaving::screenNow() const {
+  Record r = screen_.values();
+  for (auto& [name, value] : r) value = asShown(name, value);
+  return r;
+}
+
+}  // namespace editor
