@@ -1,12 +1,12 @@
-// The essay-topic editor over real bank files, driven through its controls.
+// The essay-topic editor over real bank files, driven through its controls. What it shares
+// with the question editor (leaving a topic, saving over another program's change, failures
+// while changing topics) is tested for both windows in editor_safety_test.cpp.
 #include <QApplication>
-#include <QMouseEvent>
 #include <QScrollBar>
 
 #include "awa/awa_text.h"
 #include "awa/form_awa_edit.h"
 #include "editor_fixture.h"
-#include "sqlite_db.h"
 
 using kinds::FormAWAEdit;
 using kinds::awa::kInstruction;
@@ -38,12 +38,6 @@ class AWAEditor : public EditorTest {
     std::vector<std::string> out;
     for (int i = 0; i < ed.lstQuestion.ListCount(); ++i) out.push_back(ed.lstQuestion.List(i));
     return out;
-  }
-  // Another program takes the table away, so that every read and write of it fails.
-  void hideTable(const char* from, const char* to) {
-    auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(),
-                                            store::schema::kBankKey, false);
-    db->exec(std::string("ALTER TABLE ") + from + " RENAME TO " + to);
   }
   QString withInstruction(const QString& text, int times = 1) {
     QString out = text;
@@ -165,69 +159,6 @@ TEST_F(AWAEditor, AutoSaveWritesTheTopicLeftButNotOnClosing) {
   EXPECT_TRUE(formInit.Visible());
 }
 
-TEST_F(AWAEditor, LeavingATopicWithEditsAsksFirst) {
-  topic("A1", "A", "a1");
-  topic("A2", "A", "a2");
-  topic("I1", "I", "i1");
-  FormAWAEdit& ed = open<FormAWAEdit>();
-  ed.rtxtQuestion.setText("edited");
-  dialogs.queueAnswer(ui::MsgResult::Cancel);
-  ed.lstQuestion.setListIndex(1);
-  EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
-  EXPECT_EQ(ed.rtxtQuestion.Text(), "edited");
-  dialogs.queueAnswer(ui::MsgResult::Cancel);
-  ed.cmbPool.setListIndex(1);
-  EXPECT_EQ(ed.cmbPool.Text(), "Argument");
-  EXPECT_EQ(state->currentQNumber, "A1");
-  dialogs.queueAnswer(ui::MsgResult::Yes);
-  ed.cmbPool.setListIndex(1);  // asked once, though the type and then the topic change
-  EXPECT_EQ(dialogs.shown.size(), 3u);
-  EXPECT_EQ(stored("A1").text, "edited");
-  EXPECT_EQ(state->currentQNumber, "I1");
-  ed.rtxtQuestion.setText("i1 edited");
-  dialogs.queueAnswer(ui::MsgResult::Cancel);
-  ed.Unload();
-  EXPECT_TRUE(ed.Loaded());
-  dialogs.queueAnswer(ui::MsgResult::Yes);
-  ed.Unload();
-  EXPECT_FALSE(ed.Loaded());
-  EXPECT_EQ(stored("I1").text, "i1 edited");
-  EXPECT_EQ(dialogs.shown.size(), 5u);
-}
-
-TEST_F(AWAEditor, SavingATopicChangedOrDeletedElsewhereAsksOrReports) {
-  topic("A1", "A", "a1");
-  topic("A2", "A", "a2");
-  FormAWAEdit& ed = open<FormAWAEdit>();
-  auto other = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey,
-                                             false);
-  // Changed elsewhere: No, the default, shows the stored version and writes nothing.
-  ed.rtxtQuestion.setText("mine");
-  other->exec("UPDATE AWAtbl SET question = '" + rtfOf("theirs") + "' WHERE numQ = 'A1';");
-  ed.cmdSave.Press();
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_NE(dialogs.shown.back().text.find("Question A1 was changed by another program"), std::string::npos);
-  EXPECT_EQ(dialogs.shown.back().buttons, ui::MsgButtons::YesNo);
-  EXPECT_EQ(dialogs.shown.back().defaultButton, ui::MsgDefault::Second);
-  EXPECT_EQ(ed.rtxtQuestion.Text(), "theirs");
-  EXPECT_EQ(stored("A1").text, "theirs");
-  // Yes overwrites.
-  ed.rtxtQuestion.setText("mine");
-  other->exec("UPDATE AWAtbl SET question = '" + rtfOf("theirs again") + "' WHERE numQ = 'A1';");
-  dialogs.queueAnswer(ui::MsgResult::Yes);
-  ed.cmdSave.Press();
-  EXPECT_EQ(stored("A1").text, "mine");
-  // Deleted elsewhere: reported; the edits stay on screen.
-  ed.rtxtQuestion.setText("edited");
-  other->exec("DELETE FROM AWAtbl WHERE numQ = 'A1';");
-  ed.cmdSave.Press();
-  ASSERT_EQ(dialogs.shown.size(), 3u);
-  EXPECT_EQ(dialogs.shown.back().title, "Error");
-  EXPECT_NE(dialogs.shown.back().text.find("Question A1 no longer exists"), std::string::npos);
-  EXPECT_EQ(ed.rtxtQuestion.Text(), "edited");
-  EXPECT_EQ(count("select count(*) as n from AWAtbl"), 1);
-}
-
 TEST_F(AWAEditor, ATypeWithoutTopicsShowsNothingAndSavesNothing) {
   topic("A1", "A", "a1");
   FormAWAEdit& ed = open<FormAWAEdit>();
@@ -275,61 +206,6 @@ TEST_F(AWAEditor, ToolPicturesEditTheResponseWhichIsNeverLoadedOrSaved) {
   EXPECT_EQ(stored("A1").text, "a1");
   for (const ui::PictureBox* p : {&ed.picCut, &ed.picCopy, &ed.picPaste, &ed.picUndo, &ed.picRedo})
     EXPECT_EQ(p->pixmap().height(), 23);
-}
-
-TEST_F(AWAEditor, AFailedAutoSaveLeavesTheHighlightOnTheTopicShown) {
-  topic("A1", "A", "a1");
-  topic("A2", "A", "a2");
-  topic("I1", "I", "i1");
-  FormAWAEdit& ed = open<FormAWAEdit>();
-  ed.chkAutoSave.setValue(1);
-  ed.rtxtQuestion.setText("a1 edited");
-  hideTable("AWAtbl", "AWAaway");
-
-  // A user's click on the second topic: the save fails, the error is shown.
-  QWidget* viewport = ed.lstQuestion.viewport();
-  const QPoint at = ed.lstQuestion.visualItemRect(ed.lstQuestion.item(1)).center();
-  QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                    Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
-  QApplication::sendEvent(viewport, &press);
-  QApplication::sendEvent(viewport, &release);
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
-  EXPECT_TRUE(ed.lstQuestion.Selected(0));
-  EXPECT_FALSE(ed.lstQuestion.Selected(1));
-  EXPECT_EQ(state->currentQNumber, "A1");
-  EXPECT_EQ(ed.rtxtQuestion.Text(), "a1 edited");
-
-  // Choosing the other type fails the same way and leaves type and list as they were.
-  ui::runEvent([&] { ed.cmbPool.setListIndex(1); });
-  EXPECT_EQ(dialogs.shown.size(), 2u);
-  EXPECT_EQ(ed.cmbPool.Text(), "Argument");
-  EXPECT_EQ(listed(ed), (std::vector<std::string>{"A1", "A2"}));
-  EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
-
-  // Once the table is back, "Save" writes the topic on screen where the highlight says.
-  hideTable("AWAaway", "AWAtbl");
-  ed.cmdSave.Press();
-  EXPECT_EQ(stored("A1").text, "a1 edited");
-  EXPECT_EQ(stored("A2").text, "a2");
-}
-
-TEST_F(AWAEditor, AFailedLoadKeepsTheTopicShownAsTheOneSaved) {
-  topic("A1", "A", "a1");
-  topic("A2", "A", "a2");
-  FormAWAEdit& ed = open<FormAWAEdit>();
-  ed.rtxtQuestion.setText("a1 edited");
-  hideTable("AWAtbl", "AWAaway");
-  ui::runEvent([&] { ed.lstQuestion.setListIndex(1); });
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
-  EXPECT_EQ(state->currentQNumber, "A1");
-  hideTable("AWAaway", "AWAtbl");
-  ed.cmdSave.Press();
-  EXPECT_EQ(stored("A1").text, "a1 edited");
-  EXPECT_EQ(stored("A2").text, "a2");
 }
 
 TEST_F(AWAEditor, TheWindowScrollsOnAScreenSmallerThanItself) {
