@@ -28,7 +28,7 @@ struct NavigationHost {
   // Shows the current question (the program-wide current number).
   std::function<void()> load;
   // Optional: what a question chosen from the list resets before it is loaded.
-  std::function<void()> beforeChosen;
+  std::function<void()> beforeChosen = nullptr;
   // Shows no question.
   std::function<void()> showEmpty;
   std::function<void()> updateActiveState;

@@ -146,27 +146,28 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       kind_(kind),
       state_(state),
       formInit_(formInit),
-      record_(kind.record, RecordScreen{[this] {
-                                          Record r = contentValues();
-                                          for (auto& [name, value] : layoutValues()) r[name] = value;
-                                          return r;
-                                        },
-                                        [this](const std::string& field, const Value& v) { return comparable(field, v); },
-                                        [this] {
-                                          ClearChoiceMarks();
-                                          LoadQuestion();
-                                        }}),
-      navigation_(NavigationControls{cmbPool, lstQuestion},
-                  NavigationHost{[this] { return poolNames(); },
-                                 [this](const std::string& pool) { return questionNumbers(pool); },
-                                 [this] { LoadQuestion(); },
-                                 [this] { ClearChoiceMarks(); },
-                                 [this] { showEmptyQuestion(); },
-                                 [this] { updateActiveState(); },
-                                 [this] { return autoSaveOn(); },
-                                 [this] { SaveQuestion(); },
-                                 [this] { cmdSave_Click(); },
-                                 true},
+      record_(kind.record, {.values =
+                                [this] {
+                                  Record r = contentValues();
+                                  for (auto& [name, value] : layoutValues()) r[name] = value;
+                                  return r;
+                                },
+                            .asShown = [this](const std::string& field, const Value& v) { return comparable(field, v); },
+                            .reload =
+                                [this] {
+                                  ClearChoiceMarks();
+                                  LoadQuestion();
+                                }}),
+      navigation_({cmbPool, lstQuestion},
+                  {.pools = [this] { return poolNames(); },
+                   .numbers = [this](const std::string& pool) { return questionNumbers(pool); },
+                   .load = [this] { LoadQuestion(); },
+                   .beforeChosen = [this] { ClearChoiceMarks(); },
+                   .showEmpty = [this] { showEmptyQuestion(); },
+                   .updateActiveState = [this] { updateActiveState(); },
+                   .autoSaveOn = [this] { return autoSaveOn(); },
+                   .autoSave = [this] { SaveQuestion(); },
+                   .save = [this] { cmdSave_Click(); }},
                   state, record_),
       poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
                                      lblQuestionNumber, PgrBar, lblProgress, cmbPool},

@@ -1,9 +1,10 @@
 #pragma once
 // The window shared by the multiple-choice editors: a thin frame that owns the parts a
-// kind composes. The frame holds the stem, the answer, navigation, size editing, saving,
-// "GO" and the pool "Edit" frame; the kind brings its choices (plain, rich or fixed) and
-// any panels of its own (passage, statements), its record's fields and its geometry as
-// data (EditorKind), and overrides the procedures it does differently.
+// kind composes. The frame holds the stem, the answer, size editing, "GO", the pool "Edit"
+// frame, and the navigation and record saving that the essay editor is built from too;
+// the kind brings its choices (plain, rich or fixed) and any panels of its own (passage,
+// statements), its record's fields and its geometry as data (EditorKind), and overrides
+// the procedures it does differently.
 
 #include <array>
 #include <memory>

@@ -19,7 +19,7 @@ struct RecordScreen {
   // Everything "Save" would write, from the screen.
   std::function<Record()> values;
   // A value as it counts for edits (a size in the precision its box shows); empty: as it is.
-  std::function<store::Value(const std::string& field, const store::Value& value)> asShown;
+  std::function<store::Value(const std::string& field, const store::Value& value)> asShown = nullptr;
   // Shows the stored record again, after the user chose it over the screen's edits.
   std::function<void()> reload;
 };

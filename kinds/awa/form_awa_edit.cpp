@@ -96,22 +96,22 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       lblAutoSave(canvas_, "Auto Save"),
       state_(state),
       formInit_(formInit),
-      record_(kTopicRecord, editor::RecordScreen{[this] { return editor::Record{{"question", topicText()}}; }, {},
-                                                 [this] { LoadQuestion(); }}),
-      navigation_(editor::NavigationControls{cmbPool, lstQuestion},
-                  editor::NavigationHost{[] { return std::vector<std::string>{"Argument", "Issue"}; },
-                                         [this](const std::string& type) { return topicNumbers(type); },
-                                         [this] { LoadQuestion(); },
-                                         {},
-                                         [this] {
-                                           rtxtQuestion.setTextRTF(QByteArray());
-                                           record_.clear();
-                                         },
-                                         [this] { updateActiveState(); },
-                                         [this] { return autoSaveOn(); },
-                                         [this] { SaveQuestion(); },
-                                         [this] { cmdSave_Click(); },
-                                         false},
+      record_(kTopicRecord, {.values = [this] { return editor::Record{{"question", topicText()}}; },
+                             .reload = [this] { LoadQuestion(); }}),
+      navigation_({cmbPool, lstQuestion},
+                  {.pools = [] { return std::vector<std::string>{"Argument", "Issue"}; },
+                   .numbers = [this](const std::string& type) { return topicNumbers(type); },
+                   .load = [this] { LoadQuestion(); },
+                   .showEmpty =
+                       [this] {
+                         rtxtQuestion.setTextRTF(QByteArray());
+                         record_.clear();
+                       },
+                   .updateActiveState = [this] { updateActiveState(); },
+                   .autoSaveOn = [this] { return autoSaveOn(); },
+                   .autoSave = [this] { SaveQuestion(); },
+                   .save = [this] { cmdSave_Click(); },
+                   .autoSaveOnClosing = false},
                   state, record_) {
   buildControls();
 }

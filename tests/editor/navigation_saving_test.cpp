@@ -24,22 +24,23 @@ class EditorParts : public EditorTest {
     add("SCtbl", {{"numQ", "01301"}, {"src", "X013"}, {"choiceA", "a3"}});
     nav = std::make_unique<Navigation>(
         editor::NavigationControls{cmbPool, lstQuestion},
-        editor::NavigationHost{[] { return std::vector<std::string>{"X012", "X013"}; },
-                               [](const std::string& pool) {
-                                 return pool == "X012" ? std::vector<std::string>{"01201", "01202"}
-                                                       : std::vector<std::string>{"01301"};
-                               },
-                               [this] { load(); },
-                               {},
-                               [this] {
-                                 screen.clear();
-                                 record.clear();
-                               },
-                               [] {},
-                               [this] { return autoSaveOn; },
-                               [this] { save("auto-save"); },
-                               [this] { save("save"); },
-                               false},
+        editor::NavigationHost{.pools = [] { return std::vector<std::string>{"X012", "X013"}; },
+                               .numbers =
+                                   [](const std::string& pool) {
+                                     return pool == "X012" ? std::vector<std::string>{"01201", "01202"}
+                                                           : std::vector<std::string>{"01301"};
+                                   },
+                               .load = [this] { load(); },
+                               .showEmpty =
+                                   [this] {
+                                     screen.clear();
+                                     record.clear();
+                                   },
+                               .updateActiveState = [] {},
+                               .autoSaveOn = [this] { return autoSaveOn; },
+                               .autoSave = [this] { save("auto-save"); },
+                               .save = [this] { save("save"); },
+                               .autoSaveOnClosing = false},
         *state, record);
     cmbPool.Click = [this] { nav->cmbPool_Click(); };
     lstQuestion.Click = [this] { nav->lstQuestion_Click(); };
@@ -59,7 +60,8 @@ class EditorParts : public EditorTest {
   const editor::RecordFields def{"SCtbl", {{"choiceA", FieldType::Text, FieldWrite::Content}}};
   std::string screen;  // the one box of the screen
   int reloads = 0;
-  RecordSaving record{def, {[this] { return Record{{"choiceA", Value(screen)}}; }, {}, [this] { ++reloads; }}};
+  RecordSaving record{def, {.values = [this] { return Record{{"choiceA", Value(screen)}}; },
+                            .reload = [this] { ++reloads; }}};
   ui::ComboBox cmbPool{nullptr};
   ui::ListBox lstQuestion{nullptr};
   std::unique_ptr<Navigation> nav;
