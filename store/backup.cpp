@@ -1,7 +1,6 @@
 #include "backup.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -9,7 +8,7 @@
 #include <system_error>
 
 #include "db_error.h"
-#include "platform_files.h"
+#include "platform.h"
 #include "schema.h"
 #include "session.h"
 
@@ -39,8 +38,8 @@ class TemporaryBeside {
   static fs::path uniqueName(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
-    return target.string() + ".zx-copy-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
-           std::to_string(random());
+    return target.string() + ".zx-copy-" + std::to_string(platform::processId()) + "-" + std::to_string(++counter) +
+           "-" + std::to_string(random());
   }
   fs::path path_;
 };

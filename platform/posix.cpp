@@ -1,14 +1,19 @@
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <system_error>
+#include <thread>
 #include <vector>
 
-#include "platform_files.h"
+#include "platform.h"
 
-namespace store::platform {
+namespace platform {
 
 namespace fs = std::filesystem;
 
@@ -64,6 +69,67 @@ class PosixExclusiveUse : public ExclusiveUse {
   std::vector<int> fds_;
 };
 
+// flock() belongs to the open file description: a second open of the same file, in this
+// process or another, conflicts, and the kernel drops the lock when the holder dies.
+class PosixHeldLock : public HeldLock {
+ public:
+  explicit PosixHeldLock(int fd) : fd_(fd) {}
+  ~PosixHeldLock() override { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
+// The write end of the watch's socket pair, for the signal handler (which may only write).
+std::atomic<int> g_terminationFd{-1};
+
+void onTerminationSignal(int) {
+  const int saved = errno;
+  const char request = 1;
+  [[maybe_unused]] ssize_t n = ::write(g_terminationFd.load(), &request, 1);
+  errno = saved;
+}
+
+constexpr int kWatchedSignals[] = {SIGTERM, SIGINT};
+
+class PosixTerminationWatch : public TerminationWatch {
+ public:
+  explicit PosixTerminationWatch(std::function<void()> onRequest) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0)
+      throw std::system_error(errno, std::generic_category(), "cannot watch for termination requests");
+    g_terminationFd = fds_[1];
+    reader_ = std::thread([fd = fds_[0], onRequest = std::move(onRequest)] {
+      char c = 0;
+      // A request is 1; the watch's end is 0 (or the socket closing).
+      while (true) {
+        ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n != 1 || c == 0) return;
+        onRequest();
+      }
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (size_t i = 0; i < std::size(kWatchedSignals); ++i) ::sigaction(kWatchedSignals[i], &sa, &previous_[i]);
+  }
+  ~PosixTerminationWatch() override {
+    for (size_t i = 0; i < std::size(kWatchedSignals); ++i) ::sigaction(kWatchedSignals[i], &previous_[i], nullptr);
+    g_terminationFd = -1;
+    const char end = 0;
+    [[maybe_unused]] ssize_t n = ::write(fds_[1], &end, 1);
+    reader_.join();
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+  struct sigaction previous_[std::size(kWatchedSignals)] {};
+  std::thread reader_;
+};
+
 }  // namespace
 
 void syncFile(const fs::path& file) {
@@ -96,4 +162,23 @@ std::unique_ptr<ExclusiveUse> tryExclusiveUse(const fs::path& dbFile) {
   return use;
 }
 
-}  // namespace store::platform
+long processId() { return static_cast<long>(::getpid()); }
+
+std::unique_ptr<HeldLock> tryHoldLock(const fs::path& lockFile) {
+  int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) throw lastError("cannot open", lockFile);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    if (saved == EWOULDBLOCK) return nullptr;
+    errno = saved;
+    throw lastError("cannot lock", lockFile);
+  }
+  return std::make_unique<PosixHeldLock>(fd);
+}
+
+std::unique_ptr<TerminationWatch> watchTermination(std::function<void()> onRequest) {
+  return std::make_unique<PosixTerminationWatch>(std::move(onRequest));
+}
+
+}  // namespace platform
