@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <system_error>
 
 namespace platform {
 
@@ -34,6 +35,10 @@ class ExclusiveUse {
 // Call it with no connection of this process open on the file: on POSIX, closing the
 // descriptors used here drops the engine's own locks of this process on the same files.
 std::unique_ptr<ExclusiveUse> tryExclusiveUse(const std::filesystem::path& dbFile);
+
+// Whether a failed file operation's error means that the disk (or the user's share of it)
+// is full.
+bool isOutOfSpace(const std::error_code& ec);
 
 // --- Processes ---
 

@@ -162,6 +162,11 @@ std::unique_ptr<ExclusiveUse> tryExclusiveUse(const fs::path& dbFile) {
   return use;
 }
 
+bool isOutOfSpace(const std::error_code& ec) {
+  return ec == std::errc::no_space_on_device || ec == std::error_code(EDQUOT, std::generic_category()) ||
+         ec == std::error_code(EDQUOT, std::system_category());
+}
+
 long processId() { return static_cast<long>(::getpid()); }
 
 std::unique_ptr<HeldLock> tryHoldLock(const fs::path& lockFile) {

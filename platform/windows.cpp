@@ -194,6 +194,13 @@ std::unique_ptr<ExclusiveUse> tryExclusiveUse(const fs::path& dbFile) {
   return use;
 }
 
+bool isOutOfSpace(const std::error_code& ec) {
+  if (ec == std::errc::no_space_on_device) return true;
+  if (ec.category() != std::system_category()) return false;
+  const auto error = static_cast<DWORD>(ec.value());
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
 long processId() { return static_cast<long>(::GetCurrentProcessId()); }
 
 std::unique_ptr<HeldLock> tryHoldLock(const fs::path& lockFile) {

@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <atomic>
-#include <cerrno>
 #include <random>
 #include <system_error>
 
@@ -77,7 +76,7 @@ bool hasContent(const fs::path& file) {
 }  // namespace
 
 bool outOfSpace(const std::error_code& ec, const fs::path& folder) {
-  if (ec == std::errc::no_space_on_device || ec.value() == EDQUOT) return true;
+  if (platform::isOutOfSpace(ec)) return true;
   return ec == std::errc::io_error && diskNearlyFull((folder / "x").string());
 }
 

@@ -2,6 +2,7 @@
 // termination watch.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fstream>
 #include <future>
@@ -46,6 +47,13 @@ TEST(PlatformFiles, AMissingFileIsAnErrorNotASilentSuccess) {
   EXPECT_THROW(platform::syncFile(dir / "missing"), std::system_error);
   EXPECT_THROW(platform::replaceFile(dir / "missing", dir / "to"), std::system_error);
   EXPECT_FALSE(fs::exists(dir / "to"));
+}
+
+TEST(PlatformFiles, AFullDiskAndAUsedUpQuotaAreOutOfSpace) {
+  EXPECT_TRUE(platform::isOutOfSpace(std::make_error_code(std::errc::no_space_on_device)));
+  EXPECT_TRUE(platform::isOutOfSpace(std::error_code(EDQUOT, std::generic_category())));
+  EXPECT_TRUE(platform::isOutOfSpace(std::error_code(EDQUOT, std::system_category())));
+  EXPECT_FALSE(platform::isOutOfSpace(std::make_error_code(std::errc::permission_denied)));
 }
 
 TEST(PlatformFiles, ExclusiveUseIsHeldByOneAtATime) {
