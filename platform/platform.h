@@ -65,9 +65,9 @@ class TerminationWatch {
   virtual ~TerminationWatch() = default;
 };
 
-// Calls onRequest once per request, on a thread of the watch's own, never inside a signal
-// handler: onRequest hands the work to the thread that owns what it ends. One watch at a
-// time. Throws std::system_error when the watch cannot be set up.
+// Calls onRequest once per request, on a thread other than the program's, never inside a
+// signal handler: onRequest hands the work to the thread that owns what it ends. One watch at
+// a time. Throws std::system_error when the watch cannot be set up.
 std::unique_ptr<TerminationWatch> watchTermination(std::function<void()> onRequest);
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -97,17 +98,23 @@ class PosixTerminationWatch : public TerminationWatch {
   explicit PosixTerminationWatch(std::function<void()> onRequest) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0)
       throw std::system_error(errno, std::generic_category(), "cannot watch for termination requests");
+    try {
+      reader_ = std::thread([fd = fds_[0], onRequest = std::move(onRequest)] {
+        char c = 0;
+        // A request is 1; the watch's end is 0 (or the socket closing).
+        while (true) {
+          ssize_t n = ::read(fd, &c, 1);
+          if (n < 0 && errno == EINTR) continue;
+          if (n != 1 || c == 0) return;
+          onRequest();
+        }
+      });
+    } catch (...) {
+      ::close(fds_[0]);
+      ::close(fds_[1]);
+      throw;
+    }
     g_terminationFd = fds_[1];
-    reader_ = std::thread([fd = fds_[0], onRequest = std::move(onRequest)] {
-      char c = 0;
-      // A request is 1; the watch's end is 0 (or the socket closing).
-      while (true) {
-        ssize_t n = ::read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n != 1 || c == 0) return;
-        onRequest();
-      }
-    });
     struct sigaction sa {};
     sa.sa_handler = onTerminationSignal;
     sigemptyset(&sa.sa_mask);
