@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 build=build/bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORBEX_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j"$(nproc)"
 for b in "$build"/bench/*; do
   [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"

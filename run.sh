@@ -7,9 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 build=build/release
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORBEX_BENCH=OFF >/dev/null
-# Only the two programs it runs: the tests are built by test.sh.
-cmake --build "$build" -j"$(nproc)" --target zorbex-editor zorbex-bank
+cmake --preset release >/dev/null
+# Only the two programs it runs (the preset's targets): the tests are built by test.sh.
+cmake --build --preset release -j"$(nproc)"
 folder="${ZORBEX_APP_FOLDER:-$PWD/app-folder}"
 mkdir -p "$folder"
 if [ ! -e "$folder/zorbex_be.mdb" ] && [ ! -e "$folder/zorbex_user.mdb" ]; then

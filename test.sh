@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and runs every test through CTest. Exits non-zero on any failure.
+# Installs what is missing, compiles the Windows platform file and the portable code with the
+# MinGW cross compiler, builds with AddressSanitizer and UndefinedBehaviorSanitizer (preset
+# "test": the shared corpus required) and runs every test through CTest. Exits non-zero on
+# any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZORBEX_SANITIZE=ON -DZORBEX_BENCH=OFF -DZORBEX_REQUIRE_CORPUS=ON
-cmake --build "$build" -j"$(nproc)"
-export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+./scripts/check-windows-build.sh
+cmake --preset test
+cmake --build --preset test -j"$(nproc)"
+ctest --preset test -j"$(nproc)"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "db_error.h"
-#include "platform_files.h"
+#include "platform.h"
 #include "schema.h"
 #include "session.h"
 #include "sqlite_db.h"
@@ -146,7 +146,7 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
     verifyCopy(*held, copy);
     report(CompactStep::CopyVerified);
     try {
-      store::platform::syncFile(copy);
+      platform::syncFile(copy);
     } catch (const std::system_error& e) {
       throw DbError(kReplaceFailed, std::string("The compacted copy could not be written to the disk (") + e.what() + ").");
     }
@@ -160,7 +160,7 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
     fs::remove(withSuffix(bank, "-journal"), ec);
     for (const char* suffix : {"-wal", "-shm", "-journal"}) requireAbsent(withSuffix(bank, suffix));
     try {
-      store::platform::replaceFile(copy, bank);  // durable once the folder is on the disk, which it syncs
+      platform::replaceFile(copy, bank);  // durable once the folder is on the disk, which it syncs
     } catch (const std::system_error& e) {
       throw DbError(kReplaceFailed, std::string("The bank could not be replaced by the compacted copy (") + e.what() +
                                         "); the bank was kept.");

@@ -8,6 +8,7 @@ packages=(
   libsqlcipher-dev sqlcipher
   libmdb3 mdbtools-dev mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix
   fonts-noto-cjk fonts-dejavu-core
   xvfb xauth x11-utils imagemagick
 )

@@ -1,15 +1,13 @@
 #include "backup.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <random>
 #include <system_error>
 
 #include "db_error.h"
-#include "platform_files.h"
+#include "platform.h"
 #include "schema.h"
 #include "session.h"
 
@@ -39,8 +37,8 @@ class TemporaryBeside {
   static fs::path uniqueName(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
-    return target.string() + ".zx-copy-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
-           std::to_string(random());
+    return target.string() + ".zx-copy-" + std::to_string(platform::processId()) + "-" + std::to_string(++counter) +
+           "-" + std::to_string(random());
   }
   fs::path path_;
 };
@@ -78,7 +76,7 @@ bool hasContent(const fs::path& file) {
 }  // namespace
 
 bool outOfSpace(const std::error_code& ec, const fs::path& folder) {
-  if (ec == std::errc::no_space_on_device || ec.value() == EDQUOT) return true;
+  if (platform::isOutOfSpace(ec)) return true;
   return ec == std::errc::io_error && diskNearlyFull((folder / "x").string());
 }
 

@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "corpus.h"
 #include "jet_reader.h"
 #include "temp_dir.h"
 
@@ -14,8 +15,7 @@ namespace {
 
 const fs::path kCorpus = fs::path(ZORBEX_CORPUS_DIR) / "mdb";
 
-#define REQUIRE_CORPUS() \
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present"
+#define REQUIRE_CORPUS() SKIP_WITHOUT_CORPUS(kCorpus)
 
 jet::Table table(const std::string& file, const std::string& name, const std::string& charset = {}) {
   return jet::Reader(kCorpus / file, charset).readTable(name);

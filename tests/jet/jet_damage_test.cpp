@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "corpus.h"
 #include "jet_pages.h"
 #include "jet_reader.h"
 #include "migrate.h"
@@ -16,8 +17,7 @@ namespace {
 
 const fs::path kCorpus = fs::path(ZORBEX_CORPUS_DIR) / "mdb";
 
-#define REQUIRE_CORPUS() \
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present"
+#define REQUIRE_CORPUS() SKIP_WITHOUT_CORPUS(kCorpus)
 
 std::vector<jet::Row> rowsOf(const fs::path& file, const std::string& table) {
   return jet::Reader(file).readTable(table).rows;

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "connection.h"
+#include "corpus.h"
 #include "jet_pages.h"
 #include "tool_run.h"
 #include "migrate.h"
@@ -159,7 +160,7 @@ TEST(Migrate, ALocalTableUnderALinkedNameIsRefusedBeforeAnythingIsMade) {
 }
 
 TEST(Migrate, CorpusFilesArriveWithEveryRowEqual) {
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  SKIP_WITHOUT_CORPUS(kCorpus);
   const std::pair<const char*, const char*> pairs[] = {
       {"mdb-reader/V1997_no-password.mdb", "mdbtestdata/DateTestDatabase.mdb"},
       {"jackcess/testUnicodeCompV2003.mdb", "jackcess/test2V2003.mdb"},
@@ -189,7 +190,7 @@ TEST(Migrate, CorpusFilesArriveWithEveryRowEqual) {
 }
 
 TEST(Migrate, TheToolPrintsATableALineAndRefusesAForeignSource) {
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  SKIP_WITHOUT_CORPUS(kCorpus);
   TempDir tmp;
   std::string bank = (kCorpus / "mdb-reader/V2003_no-password.mdb").string();
   ToolRun ok = tool({"migrate", bank, (kCorpus / "jackcess/delColTestV2000.mdb").string(), (tmp / "a").string()});
@@ -206,7 +207,7 @@ TEST(Migrate, TheToolPrintsATableALineAndRefusesAForeignSource) {
 }
 
 TEST(Migrate, AKilledRunLeavesNoHalfMadeBankAndTheNextRunClearsUp) {
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  SKIP_WITHOUT_CORPUS(kCorpus);
   TempDir tmp;
   const fs::path bank = kCorpus / "mdb-reader/V2003_no-password.mdb", user = kCorpus / "jackcess/delColTestV2000.mdb";
   auto began = std::chrono::steady_clock::now();  // how long a run takes here, to spread the kills over it
@@ -251,7 +252,7 @@ TEST(Migrate, AKilledRunLeavesNoHalfMadeBankAndTheNextRunClearsUp) {
 }
 
 TEST(JetTool, ADamagedTableIsMarkedAndTheOthersListedAndExported) {
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  SKIP_WITHOUT_CORPUS(kCorpus);
   TempDir dir;
   JetFile f(kCorpus / "mdb-reader/V1997_no-password.mdb");
   f.at(f.definitionOf("Table2"), 0) = 0x55;
@@ -267,7 +268,7 @@ TEST(JetTool, ADamagedTableIsMarkedAndTheOthersListedAndExported) {
 }
 
 TEST(JetTool, SalvageMovesWhatCanBeReadReportsTheRestExits2AndRefusesToOverwrite) {
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present";
+  SKIP_WITHOUT_CORPUS(kCorpus);
   TempDir dir;
   const fs::path source = kCorpus / "mdbtestdata/DateTestDatabase.mdb";
   JetFile f(source);

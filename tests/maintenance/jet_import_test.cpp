@@ -7,6 +7,7 @@
 #include <map>
 
 #include "connections.h"
+#include "corpus.h"
 #include "import.h"
 #include "jet_import_source.h"
 #include "recordset.h"
@@ -22,8 +23,7 @@ using testing_support::TempDir;
 
 const fs::path kCorpus = fs::path(ZORBEX_CORPUS_DIR) / "mdb";
 
-#define REQUIRE_CORPUS() \
-  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "corpus not present"
+#define REQUIRE_CORPUS() SKIP_WITHOUT_CORPUS(kCorpus)
 
 class JetImportTest : public testing::Test {
  protected:

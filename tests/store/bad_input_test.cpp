@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 
+#include "corpus.h"
 #include "dao.h"
 #include "db_error.h"
 #include "support.h"
@@ -78,7 +79,7 @@ TEST(BadInput, DamagedAndForeignFilesAreRefused) {
 
 TEST(BadInput, GenuineJetFilesAreRefused) {
   fs::path dir = fs::path(ZORBEX_CORPUS_DIR) / "mdb";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "corpus not present";
+  SKIP_WITHOUT_CORPUS(dir);
   int seen = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
     auto ext = entry.path().extension().string();

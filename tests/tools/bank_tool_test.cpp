@@ -13,6 +13,7 @@
 #include <regex>
 
 #include "connection.h"
+#include "corpus.h"
 #include "recordset.h"
 #include "schema.h"
 #include "temp_dir.h"
@@ -264,7 +265,7 @@ TEST(BankTool, CompactAndImportRunTheSectionWindowsOperations) {
 
 TEST(BankTool, ImportFromAGenuineJetFileIsReadThroughTheJetReader) {
   const fs::path jetFile = fs::path(ZORBEX_CORPUS_DIR) / "mdb/mdb-reader/V2003_no-password.mdb";
-  if (!fs::exists(jetFile)) GTEST_SKIP() << "corpus not present";
+  SKIP_WITHOUT_CORPUS(jetFile);
   TempDir here;
   ASSERT_EQ(bank({"create", here.path().string()}).status, 0);
   const std::string before = bytesOf(jetFile);

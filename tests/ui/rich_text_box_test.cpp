@@ -275,10 +275,3 @@ TEST(RichTextBox, ALineOfElevenPointTextFitsABoxOneLineHigh) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 
+#include "corpus.h"
 #include "rtf/rtf_format.h"
 #include "rtf/rtf_writer.h"
 #include "rtf_test_util.h"
@@ -73,6 +74,7 @@ const std::set<std::string> kLibreOfficeRewrites = {
 };
 
 TEST(RtfCorpus, RoundTripKeepsTextAndFormattingAndIsStable) {
+  testing_support::corpusHas(kCorpus);  // without it the fixtures alone
   const std::vector<fs::path> files = allFiles();
   ASSERT_FALSE(files.empty());
   for (const fs::path& file : files) {
@@ -88,7 +90,8 @@ TEST(RtfCorpus, RoundTripKeepsTextAndFormattingAndIsStable) {
 }
 
 TEST(RtfCorpus, PlainTextAgreesWithLibreOffice) {
-  if (!fs::is_directory(kReference) || rtfFiles(kCorpus).empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
+  SKIP_WITHOUT_CORPUS(kReference);
+  SKIP_WITHOUT_CORPUS(kCorpus);
   int compared = 0, similar = 0, rewritten = 0, rewrittenSimilar = 0;
   std::string report;
   for (const fs::path& file : rtfFiles(kCorpus)) {

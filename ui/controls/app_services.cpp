@@ -4,7 +4,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
+#include <system_error>
+
+#include "platform.h"
 
 namespace ui {
 
@@ -21,18 +23,19 @@ std::string AppTitle() { return "ZORBEXEditor"; }
 
 InstanceLock::InstanceLock(const std::filesystem::path& appFolder) {
   // The lock lives in the temporary folder, named after the canonical application folder,
-  // so that a read-only or moved application folder changes nothing. QLockFile recognises
-  // the lock of a copy that crashed (its process is gone) and takes it over.
+  // so that a read-only or moved application folder changes nothing. The lock ends with its
+  // process, so a copy that crashed leaves nothing that blocks the next start.
   QString canonical = QFileInfo(QString::fromStdString(appFolder.string())).canonicalFilePath();
   if (canonical.isEmpty()) canonical = QString::fromStdString(appFolder.string());
   QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-  lock_ = std::make_unique<QLockFile>(QDir::tempPath() + "/zorbex-editor-" + QString::fromLatin1(hash) + ".lock");
-  lock_->setStaleLockTime(0);
-  held_ = lock_->tryLock(0);
+  const QString lockFile = QDir::tempPath() + "/zorbex-editor-" + QString::fromLatin1(hash) + ".lock";
+  try {
+    lock_ = platform::tryHoldLock(std::filesystem::path(lockFile.toStdU16String()));
+  } catch (const std::system_error&) {
+    // A lock that cannot be taken counts as held by another copy, as it always has.
+  }
 }
 
-InstanceLock::~InstanceLock() {
-  if (held_) lock_->unlock();
-}
+InstanceLock::~InstanceLock() = default;
 
 }  // namespace ui

@@ -6,7 +6,9 @@
 #include <memory>
 #include <string>
 
-class QLockFile;
+namespace platform {
+class HeldLock;
+}
 
 namespace ui {
 
@@ -26,11 +28,10 @@ class InstanceLock {
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
   // True when another copy holds the folder (App.PrevInstance).
-  bool PrevInstance() const { return !held_; }
+  bool PrevInstance() const { return !lock_; }
 
  private:
-  std::unique_ptr<QLockFile> lock_;
-  bool held_ = false;
+  std::unique_ptr<platform::HeldLock> lock_;
 };
 
 }  // namespace ui
