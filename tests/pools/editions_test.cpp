@@ -268,7 +268,7 @@ TEST_F(Editions, AddingAPoolIsAllOrNothing) {
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(raw);
-  EXPECT_NE(failureOf([&] { pools::addPoolQuestions(conn, "SCtbl", "X007", "007", 1, 9); }), 0);
+  EXPECT_NE(failureOf([&] { pools::addPool(conn, "SCtbl", "X", "007", 9); }), 0);
   EXPECT_TRUE(numbers("SCtbl", "X007").empty());
 }
 
