@@ -54,21 +54,21 @@ void EditionActions::leaveShown() {
 
 void EditionActions::cmdOGcreate_Click() {
   if (countIn(c_.txtQNumber) < 1) {
-    MsgBox("The number of questions must be above 0.", MsgButtons::OkOnly, MsgIcon::Critical, "Error");
+    MsgBox(pools::kCountNotAboveZero, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
     return;
   }
   const std::string og = c_.txtOG12.Text();
   // Too short a name would give no edition digits and count every pool of the table.
   if (!pools::editionPoolNameValid(rules_, og)) {
-    MsgBox("Invalid Pool Name", MsgButtons::OkOnly, MsgIcon::Critical, "Pool Name Error");
+    MsgBox(pools::kInvalidPoolName, MsgButtons::OkOnly, MsgIcon::Critical, "Pool Name Error");
     return;
   }
   if (MsgBox("Do you add new pool " + og + " ?", MsgButtons::OkCancel, MsgIcon::Exclamation, "Add New Pool") !=
       MsgResult::Ok)
     return;
   const long count = countIn(c_.txtQNumber);
-  if (count >= 100) {
-    MsgBox("Invalid number of questions", MsgButtons::OkOnly, MsgIcon::Critical, "Error");
+  if (const std::string why = pools::addedCountProblem(0, count); !why.empty()) {
+    MsgBox(why, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
     c_.txtQNumber.SetFocus();
     c_.txtQNumber.setSelStart(1);
     c_.txtQNumber.setSelLength(2);

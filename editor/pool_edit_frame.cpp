@@ -10,15 +10,9 @@ using ui::MsgBox;
 using ui::MsgButtons;
 using ui::MsgIcon;
 using ui::MsgResult;
-using pools::poolLetterAllowed;
-using pools::poolNumberOf;
 using pools::wholeNumber;
 
 namespace {
-
-const char* const kTooFew = "The number of questions must be above 0.";
-const char* const kTooMany = "Invalid number of questions";
-const char* const kDeleteTooMany = "The number must be lower than the number of current pool";
 
 // Hourglass and progress bar for the time of a search; restored also when it fails.
 class BusyDisplay {
@@ -120,9 +114,16 @@ void PoolEditFrame::backToEmptyMode() { c_.cmbEdit.setListIndex(0); }
 
 bool PoolEditFrame::requireCountAboveZero() {
   if (countIn(c_.txtQNumber) >= 1) return true;
-  MsgBox(kTooFew, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
+  MsgBox(pools::kCountNotAboveZero, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
   focusCount(false);
   return false;
+}
+
+bool PoolEditFrame::refusedCount(const std::string& problem) {
+  if (problem.empty()) return false;
+  MsgBox(problem, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
+  focusCount(true);
+  return true;
 }
 
 bool PoolEditFrame::confirmed(const std::string& text, const std::string& title) {
@@ -130,21 +131,17 @@ bool PoolEditFrame::confirmed(const std::string& text, const std::string& title)
 }
 
 void PoolEditFrame::addPool() {
-  if (!poolLetterAllowed(c_.txtPoolName.Text()) || c_.cmbPoolName.ListIndex() < 0) {
-    MsgBox("Invalid Pool Name", MsgButtons::OkOnly, MsgIcon::Critical, "Pool Name Error");
+  const std::string poolNumber = c_.cmbPoolName.Text();
+  if (c_.cmbPoolName.ListIndex() < 0 || !pools::newPoolNameProblem(c_.txtPoolName.Text(), poolNumber).empty()) {
+    MsgBox(pools::kInvalidPoolName, MsgButtons::OkOnly, MsgIcon::Critical, "Pool Name Error");
     return;
   }
   if (!requireCountAboveZero()) return;
-  const std::string poolNumber = c_.cmbPoolName.Text();
   const std::string newPool = c_.txtPoolName.Text() + poolNumber;
   if (!confirmed("Do you add new pool " + newPool + " ?", "Add New Pool")) return;
-  if (countIn(c_.txtQNumber) > 99) {
-    MsgBox(kTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
-    focusCount(true);
-    return;
-  }
+  if (refusedCount(pools::addedCountProblem(0, countIn(c_.txtQNumber)))) return;
   if (host_.leaveShown) host_.leaveShown();
-  pools::addPoolQuestions(state_.pConn(), table_, newPool, poolNumber, 1, countIn(c_.txtQNumber));
+  pools::addPool(state_.pConn(), table_, c_.txtPoolName.Text(), poolNumber, countIn(c_.txtQNumber));
   host_.FillPoolList();
   host_.FillQuestionList();
   backToEmptyMode();
@@ -166,14 +163,9 @@ void PoolEditFrame::addQuestions() {
   const std::string pool = c_.cmbPool.Text();
   if (!confirmed("Do you add new questions to the pool " + pool + " ?", "Add New Pool")) return;
   const long current = pools::questionsInPool(state_.pConn(), table_, pool);
-  if (current + countIn(c_.txtQNumber) > 99) {
-    MsgBox(kTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
-    focusCount(true);
-    return;
-  }
+  if (refusedCount(pools::addedCountProblem(current, countIn(c_.txtQNumber)))) return;
   if (host_.leaveShown) host_.leaveShown();
-  pools::addPoolQuestions(state_.pConn(), table_, pool, poolNumberOf(pool), current + 1,
-                          current + countIn(c_.txtQNumber));
+  pools::addQuestionsToPool(state_.pConn(), table_, pool, countIn(c_.txtQNumber));
   host_.FillQuestionList();
   backToEmptyMode();
 }
@@ -185,11 +177,7 @@ void PoolEditFrame::deleteQuestions() {
   if (!confirmed("Do you delete the last " + c_.txtQNumber.Text() + " question in " + pool + " ?", "Delete the Pool"))
     return;
   const long current = pools::questionsInPool(state_.pConn(), table_, pool);
-  if (countIn(c_.txtQNumber) >= current) {
-    MsgBox(kDeleteTooMany, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
-    focusCount(true);
-    return;
-  }
+  if (refusedCount(pools::deletedCountProblem(current, countIn(c_.txtQNumber)))) return;
   if (host_.leaveShown) host_.leaveShown();
   pools::deleteLastQuestions(state_.pConn(), table_, pool, countIn(c_.txtQNumber));
   host_.FillQuestionList();

@@ -59,6 +59,8 @@ class PoolEditFrame {
   void backToEmptyMode();
   void focusCount(bool selectDigits);
   bool requireCountAboveZero();
+  // Shows a refusal of the typed count with its digits selected; false when there is none.
+  bool refusedCount(const std::string& problem);
   bool confirmed(const std::string& text, const std::string& title);
 
   EditFrameControls c_;

@@ -95,8 +95,7 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
   if (!editionPoolNameValid(rules, og)) throw DbError(editionErr::InvalidInput,
                   "Invalid Pool Name: '" + og + "' is not a letter followed by the two edition digits and at most one "
                   "more digit (such as O130); no question was created.");
-  if (count < 1) throw DbError(editionErr::InvalidInput, "The number of questions must be above 0.");
-  if (count > 99) throw DbError(editionErr::InvalidInput, "Invalid number of questions");
+  if (const std::string why = addedCountProblem(0, count); !why.empty()) throw DbError(editionErr::InvalidInput, why);
   const std::string table = rules.table;
   store::Transaction tx(conn);
   const long existing =

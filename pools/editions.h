@@ -19,7 +19,7 @@ namespace editionErr {
 inline constexpr long MissingQuestion = 3021;  // no current record: a question the operation needs
 inline constexpr long DuplicateNumber = 3022;  // the number would be a duplicate key
 inline constexpr long BadRunningNumber = 94;   // a Null, empty or not whole running number
-inline constexpr long InvalidInput = 5;        // a pool name or count that the operation refuses
+inline constexpr long InvalidInput = kInvalidInput;  // a pool name or count that the operation refuses
 }  // namespace editionErr
 
 // The pool name is a letter, the two edition digits and at most one more digit ("O13",

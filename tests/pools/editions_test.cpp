@@ -1,19 +1,13 @@
 // Edition pools, edition copies, answer keys, renumbering and the duplicate check, run on
 // real bank files without windows.
-#include <gtest/gtest.h>
-#include <sqlite3.h>
-
-#include <functional>
-#include <map>
 #include <set>
 #include <string>
+#include <utility>
 
+#include "bank_fixture.h"
 #include "editions.h"
 #include "numbering.h"
 #include "pool_operations.h"
-#include "recordset.h"
-#include "schema.h"
-#include "temp_dir.h"
 
 using pools::editionRules;
 using store::Value;
@@ -21,68 +15,7 @@ using store::schema::Kind;
 
 namespace {
 
-class Editions : public ::testing::Test {
- protected:
-  void SetUp() override {
-    store::schema::createBank(dir.path());
-    conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
-  }
-
-  void add(const std::string& table, const std::map<std::string, Value>& fields) {
-    store::Recordset rs;
-    rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
-    rs.addNew();
-    for (const auto& [name, value] : fields) rs.setValue(name, value);
-    rs.update();
-    rs.close();
-  }
-  // Every row of a table, each field as name=value, in numQ order where there is one.
-  std::vector<std::map<std::string, std::string>> rows(const std::string& table, const std::string& order = "") {
-    store::Recordset rs;
-    rs.open("select * from " + table + (order.empty() ? "" : " order by " + order), conn, store::adOpenDynamic,
-            store::adLockReadOnly);
-    std::vector<std::map<std::string, std::string>> out;
-    for (; !rs.eof(); rs.moveNext()) {
-      std::map<std::string, std::string> row;
-      for (const std::string& n : rs.fieldNames()) {
-        Value v = rs.value(n);
-        row[n] = v.isNull() ? "<Null>" : v.toString();
-      }
-      out.push_back(row);
-    }
-    rs.close();
-    return out;
-  }
-  std::map<std::string, std::string> question(const std::string& table, const std::string& numQ) {
-    auto all = rows(table + " where numQ='" + numQ + "'");
-    return all.empty() ? std::map<std::string, std::string>{} : all[0];
-  }
-  // The content of the whole bank, to see that a failed operation left it as it was.
-  std::vector<std::vector<std::map<std::string, std::string>>> bank() {
-    std::vector<std::vector<std::map<std::string, std::string>>> all;
-    for (Kind k : store::schema::kAllKinds) all.push_back(rows(store::schema::tableName(k), "numQ"));
-    for (const char* t : {"12to13SC", "12to13CR", "12to13RC", "12to13DS", "11to12PS", "answerkey13SC"})
-      all.push_back(rows(t));
-    return all;
-  }
-  long failureOf(const std::function<void()>& f, std::string* description = nullptr) {
-    try {
-      f();
-    } catch (const store::DbError& e) {
-      if (description) *description = e.description;
-      return e.number;
-    }
-    return 0;
-  }
-  std::vector<std::string> numbers(const std::string& table, const std::string& src) {
-    std::vector<std::string> out;
-    for (auto& r : rows(table + " where src='" + src + "'", "numQ")) out.push_back(r["numQ"]);
-    return out;
-  }
-
-  testing_support::TempDir dir;
-  store::Connection conn;
-};
+class Editions : public PoolsBank {};
 
 TEST_F(Editions, EditionPoolsNumberPerKind) {
   const auto& sc = editionRules(Kind::SC);
@@ -256,20 +189,42 @@ TEST_F(Editions, RenumberingRefusesWholeWhenATargetExists) {
   EXPECT_EQ(bank(), before);
 }
 
-TEST_F(Editions, AddingAPoolIsAllOrNothing) {
-  // Another program's trigger refuses the fifth question: none of the pool stays.
-  const std::string path = store::schema::bankPath(dir.path()).string();
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  sqlite3_key(raw, store::schema::kBankKey, static_cast<int>(std::string(store::schema::kBankKey).size()));
-  ASSERT_EQ(sqlite3_exec(raw,
-                         "CREATE TRIGGER refuse BEFORE INSERT ON SCtbl WHEN NEW.numQ='00705' "
-                         "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(raw);
-  EXPECT_NE(failureOf([&] { pools::addPoolQuestions(conn, "SCtbl", "X007", "007", 1, 9); }), 0);
-  EXPECT_TRUE(numbers("SCtbl", "X007").empty());
+TEST_F(Editions, TheQuestionOnScreenFollowsTheRenumbering) {
+  const auto& ps = editionRules(Kind::PS);
+  EXPECT_EQ(pools::renumberedQuestion(ps, "009005"), "011005");
+  EXPECT_EQ(pools::renumberedQuestion(ps, "009230"), "011230");
+  EXPECT_EQ(pools::renumberedQuestion(ps, "009231"), "");
+  EXPECT_EQ(pools::renumberedQuestion(ps, "011005"), "");
+  EXPECT_EQ(pools::renumberedQuestion(editionRules(Kind::SC), "13001"), "");  // SC has no renumbering
+}
+
+TEST_F(Editions, EachOperationTellsItsStepsUpToTheTotal) {
+  std::vector<std::pair<long, long>> told;
+  const pools::Progress record = [&](long done, long total) { told.emplace_back(done, total); };
+  auto stepsOf = [](long total) {
+    std::vector<std::pair<long, long>> steps;
+    for (long i = 0; i < total; ++i) steps.emplace_back(i, total);
+    return steps;
+  };
+  auto taken = [&] { return std::exchange(told, {}); };
+  const auto& sc = editionRules(Kind::SC);
+  pools::createEditionPool(conn, sc, "O130", 3, "3", record);
+  EXPECT_EQ(taken(), stepsOf(3));
+  for (int i = 1; i <= 2; ++i) {
+    add("SCtbl", {{"numQ", pools::editionQuestionNumber("12", i)}, {"src", "O120"}});
+    add("12to13SC", {{"12th", i}, {"13th", i}});
+  }
+  pools::copyEdition(conn, sc, record);
+  EXPECT_EQ(taken(), stepsOf(2));
+  add("answerkey13SC", {{"number", 1}, {"key", "B"}});
+  pools::updateAnswerKeys(conn, sc, record);
+  EXPECT_EQ(taken(), stepsOf(1));
+  for (const char* n : {"009001", "009002"}) add("PStbl", {{"numQ", n}, {"src", "O130"}});
+  pools::fixQuestionNumbers(conn, editionRules(Kind::PS), record);
+  EXPECT_EQ(taken(), stepsOf(2));
+  for (const char* n : {"02001", "02002", "02003"}) add("CRtbl", {{"numQ", n}, {"src", "X020"}});
+  pools::findDuplicateChoices(conn, editionRules(Kind::CR), nullptr, record);
+  EXPECT_EQ(taken(), stepsOf(3));
 }
 
 TEST_F(Editions, DuplicateCheckReportsTheFirstEqualPair) {
