@@ -30,7 +30,6 @@ struct EditorKind {
   const char* caption;      // window caption
   const char* title;        // lblTitle
   const char* editionPool;  // default text of txtOG12
-  RecordFields record;
   KindGeometry layout;
   std::vector<SizeTarget> sizeTargets;
   int heightSliderMax, heightSliderTick;
@@ -39,6 +38,8 @@ struct EditorKind {
   std::vector<ControlPlace> places;                   // over the shared column's places
   std::vector<const char*> absent;                    // shared controls the kind has not
   double height = 10680;                              // of the window's page, twips
+  // What the editor reads and writes, from the kind registry.
+  const RecordFields& record = recordFields(kind);
 };
 
 // The places of the controls that every editor shares (the column right of the question).

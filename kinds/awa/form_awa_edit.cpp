@@ -23,9 +23,6 @@ namespace {
 // screen's geometry, and everything fits a 1280 x 800 screen with the window's frame.
 constexpr double kContentWidth = 15255, kContentHeight = 11250;
 
-// What the window reads and writes of a topic.
-const editor::RecordFields kTopicRecord{"AWAtbl", {{"question", editor::FieldType::Rtf, editor::FieldWrite::Content}}};
-
 // Room that a window manager's frame takes around the content.
 constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
@@ -94,7 +91,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       cmdSave(canvas_, "Save"),
       chkAutoSave(canvas_, ""),
       lblAutoSave(canvas_, "Auto Save"),
-      stored_(kTopicRecord),
+      stored_(editor::recordFields(store::schema::Kind::AWA)),
       state_(state),
       formInit_(formInit) {
   buildControls();

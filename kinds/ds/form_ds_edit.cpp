@@ -17,21 +17,6 @@ const char* const kFixedAnswers[5] = {
     "Statement (1) and (2) TOGETHER are NOT sufficient.",
 };
 
-RecordFields dsRecord() {
-  return {"DStbl",
-          {{"question", FieldType::Rtf, FieldWrite::Content},
-           {"statement1", FieldType::Rtf, FieldWrite::Content},
-           {"statement2", FieldType::Rtf, FieldWrite::Content},
-           {"answer", FieldType::Text, FieldWrite::Content},
-           {"questionWidth", FieldType::Size, FieldWrite::Layout},
-           {"questionHeight", FieldType::Size, FieldWrite::Layout},
-           {"stateHeight1", FieldType::Size, FieldWrite::Layout},
-           {"stateHeight2", FieldType::Size, FieldWrite::Layout},
-           {"stateWidth", FieldType::Single, FieldWrite::Layout},
-           {"statePosition1", FieldType::Flag, FieldWrite::Layout},
-           {"statePosition2", FieldType::Flag, FieldWrite::Layout}}};
-}
-
 KindGeometry dsGeometry() {
   KindGeometry g;
   g.stacking = Stacking::Statements;
@@ -56,7 +41,6 @@ const EditorKind& dsKind() {
       .caption = "ZORBEX DS Editor",
       .title = "Math DS Editor",
       .editionPool = "O130",
-      .record = dsRecord(),
       .layout = dsGeometry(),
       .sizeTargets = {{"0", "questionHeight", "questionWidth"},
                       {"1", "stateHeight1", "stateWidth"},

@@ -9,14 +9,6 @@ using namespace editor;
 
 namespace {
 
-RecordFields psRecord() {
-  RecordFields def = withChoices("PStbl", FieldType::Rtf, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
-                                                          {"questionHeight", FieldType::Size, FieldWrite::Layout},
-                                                          {"choiceAWidth", FieldType::Size, FieldWrite::Layout}});
-  def.fields.push_back({"choiceArrange", FieldType::Flag, FieldWrite::Layout});
-  return def;
-}
-
 KindGeometry psGeometry() {
   KindGeometry g;
   g.stacking = Stacking::BoxesFirst;
@@ -34,7 +26,6 @@ const EditorKind& psKind() {
       .caption = "ZORBEX PS Editor",
       .title = "Math PS Editor",
       .editionPool = "O130",
-      .record = psRecord(),
       .layout = psGeometry(),
       .sizeTargets = sharedWidthTargets(),
       .heightSliderMax = 740,

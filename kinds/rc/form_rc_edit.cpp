@@ -9,15 +9,6 @@ using namespace editor;
 
 namespace {
 
-RecordFields rcRecord() {
-  RecordFields def = withChoices("RCtbl", FieldType::Text, {{"questionHeight", FieldType::Size, FieldWrite::Layout}});
-  def.fields.push_back({"reading", FieldType::Rtf, FieldWrite::Content});
-  def.fields.push_back({"passageNum", FieldType::Text, FieldWrite::ContentIfGiven});
-  def.fields.push_back({"Qnumber", FieldType::Text, FieldWrite::Never});
-  def.fields.push_back({"choiceWidth", FieldType::Text, FieldWrite::Never});  // read and discarded
-  return def;
-}
-
 KindGeometry rcGeometry() {
   KindGeometry g;
   g.stacking = Stacking::MarkersFirst;
@@ -36,7 +27,6 @@ const EditorKind& rcKind() {
       .caption = "ZORBEX RC Editor",
       .title = "Verbal RC Editor",
       .editionPool = "O120",
-      .record = rcRecord(),
       .layout = rcGeometry(),
       .sizeTargets = sharedWidthTargets(),  // widths are held but neither drawn nor stored
       .heightSliderMax = 300,
