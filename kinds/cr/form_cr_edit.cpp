@@ -31,7 +31,7 @@ const EditorKind& crKind() {
                 {"choiceDHeight", 0},
                 {"choiceEHeight", 0}},
       .places = {},
-      .absent = {"chkAutoSave", "lblAutoSave", "cmdUnderLine", "cmdCopy2"},
+      .has = {.autoSave = false, .underline = false},
   };
   return k;
 }

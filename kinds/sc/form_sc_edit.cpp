@@ -20,7 +20,7 @@ const EditorKind& scKind() {
       .widthSliderTick = 10,
       .reset = resetAllTo(0),
       .places = {},
-      .absent = {},
+      .has = {},
   };
   return k;
 }

@@ -45,7 +45,7 @@ TEST_F(EditorSafety, AQuestionDeletedWhileShownIsReportedAndTheEditsStay) {
   EXPECT_EQ(count("select count(*) as n from SCtbl"), 2);
 
   // Auto-save on leaving: the same message, and the window stays on the question.
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.lstQuestion.setListIndex(1);
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(lastMessage().title, "Error");
@@ -87,7 +87,7 @@ TEST_F(EditorSafety, SaveAsksBeforeOverwritingAnotherProgramsChange) {
 
 TEST_F(EditorSafety, AutoSaveAsksBeforeOverwritingAnotherProgramsChange) {
   FormSCEdit& ed = open<FormSCEdit>();
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.txtAnswer[0].setText("mine");
   otherProgram()->exec("UPDATE SCtbl SET choiceB = 'theirs' WHERE numQ = '01201';");
   // Keeping the stored version stays on the question and shows it.
@@ -198,7 +198,7 @@ TEST_F(EditorSafety, ClosingWithEditsAsksFirst) {
 TEST_F(EditorSafety, AFailedAutoSaveLeavesTheListsOnTheQuestionShown) {
   FormSCEdit& ed = open<FormSCEdit>();
   state->pConn().session().db().exec("PRAGMA busy_timeout = 50;");
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.txtAnswer[0].setText("edited");
   auto other = otherProgram();
   other->exec("BEGIN IMMEDIATE;");  // another program writes: the bank is locked
@@ -215,7 +215,7 @@ TEST_F(EditorSafety, AFailedAutoSaveLeavesTheListsOnTheQuestionShown) {
   EXPECT_EQ(ed.txtAnswer[0].Text(), "edited");
   // Once the lock is gone, Save writes the question on screen to its own number.
   other->exec("ROLLBACK;");
-  ed.chkAutoSave.setValue(0);
+  ed.chkAutoSave->setValue(0);
   ed.cmdSave.Press();
   EXPECT_EQ(field("SCtbl", "01201", "choiceA").toString(), "edited");
   EXPECT_EQ(field("SCtbl", "01202", "choiceA").toString(), "a2");
@@ -248,7 +248,7 @@ TEST_F(EditorSafety, ChoicesKeepTextsLongerThanALineEditsDefault) {
   const std::string longChoice = std::string(40000, 'x') + "end";
   add("SCtbl", {{"numQ", "01203"}, {"src", "X012"}, {"choiceC", longChoice}});
   FormSCEdit& ed = open<FormSCEdit>();
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.lstQuestion.setListIndex(2);
   EXPECT_EQ(ed.txtAnswer[2].Text(), longChoice);
   ed.lstQuestion.setListIndex(0);  // auto-saves 01203 unchanged
@@ -302,7 +302,7 @@ TEST_F(EditorSafety, OnASmallScreenTheWindowScrollsToEveryControl) {
   EXPECT_EQ(scroller->horizontalScrollBar()->maximum(), page->width() - scroller->viewport()->width());
   EXPECT_EQ(scroller->verticalScrollBar()->maximum(), page->height() - scroller->viewport()->height());
   EXPECT_GT(scroller->horizontalScrollBar()->maximum(), 0);
-  EXPECT_TRUE(page->rect().contains(ed.cmdDuplicateCheck.geometry()));
+  EXPECT_TRUE(page->rect().contains(ed.cmdDuplicateCheck->geometry()));
 }
 
 }  // namespace

@@ -36,14 +36,14 @@ TEST_F(PoolEditing, FreeNumbersFollowEveryMultipleChoiceTableButNotAwa) {
   {
     FormSCEdit& ed = open<FormSCEdit>();
     selectMode(ed, "Add Pool");
-    ASSERT_EQ(ed.cmbPoolName.ListCount(), 1000);
-    EXPECT_EQ(ed.cmbPoolName.Text(), "000");
-    EXPECT_EQ(ed.cmbPoolName.List(999), "999");
-    EXPECT_FALSE(ed.PgrBar.Visible());
+    ASSERT_EQ(ed.cmbPoolName->ListCount(), 1000);
+    EXPECT_EQ(ed.cmbPoolName->Text(), "000");
+    EXPECT_EQ(ed.cmbPoolName->List(999), "999");
+    EXPECT_FALSE(ed.PgrBar->Visible());
     EXPECT_EQ(ed.mousePointer(), ui::MousePointer::Default);
     EXPECT_TRUE(ed.txtPoolName.isEnabled());
     selectMode(ed, "");
-    EXPECT_EQ(ed.cmbPoolName.ListCount(), 0);
+    EXPECT_EQ(ed.cmbPoolName->ListCount(), 0);
   }
   add("DStbl", {{"numQ", "01201"}, {"src", "X012"}});
   add("RCtbl", {{"numQ", "04501"}, {"src", "X045"}});
@@ -52,7 +52,7 @@ TEST_F(PoolEditing, FreeNumbersFollowEveryMultipleChoiceTableButNotAwa) {
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
   std::set<std::string> offered;
-  for (int i = 0; i < ed.cmbPoolName.ListCount(); ++i) offered.insert(ed.cmbPoolName.List(i));
+  for (int i = 0; i < ed.cmbPoolName->ListCount(); ++i) offered.insert(ed.cmbPoolName->List(i));
   EXPECT_EQ(offered.size(), 997u);
   for (const char* taken : {"012", "045", "130"}) EXPECT_EQ(offered.count(taken), 0u) << taken;
   for (const char* free : {"077", "131", "000"}) EXPECT_EQ(offered.count(free), 1u) << free;
@@ -61,8 +61,8 @@ TEST_F(PoolEditing, FreeNumbersFollowEveryMultipleChoiceTableButNotAwa) {
 TEST_F(PoolEditing, AddPoolChecksTheLetterTheCountAndSkipsExistingNumbers) {
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
-  ed.cmbPoolName.setListIndex(12);
-  ASSERT_EQ(ed.cmbPoolName.Text(), "012");
+  ed.cmbPoolName->setListIndex(12);
+  ASSERT_EQ(ed.cmbPoolName->Text(), "012");
   // Another program adds 01202 after the free numbers were listed.
   add("SCtbl", {{"numQ", "01202"}, {"src", "Y999"}, {"choiceA", "kept"}});
   ed.txtQNumber.setText("3");
@@ -97,7 +97,7 @@ TEST_F(PoolEditing, AddPoolChecksTheLetterTheCountAndSkipsExistingNumbers) {
   EXPECT_EQ(field("SCtbl", "01201", "answer").toString(), "A");
   EXPECT_EQ(field("SCtbl", "01202", "choiceA").toString(), "kept");
   EXPECT_EQ(ed.cmbEdit.ListIndex(), 0);
-  EXPECT_EQ(ed.cmbPoolName.ListCount(), 0);
+  EXPECT_EQ(ed.cmbPoolName->ListCount(), 0);
   EXPECT_EQ(ed.cmbPool.Text(), "X012");
   EXPECT_EQ(ed.lstQuestion.ListCount(), 2);
 
@@ -107,7 +107,7 @@ TEST_F(PoolEditing, AddPoolChecksTheLetterTheCountAndSkipsExistingNumbers) {
     ed.txtPoolName.setText(letter);
     ed.txtQNumber.setText("1");
     dialogs.queueAnswer(MsgResult::Ok);
-    std::string number = ed.cmbPoolName.Text();
+    std::string number = ed.cmbPoolName->Text();
     ed.cmdEditSubmit.Press();
     EXPECT_EQ(numbersOf(std::string(letter) == "'" ? "''" + number : letter + number).size(), 1u) << letter;
   }
