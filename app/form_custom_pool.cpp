@@ -1,5 +1,7 @@
 #include "form_custom_pool.h"
 
+#include "schema.h"
+
 namespace app {
 
 FormCustomPool::FormCustomPool(ui::Form& formInit)
@@ -33,8 +35,11 @@ FormCustomPool::FormCustomPool(ui::Form& formInit)
   lblTitle.Move(240, 150, 6000, 450);
 
   frameType.Move(240, 750, 1800, 2700);
-  const char* const kinds[] = {"SC", "CR", "RC", "PS", "DS"};
-  for (int i = 0; i < 5; ++i) Option1.add(new ui::OptionButton(&frameType, kinds[i], i)).Move(180, 360 + i * 450, 1440, 360);
+  int i = 0;
+  for (store::schema::Kind k : store::schema::choiceKinds()) {
+    Option1.add(new ui::OptionButton(&frameType, store::schema::kindName(k), i)).Move(180, 360 + i * 450, 1440, 360);
+    ++i;
+  }
 
   lblPool.Move(2280, 750, 3000, 300);
   cmbPool.Move(2280, 1080, 3000, 390);

@@ -13,7 +13,7 @@ class FormCustomPool : public ui::Form {
 
   ui::Label lblTitle;
   ui::Frame frameType;
-  ui::OptionArray Option1;  // SC, CR, RC, PS, DS
+  ui::OptionArray Option1;  // the multiple-choice kinds: SC, CR, RC, PS, DS
   ui::Label lblPool;
   ui::ComboBox cmbPool;
   ui::Label lblQuestion;

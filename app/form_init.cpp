@@ -12,16 +12,38 @@
 namespace app {
 
 namespace {
-const char* const kKindCaptions[] = {"SC", "CR", "RC", "PS", "DS", "AWA", "Custom Pool"};
-const char* const kPoolSectionCaptions[] = {"SC", "CR", "RC", "Memo", "PS", "DS"};
-// The question table of each import section; the memo section (3) has none.
-const char* const kPoolSectionTables[] = {"SCtbl", "CRtbl", "RCtbl", nullptr, "PStbl", "DStbl"};
-constexpr int kMemoSection = 3;
+using store::schema::Kind;
+
+// The kinds to edit, each by its name, in the order of the table-present flags; the custom
+// pool comes after them.
+const int kCustomPoolOption = static_cast<int>(store::schema::kAllKinds.size());
+
+// The sections of the import: the pools of each multiple-choice kind, the verbal ones, then
+// the memos, then the math ones.
+struct ImportSection {
+  const char* caption;
+  const char* table;  // the question table; nullptr for the memos
+};
+const std::vector<ImportSection>& importSections() {
+  static const std::vector<ImportSection> sections = [] {
+    std::vector<ImportSection> v;
+    auto add = [&](store::schema::Subject subject) {
+      for (Kind k : store::schema::choiceKinds())
+        if (store::schema::kindSpec(k).subject == subject) v.push_back({store::schema::kindName(k), store::schema::tableName(k)});
+    };
+    add(store::schema::Subject::Verbal);
+    v.push_back({"Memo", nullptr});
+    add(store::schema::Subject::Math);
+    return v;
+  }();
+  return sections;
+}
+bool isMemoSection(int section) { return section >= 0 && !importSections()[static_cast<size_t>(section)].table; }
 
 // The key a source is read with: the user database's for memos, the bank's for pools.
 const char* sourceKeyOf(int section) {
   if (section < 0) return nullptr;
-  return section == kMemoSection ? store::schema::kUserKey : store::schema::kBankKey;
+  return isMemoSection(section) ? store::schema::kUserKey : store::schema::kBankKey;
 }
 const char* const kImportFilter = "すべてのﾌｧｲﾙ (*.*)|*.*| MDBﾌｧｲﾙ (*.mdb)|*.mdb";
 const char* const kNoPoolData = ":選択した問題種別には問題プールデータがありません。";
@@ -55,8 +77,9 @@ FormInit::FormInit(store::ProgramState& state)
   cmdAbout.Move(7650, 180, 480, 420);
 
   FrameEditQuestion.Move(240, 750, 3300, 3930);
-  for (int i = 0; i < 7; ++i) {
-    auto& opt = optSelect.add(new ui::OptionButton(&FrameEditQuestion, kKindCaptions[i], i));
+  for (int i = 0; i <= kCustomPoolOption; ++i) {
+    const char* caption = i == kCustomPoolOption ? "Custom Pool" : store::schema::kindName(static_cast<Kind>(i));
+    auto& opt = optSelect.add(new ui::OptionButton(&FrameEditQuestion, caption, i));
     opt.Move(240, 360 + i * 480, 2850, 360);
   }
   optSelect.Click = [this](int i) { optSelect_Click(i); };
@@ -75,8 +98,8 @@ FormInit::FormInit(store::ProgramState& state)
   cmdCompress.Click = [this] { cmdCompress_Click(); };
 
   frameEditPool.Move(4860, 750, 3300, 3930);
-  for (int i = 0; i < 6; ++i) {
-    auto& opt = optPoolSection.add(new ui::OptionButton(&frameEditPool, kPoolSectionCaptions[i], i));
+  for (int i = 0; i < static_cast<int>(importSections().size()); ++i) {
+    auto& opt = optPoolSection.add(new ui::OptionButton(&frameEditPool, importSections()[static_cast<size_t>(i)].caption, i));
     opt.Move(180 + (i % 3) * 1020, 330 + (i / 3) * 360, 990, 330);
   }
   cmdFileOpen.Move(180, 1140, 900, 390);
@@ -132,24 +155,24 @@ void FormInit::Form_Load() {
 }
 
 void FormInit::DisableMissingKinds() {
-  for (int i = 0; i <= 5; ++i) {
-    if (state_.flgTable[static_cast<size_t>(i)] == 0) {
-      optSelect[i].setEnabled(false);
+  for (Kind k : store::schema::kAllKinds) {
+    if (!state_.hasTable(k)) {
+      optSelect[static_cast<int>(k)].setEnabled(false);
       state_.flgAllKinds = false;
     }
   }
-  for (int i = 0; i <= 5; ++i) optSelect[i].setValue(false);
+  for (Kind k : store::schema::kAllKinds) optSelect[static_cast<int>(k)].setValue(false);
 }
 
 void FormInit::optSelect_Click(int /*index*/) { picDummy.SetFocus(); }
 
 void FormInit::imgNext_Click() {
-  for (int i = 0; i <= 6; ++i) {
+  for (int i = 0; i <= kCustomPoolOption; ++i) {
     if (!optSelect[i].Value()) continue;
     ui::Form* window = nullptr;
-    if (i == 6) {
+    if (i == kCustomPoolOption) {
       window = new FormCustomPool(*this);
-    } else if (KindWindowFactory make = kindWindow(static_cast<store::schema::Kind>(i))) {
+    } else if (KindWindowFactory make = kindWindow(static_cast<Kind>(i))) {
       window = make(state_, *this);
     }
     if (!window) return;  // no editor for this kind yet
@@ -221,7 +244,7 @@ void FormInit::cmdFileOpen_Click() {
 
 void FormInit::optPoolSection_Click(int index) {
   lstEdit.Clear();
-  pMemoFlag = index == kMemoSection;
+  pMemoFlag = isMemoSection(index);
   if (pImportFileName.empty()) return;
   if (pMemoFlag)
     ListImportMemos();
@@ -257,9 +280,9 @@ void FormInit::showListing(const std::vector<std::string>& entries) {
 
 void FormInit::ListImportPools() {
   const int section = chosenPoolSection();
-  if (section < 0 || section == kMemoSection) return;
+  if (section < 0 || isMemoSection(section)) return;
   try {
-    showListing(maintenance::ListImportPools(pImportFileName, kPoolSectionTables[section]));
+    showListing(maintenance::ListImportPools(pImportFileName, importSections()[static_cast<size_t>(section)].table));
   } catch (const store::DbError& e) {
     lstEdit.Clear();
     if (e.number == store::err::BadPassword) return;  // a file of another key lists nothing
@@ -271,7 +294,7 @@ void FormInit::ListImportPools() {
 }
 
 void FormInit::ListImportMemos() {
-  if (chosenPoolSection() != kMemoSection) return;
+  if (!isMemoSection(chosenPoolSection())) return;
   try {
     showListing(maintenance::ListImportMemos(pImportFileName));
   } catch (const store::DbError& e) {
@@ -308,7 +331,7 @@ void FormInit::cmdImport_Click() {
            ui::MsgResult::Yes;
   };
   try {
-    if (section == kMemoSection) {
+    if (isMemoSection(section)) {
       if (selected.empty()) {
         ui::MsgBox("Select one or more question numbers.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information);
         return;
@@ -323,7 +346,8 @@ void FormInit::cmdImport_Click() {
       }
       if (refusedAsSource(pImportFileName)) return;
       // The selected entry: after a Ctrl-click the current entry need not be selected.
-      maintenance::ImportPool(state_, pImportFileName, kPoolSectionTables[section], selected.front(), hooks);
+      maintenance::ImportPool(state_, pImportFileName, importSections()[static_cast<size_t>(section)].table,
+                              selected.front(), hooks);
     }
   } catch (const store::DbError& e) {
     importFailed(e);

@@ -24,13 +24,13 @@ class FormInit : public ui::Form {
 
   ui::Label lblTitle;
   ui::Frame FrameEditQuestion;
-  ui::OptionArray optSelect;  // 0 SC, 1 CR, 2 RC, 3 PS, 4 DS, 5 AWA, 6 Custom Pool
+  ui::OptionArray optSelect;  // each kind by schema::Kind (SC .. AWA), then Custom Pool
   ui::Image imgNext;
   ui::Image imgExit;
   ui::CommandButton cmdAbout;
   ui::CommandButton cmdCompress;
   ui::Frame frameEditPool;
-  ui::OptionArray optPoolSection;  // 0 SC, 1 CR, 2 RC, 3 Memo, 4 PS, 5 DS
+  ui::OptionArray optPoolSection;  // the verbal kinds, Memo, the math kinds: SC, CR, RC, Memo, PS, DS
   ui::CommandButton cmdFileOpen;
   ui::ListBox lstEdit;
   ui::CommandButton cmdImport;

@@ -2,26 +2,15 @@
 
 #include <array>
 
-#include "awa/form_awa_edit.h"
-#include "cr/form_cr_edit.h"
-#include "ds/form_ds_edit.h"
-#include "ps/form_ps_edit.h"
-#include "rc/form_rc_edit.h"
-#include "sc/form_sc_edit.h"
-
 namespace app {
 
 namespace {
-// By kind index: SC, CR, RC, PS, DS, AWA (FormSCEdit, FormCREdit, FormRCEdit, FormPSEdit,
-// FormDSEdit, FormAWAEdit as they are written).
-template <class Editor>
-ui::Form* make(store::ProgramState& state, ui::Form& formInit) {
-  return new Editor(state, formInit);
-}
-
-std::array<KindWindowFactory, 6> g_windows = {make<kinds::FormSCEdit>, make<kinds::FormCREdit>,
-                                              make<kinds::FormRCEdit>, make<kinds::FormPSEdit>,
-                                              make<kinds::FormDSEdit>, make<kinds::FormAWAEdit>};
+// By kind, from the kinds' registry of editors.
+std::array<KindWindowFactory, store::schema::kAllKinds.size()> g_windows = [] {
+  std::array<KindWindowFactory, store::schema::kAllKinds.size()> w{};
+  for (store::schema::Kind k : store::schema::kAllKinds) w[static_cast<size_t>(k)] = kinds::editorWindow(k);
+  return w;
+}();
 }  // namespace
 
 KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }

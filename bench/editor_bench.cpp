@@ -148,7 +148,7 @@ void BM_PlainRead_20KB(benchmark::State& st) {
 
 void BM_Go_99Questions(benchmark::State& st) {
   Session<> s(editorBank());
-  for (auto _ : st) s.editor->cmdGo.Press();
+  for (auto _ : st) s.editor->cmdGo->Press();
 }
 
 void BM_PlainReadWrite_99Questions(benchmark::State& st) {
@@ -176,7 +176,7 @@ void BM_RCSwitch_20KBPassage(benchmark::State& st) {
 
 void BM_PSGo_99Questions(benchmark::State& st) {
   Session<kinds::FormPSEdit> s(editorBank());
-  for (auto _ : st) s.editor->cmdGo.Press();
+  for (auto _ : st) s.editor->cmdGo->Press();
 }
 
 void BM_AddPoolMode_100k(benchmark::State& st) {

@@ -1,7 +1,8 @@
 #pragma once
-// What one multiple-choice kind gives the shared editor window, as data: its table and
-// fields, captions, the design-time geometry of its boxes and controls, which sizes the
-// value box edits, its slider scales and what "Reset" sets.
+// What one multiple-choice kind gives the shared editor window, as data: captions, the
+// design-time geometry of its boxes and controls, which sizes the value box edits, its
+// slider scales, what "Reset" sets and which of the optional controls it has. Its table and
+// fields come from the kind registry.
 
 #include <utility>
 #include <vector>
@@ -19,10 +20,30 @@ struct SizeTarget {
   const char* width;   // with "Width" selected; nullptr: not stored
 };
 
-// A control's design-time place, by its name (relative to its frame for controls in one).
+// The controls of the shared window that a kind's geometry table may place; OptHW0 and
+// OptHW1 are the two options of OptHW.
+enum class Shared {
+  lblTitle, lblPool, cmbPool, lblQuestion, lstQuestion, lblAnswer, cmbAnswer, FrameVH, OptHW0, OptHW1,
+  txtValue, SliderVH, chkBorder, lblBorder, cmdSave, cmdReset, chkAutoSave, lblAutoSave, cmdFont, cmdUnderLine,
+  cmdGo, FrameEdit, cmbEdit, cmdEditSubmit, lblPoolName, txtPoolName, cmbPoolName, lblQuestionNumber, txtQNumber,
+  PgrBar, lblProgress, cmdOGcreate, txtOG12, cmdCopy, cmdCopy2, cmdDuplicateCheck,
+};
+
+// A shared control's design-time place (relative to its frame for controls in one).
 struct ControlPlace {
-  const char* name;
+  Shared control;
   Rect place;
+};
+
+// What a kind's window has of the shared controls that not every kind has; the window
+// builds and wires only these. The edition buttons follow the kind's edition rules: "dbl"
+// where it checks duplicates, "COPY2" where it updates answer keys.
+struct Capabilities {
+  bool autoSave = true;     // "Auto Save"
+  bool go = true;           // "GO"
+  bool underline = true;    // "Underline"
+  bool font = true;         // "Font" (DS has fonts buttons of its own instead)
+  bool poolEditing = true;  // the "Edit" frame acts, with the free pool numbers and its progress bar
 };
 
 struct EditorKind {
@@ -30,15 +51,16 @@ struct EditorKind {
   const char* caption;      // window caption
   const char* title;        // lblTitle
   const char* editionPool;  // default text of txtOG12
-  RecordFields record;
   KindGeometry layout;
   std::vector<SizeTarget> sizeTargets;
   int heightSliderMax, heightSliderTick;
   int widthSliderMax, widthSliderTick;
   std::vector<std::pair<const char*, double>> reset;  // layout variable, value
   std::vector<ControlPlace> places;                   // over the shared column's places
-  std::vector<const char*> absent;                    // shared controls the kind has not
+  Capabilities has;
   double height = 10680;                              // of the window's page, twips
+  // What the editor reads and writes, from the kind registry.
+  const RecordFields& record = recordFields(kind);
 };
 
 // The places of the controls that every editor shares (the column right of the question).

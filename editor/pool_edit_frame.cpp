@@ -45,13 +45,13 @@ PoolEditFrame::PoolEditFrame(EditFrameControls controls, EditFrameHost host, sto
                          std::string table)
     : c_(controls), host_(std::move(host)), state_(state), table_(std::move(table)) {}
 
-void PoolEditFrame::InitEditLists(ui::ComboBox& cmbAnswer) {
-  c_.cmbEdit.Clear();
-  c_.cmbEdit.AddItem("");
-  if (state_.flgAllKinds) c_.cmbEdit.AddItem(kModeAddPool);
-  for (const char* mode : {kModeDeletePool, kModeAddQuestion, kModeDeleteQuestion}) c_.cmbEdit.AddItem(mode);
-  c_.cmbEdit.setListIndex(0);
-  c_.cmbEdit.Refresh();
+void fillEditLists(ui::ComboBox& cmbEdit, ui::ComboBox& cmbAnswer, bool allKinds) {
+  cmbEdit.Clear();
+  cmbEdit.AddItem("");
+  if (allKinds) cmbEdit.AddItem(kModeAddPool);
+  for (const char* mode : {kModeDeletePool, kModeAddQuestion, kModeDeleteQuestion}) cmbEdit.AddItem(mode);
+  cmbEdit.setListIndex(0);
+  cmbEdit.Refresh();
   cmbAnswer.Clear();
   for (const char* letter : {"A", "B", "C", "D", "E"}) cmbAnswer.AddItem(letter);
   cmbAnswer.setListIndex(0);

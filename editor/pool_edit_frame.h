@@ -40,12 +40,14 @@ inline constexpr const char* kModeDeletePool = "Delete Pool";
 inline constexpr const char* kModeAddQuestion = "Add Question";
 inline constexpr const char* kModeDeleteQuestion = "Delete Question";
 
+// The edit modes (the empty one selected; "Add Pool" only while the bank has every kind) and
+// the answer list "A".."E" ("A" selected).
+void fillEditLists(ui::ComboBox& cmbEdit, ui::ComboBox& cmbAnswer, bool allKinds);
+
 class PoolEditFrame {
  public:
   PoolEditFrame(EditFrameControls controls, EditFrameHost host, store::ProgramState& state, std::string table);
 
-  // The edit modes (the empty one selected) and the answer list "A".."E" ("A" selected).
-  void InitEditLists(ui::ComboBox& cmbAnswer);
   void cmbEdit_Click();
   void cmdEditSubmit_Click();
   // Refills cmbPoolName with the free pool numbers, lowest selected.

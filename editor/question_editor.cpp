@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <string_view>
 
 #include "controls/dialogs.h"
@@ -22,9 +23,16 @@ using store::Value;
 
 namespace {
 
-// A shared control that the kind does not have (RC has no progress bar).
-bool lacks(const EditorKind& kind, const char* name) {
-  return std::any_of(kind.absent.begin(), kind.absent.end(), [&](const char* a) { return std::string_view(a) == name; });
+// A control that the window builds only when the kind has it.
+template <class Control, class... Args>
+std::optional<Control> controlIf(bool has, Args&&... args) {
+  if (has) return std::optional<Control>(std::in_place, std::forward<Args>(args)...);
+  return std::nullopt;
+}
+
+template <class Control>
+Control* pointerTo(std::optional<Control>& c) {
+  return c ? &*c : nullptr;
 }
 
 const char* const kLetters[] = {"A", "B", "C", "D", "E"};
@@ -63,42 +71,42 @@ bool isSizeField(const FieldDef& f) {
 const std::vector<ControlPlace>& sharedPlaces() {
   // The column right of the question and choices, from x = 15060 to the page's edge.
   static const std::vector<ControlPlace> places = {
-      {"lblTitle", {480, 300, 9000, 600}},
-      {"lblPool", {15060, 120, 1740, 255}},
-      {"cmbPool", {15060, 390, 1740, 330}},
-      {"lblQuestion", {16920, 120, 1920, 255}},
-      {"lstQuestion", {16920, 390, 1920, 2400}},
-      {"lblAnswer", {15060, 870, 1200, 255}},
-      {"cmbAnswer", {15060, 1140, 1200, 330}},
-      {"FrameVH", {15060, 2940, 3780, 1500}},
-      {"OptHW0", {120, 300, 1200, 300}},
-      {"OptHW1", {1440, 300, 1200, 300}},
-      {"txtValue", {120, 690, 900, 330}},
-      {"SliderVH", {1140, 660, 2520, 420}},
-      {"chkBorder", {120, 1110, 270, 270}},
-      {"lblBorder", {420, 1110, 1200, 270}},
-      {"cmdSave", {15060, 4560, 1140, 420}},
-      {"cmdReset", {16320, 4560, 1140, 420}},
-      {"chkAutoSave", {17580, 4635, 270, 270}},
-      {"lblAutoSave", {17850, 4635, 990, 270}},
-      {"cmdFont", {15060, 5100, 1140, 420}},
-      {"cmdUnderLine", {16320, 5100, 1140, 420}},
-      {"cmdGo", {17580, 5100, 1140, 420}},
-      {"FrameEdit", {15060, 5640, 3780, 2340}},
-      {"cmbEdit", {120, 330, 2280, 330}},
-      {"cmdEditSubmit", {2520, 300, 1140, 390}},
-      {"lblPoolName", {120, 810, 1800, 255}},
-      {"txtPoolName", {120, 1080, 480, 330}},
-      {"cmbPoolName", {720, 1080, 1200, 330}},
-      {"lblQuestionNumber", {2520, 810, 1140, 255}},
-      {"txtQNumber", {2520, 1080, 720, 330}},
-      {"PgrBar", {120, 1560, 3540, 240}},
-      {"lblProgress", {120, 1860, 3540, 255}},
-      {"cmdOGcreate", {15060, 8160, 780, 420}},
-      {"txtOG12", {15960, 8205, 900, 330}},
-      {"cmdCopy", {16980, 8160, 840, 420}},
-      {"cmdCopy2", {17940, 8160, 900, 420}},
-      {"cmdDuplicateCheck", {15060, 8700, 780, 420}},
+      {Shared::lblTitle, {480, 300, 9000, 600}},
+      {Shared::lblPool, {15060, 120, 1740, 255}},
+      {Shared::cmbPool, {15060, 390, 1740, 330}},
+      {Shared::lblQuestion, {16920, 120, 1920, 255}},
+      {Shared::lstQuestion, {16920, 390, 1920, 2400}},
+      {Shared::lblAnswer, {15060, 870, 1200, 255}},
+      {Shared::cmbAnswer, {15060, 1140, 1200, 330}},
+      {Shared::FrameVH, {15060, 2940, 3780, 1500}},
+      {Shared::OptHW0, {120, 300, 1200, 300}},
+      {Shared::OptHW1, {1440, 300, 1200, 300}},
+      {Shared::txtValue, {120, 690, 900, 330}},
+      {Shared::SliderVH, {1140, 660, 2520, 420}},
+      {Shared::chkBorder, {120, 1110, 270, 270}},
+      {Shared::lblBorder, {420, 1110, 1200, 270}},
+      {Shared::cmdSave, {15060, 4560, 1140, 420}},
+      {Shared::cmdReset, {16320, 4560, 1140, 420}},
+      {Shared::chkAutoSave, {17580, 4635, 270, 270}},
+      {Shared::lblAutoSave, {17850, 4635, 990, 270}},
+      {Shared::cmdFont, {15060, 5100, 1140, 420}},
+      {Shared::cmdUnderLine, {16320, 5100, 1140, 420}},
+      {Shared::cmdGo, {17580, 5100, 1140, 420}},
+      {Shared::FrameEdit, {15060, 5640, 3780, 2340}},
+      {Shared::cmbEdit, {120, 330, 2280, 330}},
+      {Shared::cmdEditSubmit, {2520, 300, 1140, 390}},
+      {Shared::lblPoolName, {120, 810, 1800, 255}},
+      {Shared::txtPoolName, {120, 1080, 480, 330}},
+      {Shared::cmbPoolName, {720, 1080, 1200, 330}},
+      {Shared::lblQuestionNumber, {2520, 810, 1140, 255}},
+      {Shared::txtQNumber, {2520, 1080, 720, 330}},
+      {Shared::PgrBar, {120, 1560, 3540, 240}},
+      {Shared::lblProgress, {120, 1860, 3540, 255}},
+      {Shared::cmdOGcreate, {15060, 8160, 780, 420}},
+      {Shared::txtOG12, {15960, 8205, 900, 330}},
+      {Shared::cmdCopy, {16980, 8160, 840, 420}},
+      {Shared::cmdCopy2, {17940, 8160, 900, 420}},
+      {Shared::cmdDuplicateCheck, {15060, 8700, 780, 420}},
   };
   return places;
 }
@@ -122,26 +130,26 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       lblBorder(&FrameVH, "Border"),
       cmdSave(this, "Save"),
       cmdReset(this, "Reset"),
-      chkAutoSave(this, ""),
-      lblAutoSave(this, "Auto Save"),
-      cmdFont(this, "Font"),
-      cmdUnderLine(this, "Underline"),
-      cmdGo(this, "GO"),
+      chkAutoSave(controlIf<ui::CheckBox>(kind.has.autoSave, this, "")),
+      lblAutoSave(controlIf<ui::Label>(kind.has.autoSave, this, "Auto Save")),
+      cmdFont(controlIf<ui::CommandButton>(kind.has.font, this, "Font")),
+      cmdUnderLine(controlIf<ui::CommandButton>(kind.has.underline, this, "Underline")),
+      cmdGo(controlIf<ui::CommandButton>(kind.has.go, this, "GO")),
       FrameEdit(this, "Edit"),
       cmbEdit(&FrameEdit),
       cmdEditSubmit(&FrameEdit, "Submit"),
       lblPoolName(&FrameEdit, "Pool Name"),
       txtPoolName(&FrameEdit),
-      cmbPoolName(&FrameEdit),
+      cmbPoolName(controlIf<ui::ComboBox>(kind.has.poolEditing, &FrameEdit)),
       lblQuestionNumber(&FrameEdit, "Number"),
       txtQNumber(&FrameEdit),
-      PgrBar(&FrameEdit),
-      lblProgress(&FrameEdit, "Updating pool name list"),
+      PgrBar(controlIf<ui::ProgressBar>(kind.has.poolEditing, &FrameEdit)),
+      lblProgress(controlIf<ui::Label>(kind.has.poolEditing, &FrameEdit, "Updating pool name list")),
       cmdOGcreate(this, "OG"),
       txtOG12(this),
       cmdCopy(this, "COPY"),
-      cmdCopy2(this, "COPY2"),
-      cmdDuplicateCheck(this, "dbl"),
+      cmdCopy2(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).updatesAnswerKeys(), this, "COPY2")),
+      cmdDuplicateCheck(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).checksDuplicates, this, "dbl")),
       TimerInit(this),
       kind_(kind),
       state_(state),
@@ -169,12 +177,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                    .autoSave = [this] { SaveQuestion(); },
                    .save = [this] { cmdSave_Click(); }},
                   state, record_),
-      poolEditing_(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, cmbPoolName, txtQNumber,
-                                     lblQuestionNumber, PgrBar, lblProgress, cmbPool},
-                   EditFrameHost{[this] { leaveQuestion(); }, [this] { FillPoolList(); }, [this] { FillQuestionList(); }},
-                   state,
-                   kind.record.table),
-      editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, lacks(kind, "PgrBar") ? nullptr : &PgrBar},
+      editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, pointerTo(PgrBar)},
                 EditionHost{[this] { leaveQuestion(); },
                             [this] {
                               LoadQuestion();
@@ -183,17 +186,65 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                             [this] { FillPoolList(); }, [this] { FillQuestionList(); },
                             [this] { showAfterWholePoolWork(); }},
                 state, kind.kind) {
+  if (kind.has.poolEditing)
+    poolEditing_.emplace(EditFrameControls{*this, cmbEdit, txtPoolName, lblPoolName, *cmbPoolName, txtQNumber,
+                                           lblQuestionNumber, *PgrBar, *lblProgress, cmbPool},
+                         EditFrameHost{[this] { leaveQuestion(); }, [this] { FillPoolList(); },
+                                       [this] { FillQuestionList(); }},
+                         state, kind.record.table);
   panels_.push_back(choices_.get());
   buildControls();
 }
 
 QuestionEditor::~QuestionEditor() = default;
 
+ui::Placeable* QuestionEditor::sharedControl(Shared c) {
+  switch (c) {
+    case Shared::lblTitle: return &lblTitle;
+    case Shared::lblPool: return &lblPool;
+    case Shared::cmbPool: return &cmbPool;
+    case Shared::lblQuestion: return &lblQuestion;
+    case Shared::lstQuestion: return &lstQuestion;
+    case Shared::lblAnswer: return &lblAnswer;
+    case Shared::cmbAnswer: return &cmbAnswer;
+    case Shared::FrameVH: return &FrameVH;
+    case Shared::OptHW0: return &OptHW[0];
+    case Shared::OptHW1: return &OptHW[1];
+    case Shared::txtValue: return &txtValue;
+    case Shared::SliderVH: return &SliderVH;
+    case Shared::chkBorder: return &chkBorder;
+    case Shared::lblBorder: return &lblBorder;
+    case Shared::cmdSave: return &cmdSave;
+    case Shared::cmdReset: return &cmdReset;
+    case Shared::chkAutoSave: return pointerTo(chkAutoSave);
+    case Shared::lblAutoSave: return pointerTo(lblAutoSave);
+    case Shared::cmdFont: return pointerTo(cmdFont);
+    case Shared::cmdUnderLine: return pointerTo(cmdUnderLine);
+    case Shared::cmdGo: return pointerTo(cmdGo);
+    case Shared::FrameEdit: return &FrameEdit;
+    case Shared::cmbEdit: return &cmbEdit;
+    case Shared::cmdEditSubmit: return &cmdEditSubmit;
+    case Shared::lblPoolName: return &lblPoolName;
+    case Shared::txtPoolName: return &txtPoolName;
+    case Shared::cmbPoolName: return pointerTo(cmbPoolName);
+    case Shared::lblQuestionNumber: return &lblQuestionNumber;
+    case Shared::txtQNumber: return &txtQNumber;
+    case Shared::PgrBar: return pointerTo(PgrBar);
+    case Shared::lblProgress: return pointerTo(lblProgress);
+    case Shared::cmdOGcreate: return &cmdOGcreate;
+    case Shared::txtOG12: return &txtOG12;
+    case Shared::cmdCopy: return &cmdCopy;
+    case Shared::cmdCopy2: return pointerTo(cmdCopy2);
+    case Shared::cmdDuplicateCheck: return pointerTo(cmdDuplicateCheck);
+  }
+  return nullptr;
+}
+
 void QuestionEditor::placeControls(const std::vector<ControlPlace>& places) {
   for (const ControlPlace& p : places) {
-    auto* w = findChild<QWidget*>(QString::fromLatin1(p.name));
-    if (auto* control = dynamic_cast<ui::Placeable*>(w))
-      control->Move(p.place.left, p.place.top, p.place.width, p.place.height);
+    ui::Placeable* control = sharedControl(p.control);
+    if (!control) throw std::logic_error(std::string(kind_.caption) + " places a control that it does not have");
+    place(*control, p.place);
   }
 }
 
@@ -225,22 +276,23 @@ void QuestionEditor::buildControls() {
   setHeight(kind_.height);
   setDeleteOnUnload(true);
 
-  // Names by which the geometry tables (and tests) find the controls.
+  // Names by which tests and screenshots find the controls.
   const std::pair<QWidget*, const char*> named[] = {
       {&lblTitle, "lblTitle"},       {&rtxtQuestion, "rtxtQuestion"}, {&lblAnswer, "lblAnswer"},
       {&cmbAnswer, "cmbAnswer"},     {&lblPool, "lblPool"},           {&cmbPool, "cmbPool"},
       {&lblQuestion, "lblQuestion"}, {&lstQuestion, "lstQuestion"},   {&FrameVH, "FrameVH"},
       {&txtValue, "txtValue"},       {&SliderVH, "SliderVH"},         {&chkBorder, "chkBorder"},
       {&lblBorder, "lblBorder"},     {&cmdSave, "cmdSave"},           {&cmdReset, "cmdReset"},
-      {&chkAutoSave, "chkAutoSave"}, {&lblAutoSave, "lblAutoSave"},   {&cmdFont, "cmdFont"},
-      {&cmdUnderLine, "cmdUnderLine"}, {&cmdGo, "cmdGo"},             {&FrameEdit, "FrameEdit"},
-      {&cmbEdit, "cmbEdit"},         {&cmdEditSubmit, "cmdEditSubmit"}, {&lblPoolName, "lblPoolName"},
-      {&txtPoolName, "txtPoolName"}, {&cmbPoolName, "cmbPoolName"},   {&lblQuestionNumber, "lblQuestionNumber"},
-      {&txtQNumber, "txtQNumber"},   {&PgrBar, "PgrBar"},             {&lblProgress, "lblProgress"},
-      {&cmdOGcreate, "cmdOGcreate"}, {&txtOG12, "txtOG12"},           {&cmdCopy, "cmdCopy"},
-      {&cmdCopy2, "cmdCopy2"},       {&cmdDuplicateCheck, "cmdDuplicateCheck"},
+      {pointerTo(chkAutoSave), "chkAutoSave"}, {pointerTo(lblAutoSave), "lblAutoSave"},
+      {pointerTo(cmdFont), "cmdFont"}, {pointerTo(cmdUnderLine), "cmdUnderLine"}, {pointerTo(cmdGo), "cmdGo"},
+      {&FrameEdit, "FrameEdit"},     {&cmbEdit, "cmbEdit"},           {&cmdEditSubmit, "cmdEditSubmit"},
+      {&lblPoolName, "lblPoolName"}, {&txtPoolName, "txtPoolName"},   {pointerTo(cmbPoolName), "cmbPoolName"},
+      {&lblQuestionNumber, "lblQuestionNumber"}, {&txtQNumber, "txtQNumber"}, {pointerTo(PgrBar), "PgrBar"},
+      {pointerTo(lblProgress), "lblProgress"}, {&cmdOGcreate, "cmdOGcreate"}, {&txtOG12, "txtOG12"},
+      {&cmdCopy, "cmdCopy"},         {pointerTo(cmdCopy2), "cmdCopy2"}, {pointerTo(cmdDuplicateCheck), "cmdDuplicateCheck"},
   };
-  for (auto [w, name] : named) w->setObjectName(QString::fromLatin1(name));
+  for (auto [w, name] : named)
+    if (w) w->setObjectName(QString::fromLatin1(name));
 
   QFont titleFont = lblTitle.font();
   titleFont.setPointSize(16);
@@ -273,13 +325,17 @@ void QuestionEditor::buildControls() {
 
   cmdSave.Click = [this] { cmdSave_Click(); };
   cmdReset.Click = [this] { cmdReset_Click(); };
-  chkAutoSave.Click = [this](int) { chkAutoSave_Click(); };
-  cmdFont.Click = [this] { cmdFont_Click(); };
-  cmdUnderLine.Click = [this] { cmdUnderLine_Click(); };
-  cmdGo.Click = [this] { cmdGo_Click(); };
+  if (chkAutoSave) chkAutoSave->Click = [this](int) { chkAutoSave_Click(); };
+  if (cmdFont) cmdFont->Click = [this] { cmdFont_Click(); };
+  if (cmdUnderLine) cmdUnderLine->Click = [this] { cmdUnderLine_Click(); };
+  if (cmdGo) cmdGo->Click = [this] { cmdGo_Click(); };
 
-  cmbEdit.Click = [this] { cmbEdit_Click(); };
-  cmdEditSubmit.Click = [this] { cmdEditSubmit_Click(); };
+  if (poolEditing_) {
+    cmbEdit.Click = [this] { cmbEdit_Click(); };
+    cmdEditSubmit.Click = [this] { cmdEditSubmit_Click(); };
+  } else {  // the frame is present, but its modes have no action in this editor
+    notAvailable(cmdEditSubmit);
+  }
   txtPoolName.setMaxLength(1);
   txtPoolName.setText("X");
   txtQNumber.setMaxLength(2);
@@ -288,16 +344,17 @@ void QuestionEditor::buildControls() {
   txtOG12.setText(kind_.editionPool);
   cmdOGcreate.Click = [this] { cmdOGcreate_Click(); };
   cmdCopy.Click = [this] { cmdCopy_Click(); };
-  cmdCopy2.Click = [this] { cmdCopy2_Click(); };
-  cmdDuplicateCheck.Click = [this] { cmdDuplicateCheck_Click(); };
+  if (cmdCopy2) cmdCopy2->Click = [this] { cmdCopy2_Click(); };
+  if (cmdDuplicateCheck) cmdDuplicateCheck->Click = [this] { cmdDuplicateCheck_Click(); };
 
-  placeControls(sharedPlaces());
+  // The shared column places what any kind may have; the kind's table only what it has.
+  for (const ControlPlace& p : sharedPlaces())
+    if (ui::Placeable* control = sharedControl(p.control)) place(*control, p.place);
   placeControls(kind_.places);
-  for (const char* name : kind_.absent)
-    if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setVisible(false);
 
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, &cmdGo, &cmdFont, &cmdUnderLine, &FrameVH})
-    needsQuestion(*w);
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, pointerTo(cmdGo), pointerTo(cmdFont),
+                                                    pointerTo(cmdUnderLine), &FrameVH})
+    if (w) needsQuestion(*w);
 
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };
@@ -342,9 +399,10 @@ void QuestionEditor::Form_Load() {
 }
 
 void QuestionEditor::Form_Activate() {
+  if (!poolEditing_) return;
   cmbEdit_Click();
-  PgrBar.setVisible(false);
-  lblProgress.setVisible(false);
+  PgrBar->setVisible(false);
+  lblProgress->setVisible(false);
 }
 
 void QuestionEditor::Form_Unload() {
@@ -599,6 +657,18 @@ void QuestionEditor::showAfterWholePoolWork() {
   navigation_.reselect(shown);
 }
 
-void QuestionEditor::InitEditLists() { poolEditing_.InitEditLists(cmbAnswer); }
+void QuestionEditor::InitEditLists() { fillEditLists(cmbEdit, cmbAnswer, state_.flgAllKinds); }
+
+void QuestionEditor::cmbEdit_Click() {
+  if (poolEditing_) poolEditing_->cmbEdit_Click();
+}
+
+void QuestionEditor::cmdEditSubmit_Click() {
+  if (poolEditing_) poolEditing_->cmdEditSubmit_Click();
+}
+
+void QuestionEditor::FillFreePoolNumbers() {
+  if (poolEditing_) poolEditing_->FillFreePoolNumbers();
+}
 
 }  // namespace editor

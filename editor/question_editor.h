@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,26 +57,27 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   ui::Label lblBorder;
   ui::CommandButton cmdSave;
   ui::CommandButton cmdReset;
-  ui::CheckBox chkAutoSave;
-  ui::Label lblAutoSave;
-  ui::CommandButton cmdFont;
-  ui::CommandButton cmdUnderLine;
-  ui::CommandButton cmdGo;
+  // The controls a kind may lack (EditorKind::has) exist only where it has them.
+  std::optional<ui::CheckBox> chkAutoSave;
+  std::optional<ui::Label> lblAutoSave;
+  std::optional<ui::CommandButton> cmdFont;
+  std::optional<ui::CommandButton> cmdUnderLine;
+  std::optional<ui::CommandButton> cmdGo;
   ui::Frame FrameEdit;
   ui::ComboBox cmbEdit;
   ui::CommandButton cmdEditSubmit;
   ui::Label lblPoolName;
   ui::TextBox txtPoolName;
-  ui::ComboBox cmbPoolName;
+  std::optional<ui::ComboBox> cmbPoolName;
   ui::Label lblQuestionNumber;
   ui::TextBox txtQNumber;
-  ui::ProgressBar PgrBar;
-  ui::Label lblProgress;
+  std::optional<ui::ProgressBar> PgrBar;
+  std::optional<ui::Label> lblProgress;
   ui::CommandButton cmdOGcreate;
   ui::TextBox txtOG12;
   ui::CommandButton cmdCopy;
-  ui::CommandButton cmdCopy2;
-  ui::CommandButton cmdDuplicateCheck;
+  std::optional<ui::CommandButton> cmdCopy2;
+  std::optional<ui::CommandButton> cmdDuplicateCheck;
   ui::Timer TimerInit;
 
   // Window state beyond the layout variables
@@ -114,15 +116,14 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   virtual void cmdFont_Click();
   void cmdUnderLine_Click() { ConvertUnderline(); }
   void cmdGo_Click();
-  void cmbEdit_Click() { poolEditing_.cmbEdit_Click(); }
-  void cmdEditSubmit_Click() { poolEditing_.cmdEditSubmit_Click(); }
-  void FillFreePoolNumbers() { poolEditing_.FillFreePoolNumbers(); }
+  void cmbEdit_Click();
+  void cmdEditSubmit_Click();
+  void FillFreePoolNumbers();
   void TimerInit_Timer() {}
   void cmdOGcreate_Click() { editions_.cmdOGcreate_Click(); }
   void cmdCopy_Click() { editions_.cmdCopy_Click(); }
   void cmdCopy2_Click() { editions_.cmdCopy2_Click(); }
   void cmdDuplicateCheck_Click() { editions_.cmdDuplicateCheck_Click(); }
-  void cmdFixnumQ_Click() { editions_.cmdFixnumQ_Click(); }  // for the kind's own "Fix numQ" button (PS)
   const EditionActions& editions() const { return editions_; }
 
  protected:
@@ -148,15 +149,18 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   // Moves the controls created on the window onto its scrolling page (a kind calls it
   // after adding controls of its own).
   void adoptControls();
-  // Places named controls from a table (kinds add their own controls after construction).
+  // Places shared controls from a table; a control the kind does not have cannot be placed.
   void placeControls(const std::vector<ControlPlace>& places);
+  // Places a control of the kind's own.
+  static void place(ui::Placeable& control, const Rect& r) { control.Move(r.left, r.top, r.width, r.height); }
   // The focused element's size variables by pFocus; nullptr when nothing is focused.
   const SizeTarget* focusedTarget() const;
   // An inactive action button: present, disabled, with the shared tooltip.
   static void notAvailable(QWidget& w);
-  bool autoSaveOn() const { return chkAutoSave.Value() == 1; }
+  bool autoSaveOn() const { return chkAutoSave && chkAutoSave->Value() == 1; }
   bool questionShown() const { return !state_.currentQNumber.empty(); }
   ChoicesPanel& choices() { return *choices_; }
+  EditionActions& editionActions() { return editions_; }
 
   const EditorKind& kind_;
   store::ProgramState& state_;
@@ -164,6 +168,8 @@ class QuestionEditor : public ui::Form, public LayoutValues {
 
  private:
   void buildControls();
+  // The shared control of the window; nullptr for one the kind does not have.
+  ui::Placeable* sharedControl(Shared c);
   void fitToScreen();
   void showEmptyQuestion();
   void orderBoxesForReading();
@@ -190,7 +196,7 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   QWidget* scroller_ = nullptr;
   RecordSaving record_;
   Navigation navigation_;
-  PoolEditFrame poolEditing_;
+  std::optional<PoolEditFrame> poolEditing_;  // only where the kind's "Edit" frame acts
   EditionActions editions_;
 };
 

@@ -54,20 +54,19 @@ bool writeRecord(store::Connection& conn, const RecordFields& def, const std::st
   return true;
 }
 
-std::vector<FieldDef> choiceFields(FieldType type) {
-  return {{"choiceA", type, FieldWrite::ContentIfGiven},
-          {"choiceB", type, FieldWrite::ContentIfGiven},
-          {"choiceC", type, FieldWrite::ContentIfGiven},
-          {"choiceD", type, FieldWrite::ContentIfGiven},
-          {"choiceE", type, FieldWrite::ContentIfGiven}};
-}
-
-std::vector<FieldDef> choiceHeightFields() {
-  return {{"choiceAHeight", FieldType::Size, FieldWrite::Layout},
-          {"choiceBHeight", FieldType::Size, FieldWrite::Layout},
-          {"choiceCHeight", FieldType::Size, FieldWrite::Layout},
-          {"choiceDHeight", FieldType::Size, FieldWrite::Layout},
-          {"choiceEHeight", FieldType::Size, FieldWrite::Layout}};
+const RecordFields& recordFields(store::schema::Kind kind) {
+  static const std::vector<RecordFields> all = [] {
+    std::vector<RecordFields> v;
+    for (store::schema::Kind k : store::schema::kAllKinds) {
+      const store::schema::KindSpec& spec = store::schema::kindSpec(k);
+      RecordFields def{spec.table, {}};
+      for (const store::schema::Field& f : spec.fields)
+        if (f.write != FieldWrite::Unread) def.fields.push_back({f.name, f.type, f.write});
+      v.push_back(def);
+    }
+    return v;
+  }();
+  return all.at(static_cast<size_t>(kind));
 }
 
 }  // namespace editor

@@ -9,24 +9,13 @@
 #include <vector>
 
 #include "connection.h"
+#include "kind_registry.h"
 #include "value.h"
 
 namespace editor {
 
-enum class FieldType {
-  Rtf,     // rich text
-  Text,    // plain text
-  Size,    // a number of centimetres (or DS units); empty means the default
-  Single,  // a single-precision number; empty reads as 0
-  Flag,    // 0 or 1
-};
-
-enum class FieldWrite {
-  Content,           // written by SaveQuestion, always
-  ContentIfGiven,    // written by SaveQuestion when the window gives a value that is not empty
-  Layout,            // written by SaveLayout
-  Never,             // read only
-};
+using store::schema::FieldType;
+using store::schema::FieldWrite;
 
 struct FieldDef {
   const char* name;
@@ -52,8 +41,8 @@ std::optional<Record> readRecord(store::Connection& conn, const RecordFields& de
 bool writeRecord(store::Connection& conn, const RecordFields& def, const std::string& numQ, const Record& values,
                  FieldWrite group);
 
-// Field lists shared by several kinds.
-std::vector<FieldDef> choiceFields(FieldType type);           // choiceA .. choiceE, written when given
-std::vector<FieldDef> choiceHeightFields();                   // choiceAHeight .. choiceEHeight, layout
+// The record that the kind's editor reads: its table and every field of the kind registry
+// that the editor reads, in stored order.
+const RecordFields& recordFields(store::schema::Kind kind);
 
 }  // namespace editor

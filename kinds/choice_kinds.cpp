@@ -4,15 +4,6 @@ namespace kinds {
 
 using namespace editor;
 
-RecordFields withChoices(const char* table, FieldType choiceType, std::vector<FieldDef> layout) {
-  RecordFields def{table, {{"question", FieldType::Rtf, FieldWrite::Content}}};
-  for (const FieldDef& f : choiceFields(choiceType)) def.fields.push_back(f);
-  def.fields.push_back({"answer", FieldType::Text, FieldWrite::Content});
-  for (const FieldDef& f : layout) def.fields.push_back(f);
-  for (const FieldDef& f : choiceHeightFields()) def.fields.push_back(f);
-  return def;
-}
-
 KindGeometry stemAndChoices(double defaultQuestionHeight) {
   KindGeometry g;
   g.stacking = Stacking::MarkersFirst;

@@ -1,6 +1,6 @@
 #pragma once
-// What the kinds with a stem and five choices share in their tables of fields, geometry,
-// size targets and reset values.
+// What the kinds with a stem and five choices share in their geometry, size targets and
+// reset values.
 
 #include <memory>
 
@@ -8,11 +8,6 @@
 #include "panels.h"
 
 namespace kinds {
-
-// question, the five choices of `choiceType`, answer, the given layout fields and the
-// five choice heights.
-editor::RecordFields withChoices(const char* table, editor::FieldType choiceType,
-                               std::vector<editor::FieldDef> layout);
 
 // The stem at 480, 1320, 14300 wide, and choice boxes at 960, 13700 wide and 270 high,
 // with their markers at 600: markers first.

@@ -26,7 +26,7 @@ std::vector<std::string> freePoolNumbers(store::Connection& conn, const Progress
     if (progress) progress(n, 1000);
     const std::string prefix = format000(n);
     bool taken = false;
-    for (store::schema::Kind k : store::schema::kChoiceKinds) {
+    for (store::schema::Kind k : store::schema::choiceKinds()) {
       store::Recordset rs;
       rs.open(freeNumberCountStatement(store::schema::tableName(k), prefix), conn);
       if (rs.value("numQCount").toInt() != 0) taken = true;

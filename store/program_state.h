@@ -18,7 +18,7 @@ struct ProgramState {
   explicit ProgramState(std::filesystem::path folder) : appFolder(std::move(folder)) {}
 
   std::filesystem::path appFolder;
-  std::array<std::int16_t, 6> flgTable{};  // by schema::Kind
+  std::array<std::int16_t, schema::kAllKinds.size()> flgTable{};  // by schema::Kind
   bool flgAllKinds = false;
   std::string pLogTag;
   std::string currentQNumber;

@@ -15,65 +15,22 @@ const char* const kTableDefsSql =
 namespace {
 
 const char* kText = "TEXT COLLATE NOCASE";
-const char* kNumber = "REAL";
-const char* kFlag = "INTEGER";
 
-void add(std::vector<Column>& cols, std::initializer_list<const char*> names, const char* type) {
-  for (const char* n : names) cols.push_back({n, type});
-}
-
-void addLetters(std::vector<Column>& cols, const std::string& prefix, const std::string& suffix, const char* type) {
-  for (char c = 'A'; c <= 'E'; ++c) cols.push_back({prefix + c + suffix, type});
+const char* sqlType(FieldType t) {
+  switch (t) {
+    case FieldType::Rtf:
+    case FieldType::Text: return kText;
+    case FieldType::Size:
+    case FieldType::Single:
+    case FieldType::Number: return "REAL";
+    case FieldType::Flag: return "INTEGER";
+  }
+  return kText;
 }
 
 std::vector<Column> makeColumns(Kind k) {
-  std::vector<Column> c;
-  add(c, {"numQ"}, "TEXT COLLATE NOCASE UNIQUE");
-  switch (k) {
-    case Kind::SC:
-      add(c, {"src", "question"}, kText);
-      addLetters(c, "choice", "", kText);
-      add(c, {"answer"}, kText);
-      add(c, {"questionTop", "questionLeft", "questionWidth", "questionHeight"}, kNumber);
-      addLetters(c, "btn", "Top", kNumber);
-      addLetters(c, "btn", "Left", kNumber);
-      addLetters(c, "choice", "Width", kNumber);
-      addLetters(c, "choice", "Height", kNumber);
-      break;
-    case Kind::CR:
-      add(c, {"src", "question"}, kText);
-      addLetters(c, "choice", "", kText);
-      add(c, {"answer"}, kText);
-      add(c, {"questionTop", "questionLeft", "questionWidth", "questionHeight"}, kNumber);
-      addLetters(c, "btn", "Top", kNumber);
-      addLetters(c, "choice", "Height", kNumber);
-      break;
-    case Kind::RC:
-      add(c, {"src", "passageNum", "Qnumber", "reading", "question"}, kText);
-      addLetters(c, "choice", "", kText);
-      add(c, {"answer"}, kText);
-      add(c, {"questionTop", "questionHeight"}, kNumber);
-      addLetters(c, "btn", "Top", kNumber);
-      addLetters(c, "choice", "Height", kNumber);
-      add(c, {"choiceWidth"}, kNumber);
-      break;
-    case Kind::DS:
-      add(c, {"src", "question", "statement1", "statement2", "answer"}, kText);
-      add(c, {"statePosition1", "statePosition2"}, kFlag);
-      add(c, {"questionWidth", "questionHeight", "stateWidth", "stateHeight1", "stateHeight2"}, kNumber);
-      break;
-    case Kind::PS:
-      add(c, {"src", "question"}, kText);
-      addLetters(c, "choice", "", kText);
-      add(c, {"answer"}, kText);
-      add(c, {"questionWidth", "questionHeight", "choiceAWidth"}, kNumber);
-      addLetters(c, "choice", "Height", kNumber);
-      add(c, {"choiceArrange"}, kFlag);
-      break;
-    case Kind::AWA:
-      add(c, {"type", "question"}, kText);
-      break;
-  }
+  std::vector<Column> c{{"numQ", "TEXT COLLATE NOCASE UNIQUE"}};
+  for (const Field& f : kindSpec(k).fields) c.push_back({f.name, sqlType(f.type)});
   return c;
 }
 
@@ -110,20 +67,16 @@ std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char*
 
 }  // namespace
 
-const char* tableName(Kind k) {
-  static const char* const names[] = {"SCtbl", "CRtbl", "RCtbl", "PStbl", "DStbl", "AWAtbl"};
-  return names[static_cast<int>(k)];
-}
+const char* tableName(Kind k) { return kindSpec(k).table; }
 
-const char* kindName(Kind k) {
-  static const char* const names[] = {"SC", "CR", "RC", "PS", "DS", "AWA"};
-  return names[static_cast<int>(k)];
-}
+const char* kindName(Kind k) { return kindSpec(k).name; }
 
 const std::vector<Column>& questionColumns(Kind k) {
-  static const std::array<std::vector<Column>, 6> all = {makeColumns(Kind::SC), makeColumns(Kind::CR),
-                                                          makeColumns(Kind::RC), makeColumns(Kind::PS),
-                                                          makeColumns(Kind::DS), makeColumns(Kind::AWA)};
+  static const std::vector<std::vector<Column>> all = [] {
+    std::vector<std::vector<Column>> v;
+    for (Kind kind : kAllKinds) v.push_back(makeColumns(kind));
+    return v;
+  }();
   return all[static_cast<size_t>(k)];
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "kind_registry.h"
+
 namespace store::schema {
 
 inline constexpr const char* kBankFile = "zorbex_be.mdb";
@@ -15,12 +17,6 @@ inline constexpr const char* kBankKey = "Qw3Rt&9pLm#x4Vb&nk7Z";
 inline constexpr const char* kUserKey = "marigold";
 inline constexpr const char* kLogFile = "zorbexlog.txt";
 inline constexpr const char* kCompactFile = "zorbex_comp.mdb";
-
-// Question kinds in the order of the table-present flags.
-enum class Kind { SC = 0, CR = 1, RC = 2, PS = 3, DS = 4, AWA = 5 };
-inline constexpr std::array<Kind, 6> kAllKinds = {Kind::SC, Kind::CR, Kind::RC, Kind::PS, Kind::DS, Kind::AWA};
-// The five multiple-choice kinds whose numbers share the pool-number space.
-inline constexpr std::array<Kind, 5> kChoiceKinds = {Kind::DS, Kind::PS, Kind::SC, Kind::CR, Kind::RC};
 
 const char* tableName(Kind k);  // "SCtbl" ...
 const char* kindName(Kind k);   // "SC" ...

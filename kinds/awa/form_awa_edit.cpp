@@ -23,9 +23,6 @@ namespace {
 // screen's geometry, and everything fits a 1280 x 800 screen with the window's frame.
 constexpr double kContentWidth = 15255, kContentHeight = 11250;
 
-// What the window reads and writes of a topic.
-const editor::RecordFields kTopicRecord{"AWAtbl", {{"question", editor::FieldType::Rtf, editor::FieldWrite::Content}}};
-
 // Room that a window manager's frame takes around the content.
 constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
@@ -96,7 +93,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       lblAutoSave(canvas_, "Auto Save"),
       state_(state),
       formInit_(formInit),
-      record_(kTopicRecord, {.values = [this] { return editor::Record{{"question", topicText()}}; },
+      record_(editor::recordFields(store::schema::Kind::AWA), {.values = [this] { return editor::Record{{"question", topicText()}}; },
                              .reload = [this] { LoadQuestion(); }}),
       navigation_({cmbPool, lstQuestion},
                   {.pools = [] { return std::vector<std::string>{"Argument", "Issue"}; },

@@ -12,8 +12,6 @@ const EditorKind& crKind() {
       .caption = "ZORBEX CR Editor",
       .title = "Verbal CR Editor",
       .editionPool = "O120",
-      .record = withChoices("CRtbl", FieldType::Text, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
-                                                       {"questionHeight", FieldType::Size, FieldWrite::Layout}}),
       .layout = stemAndChoices(1965),
       .sizeTargets = {{"0", "questionHeight", "questionWidth"},
                       {"1", "choiceAHeight", nullptr},
@@ -33,7 +31,7 @@ const EditorKind& crKind() {
                 {"choiceDHeight", 0},
                 {"choiceEHeight", 0}},
       .places = {},
-      .absent = {"chkAutoSave", "lblAutoSave", "cmdUnderLine", "cmdCopy2"},
+      .has = {.autoSave = false, .underline = false},
   };
   return k;
 }

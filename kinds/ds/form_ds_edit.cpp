@@ -17,21 +17,6 @@ const char* const kFixedAnswers[5] = {
     "Statement (1) and (2) TOGETHER are NOT sufficient.",
 };
 
-RecordFields dsRecord() {
-  return {"DStbl",
-          {{"question", FieldType::Rtf, FieldWrite::Content},
-           {"statement1", FieldType::Rtf, FieldWrite::Content},
-           {"statement2", FieldType::Rtf, FieldWrite::Content},
-           {"answer", FieldType::Text, FieldWrite::Content},
-           {"questionWidth", FieldType::Size, FieldWrite::Layout},
-           {"questionHeight", FieldType::Size, FieldWrite::Layout},
-           {"stateHeight1", FieldType::Size, FieldWrite::Layout},
-           {"stateHeight2", FieldType::Size, FieldWrite::Layout},
-           {"stateWidth", FieldType::Single, FieldWrite::Layout},
-           {"statePosition1", FieldType::Flag, FieldWrite::Layout},
-           {"statePosition2", FieldType::Flag, FieldWrite::Layout}}};
-}
-
 KindGeometry dsGeometry() {
   KindGeometry g;
   g.stacking = Stacking::Statements;
@@ -56,7 +41,6 @@ const EditorKind& dsKind() {
       .caption = "ZORBEX DS Editor",
       .title = "Math DS Editor",
       .editionPool = "O130",
-      .record = dsRecord(),
       .layout = dsGeometry(),
       .sizeTargets = {{"0", "questionHeight", "questionWidth"},
                       {"1", "stateHeight1", "stateWidth"},
@@ -66,17 +50,13 @@ const EditorKind& dsKind() {
       .widthSliderMax = 160,
       .widthSliderTick = 10,
       .reset = {{"questionWidth", 0}, {"questionHeight", 0}, {"stateHeight1", 0}, {"stateHeight2", 0}},
-      .places = {{"lblTitle", {480, 660, 6000, 540}},
-                 {"cmdOGcreate", {480, 120, 960, 375}},
-                 {"txtOG12", {1560, 240, 900, 330}},
-                 {"cmdQfont", {4560, 120, 855, 375}},
-                 {"cmdSFont", {5520, 120, 855, 375}},
-                 {"cmdGo", {6480, 120, 855, 375}},
-                 {"cmdCopy", {7440, 120, 975, 375}},
-                 {"cmdCopy2", {8520, 120, 975, 375}},
-                 {"chkStatePos0", {6840, 10560, 255, 300}},
-                 {"chkStatePos1", {7200, 10560, 1095, 300}}},
-      .absent = {"cmdFont", "cmdUnderLine", "cmdDuplicateCheck"},
+      .places = {{Shared::lblTitle, {480, 660, 6000, 540}},
+                 {Shared::cmdOGcreate, {480, 120, 960, 375}},
+                 {Shared::txtOG12, {1560, 240, 900, 330}},
+                 {Shared::cmdGo, {6480, 120, 855, 375}},
+                 {Shared::cmdCopy, {7440, 120, 975, 375}},
+                 {Shared::cmdCopy2, {8520, 120, 975, 375}}},
+      .has = {.underline = false, .font = false},
       .height = 11250,
   };
   return k;
@@ -160,7 +140,10 @@ FormDSEdit::FormDSEdit(store::ProgramState& state, ui::Form& formInit)
   needsQuestion(cmdQfont);
   needsQuestion(cmdSFont);
   adoptControls();
-  placeControls(kind_.places);
+  place(cmdQfont, {4560, 120, 855, 375});
+  place(cmdSFont, {5520, 120, 855, 375});
+  place(chkStatePos[0], {6840, 10560, 255, 300});
+  place(chkStatePos[1], {7200, 10560, 1095, 300});
   ArrangeControls();
 }
 

@@ -9,14 +9,6 @@ using namespace editor;
 
 namespace {
 
-RecordFields psRecord() {
-  RecordFields def = withChoices("PStbl", FieldType::Rtf, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
-                                                          {"questionHeight", FieldType::Size, FieldWrite::Layout},
-                                                          {"choiceAWidth", FieldType::Size, FieldWrite::Layout}});
-  def.fields.push_back({"choiceArrange", FieldType::Flag, FieldWrite::Layout});
-  return def;
-}
-
 KindGeometry psGeometry() {
   KindGeometry g;
   g.stacking = Stacking::BoxesFirst;
@@ -34,7 +26,6 @@ const EditorKind& psKind() {
       .caption = "ZORBEX PS Editor",
       .title = "Math PS Editor",
       .editionPool = "O130",
-      .record = psRecord(),
       .layout = psGeometry(),
       .sizeTargets = sharedWidthTargets(),
       .heightSliderMax = 740,
@@ -42,17 +33,14 @@ const EditorKind& psKind() {
       .widthSliderMax = 160,
       .widthSliderTick = 10,
       .reset = resetAllTo(0),
-      .places = {{"lblTitle", {480, 660, 6000, 540}},
-                 {"cmdOGcreate", {480, 120, 960, 375}},
-                 {"txtOG12", {1560, 240, 900, 330}},
-                 {"cmdQfont", {4560, 120, 855, 375}},
-                 {"cmdFont", {5520, 120, 855, 375}},
-                 {"cmdGo", {6480, 120, 855, 375}},
-                 {"cmdCopy", {7440, 120, 975, 375}},
-                 {"cmdCopy2", {8520, 120, 975, 375}},
-                 {"cmdFixnumQ", {15960, 8700, 1200, 420}},
-                 {"chkArrange", {6840, 10500, 1215, 300}}},
-      .absent = {"cmdUnderLine", "cmdDuplicateCheck"},
+      .places = {{Shared::lblTitle, {480, 660, 6000, 540}},
+                 {Shared::cmdOGcreate, {480, 120, 960, 375}},
+                 {Shared::txtOG12, {1560, 240, 900, 330}},
+                 {Shared::cmdFont, {5520, 120, 855, 375}},
+                 {Shared::cmdGo, {6480, 120, 855, 375}},
+                 {Shared::cmdCopy, {7440, 120, 975, 375}},
+                 {Shared::cmdCopy2, {8520, 120, 975, 375}}},
+      .has = {.underline = false},
       .height = 11250,
   };
   return k;
@@ -77,7 +65,7 @@ FormPSEdit::FormPSEdit(store::ProgramState& state, ui::Form& formInit)
       chkArrange(arrangeFlag.chkArrange),
       cmdQfont(this, "Q Font"),
       cmdFixnumQ(this, "Fix numQ") {
-  cmdFont.setCaption("C Font");
+  cmdFont->setCaption("C Font");
   cmdQfont.setObjectName("cmdQfont");
   cmdFixnumQ.setObjectName("cmdFixnumQ");
   cmdQfont.Click = [this] { cmdQfont_Click(); };
@@ -86,7 +74,9 @@ FormPSEdit::FormPSEdit(store::ProgramState& state, ui::Form& formInit)
   addPanel(arrangeFlag);
   needsQuestion(cmdQfont);
   adoptControls();
-  placeControls(kind_.places);
+  place(cmdQfont, {4560, 120, 855, 375});
+  place(cmdFixnumQ, {15960, 8700, 1200, 420});
+  place(chkArrange, {6840, 10500, 1215, 300});
 }
 
 void FormPSEdit::cmdFont_Click() {

@@ -33,6 +33,7 @@ class FormPSEdit : public editor::QuestionEditor {
   void cmdQfont_Click() { QuestionEditor::cmdFont_Click(); }
   void cmdFont_Click() override;  // "C Font"
   void chkArrange_Click() { ArrangeControls(); }
+  void cmdFixnumQ_Click() { editionActions().cmdFixnumQ_Click(); }
   void rtxtAnswer_Click(int index) { choiceBox_Click(index); }
 
  protected:

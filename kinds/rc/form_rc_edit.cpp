@@ -9,15 +9,6 @@ using namespace editor;
 
 namespace {
 
-RecordFields rcRecord() {
-  RecordFields def = withChoices("RCtbl", FieldType::Text, {{"questionHeight", FieldType::Size, FieldWrite::Layout}});
-  def.fields.push_back({"reading", FieldType::Rtf, FieldWrite::Content});
-  def.fields.push_back({"passageNum", FieldType::Text, FieldWrite::ContentIfGiven});
-  def.fields.push_back({"Qnumber", FieldType::Text, FieldWrite::Never});
-  def.fields.push_back({"choiceWidth", FieldType::Text, FieldWrite::Never});  // read and discarded
-  return def;
-}
-
 KindGeometry rcGeometry() {
   KindGeometry g;
   g.stacking = Stacking::MarkersFirst;
@@ -36,7 +27,6 @@ const EditorKind& rcKind() {
       .caption = "ZORBEX RC Editor",
       .title = "Verbal RC Editor",
       .editionPool = "O120",
-      .record = rcRecord(),
       .layout = rcGeometry(),
       .sizeTargets = sharedWidthTargets(),  // widths are held but neither drawn nor stored
       .heightSliderMax = 300,
@@ -44,31 +34,21 @@ const EditorKind& rcKind() {
       .widthSliderMax = 200,
       .widthSliderTick = 10,
       .reset = resetAllTo(0),
-      .places = {{"lblTitle", {240, 540, 4200, 480}},
-                 {"cmdOGcreate", {480, 120, 960, 375}},
-                 {"txtOG12", {1560, 120, 900, 330}},
-                 {"cmdFont", {4560, 120, 735, 375}},
-                 {"cmdPsgFont", {5400, 120, 1695, 375}},
-                 {"cmdPsgFont2", {7200, 120, 1575, 375}},
-                 {"cmdCopy", {8880, 120, 975, 375}},
-                 {"rtxtPassage", {240, 1050, 7050, 9405}},
-                 {"FrameVH", {240, 10560, 5880, 660}},
-                 {"OptHW0", {120, 300, 1000, 300}},
-                 {"OptHW1", {1140, 300, 1000, 300}},
-                 {"txtValue", {2220, 285, 800, 330}},
-                 {"SliderVH", {3120, 255, 1500, 390}},
-                 {"chkBorder", {4740, 315, 270, 270}},
-                 {"lblBorder", {5040, 315, 780, 270}},
-                 // The captions need more room than their design-time boxes in the fonts
-                 // the window is drawn with.
-                 {"Label1", {6240, 10680, 1500, 255}},
-                 {"txtPasgNum", {7800, 10680, 975, 270}},
-                 {"Label2", {9000, 10680, 1500, 255}},
-                 {"txtNumQ", {10560, 10680, 750, 270}},
-                 {"cmdSave", {11460, 10560, 1140, 420}},
-                 {"cmdReset", {12720, 10560, 1140, 420}}},
-      .absent = {"chkAutoSave", "lblAutoSave", "cmdGo", "cmdUnderLine", "cmdDuplicateCheck", "cmdCopy2",
-                 "cmbPoolName", "PgrBar", "lblProgress"},
+      .places = {{Shared::lblTitle, {240, 540, 4200, 480}},
+                 {Shared::cmdOGcreate, {480, 120, 960, 375}},
+                 {Shared::txtOG12, {1560, 120, 900, 330}},
+                 {Shared::cmdFont, {4560, 120, 735, 375}},
+                 {Shared::cmdCopy, {8880, 120, 975, 375}},
+                 {Shared::FrameVH, {240, 10560, 5880, 660}},
+                 {Shared::OptHW0, {120, 300, 1000, 300}},
+                 {Shared::OptHW1, {1140, 300, 1000, 300}},
+                 {Shared::txtValue, {2220, 285, 800, 330}},
+                 {Shared::SliderVH, {3120, 255, 1500, 390}},
+                 {Shared::chkBorder, {4740, 315, 270, 270}},
+                 {Shared::lblBorder, {5040, 315, 780, 270}},
+                 {Shared::cmdSave, {11460, 10560, 1140, 420}},
+                 {Shared::cmdReset, {12720, 10560, 1140, 420}}},
+      .has = {.autoSave = false, .go = false, .underline = false, .poolEditing = false},
       .height = 11250,
   };
   return k;
@@ -125,10 +105,15 @@ FormRCEdit::FormRCEdit(store::ProgramState& state, ui::Form& formInit)
   needsQuestion(cmdPsgFont);
   needsQuestion(cmdPsgFont2);
   adoptControls();
-  placeControls(kind_.places);
-  // The edit frame is present, but its modes have no action in this editor.
-  cmbEdit.Click = nullptr;
-  notAvailable(cmdEditSubmit);
+  place(cmdPsgFont, {5400, 120, 1695, 375});
+  place(cmdPsgFont2, {7200, 120, 1575, 375});
+  place(rtxtPassage, {240, 1050, 7050, 9405});
+  // The captions need more room than their design-time boxes in the fonts the window is
+  // drawn with.
+  place(passage.Label1, {6240, 10680, 1500, 255});
+  place(txtPasgNum, {7800, 10680, 975, 270});
+  place(passage.Label2, {9000, 10680, 1500, 255});
+  place(txtNumQ, {10560, 10680, 750, 270});
 }
 
 void FormRCEdit::InitEditLists() {

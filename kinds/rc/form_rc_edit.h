@@ -39,9 +39,6 @@ class FormRCEdit : public editor::QuestionEditor {
   void InitEditLists() override;
   void cmdPsgFont_Click();
   void cmdPsgFont2_Click();
-
- protected:
-  void Form_Activate() override {}
 };
 
 }  // namespace kinds

@@ -12,9 +12,6 @@ const EditorKind& scKind() {
       .caption = "ZORBEX SC Editor",
       .title = "Verbal SC Editor",
       .editionPool = "O130",
-      .record = withChoices("SCtbl", FieldType::Text, {{"questionWidth", FieldType::Size, FieldWrite::Layout},
-                                                       {"questionHeight", FieldType::Size, FieldWrite::Layout},
-                                                       {"choiceAWidth", FieldType::Size, FieldWrite::Layout}}),
       .layout = stemAndChoices(615),
       .sizeTargets = sharedWidthTargets(),
       .heightSliderMax = 300,
@@ -23,7 +20,7 @@ const EditorKind& scKind() {
       .widthSliderTick = 10,
       .reset = resetAllTo(0),
       .places = {},
-      .absent = {},
+      .has = {},
   };
   return k;
 }

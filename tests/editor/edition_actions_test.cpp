@@ -63,7 +63,7 @@ TEST_F(EditionButtons, OgChecksItsInputsThenCreatesThePool) {
   EXPECT_EQ(count("select count(*) as n from SCtbl where src='O130'"), 3);
   EXPECT_EQ(ed.cmbPool.ListCount(), 2);
   EXPECT_EQ(ed.cmbEdit.ListIndex(), 0);
-  EXPECT_FALSE(ed.PgrBar.Visible());
+  EXPECT_FALSE(ed.PgrBar->Visible());
   EXPECT_EQ(ed.mousePointer(), ui::MousePointer::Default);
 
   // O131 now counts on at 13004; a number in the way fails whole and is shown.
@@ -86,7 +86,7 @@ TEST_F(EditionButtons, CopyWithAutoSaveShowsTheCopiedQuestion) {
   FormSCEdit& ed = open<FormSCEdit>();
   ed.cmbPool.setListIndex(1);
   ASSERT_EQ(state->currentQNumber, "13001");
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.txtAnswer[1].setText("typed b");
   ed.cmdCopy.Press();
   EXPECT_EQ(lastMessage(), "Copy completed.");
@@ -96,7 +96,7 @@ TEST_F(EditionButtons, CopyWithAutoSaveShowsTheCopiedQuestion) {
   ed.lstQuestion.setListIndex(1);
   EXPECT_EQ(field("SCtbl", "13001", "choiceA").toString(), "old a");
 
-  ed.cmdCopy2.Press();
+  ed.cmdCopy2->Press();
   EXPECT_EQ(lastMessage(), "Answer update completed.");
   EXPECT_EQ(ed.cmbAnswer.Text(), "E");
   EXPECT_EQ(field("SCtbl", "13002", "answer").toString(), "E");
@@ -134,13 +134,13 @@ TEST_F(EditionButtons, DuplicateCheckListsItsFindings) {
   add("CRtbl", {{"numQ", "02001"}, {"src", "X020"}, {"choiceA", "a"}, {"choiceB", "b"}, {"choiceC", "c"},
                 {"choiceD", "d"}, {"choiceE", "e"}});
   FormCREdit& ed = open<FormCREdit>();
-  ed.cmdDuplicateCheck.Press();
+  ed.cmdDuplicateCheck->Press();
   EXPECT_EQ(lastMessage(), "Completed.");
   EXPECT_EQ(ed.editions().findingsWindow(), nullptr);
 
   add("CRtbl", {{"numQ", "02002"}, {"src", "X020"}, {"choiceA", "same"}, {"choiceB", "b"}, {"choiceC", "same"},
                 {"choiceD", "d"}, {"choiceE", "e"}});
-  ed.cmdDuplicateCheck.Press();
+  ed.cmdDuplicateCheck->Press();
   EXPECT_EQ(lastMessage(), "Completed.");
   QWidget* w = ed.editions().findingsWindow();
   ASSERT_NE(w, nullptr);

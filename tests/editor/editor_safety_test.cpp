@@ -36,6 +36,7 @@ struct SCWindow {
   static std::string text(const store::Value& v) { return v.toString(); }
   static void edit(Form& ed, const std::string& text) { ed.txtAnswer[0].setText(text); }
   static std::string shown(Form& ed) { return ed.txtAnswer[0].Text(); }
+  static void setAutoSave(Form& ed, int on) { ed.chkAutoSave->setValue(on); }
 };
 
 struct AWAWindow {
@@ -57,6 +58,7 @@ struct AWAWindow {
   }
   static void edit(Form& ed, const std::string& text) { ed.rtxtQuestion.setText(QString::fromStdString(text)); }
   static std::string shown(Form& ed) { return ed.rtxtQuestion.Text().toStdString(); }
+  static void setAutoSave(Form& ed, int on) { ed.chkAutoSave.setValue(on); }
 };
 
 template <class W>
@@ -112,7 +114,7 @@ TYPED_TEST(WindowSafety, ARecordDeletedWhileShownIsReportedAndTheEditsStay) {
   EXPECT_EQ(this->records(), 2);
 
   // Auto-save on leaving: the same message, and the window stays on the record.
-  ed.chkAutoSave.setValue(1);
+  W::setAutoSave(ed, 1);
   ed.lstQuestion.setListIndex(1);
   ASSERT_EQ(this->dialogs.shown.size(), 2u);
   EXPECT_EQ(this->lastMessage().title, "Error");
@@ -160,7 +162,7 @@ TYPED_TEST(WindowSafety, SaveAsksBeforeOverwritingAnotherProgramsChange) {
 TYPED_TEST(WindowSafety, AutoSaveAsksBeforeOverwritingAnotherProgramsChange) {
   using W = TypeParam;
   auto& ed = this->openWindow();
-  ed.chkAutoSave.setValue(1);
+  W::setAutoSave(ed, 1);
   W::edit(ed, "mine");
   this->changeElsewhere(0, "theirs");
   // Keeping the stored version stays on the record and shows it.
@@ -262,7 +264,7 @@ TYPED_TEST(WindowSafety, AFailedAutoSaveLeavesTheListsOnTheRecordShown) {
   using W = TypeParam;
   auto& ed = this->openWindow();
   this->state->pConn().session().db().exec("PRAGMA busy_timeout = 50;");
-  ed.chkAutoSave.setValue(1);
+  W::setAutoSave(ed, 1);
   W::edit(ed, "edited");
   auto other = otherProgram(this->dir);
   other->exec("BEGIN IMMEDIATE;");  // another program writes: the bank is locked
@@ -288,7 +290,7 @@ TYPED_TEST(WindowSafety, AFailedAutoSaveLeavesTheListsOnTheRecordShown) {
 
   // Once the lock is gone, Save writes the record on screen to its own number.
   other->exec("ROLLBACK;");
-  ed.chkAutoSave.setValue(0);
+  W::setAutoSave(ed, 0);
   ed.cmdSave.Press();
   EXPECT_EQ(this->stored(0), "edited");
   EXPECT_EQ(this->stored(1), "r1");
@@ -354,7 +356,7 @@ TEST_F(EditorSafety, ChoicesKeepTextsLongerThanALineEditsDefault) {
   const std::string longChoice = std::string(40000, 'x') + "end";
   add("SCtbl", {{"numQ", "01203"}, {"src", "X012"}, {"choiceC", longChoice}});
   FormSCEdit& ed = open<FormSCEdit>();
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.lstQuestion.setListIndex(2);
   EXPECT_EQ(ed.txtAnswer[2].Text(), longChoice);
   ed.lstQuestion.setListIndex(0);  // auto-saves 01203 unchanged
@@ -408,7 +410,7 @@ TEST_F(EditorSafety, OnASmallScreenTheWindowScrollsToEveryControl) {
   EXPECT_EQ(scroller->horizontalScrollBar()->maximum(), page->width() - scroller->viewport()->width());
   EXPECT_EQ(scroller->verticalScrollBar()->maximum(), page->height() - scroller->viewport()->height());
   EXPECT_GT(scroller->horizontalScrollBar()->maximum(), 0);
-  EXPECT_TRUE(page->rect().contains(ed.cmdDuplicateCheck.geometry()));
+  EXPECT_TRUE(page->rect().contains(ed.cmdDuplicateCheck->geometry()));
 }
 
 }  // namespace

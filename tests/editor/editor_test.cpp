@@ -1,4 +1,5 @@
 // The SC and CR editors over real bank files, driven through their controls.
+#include "choice_kinds.h"
 #include "cr/form_cr_edit.h"
 #include "editor_fixture.h"
 #include "sc/form_sc_edit.h"
@@ -91,7 +92,7 @@ TEST_F(SCEditor, AutoSaveWritesTheQuestionLeftAndOnlyItsContent) {
   ed.lstQuestion.setListIndex(1);
   EXPECT_TRUE(field("SCtbl", "01201", "choiceB").isNull());
 
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   EXPECT_FALSE(ed.cmdSave.isEnabled());
   ed.txtAnswer[1].setText("kept");
   ed.cmbAnswer.setListIndex(4);
@@ -107,7 +108,7 @@ TEST_F(SCEditor, AutoSaveWritesTheQuestionLeftAndOnlyItsContent) {
   ed.cmbPool.setListIndex(1);
   EXPECT_EQ(field("SCtbl", "01201", "choiceC").toString(), "before the pool changed");
   EXPECT_EQ(state->currentQNumber, "01301");
-  ed.chkAutoSave.setValue(0);
+  ed.chkAutoSave->setValue(0);
   EXPECT_TRUE(ed.cmdSave.isEnabled());
 }
 
@@ -133,7 +134,7 @@ TEST_F(SCEditor, SavingKeepsAClearedChoiceAndResetStoresZeros) {
 TEST_F(SCEditor, ClosingWithAutoSaveStoresContentButNotLayout) {
   add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}});
   FormSCEdit& ed = open<FormSCEdit>();
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.txtAnswer[0].setText("on close");
   ed.rtxtQuestion_Click();
   ed.txtValue.setText("2");
@@ -190,17 +191,17 @@ TEST_F(SCEditor, FontToggleUnderlineAndSpecialCharacters) {
     return ed.rtxtQuestion.SelFontName().toStdString();
   };
   EXPECT_EQ(fontAll(), "");  // mixed fonts
-  ed.cmdFont.Press();
+  ed.cmdFont->Press();
   EXPECT_EQ(fontAll(), "CBT");
-  ed.cmdFont.Press();
+  ed.cmdFont->Press();
   EXPECT_EQ(fontAll(), "Verdana");
   EXPECT_EQ(ed.rtxtQuestion.SelFontSize(), std::optional<double>(11));
-  ed.cmdFont.Press();
+  ed.cmdFont->Press();
   EXPECT_EQ(fontAll(), "CBT");
 
   dialogs.queueAnswer(ui::MsgResult::No);
   ed.lstQuestion_Click();  // reload the CBTLINE run, dropping the font changes
-  ed.cmdUnderLine.Press();
+  ed.cmdUnderLine->Press();
   for (int i = 0; i < ed.rtxtQuestion.TextLength(); ++i) {
     ed.rtxtQuestion.setSelStart(i);
     ed.rtxtQuestion.setSelLength(1);
@@ -239,7 +240,7 @@ TEST_F(SCEditor, GoConvertsAndSavesEveryQuestionOfThePool) {
   add("SCtbl", {{"numQ", "01301"}, {"src", "X013"}, {"questionHeight", 2.0}});
   FormSCEdit& ed = open<FormSCEdit>();
   ed.lstQuestion.setListIndex(1);
-  ed.cmdGo.Press();
+  ed.cmdGo->Press();
   EXPECT_EQ(state->currentQNumber, "01203");
   EXPECT_EQ(ed.lstQuestion.ListIndex(), 2);  // the list selects the question on screen
   for (const char* n : {"01201", "01202", "01203"}) {
@@ -264,7 +265,7 @@ TEST_F(SCEditor, AnEmptyTableLeavesEverythingInactive) {
   EXPECT_EQ(ed.lstQuestion.ListCount(), 0);
   EXPECT_FALSE(ed.cmdSave.isEnabled());
   EXPECT_FALSE(ed.cmdReset.isEnabled());
-  EXPECT_FALSE(ed.cmdGo.isEnabled());
+  EXPECT_FALSE(ed.cmdGo->isEnabled());
   EXPECT_FALSE(ed.FrameVH.isEnabled());
   ed.cmdSave_Click();  // nothing to save, no error
   EXPECT_TRUE(dialogs.shown.empty());
@@ -287,15 +288,21 @@ TEST_F(SCEditor, AQuestionRemovedElsewhereShowsEmptyAndSavesNothing) {
 
 using CREditor = EditorTest;
 
+TEST_F(CREditor, AKindCannotPlaceAControlItDoesNotHave) {
+  editor::EditorKind kind = kinds::crKind();
+  kind.places.push_back({editor::Shared::cmdCopy2, {0, 0, 100, 100}});  // CR updates no answer keys
+  EXPECT_THROW(editor::QuestionEditor(kind, *state, formInit, kinds::plainChoices), std::logic_error);
+}
+
 TEST_F(CREditor, DiffersWhereTheKindDoes) {
   add("CRtbl", {{"numQ", "02001"}, {"src", "X020"}, {"questionHeight", 0.0}});
   add("CRtbl", {{"numQ", "02002"}, {"src", "X020"}});
   FormCREdit& ed = open<FormCREdit>();
   EXPECT_EQ(ed.Caption(), "ZORBEX CR Editor");
   EXPECT_EQ(ed.lblTitle.Caption(), "Verbal CR Editor");
-  EXPECT_FALSE(ed.chkAutoSave.Visible());
-  EXPECT_FALSE(ed.cmdUnderLine.Visible());
-  EXPECT_FALSE(ed.cmdCopy2.Visible());
+  EXPECT_FALSE(ed.chkAutoSave);
+  EXPECT_FALSE(ed.cmdUnderLine);
+  EXPECT_FALSE(ed.cmdCopy2);
   EXPECT_EQ(ed.txtOG12.Text(), "O120");
   EXPECT_EQ(ed.rtxtQuestion.Height(), 1965);
   EXPECT_EQ(ed.imgClick[0].Top(), 3615);

@@ -187,7 +187,7 @@ TEST_F(EditorUse, AfterGoNoBoxIsSelectedAndTheListShowsTheLastQuestion) {
   for (const char* numQ : {"04001", "04002", "04003"})
     add("PStbl", {{"numQ", numQ}, {"src", "X040"}, {"question", cbt("stem")}, {"choiceA", cbt("a")}});
   FormPSEdit& ed = open<FormPSEdit>();
-  ed.cmdGo.Press();
+  ed.cmdGo->Press();
   EXPECT_EQ(state->currentQNumber, "04003");
   EXPECT_EQ(ed.lstQuestion.Text(), "04003");
   EXPECT_EQ(ed.rtxtQuestion.SelLength(), 0);

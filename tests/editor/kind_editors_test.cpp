@@ -40,8 +40,8 @@ TEST_F(RCEditor, ShowsPassageIdAndCountAndWritesWhatItOwns) {
   EXPECT_TRUE(ed.txtNumQ.isReadOnly());
   EXPECT_EQ(ed.rtxtQuestion.Height(), 567);
   EXPECT_DOUBLE_EQ(ed.txtAnswer[0].Height(), 595.35);
-  EXPECT_FALSE(ed.chkAutoSave.Visible());
-  EXPECT_FALSE(ed.cmdGo.Visible());
+  EXPECT_FALSE(ed.chkAutoSave);
+  EXPECT_FALSE(ed.cmdGo);
   EXPECT_FALSE(ed.cmdEditSubmit.isEnabled());
   EXPECT_EQ(ed.cmbEdit.List(ed.cmbEdit.ListCount() - 1), "export Pool");
 
@@ -122,7 +122,7 @@ TEST_F(DSEditor, ShowsStatementsAndFixedAnswersAndWritesNoChoice) {
   EXPECT_EQ(ed.txtAnswer[4].Top(), 6450 - 40);
   EXPECT_EQ(ed.txtAnswer[4].Text(), "Statement (1) and (2) TOGETHER are NOT sufficient.");
   EXPECT_EQ(ed.chkStatePos[0].Value(), 0);
-  EXPECT_FALSE(ed.cmdFont.Visible());
+  EXPECT_FALSE(ed.cmdFont);
 }
 
 TEST_F(DSEditor, FocusingTheStemOrAMarkerNeverResizesAStatement) {
@@ -146,7 +146,7 @@ TEST_F(DSEditor, FocusingTheStemOrAMarkerNeverResizesAStatement) {
 
 TEST_F(DSEditor, WidthPositionAndFontsReachTheTableOnlyThroughSave) {
   FormDSEdit& ed = open<FormDSEdit>();
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.rtxtState[1].Press();
   ed.OptHW[1].setValue(true);  // shows the shared width at once
   EXPECT_EQ(ed.txtValue.Text(), "2.5");
@@ -165,7 +165,7 @@ TEST_F(DSEditor, WidthPositionAndFontsReachTheTableOnlyThroughSave) {
   EXPECT_EQ(field("DStbl", "04001", "statePosition2").toDouble(), 0);
   EXPECT_NE(field("DStbl", "04001", "statement1").toString().find("CBT"), std::string::npos);
   ed.lstQuestion.setListIndex(0);
-  ed.chkAutoSave.setValue(0);
+  ed.chkAutoSave->setValue(0);
   ed.chkStatePos[1].setValue(1);
   ed.rtxtState[1].Press();
   ed.txtValue.setText("3");
@@ -179,7 +179,7 @@ TEST_F(DSEditor, WidthPositionAndFontsReachTheTableOnlyThroughSave) {
 
 TEST_F(DSEditor, GoResetsHeightsAndFontsButKeepsWidthAndPositions) {
   FormDSEdit& ed = open<FormDSEdit>();
-  ed.cmdGo.Press();
+  ed.cmdGo->Press();
   for (const char* f : {"questionHeight", "questionWidth", "stateHeight1", "stateHeight2"})
     EXPECT_EQ(field("DStbl", "04001", f).toDouble(), 0.0) << f;
   EXPECT_FALSE(field("DStbl", "04001", "stateHeight1").isNull());
@@ -208,14 +208,14 @@ class PSEditor : public EditorTest {
 TEST_F(PSEditor, RichChoicesAreWrittenOnlyWithTextAndArrangeOnlyBySave) {
   FormPSEdit& ed = open<FormPSEdit>();
   EXPECT_EQ(ed.Caption(), "ZORBEX PS Editor");
-  EXPECT_EQ(ed.cmdFont.Caption(), "C Font");
+  EXPECT_EQ(ed.cmdFont->Caption(), "C Font");
   EXPECT_EQ(ed.rtxtAnswer[2].Text(), "choiceC");
   EXPECT_EQ(ed.chkArrange.Value(), 0);
   ed.rtxtAnswer[1].setSelStart(0);
   ed.rtxtAnswer[1].setSelLength(ed.rtxtAnswer[1].TextLength());
   ed.rtxtAnswer[1].setSelText("");  // formatting without characters
   ed.rtxtAnswer[3].setText("new D");
-  ed.chkAutoSave.setValue(1);
+  ed.chkAutoSave->setValue(1);
   ed.chkArrange.setValue(1);
   ed.lstQuestion.setListIndex(1);
   EXPECT_NE(field("PStbl", "05001", "choiceB").toString().find("choiceB"), std::string::npos);
@@ -223,7 +223,7 @@ TEST_F(PSEditor, RichChoicesAreWrittenOnlyWithTextAndArrangeOnlyBySave) {
   EXPECT_EQ(field("PStbl", "05001", "choiceArrange").toDouble(), 0);
   EXPECT_EQ(ed.chkArrange.Value(), 1);
   EXPECT_EQ(ed.rtxtAnswer[0].Text(), "");
-  ed.chkAutoSave.setValue(0);
+  ed.chkAutoSave->setValue(0);
   ed.chkArrange.setValue(0);
   ed.cmdSave.Press();
   EXPECT_EQ(field("PStbl", "05002", "choiceArrange").toDouble(), 0);
@@ -247,9 +247,9 @@ TEST_F(PSEditor, ClickingAChoiceSizesItAndItsMarkerStaysCentred) {
 
 TEST_F(PSEditor, FontButtonsAndGo) {
   FormPSEdit& ed = open<FormPSEdit>();
-  ed.cmdFont.Press();
+  ed.cmdFont->Press();
   for (int i = 0; i < 5; ++i) EXPECT_EQ(fontOf(ed.rtxtAnswer[i]), "CBT") << i;
-  ed.cmdFont.Press();
+  ed.cmdFont->Press();
   EXPECT_EQ(fontOf(ed.rtxtAnswer[4]), "Verdana");
   EXPECT_EQ(ed.rtxtAnswer[4].SelFontSize(), std::optional<double>(11));
   ed.cmdQfont.Press();
@@ -257,7 +257,7 @@ TEST_F(PSEditor, FontButtonsAndGo) {
 
   // "GO" loads every question anew: the unsaved font changes are dropped when the user says so.
   dialogs.queueAnswer(ui::MsgResult::No);
-  ed.cmdGo.Press();
+  ed.cmdGo->Press();
   EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(state->currentQNumber, "05002");
   EXPECT_EQ(field("PStbl", "05001", "questionHeight").toDouble(), 0.0);

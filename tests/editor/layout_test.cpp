@@ -103,4 +103,25 @@ TEST(Layout, SizesBeyondTheWindowSystemsCoordinatesAreNotDrawn) {
   EXPECT_LT(arrange(kinds::dsKind().layout, ds).choices[4].bottom(), 32767 * 15);
 }
 
+// The size names of the kinds' window tables are written apart from the kind registry's
+// fields: each must name a layout variable, and every size the registry stores must have one.
+TEST(Layout, TheKindsSizeNamesAgreeWithTheirFields) {
+  for (const editor::EditorKind* k : {&kinds::scKind(), &kinds::crKind(), &kinds::rcKind(), &kinds::dsKind(),
+                                      &kinds::psKind()}) {
+    SCOPED_TRACE(k->caption);
+    LayoutValues v;
+    for (const editor::SizeTarget& t : k->sizeTargets)
+      for (const char* name : {t.height, t.width})
+        if (name) {
+          EXPECT_NE(v.byField(name), nullptr) << name;
+        }
+    for (const auto& [name, value] : k->reset) EXPECT_NE(v.byField(name), nullptr) << name;
+    for (const editor::FieldDef& f : k->record.fields)
+      if (f.write == editor::FieldWrite::Layout && f.type != editor::FieldType::Flag) {
+        EXPECT_NE(v.byField(f.name), nullptr) << f.name;
+      }
+    EXPECT_EQ(k->record.table, std::string(store::schema::tableName(k->kind)));
+  }
+}
+
 }  // namespace

@@ -37,21 +37,21 @@ TEST_F(PoolEditing, AddPoolModeListsTheFreeNumbersAndTheEmptyModeClearsThem) {
   add("SCtbl", {{"numQ", "00101"}, {"src", "X001"}});
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
-  ASSERT_EQ(ed.cmbPoolName.ListCount(), 999);
-  EXPECT_EQ(ed.cmbPoolName.Text(), "000");
-  EXPECT_EQ(ed.cmbPoolName.List(1), "002");
-  EXPECT_FALSE(ed.PgrBar.Visible());
+  ASSERT_EQ(ed.cmbPoolName->ListCount(), 999);
+  EXPECT_EQ(ed.cmbPoolName->Text(), "000");
+  EXPECT_EQ(ed.cmbPoolName->List(1), "002");
+  EXPECT_FALSE(ed.PgrBar->Visible());
   EXPECT_EQ(ed.mousePointer(), ui::MousePointer::Default);
   EXPECT_TRUE(ed.txtPoolName.isEnabled());
   selectMode(ed, "");
-  EXPECT_EQ(ed.cmbPoolName.ListCount(), 0);
+  EXPECT_EQ(ed.cmbPoolName->ListCount(), 0);
 }
 
 TEST_F(PoolEditing, AddPoolChecksTheLetterAndTheCountAsksAndShowsThePool) {
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
-  ed.cmbPoolName.setListIndex(12);
-  ASSERT_EQ(ed.cmbPoolName.Text(), "012");
+  ed.cmbPoolName->setListIndex(12);
+  ASSERT_EQ(ed.cmbPoolName->Text(), "012");
   ed.txtQNumber.setText("3");
   for (const char* bad : {"O", "D"}) {
     ed.txtPoolName.setText(bad);
@@ -82,7 +82,7 @@ TEST_F(PoolEditing, AddPoolChecksTheLetterAndTheCountAsksAndShowsThePool) {
   EXPECT_EQ(dialogs.shown.size(), before + 1);  // the confirmation only
   EXPECT_EQ(numbersOf("X012"), (std::vector<std::string>{"01201", "01202", "01203"}));
   EXPECT_EQ(ed.cmbEdit.ListIndex(), 0);
-  EXPECT_EQ(ed.cmbPoolName.ListCount(), 0);
+  EXPECT_EQ(ed.cmbPoolName->ListCount(), 0);
   EXPECT_EQ(ed.cmbPool.Text(), "X012");
   EXPECT_EQ(ed.lstQuestion.ListCount(), 3);
 

@@ -69,7 +69,7 @@ int cmdCompact(const Args& args) {
 int cmdImport(const Args& args) {
   if (args.size() != 4) return usageError("import DIR SOURCE-FILE KIND POOL");
   const char* table = nullptr;
-  for (store::schema::Kind k : store::schema::kChoiceKinds)
+  for (store::schema::Kind k : store::schema::choiceKinds())
     if (args[2] == store::schema::kindName(k)) table = store::schema::tableName(k);
   if (!table) return failWith(store::DbError(store::err::TableNotFound, "KIND is one of SC, CR, RC, PS, DS."));
   const std::string source = fs::absolute(args[1]).string();

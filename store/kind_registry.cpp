@@ -1,0 +1,163 @@
+#include "kind_registry.h"
+
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace store::schema {
+
+namespace {
+
+using enum FieldType;
+using enum FieldWrite;
+
+// Fields whose names differ only by the choice letter, A to E. The registry hands names out
+// as const char*: they are kept where they do not move.
+const char* lettered(const std::string& prefix, char letter, const std::string& suffix) {
+  static std::set<std::string> names;
+  return names.insert(prefix + letter + suffix).first->c_str();
+}
+
+void addLettered(std::vector<Field>& fields, const char* prefix, const char* suffix, FieldType type, FieldWrite write) {
+  for (char c = 'A'; c <= 'E'; ++c) fields.push_back({lettered(prefix, c, suffix), type, write});
+}
+
+// The stem, its five choices and the answer, as every kind with lettered choices stores them.
+void addStemChoicesAnswer(std::vector<Field>& f, FieldType choiceType) {
+  f.push_back({"question", Rtf, Content});
+  addLettered(f, "choice", "", choiceType, ContentIfGiven);
+  f.push_back({"answer", Text, Content});
+}
+
+const Field kPool{"src", Text, Unread, false};
+
+KindSpec sc() {
+  std::vector<Field> f{kPool};
+  addStemChoicesAnswer(f, Text);
+  f.insert(f.end(), {{"questionTop", Number}, {"questionLeft", Number}, {"questionWidth", Size, Layout},
+                     {"questionHeight", Size, Layout}});
+  addLettered(f, "btn", "Top", Number, Unread);
+  addLettered(f, "btn", "Left", Number, Unread);
+  f.push_back({"choiceAWidth", Size, Layout});
+  for (char c = 'B'; c <= 'E'; ++c) f.push_back({lettered("choice", c, "Width"), Number});
+  addLettered(f, "choice", "Height", Size, Layout);
+  return {Kind::SC, "SC", "SCtbl", Subject::Verbal, f,
+          EditionRules{.countedChars = 3, .editionSuffix = "", .fixedPrefix = nullptr, .setsQnumber = false,
+                       .mappingTable = "12to13SC", .oldField = "12th", .newField = "13th", .oldPrefix = "12",
+                       .newPrefix = "13", .skipsEmptyOld = false, .passageField = nullptr, .passagePrefix = nullptr,
+                       .answerKeyTable = "answerkey13SC", .answerKeyPrefix = "13",
+                       .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
+                       .checksDuplicates = true, .duplicateQuestionText = "that"}};
+}
+
+KindSpec cr() {
+  std::vector<Field> f{kPool};
+  addStemChoicesAnswer(f, Text);
+  f.insert(f.end(), {{"questionTop", Number}, {"questionLeft", Number}, {"questionWidth", Size, Layout},
+                     {"questionHeight", Size, Layout}});
+  addLettered(f, "btn", "Top", Number, Unread);
+  addLettered(f, "choice", "Height", Size, Layout);
+  return {Kind::CR, "CR", "CRtbl", Subject::Verbal, f,
+          EditionRules{.countedChars = 4, .editionSuffix = "2", .fixedPrefix = nullptr, .setsQnumber = false,
+                       .mappingTable = "12to13CR", .oldField = "12th", .newField = "13th", .oldPrefix = "121",
+                       .newPrefix = "132", .skipsEmptyOld = false, .passageField = nullptr, .passagePrefix = nullptr,
+                       .answerKeyTable = nullptr, .answerKeyPrefix = nullptr,
+                       .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
+                       .checksDuplicates = true, .duplicateQuestionText = nullptr}};
+}
+
+KindSpec rc() {
+  // The copy sets the passage number itself, from the mapping.
+  std::vector<Field> f{kPool, {"passageNum", Text, ContentIfGiven, false}, {"Qnumber", Text, Never},
+                       {"reading", Rtf, Content}};
+  addStemChoicesAnswer(f, Text);
+  f.insert(f.end(), {{"questionTop", Number}, {"questionHeight", Size, Layout}});
+  addLettered(f, "btn", "Top", Number, Unread);
+  addLettered(f, "choice", "Height", Size, Layout);
+  f.push_back({"choiceWidth", Number});
+  return {Kind::RC, "RC", "RCtbl", Subject::Verbal, f,
+          EditionRules{.countedChars = 3, .editionSuffix = "0", .fixedPrefix = nullptr, .setsQnumber = true,
+                       .mappingTable = "12to13RC", .oldField = "12th-Question", .newField = "13th-Question",
+                       .oldPrefix = "120", .newPrefix = "130", .skipsEmptyOld = false,
+                       .passageField = "13th-Passage", .passagePrefix = "13",
+                       .answerKeyTable = nullptr, .answerKeyPrefix = nullptr,
+                       .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
+                       .checksDuplicates = false, .duplicateQuestionText = nullptr}};
+}
+
+KindSpec ps() {
+  std::vector<Field> f{kPool};
+  addStemChoicesAnswer(f, Rtf);
+  f.insert(f.end(), {{"questionWidth", Size, Layout}, {"questionHeight", Size, Layout}, {"choiceAWidth", Size, Layout}});
+  addLettered(f, "choice", "Height", Size, Layout);
+  f.push_back({"choiceArrange", Flag, Layout});
+  return {Kind::PS, "PS", "PStbl", Subject::Math, f,
+          EditionRules{.countedChars = 3, .editionSuffix = nullptr, .fixedPrefix = "009", .setsQnumber = false,
+                       .mappingTable = "11to12PS", .oldField = "12th", .newField = "13th", .oldPrefix = "008",
+                       .newPrefix = "009", .skipsEmptyOld = true, .passageField = nullptr, .passagePrefix = nullptr,
+                       .answerKeyTable = "answerkey13PS", .answerKeyPrefix = "009",
+                       .fixFrom = "009", .fixTo = "011", .fixCount = 230,
+                       .checksDuplicates = false, .duplicateQuestionText = nullptr}};
+}
+
+KindSpec ds() {
+  std::vector<Field> f{kPool,
+                       {"question", Rtf, Content},
+                       {"statement1", Rtf, Content},
+                       {"statement2", Rtf, Content},
+                       {"answer", Text, Content},
+                       {"statePosition1", Flag, Layout},
+                       {"statePosition2", Flag, Layout},
+                       {"questionWidth", Size, Layout},
+                       {"questionHeight", Size, Layout},
+                       {"stateWidth", Single, Layout},
+                       {"stateHeight1", Size, Layout},
+                       {"stateHeight2", Size, Layout}};
+  return {Kind::DS, "DS", "DStbl", Subject::Math, f,
+          EditionRules{.countedChars = 3, .editionSuffix = nullptr, .fixedPrefix = "010", .setsQnumber = false,
+                       .mappingTable = "12to13DS", .oldField = "12th", .newField = "13th", .oldPrefix = "009",
+                       .newPrefix = "010", .skipsEmptyOld = true, .passageField = nullptr, .passagePrefix = nullptr,
+                       .answerKeyTable = "answerkey13DS", .answerKeyPrefix = "010",
+                       .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
+                       .checksDuplicates = false, .duplicateQuestionText = nullptr}};
+}
+
+KindSpec awa() { return {Kind::AWA, "AWA", "AWAtbl", Subject::Writing, {{"type", Text}, {"question", Rtf, Content}}, std::nullopt}; }
+
+// The edition rules take the kind, its table and the fields it copies from the entry.
+KindSpec completed(KindSpec spec) {
+  if (spec.edition) {
+    spec.edition->kind = spec.kind;
+    spec.edition->table = spec.table;
+    for (const Field& f : spec.fields)
+      if (f.copied) spec.edition->copiedFields.push_back(f.name);
+  }
+  return spec;
+}
+
+const std::vector<KindSpec>& registry() {
+  // One entry per kind, in the order of kAllKinds.
+  static const std::vector<KindSpec> all = {completed(sc()), completed(cr()), completed(rc()),
+                                            completed(ps()), completed(ds()), completed(awa())};
+  return all;
+}
+
+}  // namespace
+
+const KindSpec& kindSpec(Kind k) {
+  const KindSpec& spec = registry().at(static_cast<size_t>(k));
+  if (spec.kind != k) throw std::logic_error("the kind registry is not in the order of the kinds");
+  return spec;
+}
+
+const std::vector<Kind>& choiceKinds() {
+  static const std::vector<Kind> kinds = [] {
+    std::vector<Kind> v;
+    for (Kind k : kAllKinds)
+      if (kindSpec(k).edition) v.push_back(k);
+    return v;
+  }();
+  return kinds;
+}
+
+}  // namespace store::schema

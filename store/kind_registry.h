@@ -1,0 +1,103 @@
+#pragma once
+// Every question kind of the bank, described once: its name and table, its fields in their
+// stored order with their type and what the editors write of them, and the rules of its
+// edition work. The schema makes the tables from it; the pool operations, the editors and
+// the section window read it.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+namespace store::schema {
+
+// Question kinds in the order of the table-present flags.
+enum class Kind { SC = 0, CR = 1, RC = 2, PS = 3, DS = 4, AWA = 5 };
+inline constexpr std::array<Kind, 6> kAllKinds = {Kind::SC, Kind::CR, Kind::RC, Kind::PS, Kind::DS, Kind::AWA};
+
+enum class FieldType {
+  Rtf,     // rich text
+  Text,    // plain text
+  Size,    // a number of centimetres (or DS units); empty means the default
+  Single,  // a single-precision number; empty reads as 0
+  Flag,    // 0 or 1
+  Number,  // any other number
+};
+
+// What the editor of the kind does with a field.
+enum class FieldWrite {
+  Content,         // written by SaveQuestion, always
+  ContentIfGiven,  // written by SaveQuestion when the window gives a value that is not empty
+  Layout,          // written by SaveLayout
+  Never,           // read only
+  Unread,          // not part of the editor's record
+};
+
+struct Field {
+  const char* name;
+  FieldType type;
+  FieldWrite write = FieldWrite::Unread;
+  bool copied = true;  // carried over by an edition copy
+};
+
+// What a multiple-choice kind does in edition pools, edition copies, answer keys,
+// renumbering and the duplicate check.
+struct EditionRules {
+  // The kind's, from its registry entry.
+  Kind kind = Kind::SC;
+  const char* table = nullptr;
+
+  // Edition pool creation ("OG").
+  int countedChars;           // leading characters of the pool name that select the counted pools
+  const char* editionSuffix;  // added to characters 2 and 3 of the pool name; nullptr: fixed prefix
+  const char* fixedPrefix;    // the prefix whatever the pool name (DS, PS); nullptr otherwise
+  bool setsQnumber;           // RC: Qnumber = the count as typed
+
+  // Edition copy ("COPY").
+  const char* mappingTable;
+  const char* oldField;       // old running number
+  const char* newField;       // new running number
+  const char* oldPrefix;      // old question number = oldPrefix + old formatted "000"
+  const char* newPrefix;
+  bool skipsEmptyOld;         // DS, PS: an empty old number is skipped like a Null one
+  const char* passageField;   // RC: new passage number; nullptr elsewhere
+  const char* passagePrefix;  // RC: passageNum = prefix + passage "00" + last character of the old one
+  std::vector<const char*> copiedFields = {};  // the kind's fields marked copied, in stored order
+
+  // Answer-key update ("COPY2"); nullptr where the kind has none.
+  const char* answerKeyTable;
+  const char* answerKeyPrefix;
+
+  // Renumbering ("Fix numQ", PS): fixFrom + r moves to fixTo + r for r = 1..fixCount.
+  const char* fixFrom;
+  const char* fixTo;
+  long fixCount;
+
+  // Duplicate-choice check ("dbl"): whether the kind has it, and the text that a question
+  // must contain to be examined (nullptr: every question is).
+  bool checksDuplicates;
+  const char* duplicateQuestionText;
+
+  bool updatesAnswerKeys() const { return answerKeyTable != nullptr; }
+  bool renumbers() const { return fixFrom != nullptr; }
+};
+
+// The part of the test that a kind's questions belong to.
+enum class Subject { Verbal, Math, Writing };
+
+struct KindSpec {
+  Kind kind;
+  const char* name;   // "SC"
+  const char* table;  // "SCtbl"
+  Subject subject;
+  std::vector<Field> fields;  // after numQ, which every table starts with, in stored order
+  // The multiple-choice kinds: their numbers share the pool-number space, and they have
+  // edition work.
+  std::optional<EditionRules> edition;
+};
+
+const KindSpec& kindSpec(Kind k);
+// The multiple-choice kinds, in the order of kAllKinds.
+const std::vector<Kind>& choiceKinds();
+
+}  // namespace store::schema
