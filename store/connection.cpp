@@ -5,9 +5,9 @@
 namespace store {
 
 void Connection::setProvider(const std::string& provider) {
-  if (isOpen()) throw DbError(3705, "The provider cannot be changed while the connection is open.");
+  if (isOpen()) throw DbError(err::AlreadyOpen, "The provider cannot be changed while the connection is open.");
   if (!equalsIgnoringCase(provider, kJetProvider))
-    throw DbError(3706, "The provider '" + provider + "' cannot be found; only " + kJetProvider + " is known.");
+    throw DbError(err::ProviderNotFound, "The provider '" + provider + "' cannot be found; only " + kJetProvider + " is known.");
   provider_ = provider;
 }
 
@@ -18,7 +18,7 @@ void Connection::setProperty(const std::string& name, const std::string& value) 
 }
 
 void Connection::open(const std::string& connectionString) {
-  if (isOpen()) throw DbError(3705, "The connection is already open.");
+  if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
   session_ = std::make_unique<Session>(openOurFile(connectionString, password_, false, ErrorStyle::Ado));
   path_ = connectionString;
   // A log left by a crash still holds commits: fold them into the file now, not at the

@@ -35,7 +35,7 @@ void Field::setValue(const Value& v) { rs_->set(index_, v); }
 const std::string& Field::name() const { return rs_->names_[static_cast<size_t>(index_)]; }
 
 void Recordset::open(const std::string& source, Connection& conn, int cursor, int lock, int options) {
-  if (open_) throw DbError(3705, "The record set is already open.");
+  if (open_) throw DbError(err::AlreadyOpen, "The record set is already open.");
   if (cursor != adOpenUnspecified) cursorType = cursor;
   if (lock != adLockUnspecified) lockType = lock;
   Session& session = conn.session();
