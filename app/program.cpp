@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "backup.h"
+#include "bank_files.h"
 #include "controls/dialogs.h"
 #include "db_error.h"
 

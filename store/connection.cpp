@@ -1,8 +1,16 @@
 #include "connection.h"
 
 #include "db_error.h"
+#include "session.h"
+#include "sqlite_db.h"
+#include "statements.h"
 
 namespace store {
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+bool Connection::savedOnlyInLog() const { return session_ && session_->db().checkpointFailure() != nullptr; }
 
 void Connection::setProvider(const std::string& provider) {
   if (isOpen()) throw DbError(err::AlreadyOpen, "The provider cannot be changed while the connection is open.");
@@ -48,6 +56,24 @@ long Connection::execute(const std::string& jetSql) {
     throw engineError(f);
   }
 }
+
+std::vector<std::string> Connection::fieldNames(const std::string& table) {
+  Session& s = session();
+  s.translate(statements::everyRowOf(table));  // the current table definitions, a link's file attached
+  ResolvedTable r = s.resolve(table);
+  try {
+    auto st = s.db().prepare("SELECT * FROM " + r.qualified + " LIMIT 0;");
+    std::vector<std::string> names;
+    for (int i = 0; i < st.columnCount(); ++i) names.push_back(st.columnName(i));
+    return names;
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+void Connection::reachTable(const std::string& table) { session().translate(statements::everyRowOf(table)); }
+
+void Connection::releaseFile(const std::string& file) { session().detach(file); }
 
 void Connection::close() {
   if (!session_) throw DbError(err::ObjectClosed, "The operation is not allowed while the connection is closed.");

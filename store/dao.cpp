@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "db_error.h"
+#include "session.h"
+#include "sqlite_db.h"
 
 namespace store::dao {
 
@@ -124,26 +126,6 @@ void Database::close() {
 Database openDatabase(const std::string& name, bool /*options*/, bool readOnly, const std::string& connect) {
   auto db = openOurFile(name, keyOf(connect), readOnly, ErrorStyle::Dao);
   return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
-}
-
-void compactDatabase(const std::string& source, const std::string& destination, const std::string& /*locale*/,
-                     int /*options*/, const std::string& srcConnect) {
-  std::error_code ec;
-  if (std::filesystem::exists(destination, ec))
-    throw DbError(err::DatabaseExists, "The database '" + destination + "' already exists; compaction needs a new file.");
-  std::string key = keyOf(srcConnect);
-  auto db = openOurFile(source, key, false, ErrorStyle::Dao, /*createAttached=*/true);
-  try {
-    db->exec("ATTACH DATABASE " + sqlLiteral(destination) + " AS zx_compact KEY " + sqlLiteral(key) + ";");
-    db->exec("SELECT sqlcipher_export('zx_compact');");
-    db->exec("DETACH DATABASE zx_compact;");
-    db.reset();
-    openOurFile(destination, key, false, ErrorStyle::Dao)->useWriteAheadLog();
-  } catch (const SqliteFailure& f) {
-    db.reset();
-    std::filesystem::remove(destination, ec);
-    throw DbError(err::Generic, "The database could not be compacted: " + f.message + ".");
-  }
 }
 
 }  // namespace store::dao

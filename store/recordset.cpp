@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "db_error.h"
+#include "session.h"
+#include "sqlite_db.h"
 #include "statements.h"
 
 namespace store {
@@ -65,7 +67,7 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   }
   updatable_ = t.updatableTable.has_value() &&
                (lockType == adLockOptimistic || lockType == adLockPessimistic);
-  if (t.updatableTable) table_ = *t.updatableTable;
+  if (t.updatableTable) table_ = t.updatableTable->qualified;
   open_ = true;
 }
 
@@ -216,7 +218,7 @@ void Recordset::update() {
   try {
     if (edit_ == Edit::Existing) {
       if (!cols.empty()) {
-        std::string sql = "UPDATE " + table_.qualified + " SET ";
+        std::string sql = "UPDATE " + table_ + " SET ";
         for (size_t k = 0; k < cols.size(); ++k)
           sql += (k ? ", " : "") + sqlIdent(names_[cols[k]]) + " = ?" + std::to_string(k + 1);
         sql += " WHERE rowid = ?" + std::to_string(cols.size() + 1) + ";";
@@ -227,7 +229,7 @@ void Recordset::update() {
         reloadRow(rowids_[static_cast<size_t>(pos_)], static_cast<size_t>(pos_));
       }
     } else {
-      std::string sql = "INSERT INTO " + table_.qualified;
+      std::string sql = "INSERT INTO " + table_;
       if (cols.empty()) {
         sql += " DEFAULT VALUES;";
       } else {
@@ -254,7 +256,7 @@ void Recordset::update() {
 }
 
 void Recordset::reloadRow(long long rowid, size_t at) {
-  auto st = conn_->session().db().prepare("SELECT * FROM " + table_.qualified + " WHERE rowid = ?1;");
+  auto st = conn_->session().db().prepare("SELECT * FROM " + table_ + " WHERE rowid = ?1;");
   st.bind(1, Value(rowid));
   std::vector<Value> row(names_.size());
   if (st.step())

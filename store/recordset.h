@@ -10,6 +10,8 @@
 
 namespace store {
 
+class SqliteStatement;
+
 enum CursorType : int { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
 enum LockType : int { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
 enum CommandOption : int { adCmdUnspecified = -1, adCmdText = 1, adCmdTable = 2 };
@@ -84,7 +86,7 @@ class Recordset {
   mutable std::vector<long long> rowids_;
   mutable long pos_ = 0;
   bool updatable_ = false;
-  ResolvedTable table_;
+  std::string table_;  // the updatable table, as the statement text reaches it
   // Editing state
   enum class Edit { None, Existing, New } edit_ = Edit::None;
   std::vector<Value> editRow_;

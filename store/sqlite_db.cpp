@@ -93,6 +93,18 @@ bool SqliteDb::checkpoint() {
 
 bool SqliteDb::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
+bool SqliteDb::fileHasMoved() const {
+  int moved = 0;
+  return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || moved != 0;
+}
+
+std::string SqliteDb::integrityCheck() {
+  auto st = prepare("PRAGMA integrity_check;");
+  std::string verdict;
+  while (st.step()) verdict += (verdict.empty() ? "" : "; ") + st.column(0).toString();
+  return verdict;
+}
+
 std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const std::string& key,
                                                  bool readOnly, bool createAttached) {
   std::error_code ec;
@@ -246,11 +258,21 @@ Value SqliteStatement::column(int i) const {
   }
 }
 
-void removeDatabaseFiles(const std::string& path) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+std::string removeDatabaseFiles(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  std::string left = removeLogFiles(path);
+  return ec ? "The file '" + path + "' could not be deleted (" + ec.message() + ")." : left;
+}
+
+std::string removeLogFiles(const std::string& path) {
+  std::string left;
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
     std::error_code ec;
     std::filesystem::remove(path + suffix, ec);
+    if (ec && left.empty()) left = "The file '" + path + suffix + "' could not be deleted (" + ec.message() + ").";
   }
+  return left;
 }
 
 bool diskNearlyFull(const std::string& path) {
