@@ -13,7 +13,7 @@
 
 namespace store {
 
-class SqliteDb;
+class Session;
 
 // How a column keeps its values.
 enum class ColumnType {
@@ -63,8 +63,8 @@ class TableFile {
                 const std::function<bool(const std::vector<Value>&)>& each);
 
  private:
-  explicit TableFile(std::unique_ptr<SqliteDb> db, bool writing);
-  std::unique_ptr<SqliteDb> db_;
+  TableFile(std::unique_ptr<Session> file, bool writing);
+  std::unique_ptr<Session> file_;
   bool open_ = false;  // a transaction not yet committed
 };
 

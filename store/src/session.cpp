@@ -130,7 +130,8 @@ DbError engineError(const SqliteFailure& f) {
   return DbError(err::Generic, "The database engine reported: " + m + ".");
 }
 
-Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
+// Translated statements call the functions that keep Jet's + and & apart.
+Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) { registerJetFunctions(db_->handle()); }
 
 namespace {
 std::atomic<long long> catalogGeneration{0};

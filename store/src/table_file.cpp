@@ -46,9 +46,9 @@ auto engineCall(F&& f) -> decltype(f()) {
 
 }  // namespace
 
-TableFile::TableFile(std::unique_ptr<SqliteDb> db, bool writing) : db_(std::move(db)) {
+TableFile::TableFile(std::unique_ptr<Session> file, bool writing) : file_(std::move(file)) {
   if (!writing) return;
-  engineCall([&] { db_->exec("BEGIN;"); });
+  engineCall([&] { file_->db().exec("BEGIN;"); });
   open_ = true;
 }
 
@@ -56,31 +56,31 @@ TableFile::TableFile(TableFile&&) noexcept = default;
 TableFile& TableFile::operator=(TableFile&&) noexcept = default;
 
 TableFile::~TableFile() {
-  if (!db_ || !open_) return;
+  if (!file_ || !open_) return;
   try {
-    db_->exec("ROLLBACK;");
+    file_->db().exec("ROLLBACK;");
   } catch (const SqliteFailure&) {
     // Closing the handle rolls back what is left.
   }
 }
 
 TableFile TableFile::openForWriting(const std::filesystem::path& file, const std::string& key) {
-  return TableFile(openOurFile(file.string(), key, false, ErrorStyle::Ado), true);
+  return TableFile(std::make_unique<Session>(openOurFile(file.string(), key, false, ErrorStyle::Ado)), true);
 }
 
 TableFile TableFile::openForReading(const std::filesystem::path& file, const std::string& key) {
-  return TableFile(openOurFile(file.string(), key, true, ErrorStyle::Ado), false);
+  return TableFile(std::make_unique<Session>(openOurFile(file.string(), key, true, ErrorStyle::Ado)), false);
 }
 
 TableFile TableFile::create(const std::filesystem::path& file, const std::string& key) {
-  TableFile made(engineCall([&] { return SqliteDb::create(file.string(), key); }), true);
-  engineCall([&] { made.db_->exec(schema::kTableDefsSql); });
+  TableFile made(std::make_unique<Session>(engineCall([&] { return SqliteDb::create(file.string(), key); })), true);
+  engineCall([&] { made.file_->db().exec(schema::kTableDefsSql); });
   return made;
 }
 
 std::string TableFile::existingTable(const std::string& name) {
   return engineCall([&] {
-    auto st = db_->prepare("SELECT name FROM sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE;");
+    auto st = file_->db().prepare("SELECT name FROM sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE;");
     st.bind(1, Value(name));
     return st.step() ? st.column(0).toString() : std::string();
   });
@@ -88,7 +88,7 @@ std::string TableFile::existingTable(const std::string& name) {
 
 std::vector<std::string> TableFile::columnNames(const std::string& table) {
   return engineCall([&] {
-    auto st = db_->prepare("PRAGMA table_info(" + quotedName(table) + ");");
+    auto st = file_->db().prepare("PRAGMA table_info(" + quotedName(table) + ");");
     std::vector<std::string> names;
     while (st.step()) names.push_back(st.column(1).toString());
     return names;
@@ -99,7 +99,7 @@ void TableFile::createTable(const std::string& name, const std::vector<ColumnDef
   std::string sql = "CREATE TABLE " + quotedName(name) + " (";
   for (size_t i = 0; i < columns.size(); ++i)
     sql += (i ? ", " : "") + quotedName(columns[i].name) + " " + declaredType(columns[i].type);
-  engineCall([&] { db_->exec(sql + ");"); });
+  engineCall([&] { file_->db().exec(sql + ");"); });
 }
 
 void TableFile::addMissingColumns(const std::string& table, const std::vector<ColumnDef>& columns) {
@@ -109,7 +109,7 @@ void TableFile::addMissingColumns(const std::string& table, const std::vector<Co
     for (const std::string& h : have) found = found || equalsIgnoringCase(h, c.name);
     if (!found)
       engineCall([&] {
-        db_->exec("ALTER TABLE " + quotedName(table) + " ADD COLUMN " + quotedName(c.name) + " " +
+        file_->db().exec("ALTER TABLE " + quotedName(table) + " ADD COLUMN " + quotedName(c.name) + " " +
                   declaredType(c.type) + ";");
       });
   }
@@ -120,7 +120,7 @@ void TableFile::insertRows(const std::string& table, const std::vector<ColumnDef
   std::string params;
   for (size_t i = 0; i < columns.size(); ++i) params += (i ? ", ?" : "?") + std::to_string(i + 1);
   engineCall([&] {
-    auto st = db_->prepare("INSERT INTO " + quotedName(table) + " (" + columnList(columns) + ") VALUES (" + params +
+    auto st = file_->db().prepare("INSERT INTO " + quotedName(table) + " (" + columnList(columns) + ") VALUES (" + params +
                            ");");
     for (const std::vector<Value>* row : rows) {
       for (size_t i = 0; i < row->size() && i < columns.size(); ++i) {
@@ -139,7 +139,7 @@ void TableFile::insertRows(const std::string& table, const std::vector<ColumnDef
 
 void TableFile::repointLinks(const std::string& from, const std::string& to) {
   engineCall([&] {
-    auto st = db_->prepare(std::string("UPDATE ") + kTableDefsTable + " SET connect = ?1 WHERE connect = ?2;");
+    auto st = file_->db().prepare(std::string("UPDATE ") + kTableDefsTable + " SET connect = ?1 WHERE connect = ?2;");
     st.bind(1, Value(to));
     st.bind(2, Value(from));
     st.step();
@@ -147,7 +147,7 @@ void TableFile::repointLinks(const std::string& from, const std::string& to) {
 }
 
 void TableFile::commit() {
-  engineCall([&] { db_->exec("COMMIT;"); });
+  engineCall([&] { file_->db().exec("COMMIT;"); });
   open_ = false;
 }
 
@@ -167,7 +167,7 @@ void TableFile::readRows(const std::string& table, const std::vector<std::string
   std::string names;
   for (size_t i = 0; i < columns.size(); ++i) names += (i ? ", " : "") + quotedName(columns[i]);
   engineCall([&] {
-    auto st = db_->prepare("SELECT " + names + " FROM " + quotedName(table) +
+    auto st = file_->db().prepare("SELECT " + names + " FROM " + quotedName(table) +
                            (order.empty() ? "" : " ORDER BY " + order) + ";");
     std::vector<Value> row(columns.size());
     while (st.step()) {

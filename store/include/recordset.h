@@ -10,8 +10,6 @@
 
 namespace store {
 
-class SqliteStatement;
-
 enum CursorType : int { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
 enum LockType : int { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
 enum CommandOption : int { adCmdUnspecified = -1, adCmdText = 1, adCmdTable = 2 };
@@ -73,7 +71,6 @@ class Recordset {
   void reloadRow(long long rowid, size_t at);
   void flushPending();
   void load() const;  // reads the rows when they were deferred
-  void readNames(const SqliteStatement& st) const;
 
   bool open_ = false;
   // Rows are read on first need, also from const queries such as eof().

@@ -148,13 +148,13 @@ void Transaction::commit() {
 
 DeferCheckpoint::DeferCheckpoint(Connection& conn) : conn_(conn) {
   if (!conn.isOpen()) return;
-  db_ = &conn.session().db();
-  db_->deferCheckpoints();
+  session_ = &conn.session();
+  session_->db().deferCheckpoints();
 }
 
 DeferCheckpoint::~DeferCheckpoint() {
   // A connection closed or reopened meanwhile has checkpointed on its own.
-  if (db_ && conn_.isOpen() && &conn_.session().db() == db_) db_->resumeCheckpoints();
+  if (session_ && conn_.isOpen() && &conn_.session() == session_) session_->db().resumeCheckpoints();
 }
 
 }  // namespace store

@@ -30,6 +30,12 @@ DbError closedError() {
   return DbError(err::ObjectClosed, "The operation is not allowed while the record set is closed.");
 }
 
+// The visible fields of a statement's rows: all but the trailing rowid, when it carries one.
+void readNames(const SqliteStatement& st, bool withRowid, std::vector<std::string>& names) {
+  const int n = st.columnCount() - (withRowid ? 1 : 0);
+  for (int i = 0; i < n; ++i) names.push_back(st.columnName(i));
+}
+
 }  // namespace
 
 Value Field::value() const { return rs_->get(index_); }
@@ -58,7 +64,7 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   if (tableSource && isBareName(src)) {
     try {
       auto st = session.db().prepare(t.sql);
-      readNames(st);
+      readNames(st, withRowid_, names_);
     } catch (const SqliteFailure& f) {
       throw engineError(f);
     }
@@ -71,10 +77,6 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   open_ = true;
 }
 
-void Recordset::readNames(const SqliteStatement& st) const {
-  const int n = st.columnCount() - (withRowid_ ? 1 : 0);
-  for (int i = 0; i < n; ++i) names_.push_back(st.columnName(i));
-}
 
 void Recordset::load() const {
   if (loaded_) return;
@@ -84,7 +86,7 @@ void Recordset::load() const {
   rowids_.clear();
   try {
     auto st = conn_->session().db().prepare(sql_);
-    if (names_.empty()) readNames(st);
+    if (names_.empty()) readNames(st, withRowid_, names_);
     int n = static_cast<int>(names_.size());
     while (st.step()) {
       std::vector<Value> row;

@@ -12,7 +12,6 @@
 namespace store {
 
 class Session;
-class SqliteDb;
 
 inline constexpr const char* kJetProvider = "Microsoft.Jet.OLEDB.4.0";
 inline constexpr const char* kPasswordProperty = "Jet OLEDB:Database Password";
@@ -91,7 +90,7 @@ class DeferCheckpoint {
 
  private:
   Connection& conn_;
-  SqliteDb* db_ = nullptr;
+  Session* session_ = nullptr;
 };
 
 }  // namespace store

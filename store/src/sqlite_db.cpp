@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "jet_sql.h"
 #include "quote.h"
 
 namespace store {
@@ -21,6 +20,17 @@ SqliteFailure withFullDiskNamed(SqliteFailure f, const std::string& path) {
   if ((f.code & 0xff) == SQLITE_IOERR && diskNearlyFull(path))
     return SqliteFailure{SQLITE_FULL, sqlite3_errstr(SQLITE_FULL)};
   return f;
+}
+
+// The encryption layer reports a page that fails its authentication check as a bare
+// SQLITE_ERROR: its extended code is SQLITE_ERROR too, and the engine gives no code of its
+// own for it. It sets no message of its own either, where every
+// other SQLITE_ERROR carries one ("no such table: ...", "near ...: syntax error"), so the
+// message is the engine's generic text for the code: that is the only signal, and
+// StoreDamage.TheEngineSignalsAFailedPageOnlyByItsGenericText fails when an engine version
+// gives another.
+bool failedPageAuthentication(int rc, const std::string& message) {
+  return rc == SQLITE_ERROR && message == sqlite3_errstr(SQLITE_ERROR);
 }
 
 bool isDamage(int code) {
@@ -45,10 +55,7 @@ SqliteDb::SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 
 SqliteFailure SqliteDb::failure(int rc) {
   SqliteFailure f = withFullDiskNamed(failureOf(db_, rc), path_);
-  // The encryption layer reports a page that fails its authentication check as a bare
-  // SQLITE_ERROR with no detail of its own, where every fault of a statement's text
-  // carries one ("no such table: ...", "near ...: syntax error"): that page is damaged.
-  if (rc == SQLITE_ERROR && f.message == sqlite3_errstr(SQLITE_ERROR))
+  if (failedPageAuthentication(rc, f.message))
     f = SqliteFailure{SQLITE_CORRUPT, "a page failed its authentication check (" + f.message + ")"};
   rc = f.code;
   if (isDamage(rc) && !damage_) damage_ = std::make_unique<SqliteFailure>(f);
@@ -117,7 +124,6 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
   db->applyKey(key);
-  registerJetFunctions(raw);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
   db->exec("SELECT count(*) FROM sqlite_master;");
   sqlite3_busy_timeout(raw, 5000);
@@ -133,7 +139,6 @@ std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::s
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
   db->applyKey(key);
-  registerJetFunctions(raw);
   sqlite3_busy_timeout(raw, 5000);
   db->useWriteAheadLog();
   return db;
