@@ -22,13 +22,11 @@ SqliteFailure withFullDiskNamed(SqliteFailure f, const std::string& path) {
   return f;
 }
 
-// The encryption layer reports a page that fails its authentication check as a bare
-// SQLITE_ERROR: its extended code is SQLITE_ERROR too, and the engine gives no code of its
-// own for it. It sets no message of its own either, where every
-// other SQLITE_ERROR carries one ("no such table: ...", "near ...: syntax error"), so the
-// message is the engine's generic text for the code: that is the only signal, and
-// StoreDamage.TheEngineSignalsAFailedPageOnlyByItsGenericText fails when an engine version
-// gives another.
+// The encryption layer can report a page that fails its authentication check as a bare
+// SQLITE_ERROR with no detail of its own, where every fault of a statement's text carries one
+// ("no such table: ...", "near ...: syntax error"): the message is then the engine's generic
+// text for the code, and that page is damaged. (A damaged page that a read meets comes as
+// SQLITE_CORRUPT with its own code; this is for the bare form.)
 bool failedPageAuthentication(int rc, const std::string& message) {
   return rc == SQLITE_ERROR && message == sqlite3_errstr(SQLITE_ERROR);
 }

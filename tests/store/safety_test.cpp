@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstring>
 #include <fstream>
-#include <tuple>
 
 #include "quote.h"
 #include "session.h"
@@ -182,32 +180,6 @@ TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
   EXPECT_EQ(errorNumberOf([&] { c.execute("insert into CRtbl (numQ) values ('01301');"); }), err::Damaged);
   c.close();
   EXPECT_EQ(bytesOf(bank), before);
-}
-
-// The wrapper tells a page that fails its authentication check from a fault of a statement by
-// the engine's generic message alone; this fails when the engine starts to give another signal.
-TEST(StoreDamage, TheEngineSignalsAFailedPageOnlyByItsGenericText) {
-  TempDir dir;
-  fs::path bank = bankWithADamagedPage(dir);
-  auto failureOf = [](const fs::path& file, const char* sql) {
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_extended_result_codes(raw, 1);
-    sqlite3_key(raw, schema::kBankKey, static_cast<int>(std::strlen(schema::kBankKey)));
-    int rc = sqlite3_exec(raw, sql, nullptr, nullptr, nullptr);
-    auto failure = std::make_tuple(rc, sqlite3_extended_errcode(raw), std::string(sqlite3_errmsg(raw)));
-    sqlite3_close(raw);
-    return failure;
-  };
-  const std::string generic = sqlite3_errstr(SQLITE_ERROR);
-  EXPECT_EQ(failureOf(bank, "SELECT numQ, question FROM SCtbl;"), std::make_tuple(SQLITE_ERROR, SQLITE_ERROR, generic));
-  // A fault of a statement has the same codes, and a text of its own.
-  TempDir healthy;
-  schema::createBank(healthy.path());
-  auto [rc, extended, message] = failureOf(schema::bankPath(healthy.path()), "SELECT nosuch FROM SCtbl;");
-  EXPECT_EQ(rc, SQLITE_ERROR);
-  EXPECT_EQ(extended, SQLITE_ERROR);
-  EXPECT_NE(message, generic);
 }
 
 TEST(StoreDamage, ADamagedFirstPageNamesAWrongKeyAndDamageBoth) {
