@@ -46,8 +46,8 @@ void WriteLog(const store::ProgramState& state, const std::string& message, long
   // A log that this call made and could not fill is not left behind empty.
   if (f && !existed && std::filesystem::file_size(file, ec) == 0) std::filesystem::remove(file, ec);
   if (cause == ENOSPC)
-    throw store::DbError(61, "Disk full: '" + file.string() + "' could not be written (" + std::strerror(cause) + ").");
-  throw store::DbError(75, "Path/File access error: '" + file.string() + "' could not be written (" +
+    throw store::DbError(store::err::FileDiskFull, "Disk full: '" + file.string() + "' could not be written (" + std::strerror(cause) + ").");
+  throw store::DbError(store::err::FileAccess, "Path/File access error: '" + file.string() + "' could not be written (" +
                                std::strerror(cause) + ").");
 }
 

@@ -1,7 +1,7 @@
 #include "form_init.h"
 
 #include "app_log.h"
-#include "compaction.h"
+#include "bank_files.h"
 #include "connections.h"
 #include "import.h"
 #include "schema.h"
@@ -207,7 +207,7 @@ void FormInit::cmdCompress_Click() {
   Refresh();
   store::CloseConnections(state_, [](const std::string& message) { ui::MsgBox(message); });
   try {
-    maintenance::compactBank(state_.appFolder);
+    store::compactBank(state_.appFolder);
   } catch (const store::DbError& e) {
     // The bank is as it was: back to work on it.
     ui::MsgBox(e.message());

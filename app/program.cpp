@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "backup.h"
+#include "bank_files.h"
 #include "controls/dialogs.h"
 #include "db_error.h"
 
@@ -16,9 +16,9 @@ ui::ErrorInfo describe(std::exception_ptr error) {
   } catch (const store::DbError& e) {
     return {e.number, e.description};
   } catch (const std::exception& e) {
-    return {-2147467259L, e.what()};
+    return {store::err::Generic, e.what()};
   } catch (...) {
-    return {-2147467259L, "Unknown error."};
+    return {store::err::Generic, "Unknown error."};
   }
 }
 }  // namespace

@@ -1,3 +1,3 @@
 add_executable(bench_editions editions_bench.cpp)
-target_link_libraries(bench_editions PRIVATE zorbex_pools benchmark::benchmark)
+target_link_libraries(bench_editions PRIVATE zorbex_pools zorbex_store_internals benchmark::benchmark)
 zorbex_warnings(bench_editions)

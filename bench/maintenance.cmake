@@ -1,3 +1,3 @@
 add_executable(bench_maintenance maintenance_bench.cpp)
-target_link_libraries(bench_maintenance PRIVATE zorbex_maintenance zorbex_store benchmark::benchmark)
+target_link_libraries(bench_maintenance PRIVATE zorbex_maintenance zorbex_store_internals benchmark::benchmark)
 zorbex_warnings(bench_maintenance)

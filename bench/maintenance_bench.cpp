@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bench_main.h"
-#include "compaction.h"
+#include "bank_files.h"
 #include "schema.h"
 #include "session.h"
 
@@ -60,7 +60,7 @@ void BM_Compact40MBHalfDeleted(benchmark::State& state) {
     state.PauseTiming();
     fs::path work = freshWorkCopy();
     state.ResumeTiming();
-    maintenance::compactBank(work);
+    store::compactBank(work);
     state.PauseTiming();
     output = static_cast<double>(fs::file_size(store::schema::bankPath(work)));
     state.ResumeTiming();

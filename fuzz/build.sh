@@ -18,14 +18,14 @@ clang++ "${flags[@]}" -o "$out/rtf_reader_fuzz" \
   "$root/fuzz/rtf_reader_fuzz.cpp" "$root"/ui/rtf/*.cpp $(pkg-config --libs Qt6Gui)
 echo "built $out/rtf_reader_fuzz"
 sqlflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-          -DSQLITE_HAS_CODEC -I"$root/store" -I"$root/platform" $(pkg-config --cflags sqlcipher))
+          -DSQLITE_HAS_CODEC -I"$root/store/include" -I"$root/store/src" -I"$root/platform" $(pkg-config --cflags sqlcipher))
 clang++ "${sqlflags[@]}" -o "$out/jet_sql_fuzz" \
-  "$root/fuzz/jet_sql_fuzz.cpp" "$root"/store/*.cpp "$root"/platform/posix.cpp $(pkg-config --libs sqlcipher)
+  "$root/fuzz/jet_sql_fuzz.cpp" "$root"/store/src/*.cpp "$root"/platform/posix.cpp $(pkg-config --libs sqlcipher)
 echo "built $out/jet_sql_fuzz"
 jetflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-          -I"$root/jet" -I"$root/store" $(pkg-config --cflags libmdb))
+          -I"$root/jet" -I"$root/store/include" $(pkg-config --cflags libmdb))
 clang++ "${jetflags[@]}" -o "$out/jet_reader_fuzz" "$root/fuzz/jet_reader_fuzz.cpp" "$root"/jet/jet_reader.cpp \
-  "$root"/jet/jet_values.cpp "$root"/store/value.cpp $(pkg-config --libs libmdb)
+  "$root"/jet/jet_values.cpp "$root"/store/src/value.cpp $(pkg-config --libs libmdb)
 echo "built $out/jet_reader_fuzz"
 
 if [ "${1:-}" = run ]; then

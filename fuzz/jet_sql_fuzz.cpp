@@ -13,7 +13,7 @@
 #include "connection.h"
 #include "db_error.h"
 #include "schema.h"
-#include "sqlite_db.h"
+#include "session.h"
 
 namespace {
 

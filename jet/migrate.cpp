@@ -7,56 +7,48 @@
 
 #include "db_error.h"
 #include "schema.h"
-#include "session.h"
-#include "sqlite_db.h"
+#include "table_file.h"
 #include "text.h"
 
 namespace jet {
 
 namespace fs = std::filesystem;
-using store::SqliteDb;
-using store::SqliteFailure;
+using store::TableFile;
 using store::Value;
 
 namespace {
 
 bool sameName(const std::string& a, const std::string& b) { return store::equalsIgnoringCase(a, b); }
 
-// A Jet name in a statement: double quotes, with any inside doubled, so that whatever the
-// name holds (brackets, quotes, semicolons) stays a name.
-std::string sqlIdent(const std::string& name) {
-  std::string q = "\"";
-  for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return q + "\"";
-}
-
-// A name for the row order that no column of the table hides.
-std::string rowOrder(const Table& t) {
-  for (const char* alias : {"rowid", "_rowid_", "oid"}) {
-    bool taken = false;
-    for (const Column& c : t.columns) taken = taken || sameName(c.name, alias);
-    if (!taken) return alias;
-  }
-  return {};  // every alias is a column: a table scan still gives insertion order
-}
-
-// How a Jet type is declared in our files; text keeps Jet's case-blind comparisons, and
-// exact decimals and dates are text so that nothing converts them.
-const char* declaredType(ColumnType t) {
+// How a Jet type is kept in our files; text keeps Jet's case-blind comparisons, and exact
+// decimals and dates are text so that nothing converts them.
+store::ColumnType keptAs(ColumnType t) {
   switch (t) {
     case ColumnType::Boolean:
     case ColumnType::Byte:
     case ColumnType::Integer:
     case ColumnType::LongInteger:
-    case ColumnType::Complex: return "INTEGER";
+    case ColumnType::Complex: return store::ColumnType::Integer;
     case ColumnType::Single:
-    case ColumnType::Double: return "REAL";
+    case ColumnType::Double: return store::ColumnType::Real;
     case ColumnType::Text:
-    case ColumnType::Memo: return "TEXT COLLATE NOCASE";
+    case ColumnType::Memo: return store::ColumnType::Text;
     case ColumnType::Binary:
-    case ColumnType::OleObject: return "BLOB";
-    default: return "TEXT";
+    case ColumnType::OleObject: return store::ColumnType::Bytes;
+    default: return store::ColumnType::ExactText;
   }
+}
+
+std::vector<store::ColumnDef> columnsOf(const Table& t) {
+  std::vector<store::ColumnDef> out;
+  for (const Column& c : t.columns) out.push_back({c.name, keptAs(c.type)});
+  return out;
+}
+
+std::vector<const Row*> rowsOf(const Table& t, const std::vector<size_t>& indexes) {
+  std::vector<const Row*> out;
+  for (size_t r : indexes) out.push_back(&t.rows[r]);
+  return out;
 }
 
 bool isQuestionTable(const std::string& name) {
@@ -83,87 +75,25 @@ struct Plan {
   std::vector<size_t> duplicates; // row indexes kept aside
 };
 
-class Writer {
- public:
-  explicit Writer(SqliteDb& db) : db_(db) {}
-
-  // The existing table's name when there is one, else empty.
-  std::string existing(const std::string& name) {
-    auto st = db_.prepare("SELECT name FROM sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE;");
-    st.bind(1, Value(name));
-    return st.step() ? st.column(0).toString() : std::string();
-  }
-
-  std::vector<std::string> columnsOf(const std::string& table) {
-    auto st = db_.prepare("PRAGMA table_info(" + sqlIdent(table) + ");");
-    std::vector<std::string> names;
-    while (st.step()) names.push_back(st.column(1).toString());
-    return names;
-  }
-
-  void create(const std::string& name, const std::vector<Column>& cols) {
-    std::string sql = "CREATE TABLE " + sqlIdent(name) + " (";
-    for (size_t i = 0; i < cols.size(); ++i)
-      sql += (i ? ", " : "") + sqlIdent(cols[i].name) + " " + declaredType(cols[i].type);
-    db_.exec(sql + ");");
-  }
-
-  // Adds the source's columns that the table lacks, so no value is left behind.
-  void complete(const std::string& table, const std::vector<Column>& cols) {
-    std::vector<std::string> have = columnsOf(table);
-    for (const Column& c : cols) {
-      bool found = false;
-      for (const std::string& h : have) found = found || sameName(h, c.name);
-      if (!found)
-        db_.exec("ALTER TABLE " + sqlIdent(table) + " ADD COLUMN " + sqlIdent(c.name) + " " + declaredType(c.type) + ";");
-    }
-  }
-
-  void insert(const std::string& table, const Table& source, const std::vector<size_t>& rows) {
-    std::string names, params;
-    for (size_t i = 0; i < source.columns.size(); ++i) {
-      names += (i ? ", " : "") + sqlIdent(source.columns[i].name);
-      params += (i ? ", ?" : "?") + std::to_string(i + 1);
-    }
-    auto st = db_.prepare("INSERT INTO " + sqlIdent(table) + " (" + names + ") VALUES (" + params + ");");
-    for (size_t r : rows) {
-      const Row& row = source.rows[r];
-      for (size_t i = 0; i < row.size(); ++i) {
-        int index = static_cast<int>(i + 1);
-        if (isBinary(source.columns[i].type) && row[i].isText())
-          st.bindBlob(index, row[i].text());
-        else
-          st.bind(index, row[i]);
-      }
-      st.step();
-      st.reset();
-    }
-  }
-
- private:
-  SqliteDb& db_;
-};
-
 // Reads the table back in insertion order and compares it with the rows it was given.
 // Returns the number of rows found.
-size_t verify(SqliteDb& db, const std::string& fileName, const std::string& table, const Table& source,
+size_t verify(TableFile& file, const std::string& fileName, const std::string& table, const Table& source,
               const std::vector<size_t>& rows) {
-  std::string names;
-  for (size_t i = 0; i < source.columns.size(); ++i) names += (i ? ", " : "") + sqlIdent(source.columns[i].name);
-  std::string order = rowOrder(source);
-  auto st = db.prepare("SELECT " + names + " FROM " + sqlIdent(table) + (order.empty() ? "" : " ORDER BY " + order) + ";");
+  std::vector<std::string> names;
+  for (const Column& c : source.columns) names.push_back(c.name);
   size_t n = 0;
-  while (st.step()) {
+  file.readRows(table, names, [&](const std::vector<Value>& got) {
     if (n >= rows.size())
       throw MigrationError(fileName + ": table '" + table + "' holds more rows than were read from the source.");
     const Row& expected = source.rows[rows[n]];
     for (size_t i = 0; i < expected.size(); ++i) {
-      if (!sameValue(expected[i], st.column(static_cast<int>(i))))
+      if (!sameValue(expected[i], got[i]))
         throw MigrationError(fileName + ": table '" + table + "', row " + std::to_string(n + 1) + ", column '" +
                              source.columns[i].name + "' differs from the source after writing.");
     }
     ++n;
-  }
+    return true;
+  });
   if (n != rows.size())
     throw MigrationError(fileName + ": table '" + table + "' holds " + std::to_string(n) + " rows where " +
                          std::to_string(rows.size()) + " were read.");
@@ -205,39 +135,34 @@ std::vector<Plan> plan(const Database& source, bool isBank, MigrationResult& res
 // folder the file is built in to the folder it is meant for (empty: no links).
 void writeFile(const fs::path& file, const char* key, std::vector<Plan>& plans,
                const std::pair<fs::path, fs::path>& relink = {}) {
-  auto db = SqliteDb::openExisting(file.string(), key, false);
-  Writer w(*db);
-  db->exec("BEGIN;");
-  if (!relink.first.empty()) {
-    auto st = db->prepare("UPDATE zx_tabledefs SET connect = ?1 WHERE connect = ?2;");
-    st.bind(1, Value(store::schema::userLinkConnect(relink.second)));
-    st.bind(2, Value(store::schema::userLinkConnect(relink.first)));
-    st.step();
-  }
+  TableFile w = TableFile::openForWriting(file, key);
+  if (!relink.first.empty())
+    w.repointLinks(store::schema::userLinkConnect(relink.first), store::schema::userLinkConnect(relink.second));
   for (Plan& p : plans) {
     const Table& t = *p.source;
-    std::string have = w.existing(t.name);
+    const std::vector<store::ColumnDef> columns = columnsOf(t);
+    std::string have = w.existingTable(t.name);
     if (have.empty()) {
-      w.create(t.name, t.columns);
+      w.createTable(t.name, columns);
     } else {
       p.target = have;
-      w.complete(have, t.columns);
+      w.addMissingColumns(have, columns);
     }
-    w.insert(p.target, t, p.kept);
+    w.insertRows(p.target, columns, rowsOf(t, p.kept));
     if (!p.duplicates.empty()) {
-      w.create(p.target + kDuplicateSuffix, t.columns);
-      w.insert(p.target + kDuplicateSuffix, t, p.duplicates);
+      w.createTable(p.target + kDuplicateSuffix, columns);
+      w.insertRows(p.target + kDuplicateSuffix, columns, rowsOf(t, p.duplicates));
     }
   }
-  db->exec("COMMIT;");
+  w.commit();
 }
 
 void verifyFile(const fs::path& file, const char* key, const std::vector<Plan>& plans, MigrationResult& result) {
-  auto db = SqliteDb::openExisting(file.string(), key, true);
+  TableFile db = TableFile::openForReading(file, key);
   std::string name = file.filename().string();
   for (const Plan& p : plans) {
-    size_t written = verify(*db, name, p.target, *p.source, p.kept);
-    if (!p.duplicates.empty()) written += verify(*db, name, p.target + kDuplicateSuffix, *p.source, p.duplicates);
+    size_t written = verify(db, name, p.target, *p.source, p.kept);
+    if (!p.duplicates.empty()) written += verify(db, name, p.target + kDuplicateSuffix, *p.source, p.duplicates);
     const std::optional<size_t>& stated = p.source->statedRows;
     result.tables.push_back({name, p.source->name, p.source->rows.size(), written,
                              stated && *stated != p.source->rows.size() ? stated : std::nullopt});
@@ -359,8 +284,6 @@ MigrationResult migrate(const Database& bank, const Database& user, const fs::pa
     verifyFile(schema::userPath(staging), schema::kUserKey, userPlans, result);
   } catch (const store::DbError& e) {
     throw MigrationError(e.description);
-  } catch (const SqliteFailure& f) {
-    throw MigrationError("The new files could not be written: " + f.message + ".");
   }
   if (!salvageReport.empty()) {
     std::ofstream out(staging / kSalvageReportFile, std::ios::binary);
@@ -432,16 +355,14 @@ void stageTable(const fs::path& file, const char* key, const std::string& tableN
   std::error_code ec;
   fs::remove(file, ec);
   try {
-    auto db = SqliteDb::create(file.string(), key);
-    Writer w(*db);
-    db->exec("BEGIN;");
-    db->exec(store::schema::kTableDefsSql);
-    w.create(tableName, source.columns);
-    w.insert(tableName, source, rows);
-    db->exec("COMMIT;");
-  } catch (const SqliteFailure& f) {
+    TableFile staged = TableFile::create(file, key);
+    const std::vector<store::ColumnDef> columns = columnsOf(source);
+    staged.createTable(tableName, columns);
+    staged.insertRows(tableName, columns, rowsOf(source, rows));
+    staged.commit();
+  } catch (const store::DbError&) {
     fs::remove(file, ec);
-    throw store::engineError(f);
+    throw;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "bank_files.h"
 #include "connection.h"
 #include "connections.h"
 #include "dao.h"
@@ -13,7 +14,6 @@
 #include "jet_reader.h"
 #include "recordset.h"
 #include "schema.h"
-#include "session.h"
 #include "statements.h"
 #include "text.h"
 
@@ -103,22 +103,9 @@ class OurFileSource : public ImportSource {
   store::Connection memos_;
 };
 
-std::vector<std::string> columnsOf(store::Session& s, const std::string& table) {
-  s.translate(sql::everyRowOf(table));  // the current table definitions, the link's file attached
-  store::ResolvedTable r = s.resolve(table);
-  try {
-    auto st = s.db().prepare("SELECT * FROM " + r.qualified + " LIMIT 0;");
-    std::vector<std::string> names;
-    for (int i = 0; i < st.columnCount(); ++i) names.push_back(st.columnName(i));
-    return names;
-  } catch (const store::SqliteFailure& f) {
-    throw store::engineError(f);
-  }
-}
-
 // The insert copies by position: the staged rows must have the bank table's columns in its order.
-void requireSameColumns(store::Session& s, const std::string& table) {
-  std::vector<std::string> want = columnsOf(s, table), got = columnsOf(s, kImportTable);
+void requireSameColumns(store::Connection& conn, const std::string& table) {
+  std::vector<std::string> want = conn.fieldNames(table), got = conn.fieldNames(kImportTable);
   for (size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
     std::string w = i < want.size() ? want[i] : "", g = i < got.size() ? got[i] : "";
     if (store::equalsIgnoringCase(w, g)) continue;
@@ -138,7 +125,7 @@ struct SourceDetach {
   ~SourceDetach() { detach(); }
   void detach() {
     try {
-      if (state.pConn().isOpen()) state.pConn().session().detach(file);
+      if (state.pConn().isOpen()) state.pConn().releaseFile(file);
     } catch (const DbError&) {
     }
   }
@@ -155,7 +142,8 @@ std::string headOf(const std::string& file, size_t n) {
 
 bool opensWith(const std::string& file, const char* key) {
   try {
-    store::openOurFile(file, key, false, store::ErrorStyle::Ado);
+    store::Connection conn;
+    conn.open(file, key);
     return true;
   } catch (const DbError&) {
     return false;
@@ -237,17 +225,11 @@ std::string importFileProblem(const fs::path& folder, const std::string& sourceF
   // Nothing but a regular file is read: a pipe or a device would never end.
   if (!fs::is_regular_file(sourceFile, ec)) return "It is not a database file.";
   if (jet::isJetFile(sourceFile) || !key) return "";
-  std::unique_ptr<store::SqliteDb> db;
   try {
-    db = store::openOurFile(sourceFile, key, false, store::ErrorStyle::Ado);
+    if (store::checkFile(sourceFile, key, /*countRows=*/false).whole()) return "";
   } catch (const DbError& e) {
     if (e.number == store::err::BadPassword) return whyNotOpened(sourceFile, key);
     return e.description;
-  }
-  try {
-    auto check = db->prepare("PRAGMA quick_check;");
-    if (check.step() && check.column(0).toString() == "ok") return "";
-  } catch (const store::SqliteFailure&) {
   }
   return "The database file is damaged.";
 }
@@ -304,8 +286,7 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
   });
   bank.close();
 
-  store::Session& session = state.pConn().session();
-  requireSameColumns(session, table);
+  requireSameColumns(state.pConn(), table);
   if (hooks.confirm()) {
     const std::string statement = sql::insertImportedPool(table);
     before(statement);
@@ -329,7 +310,7 @@ void ImportMemos(store::ProgramState& state, ImportSource& source, const std::ve
   if (!hooks.confirm()) return;
   store::Connection& conn = state.pConn();
   // The memos' file is attached before the transaction begins (no attaching inside one).
-  conn.session().translate(sql::everyRowOf("tblMemo"));
+  conn.reachTable("tblMemo");
   store::Transaction all(conn);
   for (size_t i = 0; i < numbers.size(); ++i) {
     const std::string& number = numbers[i];

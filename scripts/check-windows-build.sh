@@ -16,7 +16,7 @@ fi
 flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror)
 engine="$(pkg-config --variable=includedir sqlcipher)/sqlcipher"
 # After the cross compiler's own folders, so that nothing else of the host's is taken.
-includes=(-Iplatform -Istore -Ijet -Ipools -Imaintenance -Itools/zorbex-bank -idirafter "$engine" -DSQLITE_HAS_CODEC)
+includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ipools -Imaintenance -Itools/zorbex-bank -idirafter "$engine" -DSQLITE_HAS_CODEC)
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
@@ -44,7 +44,7 @@ needs='fatal error: (mdbtools\.h|glib\.h|iconv\.h|Q[A-Za-z]*): No such file'
 compiled=0
 skipped=()
 failed=0
-for f in store/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp tools/zorbex-bank/*.cpp; do
+for f in store/src/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp tools/zorbex-bank/*.cpp; do
   if log="$("$cxx" "${flags[@]}" "${includes[@]}" -fsyntax-only "$f" 2>&1)"; then
     compiled=$((compiled + 1))
   elif grep -Eq "$needs" <<<"$log"; then

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
-#include "compaction.h"
+#include "bank_files.h"
 #include "connection.h"
 #include "controls/app_services.h"
 #include "controls/form.h"
 #include "program.h"
 #include "recordset.h"
+#include "session.h"
 #include "temp_dir.h"
 #include "window_check.h"
 

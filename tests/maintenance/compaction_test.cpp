@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "commands.h"
-#include "compaction.h"
+#include "bank_files.h"
 #include "connection.h"
 #include "dao.h"
 #include "schema.h"
@@ -21,8 +21,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using maintenance::CompactStep;
-using maintenance::compactBank;
+using store::CompactStep;
+using store::compactBank;
 using testing_support::bytesOf;
 using testing_support::TempDir;
 
@@ -100,6 +100,15 @@ TEST(Compaction, GivesASmallerEquivalentBankUnderTheSameKey) {
     EXPECT_EQ(e.number, store::err::Generic);
   }
   EXPECT_EQ(c.execute("select * into Probe from ImportTbl;"), 0);  // the link still reaches its table
+  c.close();
+  store::Connection wrongKey;  // and the bank's key is still the only one that opens it
+  wrongKey.setProperty(store::kPasswordProperty, store::schema::kUserKey);
+  try {
+    wrongKey.open(store::schema::bankPath(dir.path()).string());
+    ADD_FAILURE() << "the compacted bank opened with another key";
+  } catch (const store::DbError& e) {
+    EXPECT_EQ(e.number, store::err::BadPassword);
+  }
 }
 
 TEST(Compaction, RemovesAStaleCopyFirst) {
@@ -145,7 +154,7 @@ TEST(Compaction, AFailedReplacementKeepsTheBankAndRemovesTheCopy) {
     });
     ADD_FAILURE() << "the replacement did not fail";
   } catch (const store::DbError& e) {
-    EXPECT_EQ(e.number, maintenance::kReplaceFailed) << e.description;
+    EXPECT_EQ(e.number, store::err::ReplaceFailed) << e.description;
   }
   EXPECT_EQ(filesIn(dir.path()), kOnlyTheFiles);
   EXPECT_EQ(contentOf(dir.path()), content);

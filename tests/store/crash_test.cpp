@@ -8,7 +8,7 @@
 
 #include <random>
 
-#include "backup.h"
+#include "bank_files.h"
 #include "support.h"
 
 using namespace store;
@@ -94,7 +94,7 @@ TEST(Crash, AWriterKilledAtRandomMomentsLeavesAWholeBank) {
 
     Connection c;
     openBank(c, dir.path());
-    EXPECT_EQ(integrityOf(c.session().db()), "ok");
+    EXPECT_EQ(c.session().db().integrityCheck(), "ok");
     Recordset rs;
     rs.open("select * from SCtbl;", c, adOpenDynamic, adLockReadOnly);
     long rows = 0;

@@ -79,38 +79,4 @@ TEST(Dao, ImportThroughALinkedTable) {
   db.close();
 }
 
-TEST(Dao, CompactionKeepsKeyTablesAndLinks) {
-  TempDir dir;
-  schema::createBank(dir.path());
-  {
-    Connection c;
-    openBank(c, dir.path());
-    addQuestion(c, "SCtbl", "01201", "X012");
-    c.execute("insert into tblMemo (numQ, description) values ('01201', 'kept')");
-  }
-  fs::path dest = dir / schema::kCompactFile;
-  dao::compactDatabase(schema::bankPath(dir.path()).string(), dest.string(), ";LANGID=0x0411;CP=932;COUNTRY=0", 0,
-                       std::string(";pwd=") + schema::kBankKey);
-  // A wrong key does not open the copy; the right one finds tables, rows and links.
-  Connection wrong;
-  wrong.setProperty(kPasswordProperty, "marigold");
-  EXPECT_EQ(errorNumberOf([&] { wrong.open(dest.string()); }), err::BadPassword);
-  Connection c;
-  c.open(dest.string(), schema::kBankKey);
-  EXPECT_EQ(rowsOf(c, "select numQ from SCtbl"), "01201\n");
-  EXPECT_EQ(rowsOf(c, "select description from tblMemo"), "kept\n");
-  c.close();
-
-  // Into an existing destination: numbered failure, both files as they were.
-  std::string before = bytesOf(schema::bankPath(dir.path()));
-  std::string destBefore = bytesOf(dest);
-  EXPECT_EQ(errorNumberOf([&] {
-              dao::compactDatabase(schema::bankPath(dir.path()).string(), dest.string(), "", 0,
-                                   std::string(";pwd=") + schema::kBankKey);
-            }),
-            err::DatabaseExists);
-  EXPECT_EQ(bytesOf(schema::bankPath(dir.path())), before);
-  EXPECT_EQ(bytesOf(dest), destBefore);
-}
-
 }  // namespace

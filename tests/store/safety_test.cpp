@@ -143,8 +143,8 @@ TEST(StoreErrors, EachFamilyOfEngineFailuresHasItsOwnNumber) {
   EXPECT_EQ(engineError(SqliteFailure{SQLITE_FULL, "UNIQUE constraint failed: SCtbl.numQ"}).number, err::DiskFull);
 }
 
-TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
-  TempDir dir;
+// A bank of 99 long questions with one page in the middle of the file damaged.
+fs::path bankWithADamagedPage(const TempDir& dir) {
   schema::createBank(dir.path());
   {
     Connection c;
@@ -161,6 +161,12 @@ TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
   size_t page = bytes.size() / 1024 / 2;
   for (size_t i = 0; i < 16; ++i) bytes[page * 1024 + 100 + i] ^= 0x5a;
   { std::ofstream(bank, std::ios::binary) << bytes; }
+  return bank;
+}
+
+TEST(StoreDamage, ADamagedPageIsReportedAsDamageAndNothingMoreIsWritten) {
+  TempDir dir;
+  fs::path bank = bankWithADamagedPage(dir);
   Connection c;
   openBank(c, dir.path());
   try {

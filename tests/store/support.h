@@ -10,6 +10,7 @@
 #include "db_error.h"
 #include "recordset.h"
 #include "schema.h"
+#include "session.h"
 #include "temp_dir.h"
 
 namespace testing_support {

@@ -11,9 +11,10 @@
 #include <fstream>
 #include <functional>
 
-#include "backup.h"
+#include "bank_files.h"
 #include "connection.h"
 #include "schema.h"
+#include "session.h"
 #include "temp_dir.h"
 #include "tool_run.h"
 

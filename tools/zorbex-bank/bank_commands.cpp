@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "backup.h"
 #include "bank_check.h"
+#include "bank_files.h"
 #include "commands.h"
 #include "connection.h"
 #include "connections.h"
@@ -11,7 +11,6 @@
 #include "db_error.h"
 #include "recordset.h"
 #include "schema.h"
-#include "session.h"
 
 namespace bank_tool {
 
@@ -38,28 +37,13 @@ std::string checkFolder(const fs::path& dir) {
 
 // Prints the file's integrity verdict and row counts; returns whether the verdict is "ok".
 bool checkOneFile(const fs::path& file, const char* key) {
-  // Opened for writing only so that, when no other program has the file open, closing it
-  // takes its log files away; nothing is written.
-  auto db = openOurFile(file.string(), key, false, ErrorStyle::Ado);
-  try {
-    std::string verdict = integrityOf(*db);
-    std::printf("%s: integrity %s\n", file.filename().string().c_str(), verdict.c_str());
-    auto tables = db->prepare(
-        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name;");
-    while (tables.step()) {
-      std::string name = tables.column(0).toString();
-      auto count = db->prepare("SELECT count(*) FROM " + sqlIdent(name) + ";");
-      count.step();
-      std::printf("  table %-16s %lld rows\n", name.c_str(), static_cast<long long>(count.column(0).toInt()));
-    }
-    return verdict == "ok";
-  } catch (const SqliteFailure& f) {
-    DbError e = engineError(f);
-    if (e.number != err::Damaged) throw e;
-    std::printf("%s: integrity check stopped at a damaged page (%s)\n", file.filename().string().c_str(),
-                f.message.c_str());
-    return false;
-  }
+  const FileCheck check = checkFile(file, key);
+  const std::string name = file.filename().string();
+  if (!check.integrity.empty()) std::printf("%s: integrity %s\n", name.c_str(), check.integrity.c_str());
+  for (const auto& [table, rows] : check.tableRows) std::printf("  table %-16s %lld rows\n", table.c_str(), rows);
+  if (!check.stoppedAt.empty())
+    std::printf("%s: integrity check stopped at a damaged page (%s)\n", name.c_str(), check.stoppedAt.c_str());
+  return check.whole();
 }
 
 }  // namespace

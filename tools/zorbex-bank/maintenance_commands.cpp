@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "commands.h"
-#include "compaction.h"
+#include "bank_files.h"
 #include "connections.h"
 #include "db_error.h"
 #include "import.h"
@@ -57,7 +57,7 @@ int cmdCompact(const Args& args) {
   std::error_code ec;
   const auto before = fs::file_size(bank, ec);
   try {
-    maintenance::compactBank(args[0]);
+    store::compactBank(args[0]);
   } catch (const store::DbError& e) {
     return failWith(e);
   }

@@ -1,12 +1,33 @@
 #pragma once
-// The DAO-shaped side of the component: a database opened for its table definitions,
-// links with connect strings, and compaction into a new file.
+// The DAO-shaped side of the component: a database opened for its table definitions and
+// links with connect strings.
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "session.h"
+#include "text.h"
+
+namespace store {
+
+class Session;
+
+// Parts of a link's connect string ";DATABASE=path;pwd=key;".
+struct ConnectString {
+  std::string database;
+  std::string password;
+};
+ConnectString parseConnect(const std::string& connect);
+
+// One table definition as the file keeps it.
+struct TableDefRow {
+  std::string name;
+  long attributes = 0;
+  std::string connect;      // empty for a local table
+  std::string sourceTable;  // links only
+};
+
+}  // namespace store
 
 namespace store::dao {
 
@@ -65,10 +86,5 @@ class Database {
 
 // Connect "MS Access;pwd=KEY". Options (exclusive) is accepted; the file is opened shared.
 Database openDatabase(const std::string& name, bool options, bool readOnly, const std::string& connect);
-
-// Writes a compact copy of a closed database to a new file under the same key; the
-// destination must not exist. srcConnect is ";pwd=KEY".
-void compactDatabase(const std::string& source, const std::string& destination, const std::string& locale,
-                     int options, const std::string& srcConnect);
 
 }  // namespace store::dao

@@ -29,8 +29,9 @@ ConnectString parseConnect(const std::string& connect) {
   return out;
 }
 
-std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
-                                      ErrorStyle style, bool createAttached) {
+namespace {
+std::unique_ptr<SqliteDb> openOurs(const std::string& path, const std::string& key, bool readOnly, ErrorStyle style,
+                                   bool createAttached, bool nullWhenHeld) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     std::string text = "'" + path + "' is a folder, not a database file.";
@@ -50,6 +51,7 @@ std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string
   try {
     db = SqliteDb::openExisting(path, key, readOnly, createAttached);
   } catch (const SqliteFailure& f) {
+    if (nullWhenHeld && (f.primary() == SQLITE_BUSY || f.primary() == SQLITE_LOCKED)) return nullptr;
     if (f.primary() == SQLITE_NOTADB || f.primary() == SQLITE_CORRUPT || f.primary() == SQLITE_EMPTY)
       throw refused();
     if (f.primary() == SQLITE_MISUSE) throw DbError(err::Generic, f.message);
@@ -63,6 +65,17 @@ std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string
     throw refused();
   }
   return db;
+}
+}  // namespace
+
+std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
+                                      ErrorStyle style, bool createAttached) {
+  return openOurs(path, key, readOnly, style, createAttached, false);
+}
+
+std::unique_ptr<SqliteDb> openOurFileUnlessHeld(const std::string& path, const std::string& key, ErrorStyle style,
+                                                bool createAttached) {
+  return openOurs(path, key, false, style, createAttached, true);
 }
 
 std::string damagedFileText() {
@@ -117,7 +130,8 @@ DbError engineError(const SqliteFailure& f) {
   return DbError(err::Generic, "The database engine reported: " + m + ".");
 }
 
-Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
+// Translated statements call the functions that keep Jet's + and & apart.
+Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) { registerJetFunctions(db_->handle()); }
 
 namespace {
 std::atomic<long long> catalogGeneration{0};

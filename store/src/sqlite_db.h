@@ -62,6 +62,11 @@ class SqliteDb {
   bool damaged() const { return damage_ != nullptr; }
   const SqliteFailure* damage() const { return damage_.get(); }
   bool inTransaction() const;
+  // Whether the file this handle has open no longer carries its path's name (another file was
+  // renamed over it, or it was deleted).
+  bool fileHasMoved() const;
+  // "ok", or the integrity check's findings joined by "; ". Throws SqliteFailure.
+  std::string integrityCheck();
   SqliteStatement prepare(const std::string& sql);
   bool tableExists(const std::string& schema, const std::string& name);
   long long totalChanges() const;
@@ -112,8 +117,11 @@ class SqliteStatement {
 bool diskNearlyFull(const std::string& path);
 
 // Removes a database file with the engine's files beside it (log, shared memory, journal),
-// ignoring any that are not there or cannot be removed: for copies being given up.
-void removeDatabaseFiles(const std::string& path);
+// each that is there. Returns what could not be removed (empty when nothing is left): a copy
+// being given up ignores it, a stale copy that must go first does not.
+std::string removeDatabaseFiles(const std::string& path);
+// The same for the engine's files beside path alone (log, shared memory, journal).
+std::string removeLogFiles(const std::string& path);
 
 // Text for an identifier in generated SQL: [name].
 std::string sqlIdent(const std::string& name);

@@ -71,7 +71,6 @@ class Recordset {
   void reloadRow(long long rowid, size_t at);
   void flushPending();
   void load() const;  // reads the rows when they were deferred
-  void readNames(const SqliteStatement& st) const;
 
   bool open_ = false;
   // Rows are read on first need, also from const queries such as eof().
@@ -84,7 +83,7 @@ class Recordset {
   mutable std::vector<long long> rowids_;
   mutable long pos_ = 0;
   bool updatable_ = false;
-  ResolvedTable table_;
+  std::string table_;  // the updatable table, as the statement text reaches it
   // Editing state
   enum class Edit { None, Existing, New } edit_ = Edit::None;
   std::vector<Value> editRow_;

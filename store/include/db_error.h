@@ -31,6 +31,19 @@ inline constexpr long DiskFull = 3026;               // no space left on the dis
 inline constexpr long DiskError = 3043;              // the disk or network failed to read or write
 inline constexpr long Damaged = 3049;                // the file is damaged (corrupt pages)
 inline constexpr long CannotOpen = 3051;             // the file cannot be opened (permissions, a folder)
+// Misuse of the component's objects.
+inline constexpr long AlreadyOpen = 3705;            // a connection or record set opened twice, or changed while open
+inline constexpr long ProviderNotFound = 3706;       // a provider other than Jet's
+inline constexpr long DaoObjectClosed = 3420;        // DAO: a database object used after Close
+inline constexpr long DaoNoConnect = 3170;           // DAO: a link without a database file, or no link at all
+inline constexpr long DaoNotInDatabase = 3219;       // DAO: a table definition that belongs to no database
+inline constexpr long DaoNoFields = 3264;            // DAO: a table definition with no fields and no link
+// Bank files: compaction's own failures.
+inline constexpr long CopyDiffers = 3428;            // the compact copy is not equivalent to the bank
+inline constexpr long ReplaceFailed = 3056;          // the bank could not be replaced by the copy
+// Failures of the program's own files, outside the database.
+inline constexpr long FileDiskFull = 61;             // a file could not be written: the disk is full
+inline constexpr long FileAccess = 75;               // a file could not be written: path or access
 }  // namespace err
 
 class DbError : public std::runtime_error {

@@ -1,13 +1,21 @@
 #include "connection.h"
 
 #include "db_error.h"
+#include "session.h"
+#include "sqlite_db.h"
+#include "statements.h"
 
 namespace store {
 
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+bool Connection::savedOnlyInLog() const { return session_ && session_->db().checkpointFailure() != nullptr; }
+
 void Connection::setProvider(const std::string& provider) {
-  if (isOpen()) throw DbError(3705, "The provider cannot be changed while the connection is open.");
+  if (isOpen()) throw DbError(err::AlreadyOpen, "The provider cannot be changed while the connection is open.");
   if (!equalsIgnoringCase(provider, kJetProvider))
-    throw DbError(3706, "The provider '" + provider + "' cannot be found; only " + kJetProvider + " is known.");
+    throw DbError(err::ProviderNotFound, "The provider '" + provider + "' cannot be found; only " + kJetProvider + " is known.");
   provider_ = provider;
 }
 
@@ -18,7 +26,7 @@ void Connection::setProperty(const std::string& name, const std::string& value) 
 }
 
 void Connection::open(const std::string& connectionString) {
-  if (isOpen()) throw DbError(3705, "The connection is already open.");
+  if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
   session_ = std::make_unique<Session>(openOurFile(connectionString, password_, false, ErrorStyle::Ado));
   path_ = connectionString;
   // A log left by a crash still holds commits: fold them into the file now, not at the
@@ -48,6 +56,24 @@ long Connection::execute(const std::string& jetSql) {
     throw engineError(f);
   }
 }
+
+std::vector<std::string> Connection::fieldNames(const std::string& table) {
+  Session& s = session();
+  s.translate(statements::everyRowOf(table));  // the current table definitions, a link's file attached
+  ResolvedTable r = s.resolve(table);
+  try {
+    auto st = s.db().prepare("SELECT * FROM " + r.qualified + " LIMIT 0;");
+    std::vector<std::string> names;
+    for (int i = 0; i < st.columnCount(); ++i) names.push_back(st.columnName(i));
+    return names;
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+void Connection::reachTable(const std::string& table) { session().translate(statements::everyRowOf(table)); }
+
+void Connection::releaseFile(const std::string& file) { session().detach(file); }
 
 void Connection::close() {
   if (!session_) throw DbError(err::ObjectClosed, "The operation is not allowed while the connection is closed.");
@@ -122,13 +148,13 @@ void Transaction::commit() {
 
 DeferCheckpoint::DeferCheckpoint(Connection& conn) : conn_(conn) {
   if (!conn.isOpen()) return;
-  db_ = &conn.session().db();
-  db_->deferCheckpoints();
+  session_ = &conn.session();
+  session_->db().deferCheckpoints();
 }
 
 DeferCheckpoint::~DeferCheckpoint() {
   // A connection closed or reopened meanwhile has checkpointed on its own.
-  if (db_ && conn_.isOpen() && &conn_.session().db() == db_) db_->resumeCheckpoints();
+  if (session_ && conn_.isOpen() && &conn_.session() == session_) session_->db().resumeCheckpoints();
 }
 
 }  // namespace store

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "jet_sql.h"
 #include "quote.h"
 
 namespace store {
@@ -21,6 +20,15 @@ SqliteFailure withFullDiskNamed(SqliteFailure f, const std::string& path) {
   if ((f.code & 0xff) == SQLITE_IOERR && diskNearlyFull(path))
     return SqliteFailure{SQLITE_FULL, sqlite3_errstr(SQLITE_FULL)};
   return f;
+}
+
+// The encryption layer can report a page that fails its authentication check as a bare
+// SQLITE_ERROR with no detail of its own, where every fault of a statement's text carries one
+// ("no such table: ...", "near ...: syntax error"): the message is then the engine's generic
+// text for the code, and that page is damaged. (A damaged page that a read meets comes as
+// SQLITE_CORRUPT with its own code; this is for the bare form.)
+bool failedPageAuthentication(int rc, const std::string& message) {
+  return rc == SQLITE_ERROR && message == sqlite3_errstr(SQLITE_ERROR);
 }
 
 bool isDamage(int code) {
@@ -45,10 +53,7 @@ SqliteDb::SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 
 SqliteFailure SqliteDb::failure(int rc) {
   SqliteFailure f = withFullDiskNamed(failureOf(db_, rc), path_);
-  // The encryption layer reports a page that fails its authentication check as a bare
-  // SQLITE_ERROR with no detail of its own, where every fault of a statement's text
-  // carries one ("no such table: ...", "near ...: syntax error"): that page is damaged.
-  if (rc == SQLITE_ERROR && f.message == sqlite3_errstr(SQLITE_ERROR))
+  if (failedPageAuthentication(rc, f.message))
     f = SqliteFailure{SQLITE_CORRUPT, "a page failed its authentication check (" + f.message + ")"};
   rc = f.code;
   if (isDamage(rc) && !damage_) damage_ = std::make_unique<SqliteFailure>(f);
@@ -93,6 +98,18 @@ bool SqliteDb::checkpoint() {
 
 bool SqliteDb::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
+bool SqliteDb::fileHasMoved() const {
+  int moved = 0;
+  return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || moved != 0;
+}
+
+std::string SqliteDb::integrityCheck() {
+  auto st = prepare("PRAGMA integrity_check;");
+  std::string verdict;
+  while (st.step()) verdict += (verdict.empty() ? "" : "; ") + st.column(0).toString();
+  return verdict;
+}
+
 std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const std::string& key,
                                                  bool readOnly, bool createAttached) {
   std::error_code ec;
@@ -105,7 +122,6 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
   db->applyKey(key);
-  registerJetFunctions(raw);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
   db->exec("SELECT count(*) FROM sqlite_master;");
   sqlite3_busy_timeout(raw, 5000);
@@ -121,7 +137,6 @@ std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::s
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
   if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
   db->applyKey(key);
-  registerJetFunctions(raw);
   sqlite3_busy_timeout(raw, 5000);
   db->useWriteAheadLog();
   return db;
@@ -246,11 +261,21 @@ Value SqliteStatement::column(int i) const {
   }
 }
 
-void removeDatabaseFiles(const std::string& path) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+std::string removeDatabaseFiles(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  std::string left = removeLogFiles(path);
+  return ec ? "The file '" + path + "' could not be deleted (" + ec.message() + ")." : left;
+}
+
+std::string removeLogFiles(const std::string& path) {
+  std::string left;
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
     std::error_code ec;
     std::filesystem::remove(path + suffix, ec);
+    if (ec && left.empty()) left = "The file '" + path + suffix + "' could not be deleted (" + ec.message() + ").";
   }
+  return left;
 }
 
 bool diskNearlyFull(const std::string& path) {

@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "db_error.h"
+#include "session.h"
+#include "sqlite_db.h"
 #include "statements.h"
 
 namespace store {
@@ -28,6 +30,12 @@ DbError closedError() {
   return DbError(err::ObjectClosed, "The operation is not allowed while the record set is closed.");
 }
 
+// The visible fields of a statement's rows: all but the trailing rowid, when it carries one.
+void readNames(const SqliteStatement& st, bool withRowid, std::vector<std::string>& names) {
+  const int n = st.columnCount() - (withRowid ? 1 : 0);
+  for (int i = 0; i < n; ++i) names.push_back(st.columnName(i));
+}
+
 }  // namespace
 
 Value Field::value() const { return rs_->get(index_); }
@@ -35,7 +43,7 @@ void Field::setValue(const Value& v) { rs_->set(index_, v); }
 const std::string& Field::name() const { return rs_->names_[static_cast<size_t>(index_)]; }
 
 void Recordset::open(const std::string& source, Connection& conn, int cursor, int lock, int options) {
-  if (open_) throw DbError(3705, "The record set is already open.");
+  if (open_) throw DbError(err::AlreadyOpen, "The record set is already open.");
   if (cursor != adOpenUnspecified) cursorType = cursor;
   if (lock != adLockUnspecified) lockType = lock;
   Session& session = conn.session();
@@ -56,7 +64,7 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   if (tableSource && isBareName(src)) {
     try {
       auto st = session.db().prepare(t.sql);
-      readNames(st);
+      readNames(st, withRowid_, names_);
     } catch (const SqliteFailure& f) {
       throw engineError(f);
     }
@@ -65,14 +73,10 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   }
   updatable_ = t.updatableTable.has_value() &&
                (lockType == adLockOptimistic || lockType == adLockPessimistic);
-  if (t.updatableTable) table_ = *t.updatableTable;
+  if (t.updatableTable) table_ = t.updatableTable->qualified;
   open_ = true;
 }
 
-void Recordset::readNames(const SqliteStatement& st) const {
-  const int n = st.columnCount() - (withRowid_ ? 1 : 0);
-  for (int i = 0; i < n; ++i) names_.push_back(st.columnName(i));
-}
 
 void Recordset::load() const {
   if (loaded_) return;
@@ -82,7 +86,7 @@ void Recordset::load() const {
   rowids_.clear();
   try {
     auto st = conn_->session().db().prepare(sql_);
-    if (names_.empty()) readNames(st);
+    if (names_.empty()) readNames(st, withRowid_, names_);
     int n = static_cast<int>(names_.size());
     while (st.step()) {
       std::vector<Value> row;
@@ -216,7 +220,7 @@ void Recordset::update() {
   try {
     if (edit_ == Edit::Existing) {
       if (!cols.empty()) {
-        std::string sql = "UPDATE " + table_.qualified + " SET ";
+        std::string sql = "UPDATE " + table_ + " SET ";
         for (size_t k = 0; k < cols.size(); ++k)
           sql += (k ? ", " : "") + sqlIdent(names_[cols[k]]) + " = ?" + std::to_string(k + 1);
         sql += " WHERE rowid = ?" + std::to_string(cols.size() + 1) + ";";
@@ -227,7 +231,7 @@ void Recordset::update() {
         reloadRow(rowids_[static_cast<size_t>(pos_)], static_cast<size_t>(pos_));
       }
     } else {
-      std::string sql = "INSERT INTO " + table_.qualified;
+      std::string sql = "INSERT INTO " + table_;
       if (cols.empty()) {
         sql += " DEFAULT VALUES;";
       } else {
@@ -254,7 +258,7 @@ void Recordset::update() {
 }
 
 void Recordset::reloadRow(long long rowid, size_t at) {
-  auto st = conn_->session().db().prepare("SELECT * FROM " + table_.qualified + " WHERE rowid = ?1;");
+  auto st = conn_->session().db().prepare("SELECT * FROM " + table_ + " WHERE rowid = ?1;");
   st.bind(1, Value(rowid));
   std::vector<Value> row(names_.size());
   if (st.step())

@@ -3,12 +3,14 @@
 #include <filesystem>
 
 #include "db_error.h"
+#include "session.h"
+#include "sqlite_db.h"
 
 namespace store::dao {
 
 namespace {
 
-DbError closedError() { return DbError(3420, "The database object is no longer set: it was closed."); }
+DbError closedError() { return DbError(err::DaoObjectClosed, "The database object is no longer set: it was closed."); }
 
 // The key in "MS Access;pwd=KEY" or ";pwd=KEY".
 std::string keyOf(const std::string& connect) { return parseConnect(connect).password; }
@@ -16,7 +18,7 @@ std::string keyOf(const std::string& connect) { return parseConnect(connect).pas
 // A linked file and table must be reachable before a link to them is stored.
 void checkLinkTarget(const TableDefRow& row) {
   ConnectString c = parseConnect(row.connect);
-  if (c.database.empty()) throw DbError(3170, "The connect string of '" + row.name + "' names no database file.");
+  if (c.database.empty()) throw DbError(err::DaoNoConnect, "The connect string of '" + row.name + "' names no database file.");
   auto db = openOurFile(c.database, c.password, true, ErrorStyle::Dao);
   const std::string& source = row.sourceTable.empty() ? row.name : row.sourceTable;
   try {
@@ -31,8 +33,8 @@ void checkLinkTarget(const TableDefRow& row) {
 }  // namespace
 
 void TableDef::refreshLink() {
-  if (!db_) throw DbError(3219, "RefreshLink needs a table definition that belongs to a database.");
-  if (row_.connect.empty()) throw DbError(3170, "'" + row_.name + "' is not a linked table.");
+  if (!db_) throw DbError(err::DaoNotInDatabase, "RefreshLink needs a table definition that belongs to a database.");
+  if (row_.connect.empty()) throw DbError(err::DaoNoConnect, "'" + row_.name + "' is not a linked table.");
   db_->requireWritable();
   checkLinkTarget(row_);
   db_->storeLink(row_, false);
@@ -50,7 +52,7 @@ Session& Database::session() {
 }
 
 void Database::requireWritable() const {
-  if (readOnly_) throw DbError(3027, "The database is open read-only; its table definitions cannot be changed.");
+  if (readOnly_) throw DbError(err::ReadOnly, "The database is open read-only; its table definitions cannot be changed.");
 }
 
 std::vector<TableDef> Database::tableDefs() {
@@ -92,7 +94,7 @@ void Database::storeLink(const TableDefRow& row, bool insert) {
 void Database::append(TableDef& def) {
   requireWritable();
   if (def.row_.connect.empty())
-    throw DbError(3264, "The table definition '" + def.name() + "' cannot be appended: it has no fields and no link.");
+    throw DbError(err::DaoNoFields, "The table definition '" + def.name() + "' cannot be appended: it has no fields and no link.");
   for (auto& existing : tableDefs())
     if (equalsIgnoringCase(existing.name(), def.name()))
       throw DbError(err::DaoTableExists, "The table '" + def.name() + "' already exists.");
@@ -124,26 +126,6 @@ void Database::close() {
 Database openDatabase(const std::string& name, bool /*options*/, bool readOnly, const std::string& connect) {
   auto db = openOurFile(name, keyOf(connect), readOnly, ErrorStyle::Dao);
   return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
-}
-
-void compactDatabase(const std::string& source, const std::string& destination, const std::string& /*locale*/,
-                     int /*options*/, const std::string& srcConnect) {
-  std::error_code ec;
-  if (std::filesystem::exists(destination, ec))
-    throw DbError(err::DatabaseExists, "The database '" + destination + "' already exists; compaction needs a new file.");
-  std::string key = keyOf(srcConnect);
-  auto db = openOurFile(source, key, false, ErrorStyle::Dao, /*createAttached=*/true);
-  try {
-    db->exec("ATTACH DATABASE " + sqlLiteral(destination) + " AS zx_compact KEY " + sqlLiteral(key) + ";");
-    db->exec("SELECT sqlcipher_export('zx_compact');");
-    db->exec("DETACH DATABASE zx_compact;");
-    db.reset();
-    openOurFile(destination, key, false, ErrorStyle::Dao)->useWriteAheadLog();
-  } catch (const SqliteFailure& f) {
-    db.reset();
-    std::filesystem::remove(destination, ec);
-    throw DbError(err::Generic, "The database could not be compacted: " + f.message + ".");
-  }
 }
 
 }  // namespace store::dao

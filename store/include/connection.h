@@ -4,17 +4,22 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "session.h"
+#include "db_error.h"
+#include "text.h"
 
 namespace store {
+
+class Session;
 
 inline constexpr const char* kJetProvider = "Microsoft.Jet.OLEDB.4.0";
 inline constexpr const char* kPasswordProperty = "Jet OLEDB:Database Password";
 
 class Connection {
  public:
-  Connection() = default;
+  Connection();
+  ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
@@ -31,10 +36,18 @@ class Connection {
   bool isOpen() const { return session_ != nullptr; }
   const std::string& path() const { return path_; }
 
-  Session& session();  // 3704 when closed
+  // The fields of a table or link, in their stored order (a copy by position relies on it).
+  std::vector<std::string> fieldNames(const std::string& table);
+  // Reaches a table now: a linked table's file is attached here, outside any transaction that
+  // follows (no file can be attached inside one).
+  void reachTable(const std::string& table);
+  // Lets go of a linked file reached for earlier statements (nothing when it was not).
+  void releaseFile(const std::string& file);
+
+  Session& session();  // 3704 when closed; for the component itself
   // A commit is safe in the write-ahead log but a full (or failing) disk kept it from the
   // file; every later commit tries again.
-  bool savedOnlyInLog() const { return session_ && session_->db().checkpointFailure() != nullptr; }
+  bool savedOnlyInLog() const;
 
   // Transactions, nestable; each returns or works on the level. A failed CommitTrans
   // rolls the level back, so that a failure part-way leaves nothing of it written.
@@ -77,7 +90,7 @@ class DeferCheckpoint {
 
  private:
   Connection& conn_;
-  SqliteDb* db_ = nullptr;
+  Session* session_ = nullptr;
 };
 
 }  // namespace store

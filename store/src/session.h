@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dao.h"
 #include "db_error.h"
 #include "jet_sql.h"
 #include "sqlite_db.h"
@@ -20,13 +21,6 @@ namespace store {
 // mark of a ZORBEX database.
 inline constexpr const char* kTableDefsTable = "zx_tabledefs";
 
-// Parts of a link's connect string ";DATABASE=path;pwd=key;".
-struct ConnectString {
-  std::string database;
-  std::string password;
-};
-ConnectString parseConnect(const std::string& connect);
-
 // Which numbering a failure to open a file is reported in.
 enum class ErrorStyle { Ado, Dao };
 
@@ -34,16 +28,13 @@ enum class ErrorStyle { Ado, Dao };
 // become DbErrors numbered in the given style; nothing is created or changed.
 std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
                                       ErrorStyle style, bool createAttached = false);
+// As openOurFile, but nullptr while another connection holds the file exclusively (a
+// compaction or a restore at work) instead of a failure.
+std::unique_ptr<SqliteDb> openOurFileUnlessHeld(const std::string& path, const std::string& key, ErrorStyle style,
+                                                bool createAttached = false);
 
 // A failure of the engine while running a statement, numbered as the callers expect.
 DbError engineError(const SqliteFailure& f);
-
-struct TableDefRow {
-  std::string name;
-  long attributes = 0;
-  std::string connect;      // empty for a local table
-  std::string sourceTable;  // links only
-};
 
 // Table definitions change only through this process's own sessions (links are refreshed
 // at start-up and by the import); each change bumps a generation that every session

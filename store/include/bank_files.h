@@ -1,0 +1,65 @@
+#pragma once
+// The bank as files: copies taken while the editor runs and put back in place, compaction,
+// and the integrity check. Each holds the bank the same way (through the engine) and puts a
+// new file in place the same way (the old log gone first, then one rename).
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace store {
+
+// A consistent copy of the bank of folder, under the bank's key, written to file (which must
+// not exist yet); readers and writers of the bank may go on meanwhile. The copy is checked
+// before it takes its name. Throws DbError.
+void backupBank(const std::filesystem::path& folder, const std::filesystem::path& file);
+
+// Puts a copy of file in place of the bank of folder in one step: refused while any
+// connection or another restore or compaction has the bank. file must open with the bank's
+// key before anything is copied, and the copy must pass the integrity check before it takes
+// the bank's name; the old bank's log and shared-memory files go before it. Throws DbError,
+// and then the bank is as it was.
+void restoreBank(const std::filesystem::path& file, const std::filesystem::path& folder);
+
+// The moments of a compaction, in order, as the progress callback sees them.
+enum class CompactStep {
+  BankHeld,          // this run alone holds the bank, and will until the end
+  StaleCopyRemoved,  // a copy left by an earlier run is gone (only the holder touches it)
+  CopyWritten,       // zorbex_comp.mdb holds the compact copy
+  CopyVerified,      // it opens with the key, passes the integrity check, matches the bank
+  CopySynced,        // it is on the disk
+  Replaced,          // it has been renamed over the bank
+  Done,              // the folder is on the disk; only the bank remains
+};
+
+using CompactProgress = std::function<void(CompactStep)>;
+
+// Compacts folder/zorbex_be.mdb (where it is a symbolic link, the file it points at, which
+// keeps the link; the copy is then made beside that file), never leaving the folder without
+// one complete bank: the compact copy is written and checked beside the bank, then renamed
+// over it. Every connection to the bank must be closed: another holder fails with
+// err::Locked. On any failure the bank is as it was, no copy is left, and a DbError says why
+// (err::CopyDiffers, err::ReplaceFailed, ...).
+void compactBank(const std::filesystem::path& folder, const CompactProgress& progress = {});
+
+// What the integrity check of one file of ours found.
+struct FileCheck {
+  std::string integrity;  // "ok", or the findings joined by "; "; empty when the check stopped
+  std::vector<std::pair<std::string, long long>> tableRows;  // every table and its rows, by name
+  std::string stoppedAt;  // the damage that stopped the check or the count, if any
+  bool whole() const { return integrity == "ok" && stoppedAt.empty(); }
+};
+
+// Opens file with key (DbError when it does not open as a file of ours), runs the integrity
+// check and counts the rows of every table; nothing is written. Opened for writing only so
+// that, when no other program has the file open, closing it takes its log files away.
+FileCheck checkFile(const std::filesystem::path& file, const std::string& key, bool countRows = true);
+
+// With every connection of this process to dbFile closed: empty when dbFile alone holds
+// every committed change; otherwise what the user must know and do, because the changes
+// still wait in its write-ahead log (the disk was full, or another program was reading).
+std::string unfinishedLogWarning(const std::filesystem::path& dbFile);
+
+}  // namespace store

@@ -1,0 +1,436 @@
+#include "bank_files.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <random>
+#include <system_error>
+
+#include "db_error.h"
+#include "platform.h"
+#include "schema.h"
+#include "session.h"
+#include "sqlite_db.h"
+
+namespace store {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+DbError copyFailed(const fs::path& file, const std::string& why) {
+  return DbError(err::Generic, "The copy '" + file.string() + "' could not be made: " + why);
+}
+
+DbError diskFull(const std::string& what) {
+  return DbError(err::DiskFull, "The disk is full: " + what + " Free some space and try again.");
+}
+
+// A name beside target for one operation's copy in the making, which no other run uses,
+// removed again whatever happens.
+class TemporaryBeside {
+ public:
+  explicit TemporaryBeside(const fs::path& target) : path_(uniqueName(target)) {}
+  ~TemporaryBeside() { removeDatabaseFiles(path_.string()); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  static fs::path uniqueName(const fs::path& target) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    return target.string() + ".zx-copy-" + std::to_string(platform::processId()) + "-" + std::to_string(++counter) + "-" +
+           std::to_string(random());
+  }
+  fs::path path_;
+};
+
+// Opens a file with the bank key and checks it whole; throws DbError naming the user's file
+// (named) rather than the copy that was opened.
+void verifyCopy(const fs::path& copy, const fs::path& named) {
+  auto renamed = [&](const DbError& e) {
+    std::string text = e.description;
+    for (size_t at; (at = text.find(copy.string())) != std::string::npos;)
+      text.replace(at, copy.string().size(), named.string());
+    return DbError(e.number, text);
+  };
+  try {
+    auto db = openOurFile(copy.string(), schema::kBankKey, false, ErrorStyle::Ado);
+    std::string verdict;
+    try {
+      verdict = db->integrityCheck();
+    } catch (const SqliteFailure& f) {
+      throw engineError(f);
+    }
+    if (verdict != "ok")
+      throw DbError(err::Damaged, "'" + named.string() + "' does not pass the integrity check: " + verdict);
+  } catch (const DbError& e) {
+    throw renamed(e);
+  }
+}
+
+bool hasContent(const fs::path& file) {
+  std::error_code ec;
+  auto size = fs::file_size(file, ec);
+  return !ec && size > 0;
+}
+
+// Whether a failure of the system while writing under folder was for lack of space.
+bool outOfSpace(const std::error_code& ec, const fs::path& folder) {
+  if (platform::isOutOfSpace(ec)) return true;
+  return ec == std::errc::io_error && diskNearlyFull((folder / "x").string());
+}
+
+fs::path withSuffix(const fs::path& file, const char* suffix) { return fs::path(file.string() + suffix); }
+
+// The bank held by this connection alone until it closes: in exclusive locking mode the first
+// write lock is kept. Every other connection to the bank holds a shared lock (write-ahead
+// log), so the lock is refused while one is open. nullptr while another connection, restore
+// or compaction has the bank. The held file must still carry the bank's name: a run that
+// waited while another put a new file in place would otherwise hold the old one.
+std::unique_ptr<SqliteDb> tryHold(const fs::path& bank, ErrorStyle style) {
+  auto db = openOurFileUnlessHeld(bank.string(), schema::kBankKey, style, /*createAttached=*/true);
+  if (!db) return nullptr;
+  try {
+    db->exec("PRAGMA busy_timeout=1000;");
+    db->exec("PRAGMA locking_mode=EXCLUSIVE;");
+    db->exec("BEGIN IMMEDIATE;");
+    db->exec("COMMIT;");
+  } catch (const SqliteFailure& f) {
+    if (f.primary() == SQLITE_BUSY || f.primary() == SQLITE_LOCKED) return nullptr;
+    throw engineError(f);
+  }
+  if (db->fileHasMoved()) return nullptr;
+  return db;
+}
+
+// Ends the held bank's write-ahead log (its commits go into the file about to be replaced)
+// and removes what is left of it: beside the new file the engine would replay it into that
+// file at its next opening. Returns what could not be removed (empty when nothing is left).
+std::string retireLog(SqliteDb& held, const fs::path& bank) {
+  held.exec("PRAGMA journal_mode=DELETE;");
+  // Held alone, the bank keeps an emptied rollback journal rather than deleting it.
+  std::string left = removeLogFiles(bank.string());
+  if (!left.empty()) return left;
+  std::error_code ec;
+  for (const char* suffix : {"-wal", "-shm", "-journal"})
+    if (fs::exists(withSuffix(bank, suffix), ec)) return "'" + withSuffix(bank, suffix).string() + "' is still present.";
+  return {};
+}
+
+// After a failure once the log was retired: the bank, still held, goes on with its log.
+void keepLog(SqliteDb& held) {
+  try {
+    held.exec("PRAGMA journal_mode=WAL;");
+  } catch (const SqliteFailure&) {
+  }
+}
+
+}  // namespace
+
+std::string unfinishedLogWarning(const fs::path& dbFile) {
+  const fs::path log = dbFile.string() + "-wal";
+  if (!hasContent(log)) return {};
+  const std::string why = diskNearlyFull(dbFile.string()) ? " because the disk is full"
+                                                          : " because another program was reading it";
+  return "The change is saved, but the bank file '" + dbFile.string() + "' is not yet whole on its own" + why +
+         ": the change waits in '" + log.string() + "'. Free some space on the disk; the next change or the next "
+         "opening of the bank completes the file. Until then keep the -wal file beside the bank, and do not copy the "
+         "bank file alone: take a copy with 'zorbex-bank backup'.";
+}
+
+void backupBank(const fs::path& folder, const fs::path& file) {
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(file, ec)))
+    throw DbError(err::DatabaseExists, "The file '" + file.string() + "' already exists; a backup needs a new name.");
+  // Opened for writing only so that, being the last connection, it takes its log files
+  // away when it closes; nothing is written.
+  auto source = openOurFile(schema::bankPath(folder).string(), schema::kBankKey, false, ErrorStyle::Ado);
+  TemporaryBeside temp(file);
+  const fs::path target = fs::absolute(file, ec).parent_path();
+  auto noRoom = [&] { return diskFull("the copy '" + file.string() + "' could not be made; nothing was written."); };
+  {
+    std::unique_ptr<SqliteDb> copy;
+    try {
+      copy = SqliteDb::create(temp.path().string(), schema::kBankKey);
+    } catch (const SqliteFailure& f) {
+      if (f.primary() == SQLITE_FULL || diskNearlyFull(file.string())) throw noRoom();
+      throw copyFailed(file, f.message + ".");
+    }
+    // One step under one read transaction: the copy is the bank as of one commit.
+    sqlite3_backup* b = sqlite3_backup_init(copy->handle(), "main", source->handle(), "main");
+    if (!b) throw copyFailed(file, std::string(sqlite3_errmsg(copy->handle())) + ".");
+    int rc = sqlite3_backup_step(b, -1);
+    sqlite3_backup_finish(b);
+    if ((rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && diskNearlyFull(file.string()))) throw noRoom();
+    if (rc != SQLITE_DONE) throw engineError(SqliteFailure{rc, sqlite3_errstr(rc)});
+    // The pages are in the copy's log; only the copy's file takes the name, so it must hold them.
+    if (!copy->checkpoint()) {
+      if (diskNearlyFull(file.string())) throw noRoom();
+      throw copyFailed(file, "its pages could not be written into the file.");
+    }
+  }
+  if (hasContent(temp.path().string() + "-wal"))
+    throw copyFailed(file, "its pages could not be written into the file.");
+  source.reset();
+  try {
+    verifyCopy(temp.path(), file);
+  } catch (const DbError& e) {
+    if (e.number == err::DiskFull) throw noRoom();
+    throw;
+  }
+  try {
+    platform::syncFile(temp.path());
+    if (fs::exists(fs::symlink_status(file, ec)))
+      throw DbError(err::DatabaseExists, "The file '" + file.string() + "' already exists; a backup needs a new name.");
+    platform::replaceFile(temp.path(), file);
+  } catch (const std::system_error& e) {
+    if (outOfSpace(e.code(), target)) throw noRoom();
+    throw copyFailed(file, std::string(e.what()) + ".");
+  }
+}
+
+void restoreBank(const fs::path& file, const fs::path& folder) {
+  std::error_code ec;
+  const fs::path bank = schema::bankPath(folder);
+  if (fs::is_directory(file, ec)) throw DbError(err::Generic, "'" + file.string() + "' is a folder, not a bank file.");
+  if (!fs::is_regular_file(file, ec))
+    throw DbError(err::Generic, "Could not find the file '" + file.string() + "'.");
+  if (hasContent(file.string() + "-wal"))
+    throw DbError(err::Locked, "'" + file.string() + "' has a log beside it: it is in use or was not closed; "
+                               "take a backup of it with 'zorbex-bank backup' instead.");
+  if (!fs::is_directory(folder, ec))
+    throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
+  if (fs::is_directory(bank, ec))
+    throw DbError(err::Generic, "'" + bank.string() + "' is a folder, not a bank file; nothing was changed.");
+  // The header and the key first: a file that is no bank is refused before a byte is copied.
+  openOurFile(file.string(), schema::kBankKey, false, ErrorStyle::Ado);
+  const auto needed = fs::file_size(file, ec);
+  const auto room = fs::space(folder, ec);
+  if (!ec && room.available < needed + 1024 * 1024)
+    throw diskFull("'" + folder.string() + "' has " + std::to_string(room.available) + " bytes free, and a copy of '" +
+                   file.string() + "' needs " + std::to_string(needed) + "; the bank was not changed.");
+  // Held before any file beside the bank is made: a second restore or a compaction meanwhile
+  // is refused instead of working on the same files.
+  // Without a bank there is nothing to hold: the copy then goes in only while the name is
+  // still free, so that of two restores into an empty folder just one can say it put its file.
+  // A bank that does not open as ours (damaged at its first page) is not held either: no
+  // connection can have it open, and restoring it is what its damage asks for.
+  const bool hadBank = fs::exists(bank, ec);
+  auto inUse = [&] {
+    return DbError(err::Locked, "The bank in '" + folder.string() +
+                                    "' is open in another program (the editor, a tool, or another restore or "
+                                    "compaction); close it and try again. The bank was not changed.");
+  };
+  std::unique_ptr<SqliteDb> held;
+  if (hadBank) {
+    try {
+      held = tryHold(bank, ErrorStyle::Ado);
+      if (!held) throw inUse();
+    } catch (const DbError& e) {
+      if (e.number != err::BadPassword) throw;
+    }
+  }
+  TemporaryBeside temp(bank);
+  try {
+    fs::copy_file(file, temp.path(), fs::copy_options::none);
+  } catch (const fs::filesystem_error& e) {
+    if (outOfSpace(e.code(), folder))
+      throw diskFull("'" + file.string() + "' could not be copied into '" + folder.string() +
+                     "'; the bank was not changed.");
+    throw DbError(err::Generic, "'" + file.string() + "' could not be copied into '" + folder.string() +
+                                    "': " + e.code().message() + ". The bank was not changed.");
+  }
+  try {
+    verifyCopy(temp.path(), file);  // its own connection, closed again: no log left with it
+  } catch (const DbError& e) {
+    if (e.number == err::DiskFull)
+      throw diskFull("'" + file.string() + "' could not be checked in '" + folder.string() +
+                     "'; the bank was not changed.");
+    throw;
+  }
+  // The old bank's log goes before the new file takes the name: beside the new file, the
+  // engine would replay it into that file at its next opening.
+  std::string logLeft;
+  try {
+    logLeft = held ? retireLog(*held, bank) : removeLogFiles(bank.string());
+  } catch (const SqliteFailure& f) {
+    logLeft = engineError(f).description;
+  }
+  if (!logLeft.empty()) {
+    if (held) keepLog(*held);
+    throw DbError(err::Generic, "The old bank's log files could not be removed: " + logLeft +
+                                    " The bank was not changed.");
+  }
+  try {
+    if (hadBank)
+      platform::replaceFile(temp.path(), bank);
+    else
+      platform::placeNewFile(temp.path(), bank);
+  } catch (const std::system_error& e) {
+    if (held) keepLog(*held);
+    if (outOfSpace(e.code(), folder)) throw diskFull("the bank could not be replaced; it was not changed.");
+    if (e.code() == std::errc::file_exists)
+      throw DbError(err::Locked, "Another program put a bank into '" + folder.string() + "' while '" + file.string() +
+                                     "' was being restored; that bank was left as it is, and '" + file.string() +
+                                     "' was not put in place.");
+    throw DbError(err::Generic, "The bank could not be replaced: " + std::string(e.what()) + ". It was not changed.");
+  }
+  held.reset();  // the old file, no longer named
+}
+
+
+// ----- compaction
+
+namespace {
+
+// Everything that makes two banks equivalent: the definitions of tables and indexes, the
+// rows of the table definitions (links included) and the row count of every table.
+std::vector<std::string> contentsOf(SqliteDb& db) {
+  std::vector<std::string> out;
+  std::vector<std::string> tables;
+  auto master = db.prepare(
+      "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+      "ORDER BY type, name;");
+  while (master.step()) {
+    out.push_back(master.column(0).toString() + " " + master.column(1).toString() + " on " +
+                  master.column(2).toString() + ": " + master.column(3).toString());
+    if (master.column(0).toString() == "table") tables.push_back(master.column(1).toString());
+  }
+  for (const std::string& t : tables) {
+    auto count = db.prepare("SELECT count(*) FROM " + sqlIdent(t) + ";");
+    count.step();
+    out.push_back("rows of " + t + ": " + count.column(0).toString());
+  }
+  auto defs = db.prepare(std::string("SELECT name, attributes, connect, source_table FROM ") + kTableDefsTable +
+                         " ORDER BY name;");
+  while (defs.step())
+    out.push_back("definition " + defs.column(0).toString() + " " + defs.column(1).toString() + " " +
+                  defs.column(2).toString() + " " + defs.column(3).toString());
+  return out;
+}
+
+void writeCompactCopy(SqliteDb& bank, const fs::path& copy) {
+  bank.exec("ATTACH DATABASE " + sqlLiteral(copy.string()) + " AS zx_compact KEY " + sqlLiteral(schema::kBankKey) +
+            ";");
+  bank.exec("SELECT sqlcipher_export('zx_compact');");
+  bank.exec("DETACH DATABASE zx_compact;");
+}
+
+// The copy opens with the bank's key, passes the integrity check and holds what the bank
+// holds. It keeps the bank's write-ahead log mode.
+void verifyCompactCopy(SqliteDb& bank, const fs::path& copy) {
+  auto db = openOurFile(copy.string(), schema::kBankKey, false, ErrorStyle::Dao);
+  db->useWriteAheadLog();
+  std::string verdict = db->integrityCheck();
+  if (verdict != "ok")
+    throw DbError(err::CopyDiffers, "The compacted copy failed its integrity check (" + verdict + "); the bank was kept.");
+  std::vector<std::string> want = contentsOf(bank), got = contentsOf(*db);
+  for (size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
+    std::string w = i < want.size() ? want[i] : "(nothing)", g = i < got.size() ? got[i] : "(nothing)";
+    if (w != g)
+      throw DbError(err::CopyDiffers, "The compacted copy differs from the bank (bank: " + w + "; copy: " + g +
+                                          "); the bank was kept.");
+  }
+}
+
+// Removes a copy left by an earlier run, or this run's; it must be gone before the next step.
+void removeCompactCopy(const fs::path& copy) {
+  if (std::string left = removeDatabaseFiles(copy.string()); !left.empty()) throw DbError(err::Generic, left);
+}
+
+// The file that a bank path names: the target of a symbolic link (the link stays a link
+// when the target is replaced), the path itself otherwise.
+fs::path fileBehind(const fs::path& bank) {
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(bank, ec))) return bank;
+  fs::path target = fs::canonical(bank, ec);
+  if (ec) throw DbError(err::FileNotFound, "The bank '" + bank.string() + "' is a symbolic link to '" +
+                                               fs::read_symlink(bank, ec).string() + "', which does not exist.");
+  return target;
+}
+
+}  // namespace
+
+void compactBank(const fs::path& folder, const CompactProgress& progress) {
+  auto report = [&](CompactStep s) {
+    if (progress) progress(s);
+  };
+  const fs::path bank = fileBehind(schema::bankPath(folder));
+  const fs::path copy = bank.parent_path() / schema::kCompactFile;
+
+  // Held before the copy's name is touched: a second run meanwhile is refused rather than
+  // deleting this run's copy.
+  std::unique_ptr<SqliteDb> held = tryHold(bank, ErrorStyle::Dao);
+  if (!held)
+    throw DbError(err::Locked, "Could not use '" + bank.string() +
+                                   "'; file already in use. Close every other program that has the bank open "
+                                   "(another copy of the editor, the test application, zorbex-bank, sqlcipher) "
+                                   "and try again.");
+  report(CompactStep::BankHeld);
+  bool logRetired = false;
+  try {
+    removeCompactCopy(copy);
+    report(CompactStep::StaleCopyRemoved);
+    writeCompactCopy(*held, copy);
+    report(CompactStep::CopyWritten);
+    verifyCompactCopy(*held, copy);
+    report(CompactStep::CopyVerified);
+    try {
+      platform::syncFile(copy);
+    } catch (const std::system_error& e) {
+      throw DbError(err::ReplaceFailed,
+                    std::string("The compacted copy could not be written to the disk (") + e.what() + ").");
+    }
+    report(CompactStep::CopySynced);
+    logRetired = true;
+    if (std::string left = retireLog(*held, bank); !left.empty())
+      throw DbError(err::ReplaceFailed, left + " The bank was kept.");
+    try {
+      platform::replaceFile(copy, bank);  // durable once the folder is on the disk, which it syncs
+    } catch (const std::system_error& e) {
+      throw DbError(err::ReplaceFailed, std::string("The bank could not be replaced by the compacted copy (") +
+                                            e.what() + "); the bank was kept.");
+    }
+  } catch (...) {
+    if (logRetired) keepLog(*held);
+    // The copy goes while the bank is still held: released first, the name may already be
+    // another run's.
+    removeCompactCopy(copy);
+    held.reset();
+    try {
+      throw;
+    } catch (const SqliteFailure& f) {
+      DbError e = engineError(f);
+      throw DbError(e.number, "The bank could not be compacted: " + e.description);
+    }
+  }
+  report(CompactStep::Replaced);
+  held.reset();  // the old file, no longer named
+  report(CompactStep::Done);
+}
+
+// ----- the integrity check
+
+FileCheck checkFile(const fs::path& file, const std::string& key, bool countRows) {
+  auto db = openOurFile(file.string(), key, false, ErrorStyle::Ado);
+  FileCheck out;
+  try {
+    out.integrity = db->integrityCheck();
+    if (!countRows) return out;
+    auto tables = db->prepare(
+        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name;");
+    while (tables.step()) {
+      std::string name = tables.column(0).toString();
+      auto count = db->prepare("SELECT count(*) FROM " + sqlIdent(name) + ";");
+      count.step();
+      out.tableRows.emplace_back(name, count.column(0).toInt());
+    }
+  } catch (const SqliteFailure& f) {
+    DbError e = engineError(f);
+    if (e.number != err::Damaged) throw e;
+    out.stoppedAt = f.message;
+  }
+  return out;
+}
+
+}  // namespace store
