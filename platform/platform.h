@@ -25,17 +25,6 @@ void placeNewFile(const std::filesystem::path& from, const std::filesystem::path
 // std::system_error.
 void syncFile(const std::filesystem::path& file);
 
-// Held while no connection may open or use a database file in write-ahead-log mode.
-class ExclusiveUse {
- public:
-  virtual ~ExclusiveUse() = default;
-};
-
-// Exclusive use of the database file, or nullptr while any connection has it open.
-// Call it with no connection of this process open on the file: on POSIX, closing the
-// descriptors used here drops the engine's own locks of this process on the same files.
-std::unique_ptr<ExclusiveUse> tryExclusiveUse(const std::filesystem::path& dbFile);
-
 // Whether a failed file operation's error means that the disk (or the user's share of it)
 // is full.
 bool isOutOfSpace(const std::error_code& ec);

@@ -10,7 +10,6 @@
 #include <iterator>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 #include "platform.h"
 
@@ -38,37 +37,6 @@ fs::path folderOf(const fs::path& p) {
   fs::path parent = fs::absolute(p).parent_path();
   return parent.empty() ? fs::path(".") : parent;
 }
-
-// The byte ranges that the engine locks: on the database file the pending, reserved and
-// shared bytes at 1 GiB; on its shared-memory file the byte every connection holds a read
-// lock on for as long as it is open.
-constexpr off_t kPendingByte = 0x40000000;
-constexpr off_t kLockRangeLength = 2 + 510;
-constexpr off_t kShmConnectionByte = 128;
-
-class PosixExclusiveUse : public ExclusiveUse {
- public:
-  ~PosixExclusiveUse() override {
-    for (int fd : fds_)
-      if (fd >= 0) ::close(fd);
-  }
-  // An open-file-description lock conflicts with every other lock on the range, also with
-  // the engine's record locks held by this very process.
-  bool lock(const fs::path& p, off_t start, off_t length) {
-    int fd = ::open(p.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;  // no such file: nobody holds it
-    fds_.push_back(fd);
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = start;
-    fl.l_len = length;
-    return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
-  }
-
- private:
-  std::vector<int> fds_;
-};
 
 // flock() belongs to the open file description: a second open of the same file, in this
 // process or another, conflicts, and the kernel drops the lock when the holder dies.
@@ -160,13 +128,6 @@ void placeNewFile(const fs::path& from, const fs::path& to) {
     ::unlink(from.c_str());
   }
   syncPath(folderOf(to), O_RDONLY | O_DIRECTORY);
-}
-
-std::unique_ptr<ExclusiveUse> tryExclusiveUse(const fs::path& dbFile) {
-  auto use = std::make_unique<PosixExclusiveUse>();
-  if (!use->lock(fs::path(dbFile.string() + "-shm"), kShmConnectionByte, 1)) return nullptr;
-  if (!use->lock(dbFile, kPendingByte, kLockRangeLength)) return nullptr;
-  return use;
 }
 
 bool isOutOfSpace(const std::error_code& ec) {

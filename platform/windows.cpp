@@ -13,7 +13,6 @@
 #include <string>
 #include <system_error>
 #include <utility>
-#include <vector>
 
 #include "platform.h"
 
@@ -86,37 +85,11 @@ void move(const fs::path& from, const fs::path& to, DWORD flags) {
     throw lastError("cannot rename onto", to);
 }
 
-// The byte ranges that the engine locks: on the database file the pending, reserved and
-// shared bytes at 1 GiB; on its shared-memory file the byte every connection holds a read
-// lock on for as long as it is open.
-constexpr DWORD kPendingByte = 0x40000000;
-constexpr DWORD kLockRangeLength = 2 + 510;
-constexpr DWORD kShmConnectionByte = 128;
-
 bool lockRange(HANDLE h, DWORD start, DWORD length) {
   OVERLAPPED at{};
   at.Offset = start;
   return ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, length, 0, &at) != 0;
 }
-
-// A lock taken through one handle conflicts with the locks of every other handle, also with
-// the engine's handles in this very process; closing the handle releases it.
-class WindowsExclusiveUse : public ExclusiveUse {
- public:
-  bool lock(const fs::path& p, DWORD start, DWORD length) {
-    Handle h = openShared(p, OPEN_EXISTING);
-    if (!h.valid()) {
-      const DWORD error = ::GetLastError();
-      return error == ERROR_FILE_NOT_FOUND;  // no such file: nobody holds it
-    }
-    const bool locked = lockRange(h.get(), start, length);
-    handles_.push_back(std::move(h));
-    return locked;
-  }
-
- private:
-  std::vector<Handle> handles_;
-};
 
 class WindowsHeldLock : public HeldLock {
  public:
@@ -185,13 +158,6 @@ void replaceFile(const fs::path& from, const fs::path& to) {
 void placeNewFile(const fs::path& from, const fs::path& to) {
   flushFile(from);
   move(from, to, 0);  // without MOVEFILE_REPLACE_EXISTING a name that exists is refused
-}
-
-std::unique_ptr<ExclusiveUse> tryExclusiveUse(const fs::path& dbFile) {
-  auto use = std::make_unique<WindowsExclusiveUse>();
-  if (!use->lock(fs::path(dbFile.wstring() + L"-shm"), kShmConnectionByte, 1)) return nullptr;
-  if (!use->lock(dbFile, kPendingByte, kLockRangeLength)) return nullptr;
-  return use;
 }
 
 bool isOutOfSpace(const std::error_code& ec) {

@@ -30,7 +30,6 @@ int main() {
   platform::placeNewFile(p, p);
   platform::syncFile(p);
   bool full = platform::isOutOfSpace(std::error_code());
-  auto use = platform::tryExclusiveUse(p);
   auto lock = platform::tryHoldLock(p);
   auto watch = platform::watchTermination([] {});
   return full ? 1 : static_cast<int>(platform::processId());

@@ -56,19 +56,6 @@ TEST(PlatformFiles, AFullDiskAndAUsedUpQuotaAreOutOfSpace) {
   EXPECT_FALSE(platform::isOutOfSpace(std::make_error_code(std::errc::permission_denied)));
 }
 
-TEST(PlatformFiles, ExclusiveUseIsHeldByOneAtATime) {
-  TempDir dir;
-  write(dir / "bank", std::string(4096, '\0'));
-  write(dir / "bank-shm", std::string(4096, '\0'));
-  {
-    auto first = platform::tryExclusiveUse(dir / "bank");
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(platform::tryExclusiveUse(dir / "bank"), nullptr);
-  }
-  EXPECT_NE(platform::tryExclusiveUse(dir / "bank"), nullptr) << "released with its holder";
-  EXPECT_NE(platform::tryExclusiveUse(dir / "none"), nullptr) << "nobody holds a file that does not exist";
-}
-
 TEST(PlatformLock, HeldByOneHolderUntilItEnds) {
   TempDir dir;
   {
