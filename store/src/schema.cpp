@@ -97,12 +97,17 @@ const std::vector<TableSpec>& bankTables() {
   static const std::vector<TableSpec> tables = [] {
     std::vector<TableSpec> t;
     for (Kind k : kAllKinds) t.push_back({tableName(k), questionColumns(k)});
-    for (const char* m : {"12to13SC", "12to13CR", "12to13DS", "11to12PS"})
-      t.push_back({m, {{"12th", "INTEGER"}, {"13th", "INTEGER"}}});
-    t.push_back({"12to13RC",
-                 {{"12th-Question", "INTEGER"}, {"13th-Question", "INTEGER"}, {"13th-Passage", "INTEGER"}}});
-    for (const char* a : {"answerkey13SC", "answerkey13DS", "answerkey13PS"})
-      t.push_back({a, {{"number", "INTEGER"}, {"key", "TEXT COLLATE NOCASE"}}});
+    // The edition tables that each multiple-choice kind's rules name: the mapping of running
+    // numbers (with RC's passage), then the answer keys.
+    for (Kind k : choiceKinds()) {
+      const EditionRules& r = *kindSpec(k).edition;
+      std::vector<Column> mapping{{r.oldField, "INTEGER"}, {r.newField, "INTEGER"}};
+      if (r.passageField) mapping.push_back({r.passageField, "INTEGER"});
+      t.push_back({r.mappingTable, mapping});
+    }
+    for (Kind k : choiceKinds())
+      if (const EditionRules& r = *kindSpec(k).edition; r.answerKeyTable)
+        t.push_back({r.answerKeyTable, {{"number", "INTEGER"}, {"key", "TEXT COLLATE NOCASE"}}});
     return t;
   }();
   return tables;

@@ -21,13 +21,17 @@ struct AfterOutermost {
   }
 };
 
+// The number of an unclassified failure, the one the database component gives its own
+// (ui knows nothing of the store, whose describer replaces this one in the program).
+constexpr long kUnclassifiedError = -2147467259L;
+
 ErrorInfo defaultDescription(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
   } catch (const std::exception& e) {
-    return {-2147467259L, e.what()};
+    return {kUnclassifiedError, e.what()};
   } catch (...) {
-    return {-2147467259L, "Unknown error."};
+    return {kUnclassifiedError, "Unknown error."};
   }
 }
 }  // namespace
