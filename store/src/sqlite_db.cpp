@@ -26,7 +26,9 @@ SqliteFailure withFullDiskNamed(SqliteFailure f, const std::string& path) {
 // SQLITE_ERROR with no detail of its own, where every fault of a statement's text carries one
 // ("no such table: ...", "near ...: syntax error"): the message is then the engine's generic
 // text for the code, and that page is damaged. (A damaged page that a read meets comes as
-// SQLITE_CORRUPT with its own code; this is for the bare form.)
+// SQLITE_CORRUPT with its own code; this is for the bare form, which the integrity check over
+// such a page gets. The engine gives no other sign of it; a test of the bank tool's check holds
+// the engine to this form.)
 bool failedPageAuthentication(int rc, const std::string& message) {
   return rc == SQLITE_ERROR && message == sqlite3_errstr(SQLITE_ERROR);
 }

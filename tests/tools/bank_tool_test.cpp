@@ -174,6 +174,18 @@ TEST_F(BankFiles, CheckFailsOnADamagedMiddlePageAndLeavesNoLogFiles) {
   ToolRun damaged = bank({"check", dir.path().string()});
   EXPECT_NE(damaged.status, 0) << damaged.out;
   EXPECT_FALSE(hasLogFiles(be()));
+
+  // The engine's whole report of this damage is a bare SQLITE_ERROR with the code's generic
+  // text: the store recognises the damage by that text alone. Should the engine report it
+  // otherwise, this fails and that recognition must follow.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(be().string().c_str(), &raw), SQLITE_OK);
+  sqlite3_extended_result_codes(raw, 1);
+  sqlite3_key(raw, store::schema::kBankKey, static_cast<int>(std::strlen(store::schema::kBankKey)));
+  EXPECT_EQ(sqlite3_exec(raw, "PRAGMA integrity_check;", nullptr, nullptr, nullptr), SQLITE_ERROR);
+  EXPECT_EQ(sqlite3_extended_errcode(raw), SQLITE_ERROR);
+  EXPECT_STREQ(sqlite3_errmsg(raw), sqlite3_errstr(SQLITE_ERROR));
+  sqlite3_close(raw);
 }
 
 TEST_F(BankFiles, BackupWhileTheBankIsOpenHoldsTheLatestSave) {
