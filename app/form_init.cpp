@@ -29,7 +29,7 @@ const std::vector<ImportSection>& importSections() {
     std::vector<ImportSection> v;
     auto add = [&](store::schema::Subject subject) {
       for (Kind k : store::schema::choiceKinds())
-        if (store::schema::kindSpec(k).subject == subject) v.push_back({store::schema::kindName(k), store::schema::tableName(k)});
+        if (store::schema::kindEntry(k).subject == subject) v.push_back({store::schema::kindName(k), store::schema::tableName(k)});
     };
     add(store::schema::Subject::Verbal);
     v.push_back({"Memo", nullptr});

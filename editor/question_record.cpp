@@ -58,9 +58,9 @@ const RecordFields& recordFields(store::schema::Kind kind) {
   static const std::vector<RecordFields> all = [] {
     std::vector<RecordFields> v;
     for (store::schema::Kind k : store::schema::kAllKinds) {
-      const store::schema::KindSpec& spec = store::schema::kindSpec(k);
-      RecordFields def{spec.table, {}};
-      for (const store::schema::Field& f : spec.fields)
+      const store::schema::KindEntry& entry = store::schema::kindEntry(k);
+      RecordFields def{entry.table, {}};
+      for (const store::schema::Field& f : entry.fields)
         if (f.write != FieldWrite::Unread) def.fields.push_back({f.name, f.type, f.write});
       v.push_back(def);
     }

@@ -9,9 +9,9 @@ namespace pools {
 using store::schema::Kind;
 
 const EditionRules& editionRules(Kind kind) {
-  const auto& spec = store::schema::kindSpec(kind);
-  if (!spec.edition) throw std::logic_error(std::string(spec.name) + " has no edition rules");
-  return *spec.edition;
+  const auto& entry = store::schema::kindEntry(kind);
+  if (!entry.edition) throw std::logic_error(std::string(entry.name) + " has no edition rules");
+  return *entry.edition;
 }
 
 bool choiceKindNamed(const std::string& name, Kind& kind) {

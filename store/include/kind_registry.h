@@ -85,7 +85,7 @@ struct EditionRules {
 // The part of the test that a kind's questions belong to.
 enum class Subject { Verbal, Math, Writing };
 
-struct KindSpec {
+struct KindEntry {
   Kind kind;
   const char* name;   // "SC"
   const char* table;  // "SCtbl"
@@ -96,7 +96,7 @@ struct KindSpec {
   std::optional<EditionRules> edition;
 };
 
-const KindSpec& kindSpec(Kind k);
+const KindEntry& kindEntry(Kind k);
 // The multiple-choice kinds, in the order of kAllKinds.
 const std::vector<Kind>& choiceKinds();
 

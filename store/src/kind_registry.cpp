@@ -31,7 +31,7 @@ void addStemChoicesAnswer(std::vector<Field>& f, FieldType choiceType) {
 
 const Field kPool{"src", Text, Unread, false};
 
-KindSpec sc() {
+KindEntry sc() {
   std::vector<Field> f{kPool};
   addStemChoicesAnswer(f, Text);
   f.insert(f.end(), {{"questionTop", Number}, {"questionLeft", Number}, {"questionWidth", Size, Layout},
@@ -50,7 +50,7 @@ KindSpec sc() {
                        .checksDuplicates = true, .duplicateQuestionText = "that"}};
 }
 
-KindSpec cr() {
+KindEntry cr() {
   std::vector<Field> f{kPool};
   addStemChoicesAnswer(f, Text);
   f.insert(f.end(), {{"questionTop", Number}, {"questionLeft", Number}, {"questionWidth", Size, Layout},
@@ -66,7 +66,7 @@ KindSpec cr() {
                        .checksDuplicates = true, .duplicateQuestionText = nullptr}};
 }
 
-KindSpec rc() {
+KindEntry rc() {
   // The copy sets the passage number itself, from the mapping.
   std::vector<Field> f{kPool, {"passageNum", Text, ContentIfGiven, false}, {"Qnumber", Text, Never},
                        {"reading", Rtf, Content}};
@@ -85,7 +85,7 @@ KindSpec rc() {
                        .checksDuplicates = false, .duplicateQuestionText = nullptr}};
 }
 
-KindSpec ps() {
+KindEntry ps() {
   std::vector<Field> f{kPool};
   addStemChoicesAnswer(f, Rtf);
   f.insert(f.end(), {{"questionWidth", Size, Layout}, {"questionHeight", Size, Layout}, {"choiceAWidth", Size, Layout}});
@@ -100,7 +100,7 @@ KindSpec ps() {
                        .checksDuplicates = false, .duplicateQuestionText = nullptr}};
 }
 
-KindSpec ds() {
+KindEntry ds() {
   std::vector<Field> f{kPool,
                        {"question", Rtf, Content},
                        {"statement1", Rtf, Content},
@@ -122,39 +122,39 @@ KindSpec ds() {
                        .checksDuplicates = false, .duplicateQuestionText = nullptr}};
 }
 
-KindSpec awa() { return {Kind::AWA, "AWA", "AWAtbl", Subject::Writing, {{"type", Text}, {"question", Rtf, Content}}, std::nullopt}; }
+KindEntry awa() { return {Kind::AWA, "AWA", "AWAtbl", Subject::Writing, {{"type", Text}, {"question", Rtf, Content}}, std::nullopt}; }
 
 // The edition rules take the kind, its table and the fields it copies from the entry.
-KindSpec completed(KindSpec spec) {
-  if (spec.edition) {
-    spec.edition->kind = spec.kind;
-    spec.edition->table = spec.table;
-    for (const Field& f : spec.fields)
-      if (f.copied) spec.edition->copiedFields.push_back(f.name);
+KindEntry completed(KindEntry entry) {
+  if (entry.edition) {
+    entry.edition->kind = entry.kind;
+    entry.edition->table = entry.table;
+    for (const Field& f : entry.fields)
+      if (f.copied) entry.edition->copiedFields.push_back(f.name);
   }
-  return spec;
+  return entry;
 }
 
-const std::vector<KindSpec>& registry() {
+const std::vector<KindEntry>& registry() {
   // One entry per kind, in the order of kAllKinds.
-  static const std::vector<KindSpec> all = {completed(sc()), completed(cr()), completed(rc()),
+  static const std::vector<KindEntry> all = {completed(sc()), completed(cr()), completed(rc()),
                                             completed(ps()), completed(ds()), completed(awa())};
   return all;
 }
 
 }  // namespace
 
-const KindSpec& kindSpec(Kind k) {
-  const KindSpec& spec = registry().at(static_cast<size_t>(k));
-  if (spec.kind != k) throw std::logic_error("the kind registry is not in the order of the kinds");
-  return spec;
+const KindEntry& kindEntry(Kind k) {
+  const KindEntry& entry = registry().at(static_cast<size_t>(k));
+  if (entry.kind != k) throw std::logic_error("the kind registry is not in the order of the kinds");
+  return entry;
 }
 
 const std::vector<Kind>& choiceKinds() {
   static const std::vector<Kind> kinds = [] {
     std::vector<Kind> v;
     for (Kind k : kAllKinds)
-      if (kindSpec(k).edition) v.push_back(k);
+      if (kindEntry(k).edition) v.push_back(k);
     return v;
   }();
   return kinds;

@@ -30,7 +30,7 @@ const char* sqlType(FieldType t) {
 
 std::vector<Column> makeColumns(Kind k) {
   std::vector<Column> c{{"numQ", "TEXT COLLATE NOCASE UNIQUE"}};
-  for (const Field& f : kindSpec(k).fields) c.push_back({f.name, sqlType(f.type)});
+  for (const Field& f : kindEntry(k).fields) c.push_back({f.name, sqlType(f.type)});
   return c;
 }
 
@@ -67,9 +67,9 @@ std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char*
 
 }  // namespace
 
-const char* tableName(Kind k) { return kindSpec(k).table; }
+const char* tableName(Kind k) { return kindEntry(k).table; }
 
-const char* kindName(Kind k) { return kindSpec(k).name; }
+const char* kindName(Kind k) { return kindEntry(k).name; }
 
 const std::vector<Column>& questionColumns(Kind k) {
   static const std::vector<std::vector<Column>> all = [] {
@@ -100,13 +100,13 @@ const std::vector<TableSpec>& bankTables() {
     // The edition tables that each multiple-choice kind's rules name: the mapping of running
     // numbers (with RC's passage), then the answer keys.
     for (Kind k : choiceKinds()) {
-      const EditionRules& r = *kindSpec(k).edition;
+      const EditionRules& r = *kindEntry(k).edition;
       std::vector<Column> mapping{{r.oldField, "INTEGER"}, {r.newField, "INTEGER"}};
       if (r.passageField) mapping.push_back({r.passageField, "INTEGER"});
       t.push_back({r.mappingTable, mapping});
     }
     for (Kind k : choiceKinds())
-      if (const EditionRules& r = *kindSpec(k).edition; r.answerKeyTable)
+      if (const EditionRules& r = *kindEntry(k).edition; r.answerKeyTable)
         t.push_back({r.answerKeyTable, {{"number", "INTEGER"}, {"key", "TEXT COLLATE NOCASE"}}});
     return t;
   }();

@@ -12,6 +12,7 @@
 #include "session.h"
 #include "temp_dir.h"
 #include "window_check.h"
+#include "import_sources.h"
 
 namespace {
 
@@ -22,20 +23,7 @@ using ui::MsgResult;
 
 constexpr int kSC = 0, kMemo = 3;
 
-// A bank in its own folder whose SC table holds three questions of each given pool.
-fs::path makeSource(const fs::path& dir, const std::vector<std::string>& pools, int first = 777) {
-  store::schema::createBank(dir);
-  store::Connection c;
-  c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
-  int n = first;
-  for (const std::string& pool : pools) {
-    for (int i = 1; i <= 3; ++i)
-      c.execute("insert into SCtbl (numQ, src, question) values ('" + std::to_string(n) + "0" + std::to_string(i) +
-                "', '" + pool + "', 'stem');");
-    ++n;
-  }
-  return store::schema::bankPath(dir);
-}
+using testing_support::makeSource;
 
 long count(store::Connection& c, const std::string& sql) {
   store::Recordset rs;

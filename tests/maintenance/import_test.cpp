@@ -9,26 +9,14 @@
 #include "schema.h"
 #include "session.h"
 #include "temp_dir.h"
+#include "import_sources.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::TempDir;
 
-// A bank in its own folder whose SC table holds three questions of each given pool.
-fs::path makeSource(const fs::path& dir, const std::vector<std::string>& pools, int first = 777) {
-  store::schema::createBank(dir);
-  store::Connection c;
-  c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
-  int n = first;
-  for (const std::string& pool : pools) {
-    for (int i = 1; i <= 3; ++i)
-      c.execute("insert into SCtbl (numQ, src, question) values ('" + std::to_string(n) + "0" + std::to_string(i) +
-                "', '" + pool + "', 'stem');");
-    ++n;
-  }
-  return store::schema::bankPath(dir);
-}
+using testing_support::makeSource;
 
 void addMemo(const fs::path& userFile, const std::string& numQ, const std::string& text) {
   store::Connection c;
