@@ -30,11 +30,16 @@ class Connection {
 
   void open(const std::string& connectionString);
   void open(const std::string& path, const std::string& key);  // both settings at once
+  // A bank on a PostgreSQL server, by a libpq connection string or URI (the password as libpq
+  // finds it); open() takes a "postgresql://" URI for the bank's own tables too.
+  enum class Space { Bank, User };  // the bank's tables, or the user tables beside them
+  void openServer(const std::string& conninfo, Space space);
+  bool onServer() const;
   // Runs one statement; returns the number of rows it changed.
   long execute(const std::string& jetSql);
   void close();
   bool isOpen() const { return session_ != nullptr; }
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return path_; }  // on a server: "'database' on host:port"
 
   // The fields of a table or link, in their stored order (a copy by position relies on it).
   std::vector<std::string> fieldNames(const std::string& table);

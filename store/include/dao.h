@@ -12,10 +12,11 @@ namespace store {
 
 class Session;
 
-// Parts of a link's connect string ";DATABASE=path;pwd=key;".
+// Parts of a link's connect string ";DATABASE=path;pwd=key;", or on a server ";SCHEMA=name;".
 struct ConnectString {
   std::string database;
   std::string password;
+  std::string schema;
 };
 ConnectString parseConnect(const std::string& connect);
 

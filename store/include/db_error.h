@@ -41,6 +41,8 @@ inline constexpr long DaoNoFields = 3264;            // DAO: a table definition 
 // Bank files: compaction's own failures.
 inline constexpr long CopyDiffers = 3428;            // the compact copy is not equivalent to the bank
 inline constexpr long ReplaceFailed = 3056;          // the bank could not be replaced by the copy
+// A bank on a server: the server could not be reached, or the connection to it was lost.
+inline constexpr long ServerUnreachable = 3151;
 // Failures of the program's own files, outside the database.
 inline constexpr long FileDiskFull = 61;             // a file could not be written: the disk is full
 inline constexpr long FileAccess = 75;               // a file could not be written: path or access

@@ -1,6 +1,6 @@
 #pragma once
 // The ADO-shaped record set. The rows of its source are read when it opens; an updatable
-// set (optimistic lock over one table) writes each change back by rowid on Update.
+// set (optimistic lock over one table) writes each change back by the row's id on Update.
 
 #include <string>
 #include <vector>
@@ -68,7 +68,7 @@ class Recordset {
   void requireUpdatable() const;
   Value get(int index) const;
   void set(int index, const Value& v);
-  void reloadRow(long long rowid, size_t at);
+  void reloadRow(const Value& rowid, size_t at);
   void flushPending();
   void load() const;  // reads the rows when they were deferred
 
@@ -80,7 +80,7 @@ class Recordset {
   Connection* conn_ = nullptr;
   mutable std::vector<std::string> names_;  // visible fields
   mutable std::vector<std::vector<Value>> rows_;
-  mutable std::vector<long long> rowids_;
+  mutable std::vector<Value> rowids_;  // each row's id in its table, as the engine gives it
   mutable long pos_ = 0;
   bool updatable_ = false;
   std::string table_;  // the updatable table, as the statement text reaches it

@@ -10,7 +10,9 @@ namespace store {
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
-bool Connection::savedOnlyInLog() const { return session_ && session_->db().checkpointFailure() != nullptr; }
+bool Connection::savedOnlyInLog() const {
+  return session_ && session_->file() && session_->file()->checkpointFailure() != nullptr;
+}
 
 void Connection::setProvider(const std::string& provider) {
   if (isOpen()) throw DbError(err::AlreadyOpen, "The provider cannot be changed while the connection is open.");
@@ -27,12 +29,25 @@ void Connection::setProperty(const std::string& name, const std::string& value) 
 
 void Connection::open(const std::string& connectionString) {
   if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
+  if (isServerUri(connectionString)) {
+    openServer(connectionString, Space::Bank);
+    return;
+  }
   session_ = std::make_unique<Session>(openOurFile(connectionString, password_, false, ErrorStyle::Ado));
   path_ = connectionString;
   // A log left by a crash still holds commits: fold them into the file now, not at the
   // first write, so that the file alone is complete from the start.
   session_->db().checkpoint();
 }
+
+void Connection::openServer(const std::string& conninfo, Space space) {
+  if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
+  auto db = PgDb::connect(conninfo, space == Space::User ? kUserSchema : "public");
+  path_ = db->serverName();
+  session_ = std::make_unique<Session>(std::move(db));
+}
+
+bool Connection::onServer() const { return session_ && !session_->file(); }
 
 void Connection::open(const std::string& path, const std::string& key) {
   setProperty(kPasswordProperty, key);
@@ -47,28 +62,14 @@ Session& Connection::session() {
 long Connection::execute(const std::string& jetSql) {
   Session& s = session();
   Translation t = s.translate(jetSql);
-  try {
-    auto st = s.db().prepare(t.sql);
-    while (st.step()) {
-    }
-    return static_cast<long>(s.db().changes());
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  return static_cast<long>(s.engine().run(t.sql));
 }
 
 std::vector<std::string> Connection::fieldNames(const std::string& table) {
   Session& s = session();
   s.translate(statements::everyRowOf(table));  // the current table definitions, a link's file attached
   ResolvedTable r = s.resolve(table);
-  try {
-    auto st = s.db().prepare("SELECT * FROM " + r.qualified + " LIMIT 0;");
-    std::vector<std::string> names;
-    for (int i = 0; i < st.columnCount(); ++i) names.push_back(st.columnName(i));
-    return names;
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  return s.engine().columnNames("SELECT * FROM " + r.qualified);
 }
 
 void Connection::reachTable(const std::string& table) { session().translate(statements::everyRowOf(table)); }
@@ -78,7 +79,7 @@ void Connection::releaseFile(const std::string& file) { session().detach(file); 
 void Connection::close() {
   if (!session_) throw DbError(err::ObjectClosed, "The operation is not allowed while the connection is closed.");
   // A log that a full disk kept from the file gets one more try before the handle goes.
-  if (session_->db().checkpointFailure() && !session_->db().inTransaction()) session_->db().checkpoint();
+  if (SqliteDb* f = session_->file(); f && f->checkpointFailure() && !f->inTransaction()) f->checkpoint();
   session_.reset();  // an open transaction is rolled back with the handle
   path_.clear();
   level_ = 0;
@@ -89,44 +90,37 @@ DbError noTransaction() { return DbError(err::NoTransaction, "No transaction is 
 }  // namespace
 
 long Connection::BeginTrans() {
-  SqliteDb& db = session().db();
-  try {
-    // The outer level takes the write lock at once (waiting out another writer), so a
-    // transaction never fails half-way for a lock it could not upgrade.
-    db.exec(level_ == 0 ? "BEGIN IMMEDIATE;" : "SAVEPOINT zx_level" + std::to_string(level_ + 1) + ";");
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  Engine& e = session().engine();
+  if (level_ == 0)
+    e.begin();
+  else
+    e.run("SAVEPOINT zx_level" + std::to_string(level_ + 1));
   return ++level_;
 }
 
 void Connection::CommitTrans() {
-  SqliteDb& db = session().db();
+  Engine& e = session().engine();
   if (level_ == 0) throw noTransaction();
   try {
-    db.exec(level_ == 1 ? "COMMIT;" : "RELEASE zx_level" + std::to_string(level_) + ";");
-  } catch (const SqliteFailure& f) {
-    DbError e = engineError(f);
+    e.run(level_ == 1 ? "COMMIT" : "RELEASE zx_level" + std::to_string(level_));
+  } catch (const DbError&) {
     RollbackTrans();
-    throw e;
+    throw;
   }
   --level_;
 }
 
 void Connection::RollbackTrans() {
-  SqliteDb& db = session().db();
+  Engine& e = session().engine();
   if (level_ == 0) throw noTransaction();
   --level_;
-  try {
-    if (level_ == 0) {
-      // The engine may have rolled back already (a full disk does that).
-      if (db.inTransaction()) db.exec("ROLLBACK;");
-    } else {
-      std::string name = "zx_level" + std::to_string(level_ + 1);
-      db.exec("ROLLBACK TO " + name + "; RELEASE " + name + ";");
-    }
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
+  if (level_ == 0) {
+    // The engine may have rolled back already (a full disk does that).
+    if (e.inTransaction()) e.run("ROLLBACK");
+  } else {
+    std::string name = "zx_level" + std::to_string(level_ + 1);
+    e.run("ROLLBACK TO " + name);
+    e.run("RELEASE " + name);
   }
 }
 
@@ -147,7 +141,7 @@ void Transaction::commit() {
 }
 
 DeferCheckpoint::DeferCheckpoint(Connection& conn) : conn_(conn) {
-  if (!conn.isOpen()) return;
+  if (!conn.isOpen() || !conn.session().file()) return;  // a server keeps no log of ours
   session_ = &conn.session();
   session_->db().deferCheckpoints();
 }

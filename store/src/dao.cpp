@@ -15,9 +15,18 @@ DbError closedError() { return DbError(err::DaoObjectClosed, "The database objec
 // The key in "MS Access;pwd=KEY" or ";pwd=KEY".
 std::string keyOf(const std::string& connect) { return parseConnect(connect).password; }
 
-// A linked file and table must be reachable before a link to them is stored.
-void checkLinkTarget(const TableDefRow& row) {
+// A linked file and table must be reachable before a link to them is stored; on a server, the
+// table in the schema that the link names.
+void checkLinkTarget(Session& session, const TableDefRow& row) {
   ConnectString c = parseConnect(row.connect);
+  if (!session.file()) {
+    const std::string& source = row.sourceTable.empty() ? row.name : row.sourceTable;
+    auto rows = session.engine().query("SELECT 1 FROM pg_tables WHERE schemaname = $1 AND lower(tablename) = lower($2)",
+                                       {Value(c.schema), Value(source)});
+    if (c.schema.empty() || !rows->next())
+      throw DbError(err::DaoObjectNotFound, "The table '" + source + "' could not be found in the schema '" + c.schema + "'.");
+    return;
+  }
   if (c.database.empty()) throw DbError(err::DaoNoConnect, "The connect string of '" + row.name + "' names no database file.");
   auto db = openOurFile(c.database, c.password, true, ErrorStyle::Dao);
   const std::string& source = row.sourceTable.empty() ? row.name : row.sourceTable;
@@ -36,7 +45,7 @@ void TableDef::refreshLink() {
   if (!db_) throw DbError(err::DaoNotInDatabase, "RefreshLink needs a table definition that belongs to a database.");
   if (row_.connect.empty()) throw DbError(err::DaoNoConnect, "'" + row_.name + "' is not a linked table.");
   db_->requireWritable();
-  checkLinkTarget(row_);
+  checkLinkTarget(db_->session(), row_);
   db_->storeLink(row_, false);
 }
 
@@ -73,22 +82,23 @@ TableDef Database::createTableDef(const std::string& name) {
 }
 
 void Database::storeLink(const TableDefRow& row, bool insert) {
-  try {
-    auto st = session().db().prepare(
-        insert ? std::string("INSERT INTO ") + kTableDefsTable +
-                     " (name, attributes, connect, source_table) VALUES (?1, ?2, ?3, ?4);"
-               : std::string("UPDATE ") + kTableDefsTable +
-                     " SET attributes = ?2, connect = ?3, source_table = ?4 WHERE name = ?1 AND NOT "
-                     "(attributes IS ?2 AND connect IS ?3 AND source_table IS ?4);");  // an unchanged link writes nothing
-    st.bind(1, Value(row.name));
-    st.bind(2, Value(static_cast<long long>(row.attributes)));
-    st.bind(3, Value(row.connect));
-    st.bind(4, Value(row.sourceTable));
-    st.step();
-    noteCatalogChanged();
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
+  Engine& e = session().engine();
+  const std::string t = kTableDefsTable;
+  if (!insert) {
+    // An unchanged link writes nothing.
+    auto now = e.query("SELECT attributes, connect, source_table FROM " + t + " WHERE name = " + e.param(1), {Value(row.name)});
+    if (now->next() && now->column(0).toInt() == row.attributes && now->column(1) == Value(row.connect) &&
+        now->column(2) == Value(row.sourceTable))
+      return;
   }
+  std::vector<Value> values{Value(row.name), Value(static_cast<long long>(row.attributes)), Value(row.connect),
+                            Value(row.sourceTable)};
+  e.run(insert ? "INSERT INTO " + t + " (name, attributes, connect, source_table) VALUES (" + e.param(1) + ", " +
+                     e.param(2) + ", " + e.param(3) + ", " + e.param(4) + ")"
+               : "UPDATE " + t + " SET attributes = " + e.param(2) + ", connect = " + e.param(3) +
+                     ", source_table = " + e.param(4) + " WHERE name = " + e.param(1),
+        values);
+  noteCatalogChanged();
 }
 
 void Database::append(TableDef& def) {
@@ -98,7 +108,7 @@ void Database::append(TableDef& def) {
   for (auto& existing : tableDefs())
     if (equalsIgnoringCase(existing.name(), def.name()))
       throw DbError(err::DaoTableExists, "The table '" + def.name() + "' already exists.");
-  checkLinkTarget(def.row_);
+  checkLinkTarget(session(), def.row_);
   def.row_.attributes |= dbAttachedTable;
   storeLink(def.row_, true);
   def.db_ = this;
@@ -107,15 +117,10 @@ void Database::append(TableDef& def) {
 void Database::deleteTableDef(const std::string& name) {
   requireWritable();
   TableDef def = tableDef(name);
-  try {
-    if (def.connect().empty()) session().db().exec("DROP TABLE " + sqlIdent(def.name()) + ";");
-    auto st = session().db().prepare(std::string("DELETE FROM ") + kTableDefsTable + " WHERE name = ?1;");
-    st.bind(1, Value(def.name()));
-    st.step();
-    noteCatalogChanged();
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  Engine& e = session().engine();
+  if (def.connect().empty()) e.run("DROP TABLE " + tableIdent(e.dialect(), def.name()));
+  e.run(std::string("DELETE FROM ") + kTableDefsTable + " WHERE name = " + e.param(1), {Value(def.name())});
+  noteCatalogChanged();
 }
 
 void Database::close() {
@@ -124,6 +129,7 @@ void Database::close() {
 }
 
 Database openDatabase(const std::string& name, bool /*options*/, bool readOnly, const std::string& connect) {
+  if (isServerUri(name)) return Database(name, std::make_unique<Session>(PgDb::connect(name, "public")), readOnly);
   auto db = openOurFile(name, keyOf(connect), readOnly, ErrorStyle::Dao);
   return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
 }

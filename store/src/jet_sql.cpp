@@ -198,6 +198,7 @@ struct Node {
   bool star = false;      // count(*)
   int depth = 1;
   std::vector<Node> kids;
+  bool tableQualifier = false;  // the qualifier is the real name of the table written to, not an alias
 };
 
 struct Function {
@@ -232,13 +233,11 @@ bool isBareColumn(const Node& n) {
   return n.kind == Kind::Column;
 }
 
-std::string columnSql(const Node& n) {
-  return (n.qualifier.empty() ? "" : sqlIdent(n.qualifier) + ".") + sqlIdent(n.text);
-}
-
 // Rendered SQL with the precedence of its outermost operator in SQLite, so that operands
 // are put in parentheses only where SQLite would read them otherwise: the engine's parser
-// has a small stack, and a long chain must not nest.
+// has a small stack, and a long chain must not nest. (The server reads every form below with
+// these parentheses the same way: what binds less tightly there, such as ||, never stands as
+// an operand of what binds more.)
 struct Sql {
   std::string text;
   int prec;
@@ -250,9 +249,6 @@ std::string wrap(const Sql& s, int parent, bool right) {
   return (s.prec < parent || (right && s.prec == parent)) ? "(" + s.text + ")" : s.text;
 }
 
-Sql valueOf(const Node& n);
-Sql conditionOf(const Node& n);
-
 // The operands of a chain of & from left to right.
 void concatOperands(const Node& n, std::vector<const Node*>& out) {
   if (n.kind == Kind::Arith && n.text == "&") {
@@ -263,117 +259,175 @@ void concatOperands(const Node& n, std::vector<const Node*>& out) {
   }
 }
 
-// Text compares without regard to case: fields carry that in their collation, other text
-// operands are given it.
-std::string compared(const Node& n, const Node& other, int parent, bool right) {
-  Sql s = valueOf(n);
-  if (!isBareColumn(n) && !isBareColumn(other) && (n.type == Type::Text || n.type == Type::Any ||
-                                                   other.type == Type::Text || other.type == Type::Any))
-    return (s.prec == kAtom ? s.text : "(" + s.text + ")") + " COLLATE NOCASE";
-  return wrap(s, parent, right);
-}
+// Writes the expression tree in the SQL of one engine, with the Jet meaning.
+class Renderer {
+ public:
+  explicit Renderer(Dialect d) : d_(d), server_(d == Dialect::Postgres) {}
 
-// The value of a node as Jet gives it: conditions are -1 (True) or 0 (False).
-Sql valueOf(const Node& n) {
-  switch (n.kind) {
-    case Kind::Text:
-      return {sqlLiteral(n.text), kAtom};
-    case Kind::Number:
-      return {n.text, kAtom};
-    case Kind::BoolLit:
-      return {n.text, n.text[0] == '-' ? kUnary : kAtom};
-    case Kind::Null:
-      return {"NULL", kAtom};
-    case Kind::Column:
-      return {columnSql(n), kAtom};
-    case Kind::Call: {
-      if (n.star) return {n.text + "(*)", kAtom};
-      std::string s = n.text + "(";
-      for (size_t i = 0; i < n.kids.size(); ++i) s += (i ? ", " : "") + valueOf(n.kids[i]).text;
-      return {s + ")", kAtom};
+  std::string columnSql(const Node& n) const {
+    std::string q;
+    if (!n.qualifier.empty()) q = (n.tableQualifier ? tableIdent(d_, n.qualifier) : fieldIdent(d_, n.qualifier)) + ".";
+    return q + fieldIdent(d_, n.text);
+  }
+
+  // Text compares without regard to case: fields carry that in their collation (the server's
+  // in their case-insensitive type), other text operands are given it.
+  std::string compared(const Node& n, const Node& other, int parent, bool right) const {
+    Sql s = valueOf(n);
+    if (server_) {
+      // A quoted text beside a field takes the field's type; other text is made case-insensitive.
+      bool cast = !isBareColumn(n) && ((n.type == Type::Text && !(n.kind == Kind::Text && isBareColumn(other))) ||
+                                       (n.type == Type::Any && other.type == Type::Text));
+      return cast ? "CAST(" + s.text + " AS citext)" : wrap(s, parent, right);
     }
-    case Kind::Group:
-      return {"( " + valueOf(n.kids[0]).text + " )", kAtom};
-    case Kind::Neg:
-      return {"-" + wrap(valueOf(n.kids[0]), kUnary, true), kUnary};
-    case Kind::Arith: {
-      const Node& a = n.kids[0];
-      const Node& b = n.kids[1];
-      if (n.text == "&") {
-        std::vector<const Node*> parts;
-        concatOperands(n, parts);
-        // The engine takes at most 127 arguments to a function: longer chains nest.
-        std::string s;
-        for (size_t i = 0; i < parts.size(); ++i) {
-          if (i % 100 == 0) s = i == 0 ? "zx_concat(" : "zx_concat(" + s + "), ";
-          s += (i % 100 ? ", " : "") + valueOf(*parts[i]).text;
-        }
+    if (!isBareColumn(n) && !isBareColumn(other) && (n.type == Type::Text || n.type == Type::Any ||
+                                                     other.type == Type::Text || other.type == Type::Any))
+      return (s.prec == kAtom ? s.text : "(" + s.text + ")") + " COLLATE NOCASE";
+    return wrap(s, parent, right);
+  }
+
+  // A condition as Jet's value of it: -1 (True) or 0 (False).
+  Sql truthValue(const Node& n) const {
+    if (server_) return {"-CAST(" + conditionOf(n).text + " AS integer)", kUnary};
+    return {"-(" + conditionOf(n).text + ")", kUnary};
+  }
+
+  // The value of a node as Jet gives it: conditions are -1 (True) or 0 (False).
+  Sql valueOf(const Node& n) const {
+    switch (n.kind) {
+      case Kind::Text:
+        return {sqlLiteral(n.text), kAtom};
+      case Kind::Number:
+        return {n.text, kAtom};
+      case Kind::BoolLit:
+        return {n.text, n.text[0] == '-' ? kUnary : kAtom};
+      case Kind::Null:
+        return {"NULL", kAtom};
+      case Kind::Column:
+        return {columnSql(n), kAtom};
+      case Kind::Call: {
+        if (n.star) return {n.text + "(*)", kAtom};
+        std::string s = n.text + "(";
+        for (size_t i = 0; i < n.kids.size(); ++i) s += (i ? ", " : "") + valueOf(n.kids[i]).text;
         return {s + ")", kAtom};
       }
-      if (n.text == "/") return {"CAST(" + valueOf(a).text + " AS REAL) / " + wrap(valueOf(b), kMul, true), kMul};
-      if (n.text == "+" && n.type == Type::Text)
-        return {wrap(valueOf(a), kConcat, false) + " || " + wrap(valueOf(b), kConcat, true), kConcat};
-      if (n.text == "+" && n.type == Type::Any) return {"zx_add(" + valueOf(a).text + ", " + valueOf(b).text + ")", kAtom};
-      const int p = n.text == "*" ? kMul : kAdd;
-      return {wrap(valueOf(a), p, false) + " " + n.text + " " + wrap(valueOf(b), p, true), p};
+      case Kind::Group:
+        return {"( " + valueOf(n.kids[0]).text + " )", kAtom};
+      case Kind::Neg:
+        return {"-" + wrap(valueOf(n.kids[0]), kUnary, true), kUnary};
+      case Kind::Arith: {
+        const Node& a = n.kids[0];
+        const Node& b = n.kids[1];
+        if (n.text == "&") {
+          std::vector<const Node*> parts;
+          concatOperands(n, parts);
+          if (server_) return {concatOnServer(parts, 0, parts.size()), kAtom};
+          // The engine takes at most 127 arguments to a function: longer chains nest.
+          std::string s;
+          for (size_t i = 0; i < parts.size(); ++i) {
+            if (i % 100 == 0) s = i == 0 ? "zx_concat(" : "zx_concat(" + s + "), ";
+            s += (i % 100 ? ", " : "") + valueOf(*parts[i]).text;
+          }
+          return {s + ")", kAtom};
+        }
+        if (n.text == "/")
+          return {"CAST(" + valueOf(a).text + (server_ ? " AS double precision) / " : " AS REAL) / ") +
+                      wrap(valueOf(b), kMul, true),
+                  kMul};
+        if (server_ && n.type == Type::Null) return {"NULL", kAtom};  // Null + anything; the server types no bare Null
+        if (n.text == "+" && n.type == Type::Text)
+          return {wrap(valueOf(a), kConcat, false) + " || " + wrap(valueOf(b), kConcat, true), kConcat};
+        if (n.text == "+" && n.type == Type::Any) return {"zx_add(" + valueOf(a).text + ", " + valueOf(b).text + ")", kAtom};
+        const int p = n.text == "*" ? kMul : kAdd;
+        return {wrap(valueOf(a), p, false) + " " + n.text + " " + wrap(valueOf(b), p, true), p};
+      }
+      case Kind::Logic:
+        if (n.type == Type::Bool) return truthValue(n);
+        // Jet's And and Or work bit by bit on numbers.
+        return {wholeNumber(n.kids[0], false) + (n.text == "AND" ? " & " : " | ") + wholeNumber(n.kids[1], true), kBit};
+      case Kind::Not:
+        if (n.type == Type::Bool) return truthValue(n);
+        return {"~" + (server_ ? wholeNumber(n.kids[0], true) : wrap(valueOf(n.kids[0]), kUnary, true)), kUnary};
+      case Kind::Compare:
+      case Kind::Like:
+      case Kind::IsNull:
+      case Kind::Between:
+      case Kind::In:
+        return truthValue(n);
     }
-    case Kind::Logic:
-      if (n.type == Type::Bool) return {"-(" + conditionOf(n).text + ")", kUnary};
-      // Jet's And and Or work bit by bit on numbers.
-      return {wrap(valueOf(n.kids[0]), kBit, false) + (n.text == "AND" ? " & " : " | ") +
-                  wrap(valueOf(n.kids[1]), kBit, true),
-              kBit};
-    case Kind::Not:
-      if (n.type == Type::Bool) return {"-(" + conditionOf(n).text + ")", kUnary};
-      return {"~" + wrap(valueOf(n.kids[0]), kUnary, true), kUnary};
-    case Kind::Compare:
-    case Kind::Like:
-    case Kind::IsNull:
-    case Kind::Between:
-    case Kind::In:
-      return {"-(" + conditionOf(n).text + ")", kUnary};
+    return {};
   }
-  return {};
-}
 
-// The node as the condition of a WHERE or HAVING clause.
-Sql conditionOf(const Node& n) {
-  switch (n.kind) {
-    case Kind::Compare: {
-      const int p = (n.text == "=" || n.text == "<>") ? kEqual : kLess;
-      return {compared(n.kids[0], n.kids[1], p, false) + " " + n.text + " " + compared(n.kids[1], n.kids[0], p, true), p};
+  // The node as the condition of a WHERE or HAVING clause.
+  Sql conditionOf(const Node& n) const {
+    switch (n.kind) {
+      case Kind::Compare: {
+        const int p = (n.text == "=" || n.text == "<>") ? kEqual : kLess;
+        return {compared(n.kids[0], n.kids[1], p, false) + " " + n.text + " " + compared(n.kids[1], n.kids[0], p, true), p};
+      }
+      case Kind::Like: {
+        // Jet's Like ignores case; the server's would take a backslash as an escape.
+        std::string left = server_ && !isBareColumn(n.kids[0]) ? "CAST(" + valueOf(n.kids[0]).text + " AS citext)"
+                                                               : wrap(valueOf(n.kids[0]), kEqual, false);
+        return {left + (n.negated ? " NOT LIKE " : " LIKE ") + valueOf(n.kids[1]).text + (server_ ? " ESCAPE ''" : ""),
+                kEqual};
+      }
+      case Kind::IsNull:
+        return {wrap(valueOf(n.kids[0]), kEqual, false) + (n.negated ? " IS NOT NULL" : " IS NULL"), kEqual};
+      case Kind::Between:
+        return {compared(n.kids[0], n.kids[1], kEqual, false) + (n.negated ? " NOT BETWEEN " : " BETWEEN ") +
+                    wrap(valueOf(n.kids[1]), kEqual, true) + " AND " + wrap(valueOf(n.kids[2]), kEqual, true),
+                kEqual};
+      case Kind::In: {
+        std::string s = compared(n.kids[0], n.kids[1], kEqual, false) + (n.negated ? " NOT IN (" : " IN (");
+        for (size_t i = 1; i < n.kids.size(); ++i) s += (i > 1 ? ", " : "") + valueOf(n.kids[i]).text;
+        return {s + ")", kEqual};
+      }
+      case Kind::Logic: {
+        if (n.type != Type::Bool) return numberAsCondition(n);
+        const int p = n.text == "AND" ? kAnd : kOr;
+        return {wrap(conditionOf(n.kids[0]), p, false) + " " + n.text + " " + wrap(conditionOf(n.kids[1]), p, true), p};
+      }
+      case Kind::Not:
+        if (n.type != Type::Bool) return numberAsCondition(n);
+        return {"NOT " + wrap(conditionOf(n.kids[0]), kNot, true), kNot};
+      case Kind::Group:
+        return {"( " + conditionOf(n.kids[0]).text + " )", kAtom};
+      default:
+        return numberAsCondition(n);
     }
-    case Kind::Like:
-      return {wrap(valueOf(n.kids[0]), kEqual, false) + (n.negated ? " NOT LIKE " : " LIKE ") + valueOf(n.kids[1]).text,
-              kEqual};
-    case Kind::IsNull:
-      return {wrap(valueOf(n.kids[0]), kEqual, false) + (n.negated ? " IS NOT NULL" : " IS NULL"), kEqual};
-    case Kind::Between:
-      return {compared(n.kids[0], n.kids[1], kEqual, false) + (n.negated ? " NOT BETWEEN " : " BETWEEN ") +
-                  wrap(valueOf(n.kids[1]), kEqual, true) + " AND " + wrap(valueOf(n.kids[2]), kEqual, true),
-              kEqual};
-    case Kind::In: {
-      std::string s = compared(n.kids[0], n.kids[1], kEqual, false) + (n.negated ? " NOT IN (" : " IN (");
-      for (size_t i = 1; i < n.kids.size(); ++i) s += (i > 1 ? ", " : "") + valueOf(n.kids[i]).text;
-      return {s + ")", kEqual};
-    }
-    case Kind::Logic: {
-      if (n.type != Type::Bool) return valueOf(n);
-      const int p = n.text == "AND" ? kAnd : kOr;
-      return {wrap(conditionOf(n.kids[0]), p, false) + " " + n.text + " " + wrap(conditionOf(n.kids[1]), p, true), p};
-    }
-    case Kind::Not:
-      if (n.type != Type::Bool) return valueOf(n);
-      return {"NOT " + wrap(conditionOf(n.kids[0]), kNot, true), kNot};
-    case Kind::Group:
-      return {"( " + conditionOf(n.kids[0]).text + " )", kAtom};
-    default:
-      return valueOf(n);
   }
-}
 
-std::string value(const Node& n) { return valueOf(n).text; }
-std::string condition(const Node& n) { return conditionOf(n).text; }
+ private:
+  // A number where a condition stands: true unless 0 (the file's engine reads it so itself).
+  Sql numberAsCondition(const Node& n) const {
+    if (!server_) return valueOf(n);
+    return {wrap(valueOf(n), kEqual, false) + " <> 0", kEqual};
+  }
+
+  // An operand of a bit-by-bit And, Or or Not: the server's work on whole numbers only.
+  std::string wholeNumber(const Node& n, bool right) const {
+    if (server_) return "CAST(" + valueOf(n).text + " AS bigint)";
+    return wrap(valueOf(n), kBit, right);
+  }
+
+  // Jet's & on the server: Null counts as empty text, and only when every operand is Null is the
+  // result Null. The server takes at most 100 arguments to a function: longer chains nest.
+  std::string concatOnServer(const std::vector<const Node*>& parts, size_t from, size_t to) const {
+    constexpr size_t kMaxArgs = 100;
+    std::string args;
+    size_t i = from;
+    if (to - from > kMaxArgs) {
+      args = concatOnServer(parts, from, to - (kMaxArgs - 1));
+      i = to - (kMaxArgs - 1);
+    }
+    for (; i < to; ++i) args += (args.empty() ? "" : ", ") + valueOf(*parts[i]).text;
+    return "CASE WHEN num_nonnulls(" + args + ") = 0 THEN NULL ELSE concat(" + args + ") END";
+  }
+
+  Dialect d_;
+  bool server_;
+};
 
 // The deepest nesting of parentheses in generated SQL, outside literals and names.
 int parenthesisDepth(const std::string& sql) {
@@ -386,6 +440,10 @@ int parenthesisDepth(const std::string& sql) {
       if (i == std::string::npos) break;
     } else if (c == '[') {
       i = sql.find(']', i + 1);
+      if (i == std::string::npos) break;
+    } else if (c == '"') {
+      i = sql.find('"', i + 1);
+      while (i != std::string::npos && i + 1 < sql.size() && sql[i + 1] == '"') i = sql.find('"', i + 2);
       if (i == std::string::npos) break;
     } else if (c == '(') {
       deepest = std::max(deepest, ++depth);
@@ -403,8 +461,8 @@ enum class Clause { Plain, Selected };  // aggregates may stand only in the seco
 
 class Translator {
  public:
-  Translator(std::string_view jet, const TableResolver& resolve)
-      : toks_(tokenize(jet)), resolve_(resolve) {}
+  Translator(std::string_view jet, const TableResolver& resolve, Dialect d)
+      : toks_(tokenize(jet)), resolve_(resolve), d_(d), render_(d) {}
 
   Translation run() {
     Translation t;
@@ -466,7 +524,7 @@ class Translator {
   // ----- expressions
 
   Node node(Kind k, Type t, std::string text, std::vector<Node> kids = {}) {
-    Node n{k, t, std::move(text), {}, false, false, 1, std::move(kids)};
+    Node n{k, t, std::move(text), {}, false, false, 1, std::move(kids), false};
     for (const Node& c : n.kids) n.depth = std::max(n.depth, c.depth + 1);
     if (n.depth > kMaxTreeDepth) commandError("the expression is too long.");
     return n;
@@ -702,6 +760,7 @@ class Translator {
       ++pos_;
       auto m = qualifierMap_.find(lowerAscii(first));
       n.qualifier = m != qualifierMap_.end() ? m->second : first;
+      n.tableQualifier = m != qualifierMap_.end();
       n.text = name();
     }
     // The engine would read these as the row's own number, which Jet tables do not have.
@@ -752,7 +811,7 @@ class Translator {
   std::string conditionClause() {
     Node n = expr();
     if (n.type == Type::Text) commandError("a condition was expected, but the clause is text.");
-    return condition(n);
+    return render_.conditionOf(n).text;
   }
 
   // ----- tables
@@ -772,7 +831,7 @@ class Translator {
       commandError("statements over more than one table are not supported.");
     *writtenName = alias;
     lastResolved_ = r;
-    return r.qualified + " AS " + sqlIdent(alias);
+    return r.qualified + " AS " + fieldIdent(d_, alias);
   }
 
   // A table that is written to: no alias in the SQLite of this engine, so qualifiers that
@@ -811,17 +870,17 @@ class Translator {
         std::string q = name();
         pos_ += 2;
         auto m = qualifierMap_.find(lowerAscii(q));
-        out += sqlIdent(m != qualifierMap_.end() ? m->second : q) + ".*";
+        out += (m != qualifierMap_.end() ? tableIdent(d_, m->second) : fieldIdent(d_, q)) + ".*";
         sink_->push_back("*");
       } else {
         Node n = expr();
-        out += value(n);
+        out += render_.valueOf(n).text;
         if (isWord("as")) {
           ++pos_;
-          out += " AS " + sqlIdent(name());
+          out += " AS " + tableIdent(d_, name());  // the name as written: what callers read
         } else if (!isBareColumn(n)) {
           // Jet names an unnamed expression Expr1000, Expr1001, ...
-          out += " AS " + sqlIdent("Expr" + std::to_string(1000 + unnamed++));
+          out += " AS " + tableIdent(d_, "Expr" + std::to_string(1000 + unnamed++));
         }
       }
       if (!isOp(",")) break;
@@ -836,7 +895,7 @@ class Translator {
     std::string out;
     for (size_t n = 1;; ++n) {
       if (n > kMaxList) commandError("the list is too long.");
-      out += value(sortKey());
+      out += render_.valueOf(sortKey()).text;
       if (withDirection && (isWord("asc") || isWord("desc"))) out += " " + toks_[pos_++].key;
       if (!isOp(",")) break;
       ++pos_;
@@ -909,7 +968,8 @@ class Translator {
 
     const bool plain = !t.distinct && starOnly && into.empty() && !t.grouped && !t.aggregated;
     if (plain && withRowid) {
-      cols += ", " + sqlIdent(alias) + ".rowid AS " + sqlIdent(kRowidColumn);
+      cols += ", " + fieldIdent(d_, alias) + (d_ == Dialect::Postgres ? ".ctid::text AS " : ".rowid AS ") +
+              fieldIdent(d_, kRowidColumn);
       t.updatableTable = lastResolved_;
     }
     std::string sel = std::string("SELECT ") + (t.distinct ? "DISTINCT " : "") + cols + " FROM " + from + rest;
@@ -918,7 +978,7 @@ class Translator {
       t.sql = sel;
     } else {
       t.kind = StatementKind::SelectInto;
-      t.sql = "CREATE TABLE " + sqlIdent(into) + " AS " + sel;
+      t.sql = "CREATE TABLE " + tableIdent(d_, into) + " AS " + sel;
     }
   }
 
@@ -944,11 +1004,11 @@ class Translator {
     size_t columns = 0;
     if (isOp("(")) {
       ++pos_;
-      t.sql += " (" + sqlIdent(name());
+      t.sql += " (" + fieldIdent(d_, name());
       columns = 1;
       while (isOp(",")) {
         ++pos_;
-        t.sql += ", " + sqlIdent(name());
+        t.sql += ", " + fieldIdent(d_, name());
         if (++columns > kMaxList) commandError("the list is too long.");
       }
       expectOp(")");
@@ -961,7 +1021,7 @@ class Translator {
       size_t values = 0;
       for (;;) {
         if (++values > kMaxList) commandError("the list is too long.");
-        list += (values > 1 ? ", " : "") + value(expr());
+        list += (values > 1 ? ", " : "") + render_.valueOf(expr()).text;
         if (!isOp(",")) break;
         ++pos_;
       }
@@ -993,7 +1053,7 @@ class Translator {
         col = name();
       }
       expectOp("=");
-      t.sql += sqlIdent(col) + " = " + value(expr());
+      t.sql += fieldIdent(d_, col) + " = " + render_.valueOf(expr()).text;
       if (!isOp(",")) break;
       ++pos_;
       t.sql += ", ";
@@ -1007,6 +1067,8 @@ class Translator {
   std::vector<Token> toks_;
   size_t pos_ = 0;
   const TableResolver& resolve_;
+  Dialect d_;
+  Renderer render_;
   std::map<std::string, std::string> qualifierMap_;
   ResolvedTable lastResolved_;
   Clause clause_ = Clause::Plain;
@@ -1113,10 +1175,21 @@ void jetConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 }  // namespace
 
-Translation translateJetSql(std::string_view jet, const TableResolver& resolve) {
-  Translation t = Translator(jet, resolve).run();
+Translation translateJetSql(std::string_view jet, const TableResolver& resolve, Dialect dialect) {
+  Translation t = Translator(jet, resolve, dialect).run();
   if (parenthesisDepth(t.sql) > kMaxSqlNesting) commandError("the expression is nested too deeply.");
   return t;
+}
+
+std::string tableIdent(Dialect d, const std::string& name) {
+  if (d == Dialect::Sqlite) return sqlIdent(name);
+  std::string out = "\"";
+  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+std::string fieldIdent(Dialect d, const std::string& name) {
+  return tableIdent(d, d == Dialect::Sqlite ? name : lowerAscii(name));
 }
 
 void registerJetFunctions(sqlite3* db) {

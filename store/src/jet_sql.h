@@ -23,9 +23,12 @@ struct sqlite3;
 
 namespace store {
 
+// The SQL that a translation is written in: the embedded file's engine or the server's.
+enum class Dialect { Sqlite, Postgres };
+
 // Where a table that a statement names really is.
 struct ResolvedTable {
-  std::string qualified;  // SQL text that reaches it, e.g. [SCtbl] or [zxl1].[tblMemo]
+  std::string qualified;  // SQL text that reaches it, e.g. [SCtbl], [zxl1].[tblMemo] or "zx_user"."tblMemo"
   std::string name;       // its name inside its own file
 };
 
@@ -48,7 +51,12 @@ struct Translation {
 
 inline constexpr const char* kRowidColumn = "zx_rowid__";
 
-Translation translateJetSql(std::string_view jet, const TableResolver& resolve);
+Translation translateJetSql(std::string_view jet, const TableResolver& resolve, Dialect dialect = Dialect::Sqlite);
+
+// A name in the SQL of the dialect: [name] for the file's engine; "name" for the server, where
+// field names are kept in lower case so that the Jet names of any case reach them.
+std::string tableIdent(Dialect d, const std::string& name);
+std::string fieldIdent(Dialect d, const std::string& name);
 
 // The functions through which translated statements keep Jet's + and & on values whose
 // type shows only when the statement runs; every connection registers them.

@@ -30,10 +30,9 @@ DbError closedError() {
   return DbError(err::ObjectClosed, "The operation is not allowed while the record set is closed.");
 }
 
-// The visible fields of a statement's rows: all but the trailing rowid, when it carries one.
-void readNames(const SqliteStatement& st, bool withRowid, std::vector<std::string>& names) {
-  const int n = st.columnCount() - (withRowid ? 1 : 0);
-  for (int i = 0; i < n; ++i) names.push_back(st.columnName(i));
+// The visible fields of a statement's rows: all but the trailing row id, when it carries one.
+void readNames(const std::vector<std::string>& all, bool withRowid, std::vector<std::string>& names) {
+  names.assign(all.begin(), all.end() - (withRowid && !all.empty() ? 1 : 0));
 }
 
 }  // namespace
@@ -62,12 +61,7 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   // A whole table opened to add records is read only when its rows are asked for.
   loaded_ = false;
   if (tableSource && isBareName(src)) {
-    try {
-      auto st = session.db().prepare(t.sql);
-      readNames(st, withRowid_, names_);
-    } catch (const SqliteFailure& f) {
-      throw engineError(f);
-    }
+    readNames(session.engine().columnNames(t.sql), withRowid_, names_);
   } else {
     load();
   }
@@ -80,23 +74,23 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
 
 void Recordset::load() const {
   if (loaded_) return;
-  long long currentRowid = (pos_ >= 0 && pos_ < static_cast<long>(rowids_.size())) ? rowids_[static_cast<size_t>(pos_)] : -1;
+  Value currentRowid = (pos_ >= 0 && pos_ < static_cast<long>(rowids_.size())) ? rowids_[static_cast<size_t>(pos_)] : Value();
   bool hadRows = !rows_.empty();
   rows_.clear();
   rowids_.clear();
-  try {
-    auto st = conn_->session().db().prepare(sql_);
-    if (names_.empty()) readNames(st, withRowid_, names_);
-    int n = static_cast<int>(names_.size());
-    while (st.step()) {
-      std::vector<Value> row;
-      row.reserve(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) row.push_back(st.column(i));
-      rows_.push_back(std::move(row));
-      if (withRowid_) rowids_.push_back(st.column(n).toInt());
-    }
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
+  auto rs = conn_->session().engine().query(sql_);
+  if (names_.empty()) {
+    std::vector<std::string> all;
+    for (int i = 0; i < rs->columnCount(); ++i) all.push_back(rs->columnName(i));
+    readNames(all, withRowid_, names_);
+  }
+  int n = static_cast<int>(names_.size());
+  while (rs->next()) {
+    std::vector<Value> row;
+    row.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) row.push_back(rs->column(i));
+    rows_.push_back(std::move(row));
+    if (withRowid_) rowids_.push_back(rs->column(n));
   }
   loaded_ = true;
   // Records added before the rows were read are among them now: stay on the last added.
@@ -213,57 +207,52 @@ void Recordset::update() {
   requireOpen();
   if (edit_ == Edit::None) return;
   requireUpdatable();
-  Session& session = conn_->session();
+  Engine& engine = conn_->session().engine();
+  const Dialect d = engine.dialect();
   std::vector<size_t> cols;
   for (size_t i = 0; i < dirty_.size(); ++i)
     if (dirty_[i]) cols.push_back(i);
-  try {
-    if (edit_ == Edit::Existing) {
-      if (!cols.empty()) {
-        std::string sql = "UPDATE " + table_ + " SET ";
-        for (size_t k = 0; k < cols.size(); ++k)
-          sql += (k ? ", " : "") + sqlIdent(names_[cols[k]]) + " = ?" + std::to_string(k + 1);
-        sql += " WHERE rowid = ?" + std::to_string(cols.size() + 1) + ";";
-        auto st = session.db().prepare(sql);
-        for (size_t k = 0; k < cols.size(); ++k) st.bind(static_cast<int>(k + 1), editRow_[cols[k]]);
-        st.bind(static_cast<int>(cols.size() + 1), Value(rowids_[static_cast<size_t>(pos_)]));
-        st.step();
-        reloadRow(rowids_[static_cast<size_t>(pos_)], static_cast<size_t>(pos_));
-      }
-    } else {
-      std::string sql = "INSERT INTO " + table_;
-      if (cols.empty()) {
-        sql += " DEFAULT VALUES;";
-      } else {
-        std::string names, marks;
-        for (size_t k = 0; k < cols.size(); ++k) {
-          names += (k ? ", " : "") + sqlIdent(names_[cols[k]]);
-          marks += (k ? ", ?" : "?") + std::to_string(k + 1);
-        }
-        sql += " (" + names + ") VALUES (" + marks + ");";
-      }
-      auto st = session.db().prepare(sql);
-      for (size_t k = 0; k < cols.size(); ++k) st.bind(static_cast<int>(k + 1), editRow_[cols[k]]);
-      st.step();
-      long long rowid = session.db().lastInsertRowid();
-      rows_.emplace_back();
-      rowids_.push_back(rowid);
-      pos_ = static_cast<long>(rows_.size()) - 1;
+  std::vector<Value> params;
+  for (size_t c : cols) params.push_back(editRow_[c]);
+  if (edit_ == Edit::Existing) {
+    if (!cols.empty()) {
+      std::string sql = "UPDATE " + table_ + " SET ";
+      for (size_t k = 0; k < cols.size(); ++k)
+        sql += (k ? ", " : "") + fieldIdent(d, names_[cols[k]]) + " = " + engine.param(static_cast<int>(k + 1));
+      sql += " WHERE " + engine.rowidIs(static_cast<int>(cols.size() + 1));
+      Value& rowid = rowids_[static_cast<size_t>(pos_)];
+      params.push_back(rowid);
+      rowid = engine.writeRow(sql, params, rowid);
       reloadRow(rowid, static_cast<size_t>(pos_));
     }
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
+  } else {
+    std::string sql = "INSERT INTO " + table_;
+    if (cols.empty()) {
+      sql += " DEFAULT VALUES";
+    } else {
+      std::string names, marks;
+      for (size_t k = 0; k < cols.size(); ++k) {
+        names += (k ? ", " : "") + fieldIdent(d, names_[cols[k]]);
+        marks += (k ? ", " : "") + engine.param(static_cast<int>(k + 1));
+      }
+      sql += " (" + names + ") VALUES (" + marks + ")";
+    }
+    Value rowid = engine.writeRow(sql, params, Value());
+    rows_.emplace_back();
+    rowids_.push_back(rowid);
+    pos_ = static_cast<long>(rows_.size()) - 1;
+    reloadRow(rowid, static_cast<size_t>(pos_));
   }
   edit_ = Edit::None;
 }
 
-void Recordset::reloadRow(long long rowid, size_t at) {
-  auto st = conn_->session().db().prepare("SELECT * FROM " + table_ + " WHERE rowid = ?1;");
-  st.bind(1, Value(rowid));
+void Recordset::reloadRow(const Value& rowid, size_t at) {
+  Engine& engine = conn_->session().engine();
+  auto rs = engine.query("SELECT * FROM " + table_ + " WHERE " + engine.rowidIs(1), {rowid});
   std::vector<Value> row(names_.size());
-  if (st.step())
-    for (size_t i = 0; i < names_.size() && static_cast<int>(i) < st.columnCount(); ++i)
-      row[i] = st.column(static_cast<int>(i));
+  if (rs->next())
+    for (size_t i = 0; i < names_.size() && static_cast<int>(i) < rs->columnCount(); ++i)
+      row[i] = rs->column(static_cast<int>(i));
   rows_[at] = std::move(row);
 }
 

@@ -23,6 +23,7 @@ ConnectString parseConnect(const std::string& connect) {
       std::string value = part.substr(eq + 1);
       if (key == "database") out.database = value;
       if (key == "pwd") out.password = value;
+      if (key == "schema") out.schema = value;
     }
     i = end + 1;
   }
@@ -130,8 +131,17 @@ DbError engineError(const SqliteFailure& f) {
   return DbError(err::Generic, "The database engine reported: " + m + ".");
 }
 
-// Translated statements call the functions that keep Jet's + and & apart.
-Session::Session(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) { registerJetFunctions(db_->handle()); }
+Session::Session(std::unique_ptr<Engine> engine) : engine_(std::move(engine)) {
+  file_ = dynamic_cast<SqliteDb*>(engine_.get());
+  // Translated statements call the functions that keep Jet's + and & apart (on a server, the
+  // bank carries them).
+  if (file_) registerJetFunctions(file_->handle());
+}
+
+SqliteDb& Session::db() {
+  if (!file_) throw DbError(err::Generic, "This operation works on a bank file, not on a bank on a server.");
+  return *file_;
+}
 
 namespace {
 std::atomic<long long> catalogGeneration{0};
@@ -152,19 +162,25 @@ void Session::loadCatalog() {
   translations_.clear();
   localTables_.clear();
   links_.clear();
-  auto st = db_->prepare(
-      "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\';");
-  while (st.step()) {
-    std::string n = st.column(0).toString();
-    localTables_[lowerAscii(n)] = n;
-  }
-  auto lt = db_->prepare(std::string("SELECT name, attributes, connect, source_table FROM ") + kTableDefsTable +
-                         " WHERE connect IS NOT NULL;");
-  while (lt.step()) {
-    TableDefRow r{lt.column(0).toString(), static_cast<long>(lt.column(1).toInt()), lt.column(2).toString(),
-                  lt.column(3).toString()};
+  for (const std::string& n : localTableNames()) localTables_[lowerAscii(n)] = n;
+  auto lt = engine_->query(std::string("SELECT name, attributes, connect, source_table FROM ") + kTableDefsTable +
+                           " WHERE connect IS NOT NULL");
+  while (lt->next()) {
+    TableDefRow r{lt->column(0).toString(), static_cast<long>(lt->column(1).toInt()), lt->column(2).toString(),
+                  lt->column(3).toString()};
     links_[lowerAscii(r.name)] = r;
   }
+}
+
+std::vector<std::string> Session::localTableNames() {
+  std::vector<std::string> names;
+  auto rows = file_ ? engine_->query("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' "
+                                     "ESCAPE '\\' ORDER BY rowid;")
+                    : engine_->query("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                     "WHERE n.nspname = $1 AND c.relkind = 'r' ORDER BY c.oid",
+                                     {Value(static_cast<PgDb&>(*engine_).schema())});
+  while (rows->next()) names.push_back(rows->column(0).toString());
+  return names;
 }
 
 namespace {
@@ -176,10 +192,11 @@ std::string attachedPath(const std::string& database) {
 }  // namespace
 
 void Session::detach(const std::string& database) {
+  if (!file_) return;
   auto it = attached_.find(attachedPath(database));
   if (it == attached_.end()) return;
   try {
-    db_->exec("DETACH DATABASE " + sqlIdent(it->second) + ";");
+    file_->exec("DETACH DATABASE " + sqlIdent(it->second) + ";");
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
@@ -195,7 +212,7 @@ std::string Session::attach(const ConnectString& c) {
   openOurFile(path, c.password, true, ErrorStyle::Ado);
   std::string alias = "zxl" + std::to_string(++attachCount_);
   try {
-    db_->exec("ATTACH DATABASE " + sqlLiteral(path) + " AS " + sqlIdent(alias) + " KEY " +
+    file_->exec("ATTACH DATABASE " + sqlLiteral(path) + " AS " + sqlIdent(alias) + " KEY " +
               sqlLiteral(c.password) + ";");
   } catch (const SqliteFailure& f) {
     throw DbError(err::Generic, "The linked file '" + path + "' could not be attached: " + f.message + ".");
@@ -204,20 +221,42 @@ std::string Session::attach(const ConnectString& c) {
   return alias;
 }
 
+std::string Session::linkedTable(const TableDefRow& link, const std::string& name) {
+  ConnectString c = parseConnect(link.connect);
+  const std::string& source = link.sourceTable.empty() ? link.name : link.sourceTable;
+  if (file_) {
+    std::string alias = attach(c);
+    bool found = false;
+    try {
+      found = file_->tableExists(alias, source);
+    } catch (const SqliteFailure& f) {
+      throw engineError(f);
+    }
+    if (!found)
+      throw DbError(err::TableNotFound, "The table '" + source + "' that '" + name +
+                                            "' links to could not be found in '" + c.database + "'.");
+    return sqlIdent(alias) + "." + sqlIdent(source);
+  }
+  // On a server a link names a schema of the same database; a linked file cannot be reached there.
+  auto rows = engine_->query("SELECT tablename FROM pg_tables WHERE schemaname = $1 AND lower(tablename) = lower($2)",
+                             {Value(c.schema), Value(source)});
+  if (c.schema.empty() || !rows->next())
+    throw DbError(err::TableNotFound, "The table '" + source + "' that '" + name + "' links to could not be found in " +
+                                          (c.schema.empty() ? "a file, which a bank on a server cannot reach"
+                                                            : "the schema '" + c.schema + "'") + ".");
+  return tableIdent(Dialect::Postgres, c.schema) + "." + tableIdent(Dialect::Postgres, rows->column(0).toString());
+}
+
 ResolvedTable Session::resolve(const std::string& name) {
   std::string key = lowerAscii(name);
+  const Dialect d = engine_->dialect();
   for (int pass = 0; pass < 2; ++pass) {
     auto local = localTables_.find(key);
-    if (local != localTables_.end()) return {sqlIdent(local->second), local->second};
+    if (local != localTables_.end()) return {tableIdent(d, local->second), local->second};
     auto link = links_.find(key);
     if (link != links_.end()) {
-      ConnectString c = parseConnect(link->second.connect);
-      std::string alias = attach(c);
       const std::string& source = link->second.sourceTable.empty() ? link->second.name : link->second.sourceTable;
-      if (!db_->tableExists(alias, source))
-        throw DbError(err::TableNotFound, "The table '" + source + "' that '" + name +
-                                              "' links to could not be found in '" + c.database + "'.");
-      return {sqlIdent(alias) + "." + sqlIdent(source), source};
+      return {linkedTable(link->second, name), source};
     }
     if (pass == 0) loadCatalog();  // a table made since the catalog was read
   }
@@ -225,14 +264,10 @@ ResolvedTable Session::resolve(const std::string& name) {
 }
 
 Translation Session::translate(std::string_view jet) {
-  try {
-    refreshCatalogIfChanged();
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  refreshCatalogIfChanged();
   std::string key(jet);
   if (auto hit = translations_.find(key); hit != translations_.end()) return hit->second;
-  Translation t = translateJetSql(jet, [this](const std::string& n) { return resolve(n); });
+  Translation t = translateJetSql(jet, [this](const std::string& n) { return resolve(n); }, engine_->dialect());
   if (translations_.size() >= kTranslationCacheSize) translations_.clear();
   translations_.emplace(std::move(key), t);
   return t;
@@ -240,18 +275,17 @@ Translation Session::translate(std::string_view jet) {
 
 std::vector<TableDefRow> Session::tableDefs() {
   std::vector<TableDefRow> out;
-  try {
-    loadCatalog();  // the links, as they are now
-    // Local tables in the order they were made, with the attributes recorded for them;
-    // the table of definitions itself is a system object.
-    auto st = db_->prepare(std::string("SELECT m.name, CASE WHEN m.name = '") + kTableDefsTable +
-                           "' COLLATE NOCASE THEN 2147483650 ELSE coalesce(t.attributes, 0) END FROM sqlite_master m "
-                           "LEFT JOIN " + kTableDefsTable + " t ON t.name = m.name COLLATE NOCASE AND t.connect IS NULL "
-                           "WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY m.rowid;");
-    while (st.step())
-      out.push_back({st.column(0).toString(), static_cast<long>(st.column(1).toInt()), {}, {}});
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
+  loadCatalog();  // the links, as they are now
+  // Local tables in the order they were made, with the attributes recorded for them; the table
+  // of definitions itself is a system object.
+  std::map<std::string, long> attributes;
+  auto rows = engine_->query(std::string("SELECT name, attributes FROM ") + kTableDefsTable + " WHERE connect IS NULL");
+  while (rows->next()) attributes[lowerAscii(rows->column(0).toString())] = static_cast<long>(rows->column(1).toInt());
+  for (const std::string& n : localTableNames()) {
+    auto a = attributes.find(lowerAscii(n));
+    long attr = equalsIgnoringCase(n, kTableDefsTable) ? static_cast<long>(2147483650LL)
+                                                       : (a == attributes.end() ? 0 : a->second);
+    out.push_back({n, attr, {}, {}});
   }
   for (const auto& [k, link] : links_) out.push_back(link);
   return out;

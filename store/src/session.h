@@ -1,7 +1,7 @@
 #pragma once
-// One open bank or user file: its SQLite handle, its table definitions (local tables and
-// links kept in zx_tabledefs) and the linked files attached on demand. Shared by the
-// ADO-shaped Connection and the DAO-shaped Database.
+// One open bank or user database: its engine (an encrypted file, or a schema on a server), its
+// table definitions (local tables and links kept in zx_tabledefs) and, on a file, the linked
+// files attached on demand. Shared by the ADO-shaped Connection and the DAO-shaped Database.
 
 #include <map>
 #include <memory>
@@ -11,7 +11,9 @@
 
 #include "dao.h"
 #include "db_error.h"
+#include "engine.h"
 #include "jet_sql.h"
+#include "pg_db.h"
 #include "sqlite_db.h"
 #include "text.h"
 
@@ -33,9 +35,6 @@ std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string
 std::unique_ptr<SqliteDb> openOurFileUnlessHeld(const std::string& path, const std::string& key, ErrorStyle style,
                                                 bool createAttached = false);
 
-// A failure of the engine while running a statement, numbered as the callers expect.
-DbError engineError(const SqliteFailure& f);
-
 // Table definitions change only through this process's own sessions (links are refreshed
 // at start-up and by the import); each change bumps a generation that every session
 // compares before a statement, instead of asking the file on every statement.
@@ -43,8 +42,12 @@ void noteCatalogChanged();
 
 class Session {
  public:
-  explicit Session(std::unique_ptr<SqliteDb> db);
-  SqliteDb& db() { return *db_; }
+  explicit Session(std::unique_ptr<Engine> engine);
+  Engine& engine() { return *engine_; }
+  // The file underneath, for what only a file has (its log, its integrity check); nullptr for
+  // a server. db() is for the component's file-only code: a server there is a fault (Generic).
+  SqliteDb* file() { return file_; }
+  SqliteDb& db();
 
   Translation translate(std::string_view jet);
   ResolvedTable resolve(const std::string& name);
@@ -56,9 +59,14 @@ class Session {
  private:
   void refreshCatalogIfChanged();
   void loadCatalog();
+  // The local tables in the order they were made.
+  std::vector<std::string> localTableNames();
   std::string attach(const ConnectString& c);
+  // Where a link's source table is: an attached file's table, or a table of a schema on the server.
+  std::string linkedTable(const TableDefRow& link, const std::string& name);
 
-  std::unique_ptr<SqliteDb> db_;
+  std::unique_ptr<Engine> engine_;
+  SqliteDb* file_ = nullptr;  // the engine, when it is a file
   std::map<std::string, std::string> localTables_;  // lower-case name -> name
   std::map<std::string, TableDefRow> links_;        // lower-case name -> link
   std::map<std::string, std::string> attached_;     // file path -> schema alias

@@ -292,3 +292,67 @@ std::string sqlIdent(const std::string& name) { return "[" + name + "]"; }
 std::string sqlLiteral(const std::string& text) { return "'" + sqlText(text) + "'"; }
 
 }  // namespace store
+
+// ---------------------------------------------------------------------------------------
+// The engine interface over the file
+
+namespace store {
+
+namespace {
+class SqliteRows : public EngineRows {
+ public:
+  explicit SqliteRows(SqliteStatement st) : st_(std::move(st)) {}
+  bool next() override {
+    try {
+      return st_.step();
+    } catch (const SqliteFailure& f) {
+      throw engineError(f);
+    }
+  }
+  int columnCount() const override { return st_.columnCount(); }
+  std::string columnName(int i) const override { return st_.columnName(i); }
+  Value column(int i) const override { return st_.column(i); }
+
+ private:
+  SqliteStatement st_;
+};
+}  // namespace
+
+std::unique_ptr<EngineRows> SqliteDb::query(const std::string& sql, const std::vector<Value>& params) {
+  try {
+    auto st = prepare(sql);
+    for (size_t i = 0; i < params.size(); ++i) st.bind(static_cast<int>(i + 1), params[i]);
+    return std::make_unique<SqliteRows>(std::move(st));
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+long long SqliteDb::run(const std::string& sql, const std::vector<Value>& params) {
+  auto rows = query(sql, params);
+  while (rows->next()) {
+  }
+  return changes();
+}
+
+std::vector<std::string> SqliteDb::columnNames(const std::string& select) {
+  auto rows = query(select);
+  std::vector<std::string> names;
+  for (int i = 0; i < rows->columnCount(); ++i) names.push_back(rows->columnName(i));
+  return names;
+}
+
+Value SqliteDb::writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) {
+  run(sql, params);
+  return rowidBefore.isNull() ? Value(lastInsertRowid()) : rowidBefore;
+}
+
+void SqliteDb::begin() {
+  try {
+    exec("BEGIN IMMEDIATE;");
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+}  // namespace store

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "db_error.h"
+#include "engine.h"
 #include "value.h"
 
 struct sqlite3;
@@ -22,7 +24,7 @@ struct SqliteFailure {
   int primary() const { return code & 0xff; }
 };
 
-class SqliteDb {
+class SqliteDb : public Engine {
  public:
   // Opens an existing file (never creates one) with the key, reads once so that a wrong
   // key or a foreign file fails here, and refuses a library without encryption.
@@ -61,7 +63,19 @@ class SqliteDb {
   // handle writes nothing more: each later write or commit fails with that failure.
   bool damaged() const { return damage_ != nullptr; }
   const SqliteFailure* damage() const { return damage_.get(); }
-  bool inTransaction() const;
+  bool inTransaction() const override;
+
+  // The engine interface; failures come out as DbErrors.
+  Dialect dialect() const override { return Dialect::Sqlite; }
+  std::string param(int n) const override { return "?" + std::to_string(n); }
+  std::unique_ptr<EngineRows> query(const std::string& sql, const std::vector<Value>& params = {}) override;
+  long long run(const std::string& sql, const std::vector<Value>& params = {}) override;
+  std::vector<std::string> columnNames(const std::string& select) override;
+  Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) override;
+  std::string rowidIs(int n) const override { return "rowid = " + param(n); }
+  // Takes the write lock at once (waiting out another writer), so that a transaction never
+  // fails half-way for a lock it could not upgrade.
+  void begin() override;
   // Whether the file this handle has open no longer carries its path's name (another file was
   // renamed over it, or it was deleted).
   bool fileHasMoved() const;
@@ -111,6 +125,9 @@ class SqliteStatement {
   SqliteDb* db_;
   sqlite3_stmt* stmt_;
 };
+
+// A failure of the engine while running a statement, numbered as the callers expect.
+DbError engineError(const SqliteFailure& f);
 
 // Whether the disk that holds path has too little room left for the engine's own files
 // (its shared-memory file alone takes 32 KiB): an I/O error there is a full disk.

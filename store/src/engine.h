@@ -1,0 +1,47 @@
+#pragma once
+// What the session, the connection and the record set ask of the engine underneath, so that a
+// bank in an encrypted file and a bank on a PostgreSQL server look the same to every caller.
+// Every failure comes out as a DbError numbered as the callers expect.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet_sql.h"
+#include "value.h"
+
+namespace store {
+
+// The rows of one statement, read one at a time.
+class EngineRows {
+ public:
+  virtual ~EngineRows() = default;
+  virtual bool next() = 0;  // true while a row is available
+  virtual int columnCount() const = 0;
+  virtual std::string columnName(int i) const = 0;
+  virtual Value column(int i) const = 0;  // of the current row
+};
+
+class Engine {
+ public:
+  virtual ~Engine() = default;
+  virtual Dialect dialect() const = 0;
+  // The marker of the n-th parameter (from 1) in a statement text.
+  virtual std::string param(int n) const = 0;
+  // Runs one statement and gives its rows.
+  virtual std::unique_ptr<EngineRows> query(const std::string& sql, const std::vector<Value>& params = {}) = 0;
+  // Runs one statement; returns the number of rows it changed.
+  virtual long long run(const std::string& sql, const std::vector<Value>& params = {}) = 0;
+  // The names of the fields a select gives, without reading its rows.
+  virtual std::vector<std::string> columnNames(const std::string& select) = 0;
+  // Runs an INSERT or an UPDATE of one row (found by rowidBefore, Null for an insert) and
+  // gives the row's id afterwards, by which it is read back.
+  virtual Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) = 0;
+  // The condition that finds a row by its id, with the id as parameter n.
+  virtual std::string rowidIs(int n) const = 0;
+  // Begins the outermost transaction; levels inside it are savepoints.
+  virtual void begin() = 0;
+  virtual bool inTransaction() const = 0;
+};
+
+}  // namespace store

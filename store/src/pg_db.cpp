@@ -1,0 +1,198 @@
+#include "pg_db.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <cstdlib>
+
+#include "db_error.h"
+#include "text.h"
+
+namespace store {
+
+namespace {
+
+using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+std::string trimmed(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+  return s;
+}
+
+// Type numbers of the server's built-in types that come back as numbers.
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700, kFloat8 = 701,
+              kNumeric = 1700;
+
+Value valueOf(const PGresult* r, int row, int col) {
+  if (PQgetisnull(r, row, col)) return Value();
+  const char* text = PQgetvalue(r, row, col);
+  const size_t size = static_cast<size_t>(PQgetlength(r, row, col));
+  switch (PQftype(r, col)) {
+    case kBool:
+      return Value(text[0] == 't' ? -1 : 0);  // Jet's True
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid: {
+      long long v = 0;
+      std::from_chars(text, text + size, v);
+      return Value(v);
+    }
+    case kFloat4:
+    case kFloat8:
+    case kNumeric: {
+      double v = 0;
+      std::from_chars(text, text + size, v);  // the server writes numbers without the locale
+      return Value(v);
+    }
+    default:
+      return Value(std::string(text, size));
+  }
+}
+
+class PgRows : public EngineRows {
+ public:
+  explicit PgRows(Result r) : r_(std::move(r)) {}
+  bool next() override { return ++row_ < PQntuples(r_.get()); }
+  int columnCount() const override { return PQnfields(r_.get()); }
+  std::string columnName(int i) const override { return PQfname(r_.get(), i); }
+  Value column(int i) const override { return valueOf(r_.get(), row_, i); }
+
+ private:
+  Result r_;
+  int row_ = -1;
+};
+
+std::string nameOf(PGconn* c) {
+  std::string db = PQdb(c) ? PQdb(c) : "";
+  std::string host = PQhost(c) ? PQhost(c) : "";
+  std::string port = PQport(c) ? PQport(c) : "";
+  return "'" + db + "' on " + (host.empty() ? "the local server" : host) + (port.empty() ? "" : ":" + port);
+}
+
+}  // namespace
+
+bool isServerUri(const std::string& name) {
+  return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
+}
+
+DbError serverError(const std::string& sqlstate, const std::string& message, const std::string& server) {
+  const std::string m = trimmed(message);
+  const std::string cls = sqlstate.substr(0, 2);
+  if (sqlstate == "23505")
+    return DbError(err::Generic, "The changes were not made because they would repeat a value in a field that must be "
+                                 "unique (" + m + ").");
+  if (sqlstate == "23502") return DbError(err::FieldRequired, "A field that cannot be left empty got Null (" + m + ").");
+  if (cls == "23") return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
+  if (sqlstate == "42P01") return DbError(err::TableNotFound, "The table or query could not be found (" + m + ").");
+  if (sqlstate == "42703") return DbError(err::MissingParameter, "A field is not known to the table (" + m + ").");
+  if (sqlstate == "42P07") return DbError(err::CommandError, "The " + m + ".");
+  if (sqlstate == "42601") return DbError(err::CommandError, "Syntax error in the SQL statement (" + m + ").");
+  if (sqlstate == "40001" || sqlstate == "40P01" || sqlstate == "55P03")
+    return DbError(err::Locked, "The bank is busy with another editor's change; try again (" + m + ").");
+  if (sqlstate == "25006" || sqlstate == "42501")
+    return DbError(err::ReadOnly, "The bank cannot be changed through this connection (" + m + ").");
+  if (sqlstate == "53100") return DbError(err::DiskFull, "The server's disk is full: the change was not written (" + m + ").");
+  if (cls == "XX" && sqlstate != "XX000") return DbError(err::Damaged, "The server reports damaged data (" + m + ").");
+  if (cls == "08" || cls == "57")
+    return DbError(err::ServerUnreachable, "The connection to the server " + server + " was lost (" + m +
+                                               "); the change was not made. The next action connects again.");
+  return DbError(err::Generic, "The database engine reported: " + m + ".");
+}
+
+PgDb::PgDb(pg_conn* conn, std::string name, std::string schema)
+    : conn_(conn), name_(std::move(name)), schema_(std::move(schema)) {}
+
+PgDb::~PgDb() { PQfinish(conn_); }
+
+std::unique_ptr<PgDb> PgDb::connect(const std::string& conninfo, const std::string& schema) {
+  PGconn* c = PQconnectdb(conninfo.c_str());
+  std::unique_ptr<PgDb> db(new PgDb(c, c ? nameOf(c) : "", schema));
+  if (!c || PQstatus(c) != CONNECTION_OK) {
+    std::string reason = c ? trimmed(PQerrorMessage(c)) : "out of memory";
+    throw DbError(err::ServerUnreachable, "The server " + db->name_ + " could not be reached: " + reason + ".");
+  }
+  db->settle();
+  return db;
+}
+
+void PgDb::settle() {
+  // Quoted texts as the file bank reads them (only apostrophes doubled), UTF-8 both ways, and
+  // names without a schema found in this connection's own schema first.
+  exec("SET client_encoding = 'UTF8'; SET standard_conforming_strings = on; SET search_path = " +
+       tableIdent(Dialect::Postgres, schema_) + ", public;");
+}
+
+void PgDb::reconnectIfLost() {
+  if (PQstatus(conn_) == CONNECTION_OK) return;
+  PQreset(conn_);
+  if (PQstatus(conn_) != CONNECTION_OK)
+    throw DbError(err::ServerUnreachable, "The server " + name_ + " could not be reached: " +
+                                              trimmed(PQerrorMessage(conn_)) + ". The next action tries again.");
+  settle();
+}
+
+namespace {
+// The result of a statement, or the DbError it failed with.
+Result checked(PGconn* c, PGresult* raw, const std::string& server) {
+  Result r(raw, &PQclear);
+  ExecStatusType st = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+  if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY) return r;
+  const char* state = r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
+  std::string message = r && PQresultErrorMessage(r.get())[0] ? PQresultErrorMessage(r.get()) : PQerrorMessage(c);
+  if (PQstatus(c) != CONNECTION_OK) state = "08006";
+  const char* field = r ? PQresultErrorField(r.get(), PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  throw serverError(state ? state : "XX000", field ? field : message, server);
+}
+}  // namespace
+
+void PgDb::exec(const std::string& sql) {
+  reconnectIfLost();
+  checked(conn_, PQexec(conn_, sql.c_str()), name_);
+}
+
+namespace {
+// Runs one statement with its parameters as texts (the server converts them to the fields'
+// types). One statement only: a second one behind a semicolon is refused by the server.
+Result withParams(PGconn* c, const std::string& sql, const std::vector<Value>& params, const std::string& server) {
+  std::vector<std::string> texts;
+  texts.reserve(params.size());
+  for (const Value& v : params) texts.push_back(v.toString());
+  std::vector<const char*> values;
+  for (size_t i = 0; i < params.size(); ++i) values.push_back(params[i].isNull() ? nullptr : texts[i].c_str());
+  return checked(c, PQexecParams(c, sql.c_str(), static_cast<int>(params.size()), nullptr,
+                                 values.empty() ? nullptr : values.data(), nullptr, nullptr, 0),
+                 server);
+}
+}  // namespace
+
+std::unique_ptr<EngineRows> PgDb::query(const std::string& sql, const std::vector<Value>& params) {
+  reconnectIfLost();
+  return std::make_unique<PgRows>(withParams(conn_, sql, params, name_));
+}
+
+long long PgDb::run(const std::string& sql, const std::vector<Value>& params) {
+  reconnectIfLost();
+  Result r = withParams(conn_, sql, params, name_);
+  const char* n = PQcmdTuples(r.get());
+  return n && *n ? std::atoll(n) : 0;
+}
+
+std::vector<std::string> PgDb::columnNames(const std::string& select) {
+  auto rows = query("SELECT * FROM (" + select + ") AS zx_names LIMIT 0");
+  std::vector<std::string> names;
+  for (int i = 0; i < rows->columnCount(); ++i) names.push_back(rows->columnName(i));
+  return names;
+}
+
+Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) {
+  // A row's place changes with every update: the statement says where it is now.
+  auto rows = query(sql + " RETURNING ctid::text", params);
+  return rows->next() ? rows->column(0) : rowidBefore;
+}
+
+void PgDb::begin() { exec("BEGIN;"); }
+
+bool PgDb::inTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
+
+}  // namespace store

@@ -1,0 +1,61 @@
+#pragma once
+// A connection to a bank on a PostgreSQL server through libpq. The bank's tables live in the
+// schema "public", the user tables in "zx_user"; one connection works in one of them.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db_error.h"
+#include "engine.h"
+
+struct pg_conn;
+
+namespace store {
+
+// The schema of the user tables on the server.
+inline constexpr const char* kUserSchema = "zx_user";
+
+class PgDb : public Engine {
+ public:
+  // Connects with a libpq connection string or URI and works in the given schema. A server that
+  // cannot be reached fails here (3151, naming the server and libpq's reason).
+  static std::unique_ptr<PgDb> connect(const std::string& conninfo, const std::string& schema);
+  ~PgDb() override;
+  PgDb(const PgDb&) = delete;
+  PgDb& operator=(const PgDb&) = delete;
+
+  // "database on host", for messages and the log; never the password.
+  const std::string& serverName() const { return name_; }
+  const std::string& schema() const { return schema_; }
+  // Runs every statement of the text (no parameters): for the bank's own definitions.
+  void exec(const std::string& sql);
+
+  Dialect dialect() const override { return Dialect::Postgres; }
+  std::string param(int n) const override { return "$" + std::to_string(n); }
+  std::unique_ptr<EngineRows> query(const std::string& sql, const std::vector<Value>& params = {}) override;
+  long long run(const std::string& sql, const std::vector<Value>& params = {}) override;
+  std::vector<std::string> columnNames(const std::string& select) override;
+  Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) override;
+  std::string rowidIs(int n) const override { return "ctid = " + param(n) + "::tid"; }
+  void begin() override;
+  bool inTransaction() const override;
+
+ private:
+  PgDb(pg_conn* conn, std::string name, std::string schema);
+  // A connection lost outside a transaction is made again before the next statement; inside
+  // one, the transaction is gone and the caller hears so.
+  void reconnectIfLost();
+  void settle();  // the session settings every connection gets
+  pg_conn* conn_;
+  std::string name_;
+  std::string schema_;
+};
+
+// A DbError from the server's SQLSTATE and message, numbered as the callers expect.
+DbError serverError(const std::string& sqlstate, const std::string& message, const std::string& server);
+
+// Whether a bank name is a libpq URI ("postgresql://..." or "postgres://...") rather than a folder.
+bool isServerUri(const std::string& name);
+
+}  // namespace store
