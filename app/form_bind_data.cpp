@@ -41,6 +41,8 @@ void FormBindData::Form_Activate() {
       });
   PgrBar.setValue(90);
   store::OpenConnections(state_);
+  // A bank on a server is named in the log; the bank file of the folder goes without saying.
+  if (state_.pConn().onServer()) WriteLog(state_, state_.pLogTag + " ZORBEXEditor works on " + store::BankDescription(state_) + ".");
   PgrBar.setValue(100);
   formInit_.Load();
   formInit_.Hide();

@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libsqlcipher-dev sqlcipher
+  libpq-dev postgresql
   libmdb3 mdbtools-dev mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix

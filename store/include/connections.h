@@ -1,14 +1,29 @@
 #pragma once
 // Opening and closing the shared connections, and the link refresh of start-up.
 
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "program_state.h"
 
 namespace store {
 
-// Opens pConn on the bank and then pConnUser on the user database. Errors reach the caller.
+// The file in the application folder that moves the bank to a PostgreSQL server: one libpq
+// connection string (lines beginning with '#' are notes). Without it, the bank file of the folder.
+inline constexpr const char* kServerConfFile = "zorbex_server.conf";
+
+// The connection string of the folder's server bank, or nothing when the folder has no
+// zorbex_server.conf. A password in it is refused (DbError): libpq finds the password in its own
+// password file or environment, never in the program's folder.
+std::optional<std::string> ServerConnectionString(const std::filesystem::path& folder);
+
+// Which bank the connections are open on, for the log: the server's database and host.
+std::string BankDescription(ProgramState& state);
+
+// Opens pConn on the bank and then pConnUser on the user database (on a server bank, the bank's
+// tables and the user tables of the same database). Errors reach the caller.
 void OpenConnections(ProgramState& state);
 
 // Closes and releases pConn, then pConnUser. Stops at the first error: 3704 (already

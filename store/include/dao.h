@@ -74,6 +74,7 @@ class Database {
 
  private:
   friend Database openDatabase(const std::string&, bool, bool, const std::string&);
+  friend Database openServerDatabase(const std::string&, bool);
   friend class TableDef;
   Database(std::string name, std::unique_ptr<Session> s, bool readOnly);
   Session& session();
@@ -87,5 +88,7 @@ class Database {
 
 // Connect "MS Access;pwd=KEY". Options (exclusive) is accepted; the file is opened shared.
 Database openDatabase(const std::string& name, bool options, bool readOnly, const std::string& connect);
+// The bank on a PostgreSQL server, by a libpq connection string or URI.
+Database openServerDatabase(const std::string& conninfo, bool readOnly);
 
 }  // namespace store::dao

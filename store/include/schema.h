@@ -57,6 +57,13 @@ extern const char* const kTableDefsSql;
 
 void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit = {});
 
+// Makes a bank in an empty database on a PostgreSQL server (libpq connection string or URI): the
+// bank's tables, the user tables in a schema of their own, and the links to them. Refuses a
+// database that holds tables.
+void createServerBank(const std::string& conninfo);
+// Connect string of the four links on a server: ";SCHEMA=zx_user;".
+std::string serverUserLinkConnect();
+
 // Marks a local table with table-definition attributes (tests: system tables).
 void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,
                         long attributes);

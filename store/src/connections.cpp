@@ -1,5 +1,10 @@
 #include "connections.h"
 
+#include <libpq-fe.h>
+
+#include <fstream>
+#include <memory>
+
 #include "dao.h"
 #include "db_error.h"
 
@@ -13,7 +18,45 @@ void openOne(Connection& c, const std::filesystem::path& file, const char* key) 
 }
 }  // namespace
 
+std::optional<std::string> ServerConnectionString(const std::filesystem::path& folder) {
+  const std::filesystem::path file = folder / kServerConfFile;
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return std::nullopt;
+  std::ifstream in(file);
+  if (!in) throw DbError(err::FileAccess, "The file '" + file.string() + "' could not be read.");
+  std::string conninfo, line;
+  while (std::getline(in, line)) {
+    size_t b = line.find_first_not_of(" \t\r");
+    if (b == std::string::npos || line[b] == '#') continue;
+    size_t e = line.find_last_not_of(" \t\r");
+    conninfo += (conninfo.empty() ? "" : " ") + line.substr(b, e - b + 1);
+  }
+  char* parseError = nullptr;
+  std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfoParse(conninfo.c_str(), &parseError),
+                                                                          &PQconninfoFree);
+  if (!options) {
+    std::string why = parseError ? parseError : "it cannot be read";
+    PQfreemem(parseError);
+    throw DbError(err::Generic, "The connection string in '" + file.string() + "' is not valid: " + why);
+  }
+  for (const PQconninfoOption* o = options.get(); o->keyword; ++o)
+    if (std::string(o->keyword) == "password" && o->val && *o->val)
+      throw DbError(err::Generic, "'" + file.string() + "' holds a password. Keep it out of the program's folder: "
+                                  "put it in the password file of the server's client (~/.pgpass) or its environment.");
+  return conninfo;
+}
+
+std::string BankDescription(ProgramState& state) {
+  Connection& c = state.pConn();
+  return c.onServer() ? "the bank on the server: database " + c.path() : "the bank file " + c.path();
+}
+
 void OpenConnections(ProgramState& state) {
+  if (auto conninfo = ServerConnectionString(state.appFolder)) {
+    state.pConn().openServer(*conninfo, Connection::Space::Bank);
+    state.pConnUser().openServer(*conninfo, Connection::Space::User);
+    return;
+  }
   openOne(state.pConn(), schema::bankPath(state.appFolder), schema::kBankKey);
   openOne(state.pConnUser(), schema::userPath(state.appFolder), schema::kUserKey);
 }
@@ -34,8 +77,10 @@ void RefreshTableLinks(ProgramState& state, const std::function<void(int)>& prog
                        const std::function<void(const std::string&)>& setLabel) {
   setLabel("Initializing...");
   progress(10);
-  dao::Database db = dao::openDatabase(schema::bankPath(state.appFolder).string(), false, false,
-                                       std::string("MS Access;pwd=") + schema::kBankKey);
+  const std::optional<std::string> server = ServerConnectionString(state.appFolder);
+  dao::Database db = server ? dao::openServerDatabase(*server, false)
+                            : dao::openDatabase(schema::bankPath(state.appFolder).string(), false, false,
+                                                std::string("MS Access;pwd=") + schema::kBankKey);
   progress(20);
   state.flgTable.fill(0);
   for (const dao::TableDef& def : db.tableDefs()) {
@@ -48,7 +93,7 @@ void RefreshTableLinks(ProgramState& state, const std::function<void(int)>& prog
   int step = 50;
   for (const char* name : schema::kLinkedUserTables) {
     dao::TableDef link = db.tableDef(name);
-    link.setConnect(schema::userLinkConnect(state.appFolder));
+    link.setConnect(server ? schema::serverUserLinkConnect() : schema::userLinkConnect(state.appFolder));
     link.refreshLink();
     progress(step);
     step += 10;

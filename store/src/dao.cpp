@@ -129,8 +129,14 @@ void Database::close() {
 }
 
 Database openDatabase(const std::string& name, bool /*options*/, bool readOnly, const std::string& connect) {
-  if (isServerUri(name)) return Database(name, std::make_unique<Session>(PgDb::connect(name, "public")), readOnly);
+  if (isServerUri(name)) return openServerDatabase(name, readOnly);
   auto db = openOurFile(name, keyOf(connect), readOnly, ErrorStyle::Dao);
+  return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
+}
+
+Database openServerDatabase(const std::string& conninfo, bool readOnly) {
+  auto db = PgDb::connect(conninfo, "public");
+  std::string name = db->serverName();
   return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
 }
 

@@ -112,6 +112,7 @@ std::unique_ptr<PgDb> PgDb::connect(const std::string& conninfo, const std::stri
     std::string reason = c ? trimmed(PQerrorMessage(c)) : "out of memory";
     throw DbError(err::ServerUnreachable, "The server " + db->name_ + " could not be reached: " + reason + ".");
   }
+  PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);  // notes such as "already exists, skipping"
   db->settle();
   return db;
 }

@@ -1,6 +1,8 @@
 // Start-up's link refresh and table-present flags, and the shared connections.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "connections.h"
 #include "dao.h"
 #include "db_error.h"
@@ -120,6 +122,59 @@ TEST(Connections, StartUpFailuresCarryNumbers) {
     }
     EXPECT_FALSE(fs::exists(schema::userPath(dir.path())));
   }
+}
+
+// ----- a bank on a server, chosen by zorbex_server.conf in the application folder
+
+void writeConf(const fs::path& folder, const std::string& text) {
+  std::ofstream(folder / kServerConfFile) << text;
+}
+
+TEST(ServerConnections, WithoutTheFileTheFolderKeepsItsBankFile) {
+  TempDir dir;
+  EXPECT_FALSE(ServerConnectionString(dir.path()));
+}
+
+TEST(ServerConnections, TheFileGivesOneConnectionStringAndNeverAPassword) {
+  TempDir dir;
+  writeConf(dir.path(), "# the team's bank\n  host=/tmp/x dbname=bank  \r\nuser=editor\n");
+  EXPECT_EQ(ServerConnectionString(dir.path()).value(), "host=/tmp/x dbname=bank user=editor");
+  for (const char* withPassword : {"host=/tmp/x dbname=bank password=secret", "postgresql://editor:secret@db/bank"}) {
+    SCOPED_TRACE(withPassword);
+    writeConf(dir.path(), withPassword);
+    EXPECT_EQ(errorNumberOf([&] { ServerConnectionString(dir.path()); }), err::Generic);
+  }
+}
+
+TEST(ServerConnections, BothConnectionsOpenOnTheServerAndTheLinksReachTheUserTables) {
+  TempDir dir;
+  ServerDb server;
+  schema::createServerBank(server.uri());
+  writeConf(dir.path(), server.uri());
+  ProgramState state(dir.path());
+  refresh(state);
+  EXPECT_EQ(flags(state), "111111");
+  OpenConnections(state);
+  ASSERT_TRUE(state.pConn().onServer());
+  EXPECT_NE(BankDescription(state).find(server.name()), std::string::npos) << BankDescription(state);
+  state.pConnUser().execute("insert into tblMemo (numQ, description) values ('01201', 'memo')");
+  EXPECT_EQ(rowsOf(state.pConn(), "select description from tblMemo where numQ = '01201'"), "memo\n");
+  CloseConnections(state, [](const std::string& m) { ADD_FAILURE() << m; });
+}
+
+TEST(ServerConnections, AnUnreachableServerIsNamedWithTheReasonOfItsClient) {
+  TempDir dir;
+  writeConf(dir.path(), "host=" + (dir.path() / "nowhere").string() + " dbname=teambank user=postgres");
+  ProgramState state(dir.path());
+  try {
+    OpenConnections(state);
+    FAIL() << "opened";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number, err::ServerUnreachable);
+    EXPECT_NE(e.description.find("'teambank'"), std::string::npos) << e.description;
+    EXPECT_NE(e.description.find("No such file or directory"), std::string::npos) << e.description;
+  }
+  EXPECT_FALSE(state.pConn().isOpen());
 }
 
 }  // namespace

@@ -11,11 +11,10 @@ using namespace testing_support;
 
 namespace {
 
-class JetExpressions : public ::testing::Test {
+class JetExpressions : public ::testing::TestWithParam<BankEngine> {
  protected:
   void SetUp() override {
-    schema::createBank(dir.path());
-    openBank(conn, dir.path());
+    bank.open(conn);
     addQuestion(conn, "SCtbl", "01201", "X012");
     conn.execute("update SCtbl set questionHeight = 1.5 where numQ = '01201'");
   }
@@ -32,42 +31,44 @@ class JetExpressions : public ::testing::Test {
     ADD_FAILURE() << "ran: " << statement;
     return DbError(0, "");
   }
-  TempDir dir;
+  NewBank bank{GetParam()};
   Connection conn;
 };
 
-TEST_F(JetExpressions, PlusJoinsTwoTexts) { EXPECT_EQ(v("'a' + 'b'"), "ab\n"); }
+INSTANTIATE_TEST_SUITE_P(Engines, JetExpressions, ::testing::Values(BankEngine::File, BankEngine::Server), engineName);
 
-TEST_F(JetExpressions, AmpersandJoinsTextsAndTakesNullAsEmpty) {
+TEST_P(JetExpressions, PlusJoinsTwoTexts) { EXPECT_EQ(v("'a' + 'b'"), "ab\n"); }
+
+TEST_P(JetExpressions, AmpersandJoinsTextsAndTakesNullAsEmpty) {
   EXPECT_EQ(v("'a' & 'b'"), "ab\n");
   EXPECT_EQ(v("'a' & Null"), "a\n");
   EXPECT_EQ(v("src & 1"), "X0121\n");
 }
 
-TEST_F(JetExpressions, PlusOnFieldsJoinsTextAndAddsNumbers) {
+TEST_P(JetExpressions, PlusOnFieldsJoinsTextAndAddsNumbers) {
   EXPECT_EQ(v("src + '!'"), "X012!\n");
   EXPECT_EQ(v("questionHeight + 1"), "2.5\n");
   EXPECT_EQ(v("src + Null"), "\n");
 }
 
-TEST_F(JetExpressions, ExponentNumbersAreNumbers) { EXPECT_EQ(v("1e3"), "1000\n"); }
-TEST_F(JetExpressions, NumbersMayBeginWithTheDecimalPoint) { EXPECT_EQ(v(".5 + 1"), "1.5\n"); }
-TEST_F(JetExpressions, NegativeNumbers) { EXPECT_EQ(v("-2 - -2"), "0\n"); }
+TEST_P(JetExpressions, ExponentNumbersAreNumbers) { EXPECT_EQ(v("1e3"), "1000\n"); }
+TEST_P(JetExpressions, NumbersMayBeginWithTheDecimalPoint) { EXPECT_EQ(v(".5 + 1"), "1.5\n"); }
+TEST_P(JetExpressions, NegativeNumbers) { EXPECT_EQ(v("-2 - -2"), "0\n"); }
 
-TEST_F(JetExpressions, TrueIsMinusOneAndFalseZero) {
+TEST_P(JetExpressions, TrueIsMinusOneAndFalseZero) {
   EXPECT_EQ(v("True"), "-1\n");
   EXPECT_EQ(v("False"), "0\n");
   EXPECT_EQ(v("(numQ = '01201')"), "-1\n");
 }
 
-TEST_F(JetExpressions, DivisionKeepsTheFraction) { EXPECT_EQ(v("5 / 2"), "2.5\n"); }
+TEST_P(JetExpressions, DivisionKeepsTheFraction) { EXPECT_EQ(v("5 / 2"), "2.5\n"); }
 
-TEST_F(JetExpressions, TextComparesWithoutRegardToCase) {
+TEST_P(JetExpressions, TextComparesWithoutRegardToCase) {
   EXPECT_EQ(rowsOf(conn, "select numQ from SCtbl where 'abc' = 'ABC'"), "01201\n");
   EXPECT_EQ(rowsOf(conn, "select numQ from SCtbl where lcase(src) = 'X012'"), "01201\n");
 }
 
-TEST_F(JetExpressions, AKeywordInsideATextDoesNotMakeTheSetReadOnly) {
+TEST_P(JetExpressions, AKeywordInsideATextDoesNotMakeTheSetReadOnly) {
   Recordset rs;
   rs.open("select * from SCtbl where src <> ' GROUP BY '", conn, adOpenKeyset, adLockOptimistic);
   rs.setValue("answer", "C");
@@ -76,25 +77,25 @@ TEST_F(JetExpressions, AKeywordInsideATextDoesNotMakeTheSetReadOnly) {
   EXPECT_EQ(rowsOf(conn, "select answer from SCtbl"), "C\n");
 }
 
-TEST_F(JetExpressions, GroupedAndAggregatedSetsAreReadOnly) {
+TEST_P(JetExpressions, GroupedAndAggregatedSetsAreReadOnly) {
   Translation t = conn.session().translate("select src from SCtbl group by src");
   EXPECT_TRUE(t.grouped);
   EXPECT_FALSE(t.updatableTable);
   EXPECT_FALSE(conn.session().translate("select count(*) as n from SCtbl").updatableTable);
 }
 
-TEST_F(JetExpressions, ASecondStatementAfterTheSemicolonIsRefused) {
+TEST_P(JetExpressions, ASecondStatementAfterTheSemicolonIsRefused) {
   EXPECT_EQ(refusal("select numQ from SCtbl; delete from SCtbl").number, err::CommandError);
   EXPECT_EQ(rowsOf(conn, "select numQ from SCtbl"), "01201\n");
 }
 
-TEST_F(JetExpressions, DatesAreRefusedByName) {
+TEST_P(JetExpressions, DatesAreRefusedByName) {
   DbError e = refusal("select numQ from SCtbl where numQ = #2026-01-01#");
   EXPECT_EQ(e.number, err::CommandError);
   EXPECT_NE(e.description.find("#2026-01-01#"), std::string::npos) << e.description;
 }
 
-TEST_F(JetExpressions, UnknownFormsAreRefusedNamingTheToken) {
+TEST_P(JetExpressions, UnknownFormsAreRefusedNamingTheToken) {
   for (auto [statement, token] : {std::pair{"select &H1F as v from SCtbl", "&H1F"},
                                   {"select numQ from SCtbl where src = 'a' xor src = 'b'", "xor"},
                                   {"select numQ from SCtbl where numQ like '[0]%'", "[0]%"},
@@ -111,7 +112,7 @@ TEST_F(JetExpressions, UnknownFormsAreRefusedNamingTheToken) {
 }
 
 // What the fuzzer found, cut down to the smallest input that shows it.
-TEST_F(JetExpressions, FuzzFindings) {
+TEST_P(JetExpressions, FuzzFindings) {
   // A NUL inside a text ended the statement there for the engine.
   EXPECT_EQ(refusal("delete from SCtbl where src = 'a\0' or 1 = 1"s).number, err::CommandError);
   EXPECT_EQ(rowsOf(conn, "select numQ from SCtbl"), "01201\n");

@@ -5,12 +5,14 @@
 #include <string>
 
 #include <functional>
+#include <optional>
 
 #include "connection.h"
 #include "db_error.h"
 #include "recordset.h"
 #include "schema.h"
 #include "session.h"
+#include "pg_server.h"
 #include "temp_dir.h"
 
 namespace testing_support {
@@ -20,6 +22,39 @@ inline void openBank(store::Connection& c, const std::filesystem::path& folder) 
   c.setProperty(store::kPasswordProperty, store::schema::kBankKey);
   c.open(store::schema::bankPath(folder).string());
 }
+
+// The two engines a bank can live on: an encrypted file, or a PostgreSQL server.
+enum class BankEngine { File, Server };
+
+inline std::string engineName(const ::testing::TestParamInfo<BankEngine>& info) {
+  return info.param == BankEngine::File ? "File" : "Server";
+}
+
+// A new, empty bank on the engine under test: a file pair in a temporary folder, or a fresh
+// database of the test cluster.
+class NewBank {
+ public:
+  explicit NewBank(BankEngine engine) {
+    if (engine == BankEngine::File) {
+      store::schema::createBank(dir_.path());
+      name_ = store::schema::bankPath(dir_.path()).string();
+    } else {
+      server_.emplace();
+      store::schema::createServerBank(server_->uri());
+      name_ = server_->uri();
+    }
+  }
+  void open(store::Connection& c) const {
+    c.setProperty(store::kPasswordProperty, store::schema::kBankKey);
+    c.open(name_);
+  }
+  const std::string& name() const { return name_; }
+
+ private:
+  TempDir dir_;
+  std::optional<ServerDb> server_;
+  std::string name_;
+};
 
 // Adds a bare question the way pool management does.
 inline void addQuestion(store::Connection& c, const std::string& table, const std::string& numQ,
