@@ -4,7 +4,8 @@
 # compiled and linked against a program that calls every platform function; every other
 # source file of the layers below the windows is compiled unless it needs Qt or libmdb (their
 # headers are not there for the cross compiler; such files are listed as skipped). The
-# engine's header is plain C, the same on every system: the installed one is used. Any other
+# engines' headers (SQLCipher's, libpq's) are plain C, the same on every system: the installed ones
+# are used. Any other
 # error fails the check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,8 +16,9 @@ if ! command -v "$cxx" >/dev/null; then
 fi
 flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror)
 engine="$(pkg-config --variable=includedir sqlcipher)/sqlcipher"
+server="$(pkg-config --variable=includedir libpq)"
 # After the cross compiler's own folders, so that nothing else of the host's is taken.
-includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ipools -Imaintenance -Itools/zorbex-bank -idirafter "$engine" -DSQLITE_HAS_CODEC)
+includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ipools -Imaintenance -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
