@@ -55,6 +55,13 @@ class PgDb : public Engine {
 // A DbError from the server's SQLSTATE and message, numbered as the callers expect.
 DbError serverError(const std::string& sqlstate, const std::string& message, const std::string& server);
 
+namespace schema {
+// Refuses (DbError) a database that holds tables of a bank or of anything else in its schemas.
+void requireEmptyServerDatabase(PgDb& db);
+// The statements that make a bank in an empty database, without a transaction of their own.
+std::string serverBankSql();
+}  // namespace schema
+
 // Whether a bank name is a libpq URI ("postgresql://..." or "postgres://...") rather than a folder.
 bool isServerUri(const std::string& name);
 

@@ -52,14 +52,16 @@ CREATE FUNCTION public.zx_add(a double precision, b text) RETURNS double precisi
 
 }  // namespace
 
-void createServerBank(const std::string& conninfo) {
-  auto db = PgDb::connect(conninfo, "public");
-  const Dialect d = Dialect::Postgres;
-  auto taken = db->query("SELECT count(*) FROM pg_tables WHERE schemaname IN ('public', $1)", {Value(kUserSchema)});
+void requireEmptyServerDatabase(PgDb& db) {
+  auto taken = db.query("SELECT count(*) FROM pg_tables WHERE schemaname IN ('public', $1)", {Value(kUserSchema)});
   if (taken->next() && taken->column(0).toInt() != 0)
-    throw DbError(err::Generic, "The database " + db->serverName() + " already holds tables; a bank is made only in an "
+    throw DbError(err::Generic, "The database " + db.serverName() + " already holds tables; a bank is made only in an "
                                 "empty database. Nothing was changed.");
-  std::string sql = "BEGIN;\nCREATE EXTENSION IF NOT EXISTS citext SCHEMA public;\n";
+}
+
+std::string serverBankSql() {
+  const Dialect d = Dialect::Postgres;
+  std::string sql = "CREATE EXTENSION IF NOT EXISTS citext SCHEMA public;\n";
   sql += kJetFunctions;
   sql += "CREATE TABLE public.zx_tabledefs (name citext PRIMARY KEY, attributes bigint NOT NULL DEFAULT 0, "
          "connect text, source_table text);\n";
@@ -75,8 +77,13 @@ void createServerBank(const std::string& conninfo) {
   for (const char* link : kLinkedUserTables)
     sql += std::string("INSERT INTO public.zx_tabledefs (name, attributes, connect, source_table) VALUES ('") + link +
            "', " + std::to_string(0x40000000L) + ", '" + serverUserLinkConnect() + "', '" + link + "');\n";
-  sql += "COMMIT;";
-  db->exec(sql);
+  return sql;
+}
+
+void createServerBank(const std::string& conninfo) {
+  auto db = PgDb::connect(conninfo, "public");
+  requireEmptyServerDatabase(*db);
+  db->exec("BEGIN;\n" + serverBankSql() + "COMMIT;");
   noteCatalogChanged();
 }
 

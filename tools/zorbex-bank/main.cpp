@@ -27,6 +27,8 @@ const Command kCommands[] = {
     {"migrate", "migrate [--salvage] JET-BANK JET-USERDB DIR  move an existing Jet bank and user database into DIR", cmdMigrate},
     {"jet-tables", "jet-tables FILE         list the tables, row counts and links of a Jet file", cmdJetTables},
     {"jet-export", "jet-export FILE TABLE   print a Jet table's rows, tab-separated", cmdJetExport},
+    {"server-push", "server-push DIR URL     copy the bank and user database into an empty server database", cmdServerPush},
+    {"server-publish", "server-publish URL DIR  write the encrypted file pair from a snapshot of the server bank", cmdServerPublish},
 };
 
 void usage() {

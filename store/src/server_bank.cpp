@@ -1,0 +1,214 @@
+#include "server_bank.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "bank_files.h"
+#include "db_error.h"
+#include "pg_db.h"
+#include "platform.h"
+#include "schema.h"
+#include "session.h"
+#include "sqlite_db.h"
+
+namespace store {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A table of the bank or of the user database, with where it is on each side.
+struct Place {
+  const schema::TableSpec* spec;
+  bool user;  // in the user database (on the server: its schema)
+};
+
+std::vector<Place> everyTable() {
+  std::vector<Place> out;
+  for (const auto& t : schema::bankTables()) out.push_back({&t, false});
+  for (const auto& t : schema::userTables()) out.push_back({&t, true});
+  return out;
+}
+
+std::string fieldList(Dialect d, const schema::TableSpec& t) {
+  std::string s;
+  for (const auto& c : t.columns) s += (s.empty() ? "" : ", ") + fieldIdent(d, c.name);
+  return s;
+}
+
+std::string serverTable(const Place& p) {
+  return tableIdent(Dialect::Postgres, p.user ? kUserSchema : "public") + "." + tableIdent(Dialect::Postgres, p.spec->name);
+}
+
+using Rows = std::vector<std::vector<Value>>;
+
+Rows readRows(Engine& e, const std::string& table, const schema::TableSpec& t) {
+  Rows rows;
+  auto rs = e.query("SELECT " + fieldList(e.dialect(), t) + " FROM " + table);
+  while (rs->next()) {
+    std::vector<Value> row;
+    for (int i = 0; i < rs->columnCount(); ++i) row.push_back(rs->column(i));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// Rows as sortable texts: the same rows in any order give the same list.
+std::vector<std::string> comparable(const Rows& rows) {
+  std::vector<std::string> out;
+  for (const auto& row : rows) {
+    std::string s;
+    for (const Value& v : row)
+      s += (v.isNull() ? "N" : v.isText() ? "T" : "R") + std::to_string(v.toString().size()) + ":" + v.toString();
+    out.push_back(std::move(s));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The file's engine lets a number field hold an empty text, which no number field of the server
+// (nor of Jet) can: it is the empty field, Null.
+void emptyNumbersAreNull(Rows& rows, const schema::TableSpec& t) {
+  for (auto& row : rows)
+    for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i)
+      if (t.columns[i].type.rfind("TEXT", 0) != 0 && row[i].isText() && row[i].text().empty()) row[i] = Value();
+}
+
+void insertRows(Engine& e, const std::string& table, const schema::TableSpec& t, const Rows& rows) {
+  std::string marks;
+  for (size_t i = 0; i < t.columns.size(); ++i) marks += (i ? ", " : "") + e.param(static_cast<int>(i + 1));
+  const std::string sql = "INSERT INTO " + table + " (" + fieldList(e.dialect(), t) + ") VALUES (" + marks + ")";
+  for (const auto& row : rows) e.run(sql, row);
+}
+
+void requireSame(const Rows& written, const Rows& readBack, const std::string& table) {
+  if (comparable(written) != comparable(readBack))
+    throw DbError(err::CopyDiffers, "The copy of the table '" + table + "' is not the same as its source (" +
+                                        std::to_string(written.size()) + " rows written, " +
+                                        std::to_string(readBack.size()) + " read back); nothing was changed.");
+}
+
+// Names the table in a failure while copying it.
+template <typename F>
+void forTable(const std::string& table, F&& body) {
+  try {
+    body();
+  } catch (const DbError& e) {
+    throw DbError(e.number, "The table '" + table + "': " + e.description);
+  }
+}
+
+}  // namespace
+
+std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::string& conninfo) {
+  auto bank = openOurFile(schema::bankPath(folder).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  auto user = openOurFile(schema::userPath(folder).string(), schema::kUserKey, true, ErrorStyle::Ado);
+  auto server = PgDb::connect(conninfo, "public");
+  schema::requireEmptyServerDatabase(*server);
+  // Each file read as of one moment.
+  bank->run("BEGIN");
+  user->run("BEGIN");
+  server->begin();
+  server->exec(schema::serverBankSql());
+  std::vector<CopiedTable> out;
+  for (const Place& p : everyTable()) {
+    SqliteDb& file = p.user ? *user : *bank;
+    bool present = false;
+    try {
+      present = file.tableExists("main", p.spec->name);
+    } catch (const SqliteFailure& f) {
+      throw engineError(f);
+    }
+    if (!present) continue;  // a bank made without that kind: its table stays empty on the server
+    forTable(p.spec->name, [&] {
+      Rows rows = readRows(file, tableIdent(Dialect::Sqlite, p.spec->name), *p.spec);
+      emptyNumbersAreNull(rows, *p.spec);
+      insertRows(*server, serverTable(p), *p.spec, rows);
+      requireSame(rows, readRows(*server, serverTable(p), *p.spec), p.spec->name);
+      out.push_back({p.spec->name, static_cast<long long>(rows.size())});
+    });
+  }
+  server->run("COMMIT");
+  noteCatalogChanged();
+  return out;
+}
+
+namespace {
+// A folder beside the published files, removed with what is left in it.
+struct WorkFolder {
+  fs::path path;
+  explicit WorkFolder(const fs::path& beside)
+      : path(beside / (".zorbex-publish-" + std::to_string(platform::processId()))) {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+    fs::create_directory(path, ec);
+    if (ec) throw DbError(err::FileAccess, "The folder '" + path.string() + "' could not be made: " + ec.message() + ".");
+  }
+  ~WorkFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+}  // namespace
+
+std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
+  auto server = PgDb::connect(conninfo, "public");
+  // One snapshot of every table, however the editors go on writing meanwhile.
+  server->exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY;");
+  std::vector<std::pair<Place, Rows>> snapshot;
+  for (const Place& p : everyTable())
+    forTable(p.spec->name, [&] { snapshot.push_back({p, readRows(*server, serverTable(p), *p.spec)}); });
+  server->run("COMMIT");
+
+  WorkFolder work(folder);
+  schema::createBank(work.path);
+  std::vector<CopiedTable> out;
+  {
+    auto bank = openOurFile(schema::bankPath(work.path).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    auto user = openOurFile(schema::userPath(work.path).string(), schema::kUserKey, false, ErrorStyle::Ado);
+    bank->begin();
+    user->begin();
+    for (const auto& [p, rows] : snapshot) {
+      SqliteDb& file = p.user ? *user : *bank;
+      forTable(p.spec->name, [&] {
+        insertRows(file, tableIdent(Dialect::Sqlite, p.spec->name), *p.spec, rows);
+        out.push_back({p.spec->name, static_cast<long long>(rows.size())});
+      });
+    }
+    // The links reach the user database where it will be, beside the bank.
+    bank->run("UPDATE zx_tabledefs SET connect = ?1 WHERE connect IS NOT NULL", {Value(schema::userLinkConnect(folder))});
+    bank->run("COMMIT");
+    user->run("COMMIT");
+  }
+  // Verified as written: each file read again through a connection of its own.
+  for (const auto& [p, rows] : snapshot) {
+    auto file = openOurFile((p.user ? schema::userPath(work.path) : schema::bankPath(work.path)).string(),
+                            p.user ? schema::kUserKey : schema::kBankKey, true, ErrorStyle::Ado);
+    forTable(p.spec->name, [&] { requireSame(rows, readRows(*file, tableIdent(Dialect::Sqlite, p.spec->name), *p.spec), p.spec->name); });
+  }
+  for (const auto& [file, key] : {std::pair{schema::bankPath(work.path), schema::kBankKey},
+                                  std::pair{schema::userPath(work.path), schema::kUserKey}}) {
+    FileCheck check = checkFile(file, key, false);
+    if (!check.whole())
+      throw DbError(err::CopyDiffers, "The published file '" + file.filename().string() + "' fails its check (" +
+                                          check.integrity + check.stoppedAt + "); nothing was changed.");
+  }
+  // The bank as a restore puts it (refused while the folder's bank is open), then its user
+  // database, whose old log must not be replayed into the new file.
+  restoreBank(schema::bankPath(work.path), folder);
+  std::string left = removeLogFiles(schema::userPath(folder).string());
+  if (!left.empty()) throw DbError(err::ReplaceFailed, "The bank was published, but the user database was not: " + left);
+  try {
+    platform::replaceFile(schema::userPath(work.path), schema::userPath(folder));
+  } catch (const std::system_error& e) {
+    throw DbError(err::ReplaceFailed, "The bank was published, but the user database could not be put in place: " +
+                                          std::string(e.what()) + ".");
+  }
+  return out;
+}
+
+}  // namespace store

@@ -1,0 +1,47 @@
+// The team bank on a server: a file bank moved there, and the file pair published from it.
+#include <cstdio>
+#include <filesystem>
+
+#include "commands.h"
+#include "db_error.h"
+#include "server_bank.h"
+
+namespace bank_tool {
+
+namespace {
+int report(const std::vector<store::CopiedTable>& tables, const char* verb) {
+  for (const auto& t : tables) std::printf("%-16s %lld rows %s, every row the same\n", t.table.c_str(), t.rows, verb);
+  return 0;
+}
+
+int fail(const store::DbError& e) {
+  std::fprintf(stderr, "zorbex-bank: %s\n", e.message().c_str());
+  return 1;
+}
+}  // namespace
+
+int cmdServerPush(const Args& args) {
+  if (args.size() != 2) {
+    std::fprintf(stderr, "zorbex-bank: usage: zorbex-bank server-push DIR URL\n");
+    return 2;
+  }
+  try {
+    return report(store::pushBankToServer(std::filesystem::absolute(args[0]), args[1]), "copied");
+  } catch (const store::DbError& e) {
+    return fail(e);
+  }
+}
+
+int cmdServerPublish(const Args& args) {
+  if (args.size() != 2) {
+    std::fprintf(stderr, "zorbex-bank: usage: zorbex-bank server-publish URL DIR\n");
+    return 2;
+  }
+  try {
+    return report(store::publishServerBank(args[0], std::filesystem::absolute(args[1])), "published");
+  } catch (const store::DbError& e) {
+    return fail(e);
+  }
+}
+
+}  // namespace bank_tool
