@@ -1,0 +1,64 @@
+// A file bank moved onto a server and the file pair published back from it.
+#include <gtest/gtest.h>
+
+#include "bank_files.h"
+#include "server_bank.h"
+#include "support.h"
+
+using namespace store;
+using namespace testing_support;
+
+namespace {
+
+class ServerBank : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    schema::createBank(files.path());
+    Connection c;
+    openBank(c, files.path());
+    addQuestion(c, "SCtbl", "01201", "X012");
+    addQuestion(c, "SCtbl", "01202", "O'Brien");
+    c.execute("update SCtbl set questionHeight = 1.25 where numQ = '01201'");
+    c.execute("insert into [12to13SC] ([12th], [13th]) values ('', 2)");  // the file lets a number field hold ''
+    c.execute("insert into tblMemo (numQ, description) values ('01201', 'memo')");
+  }
+  TempDir files;
+  ServerDb server;
+};
+
+TEST_F(ServerBank, APushCopiesEveryRowAndRefusesADatabaseThatHoldsTables) {
+  std::vector<CopiedTable> copied = pushBankToServer(files.path(), server.uri());
+  ASSERT_EQ(copied.size(), schema::bankTables().size() + schema::userTables().size());
+  EXPECT_EQ(copied[0].table, "SCtbl");
+  EXPECT_EQ(copied[0].rows, 2);
+  Connection c;
+  c.open(server.uri());
+  EXPECT_EQ(rowsOf(c, "select numQ, src, questionHeight from SCtbl order by numQ"), "01201|X012|1.25\n01202|O'Brien|\n");
+  EXPECT_EQ(rowsOf(c, "select [12th], [13th] from 12to13SC"), "|2\n");
+  EXPECT_EQ(rowsOf(c, "select description from tblMemo"), "memo\n");  // through the link, as on the file
+  EXPECT_EQ(errorNumberOf([&] { pushBankToServer(files.path(), server.uri()); }), err::Generic);
+}
+
+TEST_F(ServerBank, APublicationWritesAPairThatChecksAndLinksItsOwnUserDatabase) {
+  pushBankToServer(files.path(), server.uri());
+  {
+    Connection c;
+    c.open(server.uri());
+    c.execute("update SCtbl set answer = 'D' where numQ = '01202'");
+  }
+  TempDir out;
+  publishServerBank(server.uri(), out.path());
+  for (const auto& [file, key] : {std::pair{schema::bankPath(out.path()), schema::kBankKey},
+                                  std::pair{schema::userPath(out.path()), schema::kUserKey}})
+    EXPECT_TRUE(checkFile(file, key).whole()) << file;
+  Connection c;
+  openBank(c, out.path());
+  EXPECT_EQ(rowsOf(c, "select numQ, answer from SCtbl where numQ = '01202'"), "01202|D\n");
+  EXPECT_EQ(rowsOf(c, "select description from tblMemo"), "memo\n");
+  // Held by that connection: a second publication is refused and changes nothing.
+  c.execute("update SCtbl set answer = 'E' where numQ = '01202'");
+  EXPECT_EQ(errorNumberOf([&] { publishServerBank(server.uri(), out.path()); }), err::Locked);
+  EXPECT_EQ(rowsOf(c, "select answer from SCtbl where numQ = '01202'"), "E\n");
+}
+
+}  // namespace
