@@ -200,6 +200,10 @@ void FormInit::cmdAbout_Click() {
 }
 
 void FormInit::cmdCompress_Click() {
+  if (state_.pConn().onServer()) {
+    ui::MsgBox(store::kServerKeepsItsFiles, ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Compress");
+    return;
+  }
   if (ui::MsgBox("Compression may need a few minutes. Are you sure?", ui::MsgButtons::OkCancel, ui::MsgIcon::Information,
                  "Compress") != ui::MsgResult::Ok)
     return;

@@ -14,8 +14,10 @@ void RecordSaving::clear() {
 }
 
 void RecordSaving::save(store::Connection& conn, const std::string& numQ, const Record& values, FieldWrite group) {
-  if (!stored_.mayWrite(conn, numQ, screen_.reload)) return;
-  stored_.write(conn, numQ, values, group);
+  // A question that changed again while the user decided is compared (and asked about) again.
+  do {
+    if (!stored_.mayWrite(conn, numQ, screen_.reload)) return;
+  } while (!stored_.write(conn, numQ, values, group));
   for (const auto& [name, value] : values) shown_[name] = asShown(name, value);
 }
 

@@ -1,7 +1,9 @@
 #include "stored_version.h"
 
+#include "connection.h"
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "statements.h"
 
 namespace editor {
 
@@ -31,6 +33,7 @@ bool StoredVersion::mayWrite(store::Connection& conn, const std::string& numQ, c
   if (numQ.empty() || stored_.empty()) return false;
   const std::vector<store::Value> now = read(conn, numQ);
   if (now.empty()) reportRemoved(numQ);
+  compared_ = now;
   if (now == stored_) return true;
   const ui::MsgResult answer = ui::MsgBox(
       "Question " + numQ +
@@ -44,9 +47,16 @@ bool StoredVersion::mayWrite(store::Connection& conn, const std::string& numQ, c
   throw ui::AlreadyReported();
 }
 
-void StoredVersion::write(store::Connection& conn, const std::string& numQ, const Record& values, FieldWrite group) {
+bool StoredVersion::write(store::Connection& conn, const std::string& numQ, const Record& values, FieldWrite group) {
+  // Another editor on a server bank may write between the comparison and this write: the
+  // question is held from here to the commit, and compared once more under the hold.
+  store::Transaction t(conn);
+  conn.holdRows(store::statements::questionSource(def_.table, numQ));
+  if (read(conn, numQ) != compared_) return false;  // changed (or deleted) meanwhile; rolled back
   if (!writeRecord(conn, def_, numQ, values, group)) reportRemoved(numQ);
   stored_ = read(conn, numQ);
+  t.commit();
+  return true;
 }
 
 }  // namespace editor

@@ -28,8 +28,11 @@ class StoredVersion {
   // screen overwrites it, and on No (the default) `reload` shows the stored version. Both
   // end the event (ui::AlreadyReported).
   bool mayWrite(store::Connection& conn, const std::string& numQ, const std::function<void()>& reload);
-  // Writes `values` as `group` to numQ; what is then stored is the version compared with.
-  void write(store::Connection& conn, const std::string& numQ, const Record& values, FieldWrite group);
+  // Writes `values` as `group` to numQ, holding the question against other writers from the
+  // comparison to the commit; what is then stored is the version compared with. False, with
+  // nothing written, when the question changed again after mayWrite compared it (while the
+  // user was asked): mayWrite must compare again.
+  bool write(store::Connection& conn, const std::string& numQ, const Record& values, FieldWrite group);
 
  private:
   [[noreturn]] static void reportRemoved(const std::string& numQ);
@@ -38,6 +41,8 @@ class StoredVersion {
   const RecordFields& def_;
   // Every field of the record as loaded or last written here; empty when none is loaded.
   std::vector<store::Value> stored_;
+  // The stored question as mayWrite last found it, which the write may replace.
+  std::vector<store::Value> compared_;
 };
 
 }  // namespace editor

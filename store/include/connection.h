@@ -46,6 +46,11 @@ class Connection {
   // Reaches a table now: a linked table's file is attached here, outside any transaction that
   // follows (no file can be attached inside one).
   void reachTable(const std::string& table);
+  // Inside a transaction: holds the rows of a table source ("SCtbl where numQ='01201'") against
+  // every other writer until the transaction ends, so that what is compared before a write is
+  // what the write replaces. On a server the rows are locked; a file is held whole already by
+  // its transaction.
+  void holdRows(const std::string& tableSource);
   // Lets go of a linked file reached for earlier statements (nothing when it was not).
   void releaseFile(const std::string& file);
 
@@ -68,6 +73,9 @@ class Connection {
   std::string path_;
   std::unique_ptr<Session> session_;
 };
+
+// Whether a bank name is a libpq URI ("postgresql://..." or "postgres://...") rather than a folder.
+bool isServerUri(const std::string& name);
 
 // Rolls its transaction back when it goes out of scope uncommitted (an error left it).
 class Transaction {

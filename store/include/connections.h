@@ -14,6 +14,10 @@ namespace store {
 // connection string (lines beginning with '#' are notes). Without it, the bank file of the folder.
 inline constexpr const char* kServerConfFile = "zorbex_server.conf";
 
+// What "Compress" says of a bank on a server, and does nothing more.
+inline constexpr const char* kServerKeepsItsFiles =
+    "The bank is on a server, which keeps its own files: there is nothing to compress.";
+
 // The connection string of the folder's server bank, or nothing when the folder has no
 // zorbex_server.conf. A password in it is refused (DbError): libpq finds the password in its own
 // password file or environment, never in the program's folder.

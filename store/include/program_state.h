@@ -23,6 +23,9 @@ struct ProgramState {
   std::string pLogTag;
   std::string currentQNumber;
   std::string currentPool;
+  // A bank on a server that the bank tool names itself (a libpq URI); empty: the folder's own
+  // choice, its zorbex_server.conf or its bank file.
+  std::string serverBank;
 
   // Each connection object is created on first use; CloseConnections releases it.
   Connection& pConn() { return holder(conn_); }

@@ -7,6 +7,10 @@
 
 namespace store {
 
+namespace {
+DbError noTransaction() { return DbError(err::NoTransaction, "No transaction is active."); }
+}  // namespace
+
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
@@ -72,6 +76,13 @@ std::vector<std::string> Connection::fieldNames(const std::string& table) {
   return s.engine().columnNames("SELECT * FROM " + r.qualified);
 }
 
+void Connection::holdRows(const std::string& tableSource) {
+  Session& s = session();
+  if (level_ == 0) throw noTransaction();
+  if (s.file()) return;
+  s.engine().run(s.translate(statements::everyFieldOf(tableSource)).sql + " FOR UPDATE");
+}
+
 void Connection::reachTable(const std::string& table) { session().translate(statements::everyRowOf(table)); }
 
 void Connection::releaseFile(const std::string& file) { session().detach(file); }
@@ -84,10 +95,6 @@ void Connection::close() {
   path_.clear();
   level_ = 0;
 }
-
-namespace {
-DbError noTransaction() { return DbError(err::NoTransaction, "No transaction is active."); }
-}  // namespace
 
 long Connection::BeginTrans() {
   Engine& e = session().engine();

@@ -46,13 +46,20 @@ std::optional<std::string> ServerConnectionString(const std::filesystem::path& f
   return conninfo;
 }
 
+namespace {
+std::optional<std::string> serverOf(const ProgramState& state) {
+  if (!state.serverBank.empty()) return state.serverBank;
+  return ServerConnectionString(state.appFolder);
+}
+}  // namespace
+
 std::string BankDescription(ProgramState& state) {
   Connection& c = state.pConn();
   return c.onServer() ? "the bank on the server: database " + c.path() : "the bank file " + c.path();
 }
 
 void OpenConnections(ProgramState& state) {
-  if (auto conninfo = ServerConnectionString(state.appFolder)) {
+  if (auto conninfo = serverOf(state)) {
     state.pConn().openServer(*conninfo, Connection::Space::Bank);
     state.pConnUser().openServer(*conninfo, Connection::Space::User);
     return;
@@ -77,7 +84,7 @@ void RefreshTableLinks(ProgramState& state, const std::function<void(int)>& prog
                        const std::function<void(const std::string&)>& setLabel) {
   setLabel("Initializing...");
   progress(10);
-  const std::optional<std::string> server = ServerConnectionString(state.appFolder);
+  const std::optional<std::string> server = serverOf(state);
   dao::Database db = server ? dao::openServerDatabase(*server, false)
                             : dao::openDatabase(schema::bankPath(state.appFolder).string(), false, false,
                                                 std::string("MS Access;pwd=") + schema::kBankKey);

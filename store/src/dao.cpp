@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "connection.h"
 #include "db_error.h"
 #include "session.h"
 #include "sqlite_db.h"

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "connection.h"
 #include "db_error.h"
 #include "text.h"
 

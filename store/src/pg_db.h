@@ -62,7 +62,5 @@ void requireEmptyServerDatabase(PgDb& db);
 std::string serverBankSql();
 }  // namespace schema
 
-// Whether a bank name is a libpq URI ("postgresql://..." or "postgres://...") rather than a folder.
-bool isServerUri(const std::string& name);
 
 }  // namespace store

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "bank_files.h"
+#include "pg_db.h"
 #include "server_bank.h"
 #include "support.h"
 
@@ -59,6 +60,48 @@ TEST_F(ServerBank, APublicationWritesAPairThatChecksAndLinksItsOwnUserDatabase) 
   c.execute("update SCtbl set answer = 'E' where numQ = '01202'");
   EXPECT_EQ(errorNumberOf([&] { publishServerBank(server.uri(), out.path()); }), err::Locked);
   EXPECT_EQ(rowsOf(c, "select answer from SCtbl where numQ = '01202'"), "E\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ServerConnection, ALostConnectionIsReportedAndTheNextStatementConnectsAgain) {
+  ServerDb server;
+  schema::createServerBank(server.uri());
+  Connection c;
+  c.open(server.uri());
+  addQuestion(c, "SCtbl", "01201", "X012");
+  // The server ends every session of the bank, as a restart does.
+  pgAdmin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + server.name() +
+          "' AND pid <> pg_backend_pid()");
+  EXPECT_EQ(errorNumberOf([&] { c.execute("update SCtbl set answer = 'B'"); }), err::ServerUnreachable);
+  EXPECT_EQ(c.execute("update SCtbl set answer = 'C'"), 1);
+  EXPECT_EQ(rowsOf(c, "select answer from SCtbl"), "C\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ServerConnection, HeldRowsStayOutOfReachOfOtherWritersUntilTheCommit) {
+  ServerDb server;
+  schema::createServerBank(server.uri());
+  Connection c;
+  c.open(server.uri());
+  addQuestion(c, "SCtbl", "01201", "X012");
+  addQuestion(c, "SCtbl", "01202", "X012");
+  EXPECT_EQ(errorNumberOf([&] { c.holdRows("SCtbl where numQ='01201'"); }), err::NoTransaction);
+  auto other = PgDb::connect(server.uri(), "public");
+  other->exec("SET lock_timeout = '100ms'");
+  {
+    Transaction t(c);
+    c.holdRows("SCtbl where numQ='01201'");
+    EXPECT_EQ(errorNumberOf([&] { other->run("UPDATE \"SCtbl\" SET answer = 'X' WHERE numq = '01201'"); }), err::Locked);
+    EXPECT_EQ(other->run("UPDATE \"SCtbl\" SET answer = 'Y' WHERE numq = '01202'"), 1);  // only that row is held
+    t.commit();
+  }
+  EXPECT_EQ(other->run("UPDATE \"SCtbl\" SET answer = 'X' WHERE numq = '01201'"), 1);
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ inline void pgAdmin(const std::string& sql) {
     failure = PQerrorMessage(c);
   } else {
     PGresult* r = PQexec(c, sql.c_str());
-    if (PQresultStatus(r) != PGRES_COMMAND_OK) failure = PQresultErrorMessage(r);
+    if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK) failure = PQresultErrorMessage(r);
     PQclear(r);
   }
   PQfinish(c);

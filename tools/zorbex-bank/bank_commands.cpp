@@ -46,6 +46,31 @@ bool checkOneFile(const fs::path& file, const char* key) {
   return check.whole();
 }
 
+// A bank on a server: the server keeps its own files whole; what is checked is that every table
+// and link of the bank is reached, with its rows counted.
+int checkServerBank(const std::string& uri) {
+  try {
+    dao::Database db = dao::openDatabase(uri, false, true, "");
+    Connection conn;
+    conn.open(uri);
+    std::printf("%s: on the server\n", db.name().c_str());
+    for (const dao::TableDef& def : db.tableDefs()) {
+      if (def.attributes() & dao::dbSystemObject) continue;
+      Recordset rs;
+      rs.open("select count(*) as n from [" + def.name() + "]", conn, adOpenForwardOnly, adLockReadOnly);
+      if (def.connect().empty())
+        std::printf("  table %-16s %lld rows\n", def.name().c_str(), static_cast<long long>(rs.value("n").toInt()));
+      else
+        std::printf("link %-12s -> %s in the schema %s (%lld rows)\n", def.name().c_str(), def.sourceTableName().c_str(),
+                    parseConnect(def.connect()).schema.c_str(), static_cast<long long>(rs.value("n").toInt()));
+      rs.close();
+    }
+    return 0;
+  } catch (const DbError& e) {
+    return fail(e.message());
+  }
+}
+
 }  // namespace
 
 int afterWriting(const fs::path& dir) {
@@ -91,6 +116,7 @@ int cmdCreate(const Args& args) {
 
 int cmdCheck(const Args& args) {
   if (args.size() != 1) return fail("usage: zorbex-bank check DIR");
+  if (isServerUri(args[0])) return checkServerBank(args[0]);
   fs::path dir = args[0];
   if (std::string problem = checkFolder(dir); !problem.empty()) return fail(problem);
   try {
@@ -149,20 +175,23 @@ int cmdRestore(const Args& args) {
 int cmdSql(const Args& args) {
   if (args.size() != 2) return fail("usage: zorbex-bank sql DIR STATEMENT");
   fs::path dir = args[0];
-  if (std::string problem = checkFolder(dir); !problem.empty()) return fail(problem);
+  const bool server = isServerUri(args[0]);
+  if (std::string problem = server ? "" : checkFolder(dir); !problem.empty()) return fail(problem);
+  // A bank on a server has no files of ours to leave whole.
+  auto done = [&] { return server ? 0 : afterWriting(dir); };
   try {
     Connection conn;
     conn.setProvider(kJetProvider);
     conn.setProperty(kPasswordProperty, schema::kBankKey);
-    conn.open(schema::bankPath(dir).string());
-    pointLinksAtOwnUserDatabase(dir);
+    conn.open(server ? args[0] : schema::bankPath(dir).string());
+    if (!server) pointLinksAtOwnUserDatabase(dir);
     const std::string& sql = args[1];
     std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
     if (first != "select") {
       long n = conn.execute(sql);
       std::printf("%ld rows changed\n", n);
       conn.close();
-      return afterWriting(dir);
+      return done();
     }
     Recordset rs;
     rs.open(sql, conn, adOpenDynamic, adLockReadOnly);
@@ -176,7 +205,7 @@ int cmdSql(const Args& args) {
     }
     rs.close();
     conn.close();
-    return afterWriting(dir);
+    return done();
   } catch (const DbError& e) {
     std::fprintf(stderr, "%s\n", e.message().c_str());
     return 1;

@@ -28,19 +28,24 @@ int onBank(const Args& args, size_t argCount, const char* usage,
     std::fprintf(stderr, "zorbex-bank: '%s' is not one of SC, CR, RC, DS, PS.\n", args[1].c_str());
     return 2;
   }
+  const bool server = store::isServerUri(args[0]);
   const std::filesystem::path bank = store::schema::bankPath(args[0]);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(bank, ec)) {
+  if (!server && !std::filesystem::is_regular_file(bank, ec)) {
     std::fprintf(stderr, "zorbex-bank: the folder '%s' has no %s.\n", args[0].c_str(), store::schema::kBankFile);
     return 1;
   }
   try {
     store::Connection conn;
-    conn.open(bank.string(), store::schema::kBankKey);
-    pointLinksAtOwnUserDatabase(args[0]);
+    if (server) {
+      conn.open(args[0]);
+    } else {
+      conn.open(bank.string(), store::schema::kBankKey);
+      pointLinksAtOwnUserDatabase(args[0]);
+    }
     work(conn, pools::editionRules(kind));
     conn.close();
-    return afterWriting(args[0]);
+    return server ? 0 : afterWriting(args[0]);
   } catch (const store::DbError& e) {
     std::fprintf(stderr, "%s\n", e.message().c_str());
     return 1;

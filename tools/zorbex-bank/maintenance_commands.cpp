@@ -53,6 +53,10 @@ int withConnections(const fs::path& dir, F&& import) {
 
 int cmdCompact(const Args& args) {
   if (args.size() != 1) return usageError("compact DIR");
+  if (store::isServerUri(args[0])) {
+    std::printf("%s\n", store::kServerKeepsItsFiles);
+    return 0;
+  }
   const fs::path bank = store::schema::bankPath(args[0]);
   std::error_code ec;
   const auto before = fs::file_size(bank, ec);
@@ -66,8 +70,15 @@ int cmdCompact(const Args& args) {
   return 0;
 }
 
+// The import links its source file into the bank, which a bank on a server cannot reach.
+int refusedOnServer(const std::string& dir) {
+  return failWith(store::DbError(store::err::Generic, "'" + dir + "' is a bank on a server, into which the import "
+                                                      "cannot link its source file; nothing was changed."));
+}
+
 int cmdImport(const Args& args) {
   if (args.size() != 4) return usageError("import DIR SOURCE-FILE KIND POOL");
+  if (store::isServerUri(args[0])) return refusedOnServer(args[0]);
   const char* table = nullptr;
   for (store::schema::Kind k : store::schema::choiceKinds())
     if (args[2] == store::schema::kindName(k)) table = store::schema::tableName(k);
@@ -85,6 +96,7 @@ int cmdImport(const Args& args) {
 
 int cmdImportMemos(const Args& args) {
   if (args.size() < 3) return usageError("import-memos DIR SOURCE-FILE NUMQ...");
+  if (store::isServerUri(args[0])) return refusedOnServer(args[0]);
   const std::string source = fs::absolute(args[1]).string();
   const std::vector<std::string> numbers(args.begin() + 2, args.end());
   try {
