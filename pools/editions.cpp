@@ -90,7 +90,7 @@ std::string editionPrefix(const EditionRules& rules, const std::string& og) {
   return head.substr(firstChars(og, 1).size()) + rules.editionSuffix;
 }
 
-std::vector<std::string> createEditionPool(store::Connection& conn, const EditionRules& rules, const std::string& og,
+static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, const EditionRules& rules, const std::string& og,
                                            long count, const std::string& qnumberText, const Progress& progress) {
   if (!editionPoolNameValid(rules, og)) throw DbError(editionErr::InvalidInput,
                   "Invalid Pool Name: '" + og + "' is not a letter followed by the two edition digits and at most one "
@@ -123,7 +123,7 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
   return created;
 }
 
-long copyEdition(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+static long copyEditionOnce(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   const std::string table = rules.table;
   store::Transaction tx(conn);
   long copied = 0;
@@ -153,7 +153,7 @@ long copyEdition(store::Connection& conn, const EditionRules& rules, const Progr
   return copied;
 }
 
-long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+static long updateAnswerKeysOnce(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.answerKeyTable) throw DbError(editionErr::InvalidInput, "This kind has no answer-key table.");
   store::Transaction tx(conn);
   long updated = 0;
@@ -175,7 +175,7 @@ long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const 
   return updated;
 }
 
-long fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+static long fixQuestionNumbersOnce(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.fixFrom) throw DbError(editionErr::InvalidInput, "This kind has no renumbering.");
   const std::string table = rules.table;
   auto exists = [&](const std::string& number) { return countOf(conn, sql::countQuestionNumber(table, number)) != 0; };
@@ -249,6 +249,24 @@ std::vector<DuplicateFinding> findDuplicateChoices(store::Connection& conn, cons
   }
   rs.close();
   return findings;
+}
+
+// Each edition operation is isolated from other editors' and run again after a conflict.
+std::vector<std::string> createEditionPool(store::Connection& conn, const EditionRules& rules, const std::string& og,
+                                           long count, const std::string& qnumberText, const Progress& progress) {
+  return store::runIsolated(conn, [&] { return createEditionPoolOnce(conn, rules, og, count, qnumberText, progress); });
+}
+
+long copyEdition(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+  return store::runIsolated(conn, [&] { return copyEditionOnce(conn, rules, progress); });
+}
+
+long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+  return store::runIsolated(conn, [&] { return updateAnswerKeysOnce(conn, rules, progress); });
+}
+
+long fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
+  return store::runIsolated(conn, [&] { return fixQuestionNumbersOnce(conn, rules, progress); });
 }
 
 }  // namespace pools

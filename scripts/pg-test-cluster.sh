@@ -18,6 +18,8 @@ if [ "$(id -u)" -eq 0 ]; then as_owner=(runuser -u postgres --); fi
 
 case "$action" in
   start)
+    # A cluster left by an interrupted run goes first.
+    [ -f "$state" ] && "$0" stop "$state"
     dir=$(mktemp -d /tmp/zorbex-pg-XXXXXX)
     chmod 755 "$dir"
     [ ${#as_owner[@]} -gt 0 ] && chown postgres: "$dir"

@@ -65,10 +65,16 @@ class Connection {
   void CommitTrans();
   void RollbackTrans();
   long transactionLevel() const { return level_; }
+  // Whether an outermost transaction begun now is isolated from every other writer as if the
+  // transactions ran one after another (a server's serializable level; a file's transaction
+  // holds the whole bank anyway). See runIsolated.
+  void setSerializable(bool on) { serializable_ = on; }
+  bool serializable() const { return serializable_; }
 
  private:
   std::string provider_ = kJetProvider;
   long level_ = 0;
+  bool serializable_ = false;
   std::string password_;
   std::string path_;
   std::unique_ptr<Session> session_;
@@ -91,6 +97,33 @@ class Transaction {
   long level_;
   bool done_ = false;
 };
+
+// How often runIsolated runs an operation that a conflict with another editor ended.
+inline constexpr int kIsolatedAttempts = 5;
+
+// Runs work, an operation that begins and commits its own transaction (an edition, a
+// renumbering), isolated from every other editor's: when the server ends it for a conflict
+// with another transaction (or the file is locked), nothing of it is left and it runs again,
+// at most kIsolatedAttempts times; then the conflict (3218) reaches the caller. Inside a
+// transaction begun by the caller it runs once, and a conflict ends the caller's transaction.
+template <typename F>
+auto runIsolated(Connection& conn, F&& work) -> decltype(work()) {
+  const bool outer = conn.transactionLevel() == 0;
+  const bool was = conn.serializable();
+  struct Restore {
+    Connection& c;
+    bool was;
+    ~Restore() { c.setSerializable(was); }
+  } restore{conn, was};
+  conn.setSerializable(true);
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return work();
+    } catch (const DbError& e) {
+      if (e.number != err::Locked || !outer || attempt >= kIsolatedAttempts) throw;
+    }
+  }
+}
 
 // A batch of writes (such as converting a whole pool) empties the write-ahead log once,
 // when the guard ends, instead of after every write.

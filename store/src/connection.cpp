@@ -99,7 +99,7 @@ void Connection::close() {
 long Connection::BeginTrans() {
   Engine& e = session().engine();
   if (level_ == 0)
-    e.begin();
+    e.begin(serializable_);
   else
     e.run("SAVEPOINT zx_level" + std::to_string(level_ + 1));
   return ++level_;

@@ -39,8 +39,9 @@ class Engine {
   virtual Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) = 0;
   // The condition that finds a row by its id, with the id as parameter n.
   virtual std::string rowidIs(int n) const = 0;
-  // Begins the outermost transaction; levels inside it are savepoints.
-  virtual void begin() = 0;
+  // Begins the outermost transaction; levels inside it are savepoints. Serializable: isolated
+  // from every other writer as if the transactions ran one after another.
+  virtual void begin(bool serializable = false) = 0;
   virtual bool inTransaction() const = 0;
 };
 

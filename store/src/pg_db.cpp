@@ -193,7 +193,7 @@ Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, c
   return rows->next() ? rows->column(0) : rowidBefore;
 }
 
-void PgDb::begin() { exec("BEGIN;"); }
+void PgDb::begin(bool serializable) { exec(serializable ? "BEGIN ISOLATION LEVEL SERIALIZABLE;" : "BEGIN;"); }
 
 bool PgDb::inTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
 

@@ -38,7 +38,7 @@ class PgDb : public Engine {
   std::vector<std::string> columnNames(const std::string& select) override;
   Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) override;
   std::string rowidIs(int n) const override { return "ctid = " + param(n) + "::tid"; }
-  void begin() override;
+  void begin(bool serializable = false) override;
   bool inTransaction() const override;
 
  private:

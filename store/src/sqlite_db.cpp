@@ -347,7 +347,7 @@ Value SqliteDb::writeRow(const std::string& sql, const std::vector<Value>& param
   return rowidBefore.isNull() ? Value(lastInsertRowid()) : rowidBefore;
 }
 
-void SqliteDb::begin() {
+void SqliteDb::begin(bool /*serializable*/) {
   try {
     exec("BEGIN IMMEDIATE;");
   } catch (const SqliteFailure& f) {

@@ -75,7 +75,7 @@ class SqliteDb : public Engine {
   std::string rowidIs(int n) const override { return "rowid = " + param(n); }
   // Takes the write lock at once (waiting out another writer), so that a transaction never
   // fails half-way for a lock it could not upgrade.
-  void begin() override;
+  void begin(bool serializable = false) override;  // a file's writer is alone anyway
   // Whether the file this handle has open no longer carries its path's name (another file was
   // renamed over it, or it was deleted).
   bool fileHasMoved() const;
