@@ -168,14 +168,38 @@ Result withParams(PGconn* c, const std::string& sql, const std::vector<Value>& p
 }
 }  // namespace
 
+namespace {
+bool isTransactionControl(const std::string& sql) {
+  for (const char* w : {"BEGIN", "COMMIT", "ROLLBACK", "SAVEPOINT", "RELEASE"})
+    if (sql.rfind(w, 0) == 0) return true;
+  return false;
+}
+
+// A failed statement inside a transaction takes back only itself, as on the file: the server
+// would otherwise refuse every later statement of the transaction.
+Result oneStatement(PGconn* c, bool inTransaction, const std::string& sql, const std::vector<Value>& params,
+                    const std::string& server) {
+  const bool guarded = inTransaction && !isTransactionControl(sql);
+  if (guarded) checked(c, PQexec(c, "SAVEPOINT zx_statement"), server);
+  try {
+    Result r = withParams(c, sql, params, server);
+    if (guarded) checked(c, PQexec(c, "RELEASE SAVEPOINT zx_statement"), server);
+    return r;
+  } catch (const DbError&) {
+    if (guarded && PQstatus(c) == CONNECTION_OK) PQclear(PQexec(c, "ROLLBACK TO SAVEPOINT zx_statement"));
+    throw;
+  }
+}
+}  // namespace
+
 std::unique_ptr<EngineRows> PgDb::query(const std::string& sql, const std::vector<Value>& params) {
   reconnectIfLost();
-  return std::make_unique<PgRows>(withParams(conn_, sql, params, name_));
+  return std::make_unique<PgRows>(oneStatement(conn_, inTransaction(), sql, params, name_));
 }
 
 long long PgDb::run(const std::string& sql, const std::vector<Value>& params) {
   reconnectIfLost();
-  Result r = withParams(conn_, sql, params, name_);
+  Result r = oneStatement(conn_, inTransaction(), sql, params, name_);
   const char* n = PQcmdTuples(r.get());
   return n && *n ? std::atoll(n) : 0;
 }

@@ -105,3 +105,72 @@ TEST(ServerConnection, HeldRowsStayOutOfReachOfOtherWritersUntilTheCommit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunIsolated, AConflictIsRunAgainABoundedNumberOfTimesThenReported) {
+  NewBank bank(BankEngine::File);
+  Connection c;
+  bank.open(c);
+  int runs = 0;
+  EXPECT_EQ(runIsolated(c, [&] {
+              if (++runs < 3) throw DbError(err::Locked, "conflict");
+              return 7;
+            }),
+            7);
+  EXPECT_EQ(runs, 3);
+  runs = 0;
+  auto alwaysInConflict = [&] {
+    ++runs;
+    throw DbError(err::Locked, "conflict");
+  };
+  EXPECT_EQ(errorNumberOf([&] { runIsolated(c, alwaysInConflict); }), err::Locked);
+  EXPECT_EQ(runs, kIsolatedAttempts);
+  // Inside the caller's own transaction the conflict has ended that transaction: no second run.
+  Transaction t(c);
+  runs = 0;
+  EXPECT_EQ(errorNumberOf([&] { runIsolated(c, alwaysInConflict); }), err::Locked);
+  EXPECT_EQ(runs, 1);
+  EXPECT_FALSE(c.serializable());
+}
+
+// Two isolated transactions that each read what the other writes cannot both commit: the
+// server ends one, and it comes out as the conflict that runIsolated runs again.
+TEST(ServerConnection, IsolatedTransactionsThatOverlapEndOneOfThemAsAConflict) {
+  NewBank bank(BankEngine::Server);
+  Connection a, b;
+  bank.open(a);
+  bank.open(b);
+  a.setSerializable(true);
+  b.setSerializable(true);
+  a.BeginTrans();
+  b.BeginTrans();
+  EXPECT_EQ(rowsOf(a, "select count(*) as n from SCtbl where src = 'O140'"), "0\n");
+  EXPECT_EQ(rowsOf(b, "select count(*) as n from SCtbl where src = 'O140'"), "0\n");
+  a.execute("insert into SCtbl (numQ, src) values ('14001', 'O140')");
+  a.CommitTrans();
+  EXPECT_EQ(errorNumberOf([&] {
+              b.execute("insert into SCtbl (numQ, src) values ('14002', 'O140')");
+              b.CommitTrans();
+            }),
+            err::Locked);
+  EXPECT_EQ(rowsOf(a, "select numQ from SCtbl"), "14001\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ServerConnection, AFailedStatementInsideATransactionTakesBackOnlyItself) {
+  NewBank bank(BankEngine::Server);
+  Connection c;
+  bank.open(c);
+  Transaction t(c);
+  addQuestion(c, "SCtbl", "01201", "X012");
+  EXPECT_EQ(errorNumberOf([&] { c.execute("insert into SCtbl (numQ, src) values ('01201', 'X012')"); }), err::Generic);
+  addQuestion(c, "SCtbl", "01202", "X012");
+  t.commit();
+  EXPECT_EQ(rowsOf(c, "select numQ from SCtbl order by numQ"), "01201\n01202\n");
+}
+
+}  // namespace
