@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <system_error>
 #include <thread>
@@ -136,6 +137,19 @@ bool isOutOfSpace(const std::error_code& ec) {
 }
 
 long processId() { return static_cast<long>(::getpid()); }
+
+std::string loginName() {
+  for (const char* name : {"LOGNAME", "USER"})
+    if (const char* v = std::getenv(name); v && *v) return v;
+  if (const char* v = ::getlogin(); v) return v;
+  return {};
+}
+
+std::string machineName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
 
 std::unique_ptr<HeldLock> tryHoldLock(const fs::path& lockFile) {
   int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

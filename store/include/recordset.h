@@ -69,6 +69,7 @@ class Recordset {
   Value get(int index) const;
   void set(int index, const Value& v);
   void reloadRow(long long rowid, size_t at);
+  void write(Session& session, const std::vector<size_t>& cols);  // the pending edit's statement
   void flushPending();
   void load() const;  // reads the rows when they were deferred
 

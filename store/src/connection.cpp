@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "db_error.h"
+#include "history_context.h"
 #include "session.h"
 #include "sqlite_db.h"
 #include "statements.h"
@@ -32,6 +33,13 @@ void Connection::open(const std::string& connectionString) {
   // A log left by a crash still holds commits: fold them into the file now, not at the
   // first write, so that the file alone is complete from the start.
   session_->db().checkpoint();
+  try {
+    session_->noteKeepsHistory(history::ensureHistory(session_->db()));
+  } catch (...) {
+    session_.reset();
+    path_.clear();
+    throw;
+  }
 }
 
 void Connection::open(const std::string& path, const std::string& key) {
@@ -49,9 +57,13 @@ long Connection::execute(const std::string& jetSql) {
   Translation t = s.translate(jetSql);
   try {
     auto st = s.db().prepare(t.sql);
-    while (st.step()) {
-    }
-    return static_cast<long>(s.db().changes());
+    long changed = 0;
+    s.writing([&] {
+      while (st.step()) {
+      }
+      changed = static_cast<long>(s.db().changes());
+    });
+    return changed;
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
@@ -94,6 +106,15 @@ long Connection::BeginTrans() {
     // The outer level takes the write lock at once (waiting out another writer), so a
     // transaction never fails half-way for a lock it could not upgrade.
     db.exec(level_ == 0 ? "BEGIN IMMEDIATE;" : "SAVEPOINT zx_level" + std::to_string(level_ + 1) + ";");
+    if (level_ == 0) {
+      try {
+        session().transactionBegun();
+      } catch (const SqliteFailure&) {
+        db.exec("ROLLBACK;");
+        session().afterRollback();
+        throw;
+      }
+    }
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
@@ -104,12 +125,14 @@ void Connection::CommitTrans() {
   SqliteDb& db = session().db();
   if (level_ == 0) throw noTransaction();
   try {
+    if (level_ == 1) session().beforeCommit();
     db.exec(level_ == 1 ? "COMMIT;" : "RELEASE zx_level" + std::to_string(level_) + ";");
   } catch (const SqliteFailure& f) {
     DbError e = engineError(f);
     RollbackTrans();
     throw e;
   }
+  if (level_ == 1) session().afterCommit();
   --level_;
 }
 
@@ -120,6 +143,7 @@ void Connection::RollbackTrans() {
   try {
     if (level_ == 0) {
       // The engine may have rolled back already (a full disk does that).
+      session().afterRollback();
       if (db.inTransaction()) db.exec("ROLLBACK;");
     } else {
       std::string name = "zx_level" + std::to_string(level_ + 1);

@@ -88,13 +88,19 @@ void Recordset::load() const {
     auto st = conn_->session().db().prepare(sql_);
     if (names_.empty()) readNames(st, withRowid_, names_);
     int n = static_cast<int>(names_.size());
-    while (st.step()) {
-      std::vector<Value> row;
-      row.reserve(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) row.push_back(st.column(i));
-      rows_.push_back(std::move(row));
-      if (withRowid_) rowids_.push_back(st.column(n).toInt());
-    }
+    auto readAll = [&] {
+      while (st.step()) {
+        std::vector<Value> row;
+        row.reserve(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) row.push_back(st.column(i));
+        rows_.push_back(std::move(row));
+        if (withRowid_) rowids_.push_back(st.column(n).toInt());
+      }
+    };
+    if (st.readOnly())
+      readAll();
+    else
+      conn_->session().writing(readAll);  // a statement that changes rows (a delete, say)
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
@@ -218,6 +224,15 @@ void Recordset::update() {
   for (size_t i = 0; i < dirty_.size(); ++i)
     if (dirty_[i]) cols.push_back(i);
   try {
+    session.writing([&] { write(session, cols); });
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+  edit_ = Edit::None;
+}
+
+void Recordset::write(Session& session, const std::vector<size_t>& cols) {
+  {
     if (edit_ == Edit::Existing) {
       if (!cols.empty()) {
         std::string sql = "UPDATE " + table_ + " SET ";
@@ -251,10 +266,7 @@ void Recordset::update() {
       pos_ = static_cast<long>(rows_.size()) - 1;
       reloadRow(rowid, static_cast<size_t>(pos_));
     }
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
   }
-  edit_ = Edit::None;
 }
 
 void Recordset::reloadRow(long long rowid, size_t at) {

@@ -257,4 +257,75 @@ std::vector<TableDefRow> Session::tableDefs() {
   return out;
 }
 
+void Session::pushTag(history::Tag& tag) {
+  tag.previous = tag_;
+  tag_ = &tag;
+  if (keepsHistory_ && db_->inTransaction()) {
+    history::writeContext(*db_, tag);
+    contextWritten_ = true;
+  }
+}
+
+void Session::popTag(history::Tag& tag) {
+  if (tag_ != &tag) return;
+  tag_ = tag.previous;
+  if (!contextWritten_ || !db_->inTransaction()) return;
+  if (tag_) {
+    history::writeContext(*db_, *tag_);
+  } else {
+    history::clearContext(*db_);
+    contextWritten_ = false;
+  }
+}
+
+void Session::writing(const std::function<void()>& body) {
+  if (!tag_ || !keepsHistory_) return body();
+  if (db_->inTransaction()) {
+    if (!contextWritten_) transactionBegun();
+    return body();
+  }
+  db_->exec("BEGIN IMMEDIATE;");
+  try {
+    transactionBegun();
+    body();
+    beforeCommit();
+    db_->exec("COMMIT;");
+    afterCommit();
+  } catch (...) {
+    try {
+      if (db_->inTransaction()) db_->exec("ROLLBACK;");
+    } catch (const SqliteFailure&) {
+      // Closing the handle rolls back what is left.
+    }
+    afterRollback();
+    throw;
+  }
+}
+
+void Session::transactionBegun() {
+  if (!tag_ || !keepsHistory_) return;
+  history::writeContext(*db_, *tag_);
+  contextWritten_ = true;
+}
+
+void Session::beforeCommit() {
+  if (!contextWritten_) return;
+  history::clearContext(*db_);
+  contextWritten_ = false;
+}
+
+void Session::afterCommit() {
+  for (history::Tag* t = tag_; t; t = t->previous) t->batchFresh = false;
+}
+
+void Session::afterRollback() {
+  contextWritten_ = false;
+  // A change number taken in the transaction went back with it: the next write takes a new one.
+  for (history::Tag* t = tag_; t; t = t->previous)
+    if (t->batchFresh) {
+      t->batch = 0;
+      t->batchFresh = false;
+    }
+}
+
 }  // namespace store

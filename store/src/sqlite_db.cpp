@@ -218,6 +218,8 @@ void SqliteStatement::bindBlob(int index1, const std::string& bytes) {
   if (rc != SQLITE_OK) throw db_->failure(rc);
 }
 
+bool SqliteStatement::readOnly() const { return sqlite3_stmt_readonly(stmt_) != 0; }
+
 bool SqliteStatement::writesOrCommits() const {
   // A commit counts as "read-only" to the engine, yet it is what writes a transaction.
   const char* sql = sqlite3_sql(stmt_);

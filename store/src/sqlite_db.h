@@ -105,6 +105,7 @@ class SqliteStatement {
   int columnCount() const;
   std::string columnName(int i) const;
   Value column(int i) const;
+  bool readOnly() const;  // the statement changes nothing in the file
 
  private:
   bool writesOrCommits() const;
