@@ -13,6 +13,7 @@
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "history.h"
 #include "recordset.h"
 #include "statements.h"
 #include "text_conversions.h"
@@ -174,7 +175,11 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                    .showEmpty = [this] { showEmptyQuestion(); },
                    .updateActiveState = [this] { updateActiveState(); },
                    .autoSaveOn = [this] { return autoSaveOn(); },
-                   .autoSave = [this] { SaveQuestion(); },
+                   .autoSave =
+                       [this] {
+                         store::history::ChangeTag tag(state_.pConn(), "Auto-save");
+                         SaveQuestion();
+                       },
                    .save = [this] { cmdSave_Click(); }},
                   state, record_),
       editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, pointerTo(PgrBar)},
@@ -587,6 +592,7 @@ Value QuestionEditor::comparable(const std::string& field, const Value& v) {
 
 void QuestionEditor::cmdSave_Click() {
   store::DeferCheckpoint oneCheckpoint(state_.pConn());  // two writes, one emptying of the log
+  store::history::ChangeTag tag(state_.pConn(), "Save");
   SaveLayout();
   SaveQuestion();
 }
@@ -633,6 +639,7 @@ void QuestionEditor::cmdGo_Click() {
     // Only the last question needs laying out, and the log is emptied once, at the end.
     ui::RichTextBox::Batch batch(rtxtQuestion);
     store::DeferCheckpoint oneCheckpoint(state_.pConn());
+    store::history::ChangeTag tag(state_.pConn(), "GO");
     navigation_.throughList([this] { convertLoadedQuestion(); });
   }
   showAfterWholePoolWork();

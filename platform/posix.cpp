@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -141,7 +142,7 @@ long processId() { return static_cast<long>(::getpid()); }
 std::string loginName() {
   for (const char* name : {"LOGNAME", "USER"})
     if (const char* v = std::getenv(name); v && *v) return v;
-  if (const char* v = ::getlogin(); v) return v;
+  if (const passwd* p = ::getpwuid(::geteuid()); p && p->pw_name) return p->pw_name;
   return {};
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "db_error.h"
+#include "history.h"
 #include "numbering.h"
 #include "recordset.h"
 #include "statements.h"
@@ -97,6 +98,7 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
                   "more digit (such as O130); no question was created.");
   if (const std::string why = addedCountProblem(0, count); !why.empty()) throw DbError(editionErr::InvalidInput, why);
   const std::string table = rules.table;
+  store::history::ChangeTag tag(conn, "OG");
   store::Transaction tx(conn);
   const long existing =
       countOf(conn, sql::countEditionQuestions(table, firstChars(og, static_cast<size_t>(rules.countedChars))));
@@ -125,6 +127,7 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
 
 long copyEdition(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   const std::string table = rules.table;
+  store::history::ChangeTag tag(conn, "COPY");
   store::Transaction tx(conn);
   long copied = 0;
   {
@@ -155,6 +158,7 @@ long copyEdition(store::Connection& conn, const EditionRules& rules, const Progr
 
 long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.answerKeyTable) throw DbError(editionErr::InvalidInput, "This kind has no answer-key table.");
+  store::history::ChangeTag tag(conn, "COPY2");
   store::Transaction tx(conn);
   long updated = 0;
   {
@@ -179,6 +183,7 @@ long fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, cons
   if (!rules.fixFrom) throw DbError(editionErr::InvalidInput, "This kind has no renumbering.");
   const std::string table = rules.table;
   auto exists = [&](const std::string& number) { return countOf(conn, sql::countQuestionNumber(table, number)) != 0; };
+  store::history::ChangeTag tag(conn, "Fix numQ");
   store::Transaction tx(conn);
   // An edition pool rarely holds every number of the range: the ones it has are moved.
   // Every target is checked before the first move, so that a collision changes nothing.

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "awa_text.h"
+#include "history.h"
 #include "recordset.h"
 #include "statements.h"
 #include "text_conversions.h"
@@ -106,7 +107,11 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
                        },
                    .updateActiveState = [this] { updateActiveState(); },
                    .autoSaveOn = [this] { return autoSaveOn(); },
-                   .autoSave = [this] { SaveQuestion(); },
+                   .autoSave =
+                       [this] {
+                         store::history::ChangeTag tag(state_.pConn(), "Auto-save");
+                         SaveQuestion();
+                       },
                    .save = [this] { cmdSave_Click(); },
                    .autoSaveOnClosing = false},
                   state, record_) {
@@ -234,7 +239,10 @@ void FormAWAEdit::SaveQuestion() {
                editor::FieldWrite::Content);
 }
 
-void FormAWAEdit::cmdSave_Click() { SaveQuestion(); }
+void FormAWAEdit::cmdSave_Click() {
+  store::history::ChangeTag tag(state_.pConn(), "Save");
+  SaveQuestion();
+}
 
 // ---- Text conversions ----
 
@@ -250,6 +258,7 @@ void FormAWAEdit::cmdGo_Click() {
   navigation_.leaveQuestion();  // "GO" loads every topic of the list in turn
   {
     ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last topic needs laying out
+    store::history::ChangeTag tag(state_.pConn(), "GO");
     navigation_.throughList([this] {
       cmdAdd_Click();
       cmdFont_Click();

@@ -9,6 +9,7 @@
 #include "connections.h"
 #include "dao.h"
 #include "db_error.h"
+#include "history.h"
 #include "recordset.h"
 #include "schema.h"
 
@@ -159,6 +160,7 @@ int cmdSql(const Args& args) {
     const std::string& sql = args[1];
     std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
     if (first != "select") {
+      history::ChangeTag tag(conn, "zorbex-bank sql");
       long n = conn.execute(sql);
       std::printf("%ld rows changed\n", n);
       conn.close();

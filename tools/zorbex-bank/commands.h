@@ -31,6 +31,11 @@ int cmdDuplicates(const Args& args);
 int cmdMigrate(const Args& args);
 int cmdJetTables(const Args& args);
 int cmdJetExport(const Args& args);
+int cmdHistory(const Args& args);
+int cmdRevert(const Args& args);
+int cmdTrash(const Args& args);
+int cmdUndelete(const Args& args);
+int cmdPruneHistory(const Args& args);
 
 // Exit status of a command whose change is saved but still waits in a write-ahead log beside
 // the file, which alone is not yet whole (the disk was full).
