@@ -6,6 +6,7 @@
 #include "import.h"
 #include "schema.h"
 #include "form_custom_pool.h"
+#include "form_trash.h"
 #include "frm_about.h"
 #include "kind_windows.h"
 
@@ -56,6 +57,7 @@ FormInit::FormInit(store::ProgramState& state)
       imgExit(this),
       cmdAbout(this, "?"),
       cmdCompress(this, "Compress"),
+      cmdTrash(this, "Trash"),
       frameEditPool(this, "Import Pool Data"),
       cmdFileOpen(&frameEditPool, "File"),
       lstEdit(&frameEditPool, true),
@@ -96,6 +98,9 @@ FormInit::FormInit(store::ProgramState& state)
   cmdCompress.Move(3660, 4230, 1080, 420);
   cmdAbout.Click = [this] { cmdAbout_Click(); };
   cmdCompress.Click = [this] { cmdCompress_Click(); };
+  cmdTrash.Move(3660, 3690, 1080, 420);
+  cmdTrash.setObjectName("cmdTrash");
+  cmdTrash.Click = [this] { cmdTrash_Click(); };
 
   frameEditPool.Move(4860, 750, 3300, 3930);
   for (int i = 0; i < static_cast<int>(importSections().size()); ++i) {
@@ -219,6 +224,11 @@ void FormInit::cmdCompress_Click() {
   ui::MsgBox("Compression completed. Restart ZORBEX Editor.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information,
              "Compress");
   Unload();
+}
+
+void FormInit::cmdTrash_Click() {
+  reopenConnections();
+  (new FormTrash(state_.pConn()))->Show();
 }
 
 void FormInit::reopenConnections() {

@@ -29,6 +29,7 @@ class FormInit : public ui::Form {
   ui::Image imgExit;
   ui::CommandButton cmdAbout;
   ui::CommandButton cmdCompress;
+  ui::CommandButton cmdTrash;
   ui::Frame frameEditPool;
   ui::OptionArray optPoolSection;  // the verbal kinds, Memo, the math kinds: SC, CR, RC, Memo, PS, DS
   ui::CommandButton cmdFileOpen;
@@ -48,6 +49,8 @@ class FormInit : public ui::Form {
   void cmdAbout_Click();
   void TimerInit_Timer() {}
   void cmdCompress_Click();
+  // "Trash": what was deleted from the bank, to restore.
+  void cmdTrash_Click();
   void cmdFileOpen_Click();
   void optPoolSection_Click(int index);
   void cmdCancel_Click();

@@ -13,6 +13,7 @@
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "form_history.h"
 #include "history.h"
 #include "recordset.h"
 #include "statements.h"
@@ -151,6 +152,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       cmdCopy(this, "COPY"),
       cmdCopy2(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).updatesAnswerKeys(), this, "COPY2")),
       cmdDuplicateCheck(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).checksDuplicates, this, "dbl")),
+      cmdHistory(this, "History"),
       TimerInit(this),
       kind_(kind),
       state_(state),
@@ -295,6 +297,7 @@ void QuestionEditor::buildControls() {
       {&lblQuestionNumber, "lblQuestionNumber"}, {&txtQNumber, "txtQNumber"}, {pointerTo(PgrBar), "PgrBar"},
       {pointerTo(lblProgress), "lblProgress"}, {&cmdOGcreate, "cmdOGcreate"}, {&txtOG12, "txtOG12"},
       {&cmdCopy, "cmdCopy"},         {pointerTo(cmdCopy2), "cmdCopy2"}, {pointerTo(cmdDuplicateCheck), "cmdDuplicateCheck"},
+      {&cmdHistory, "cmdHistory"},
   };
   for (auto [w, name] : named)
     if (w) w->setObjectName(QString::fromLatin1(name));
@@ -351,6 +354,8 @@ void QuestionEditor::buildControls() {
   cmdCopy.Click = [this] { cmdCopy_Click(); };
   if (cmdCopy2) cmdCopy2->Click = [this] { cmdCopy2_Click(); };
   if (cmdDuplicateCheck) cmdDuplicateCheck->Click = [this] { cmdDuplicateCheck_Click(); };
+  cmdHistory.Click = [this] { cmdHistory_Click(); };
+  place(cmdHistory, {15960, 8700, 1140, 420});
 
   // The shared column places what any kind may have; the kind's table only what it has.
   for (const ControlPlace& p : sharedPlaces())
@@ -358,7 +363,7 @@ void QuestionEditor::buildControls() {
   placeControls(kind_.places);
 
   for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, pointerTo(cmdGo), pointerTo(cmdFont),
-                                                    pointerTo(cmdUnderLine), &FrameVH})
+                                                    pointerTo(cmdUnderLine), &FrameVH, &cmdHistory})
     if (w) needsQuestion(*w);
 
   TimerInit.setInterval(0);
@@ -595,6 +600,19 @@ void QuestionEditor::cmdSave_Click() {
   store::history::ChangeTag tag(state_.pConn(), "Save");
   SaveLayout();
   SaveQuestion();
+}
+
+void QuestionEditor::cmdHistory_Click() {
+  if (!questionShown()) return;
+  showHistory(state_.pConn(), kind_.kind, state_.currentQNumber, [this](const Record& values) { restoreVersion(values); });
+}
+
+void QuestionEditor::restoreVersion(const Record& values) {
+  store::DeferCheckpoint oneCheckpoint(state_.pConn());
+  store::history::ChangeTag tag(state_.pConn(), "Restore from history");
+  record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Layout);
+  record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Content);
+  LoadQuestion();
 }
 
 void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "awa_text.h"
+#include "form_history.h"
 #include "history.h"
 #include "recordset.h"
 #include "statements.h"
@@ -92,6 +93,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       cmdSave(canvas_, "Save"),
       chkAutoSave(canvas_, ""),
       lblAutoSave(canvas_, "Auto Save"),
+      cmdHistory(canvas_, "History"),
       state_(state),
       formInit_(formInit),
       record_(editor::recordFields(store::schema::Kind::AWA), {.values = [this] { return editor::Record{{"question", topicText()}}; },
@@ -180,6 +182,9 @@ void FormAWAEdit::buildControls() {
   cmdSave.Click = [this] { cmdSave_Click(); };
   chkAutoSave.Move(13680, 10800, 270, 270);
   lblAutoSave.Move(13980, 10800, 1035, 255);
+  cmdHistory.Move(12600, 10680, 855, 375);
+  cmdHistory.setObjectName("cmdHistory");
+  cmdHistory.Click = [this] { cmdHistory_Click(); };
 }
 
 void FormAWAEdit::fitToScreen(const QSize& available) {
@@ -219,7 +224,7 @@ std::vector<std::string> FormAWAEdit::topicNumbers(const std::string& type) {
 
 void FormAWAEdit::updateActiveState() {
   const bool shown = !state_.currentQNumber.empty();
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdSave, &cmdAdd, &cmdFont, &cmdGo}) w->setEnabled(shown);
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdSave, &cmdAdd, &cmdFont, &cmdGo, &cmdHistory}) w->setEnabled(shown);
 }
 
 // ---- Loading and saving ----
@@ -237,6 +242,15 @@ void FormAWAEdit::LoadQuestion() {
 void FormAWAEdit::SaveQuestion() {
   record_.save(state_.pConn(), state_.currentQNumber, {{"question", store::Value(topicText())}},
                editor::FieldWrite::Content);
+}
+
+void FormAWAEdit::cmdHistory_Click() {
+  if (state_.currentQNumber.empty()) return;
+  editor::showHistory(state_.pConn(), store::schema::Kind::AWA, state_.currentQNumber, [this](const editor::Record& values) {
+    store::history::ChangeTag tag(state_.pConn(), "Restore from history");
+    record_.save(state_.pConn(), state_.currentQNumber, values, editor::FieldWrite::Content);
+    LoadQuestion();
+  });
 }
 
 void FormAWAEdit::cmdSave_Click() {
