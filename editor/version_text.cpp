@@ -58,10 +58,10 @@ std::vector<DiffPart> wordDiff(const std::string& before, const std::string& aft
     if (i < a.size() && j < b.size() && a[i] == b[j]) {
       add(parts, DiffPart::Same, a[i++]);
       ++j;
-    } else if (j < b.size() && (i == a.size() || lcs[i][j + 1] >= lcs[i + 1][j])) {
-      add(parts, DiffPart::Added, b[j++]);
+    } else if (i < a.size() && (j == b.size() || lcs[i + 1][j] >= lcs[i][j + 1])) {
+      add(parts, DiffPart::Removed, a[i++]);  // what went before what came in its place
     } else {
-      add(parts, DiffPart::Removed, a[i++]);
+      add(parts, DiffPart::Added, b[j++]);
     }
   }
   return parts;
