@@ -355,7 +355,7 @@ void QuestionEditor::buildControls() {
   if (cmdCopy2) cmdCopy2->Click = [this] { cmdCopy2_Click(); };
   if (cmdDuplicateCheck) cmdDuplicateCheck->Click = [this] { cmdDuplicateCheck_Click(); };
   cmdHistory.Click = [this] { cmdHistory_Click(); };
-  place(cmdHistory, {15960, 8700, 1140, 420});
+  place(cmdHistory, {17280, 8700, 1140, 420});  // beside "dbl" and "Fix numQ", which some kinds have
 
   // The shared column places what any kind may have; the kind's table only what it has.
   for (const ControlPlace& p : sharedPlaces())

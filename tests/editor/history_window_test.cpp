@@ -10,6 +10,7 @@
 #include "sc/form_sc_edit.h"
 #include "session.h"
 #include "version_text.h"
+#include "window_check.h"
 
 namespace {
 
@@ -79,6 +80,9 @@ TEST_F(HistoryWindow, ListsTheVersionsNewestFirstWithTheChosenOneBesideTheCurren
   EXPECT_NE(h.txtVersion.toPlainText().indexOf("second words"), -1);
   EXPECT_NE(h.txtCurrent.toPlainText().indexOf("third words"), -1);
   EXPECT_NE(h.txtVersion.toHtml().indexOf("line-through"), -1);
+  window_check::checkLayout(&h);
+  window_check::checkFitsScreen(&h);
+  window_check::save(h, "FormHistory");
   h.lstVersions.setListIndex(1);
   EXPECT_NE(h.txtVersion.toPlainText().indexOf("first words"), -1);
 }
