@@ -1,6 +1,7 @@
 #include "version_text.h"
 
 #include <QTextDocument>
+#include <cctype>
 
 #include "rtf/rtf_reader.h"
 #include "rtf/rtf_format.h"
@@ -43,6 +44,17 @@ std::string plain(const store::schema::Field& f, const store::Value& v) {
   return ui::rtf::boxText(doc).toStdString();
 }
 
+// "choiceA" reads "Choice A", "statement1" "Statement 1", "reading" "Passage".
+std::string label(const std::string& field) {
+  if (field == "reading") return "Passage";
+  if (field == "passageNum") return "Passage number";
+  std::string out = field;
+  if (!out.empty()) out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
+  const auto last = static_cast<unsigned char>(out.back());
+  if (out.size() > 1 && (std::isupper(last) || std::isdigit(last))) out.insert(out.size() - 1, " ");
+  return out;
+}
+
 }  // namespace
 
 std::vector<DiffPart> wordDiff(const std::string& before, const std::string& after) {
@@ -72,7 +84,7 @@ std::vector<ShownField> shownFields(store::schema::Kind kind, const Record& valu
   for (const store::schema::Field& f : store::schema::kindEntry(kind).fields) {
     if (f.write != FieldWrite::Content && f.write != FieldWrite::ContentIfGiven) continue;
     auto it = values.find(f.name);
-    out.push_back({f.name, it == values.end() ? std::string() : plain(f, it->second)});
+    out.push_back({label(f.name), it == values.end() ? std::string() : plain(f, it->second)});
   }
   return out;
 }

@@ -24,7 +24,7 @@ std::vector<DiffPart> wordDiff(const std::string& before, const std::string& aft
 // The fields a user edits of a kind (stem, choices, passage, statements, topic, answer), each
 // with its text: rich text as the box shows it, other values as they read.
 struct ShownField {
-  std::string name;
+  std::string name;  // as the user reads it: "Choice A", "Passage", "Statement 1"
   std::string text;
 };
 std::vector<ShownField> shownFields(store::schema::Kind kind, const Record& values);

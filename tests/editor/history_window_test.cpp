@@ -34,6 +34,7 @@ TEST(WordDiff, MarksWordsRemovedAndAddedAndKeepsTheRest) {
 TEST(VersionText, ShowsTheEditedFieldsAsPlainTextWithTheDifferencesMarked) {
   const auto version = editor::shownFields(store::schema::Kind::AWA, {{"question", store::Value(kCbtStem)}});
   ASSERT_EQ(version.size(), 1u);
+  EXPECT_EQ(version[0].name, "Question");
   EXPECT_EQ(version[0].text, "abcdefghijk");
   const auto marked = editor::markDifferences({{"answer", "A <b>"}}, {{"answer", "B <b>"}});
   EXPECT_NE(marked.version.find("line-through\">A </span>&lt;b&gt;"), std::string::npos) << marked.version;
@@ -134,6 +135,23 @@ TEST_F(HistoryWindow, TheEssayEditorHasTheButtonToo) {
   dialogs.queueAnswer(ui::MsgResult::Yes);
   h.cmdRestore.Press();
   EXPECT_EQ(ed.rtxtQuestion.Text().toStdString(), "abcdefghijk");
+}
+
+}  // namespace
+
+namespace {
+
+// A history that cannot be written stops the Save with a message; the edits stay on screen.
+TEST_F(HistoryWindow, ASaveWhoseHistoryCannotBeWrittenIsRefusedWithAMessage) {
+  auto& ed = editor();
+  store::openOurFile(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false,
+                     store::ErrorStyle::Ado)
+      ->exec("DROP TABLE zx_history_SC;");
+  saveChoice(ed, "unsaved words");
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_NE(dialogs.shown.back().text.find("zx_history_SC"), std::string::npos) << dialogs.shown.back().text;
+  EXPECT_EQ(choiceA(), "first words");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "unsaved words");
 }
 
 }  // namespace
