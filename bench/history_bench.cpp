@@ -32,7 +32,7 @@ std::string stemOf(size_t bytes, long round) {
 
 // A bank with pool X012 (99 questions), pool X100 (1,000 questions), the 1,000 old and bare new
 // questions of the SC edition copy, and its mapping.
-fs::path makeBank(const std::string& name, bool keepsHistory) {
+fs::path makeBank(const std::string& name) {
   fs::path d = fs::temp_directory_path() / name;
   fs::remove_all(d);
   fs::create_directories(d);
@@ -66,11 +66,11 @@ fs::path makeBank(const std::string& name, bool keepsHistory) {
 }
 
 const fs::path& withHistory() {
-  static const fs::path d = makeBank("zorbex-bench-history-on", true);
+  static const fs::path d = makeBank("zorbex-bench-history-on");
   return d;
 }
 const fs::path& withoutHistory() {
-  static const fs::path d = makeBank("zorbex-bench-history-off", false);
+  static const fs::path d = makeBank("zorbex-bench-history-off");
   return d;
 }
 
@@ -85,13 +85,12 @@ void openBank(Connection& conn, const fs::path& folder, bool keepsHistory) {
 
 const editor::RecordFields& sc() { return editor::recordFields(schema::Kind::SC); }
 
-// What Save writes of one question: its layout, then its content, the log emptied once.
-void saveQuestion(Connection& conn, const std::string& numQ, long round, const char* operation) {
+// What Save writes of one question: its layout, then its content.
+void writeQuestion(Connection& conn, const std::string& numQ, long round) {
   editor::Record values = *editor::readRecord(conn, sc(), numQ);
   values["question"] = Value(stemOf(2000, round));
   values["choiceA"] = Value("first choice " + std::to_string(round));
   values["questionHeight"] = Value(2.0 + static_cast<double>(round % 7) / 10);
-  history::ChangeTag tag(conn, operation);
   editor::writeRecord(conn, sc(), numQ, values, editor::FieldWrite::Layout);
   editor::writeRecord(conn, sc(), numQ, values, editor::FieldWrite::Content);
 }
@@ -102,19 +101,23 @@ void save(benchmark::State& st, const fs::path& bank) {
   long round = 0;
   for (auto _ : st) {
     DeferCheckpoint one(conn);
-    saveQuestion(conn, "01201", ++round, "Save");
+    history::ChangeTag tag(conn, "Save");
+    writeQuestion(conn, "01201", ++round);
+    tag.commit();
   }
 }
 void BM_Save_WithHistory(benchmark::State& st) { save(st, withHistory()); }
 void BM_Save_WithoutHistory(benchmark::State& st) { save(st, withoutHistory()); }
 
-// "GO": each question of the pool loaded and written (content and layout), one tag, one
-// emptying of the log.
+// "GO": each question of the pool loaded and written (content and layout) and committed, one
+// tag, one emptying of the log.
 void go(Connection& conn, const std::string& prefix, long count, long round) {
   DeferCheckpoint one(conn);
   history::ChangeTag tag(conn, "GO");
-  for (long i = 1; i <= count; ++i)
-    saveQuestion(conn, prefix == "012" ? prefix + pools::format00(i) : "1" + pools::format000(i - 1) + "x", round, "GO");
+  for (long i = 1; i <= count; ++i) {
+    writeQuestion(conn, prefix == "012" ? prefix + pools::format00(i) : "1" + pools::format000(i - 1) + "x", round);
+    tag.commit();  // as the editor's "GO" commits each question
+  }
 }
 
 void go99(benchmark::State& st, const fs::path& bank) {
@@ -151,7 +154,7 @@ BENCHMARK(BM_Copy1000_WithoutHistory)->Unit(benchmark::kMillisecond);
 // growth of each file.
 void printGrowth() {
   for (bool keeps : {true, false}) {
-    const fs::path d = makeBank(keeps ? "zorbex-bench-growth-on" : "zorbex-bench-growth-off", keeps);
+    const fs::path d = makeBank(keeps ? "zorbex-bench-growth-on" : "zorbex-bench-growth-off");
     const auto before = fs::file_size(schema::bankPath(d));
     {
       Connection conn;

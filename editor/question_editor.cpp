@@ -181,6 +181,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                        [this] {
                          store::history::ChangeTag tag(state_.pConn(), "Auto-save");
                          SaveQuestion();
+                         tag.commit();
                        },
                    .save = [this] { cmdSave_Click(); }},
                   state, record_),
@@ -597,9 +598,10 @@ Value QuestionEditor::comparable(const std::string& field, const Value& v) {
 
 void QuestionEditor::cmdSave_Click() {
   store::DeferCheckpoint oneCheckpoint(state_.pConn());  // two writes, one emptying of the log
-  store::history::ChangeTag tag(state_.pConn(), "Save");
+  store::history::ChangeTag tag(state_.pConn(), "Save");  // sizes and content, one change
   SaveLayout();
   SaveQuestion();
+  tag.commit();
 }
 
 void QuestionEditor::cmdHistory_Click() {
@@ -612,6 +614,7 @@ void QuestionEditor::restoreVersion(const Record& values) {
   store::history::ChangeTag tag(state_.pConn(), "Restore from history");
   record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Layout);
   record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Content);
+  tag.commit();
   LoadQuestion();
 }
 
@@ -658,7 +661,11 @@ void QuestionEditor::cmdGo_Click() {
     ui::RichTextBox::Batch batch(rtxtQuestion);
     store::DeferCheckpoint oneCheckpoint(state_.pConn());
     store::history::ChangeTag tag(state_.pConn(), "GO");
-    navigation_.throughList([this] { convertLoadedQuestion(); });
+    // Each question is committed when done: a refusal part-way keeps the ones before it.
+    navigation_.throughList([this, &tag] {
+      convertLoadedQuestion();
+      tag.commit();
+    });
   }
   showAfterWholePoolWork();
 }

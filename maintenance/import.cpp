@@ -293,6 +293,7 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
     before(statement);
     store::history::ChangeTag tag(state.pConn(), "Import");
     state.pConn().execute(statement);
+    tag.commit();
   }
   hooks.log(" successfully completed.");
 }

@@ -122,6 +122,7 @@ std::vector<std::string> createEditionPool(store::Connection& conn, const Editio
     created.push_back(number);
   }
   tx.commit();
+  tag.commit();
   return created;
 }
 
@@ -153,6 +154,7 @@ long copyEdition(store::Connection& conn, const EditionRules& rules, const Progr
     }
   }
   tx.commit();
+  tag.commit();
   return copied;
 }
 
@@ -176,6 +178,7 @@ long updateAnswerKeys(store::Connection& conn, const EditionRules& rules, const 
     }
   }
   tx.commit();
+  tag.commit();
   return updated;
 }
 
@@ -205,6 +208,7 @@ long fixQuestionNumbers(store::Connection& conn, const EditionRules& rules, cons
     question->close();
   }
   tx.commit();
+  tag.commit();
   return total;
 }
 

@@ -114,6 +114,7 @@ void deletePool(store::Connection& conn, const std::string& table, const std::st
   store::Recordset rs;
   rs.open(sql::deletePool(table, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
+  tag.commit();
 }
 
 void deleteLastQuestions(store::Connection& conn, const std::string& table, const std::string& pool, long count) {
@@ -133,6 +134,7 @@ void deleteLastQuestions(store::Connection& conn, const std::string& table, cons
   rs.open(sql::deletePoolQuestionsFrom(table, first, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
   tx.commit();
+  tag.commit();
 }
 
 }  // namespace pools

@@ -113,6 +113,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
                        [this] {
                          store::history::ChangeTag tag(state_.pConn(), "Auto-save");
                          SaveQuestion();
+                         tag.commit();
                        },
                    .save = [this] { cmdSave_Click(); },
                    .autoSaveOnClosing = false},
@@ -249,6 +250,7 @@ void FormAWAEdit::cmdHistory_Click() {
   editor::showHistory(state_.pConn(), store::schema::Kind::AWA, state_.currentQNumber, [this](const editor::Record& values) {
     store::history::ChangeTag tag(state_.pConn(), "Restore from history");
     record_.save(state_.pConn(), state_.currentQNumber, values, editor::FieldWrite::Content);
+    tag.commit();
     LoadQuestion();
   });
 }
@@ -256,6 +258,7 @@ void FormAWAEdit::cmdHistory_Click() {
 void FormAWAEdit::cmdSave_Click() {
   store::history::ChangeTag tag(state_.pConn(), "Save");
   SaveQuestion();
+  tag.commit();
 }
 
 // ---- Text conversions ----
@@ -273,10 +276,11 @@ void FormAWAEdit::cmdGo_Click() {
   {
     ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last topic needs laying out
     store::history::ChangeTag tag(state_.pConn(), "GO");
-    navigation_.throughList([this] {
+    navigation_.throughList([this, &tag] {
       cmdAdd_Click();
       cmdFont_Click();
       SaveQuestion();
+      tag.commit();
     });
   }
   // The last topic stays on screen, unselected, and highlighted in the list.

@@ -59,6 +59,7 @@ class Connection {
  private:
   std::string provider_ = kJetProvider;
   long level_ = 0;
+  bool outerIsSavepoint_ = false;  // begun inside the open change of a history tag
   std::string password_;
   std::string path_;
   std::unique_ptr<Session> session_;

@@ -23,10 +23,16 @@ inline constexpr const char* kAnotherProgram = "another program";
 // the machine's name. Tags nest: the inner one names the writes until it ends. All writes under
 // one tag form one change: a question keeps only the version from before the first of them
 // (a Save writes layout and content, a "GO" each question twice, and each is one version).
+// On a bank that keeps a history, writes made outside a transaction of the connection's own
+// gather in one transaction, which commit() commits with their history; a tag that ends
+// without commit takes them back, as a Transaction does.
 class ChangeTag {
  public:
   ChangeTag(Connection& conn, std::string operation);
   ~ChangeTag();
+  // Commits the writes so far; later writes under the tag begin another transaction of the
+  // same change. Throws DbError (the writes are then taken back).
+  void commit();
   ChangeTag(const ChangeTag&) = delete;
   ChangeTag& operator=(const ChangeTag&) = delete;
 

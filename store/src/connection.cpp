@@ -105,8 +105,10 @@ long Connection::BeginTrans() {
   try {
     // The outer level takes the write lock at once (waiting out another writer), so a
     // transaction never fails half-way for a lock it could not upgrade.
-    db.exec(level_ == 0 ? "BEGIN IMMEDIATE;" : "SAVEPOINT zx_level" + std::to_string(level_ + 1) + ";");
-    if (level_ == 0) {
+    if (level_ == 0) outerIsSavepoint_ = db.inTransaction();
+    const bool outermost = level_ == 0 && !outerIsSavepoint_;
+    db.exec(outermost ? "BEGIN IMMEDIATE;" : "SAVEPOINT zx_level" + std::to_string(level_ + 1) + ";");
+    if (outermost) {
       try {
         session().transactionBegun();
       } catch (const SqliteFailure&) {
@@ -125,14 +127,15 @@ void Connection::CommitTrans() {
   SqliteDb& db = session().db();
   if (level_ == 0) throw noTransaction();
   try {
-    if (level_ == 1) session().beforeCommit();
-    db.exec(level_ == 1 ? "COMMIT;" : "RELEASE zx_level" + std::to_string(level_) + ";");
+    const bool outermost = level_ == 1 && !outerIsSavepoint_;
+    if (outermost) session().beforeCommit();
+    db.exec(outermost ? "COMMIT;" : "RELEASE zx_level" + std::to_string(level_) + ";");
   } catch (const SqliteFailure& f) {
     DbError e = engineError(f);
     RollbackTrans();
     throw e;
   }
-  if (level_ == 1) session().afterCommit();
+  if (level_ == 1 && !outerIsSavepoint_) session().afterCommit();
   --level_;
 }
 
@@ -141,7 +144,7 @@ void Connection::RollbackTrans() {
   if (level_ == 0) throw noTransaction();
   --level_;
   try {
-    if (level_ == 0) {
+    if (level_ == 0 && !outerIsSavepoint_) {
       // The engine may have rolled back already (a full disk does that).
       session().afterRollback();
       if (db.inTransaction()) db.exec("ROLLBACK;");

@@ -304,6 +304,10 @@ ChangeTag::ChangeTag(Connection& conn, std::string operation)
   engineCall([&] { state_->session->pushTag(state_->tag); });
 }
 
+void ChangeTag::commit() {
+  if (conn_.isOpen() && &conn_.session() == state_->session) engineCall([&] { state_->session->commitTag(state_->tag); });
+}
+
 ChangeTag::~ChangeTag() {
   // A connection closed meanwhile took its transaction, and the context row, with it.
   if (conn_.isOpen() && &conn_.session() == state_->session) {
@@ -366,7 +370,7 @@ void revert(Connection& conn, Kind kind, const std::string& numQ, long long id) 
     throw DbError(err::Generic, "Question " + numQ + " (" + schema::kindName(kind) +
                                     ") does not exist now; a deleted question comes back with undelete. Nothing was changed.");
   ChangeTag tag(conn, "Restore from history");
-  Transaction tx(conn);
+  Transaction tx(conn);  // the tag's change is this transaction
   engineCall([&] {
     std::string sql = "UPDATE " + sqlIdent(schema::tableName(kind)) + " SET ";
     int n = 0;
@@ -383,6 +387,7 @@ void revert(Connection& conn, Kind kind, const std::string& numQ, long long id) 
     st.step();
   });
   tx.commit();
+  tag.commit();
 }
 
 std::vector<TrashEntry> trash(Connection& conn) {
@@ -462,6 +467,7 @@ void undelete(Connection& conn, const TrashEntry& entry) {
     }
   });
   tx.commit();
+  tag.commit();
 }
 
 long prune(Connection& conn, const std::string& beforeDate) {

@@ -268,6 +268,7 @@ void Session::pushTag(history::Tag& tag) {
 
 void Session::popTag(history::Tag& tag) {
   if (tag_ != &tag) return;
+  if (holder_ == &tag) rollbackHeld();  // ended without commit: its writes go back
   tag_ = tag.previous;
   if (!contextWritten_ || !db_->inTransaction()) return;
   if (tag_) {
@@ -280,26 +281,46 @@ void Session::popTag(history::Tag& tag) {
 
 void Session::writing(const std::function<void()>& body) {
   if (!tag_ || !keepsHistory_) return body();
-  if (db_->inTransaction()) {
-    if (!contextWritten_) transactionBegun();
-    return body();
-  }
-  db_->exec("BEGIN IMMEDIATE;");
   try {
-    transactionBegun();
-    body();
-    beforeCommit();
-    db_->exec("COMMIT;");
-    afterCommit();
-  } catch (...) {
-    try {
-      if (db_->inTransaction()) db_->exec("ROLLBACK;");
-    } catch (const SqliteFailure&) {
-      // Closing the handle rolls back what is left.
+    if (!db_->inTransaction()) {
+      db_->exec("BEGIN IMMEDIATE;");
+      holder_ = tag_;
     }
-    afterRollback();
+    if (!contextWritten_) transactionBegun();
+    body();
+  } catch (...) {
+    // A failed write takes the whole change back, its earlier writes included.
+    if (holder_) rollbackHeld();
     throw;
   }
+}
+
+void Session::commitTag(history::Tag& tag) {
+  if (holder_ != &tag) return;
+  if (!db_->inTransaction()) {  // the engine rolled back already (a full disk does that)
+    holder_ = nullptr;
+    afterRollback();
+    return;
+  }
+  try {
+    beforeCommit();
+    db_->exec("COMMIT;");
+  } catch (...) {
+    rollbackHeld();
+    throw;
+  }
+  holder_ = nullptr;
+  afterCommit();
+}
+
+void Session::rollbackHeld() {
+  holder_ = nullptr;
+  try {
+    if (db_->inTransaction()) db_->exec("ROLLBACK;");
+  } catch (const SqliteFailure&) {
+    // Closing the handle rolls back what is left.
+  }
+  afterRollback();
 }
 
 void Session::transactionBegun() {

@@ -61,8 +61,10 @@ class Session {
   void noteKeepsHistory(bool keeps) { keepsHistory_ = keeps; }
   void pushTag(history::Tag& tag);
   void popTag(history::Tag& tag);
-  // Runs a write: under a tag and outside a transaction, in one of its own with the context.
+  // Runs a write: under a tag and outside any transaction, it begins the transaction of the
+  // tag's change (with the context row), which commitTag commits and popTag takes back.
   void writing(const std::function<void()>& body);
+  void commitTag(history::Tag& tag);
   void transactionBegun();
   void beforeCommit();
   void afterCommit();
@@ -85,6 +87,8 @@ class Session {
   bool keepsHistory_ = false;
   history::Tag* tag_ = nullptr;
   bool contextWritten_ = false;
+  history::Tag* holder_ = nullptr;  // the tag whose change the open transaction is
+  void rollbackHeld();
 };
 
 

@@ -42,6 +42,7 @@ TEST_F(History, AnUpdateKeepsTheWholeRowItReplacesWithItsTag) {
     history::ChangeTag tag(c, "Save");
     c.execute("update SCtbl set question='stem two' where numQ='A12001'");
     c.execute("update SCtbl set answer='C' where numQ='A12001'");  // the same change: no second version
+    tag.commit();
   }
   auto v = history::versions(c, Kind::SC, "A12001");
   ASSERT_EQ(v.size(), 2u);  // the setup's change by an untagged write, then the Save
@@ -54,6 +55,27 @@ TEST_F(History, AnUpdateKeepsTheWholeRowItReplacesWithItsTag) {
   EXPECT_EQ(kept + "\n", before);
   EXPECT_EQ(v[1].operation, history::kAnotherProgram);
   EXPECT_EQ(count("select count(*) from zx_change_context"), 0);
+}
+
+TEST_F(History, ATagThatEndsWithoutCommitTakesItsWritesBack) {
+  {
+    history::ChangeTag tag(c, "Save");
+    c.execute("update SCtbl set question='half done' where numQ='A12001'");
+    c.execute("update SCtbl set question='half done' where numQ='A12002'");
+  }
+  EXPECT_EQ(stemOf("A12001"), "stem one\n");
+  EXPECT_EQ(count("select count(*) from zx_history where operation='Save'"), 0);
+  EXPECT_EQ(c.session().db().inTransaction(), false);
+  {  // a transaction of the connection's own inside the tag's change is part of it
+    history::ChangeTag tag(c, "Save");
+    c.execute("update SCtbl set question='in change' where numQ='A12002'");
+    Transaction tx(c);
+    c.execute("update SCtbl set question='in change' where numQ='A12003'");
+    tx.commit();
+    tag.commit();
+  }
+  EXPECT_EQ(count("select count(*) from zx_history where operation='Save'"), 2);
+  EXPECT_EQ(count("select max(batch) - min(batch) from zx_history where operation='Save'"), 0);  // one change
 }
 
 TEST_F(History, OnlyARealChangeIsKeptAndACaseChangeIsOne) {
@@ -77,6 +99,7 @@ TEST_F(History, RevertPutsAVersionBackAsAChangeOfItsOwn) {
   {
     history::ChangeTag tag(c, "Save");
     c.execute("update SCtbl set question='wrong' where numQ='A12001'");
+    tag.commit();
   }
   const long long id = history::versions(c, Kind::SC, "A12001").front().id;
   history::revert(c, Kind::SC, "A12001", id);
@@ -91,6 +114,7 @@ TEST_F(History, ADeletedPoolIsOneTrashEntryRestoredWholeOrRefusedNamingTakenNumb
   {
     history::ChangeTag tag(c, "Delete Pool");
     c.execute("delete * from SCtbl where src='A12'");
+    tag.commit();
   }
   auto t = history::trash(c);
   ASSERT_EQ(t.size(), 1u);

@@ -162,6 +162,7 @@ int cmdSql(const Args& args) {
     if (first != "select") {
       history::ChangeTag tag(conn, "zorbex-bank sql");
       long n = conn.execute(sql);
+      tag.commit();
       std::printf("%ld rows changed\n", n);
       conn.close();
       return afterWriting(dir);
