@@ -2,6 +2,7 @@
 
 #include "dao.h"
 #include "db_error.h"
+#include "search_index.h"
 
 namespace store {
 
@@ -15,6 +16,7 @@ void openOne(Connection& c, const std::filesystem::path& file, const char* key) 
 
 void OpenConnections(ProgramState& state) {
   openOne(state.pConn(), schema::bankPath(state.appFolder), schema::kBankKey);
+  search_index::ensureSearchIndex(state.pConn());
   openOne(state.pConnUser(), schema::userPath(state.appFolder), schema::kUserKey);
 }
 
