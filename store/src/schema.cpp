@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include "db_error.h"
-#include "search_tables.h"
 #include "session.h"
 #include "sqlite_db.h"
 
@@ -166,7 +165,6 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit)
       st.bind(3, Value(connect));
       st.step();
     }
-    search_index::createSearchTables(db, true);
   });
   undo.done = true;
 }

@@ -25,13 +25,17 @@ std::string watchedColumns(Kind k) {
 void createTriggers(SqliteDb& db, Kind k) {
   const std::string table = schema::tableName(k);
   const std::string name = "zx_search_" + table;
-  const std::string mark = "INSERT INTO zx_search_marks (kind, numQ) VALUES (" + sqlLiteral(schema::kindName(k)) + ", ";
+  // Until the first build there is nothing to keep up to date: the build reads every question.
+  auto mark = [&](const char* row) {
+    return "INSERT INTO zx_search_marks (kind, numQ) SELECT " + sqlLiteral(schema::kindName(k)) + ", " + row +
+           ".numQ FROM zx_search_state WHERE built = 1; ";
+  };
   db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_insert") + " AFTER INSERT ON " + sqlIdent(table) +
-          " BEGIN " + mark + "new.numQ); END;");
+          " BEGIN " + mark("new") + "END;");
   db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_update") + " AFTER UPDATE OF " + watchedColumns(k) +
-          " ON " + sqlIdent(table) + " BEGIN " + mark + "old.numQ); " + mark + "new.numQ); END;");
+          " ON " + sqlIdent(table) + " BEGIN " + mark("old") + mark("new") + "END;");
   db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_delete") + " AFTER DELETE ON " + sqlIdent(table) +
-          " BEGIN " + mark + "old.numQ); END;");
+          " BEGIN " + mark("old") + "END;");
 }
 
 Kind kindNamed(const std::string& name) {
@@ -53,7 +57,7 @@ SqliteDb& dbOf(Connection& conn) { return conn.session().db(); }
 
 }  // namespace
 
-void createSearchTables(SqliteDb& db, bool built) {
+void createSearchTables(SqliteDb& db) {
   // The words go through the engine's simple tokenizer: the search layer has already cut
   // and normalised them, so the index holds exactly its tokens.
   db.exec("CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, tokenize=simple);");
@@ -66,7 +70,7 @@ void createSearchTables(SqliteDb& db, bool built) {
   auto count = db.prepare("SELECT count(*) FROM zx_search_state;");
   count.step();
   if (count.column(0).toInt() == 0)
-    db.exec(std::string("INSERT INTO zx_search_state (built) VALUES (") + (built ? "1" : "0") + ");");
+    db.exec("INSERT INTO zx_search_state (built) VALUES (0);");
   for (Kind k : schema::kAllKinds)
     if (db.tableExists("main", schema::tableName(k))) createTriggers(db, k);
 }
@@ -94,7 +98,7 @@ void ensureSearchIndex(Connection& conn) {
   }
   Transaction t(conn);
   engine([&] {
-    createSearchTables(dbOf(conn), false);
+    createSearchTables(dbOf(conn));
     return 0;
   });
   t.commit();

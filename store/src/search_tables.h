@@ -6,7 +6,7 @@
 
 namespace store::search_index {
 
-// Creates whatever of the index is missing; a new index counts as built when `built`.
-void createSearchTables(SqliteDb& db, bool built);
+// Creates whatever of the index is missing; a new index is built at its first use.
+void createSearchTables(SqliteDb& db);
 
 }  // namespace store::search_index

@@ -31,6 +31,8 @@ int cmdDuplicates(const Args& args);
 int cmdMigrate(const Args& args);
 int cmdJetTables(const Args& args);
 int cmdJetExport(const Args& args);
+int cmdSearch(const Args& args);
+int cmdReindex(const Args& args);
 
 // Exit status of a command whose change is saved but still waits in a write-ahead log beside
 // the file, which alone is not yet whole (the disk was full).

@@ -27,6 +27,8 @@ const Command kCommands[] = {
     {"migrate", "migrate [--salvage] JET-BANK JET-USERDB DIR  move an existing Jet bank and user database into DIR", cmdMigrate},
     {"jet-tables", "jet-tables FILE         list the tables, row counts and links of a Jet file", cmdJetTables},
     {"jet-export", "jet-export FILE TABLE   print a Jet table's rows, tab-separated", cmdJetExport},
+    {"search", "search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]  print the hits: kind, number, field, snippet", cmdSearch},
+    {"reindex", "reindex DIR             build the bank's search index again", cmdReindex},
 };
 
 void usage() {
