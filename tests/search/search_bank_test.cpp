@@ -8,6 +8,7 @@
 
 #include "../pools/bank_fixture.h"
 #include "bank_files.h"
+#include "connections.h"
 #include "bank_search.h"
 #include "rtf/rtf_reader.h"
 #include "search_index.h"
@@ -107,21 +108,20 @@ TEST_F(SearchBank, NeverStaleWhenAnotherProgramWrites) {
   EXPECT_TRUE(hits("fresh").empty());
 }
 
-TEST_F(SearchBank, AnOlderBankGetsTheIndexAndItIsBuiltOnFirstUse) {
+TEST_F(SearchBank, TheEditorsOpeningAddsTheIndexAndTheFirstSearchBuildsIt) {
   add("DStbl", {{"numQ", "01001"}, {"src", "X010"}, {"statement1", rtf("quantity")}});
-  otherProgram("DROP TABLE zx_search; DROP TABLE zx_search_docs; DROP TABLE zx_search_marks; DROP TABLE zx_search_state;"
-               "DROP TRIGGER zx_search_DStbl_insert; DROP TRIGGER zx_search_DStbl_update; DROP TRIGGER zx_search_DStbl_delete;");
-  conn.close();
-  conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
-  sidx::ensureSearchIndex(conn);
-  EXPECT_FALSE(sidx::searchIndexBuilt(conn));
+  EXPECT_FALSE(sidx::searchIndexPresent(conn));
+  store::ProgramState state(dir.path());
+  store::OpenConnections(state);
+  EXPECT_TRUE(sidx::searchIndexPresent(state.pConn()));
+  EXPECT_FALSE(sidx::searchIndexBuilt(state.pConn()));
   std::vector<int> progress;
-  EXPECT_EQ(searchBank(conn, parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
+  EXPECT_EQ(searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
   EXPECT_EQ(progress.back(), 100);
   EXPECT_TRUE(sidx::searchIndexBuilt(conn));
   // Built once: later searches index only what changed.
   progress.clear();
-  find("quantity");
+  searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); });
   EXPECT_TRUE(progress.empty());
 }
 
