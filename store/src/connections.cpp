@@ -16,7 +16,12 @@ void openOne(Connection& c, const std::filesystem::path& file, const char* key) 
 
 void OpenConnections(ProgramState& state) {
   openOne(state.pConn(), schema::bankPath(state.appFolder), schema::kBankKey);
-  search_index::ensureSearchIndex(state.pConn());
+  try {
+    search_index::ensureSearchIndex(state.pConn());
+  } catch (const DbError&) {
+    // The editing does not need it (a full disk, a bank held by another writer): the first
+    // search makes it, or reports why it cannot.
+  }
   openOne(state.pConnUser(), schema::userPath(state.appFolder), schema::kUserKey);
 }
 

@@ -7,6 +7,7 @@
 #include <QShortcut>
 
 #include "app_fixture.h"
+#include "awa/form_awa_edit.h"
 #include "form_find.h"
 #include "program.h"
 #include "question_editor.h"
@@ -23,6 +24,14 @@ class FindTest : public AppFolderTest {
     conn.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
     add(conn, "SCtbl", "01001", "X010", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 A \\b zebra\\b0  at the zoo}");
     add(conn, "SCtbl", "01002", "X010", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Zebra and zebra}");
+    store::Recordset rs;
+    rs.open("AWAtbl", conn, store::adOpenKeyset, store::adLockOptimistic);
+    rs.addNew();
+    rs.setValue("numQ", "0001");
+    rs.setValue("type", "I");
+    rs.setValue("question", "Discuss whether a giraffe should vote.");
+    rs.update();
+    rs.close();
     conn.close();
     program = std::make_unique<app::Program>(folder());
     ASSERT_EQ(program->start(), app::Program::kRunning);
@@ -76,6 +85,21 @@ TEST_F(FindTest, EnterOnAHitOpensTheEditorWithTheWordsSelected) {
   EXPECT_EQ(editor->lstQuestion.Text(), "01001");
   EXPECT_EQ(editor->rtxtQuestion.SelText(), "zebra");
   EXPECT_FALSE(program->formInit().isVisible());
+  EXPECT_FALSE(editor->findChildren<QShortcut*>().isEmpty());  // Ctrl+F there too
+
+  // A hit of another kind closes this editor and opens that kind's.
+  find.txtWords.setText("giraffe");
+  find.cmdFind.Press();
+  ASSERT_EQ(find.lstHits->topLevelItemCount(), 1);
+  EXPECT_EQ(find.lstHits->topLevelItem(0)->text(3), "topic");
+  find.OpenHit(0);
+  EXPECT_FALSE(editor->isVisible());
+  kinds::FormAWAEdit* awa = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* e = dynamic_cast<kinds::FormAWAEdit*>(w); e && e->isVisible()) awa = e;
+  ASSERT_NE(awa, nullptr);
+  EXPECT_EQ(awa->cmbPool.Text(), "Issue");
+  EXPECT_EQ(awa->rtxtQuestion.SelText(), "giraffe");
 }
 
 TEST_F(FindTest, ReplaceWritesTheAcceptedPlacesOnly) {
