@@ -89,14 +89,16 @@ void indexWhole(store::Connection& conn, const Progress& progress) {
   long long total = 0, done = 0;
   for (Kind k : store::schema::kAllKinds) total += sidx::countQuestions(conn, k);
   PlainText plain;
+  sidx::Filler filler(conn);
   int shown = -1;
   for (Kind k : store::schema::kAllKinds) {
     sidx::forEachQuestion(conn, k, readFields(k), [&](const std::string& numQ, const std::vector<Value>& values) {
-      sidx::putEntries(conn, {k, numQ}, entriesOf(plain, k, values));
+      filler.add({k, numQ}, entriesOf(plain, k, values));
       const int percent = total ? static_cast<int>(++done * 100 / total) : 100;
       if (progress && percent != shown) progress(shown = percent);
     });
   }
+  filler.finish();
   sidx::setSearchIndexBuilt(conn);
   if (progress && shown != 100) progress(100);
 }

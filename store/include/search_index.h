@@ -8,6 +8,7 @@
 // are made: the search layer above gives the words.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,21 @@ struct QuestionRef {
 std::vector<QuestionRef> takeMarkedQuestions(Connection& conn);
 // Replaces the entries of one question (none: it is gone from the index).
 void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries);
+// Fills an index just emptied by clearSearchIndex, question after question, with its
+// statements made once; finish() merges the index into its compact form.
+class Filler {
+ public:
+  explicit Filler(Connection& conn);
+  ~Filler();
+  Filler(const Filler&) = delete;
+  Filler& operator=(const Filler&) = delete;
+  void add(const QuestionRef& q, const std::vector<Entry>& entries);
+  void finish();
+
+ private:
+  struct Statements;
+  std::unique_ptr<Statements> st_;
+};
 
 // ----- reading the questions to index
 // Calls back with the number and the values of `fields` of every question of the kind

@@ -178,6 +178,50 @@ void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>
   });
 }
 
+struct Filler::Statements {
+  SqliteDb& db;
+  SqliteStatement doc, words;
+};
+
+Filler::Filler(Connection& conn) {
+  engine([&] {
+    SqliteDb& db = dbOf(conn);
+    st_.reset(new Statements{db,
+                             db.prepare("INSERT INTO zx_search_docs (kind, numQ, field, pool, plain) VALUES (?1, ?2, ?3, ?4, ?5);"),
+                             db.prepare("INSERT INTO zx_search (docid, words) VALUES (?1, ?2);")});
+    return 0;
+  });
+}
+
+Filler::~Filler() = default;
+
+void Filler::add(const QuestionRef& q, const std::vector<Entry>& entries) {
+  engine([&] {
+    const Value kind(schema::kindName(q.kind));
+    for (const Entry& e : entries) {
+      st_->doc.bind(1, kind);
+      st_->doc.bind(2, Value(q.numQ));
+      st_->doc.bind(3, Value(e.field));
+      st_->doc.bind(4, Value(e.pool));
+      st_->doc.bind(5, Value(e.plain));
+      st_->doc.step();
+      st_->doc.reset();
+      st_->words.bind(1, Value(st_->db.lastInsertRowid()));
+      st_->words.bind(2, Value(e.words));
+      st_->words.step();
+      st_->words.reset();
+    }
+    return 0;
+  });
+}
+
+void Filler::finish() {
+  engine([&] {
+    st_->db.exec("INSERT INTO zx_search (zx_search) VALUES ('optimize');");
+    return 0;
+  });
+}
+
 void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
                      const std::string* numQ) {
   engine([&] {
