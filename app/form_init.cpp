@@ -7,6 +7,7 @@
 #include "schema.h"
 #include "form_custom_pool.h"
 #include "form_trash.h"
+#include "form_find.h"
 #include "frm_about.h"
 #include "kind_windows.h"
 
@@ -58,6 +59,7 @@ FormInit::FormInit(store::ProgramState& state)
       cmdAbout(this, "?"),
       cmdCompress(this, "Compress"),
       cmdTrash(this, "Trash"),
+      cmdFind(this, "Find..."),
       frameEditPool(this, "Import Pool Data"),
       cmdFileOpen(&frameEditPool, "File"),
       lstEdit(&frameEditPool, true),
@@ -101,6 +103,10 @@ FormInit::FormInit(store::ProgramState& state)
   cmdTrash.Move(3660, 3690, 1080, 420);
   cmdTrash.setObjectName("cmdTrash");
   cmdTrash.Click = [this] { cmdTrash_Click(); };
+  cmdFind.Move(3660, 3150, 1080, 420);
+  cmdFind.Click = [this] { cmdFind_Click(); };
+  cmdFind.setFocusPolicy(Qt::ClickFocus);  // the keyboard has Ctrl+F
+  addFindShortcut(*this, state_, *this);
 
   frameEditPool.Move(4860, 750, 3300, 3930);
   for (int i = 0; i < static_cast<int>(importSections().size()); ++i) {
@@ -159,6 +165,10 @@ void FormInit::Form_Load() {
   lstEdit.Clear();
 }
 
+void FormInit::Form_Unload() { closeFindWindow(); }
+
+void FormInit::cmdFind_Click() { showFindWindow(state_, *this); }
+
 void FormInit::DisableMissingKinds() {
   for (Kind k : store::schema::kAllKinds) {
     if (!state_.hasTable(k)) {
@@ -181,6 +191,7 @@ void FormInit::imgNext_Click() {
       window = make(state_, *this);
     }
     if (!window) return;  // no editor for this kind yet
+    addFindShortcut(*window, state_, *this);
     try {
       window->Show();
     } catch (...) {

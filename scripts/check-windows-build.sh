@@ -16,7 +16,7 @@ fi
 flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror)
 engine="$(pkg-config --variable=includedir sqlcipher)/sqlcipher"
 # After the cross compiler's own folders, so that nothing else of the host's is taken.
-includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ipools -Imaintenance -Itools/zorbex-bank -idirafter "$engine" -DSQLITE_HAS_CODEC)
+includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -idirafter "$engine" -DSQLITE_HAS_CODEC)
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 

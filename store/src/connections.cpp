@@ -2,6 +2,7 @@
 
 #include "dao.h"
 #include "db_error.h"
+#include "search_index.h"
 
 namespace store {
 
@@ -15,6 +16,12 @@ void openOne(Connection& c, const std::filesystem::path& file, const char* key) 
 
 void OpenConnections(ProgramState& state) {
   openOne(state.pConn(), schema::bankPath(state.appFolder), schema::kBankKey);
+  try {
+    search_index::ensureSearchIndex(state.pConn());
+  } catch (const DbError&) {
+    // The editing does not need it (a full disk, a bank held by another writer): the first
+    // search makes it, or reports why it cannot.
+  }
   openOne(state.pConnUser(), schema::userPath(state.appFolder), schema::kUserKey);
 }
 

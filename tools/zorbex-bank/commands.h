@@ -36,6 +36,8 @@ int cmdRevert(const Args& args);
 int cmdTrash(const Args& args);
 int cmdUndelete(const Args& args);
 int cmdPruneHistory(const Args& args);
+int cmdSearch(const Args& args);
+int cmdReindex(const Args& args);
 
 // Exit status of a command whose change is saved but still waits in a write-ahead log beside
 // the file, which alone is not yet whole (the disk was full).

@@ -32,6 +32,8 @@ const Command kCommands[] = {
     {"undelete", "undelete DIR NUMQ|POOL [--kind KIND]   restore a deleted question or pool whose numbers are free", cmdUndelete},
     {"prune-history", "prune-history DIR BEFORE-DATE   forget the versions and deletions kept before YYYY-MM-DD", cmdPruneHistory},
     {"jet-export", "jet-export FILE TABLE   print a Jet table's rows, tab-separated", cmdJetExport},
+    {"search", "search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]  print the hits: kind, number, field, snippet", cmdSearch},
+    {"reindex", "reindex DIR             build the bank's search index again", cmdReindex},
 };
 
 void usage() {
