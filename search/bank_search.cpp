@@ -9,6 +9,7 @@
 #include <map>
 
 #include "db_error.h"
+#include "history.h"
 #include "recordset.h"
 #include "rtf/rtf_reader.h"
 #include "rtf/rtf_writer.h"
