@@ -1,7 +1,5 @@
 #include "bank_search.h"
 
-#include "history.h"
-
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
