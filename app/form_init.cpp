@@ -103,7 +103,7 @@ FormInit::FormInit(store::ProgramState& state)
   cmdTrash.Move(3660, 3690, 1080, 420);
   cmdTrash.setObjectName("cmdTrash");
   cmdTrash.Click = [this] { cmdTrash_Click(); };
-  cmdFind.Move(3660, 3150, 1080, 420);
+  cmdFind.Move(6450, 180, 1080, 420);
   cmdFind.Click = [this] { cmdFind_Click(); };
   cmdFind.setFocusPolicy(Qt::ClickFocus);  // the keyboard has Ctrl+F
   addFindShortcut(*this, state_, *this);
