@@ -47,6 +47,13 @@ bool checkOneFile(const fs::path& file, const char* key) {
   return check.whole();
 }
 
+bool reachesUserTables(const std::string& statement) {
+  const std::string text = lowerAscii(statement);
+  for (const char* link : schema::kLinkedUserTables)
+    if (text.find(lowerAscii(link)) != std::string::npos) return true;
+  return false;
+}
+
 }  // namespace
 
 int afterWriting(const fs::path& dir) {
@@ -156,8 +163,11 @@ int cmdSql(const Args& args) {
     conn.setProvider(kJetProvider);
     conn.setProperty(kPasswordProperty, schema::kBankKey);
     conn.open(schema::bankPath(dir).string());
-    pointLinksAtOwnUserDatabase(dir);
     const std::string& sql = args[1];
+    // Re-pointing the links is a write of its own, committed before the statement runs: only
+    // a statement that reaches the user tables needs it, and a failed one then leaves the
+    // bank as it was.
+    if (reachesUserTables(sql)) pointLinksAtOwnUserDatabase(dir);
     std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
     if (first != "select") {
       history::ChangeTag tag(conn, "zorbex-bank sql");
