@@ -2,7 +2,6 @@
 
 #include <set>
 
-#include "search_tables.h"
 #include "session.h"
 #include "sqlite_db.h"
 
@@ -55,8 +54,7 @@ auto engine(F&& body) {
 
 SqliteDb& dbOf(Connection& conn) { return conn.session().db(); }
 
-}  // namespace
-
+// Creates whatever of the index is missing; a new index is built at its first use.
 void createSearchTables(SqliteDb& db) {
   // The words go through the engine's simple tokenizer: the search layer has already cut
   // and normalised them, so the index holds exactly its tokens.
@@ -74,6 +72,8 @@ void createSearchTables(SqliteDb& db) {
   for (Kind k : schema::kAllKinds)
     if (db.tableExists("main", schema::tableName(k))) createTriggers(db, k);
 }
+
+}  // namespace
 
 bool searchIndexPresent(Connection& conn) {
   return engine([&] { return dbOf(conn).tableExists("main", "zx_search_state"); });
