@@ -2,7 +2,6 @@
 
 #include "dao.h"
 #include "db_error.h"
-#include "search_index.h"
 
 namespace store {
 
@@ -15,13 +14,9 @@ void openOne(Connection& c, const std::filesystem::path& file, const char* key) 
 }  // namespace
 
 void OpenConnections(ProgramState& state) {
+  // The search index is made by the first search, not here: opening a bank changes nothing
+  // in it, so that a command that then fails (a full disk) leaves the file as it was.
   openOne(state.pConn(), schema::bankPath(state.appFolder), schema::kBankKey);
-  try {
-    search_index::ensureSearchIndex(state.pConn());
-  } catch (const DbError&) {
-    // The editing does not need it (a full disk, a bank held by another writer): the first
-    // search makes it, or reports why it cannot.
-  }
   openOne(state.pConnUser(), schema::userPath(state.appFolder), schema::kUserKey);
 }
 
