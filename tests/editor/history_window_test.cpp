@@ -124,6 +124,26 @@ TEST_F(HistoryWindow, RestoreOverAChangeMadeElsewhereAsksAsSaveDoes) {
   EXPECT_EQ(ed.txtAnswer[0].Text(), "theirs");
 }
 
+TEST_F(HistoryWindow, AutoSaveAndGOAreKeptUnderTheirNamesAsTheQuestionWasBefore) {
+  add("SCtbl", {{"numQ", "01202"}, {"src", "X012"}, {"choiceA", "other words"}});
+  auto& ed = editor();
+  ed.chkAutoSave->setValue(1);
+  ed.txtAnswer[0].setText("auto words");
+  ed.lstQuestion.setListIndex(1);  // leaving the question saves it
+  auto v = store::history::versions(state->pConn(), store::schema::Kind::SC, "01201");
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_EQ(v[0].operation, "Auto-save");
+  EXPECT_EQ(v[0].field("choiceA")->toString(), "first words");
+
+  ed.chkAutoSave->setValue(0);
+  ed.cmdGo->Press();  // converts and saves every question of the pool: the bare stem gets its RTF
+  v = store::history::versions(state->pConn(), store::schema::Kind::SC, "01202");
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_EQ(v[0].operation, "GO");
+  EXPECT_TRUE(v[0].field("question")->isNull());
+  EXPECT_EQ(v[0].field("choiceA")->toString(), "other words");
+}
+
 TEST_F(HistoryWindow, TheEssayEditorHasTheButtonToo) {
   add("AWAtbl", {{"numQ", "A1"}, {"type", "A"}, {"question", kCbtStem}});
   auto& ed = open<kinds::FormAWAEdit>();

@@ -9,6 +9,7 @@
 #include "../pools/bank_fixture.h"
 #include "bank_files.h"
 #include "connections.h"
+#include "history.h"
 #include "bank_search.h"
 #include "rtf/rtf_reader.h"
 #include "search_index.h"
@@ -160,6 +161,11 @@ TEST_F(SearchBank, ReplaceKeepsTheFormattingAroundIt) {
   // The index follows in the same transaction.
   EXPECT_EQ(hits("colour"), (Hits{"SC 01001 stem"}));
   EXPECT_EQ(hits("color").size(), 2u);
+  // Kept in the question's history as one change, under its name, as it was before.
+  const auto versions = store::history::versions(conn, Kind::SC, "01001");
+  ASSERT_EQ(versions.size(), 1u);
+  EXPECT_EQ(versions[0].operation, "Replace");
+  EXPECT_EQ(versions[0].field("choiceA")->toString(), "colour");
 }
 
 TEST_F(SearchBank, ReplaceIsRefusedWholeWhenAQuestionChangedElsewhere) {
