@@ -305,8 +305,28 @@ long long countQuestions(Connection& conn, Kind kind) {
   });
 }
 
+namespace {
+
+// A search with thousands of hits reads one small row of zx_search_docs for each, spread over
+// the whole table. The engine's default cache holds two megabytes, too little for that
+// table of a large bank, so that every search would read and decrypt it again; with a
+// larger cache the searches after the first find it in memory. Raised only, never lowered.
+void keepIndexInMemory(SqliteDb& db) {
+  constexpr long long kBytes = 64LL << 20;
+  auto size = db.prepare("PRAGMA cache_size;");
+  size.step();
+  const long long n = size.column(0).toInt();
+  auto pageSize = db.prepare("PRAGMA page_size;");
+  pageSize.step();
+  const long long bytes = n < 0 ? -n * 1024 : n * pageSize.column(0).toInt();
+  if (bytes < kBytes) db.exec("PRAGMA cache_size = -" + std::to_string(kBytes / 1024) + ";");
+}
+
+}  // namespace
+
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter) {
   return engine([&] {
+    keepIndexInMemory(dbOf(conn));
     std::string sql =
         "SELECT d.docid, d.kind, d.numQ, d.field, d.pool, d.length, matchinfo(s.zx_search, 'py') "
         "FROM zx_search s JOIN zx_search_docs d ON d.docid = s.docid "
