@@ -199,9 +199,14 @@ std::vector<Result> rankedHits(store::Connection& conn, const Query& query, cons
 }
 
 void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t from, size_t to, const Query& query) {
-  for (size_t i = from; i < std::min(to, results.size()); ++i) {
+  to = std::min(to, results.size());
+  if (from >= to) return;
+  std::vector<long long> entries;
+  for (size_t i = from; i < to; ++i) entries.push_back(results[i].entry);
+  const std::vector<std::string> plains = sidx::plainsOf(conn, entries);
+  for (size_t i = from; i < to; ++i) {
     Result& r = results[i];
-    r.plain = QString::fromStdString(sidx::plainOf(conn, r.entry));
+    r.plain = QString::fromStdString(plains[i - from]);
     r.ranges = findInText(r.plain, query);
   }
 }

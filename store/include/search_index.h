@@ -80,7 +80,7 @@ struct Filter {
   std::string numberPrefix;         // empty: every question number
 };
 struct Hit {
-  long long entry;  // the index entry, to read its plain text with plainOf
+  long long entry;  // the index entry, to read its plain text with plainsOf
   schema::Kind kind;
   std::string numQ, field, pool;
   long long length;  // of the plain text
@@ -89,7 +89,7 @@ struct Hit {
 // Every entry whose words match the engine's full-text expression, within the filter, with
 // its places counted by the engine from the index alone (no plain text is read).
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter);
-// The plain text of an index entry (empty when the entry has been indexed again since).
-std::string plainOf(Connection& conn, long long entry);
+// The plain texts of index entries (empty for one indexed again since).
+std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries);
 
 }  // namespace store::search_index

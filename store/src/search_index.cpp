@@ -351,11 +351,17 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
   });
 }
 
-std::string plainOf(Connection& conn, long long entry) {
+std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries) {
   return engine([&] {
     auto st = dbOf(conn).prepare("SELECT plain FROM zx_search_texts WHERE docid = ?1;");
-    st.bind(1, Value(entry));
-    return st.step() ? st.column(0).toString() : std::string();
+    std::vector<std::string> plains;
+    plains.reserve(entries.size());
+    for (long long entry : entries) {
+      st.bind(1, Value(entry));
+      plains.push_back(st.step() ? st.column(0).toString() : std::string());
+      st.reset();
+    }
+    return plains;
   });
 }
 
