@@ -80,7 +80,7 @@ std::vector<sidx::Entry> entriesOf(PlainText& plain, Kind kind, const std::vecto
     const QString text = plain.of(kind, fields[i], values[i]);
     std::string words = indexWords(text);
     if (words.empty()) continue;
-    entries.push_back({fields[i], pool, std::move(words), text.toStdString()});
+    entries.push_back({fields[i], pool, std::move(words), text.toStdString(), text.size()});
   }
   return entries;
 }
@@ -174,8 +174,8 @@ void reindexQuestion(store::Connection& conn, Kind kind, const std::string& numQ
   indexOne(conn, plain, kind, numQ);
 }
 
-std::vector<Result> searchBank(store::Connection& conn, const Query& query, const sidx::Filter& filter,
-                               const Progress& progress, const std::function<void(const std::vector<Result>&)>& found) {
+std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const sidx::Filter& filter,
+                               const Progress& progress) {
   if (query.empty()) return {};
   std::vector<sidx::Hit> hits;
   {
@@ -184,25 +184,40 @@ std::vector<Result> searchBank(store::Connection& conn, const Query& query, cons
     hits = sidx::matchEntries(conn, matchExpression(query), filter);
     t.commit();
   }
-  std::vector<Result> results;
-  results.reserve(hits.size());
-  for (sidx::Hit& h : hits) {
-    Result r{h.kind, std::move(h.numQ), std::move(h.pool), std::move(h.field), QString::fromStdString(h.plain), {}};
-    r.ranges = findInText(r.plain, query);
-    results.push_back(std::move(r));
-  }
-  std::stable_sort(results.begin(), results.end(), [](const Result& a, const Result& b) {
-    if (a.ranges.size() != b.ranges.size()) return a.ranges.size() > b.ranges.size();
-    if (a.plain.size() != b.plain.size()) return a.plain.size() < b.plain.size();
+  std::stable_sort(hits.begin(), hits.end(), [](const sidx::Hit& a, const sidx::Hit& b) {
+    if (a.places != b.places) return a.places > b.places;
+    if (a.length != b.length) return a.length < b.length;
     if (a.kind != b.kind) return a.kind < b.kind;
     if (a.numQ != b.numQ) return a.numQ < b.numQ;
     return fieldOrder(a.kind, a.field) < fieldOrder(b.kind, b.field);
   });
-  if (found) {
-    constexpr size_t kBatch = 200;
-    for (size_t i = 0; i < results.size(); i += kBatch)
-      found(std::vector<Result>(results.begin() + static_cast<long>(i),
-                                results.begin() + static_cast<long>(std::min(results.size(), i + kBatch))));
+  std::vector<Result> results;
+  results.reserve(hits.size());
+  for (sidx::Hit& h : hits)
+    results.push_back({h.kind, std::move(h.numQ), std::move(h.pool), std::move(h.field), {}, h.places, {}, h.entry});
+  return results;
+}
+
+void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t from, size_t to, const Query& query) {
+  to = std::min(to, results.size());
+  if (from >= to) return;
+  std::vector<long long> entries;
+  for (size_t i = from; i < to; ++i) entries.push_back(results[i].entry);
+  const std::vector<std::string> plains = sidx::plainsOf(conn, entries);
+  for (size_t i = from; i < to; ++i) {
+    Result& r = results[i];
+    r.plain = QString::fromStdString(plains[i - from]);
+    r.ranges = findInText(r.plain, query);
+  }
+}
+
+std::vector<Result> searchBank(store::Connection& conn, const Query& query, const sidx::Filter& filter,
+                               const Progress& progress, const std::function<void(const std::vector<Result>&)>& found) {
+  std::vector<Result> results = rankedHits(conn, query, filter, progress);
+  for (size_t i = 0; i < results.size(); i += kBatch) {
+    const size_t end = std::min(results.size(), i + kBatch);
+    markPlaces(conn, results, i, end, query);
+    if (found) found(std::vector<Result>(results.begin() + static_cast<long>(i), results.begin() + static_cast<long>(end)));
   }
   return results;
 }

@@ -43,14 +43,29 @@ void reindexQuestion(store::Connection& conn, Kind kind, const std::string& numQ
 struct Result {
   Kind kind;
   std::string numQ, pool, field;
-  QString plain;
-  std::vector<Range> ranges;  // where the query stands in plain
+  QString plain;              // read by markPlaces
+  int places = 0;             // how often the query stands in the field, as the index counts it
+  std::vector<Range> ranges;  // where the query stands in plain, found by markPlaces
+  long long entry = 0;        // the index entry the hit comes from
 };
 
+// How many hits the Find window shows at a time (and the tool prints).
+constexpr size_t kBatch = 200;
+
 // The hits of the query within the filter, best first: most places found, then the shorter
-// text, then by kind and number. The index is brought up to date first, in the same
-// transaction, so that no hit is gone and none is missed. `found` receives the ranked hits
-// in batches as they are made ready (the first batch as soon as the engine answers).
+// text, then by kind and number; their places are not marked yet. The index is brought up to
+// date first, in the same transaction, so that no hit is gone and none is missed. Everything
+// comes from the index: no hit's text is read for words here.
+std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const store::search_index::Filter& filter,
+                               const Progress& progress = {});
+// Reads the plain text of results [from, to) (clipped) and finds their ranges, for the batch
+// about to be shown. Before the bank is written again: a later write re-indexes and the
+// entries are gone.
+void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t from, size_t to, const Query& query);
+
+// The ranked hits with every place marked. `found` receives them in batches of kBatch, each
+// marked just before it is handed over, so that the first batch is shown as soon as the
+// engine has answered.
 std::vector<Result> searchBank(store::Connection& conn, const Query& query, const store::search_index::Filter& filter,
                                const Progress& progress = {},
                                const std::function<void(const std::vector<Result>&)>& found = {});

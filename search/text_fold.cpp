@@ -1,5 +1,7 @@
 #include "text_fold.h"
 
+#include <string>
+
 namespace search {
 
 namespace {
@@ -97,7 +99,28 @@ std::vector<Token> tokenize(const FoldedText& folded) {
   return tokens;
 }
 
+namespace {
+
+// Plain ASCII text, the most common by far, needs neither folding tables nor places: its
+// tokens are its runs of letters and digits, in lower case.
+bool asciiWords(const QString& plain, std::string& words) {
+  words.reserve(static_cast<size_t>(plain.size()));
+  bool inWord = false;
+  for (QChar qc : plain) {
+    const char16_t c = qc.unicode();
+    if (c >= 0x80) return false;
+    const bool wordChar = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (wordChar && !inWord && !words.empty()) words += ' ';
+    if (wordChar) words += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    inWord = wordChar;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string indexWords(const QString& plain) {
+  if (std::string ascii; asciiWords(plain, ascii)) return ascii;
   QString words;
   for (const Token& tk : tokenize(fold(plain))) {
     if (!words.isEmpty()) words += QLatin1Char(' ');

@@ -1,7 +1,7 @@
 #pragma once
 // The bank's full-text index: one entry per searched field of each question (its words as
-// the search layer tokenised them, and its plain text for snippets), kept in zx_search
-// tables. Triggers on every question table mark each question that any program inserts,
+// the search layer tokenised them, what a search ranks by, and its plain text for
+// snippets), kept in zx_search tables. Triggers on every question table mark each question that any program inserts,
 // changes or deletes; the marked questions are indexed again before the next search, so
 // that the index is never stale. The triggers use nothing but the engine's own SQL, so
 // that any other program can still write the bank. Knows nothing of RTF or of how words
@@ -24,6 +24,7 @@ struct Entry {
   std::string pool;   // the question's pool (AWA: its type)
   std::string words;  // normalised tokens separated by blanks
   std::string plain;  // the field's plain text
+  long long length;   // its length in UTF-16 units
 };
 
 // Makes the index's tables and the triggers on every question table the bank has; nothing
@@ -57,9 +58,11 @@ class Filler {
   void add(const QuestionRef& q, const std::vector<Entry>& entries);
   void finish();
 
- private:
   struct Statements;
+
+ private:
   std::unique_ptr<Statements> st_;
+  long long cacheSize_ = 0;
 };
 
 // ----- reading the questions to index
@@ -77,10 +80,16 @@ struct Filter {
   std::string numberPrefix;         // empty: every question number
 };
 struct Hit {
+  long long entry;  // the index entry, to read its plain text with plainsOf
   schema::Kind kind;
-  std::string numQ, field, pool, plain;
+  std::string numQ, field, pool;
+  long long length;  // of the plain text
+  int places;        // how often the expression's phrases stand in the entry's words
 };
-// Every entry whose words match the engine's full-text expression, within the filter.
+// Every entry whose words match the engine's full-text expression, within the filter, with
+// its places counted by the engine from the index alone (no plain text is read).
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter);
+// The plain texts of index entries (empty for one indexed again since).
+std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries);
 
 }  // namespace store::search_index

@@ -124,6 +124,18 @@ TEST_F(SearchBank, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheI
   EXPECT_TRUE(progress.empty());
 }
 
+TEST_F(SearchBank, AnIndexOfTheFirstLayoutIsBuiltAgain) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept words")}});
+  EXPECT_EQ(hits("kept").size(), 1u);
+  otherProgram(
+      "DROP TABLE zx_search_docs; CREATE TABLE zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
+      "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, plain TEXT);");
+  EXPECT_EQ(hits("kept"), (Hits{"SC 01001 stem"}));
+  const std::vector<Result> r = find("words");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "kept «words»");
+}
+
 TEST_F(SearchBank, CompactionKeepsTheIndex) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept")}});
   EXPECT_EQ(hits("kept").size(), 1u);

@@ -55,6 +55,12 @@ TEST(SearchText, TextWithoutSpacesIsFoundByAnyPart) {
 TEST(SearchText, IndexWordsAreTheTokensTheQueryLooksFor) {
   EXPECT_EQ(indexWords("Ｈｅｌｌｏ, World!"), "hello world");
   EXPECT_EQ(QString::fromStdString(indexWords("東京都")), "東京 京都 都");
+  // Plain ASCII text takes a shorter way to the same tokens.
+  const QString ascii = "  Don't STOP-me: 42x,\tok_2\n";
+  QString tokens;
+  for (const Token& tk : tokenize(fold(ascii))) tokens += (tokens.isEmpty() ? "" : " ") + tk.text;
+  EXPECT_EQ(QString::fromStdString(indexWords(ascii)), tokens);
+  EXPECT_EQ(indexWords(ascii), "don t stop me 42x ok 2");
   EXPECT_EQ(matchExpression(parseQuery("京")), "\"京*\"");
   EXPECT_EQ(matchExpression(parseQuery("東京")), "\"東京\"");
   EXPECT_EQ(matchExpression(parseQuery("\"東京 tower\"")), "\"東京 京 tower\"");

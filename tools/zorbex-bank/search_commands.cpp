@@ -76,12 +76,15 @@ int cmdSearch(const Args& args) {
     Connection conn;
     std::string problem;
     if (!openBank(dir, conn, problem)) return fail(problem);
-    for (const search::Result& r : search::searchBank(conn, query, filter, progressOnStderr())) {
-      const QString line = QString::fromLatin1(schema::kindName(r.kind)) + '\t' + QString::fromStdString(r.numQ) + '\t' +
-                           search::whereOf(r.kind, r.field) + '\t' +
-                           search::snippetLine(search::snippet(r.plain, r.ranges)).replace('\t', ' ');
-      std::printf("%s\n", line.toStdString().c_str());
-    }
+    // Printed batch by batch as the places of each are marked, the best hits first.
+    search::searchBank(conn, query, filter, progressOnStderr(), [](const std::vector<search::Result>& batch) {
+      for (const search::Result& r : batch) {
+        const QString line = QString::fromLatin1(schema::kindName(r.kind)) + '\t' + QString::fromStdString(r.numQ) +
+                             '\t' + search::whereOf(r.kind, r.field) + '\t' +
+                             search::snippetLine(search::snippet(r.plain, r.ranges)).replace('\t', ' ');
+        std::printf("%s\n", line.toStdString().c_str());
+      }
+    });
     conn.close();
   } catch (const DbError& e) {
     return fail(e.message());
