@@ -80,8 +80,7 @@ void openBank(Connection& conn, const fs::path& folder, bool keepsHistory) {
   conn.open(schema::bankPath(folder).string(), schema::kBankKey);
   if (keepsHistory) return;
   conn.session().noteKeepsHistory(false);
-  conn.session().db().exec(
-      "DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_update_later; DROP TRIGGER zx_history_SC_delete;");
+  conn.session().db().exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete;");
 }
 
 const editor::RecordFields& sc() { return editor::recordFields(schema::Kind::SC); }

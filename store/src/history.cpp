@@ -22,8 +22,7 @@ using schema::Kind;
 const char* kTableSql =
     "CREATE TABLE IF NOT EXISTS zx_history (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, "
     "numQ TEXT COLLATE NOCASE, pool TEXT COLLATE NOCASE, change TEXT NOT NULL, at TEXT NOT NULL, "
-    "operation TEXT NOT NULL, user TEXT, machine TEXT, batch INTEGER, restored INTEGER NOT NULL DEFAULT 0, "
-    "changed INTEGER);"
+    "operation TEXT NOT NULL, user TEXT, machine TEXT, batch INTEGER, restored INTEGER NOT NULL DEFAULT 0);"
     "CREATE INDEX IF NOT EXISTS zx_history_question ON zx_history (kind, numQ, batch);"
     "CREATE INDEX IF NOT EXISTS zx_history_trash ON zx_history (batch) WHERE change = 'delete' AND restored = 0;"
     "CREATE TABLE IF NOT EXISTS zx_change_context (id INTEGER PRIMARY KEY AUTOINCREMENT, operation TEXT NOT NULL, "
@@ -32,7 +31,6 @@ const char* kTableSql =
 // The kept rows of a kind: the version's number, then the question table's columns.
 std::string rowsTable(Kind k) { return std::string("zx_history_") + schema::kindName(k); }
 std::string updateTrigger(Kind k) { return rowsTable(k) + "_update"; }
-std::string laterUpdateTrigger(Kind k) { return rowsTable(k) + "_update_later"; }
 std::string deleteTrigger(Kind k) { return rowsTable(k) + "_delete"; }
 
 struct ColumnInfo {
@@ -61,57 +59,25 @@ std::string lower(std::string s) {
 }
 
 // The statement that keeps OLD as a version: the meta row, then the row itself under its id.
-// An update keeps only the fields it changed, with their numbers as bits in `changed`; the
-// rest is read forward from newer versions and the row as it is now. A delete, or an update
-// that gives the row another number, keeps the whole row (`changed` Null): it starts a chain.
 // Everything the triggers do is the engine's own SQL, so that any program can write the bank.
 std::string keepOldRow(Kind k, const std::vector<ColumnInfo>& cols, const char* change) {
-  const bool whole = std::string(change) == "delete" || cols.size() > 62;
-  const std::string renumbered = "OLD.numQ IS NOT NEW.numQ COLLATE BINARY";
   bool hasPool = false;
-  std::string names, olds, bits;
+  std::string names, olds;
   for (size_t i = 0; i < cols.size(); ++i) {
-    const std::string c = sqlIdent(cols[i].name);
-    const std::string differs = "OLD." + c + " IS NOT NEW." + c + " COLLATE BINARY";
-    names += ", " + c;
-    olds += whole ? ", OLD." + c : ", CASE WHEN " + renumbered + " OR " + differs + " THEN OLD." + c + " END";
-    if (!whole) bits += std::string(bits.empty() ? "" : " + ") + "(CASE WHEN " + differs + " THEN " +
-                        std::to_string(1LL << i) + " ELSE 0 END)";
+    names += ", " + sqlIdent(cols[i].name);
+    olds += ", OLD." + sqlIdent(cols[i].name);
     hasPool = hasPool || lower(cols[i].name) == "src";
   }
-  const std::string changed = whole ? "NULL" : "CASE WHEN " + renumbered + " THEN NULL ELSE " + bits + " END";
-  return std::string("INSERT INTO zx_history (kind, numQ, pool, change, at, operation, user, machine, batch, changed) VALUES (") +
+  return std::string("INSERT INTO zx_history (kind, numQ, pool, change, at, operation, user, machine, batch) VALUES (") +
          sqlLiteral(schema::kindName(k)) + ", OLD.numQ, " + (hasPool ? "OLD.src" : "NULL") + ", " +
          sqlLiteral(change) +
          ", strftime('%Y-%m-%d %H:%M:%f', 'now'), "
          "coalesce((SELECT operation FROM zx_change_context), " +
          sqlLiteral(kAnotherProgram) +
          "), (SELECT user FROM zx_change_context), (SELECT machine FROM zx_change_context), "
-         "(SELECT id FROM zx_change_context), " + changed + "); "
+         "(SELECT id FROM zx_change_context)); "
          "INSERT INTO " +
          sqlIdent(rowsTable(k)) + " (id" + names + ") VALUES (last_insert_rowid()" + olds + "); ";
-}
-
-// A later write of the same change adds to the version the fields it is the first to touch,
-// as they were before the change (a renumbering makes the version whole).
-std::string addToVersion(Kind k, const std::vector<ColumnInfo>& cols) {
-  const std::string version = "(SELECT h.id FROM zx_history h JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = " +
-                              sqlLiteral(schema::kindName(k)) + " AND h.numQ = OLD.numQ)";
-  const std::string kept = "(SELECT changed FROM zx_history WHERE id = " + version + ")";
-  const std::string renumbered = "OLD.numQ IS NOT NEW.numQ COLLATE BINARY";
-  if (cols.size() > 62) return "SELECT 1; ";  // such a table keeps whole rows
-  std::string sets, bits;
-  for (size_t i = 0; i < cols.size(); ++i) {
-    const std::string c = sqlIdent(cols[i].name);
-    const std::string differs = "OLD." + c + " IS NOT NEW." + c + " COLLATE BINARY";
-    const std::string bit = std::to_string(1LL << i);
-    sets += std::string(sets.empty() ? "" : ", ") + c + " = CASE WHEN (" + kept + " & " + bit + ") = 0 AND (" +
-            renumbered + " OR " + differs + ") THEN OLD." + c + " ELSE " + c + " END";
-    bits += " | (CASE WHEN " + differs + " THEN " + bit + " ELSE 0 END)";
-  }
-  return "UPDATE " + sqlIdent(rowsTable(k)) + " SET " + sets + " WHERE id = " + version + "; " +
-         "UPDATE zx_history SET changed = CASE WHEN " + renumbered + " THEN NULL ELSE changed" + bits +
-         " END WHERE id = " + version + " AND changed IS NOT NULL; ";
 }
 
 // A row's first change within one tagged change is the one kept.
@@ -128,16 +94,14 @@ void addForKind(SqliteDb& db, Kind k, const std::set<std::string>& tables, const
     for (const ColumnInfo& c : cols) sql += ", " + sqlIdent(c.name) + " " + c.type;
     db.exec(sql + ");");
   }
-  std::string changed;  // the update changes something
-  for (const ColumnInfo& c : cols)
-    changed += std::string(changed.empty() ? "" : " OR ") + "OLD." + sqlIdent(c.name) + " IS NOT NEW." +
-               sqlIdent(c.name) + " COLLATE BINARY";
-  if (!triggers.count(lower(updateTrigger(k))))
+  if (!triggers.count(lower(updateTrigger(k)))) {
+    std::string changed;
+    for (const ColumnInfo& c : cols)
+      changed += std::string(changed.empty() ? "" : " OR ") + "OLD." + sqlIdent(c.name) + " IS NOT NEW." +
+                 sqlIdent(c.name) + " COLLATE BINARY";
     db.exec("CREATE TRIGGER " + sqlIdent(updateTrigger(k)) + " AFTER UPDATE ON " + sqlIdent(table) + " WHEN (" +
             changed + ") AND " + firstInChange(k) + " BEGIN " + keepOldRow(k, cols, "update") + "END;");
-  if (!triggers.count(lower(laterUpdateTrigger(k))))
-    db.exec("CREATE TRIGGER " + sqlIdent(laterUpdateTrigger(k)) + " AFTER UPDATE ON " + sqlIdent(table) + " WHEN (" +
-            changed + ") AND NOT " + firstInChange(k) + " BEGIN " + addToVersion(k, cols) + "END;");
+  }
   if (!triggers.count(lower(deleteTrigger(k))))
     db.exec("CREATE TRIGGER " + sqlIdent(deleteTrigger(k)) + " AFTER DELETE ON " + sqlIdent(table) + " BEGIN " +
             keepOldRow(k, cols, "delete") + "END;");
@@ -149,7 +113,6 @@ bool complete(const std::set<std::string>& tables, const std::set<std::string>& 
   for (Kind k : schema::kAllKinds)
     if (tables.count(lower(schema::tableName(k))) &&
         (!tables.count(lower(rowsTable(k))) || !triggers.count(lower(updateTrigger(k))) ||
-         !triggers.count(lower(laterUpdateTrigger(k))) ||
          !triggers.count(lower(deleteTrigger(k)))))
       return false;
   return true;
@@ -205,42 +168,22 @@ Version readVersion(SqliteStatement& st, Kind k) {
   v.operation = st.column(4).toString();
   v.user = st.column(5).toString();
   v.machine = st.column(6).toString();
+  for (int i = 8; i < st.columnCount(); ++i) v.fields.emplace_back(st.columnName(i), st.column(i));  // 7: d.id
   return v;
 }
 
-// The versions newest first, each whole: a version that kept only the fields its change
-// touched takes the others from the newer versions and the row as it is now.
 std::vector<Version> readVersions(Connection& conn, Kind k, const std::string& numQ, long long id) {
   SqliteDb& db = dbOf(conn);
   return engineCall([&] {
     std::vector<Version> out;
     if (!db.tableExists("main", rowsTable(k))) return out;
-    auto st = db.prepare(std::string("SELECT ") + kMetaColumns + ", h.changed, d.* FROM zx_history h JOIN " +
-                         sqlIdent(rowsTable(k)) + " d ON d.id = h.id WHERE h.kind = ?1 AND h.numQ = ?2 ORDER BY h.id DESC;");
+    auto st = db.prepare(std::string("SELECT ") + kMetaColumns + ", d.* FROM zx_history h JOIN " +
+                         sqlIdent(rowsTable(k)) + " d ON d.id = h.id WHERE h.kind = ?1 AND h.numQ = ?2" +
+                         (id ? " AND h.id = ?3" : "") + " ORDER BY h.id DESC;");
     st.bind(1, Value(schema::kindName(k)));
     st.bind(2, Value(numQ));
-    constexpr int kFirstField = 9;  // 7: changed, 8: d.id
-    std::vector<std::string> names;
-    for (int i = kFirstField; i < st.columnCount(); ++i) names.push_back(st.columnName(i));
-    std::vector<Value> row;
-    std::string list;
-    for (const std::string& n : names) list += (list.empty() ? "" : ", ") + sqlIdent(n);
-    auto now = db.prepare("SELECT " + list + " FROM " + sqlIdent(schema::tableName(k)) + " WHERE numQ = ?1;");
-    now.bind(1, Value(numQ));
-    if (now.step())
-      for (int i = 0; i < static_cast<int>(names.size()); ++i) row.push_back(now.column(i));
-    while (st.step()) {
-      Version v = readVersion(st, k);
-      const Value changed = st.column(7);
-      const bool whole = changed.isNull() || row.empty();
-      for (int i = 0; i < static_cast<int>(names.size()); ++i) {
-        if (row.size() < names.size()) row.resize(names.size());
-        if (whole || (changed.toInt() >> i & 1)) row[i] = st.column(kFirstField + i);
-      }
-      if (id && v.id != id) continue;
-      for (size_t i = 0; i < names.size(); ++i) v.fields.emplace_back(names[i], row[i]);
-      out.push_back(std::move(v));
-    }
+    if (id) st.bind(3, Value(id));
+    while (st.step()) out.push_back(readVersion(st, k));
     return out;
   });
 }

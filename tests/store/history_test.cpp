@@ -149,8 +149,7 @@ TEST_F(History, AChangeWhoseHistoryCannotBeWrittenFailsWhole) {
 
 TEST_F(History, AnOlderBankGetsItsHistoryAtTheFirstOpenAndCompactionKeepsIt) {
   c.session().db().exec(
-      "DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_update_later; DROP TRIGGER zx_history_SC_delete; "
-      "DROP TABLE zx_history_SC;");
+      "DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; DROP TABLE zx_history_SC;");
   c.close();
   openBank(c, dir.path());
   c.execute("update SCtbl set question='stem two' where numQ='A12001'");
