@@ -239,7 +239,7 @@ void Recordset::write(Session& session, const std::vector<size_t>& cols) {
         for (size_t k = 0; k < cols.size(); ++k)
           sql += (k ? ", " : "") + sqlIdent(names_[cols[k]]) + " = ?" + std::to_string(k + 1);
         sql += " WHERE rowid = ?" + std::to_string(cols.size() + 1) + ";";
-        auto st = session.db().prepare(sql);
+        auto st = session.db().prepareKept(sql);
         for (size_t k = 0; k < cols.size(); ++k) st.bind(static_cast<int>(k + 1), editRow_[cols[k]]);
         st.bind(static_cast<int>(cols.size() + 1), Value(rowids_[static_cast<size_t>(pos_)]));
         st.step();
@@ -257,7 +257,7 @@ void Recordset::write(Session& session, const std::vector<size_t>& cols) {
         }
         sql += " (" + names + ") VALUES (" + marks + ");";
       }
-      auto st = session.db().prepare(sql);
+      auto st = session.db().prepareKept(sql);
       for (size_t k = 0; k < cols.size(); ++k) st.bind(static_cast<int>(k + 1), editRow_[cols[k]]);
       st.step();
       long long rowid = session.db().lastInsertRowid();
@@ -270,7 +270,7 @@ void Recordset::write(Session& session, const std::vector<size_t>& cols) {
 }
 
 void Recordset::reloadRow(long long rowid, size_t at) {
-  auto st = conn_->session().db().prepare("SELECT * FROM " + table_ + " WHERE rowid = ?1;");
+  auto st = conn_->session().db().prepareKept("SELECT * FROM " + table_ + " WHERE rowid = ?1;");
   st.bind(1, Value(rowid));
   std::vector<Value> row(names_.size());
   if (st.step())

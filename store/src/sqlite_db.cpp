@@ -160,6 +160,7 @@ void SqliteDb::applyKey(const std::string& key) {
 }
 
 SqliteDb::~SqliteDb() {
+  for (auto& [sql, stmt] : kept_) sqlite3_finalize(stmt);
   if (db_) sqlite3_close_v2(db_);
 }
 
@@ -184,6 +185,22 @@ SqliteStatement SqliteDb::prepare(const std::string& sql) {
   return SqliteStatement(this, stmt);
 }
 
+SqliteStatement SqliteDb::prepareKept(const std::string& sql) {
+  constexpr size_t kMostKept = 64;
+  auto it = kept_.find(sql);
+  if (it == kept_.end()) {
+    if (kept_.size() >= kMostKept) return prepare(sql);
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) throw failure(rc);
+    it = kept_.emplace(sql, stmt).first;
+  } else if (lent_.count(it->second)) {
+    return prepare(sql);
+  }
+  lent_.insert(it->second);
+  return SqliteStatement(this, it->second, true);
+}
+
 bool SqliteDb::tableExists(const std::string& schema, const std::string& name) {
   auto st = prepare("SELECT 1 FROM " + sqlIdent(schema) +
                     ".sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE;");
@@ -196,7 +213,14 @@ long long SqliteDb::changes() const { return sqlite3_changes(db_); }
 long long SqliteDb::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
 
 SqliteStatement::~SqliteStatement() {
-  if (stmt_) sqlite3_finalize(stmt_);
+  if (!stmt_) return;
+  if (!kept_) {
+    sqlite3_finalize(stmt_);
+    return;
+  }
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  db_->lent_.erase(stmt_);
 }
 
 void SqliteStatement::bind(int index1, const Value& v) {

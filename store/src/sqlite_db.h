@@ -2,7 +2,9 @@
 // A thin RAII layer over the SQLCipher C API: an open, keyed database file and its
 // prepared statements. Knows nothing of Jet numbering; callers map failures.
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,10 @@ class SqliteDb {
   // "ok", or the integrity check's findings joined by "; ". Throws SqliteFailure.
   std::string integrityCheck();
   SqliteStatement prepare(const std::string& sql);
+  // The same, from statements kept for reuse: a row write of a shape written before is not
+  // prepared again, since each preparation also compiles the triggers on its table (the
+  // history's and the search index's). A kept statement still in use gives a fresh one.
+  SqliteStatement prepareKept(const std::string& sql);
   bool tableExists(const std::string& schema, const std::string& name);
   long long totalChanges() const;
   long long changes() const;
@@ -86,14 +92,16 @@ class SqliteDb {
   bool checkpointOwed_ = false;
   std::unique_ptr<SqliteFailure> damage_;
   std::unique_ptr<SqliteFailure> checkpointFailure_;
+  std::map<std::string, sqlite3_stmt*> kept_;
+  std::set<sqlite3_stmt*> lent_;
   // Notes the outcome of a checkpoint; returns whether the log was emptied.
   bool noteCheckpoint(int rc);
 };
 
 class SqliteStatement {
  public:
-  SqliteStatement(SqliteDb* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
-  SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement(SqliteDb* db, sqlite3_stmt* stmt, bool kept = false) : db_(db), stmt_(stmt), kept_(kept) {}
+  SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_), kept_(o.kept_) { o.stmt_ = nullptr; }
   SqliteStatement(const SqliteStatement&) = delete;
   SqliteStatement& operator=(const SqliteStatement&) = delete;
   ~SqliteStatement();
@@ -111,6 +119,7 @@ class SqliteStatement {
   bool writesOrCommits() const;
   SqliteDb* db_;
   sqlite3_stmt* stmt_;
+  bool kept_;  // reset and given back to db_ at the end, not finalized
 };
 
 // Whether the disk that holds path has too little room left for the engine's own files
