@@ -276,8 +276,8 @@ bool ensureHistory(SqliteDb& db) {
 }
 
 void writeContext(SqliteDb& db, Tag& tag) {
-  db.exec("DELETE FROM zx_change_context;");
-  auto st = db.prepare(tag.batch ? "INSERT INTO zx_change_context (operation, user, machine, id) VALUES (?1, ?2, ?3, ?4);"
+  clearContext(db);
+  auto st = db.prepareKept(tag.batch ? "INSERT INTO zx_change_context (operation, user, machine, id) VALUES (?1, ?2, ?3, ?4);"
                                  : "INSERT INTO zx_change_context (operation, user, machine) VALUES (?1, ?2, ?3);");
   st.bind(1, Value(tag.operation));
   st.bind(2, Value(tag.user));
@@ -290,7 +290,7 @@ void writeContext(SqliteDb& db, Tag& tag) {
   }
 }
 
-void clearContext(SqliteDb& db) { db.exec("DELETE FROM zx_change_context;"); }
+void clearContext(SqliteDb& db) { db.prepareKept("DELETE FROM zx_change_context;").step(); }
 
 // ----- tags
 
