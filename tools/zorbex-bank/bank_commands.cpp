@@ -20,11 +20,6 @@ using namespace store;
 
 namespace {
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
-  return 1;
-}
-
 // The folder must exist and hold both files; otherwise one clear message.
 std::string checkFolder(const fs::path& dir) {
   std::error_code ec;
@@ -55,6 +50,11 @@ bool reachesUserTables(const std::string& statement) {
 }
 
 }  // namespace
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
+  return 1;
+}
 
 int afterWriting(const fs::path& dir) {
   std::string warnings;

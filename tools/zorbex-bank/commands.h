@@ -36,6 +36,9 @@ int cmdRevert(const Args& args);
 int cmdTrash(const Args& args);
 int cmdUndelete(const Args& args);
 int cmdPruneHistory(const Args& args);
+// Prints "zorbex-bank: message" on stderr; returns the failure status 1.
+int fail(const std::string& message);
+
 int cmdSearch(const Args& args);
 int cmdReindex(const Args& args);
 

@@ -19,11 +19,6 @@ namespace {
 using store::schema::Kind;
 namespace history = store::history;
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
-  return 1;
-}
-
 std::optional<Kind> kindNamed(const std::string& name) {
   for (Kind k : store::schema::kAllKinds)
     if (store::equalsIgnoringCase(name, store::schema::kindName(k))) return k;

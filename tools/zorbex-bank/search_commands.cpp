@@ -14,11 +14,6 @@ using namespace store;
 
 namespace {
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
-  return 1;
-}
-
 bool openBank(const fs::path& dir, Connection& conn, std::string& problem) {
   std::error_code ec;
   if (!fs::is_regular_file(schema::bankPath(dir), ec)) {
