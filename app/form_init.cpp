@@ -6,6 +6,8 @@
 #include "import.h"
 #include "schema.h"
 #include "form_custom_pool.h"
+#include "form_trash.h"
+#include "form_find.h"
 #include "frm_about.h"
 #include "kind_windows.h"
 
@@ -56,6 +58,8 @@ FormInit::FormInit(store::ProgramState& state)
       imgExit(this),
       cmdAbout(this, "?"),
       cmdCompress(this, "Compress"),
+      cmdTrash(this, "Trash"),
+      cmdFind(this, "Find..."),
       frameEditPool(this, "Import Pool Data"),
       cmdFileOpen(&frameEditPool, "File"),
       lstEdit(&frameEditPool, true),
@@ -96,6 +100,13 @@ FormInit::FormInit(store::ProgramState& state)
   cmdCompress.Move(3660, 4230, 1080, 420);
   cmdAbout.Click = [this] { cmdAbout_Click(); };
   cmdCompress.Click = [this] { cmdCompress_Click(); };
+  cmdTrash.Move(3660, 3690, 1080, 420);
+  cmdTrash.setObjectName("cmdTrash");
+  cmdTrash.Click = [this] { cmdTrash_Click(); };
+  cmdFind.Move(6450, 180, 1080, 420);
+  cmdFind.Click = [this] { cmdFind_Click(); };
+  cmdFind.setFocusPolicy(Qt::ClickFocus);  // the keyboard has Ctrl+F
+  addFindShortcut(*this, state_, *this);
 
   frameEditPool.Move(4860, 750, 3300, 3930);
   for (int i = 0; i < static_cast<int>(importSections().size()); ++i) {
@@ -154,6 +165,10 @@ void FormInit::Form_Load() {
   lstEdit.Clear();
 }
 
+void FormInit::Form_Unload() { closeFindWindow(); }
+
+void FormInit::cmdFind_Click() { showFindWindow(state_, *this); }
+
 void FormInit::DisableMissingKinds() {
   for (Kind k : store::schema::kAllKinds) {
     if (!state_.hasTable(k)) {
@@ -176,6 +191,7 @@ void FormInit::imgNext_Click() {
       window = make(state_, *this);
     }
     if (!window) return;  // no editor for this kind yet
+    addFindShortcut(*window, state_, *this);
     try {
       window->Show();
     } catch (...) {
@@ -223,6 +239,11 @@ void FormInit::cmdCompress_Click() {
   ui::MsgBox("Compression completed. Restart ZORBEX Editor.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information,
              "Compress");
   Unload();
+}
+
+void FormInit::cmdTrash_Click() {
+  reopenConnections();
+  (new FormTrash(state_.pConn()))->Show();
 }
 
 void FormInit::reopenConnections() {

@@ -29,6 +29,8 @@ class FormInit : public ui::Form {
   ui::Image imgExit;
   ui::CommandButton cmdAbout;
   ui::CommandButton cmdCompress;
+  ui::CommandButton cmdTrash;
+  ui::CommandButton cmdFind;  // the Find window (also Ctrl+F)
   ui::Frame frameEditPool;
   ui::OptionArray optPoolSection;  // the verbal kinds, Memo, the math kinds: SC, CR, RC, Memo, PS, DS
   ui::CommandButton cmdFileOpen;
@@ -48,6 +50,9 @@ class FormInit : public ui::Form {
   void cmdAbout_Click();
   void TimerInit_Timer() {}
   void cmdCompress_Click();
+  // "Trash": what was deleted from the bank, to restore.
+  void cmdTrash_Click();
+  void cmdFind_Click();
   void cmdFileOpen_Click();
   void optPoolSection_Click(int index);
   void cmdCancel_Click();
@@ -60,6 +65,7 @@ class FormInit : public ui::Form {
 
  protected:
   void Form_Load() override;
+  void Form_Unload() override;
   // Enter on a chosen kind opens its editor, as the arrow does.
   void keyPressEvent(QKeyEvent* event) override;
 

@@ -13,6 +13,8 @@
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "form_history.h"
+#include "history.h"
 #include "recordset.h"
 #include "statements.h"
 #include "text_conversions.h"
@@ -150,6 +152,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       cmdCopy(this, "COPY"),
       cmdCopy2(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).updatesAnswerKeys(), this, "COPY2")),
       cmdDuplicateCheck(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).checksDuplicates, this, "dbl")),
+      cmdHistory(this, "History"),
       TimerInit(this),
       kind_(kind),
       state_(state),
@@ -174,7 +177,12 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                    .showEmpty = [this] { showEmptyQuestion(); },
                    .updateActiveState = [this] { updateActiveState(); },
                    .autoSaveOn = [this] { return autoSaveOn(); },
-                   .autoSave = [this] { SaveQuestion(); },
+                   .autoSave =
+                       [this] {
+                         store::history::ChangeTag tag(state_.pConn(), "Auto-save");
+                         SaveQuestion();
+                         tag.commit();
+                       },
                    .save = [this] { cmdSave_Click(); }},
                   state, record_),
       editions_(EditionControls{*this, txtOG12, txtQNumber, cmbEdit, pointerTo(PgrBar)},
@@ -290,6 +298,7 @@ void QuestionEditor::buildControls() {
       {&lblQuestionNumber, "lblQuestionNumber"}, {&txtQNumber, "txtQNumber"}, {pointerTo(PgrBar), "PgrBar"},
       {pointerTo(lblProgress), "lblProgress"}, {&cmdOGcreate, "cmdOGcreate"}, {&txtOG12, "txtOG12"},
       {&cmdCopy, "cmdCopy"},         {pointerTo(cmdCopy2), "cmdCopy2"}, {pointerTo(cmdDuplicateCheck), "cmdDuplicateCheck"},
+      {&cmdHistory, "cmdHistory"},
   };
   for (auto [w, name] : named)
     if (w) w->setObjectName(QString::fromLatin1(name));
@@ -346,6 +355,8 @@ void QuestionEditor::buildControls() {
   cmdCopy.Click = [this] { cmdCopy_Click(); };
   if (cmdCopy2) cmdCopy2->Click = [this] { cmdCopy2_Click(); };
   if (cmdDuplicateCheck) cmdDuplicateCheck->Click = [this] { cmdDuplicateCheck_Click(); };
+  cmdHistory.Click = [this] { cmdHistory_Click(); };
+  place(cmdHistory, {17280, 8700, 1140, 420});  // beside "dbl" and "Fix numQ", which some kinds have
 
   // The shared column places what any kind may have; the kind's table only what it has.
   for (const ControlPlace& p : sharedPlaces())
@@ -353,7 +364,7 @@ void QuestionEditor::buildControls() {
   placeControls(kind_.places);
 
   for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, pointerTo(cmdGo), pointerTo(cmdFont),
-                                                    pointerTo(cmdUnderLine), &FrameVH})
+                                                    pointerTo(cmdUnderLine), &FrameVH, &cmdHistory})
     if (w) needsQuestion(*w);
 
   TimerInit.setInterval(0);
@@ -587,8 +598,24 @@ Value QuestionEditor::comparable(const std::string& field, const Value& v) {
 
 void QuestionEditor::cmdSave_Click() {
   store::DeferCheckpoint oneCheckpoint(state_.pConn());  // two writes, one emptying of the log
+  store::history::ChangeTag tag(state_.pConn(), "Save");  // sizes and content, one change
   SaveLayout();
   SaveQuestion();
+  tag.commit();
+}
+
+void QuestionEditor::cmdHistory_Click() {
+  if (!questionShown()) return;
+  showHistory(state_.pConn(), kind_.kind, state_.currentQNumber, [this](const Record& values) { restoreVersion(values); });
+}
+
+void QuestionEditor::restoreVersion(const Record& values) {
+  store::DeferCheckpoint oneCheckpoint(state_.pConn());
+  store::history::ChangeTag tag(state_.pConn(), "Restore from history");
+  record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Layout);
+  record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Content);
+  tag.commit();
+  LoadQuestion();
 }
 
 void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }
@@ -633,7 +660,12 @@ void QuestionEditor::cmdGo_Click() {
     // Only the last question needs laying out, and the log is emptied once, at the end.
     ui::RichTextBox::Batch batch(rtxtQuestion);
     store::DeferCheckpoint oneCheckpoint(state_.pConn());
-    navigation_.throughList([this] { convertLoadedQuestion(); });
+    store::history::ChangeTag tag(state_.pConn(), "GO");
+    // Each question is committed when done: a refusal part-way keeps the ones before it.
+    navigation_.throughList([this, &tag] {
+      convertLoadedQuestion();
+      tag.commit();
+    });
   }
   showAfterWholePoolWork();
 }

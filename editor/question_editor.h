@@ -78,6 +78,7 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   ui::CommandButton cmdCopy;
   std::optional<ui::CommandButton> cmdCopy2;
   std::optional<ui::CommandButton> cmdDuplicateCheck;
+  ui::CommandButton cmdHistory;
   ui::Timer TimerInit;
 
   // Window state beyond the layout variables
@@ -111,6 +112,9 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void SliderVH_Scroll();
   void chkBorder_Click();
   void cmdSave_Click();
+  // "History": the kept versions of the question on screen; one put back goes through Save.
+  void cmdHistory_Click();
+  void restoreVersion(const Record& values);
   void chkAutoSave_Click();
   void cmdReset_Click();
   virtual void cmdFont_Click();

@@ -9,6 +9,7 @@
 #include "connection.h"
 #include "connections.h"
 #include "dao.h"
+#include "history.h"
 #include "import_source.h"
 #include "jet_import_source.h"
 #include "jet_reader.h"
@@ -290,7 +291,9 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
   if (hooks.confirm()) {
     const std::string statement = sql::insertImportedPool(table);
     before(statement);
+    store::history::ChangeTag tag(state.pConn(), "Import");
     state.pConn().execute(statement);
+    tag.commit();
   }
   hooks.log(" successfully completed.");
 }

@@ -3,6 +3,7 @@
 // system (posix.cpp, windows.cpp). Nothing here knows of Qt, the database engine or the bank.
 
 #include <filesystem>
+#include <string>
 #include <functional>
 #include <memory>
 #include <system_error>
@@ -33,6 +34,11 @@ bool isOutOfSpace(const std::error_code& ec);
 
 // The operating system's number of this process.
 long processId();
+
+// Who makes a change and where, as a change's history records them: the user's login name
+// and the machine's name (empty when the system does not say).
+std::string loginName();
+std::string machineName();
 
 // A lock taken through a file of its own. It ends with the object, or with the process
 // however it ends (a crash included), so a holder that died never blocks the next one.

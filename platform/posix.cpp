@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <system_error>
 #include <thread>
@@ -136,6 +138,19 @@ bool isOutOfSpace(const std::error_code& ec) {
 }
 
 long processId() { return static_cast<long>(::getpid()); }
+
+std::string loginName() {
+  for (const char* name : {"LOGNAME", "USER"})
+    if (const char* v = std::getenv(name); v && *v) return v;
+  if (const passwd* p = ::getpwuid(::geteuid()); p && p->pw_name) return p->pw_name;
+  return {};
+}
+
+std::string machineName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
 
 std::unique_ptr<HeldLock> tryHoldLock(const fs::path& lockFile) {
   int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -168,6 +169,17 @@ bool isOutOfSpace(const std::error_code& ec) {
 }
 
 long processId() { return static_cast<long>(::GetCurrentProcessId()); }
+
+namespace {
+std::string fromEnvironment(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+}  // namespace
+
+std::string loginName() { return fromEnvironment("USERNAME"); }
+
+std::string machineName() { return fromEnvironment("COMPUTERNAME"); }
 
 std::unique_ptr<HeldLock> tryHoldLock(const fs::path& lockFile) {
   Handle h = openShared(lockFile, OPEN_ALWAYS);

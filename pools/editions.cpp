@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "db_error.h"
+#include "history.h"
 #include "numbering.h"
 #include "recordset.h"
 #include "statements.h"
@@ -97,6 +98,7 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
                   "more digit (such as O130); no question was created.");
   if (const std::string why = addedCountProblem(0, count); !why.empty()) throw DbError(editionErr::InvalidInput, why);
   const std::string table = rules.table;
+  store::history::ChangeTag tag(conn, "OG");
   store::Transaction tx(conn);
   const long existing =
       countOf(conn, sql::countEditionQuestions(table, firstChars(og, static_cast<size_t>(rules.countedChars))));
@@ -120,11 +122,13 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
     created.push_back(number);
   }
   tx.commit();
+  tag.commit();
   return created;
 }
 
 static long copyEditionOnce(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   const std::string table = rules.table;
+  store::history::ChangeTag tag(conn, "COPY");
   store::Transaction tx(conn);
   long copied = 0;
   {
@@ -150,11 +154,13 @@ static long copyEditionOnce(store::Connection& conn, const EditionRules& rules, 
     }
   }
   tx.commit();
+  tag.commit();
   return copied;
 }
 
 static long updateAnswerKeysOnce(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.answerKeyTable) throw DbError(editionErr::InvalidInput, "This kind has no answer-key table.");
+  store::history::ChangeTag tag(conn, "COPY2");
   store::Transaction tx(conn);
   long updated = 0;
   {
@@ -172,6 +178,7 @@ static long updateAnswerKeysOnce(store::Connection& conn, const EditionRules& ru
     }
   }
   tx.commit();
+  tag.commit();
   return updated;
 }
 
@@ -179,6 +186,7 @@ static long fixQuestionNumbersOnce(store::Connection& conn, const EditionRules& 
   if (!rules.fixFrom) throw DbError(editionErr::InvalidInput, "This kind has no renumbering.");
   const std::string table = rules.table;
   auto exists = [&](const std::string& number) { return countOf(conn, sql::countQuestionNumber(table, number)) != 0; };
+  store::history::ChangeTag tag(conn, "Fix numQ");
   store::Transaction tx(conn);
   // An edition pool rarely holds every number of the range: the ones it has are moved.
   // Every target is checked before the first move, so that a collision changes nothing.
@@ -200,6 +208,7 @@ static long fixQuestionNumbersOnce(store::Connection& conn, const EditionRules& 
     question->close();
   }
   tx.commit();
+  tag.commit();
   return total;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "db_error.h"
+#include "history.h"
 #include "numbering.h"
 #include "recordset.h"
 #include "schema.h"
@@ -109,12 +110,15 @@ void addQuestionsToPool(store::Connection& conn, const std::string& table, const
 }
 
 void deletePool(store::Connection& conn, const std::string& table, const std::string& pool) {
+  store::history::ChangeTag tag(conn, "Delete Pool");
   store::Recordset rs;
   rs.open(sql::deletePool(table, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
+  tag.commit();
 }
 
 void deleteLastQuestions(store::Connection& conn, const std::string& table, const std::string& pool, long count) {
+  store::history::ChangeTag tag(conn, "Delete Question");
   store::Transaction tx(conn);
   refuse(deletedCountProblem(questionsInPool(conn, table, pool), count));
   // The first number to go is the count-th from the end of the pool's own numbers, not one
@@ -130,6 +134,7 @@ void deleteLastQuestions(store::Connection& conn, const std::string& table, cons
   rs.open(sql::deletePoolQuestionsFrom(table, first, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
   tx.commit();
+  tag.commit();
 }
 
 }  // namespace pools

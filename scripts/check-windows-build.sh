@@ -18,7 +18,7 @@ flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror)
 engine="$(pkg-config --variable=includedir sqlcipher)/sqlcipher"
 server="$(pkg-config --variable=includedir libpq)"
 # After the cross compiler's own folders, so that nothing else of the host's is taken.
-includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ipools -Imaintenance -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
+includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 

@@ -9,6 +9,8 @@
 #include <algorithm>
 
 #include "awa_text.h"
+#include "form_history.h"
+#include "history.h"
 #include "recordset.h"
 #include "statements.h"
 #include "text_conversions.h"
@@ -91,6 +93,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       cmdSave(canvas_, "Save"),
       chkAutoSave(canvas_, ""),
       lblAutoSave(canvas_, "Auto Save"),
+      cmdHistory(canvas_, "History"),
       state_(state),
       formInit_(formInit),
       record_(editor::recordFields(store::schema::Kind::AWA), {.values = [this] { return editor::Record{{"question", topicText()}}; },
@@ -106,7 +109,12 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
                        },
                    .updateActiveState = [this] { updateActiveState(); },
                    .autoSaveOn = [this] { return autoSaveOn(); },
-                   .autoSave = [this] { SaveQuestion(); },
+                   .autoSave =
+                       [this] {
+                         store::history::ChangeTag tag(state_.pConn(), "Auto-save");
+                         SaveQuestion();
+                         tag.commit();
+                       },
                    .save = [this] { cmdSave_Click(); },
                    .autoSaveOnClosing = false},
                   state, record_) {
@@ -175,6 +183,9 @@ void FormAWAEdit::buildControls() {
   cmdSave.Click = [this] { cmdSave_Click(); };
   chkAutoSave.Move(13680, 10800, 270, 270);
   lblAutoSave.Move(13980, 10800, 1035, 255);
+  cmdHistory.Move(12600, 10680, 855, 375);
+  cmdHistory.setObjectName("cmdHistory");
+  cmdHistory.Click = [this] { cmdHistory_Click(); };
 }
 
 void FormAWAEdit::fitToScreen(const QSize& available) {
@@ -214,7 +225,7 @@ std::vector<std::string> FormAWAEdit::topicNumbers(const std::string& type) {
 
 void FormAWAEdit::updateActiveState() {
   const bool shown = !state_.currentQNumber.empty();
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdSave, &cmdAdd, &cmdFont, &cmdGo}) w->setEnabled(shown);
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdSave, &cmdAdd, &cmdFont, &cmdGo, &cmdHistory}) w->setEnabled(shown);
 }
 
 // ---- Loading and saving ----
@@ -234,7 +245,21 @@ void FormAWAEdit::SaveQuestion() {
                editor::FieldWrite::Content);
 }
 
-void FormAWAEdit::cmdSave_Click() { SaveQuestion(); }
+void FormAWAEdit::cmdHistory_Click() {
+  if (state_.currentQNumber.empty()) return;
+  editor::showHistory(state_.pConn(), store::schema::Kind::AWA, state_.currentQNumber, [this](const editor::Record& values) {
+    store::history::ChangeTag tag(state_.pConn(), "Restore from history");
+    record_.save(state_.pConn(), state_.currentQNumber, values, editor::FieldWrite::Content);
+    tag.commit();
+    LoadQuestion();
+  });
+}
+
+void FormAWAEdit::cmdSave_Click() {
+  store::history::ChangeTag tag(state_.pConn(), "Save");
+  SaveQuestion();
+  tag.commit();
+}
 
 // ---- Text conversions ----
 
@@ -250,10 +275,12 @@ void FormAWAEdit::cmdGo_Click() {
   navigation_.leaveQuestion();  // "GO" loads every topic of the list in turn
   {
     ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last topic needs laying out
-    navigation_.throughList([this] {
+    store::history::ChangeTag tag(state_.pConn(), "GO");
+    navigation_.throughList([this, &tag] {
       cmdAdd_Click();
       cmdFont_Click();
       SaveQuestion();
+      tag.commit();
     });
   }
   // The last topic stays on screen, unselected, and highlighted in the list.

@@ -68,6 +68,7 @@ class FormAWAEdit : public ui::Form {
   ui::CommandButton cmdSave;
   ui::CheckBox chkAutoSave;
   ui::Label lblAutoSave;
+  ui::CommandButton cmdHistory;
 
   // Procedures
   void FillPoolList() { navigation_.FillPoolList(); }
@@ -79,6 +80,7 @@ class FormAWAEdit : public ui::Form {
   void cmbPool_Click() { navigation_.cmbPool_Click(); }
   void lstQuestion_Click() { navigation_.lstQuestion_Click(); }
   void cmdSave_Click();
+  void cmdHistory_Click();
   void cmdAdd_Click();
   void cmdFont_Click();
   void cmdGo_Click();

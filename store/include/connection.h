@@ -75,6 +75,7 @@ class Connection {
   std::string provider_ = kJetProvider;
   long level_ = 0;
   bool serializable_ = false;
+  bool outerIsSavepoint_ = false;  // begun inside the open change of a history tag
   std::string password_;
   std::string path_;
   std::unique_ptr<Session> session_;

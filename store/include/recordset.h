@@ -69,6 +69,7 @@ class Recordset {
   Value get(int index) const;
   void set(int index, const Value& v);
   void reloadRow(const Value& rowid, size_t at);
+  void write(Session& session, const std::vector<size_t>& cols);  // the pending edit's statement
   void flushPending();
   void load() const;  // reads the rows when they were deferred
 
@@ -76,6 +77,7 @@ class Recordset {
   // Rows are read on first need, also from const queries such as eof().
   mutable bool loaded_ = true;
   bool withRowid_ = false;
+  bool changesRows_ = false;  // the source is a statement that writes (a delete, say)
   std::string sql_;
   Connection* conn_ = nullptr;
   mutable std::vector<std::string> names_;  // visible fields

@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "db_error.h"
+#include "history_context.h"
 #include "session.h"
 #include "sqlite_db.h"
 #include "statements.h"
@@ -42,6 +43,13 @@ void Connection::open(const std::string& connectionString) {
   // A log left by a crash still holds commits: fold them into the file now, not at the
   // first write, so that the file alone is complete from the start.
   session_->db().checkpoint();
+  try {
+    session_->noteKeepsHistory(history::ensureHistory(session_->db()));
+  } catch (...) {
+    session_.reset();
+    path_.clear();
+    throw;
+  }
 }
 
 void Connection::openServer(const std::string& conninfo, Space space) {
@@ -66,7 +74,9 @@ Session& Connection::session() {
 long Connection::execute(const std::string& jetSql) {
   Session& s = session();
   Translation t = s.translate(jetSql);
-  return static_cast<long>(s.engine().run(t.sql));
+  long changed = 0;
+  s.writing([&] { changed = static_cast<long>(s.engine().run(t.sql)); });
+  return changed;
 }
 
 std::vector<std::string> Connection::fieldNames(const std::string& table) {
@@ -98,10 +108,21 @@ void Connection::close() {
 
 long Connection::BeginTrans() {
   Engine& e = session().engine();
-  if (level_ == 0)
+  // The outer level takes the write lock at once (waiting out another writer), so a
+  // transaction never fails half-way for a lock it could not upgrade.
+  if (level_ == 0) outerIsSavepoint_ = e.inTransaction();
+  if (level_ == 0 && !outerIsSavepoint_) {
     e.begin(serializable_);
-  else
+    try {
+      session().transactionBegun();
+    } catch (...) {
+      e.run("ROLLBACK");
+      session().afterRollback();
+      throw;
+    }
+  } else {
     e.run("SAVEPOINT zx_level" + std::to_string(level_ + 1));
+  }
   return ++level_;
 }
 
@@ -109,11 +130,14 @@ void Connection::CommitTrans() {
   Engine& e = session().engine();
   if (level_ == 0) throw noTransaction();
   try {
-    e.run(level_ == 1 ? "COMMIT" : "RELEASE zx_level" + std::to_string(level_));
+    const bool outermost = level_ == 1 && !outerIsSavepoint_;
+    if (outermost) session().beforeCommit();
+    e.run(outermost ? "COMMIT" : "RELEASE zx_level" + std::to_string(level_));
   } catch (const DbError&) {
     RollbackTrans();
     throw;
   }
+  if (level_ == 1 && !outerIsSavepoint_) session().afterCommit();
   --level_;
 }
 
@@ -121,8 +145,9 @@ void Connection::RollbackTrans() {
   Engine& e = session().engine();
   if (level_ == 0) throw noTransaction();
   --level_;
-  if (level_ == 0) {
+  if (level_ == 0 && !outerIsSavepoint_) {
     // The engine may have rolled back already (a full disk does that).
+    session().afterRollback();
     if (e.inTransaction()) e.run("ROLLBACK");
   } else {
     std::string name = "zx_level" + std::to_string(level_ + 1);

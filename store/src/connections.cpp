@@ -64,6 +64,8 @@ void OpenConnections(ProgramState& state) {
     state.pConnUser().openServer(*conninfo, Connection::Space::User);
     return;
   }
+  // The search index is made by the first search, not here: opening a bank changes nothing
+  // in it, so that a command that then fails (a full disk) leaves the file as it was.
   openOne(state.pConn(), schema::bankPath(state.appFolder), schema::kBankKey);
   openOne(state.pConnUser(), schema::userPath(state.appFolder), schema::kUserKey);
 }

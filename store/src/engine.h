@@ -30,6 +30,11 @@ class Engine {
   virtual std::string param(int n) const = 0;
   // Runs one statement and gives its rows.
   virtual std::unique_ptr<EngineRows> query(const std::string& sql, const std::vector<Value>& params = {}) = 0;
+  // As query, from a statement the engine keeps for the next call of the same text (a row read
+  // back after each write, say).
+  virtual std::unique_ptr<EngineRows> queryKept(const std::string& sql, const std::vector<Value>& params) {
+    return query(sql, params);
+  }
   // Runs one statement; returns the number of rows it changed.
   virtual long long run(const std::string& sql, const std::vector<Value>& params = {}) = 0;
   // The names of the fields a select gives, without reading its rows.

@@ -58,6 +58,7 @@ void Recordset::open(const std::string& source, Connection& conn, int cursor, in
   conn_ = &conn;
   sql_ = t.sql;
   withRowid_ = t.updatableTable.has_value();
+  changesRows_ = t.kind != StatementKind::Select;
   // A whole table opened to add records is read only when its rows are asked for.
   loaded_ = false;
   if (tableSource && isBareName(src)) {
@@ -78,20 +79,27 @@ void Recordset::load() const {
   bool hadRows = !rows_.empty();
   rows_.clear();
   rowids_.clear();
-  auto rs = conn_->session().engine().query(sql_);
-  if (names_.empty()) {
-    std::vector<std::string> all;
-    for (int i = 0; i < rs->columnCount(); ++i) all.push_back(rs->columnName(i));
-    readNames(all, withRowid_, names_);
-  }
-  int n = static_cast<int>(names_.size());
-  while (rs->next()) {
-    std::vector<Value> row;
-    row.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) row.push_back(rs->column(i));
-    rows_.push_back(std::move(row));
-    if (withRowid_) rowids_.push_back(rs->column(n));
-  }
+  Session& session = conn_->session();
+  auto readAll = [&] {
+    auto rs = session.engine().query(sql_);
+    if (names_.empty()) {
+      std::vector<std::string> all;
+      for (int i = 0; i < rs->columnCount(); ++i) all.push_back(rs->columnName(i));
+      readNames(all, withRowid_, names_);
+    }
+    int n = static_cast<int>(names_.size());
+    while (rs->next()) {
+      std::vector<Value> row;
+      row.reserve(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) row.push_back(rs->column(i));
+      rows_.push_back(std::move(row));
+      if (withRowid_) rowids_.push_back(rs->column(n));
+    }
+  };
+  if (changesRows_)
+    session.writing(readAll);  // a statement that changes rows (a delete, say)
+  else
+    readAll();
   loaded_ = true;
   // Records added before the rows were read are among them now: stay on the last added.
   pos_ = 0;
@@ -207,11 +215,17 @@ void Recordset::update() {
   requireOpen();
   if (edit_ == Edit::None) return;
   requireUpdatable();
-  Engine& engine = conn_->session().engine();
-  const Dialect d = engine.dialect();
+  Session& session = conn_->session();
   std::vector<size_t> cols;
   for (size_t i = 0; i < dirty_.size(); ++i)
     if (dirty_[i]) cols.push_back(i);
+  session.writing([&] { write(session, cols); });
+  edit_ = Edit::None;
+}
+
+void Recordset::write(Session& session, const std::vector<size_t>& cols) {
+  Engine& engine = session.engine();
+  const Dialect d = engine.dialect();
   std::vector<Value> params;
   for (size_t c : cols) params.push_back(editRow_[c]);
   if (edit_ == Edit::Existing) {
@@ -243,12 +257,11 @@ void Recordset::update() {
     pos_ = static_cast<long>(rows_.size()) - 1;
     reloadRow(rowid, static_cast<size_t>(pos_));
   }
-  edit_ = Edit::None;
 }
 
 void Recordset::reloadRow(const Value& rowid, size_t at) {
   Engine& engine = conn_->session().engine();
-  auto rs = engine.query("SELECT * FROM " + table_ + " WHERE " + engine.rowidIs(1), {rowid});
+  auto rs = engine.queryKept("SELECT * FROM " + table_ + " WHERE " + engine.rowidIs(1), {rowid});
   std::vector<Value> row(names_.size());
   if (rs->next())
     for (size_t i = 0; i < names_.size() && static_cast<int>(i) < rs->columnCount(); ++i)

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "db_error.h"
+#include "history_context.h"
 #include "session.h"
 #include "sqlite_db.h"
 
@@ -165,6 +166,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit)
       st.bind(3, Value(connect));
       st.step();
     }
+    history::createHistory(db);
   });
   undo.done = true;
 }

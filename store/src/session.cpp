@@ -291,4 +291,112 @@ std::vector<TableDefRow> Session::tableDefs() {
   return out;
 }
 
+void Session::pushTag(history::Tag& tag) {
+  tag.previous = tag_;
+  tag_ = &tag;
+  if (keepsHistory_ && engine_->inTransaction()) {
+    writeContext(tag);
+    contextWritten_ = true;
+  }
+}
+
+void Session::popTag(history::Tag& tag) {
+  if (tag_ != &tag) return;
+  if (holder_ == &tag) rollbackHeld();  // ended without commit: its writes go back
+  tag_ = tag.previous;
+  if (!contextWritten_ || !engine_->inTransaction()) return;
+  if (tag_) {
+    writeContext(*tag_);
+  } else {
+    clearContext();
+    contextWritten_ = false;
+  }
+}
+
+void Session::writing(const std::function<void()>& body) {
+  if (!tag_ || !keepsHistory_) return body();
+  try {
+    if (!engine_->inTransaction()) {
+      engine_->begin();
+      holder_ = tag_;
+    }
+    if (!contextWritten_) transactionBegun();
+    body();
+  } catch (...) {
+    // A failed write takes the whole change back, its earlier writes included.
+    if (holder_) rollbackHeld();
+    throw;
+  }
+}
+
+void Session::commitTag(history::Tag& tag) {
+  if (holder_ != &tag) return;
+  if (!engine_->inTransaction()) {  // the engine rolled back already (a full disk does that)
+    holder_ = nullptr;
+    afterRollback();
+    return;
+  }
+  try {
+    beforeCommit();
+    engine_->run("COMMIT");
+  } catch (...) {
+    rollbackHeld();
+    throw;
+  }
+  holder_ = nullptr;
+  afterCommit();
+}
+
+void Session::rollbackHeld() {
+  holder_ = nullptr;
+  try {
+    if (engine_->inTransaction()) engine_->run("ROLLBACK");
+  } catch (const DbError&) {
+    // Closing the handle rolls back what is left.
+  }
+  afterRollback();
+}
+
+void Session::transactionBegun() {
+  if (!tag_ || !keepsHistory_) return;
+  writeContext(*tag_);
+  contextWritten_ = true;
+}
+
+void Session::beforeCommit() {
+  if (!contextWritten_) return;
+  clearContext();
+  contextWritten_ = false;
+}
+
+void Session::afterCommit() {
+  for (history::Tag* t = tag_; t; t = t->previous) t->batchFresh = false;
+}
+
+void Session::afterRollback() {
+  contextWritten_ = false;
+  // A change number taken in the transaction went back with it: the next write takes a new one.
+  for (history::Tag* t = tag_; t; t = t->previous)
+    if (t->batchFresh) {
+      t->batch = 0;
+      t->batchFresh = false;
+    }
+}
+
+void Session::writeContext(history::Tag& tag) {
+  try {
+    history::writeContext(db(), tag);
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+void Session::clearContext() {
+  try {
+    history::clearContext(db());
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
 }  // namespace store

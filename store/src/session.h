@@ -3,6 +3,7 @@
 // table definitions (local tables and links kept in zx_tabledefs) and, on a file, the linked
 // files attached on demand. Shared by the ADO-shaped Connection and the DAO-shaped Database.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "dao.h"
+#include "history_context.h"
 #include "db_error.h"
 #include "engine.h"
 #include "jet_sql.h"
@@ -56,6 +58,21 @@ class Session {
   // Lets go of a linked file attached for earlier statements (nothing when it is not).
   void detach(const std::string& path);
 
+  // The change history: whether the file keeps one, the tag its writes carry now, and the
+  // context row that tells the triggers so, written in each transaction that writes under
+  // a tag and removed before its commit.
+  void noteKeepsHistory(bool keeps) { keepsHistory_ = keeps; }
+  void pushTag(history::Tag& tag);
+  void popTag(history::Tag& tag);
+  // Runs a write: under a tag and outside any transaction, it begins the transaction of the
+  // tag's change (with the context row), which commitTag commits and popTag takes back.
+  void writing(const std::function<void()>& body);
+  void commitTag(history::Tag& tag);
+  void transactionBegun();
+  void beforeCommit();
+  void afterCommit();
+  void afterRollback();
+
  private:
   void refreshCatalogIfChanged();
   void loadCatalog();
@@ -75,6 +92,14 @@ class Session {
   // Translations of recent statement texts; the free pool-number search runs the same
   // thousands of texts each time. Emptied whenever the table definitions are read again.
   std::unordered_map<std::string, Translation> translations_;
+  bool keepsHistory_ = false;
+  history::Tag* tag_ = nullptr;
+  bool contextWritten_ = false;
+  history::Tag* holder_ = nullptr;  // the tag whose change the open transaction is
+  void rollbackHeld();
+  // The context row through which the triggers learn who writes (a DbError when it fails).
+  void writeContext(history::Tag& tag);
+  void clearContext();
 };
 
 

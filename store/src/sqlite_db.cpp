@@ -160,6 +160,7 @@ void SqliteDb::applyKey(const std::string& key) {
 }
 
 SqliteDb::~SqliteDb() {
+  for (auto& [sql, stmt] : kept_) sqlite3_finalize(stmt);
   if (db_) sqlite3_close_v2(db_);
 }
 
@@ -184,6 +185,22 @@ SqliteStatement SqliteDb::prepare(const std::string& sql) {
   return SqliteStatement(this, stmt);
 }
 
+SqliteStatement SqliteDb::prepareKept(const std::string& sql) {
+  constexpr size_t kMostKept = 64;
+  auto it = kept_.find(sql);
+  if (it == kept_.end()) {
+    if (kept_.size() >= kMostKept) return prepare(sql);
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) throw failure(rc);
+    it = kept_.emplace(sql, stmt).first;
+  } else if (lent_.count(it->second)) {
+    return prepare(sql);
+  }
+  lent_.insert(it->second);
+  return SqliteStatement(this, it->second, true);
+}
+
 bool SqliteDb::tableExists(const std::string& schema, const std::string& name) {
   auto st = prepare("SELECT 1 FROM " + sqlIdent(schema) +
                     ".sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE;");
@@ -196,7 +213,14 @@ long long SqliteDb::changes() const { return sqlite3_changes(db_); }
 long long SqliteDb::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
 
 SqliteStatement::~SqliteStatement() {
-  if (stmt_) sqlite3_finalize(stmt_);
+  if (!stmt_) return;
+  if (!kept_) {
+    sqlite3_finalize(stmt_);
+    return;
+  }
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  db_->lent_.erase(stmt_);
 }
 
 void SqliteStatement::bind(int index1, const Value& v) {
@@ -217,6 +241,8 @@ void SqliteStatement::bindBlob(int index1, const std::string& bytes) {
   int rc = sqlite3_bind_blob(stmt_, index1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
   if (rc != SQLITE_OK) throw db_->failure(rc);
 }
+
+bool SqliteStatement::readOnly() const { return sqlite3_stmt_readonly(stmt_) != 0; }
 
 bool SqliteStatement::writesOrCommits() const {
   // A commit counts as "read-only" to the engine, yet it is what writes a transaction.
@@ -328,6 +354,16 @@ std::unique_ptr<EngineRows> SqliteDb::query(const std::string& sql, const std::v
   }
 }
 
+std::unique_ptr<EngineRows> SqliteDb::queryKept(const std::string& sql, const std::vector<Value>& params) {
+  try {
+    auto st = prepareKept(sql);
+    for (size_t i = 0; i < params.size(); ++i) st.bind(static_cast<int>(i + 1), params[i]);
+    return std::make_unique<SqliteRows>(std::move(st));
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
 long long SqliteDb::run(const std::string& sql, const std::vector<Value>& params) {
   auto rows = query(sql, params);
   while (rows->next()) {
@@ -343,7 +379,11 @@ std::vector<std::string> SqliteDb::columnNames(const std::string& select) {
 }
 
 Value SqliteDb::writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) {
-  run(sql, params);
+  // Row writes of one shape repeat (a pool or edition operation writes hundreds): a kept
+  // statement compiles the table's triggers once instead of once a row.
+  auto rows = queryKept(sql, params);
+  while (rows->next()) {
+  }
   return rowidBefore.isNull() ? Value(lastInsertRowid()) : rowidBefore;
 }
 

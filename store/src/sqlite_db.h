@@ -2,7 +2,9 @@
 // A thin RAII layer over the SQLCipher C API: an open, keyed database file and its
 // prepared statements. Knows nothing of Jet numbering; callers map failures.
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,7 @@ class SqliteDb : public Engine {
   Dialect dialect() const override { return Dialect::Sqlite; }
   std::string param(int n) const override { return "?" + std::to_string(n); }
   std::unique_ptr<EngineRows> query(const std::string& sql, const std::vector<Value>& params = {}) override;
+  std::unique_ptr<EngineRows> queryKept(const std::string& sql, const std::vector<Value>& params) override;
   long long run(const std::string& sql, const std::vector<Value>& params = {}) override;
   std::vector<std::string> columnNames(const std::string& select) override;
   Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) override;
@@ -82,6 +85,10 @@ class SqliteDb : public Engine {
   // "ok", or the integrity check's findings joined by "; ". Throws SqliteFailure.
   std::string integrityCheck();
   SqliteStatement prepare(const std::string& sql);
+  // The same, from statements kept for reuse: a row write of a shape written before is not
+  // prepared again, since each preparation also compiles the triggers on its table (the
+  // history's and the search index's). A kept statement still in use gives a fresh one.
+  SqliteStatement prepareKept(const std::string& sql);
   bool tableExists(const std::string& schema, const std::string& name);
   long long totalChanges() const;
   long long changes() const;
@@ -100,14 +107,16 @@ class SqliteDb : public Engine {
   bool checkpointOwed_ = false;
   std::unique_ptr<SqliteFailure> damage_;
   std::unique_ptr<SqliteFailure> checkpointFailure_;
+  std::map<std::string, sqlite3_stmt*> kept_;
+  std::set<sqlite3_stmt*> lent_;
   // Notes the outcome of a checkpoint; returns whether the log was emptied.
   bool noteCheckpoint(int rc);
 };
 
 class SqliteStatement {
  public:
-  SqliteStatement(SqliteDb* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
-  SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement(SqliteDb* db, sqlite3_stmt* stmt, bool kept = false) : db_(db), stmt_(stmt), kept_(kept) {}
+  SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_), kept_(o.kept_) { o.stmt_ = nullptr; }
   SqliteStatement(const SqliteStatement&) = delete;
   SqliteStatement& operator=(const SqliteStatement&) = delete;
   ~SqliteStatement();
@@ -119,11 +128,13 @@ class SqliteStatement {
   int columnCount() const;
   std::string columnName(int i) const;
   Value column(int i) const;
+  bool readOnly() const;  // the statement changes nothing in the file
 
  private:
   bool writesOrCommits() const;
   SqliteDb* db_;
   sqlite3_stmt* stmt_;
+  bool kept_;  // reset and given back to db_ at the end, not finalized
 };
 
 // A failure of the engine while running a statement, numbered as the callers expect.

@@ -203,3 +203,28 @@ TEST(StoreDamage, ADamagedFirstPageNamesAWrongKeyAndDamageBoth) {
 }
 
 }  // namespace
+
+namespace {
+// Row writes reuse their prepared statements; one still in use is never handed out twice,
+// and a kept statement, reset after use, does not hold the table against a change of schema.
+TEST(StoreStatements, AKeptStatementInUseGivesAFreshOneAndHoldsNothingAfterUse) {
+  testing_support::TempDir dir;
+  auto db = store::SqliteDb::create((dir.path() / "kept.db").string(), "k");
+  db->exec("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1); INSERT INTO t VALUES (2);");
+  const std::string sql = "SELECT a FROM t ORDER BY a;";
+  {
+    auto outer = db->prepareKept(sql);
+    ASSERT_TRUE(outer.step());
+    auto inner = db->prepareKept(sql);  // the same text while the first is on its first row
+    ASSERT_TRUE(inner.step());
+    EXPECT_EQ(inner.column(0).toInt(), 1);
+    ASSERT_TRUE(outer.step());
+    EXPECT_EQ(outer.column(0).toInt(), 2);
+  }
+  auto again = db->prepareKept(sql);  // the kept one, from its start
+  ASSERT_TRUE(again.step());
+  EXPECT_EQ(again.column(0).toInt(), 1);
+  again.reset();
+  db->exec("DROP TABLE t;");
+}
+}  // namespace

@@ -9,6 +9,7 @@
 #include "connections.h"
 #include "dao.h"
 #include "db_error.h"
+#include "history.h"
 #include "recordset.h"
 #include "schema.h"
 
@@ -18,11 +19,6 @@ namespace fs = std::filesystem;
 using namespace store;
 
 namespace {
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
-  return 1;
-}
 
 // The folder must exist and hold both files; otherwise one clear message.
 std::string checkFolder(const fs::path& dir) {
@@ -71,7 +67,19 @@ int checkServerBank(const std::string& uri) {
   }
 }
 
+bool reachesUserTables(const std::string& statement) {
+  const std::string text = lowerAscii(statement);
+  for (const char* link : schema::kLinkedUserTables)
+    if (text.find(lowerAscii(link)) != std::string::npos) return true;
+  return false;
+}
+
 }  // namespace
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
+  return 1;
+}
 
 int afterWriting(const fs::path& dir) {
   std::string warnings;
@@ -184,11 +192,16 @@ int cmdSql(const Args& args) {
     conn.setProvider(kJetProvider);
     conn.setProperty(kPasswordProperty, schema::kBankKey);
     conn.open(server ? args[0] : schema::bankPath(dir).string());
-    if (!server) pointLinksAtOwnUserDatabase(dir);
     const std::string& sql = args[1];
+    // Re-pointing the links is a write of its own, committed before the statement runs: only
+    // a statement that reaches the user tables needs it, and a failed one then leaves the
+    // bank as it was.
+    if (!server && reachesUserTables(sql)) pointLinksAtOwnUserDatabase(dir);
     std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
     if (first != "select") {
+      history::ChangeTag tag(conn, "zorbex-bank sql");
       long n = conn.execute(sql);
+      tag.commit();
       std::printf("%ld rows changed\n", n);
       conn.close();
       return done();

@@ -33,6 +33,16 @@ int cmdJetTables(const Args& args);
 int cmdJetExport(const Args& args);
 int cmdServerPush(const Args& args);
 int cmdServerPublish(const Args& args);
+int cmdHistory(const Args& args);
+int cmdRevert(const Args& args);
+int cmdTrash(const Args& args);
+int cmdUndelete(const Args& args);
+int cmdPruneHistory(const Args& args);
+// Prints "zorbex-bank: message" on stderr; returns the failure status 1.
+int fail(const std::string& message);
+
+int cmdSearch(const Args& args);
+int cmdReindex(const Args& args);
 
 // Exit status of a command whose change is saved but still waits in a write-ahead log beside
 // the file, which alone is not yet whole (the disk was full).

@@ -12,11 +12,6 @@ namespace bank_tool {
 
 namespace {
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "zorbex-bank: %s\n", message.c_str());
-  return 1;
-}
-
 // Jet 3 files whose header names a code page their text does not use (GBK text under a
 // 1252 header, say) are read with the one given in MDB_JET3_CHARSET.
 std::string jet3Charset() {

@@ -26,9 +26,16 @@ const Command kCommands[] = {
     {"rtf-roundtrip", "rtf-roundtrip FILE      print the RTF that reading and writing the file gives", cmdRtfRoundtrip},
     {"migrate", "migrate [--salvage] JET-BANK JET-USERDB DIR  move an existing Jet bank and user database into DIR", cmdMigrate},
     {"jet-tables", "jet-tables FILE         list the tables, row counts and links of a Jet file", cmdJetTables},
+    {"history", "history DIR NUMQ [--kind KIND]   the question's kept versions, newest first, the version's number first", cmdHistory},
+    {"revert", "revert DIR NUMQ VERSION [--kind KIND]   put a kept version of the question back", cmdRevert},
+    {"trash", "trash DIR               list the deleted questions and pools, newest first", cmdTrash},
+    {"undelete", "undelete DIR NUMQ|POOL [--kind KIND]   restore a deleted question or pool whose numbers are free", cmdUndelete},
+    {"prune-history", "prune-history DIR BEFORE-DATE   forget the versions and deletions kept before YYYY-MM-DD", cmdPruneHistory},
     {"jet-export", "jet-export FILE TABLE   print a Jet table's rows, tab-separated", cmdJetExport},
     {"server-push", "server-push DIR URL     copy the bank and user database into an empty server database", cmdServerPush},
     {"server-publish", "server-publish URL DIR  write the encrypted file pair from a snapshot of the server bank", cmdServerPublish},
+    {"search", "search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]  print the hits: kind, number, field, snippet", cmdSearch},
+    {"reindex", "reindex DIR             build the bank's search index again", cmdReindex},
 };
 
 void usage() {

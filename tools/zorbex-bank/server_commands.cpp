@@ -13,11 +13,6 @@ int report(const std::vector<store::CopiedTable>& tables, const char* verb) {
   for (const auto& t : tables) std::printf("%-16s %lld rows %s, every row the same\n", t.table.c_str(), t.rows, verb);
   return 0;
 }
-
-int fail(const store::DbError& e) {
-  std::fprintf(stderr, "zorbex-bank: %s\n", e.message().c_str());
-  return 1;
-}
 }  // namespace
 
 int cmdServerPush(const Args& args) {
@@ -28,7 +23,7 @@ int cmdServerPush(const Args& args) {
   try {
     return report(store::pushBankToServer(std::filesystem::absolute(args[0]), args[1]), "copied");
   } catch (const store::DbError& e) {
-    return fail(e);
+    return fail(e.message());
   }
 }
 
@@ -40,7 +35,7 @@ int cmdServerPublish(const Args& args) {
   try {
     return report(store::publishServerBank(args[0], std::filesystem::absolute(args[1])), "published");
   } catch (const store::DbError& e) {
-    return fail(e);
+    return fail(e.message());
   }
 }
 

@@ -1,0 +1,3 @@
+add_executable(bench_history history_bench.cpp)
+target_link_libraries(bench_history PRIVATE zorbex_editor zorbex_pools zorbex_store_internals benchmark::benchmark)
+zorbex_warnings(bench_history)

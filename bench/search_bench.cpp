@@ -1,0 +1,278 @@
+// Search over a 100,000-question bank with realistic RTF stems (a font table, plain and
+// bold runs, paragraphs; one in ten in Japanese through code page 932), beside a LIKE scan
+// over a table of the same plain texts; the index build beside reading and converting all
+// the RTF once. Prints the index size beside the plain text size. A search is timed until
+// what the Find window shows first is ready: the ranked hit list and its first batch.
+#include <benchmark/benchmark.h>
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bank_search.h"
+#include "bench_main.h"
+#include "connection.h"
+#include "schema.h"
+#include "session.h"
+
+namespace fs = std::filesystem;
+using store::Value;
+
+namespace {
+
+constexpr int kQuestions = 100000;
+
+// Words with a Zipf-like spread, so that some are everywhere and most are rare.
+class Words {
+ public:
+  Words() : rng_(7) {
+    const char* syllables[] = {"ka", "lo", "mi", "ter", "so", "ran", "vel", "qui", "dor", "pha", "nu", "sta", "bri", "on", "ex"};
+    std::mt19937 g(11);
+    for (int i = 0; i < 20000; ++i) {
+      std::string w;
+      const int n = 2 + static_cast<int>(g() % 3);
+      for (int k = 0; k < n; ++k) w += syllables[g() % 15];
+      words_.push_back(w);
+    }
+  }
+  const std::string& any() {
+    const double u = std::uniform_real_distribution<double>(0, 1)(rng_);
+    return words_[static_cast<size_t>(std::pow(u, 3.0) * (words_.size() - 1))];
+  }
+  std::string sentence(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += (i ? " " : "") + any();
+    return s;
+  }
+  std::mt19937& rng() { return rng_; }
+  const std::string& at(size_t i) const { return words_[i]; }
+
+ private:
+  std::vector<std::string> words_;
+  std::mt19937 rng_;
+};
+
+// Japanese text as the rich-text box of the editors writes it: Shift-JIS bytes as \'xx.
+std::string japaneseRtf(Words& w) {
+  static const char* const kana[] = {"問題", "次の文", "読み", "正しい", "答え", "選択肢", "東京", "文章", "語句", "意味"};
+  std::string text;
+  for (int i = 0; i < 20; ++i) text += kana[w.rng()() % 10];
+  std::string sjis(text.size() * 2, '\0');
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  char* in = text.data();
+  char* to = sjis.data();
+  size_t inLeft = text.size(), outLeft = sjis.size();
+  iconv(cd, &in, &inLeft, &to, &outLeft);
+  iconv_close(cd);
+  sjis.resize(sjis.size() - outLeft);
+  std::string out;
+  for (unsigned char c : sjis) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\'%02x", c);
+    out += hex;
+  }
+  return "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1033\\deflangfe1041{\\fonttbl{\\f0\\fnil\\fcharset128 MS Gothic;}}\n"
+         "\\viewkind4\\uc1\\pard\\lang1041\\f0\\fs22 " + out + " " + w.sentence(8) + "\n\\par }\n";
+}
+
+std::string latinRtf(Words& w) {
+  return "{\\rtf1\\ansi\\deff0\\deftab720{\\fonttbl{\\f0\\fswiss MS Sans Serif;}{\\f1\\fswiss Verdana;}}\n"
+         "{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\n"
+         "\\deflang1033\\pard\\plain\\f1\\fs22 " + w.sentence(30) + " \\plain\\f1\\fs22\\b " + w.sentence(3) +
+         "\\plain\\f1\\fs22  " + w.sentence(25) + "\n\\par \\plain\\f1\\fs22 " + w.sentence(20) + "\n\\par }\n";
+}
+
+struct Bank {
+  fs::path dir;
+  std::string rareWord, commonWord;
+};
+
+const Bank& bank() {
+  static Bank b = [] {
+    Bank out;
+    out.dir = fs::temp_directory_path() / "zorbex-bench-search";
+    fs::remove_all(out.dir);
+    fs::create_directories(out.dir);
+    store::schema::createBank(out.dir);
+    auto db = store::openOurFile(store::schema::bankPath(out.dir).string(), store::schema::kBankKey, false,
+                                 store::ErrorStyle::Ado);
+    Words w;
+    db->exec("BEGIN;");
+    const char* tables[] = {"SCtbl", "CRtbl", "RCtbl", "PStbl", "DStbl"};
+    for (int i = 0; i < kQuestions; ++i) {
+      const int pool = i / 100;
+      const std::string table = tables[pool % 5];
+      char n[8], src[8];
+      std::snprintf(n, sizeof n, "%03d%02d", pool, i % 100);
+      std::snprintf(src, sizeof src, "X%03d", pool);
+      std::string stem = i % 10 == 0 ? japaneseRtf(w) : latinRtf(w);
+      // A name that one question in a thousand uses: what people look for most.
+      if (i % 1000 == 999) stem.insert(stem.rfind("\\par"), " Okonkwo ");
+      std::string sql = "INSERT INTO [" + table + "] (numQ, src, question";
+      std::vector<std::string> values{n, src, stem};
+      if (table == "DStbl") {
+        sql += ", statement1, statement2";
+        values.push_back(latinRtf(w));
+        values.push_back(latinRtf(w));
+      } else {
+        if (table == "RCtbl") {
+          sql += ", reading";
+          values.push_back(latinRtf(w));
+        }
+        for (char c = 'A'; c <= 'E'; ++c) {
+          sql += std::string(", choice") + c;
+          values.push_back(table == "PStbl" ? "{\\rtf1\\ansi " + w.sentence(4) + "}" : w.sentence(4));
+        }
+      }
+      sql += ") VALUES (?1";
+      for (size_t k = 2; k <= values.size(); ++k) sql += ", ?" + std::to_string(k);
+      auto ins = db->prepare(sql + ");");
+      for (size_t k = 0; k < values.size(); ++k) ins.bind(static_cast<int>(k) + 1, Value(values[k]));
+      ins.step();
+    }
+    db->exec("COMMIT;");
+    db->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+    out.rareWord = "Okonkwo";
+    out.commonWord = w.at(15000);  // from the long tail of the vocabulary, still in every fourth field
+    return out;
+  }();
+  return b;
+}
+
+// The same plain texts in one table, for the LIKE scan; and their size in bytes.
+long long g_plainBytes = 0;
+void ensurePlainTable(store::Connection& conn) {
+  static bool made = false;
+  if (made) return;
+  made = true;
+  store::SqliteDb& db = conn.session().db();
+  db.exec("DROP TABLE IF EXISTS bench_plain; CREATE TABLE bench_plain (plain TEXT);");
+  db.exec("INSERT INTO bench_plain SELECT plain FROM zx_search_texts;");
+  auto st = db.prepare("SELECT sum(length(CAST(plain AS BLOB))) FROM bench_plain;");
+  st.step();
+  g_plainBytes = st.column(0).toInt();
+}
+
+store::Connection& connection() {
+  static store::Connection conn;
+  if (!conn.isOpen()) conn.open(store::schema::bankPath(bank().dir).string(), store::schema::kBankKey);
+  return conn;
+}
+
+long long pages(store::Connection& conn, const char* pragma) {
+  auto st = conn.session().db().prepare(std::string("PRAGMA ") + pragma + ";");
+  st.step();
+  return st.column(0).toInt();
+}
+
+void BM_ConvertAllRtf(benchmark::State& state) {
+  store::Connection& conn = connection();
+  for (auto _ : state) {
+    long long chars = 0;
+    for (store::schema::Kind k : store::schema::kAllKinds) {
+      const std::vector<std::string>& fields = search::searchedFields(k);
+      store::search_index::forEachQuestion(conn, k, fields, [&](const std::string&, const std::vector<Value>& v) {
+        for (size_t i = 0; i < fields.size(); ++i) chars += search::plainTextOf(k, fields[i], v[i]).size();
+      });
+    }
+    benchmark::DoNotOptimize(chars);
+  }
+}
+
+void BM_BuildIndex(benchmark::State& state) {
+  store::Connection& conn = connection();
+  const long long before = pages(conn, "page_count") - pages(conn, "freelist_count");
+  for (auto _ : state) search::rebuildIndex(conn);
+  conn.session().db().exec("VACUUM;");
+  const long long after = pages(conn, "page_count");
+  ensurePlainTable(conn);
+  const double pageSize = static_cast<double>(pages(conn, "page_size"));
+  state.counters["index_MB"] = (after - before) * pageSize / 1e6;
+  state.counters["plain_MB"] = g_plainBytes / 1e6;
+  std::printf("index size %.1f MB beside %.1f MB of plain text (%.2fx); bank without index %.1f MB\n",
+              (after - before) * pageSize / 1e6, g_plainBytes / 1e6, (after - before) * pageSize / g_plainBytes,
+              before * pageSize / 1e6);
+}
+
+// What the user waits for in the Find window: the whole ranked hit list (kind, number, field,
+// pool, rank) and the first batch shown, its places marked and its snippets made. Later
+// batches are marked as they are shown.
+void searchFor(benchmark::State& state, const std::string& word) {
+  store::Connection& conn = connection();
+  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  const search::Query q = search::parseQuery(QString::fromStdString(word));
+  size_t hits = 0;
+  for (auto _ : state) {
+    std::vector<search::Result> results = search::rankedHits(conn, q, {});
+    search::markPlaces(conn, results, 0, search::kBatch, q);
+    for (size_t i = 0; i < std::min(search::kBatch, results.size()); ++i)
+      benchmark::DoNotOptimize(search::snippet(results[i].plain, results[i].ranges));
+    hits = results.size();
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+}
+
+// Every batch marked, as the bank tool prints them all (for comparison, no target).
+void searchAllMarked(benchmark::State& state, const std::string& word) {
+  store::Connection& conn = connection();
+  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  const search::Query q = search::parseQuery(QString::fromStdString(word));
+  size_t hits = 0;
+  for (auto _ : state) hits = search::searchBank(conn, q, {}).size();
+  state.counters["hits"] = static_cast<double>(hits);
+}
+
+void likeFor(benchmark::State& state, const std::string& word) {
+  store::Connection& conn = connection();
+  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  ensurePlainTable(conn);
+  auto st = conn.session().db().prepare("SELECT count(*) FROM bench_plain WHERE plain LIKE ?1;");
+  long long hits = 0;
+  for (auto _ : state) {
+    st.bind(1, Value("%" + word + "%"));
+    st.step();
+    hits = st.column(0).toInt();
+    st.reset();
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+}
+
+void BM_SearchName(benchmark::State& state) { searchFor(state, bank().rareWord); }
+void BM_LikeScanName(benchmark::State& state) { likeFor(state, bank().rareWord); }
+void BM_SearchFrequentWord(benchmark::State& state) { searchFor(state, bank().commonWord); }
+void BM_LikeScanFrequentWord(benchmark::State& state) { likeFor(state, bank().commonWord); }
+void BM_SearchJapanese(benchmark::State& state) { searchFor(state, "選択肢"); }
+void BM_SearchFrequentWordAllMarked(benchmark::State& state) { searchAllMarked(state, bank().commonWord); }
+void BM_LikeScanJapanese(benchmark::State& state) { likeFor(state, "選択肢"); }
+
+}  // namespace
+
+BENCHMARK(BM_ConvertAllRtf)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BuildIndex)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SearchName)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LikeScanName)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchFrequentWord)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LikeScanFrequentWord)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchJapanese)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LikeScanJapanese)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchFrequentWordAllMarked)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  std::printf(
+      "BM_Search*: until the whole ranked hit list and the first batch of %zu hits (places marked, snippets made) are "
+      "ready, as the Find window shows them; BM_SearchFrequentWordAllMarked: every hit marked. BM_LikeScan*: a LIKE "
+      "scan over a table of the same plain texts. BM_BuildIndex: the whole index built in one transaction, beside "
+      "BM_ConvertAllRtf: reading and converting all the RTF once.\n",
+      search::kBatch);
+  return bench_support::runWithRatios(argc, argv,
+                                      {{"BM_BuildIndex", "BM_ConvertAllRtf"},
+                                       {"BM_SearchName", "BM_LikeScanName"},
+                                       {"BM_SearchFrequentWord", "BM_LikeScanFrequentWord"},
+                                       {"BM_SearchJapanese", "BM_LikeScanJapanese"}});
+}

@@ -1,0 +1,121 @@
+#include "version_text.h"
+
+#include <QTextDocument>
+#include <cctype>
+
+#include "rtf/rtf_reader.h"
+#include "rtf/rtf_format.h"
+
+namespace editor {
+
+namespace {
+
+using store::schema::FieldType;
+using store::schema::FieldWrite;
+
+std::vector<std::string> words(const std::string& s) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  while (i < s.size()) {
+    size_t j = i;
+    while (j < s.size() && !std::isspace(static_cast<unsigned char>(s[j]))) ++j;
+    while (j < s.size() && std::isspace(static_cast<unsigned char>(s[j]))) ++j;
+    out.push_back(s.substr(i, j - i));
+    i = j;
+  }
+  return out;
+}
+
+void add(std::vector<DiffPart>& parts, DiffPart::Kind kind, const std::string& text) {
+  if (!parts.empty() && parts.back().kind == kind)
+    parts.back().text += text;
+  else
+    parts.push_back({kind, text});
+}
+
+std::string escaped(const std::string& s) {
+  return QString::fromStdString(s).toHtmlEscaped().replace("\n", "<br>").toStdString();
+}
+
+std::string plain(const store::schema::Field& f, const store::Value& v) {
+  if (f.type != FieldType::Rtf || v.isNull()) return v.toString();
+  QTextDocument doc;
+  ui::rtf::readRtf(QByteArray::fromStdString(v.toString()), doc);
+  return ui::rtf::boxText(doc).toStdString();
+}
+
+// "choiceA" reads "Choice A", "statement1" "Statement 1", "reading" "Passage".
+std::string label(const std::string& field) {
+  if (field == "reading") return "Passage";
+  if (field == "passageNum") return "Passage number";
+  std::string out = field;
+  if (!out.empty()) out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
+  const auto last = static_cast<unsigned char>(out.back());
+  if (out.size() > 1 && (std::isupper(last) || std::isdigit(last))) out.insert(out.size() - 1, " ");
+  return out;
+}
+
+}  // namespace
+
+std::vector<DiffPart> wordDiff(const std::string& before, const std::string& after) {
+  const std::vector<std::string> a = words(before), b = words(after);
+  // Longest common subsequence of the words, from the end, so that the walk goes forward.
+  std::vector<std::vector<int>> lcs(a.size() + 1, std::vector<int>(b.size() + 1, 0));
+  for (size_t i = a.size(); i-- > 0;)
+    for (size_t j = b.size(); j-- > 0;)
+      lcs[i][j] = a[i] == b[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
+  std::vector<DiffPart> parts;
+  size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    if (i < a.size() && j < b.size() && a[i] == b[j]) {
+      add(parts, DiffPart::Same, a[i++]);
+      ++j;
+    } else if (i < a.size() && (j == b.size() || lcs[i + 1][j] >= lcs[i][j + 1])) {
+      add(parts, DiffPart::Removed, a[i++]);  // what went before what came in its place
+    } else {
+      add(parts, DiffPart::Added, b[j++]);
+    }
+  }
+  return parts;
+}
+
+std::vector<ShownField> shownFields(store::schema::Kind kind, const Record& values) {
+  std::vector<ShownField> out;
+  for (const store::schema::Field& f : store::schema::kindEntry(kind).fields) {
+    if (f.write != FieldWrite::Content && f.write != FieldWrite::ContentIfGiven) continue;
+    auto it = values.find(f.name);
+    out.push_back({label(f.name), it == values.end() ? std::string() : plain(f, it->second)});
+  }
+  return out;
+}
+
+Record recordOf(const store::history::Version& v) {
+  Record r;
+  for (const auto& [name, value] : v.fields) r[name] = value;
+  return r;
+}
+
+MarkedTexts markDifferences(const std::vector<ShownField>& version, const std::vector<ShownField>& current) {
+  MarkedTexts out;
+  for (size_t i = 0; i < version.size() && i < current.size(); ++i) {
+    const std::string head = "<p><b>" + escaped(version[i].name) + "</b><br>";
+    out.version += head;
+    out.current += head;
+    for (const DiffPart& p : wordDiff(version[i].text, current[i].text)) {
+      if (p.kind != DiffPart::Added)
+        out.version += p.kind == DiffPart::Removed
+                           ? "<span style=\"background-color:#f6c6c6; text-decoration:line-through\">" +
+                                 escaped(p.text) + "</span>"
+                           : escaped(p.text);
+      if (p.kind != DiffPart::Removed)
+        out.current += p.kind == DiffPart::Added
+                           ? "<span style=\"background-color:#c6ecc6\">" + escaped(p.text) + "</span>"
+                           : escaped(p.text);
+    }
+    out.version += "</p>";
+    out.current += "</p>";
+  }
+  return out;
+}
+
+}  // namespace editor

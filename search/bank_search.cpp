@@ -1,0 +1,359 @@
+#include "bank_search.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <map>
+
+#include "db_error.h"
+#include "history.h"
+#include "recordset.h"
+#include "rtf/rtf_reader.h"
+#include "rtf/rtf_writer.h"
+#include "statements.h"
+#include "text_fold.h"
+
+namespace search {
+
+namespace sidx = store::search_index;
+using store::Value;
+using store::schema::FieldType;
+using store::schema::FieldWrite;
+
+namespace {
+
+bool searched(const store::schema::Field& f) {
+  const std::string name = f.name;
+  // The answer letter and the passage number are written with the content but are no text.
+  if (name == "answer" || name == "passageNum") return false;
+  return (f.type == FieldType::Rtf || f.type == FieldType::Text) &&
+         (f.write == FieldWrite::Content || f.write == FieldWrite::ContentIfGiven);
+}
+
+FieldType typeOf(Kind kind, const std::string& field) {
+  for (const store::schema::Field& f : store::schema::kindEntry(kind).fields)
+    if (field == f.name) return f.type;
+  return FieldType::Text;
+}
+
+// The field that names the question's group: its pool, or for essay topics their type.
+const char* poolField(Kind kind) { return kind == Kind::AWA ? "type" : "src"; }
+
+std::vector<std::string> readFields(Kind kind) {
+  std::vector<std::string> f = searchedFields(kind);
+  f.push_back(poolField(kind));
+  return f;
+}
+
+QString documentText(const QTextDocument& doc) {
+  QString text;
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    if (b != doc.begin()) text += QLatin1Char('\n');
+    QString t = b.text();
+    t.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text += t;
+  }
+  return text;
+}
+
+// Turns stored values into plain text; one document serves a whole run of RTF fields.
+class PlainText {
+ public:
+  QString of(Kind kind, const std::string& field, const Value& value) {
+    if (value.isNull()) return {};
+    const std::string raw = value.toString();
+    if (typeOf(kind, field) != FieldType::Rtf) return QString::fromStdString(raw);
+    ui::rtf::readRtf(QByteArray(raw.data(), static_cast<qsizetype>(raw.size())), doc_);
+    return documentText(doc_);
+  }
+
+ private:
+  QTextDocument doc_;
+};
+
+std::vector<sidx::Entry> entriesOf(PlainText& plain, Kind kind, const std::vector<Value>& values) {
+  const std::vector<std::string>& fields = searchedFields(kind);
+  const std::string pool = values.back().isNull() ? std::string() : values.back().toString();
+  std::vector<sidx::Entry> entries;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const QString text = plain.of(kind, fields[i], values[i]);
+    std::string words = indexWords(text);
+    if (words.empty()) continue;
+    entries.push_back({fields[i], pool, std::move(words), text.toStdString(), text.size()});
+  }
+  return entries;
+}
+
+void indexWhole(store::Connection& conn, const Progress& progress) {
+  sidx::clearSearchIndex(conn);
+  long long total = 0, done = 0;
+  for (Kind k : store::schema::kAllKinds) total += sidx::countQuestions(conn, k);
+  PlainText plain;
+  sidx::Filler filler(conn);
+  int shown = -1;
+  for (Kind k : store::schema::kAllKinds) {
+    sidx::forEachQuestion(conn, k, readFields(k), [&](const std::string& numQ, const std::vector<Value>& values) {
+      filler.add({k, numQ}, entriesOf(plain, k, values));
+      const int percent = total ? static_cast<int>(++done * 100 / total) : 100;
+      if (progress && percent != shown) progress(shown = percent);
+    });
+  }
+  filler.finish();
+  sidx::setSearchIndexBuilt(conn);
+  if (progress && shown != 100) progress(100);
+}
+
+void indexOne(store::Connection& conn, PlainText& plain, Kind kind, const std::string& numQ) {
+  std::vector<sidx::Entry> entries;
+  sidx::forEachQuestion(
+      conn, kind, readFields(kind),
+      [&](const std::string&, const std::vector<Value>& values) { entries = entriesOf(plain, kind, values); }, &numQ);
+  sidx::putEntries(conn, {kind, numQ}, entries);
+}
+
+void updateWithin(store::Connection& conn, const Progress& progress) {
+  sidx::ensureSearchIndex(conn);
+  if (!sidx::searchIndexBuilt(conn)) {
+    indexWhole(conn, progress);
+    return;
+  }
+  PlainText plain;
+  for (const sidx::QuestionRef& q : sidx::takeMarkedQuestions(conn)) indexOne(conn, plain, q.kind, q.numQ);
+}
+
+int fieldOrder(Kind kind, const std::string& field) {
+  const std::vector<std::string>& f = searchedFields(kind);
+  return static_cast<int>(std::find(f.begin(), f.end(), field) - f.begin());
+}
+
+}  // namespace
+
+const std::vector<std::string>& searchedFields(Kind kind) {
+  static const std::vector<std::vector<std::string>> all = [] {
+    std::vector<std::vector<std::string>> v;
+    for (Kind k : store::schema::kAllKinds) {
+      std::vector<std::string> fields;
+      for (const store::schema::Field& f : store::schema::kindEntry(k).fields)
+        if (searched(f)) fields.push_back(f.name);
+      v.push_back(fields);
+    }
+    return v;
+  }();
+  return all[static_cast<size_t>(kind)];
+}
+
+QString whereOf(Kind kind, const std::string& field) {
+  if (field == "question") return kind == Kind::AWA ? QStringLiteral("topic") : QStringLiteral("stem");
+  if (field == "reading") return QStringLiteral("passage");
+  if (field.starts_with("statement")) return QStringLiteral("statement ") + QString::fromStdString(field.substr(9));
+  if (field.starts_with("choice")) return QStringLiteral("choice ") + QString::fromStdString(field.substr(6));
+  return QString::fromStdString(field);
+}
+
+QString plainTextOf(Kind kind, const std::string& field, const Value& value) {
+  PlainText plain;
+  return plain.of(kind, field, value);
+}
+
+void updateIndex(store::Connection& conn, const Progress& progress) {
+  store::Transaction t(conn);
+  updateWithin(conn, progress);
+  t.commit();
+}
+
+void rebuildIndex(store::Connection& conn, const Progress& progress) {
+  sidx::ensureSearchIndex(conn);
+  store::Transaction t(conn);
+  indexWhole(conn, progress);
+  t.commit();
+}
+
+void reindexQuestion(store::Connection& conn, Kind kind, const std::string& numQ) {
+  PlainText plain;
+  indexOne(conn, plain, kind, numQ);
+}
+
+std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const sidx::Filter& filter,
+                               const Progress& progress) {
+  if (query.empty()) return {};
+  std::vector<sidx::Hit> hits;
+  {
+    store::Transaction t(conn);
+    updateWithin(conn, progress);
+    hits = sidx::matchEntries(conn, matchExpression(query), filter);
+    t.commit();
+  }
+  std::stable_sort(hits.begin(), hits.end(), [](const sidx::Hit& a, const sidx::Hit& b) {
+    if (a.places != b.places) return a.places > b.places;
+    if (a.length != b.length) return a.length < b.length;
+    if (a.kind != b.kind) return a.kind < b.kind;
+    if (a.numQ != b.numQ) return a.numQ < b.numQ;
+    return fieldOrder(a.kind, a.field) < fieldOrder(b.kind, b.field);
+  });
+  std::vector<Result> results;
+  results.reserve(hits.size());
+  for (sidx::Hit& h : hits)
+    results.push_back({h.kind, std::move(h.numQ), std::move(h.pool), std::move(h.field), {}, h.places, {}, h.entry});
+  return results;
+}
+
+void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t from, size_t to, const Query& query) {
+  to = std::min(to, results.size());
+  if (from >= to) return;
+  std::vector<long long> entries;
+  for (size_t i = from; i < to; ++i) entries.push_back(results[i].entry);
+  const std::vector<std::string> plains = sidx::plainsOf(conn, entries);
+  for (size_t i = from; i < to; ++i) {
+    Result& r = results[i];
+    r.plain = QString::fromStdString(plains[i - from]);
+    r.ranges = findInText(r.plain, query);
+  }
+}
+
+std::vector<Result> searchBank(store::Connection& conn, const Query& query, const sidx::Filter& filter,
+                               const Progress& progress, const std::function<void(const std::vector<Result>&)>& found) {
+  std::vector<Result> results = rankedHits(conn, query, filter, progress);
+  for (size_t i = 0; i < results.size(); i += kBatch) {
+    const size_t end = std::min(results.size(), i + kBatch);
+    markPlaces(conn, results, i, end, query);
+    if (found) found(std::vector<Result>(results.begin() + static_cast<long>(i), results.begin() + static_cast<long>(end)));
+  }
+  return results;
+}
+
+// ----- Replace
+
+namespace {
+
+std::vector<Value> storedValues(store::Connection& conn, Kind kind, const std::string& numQ, bool* exists) {
+  std::vector<Value> values;
+  *exists = false;
+  sidx::forEachQuestion(
+      conn, kind, searchedFields(kind),
+      [&](const std::string&, const std::vector<Value>& v) {
+        values = v;
+        *exists = true;
+      },
+      &numQ);
+  return values;
+}
+
+QString oneLine(QString s) {
+  for (QChar& c : s)
+    if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t')) c = QLatin1Char(' ');
+  return s;
+}
+
+// The field's value with the ranges (of its plain text, in text order) replaced by `with`.
+Value replacedValue(Kind kind, const std::string& field, const Value& stored, std::vector<Range> ranges,
+                    const QString& with) {
+  std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return a.start > b.start; });
+  const std::string raw = stored.toString();
+  if (typeOf(kind, field) != FieldType::Rtf) {
+    QString text = QString::fromStdString(raw);
+    for (const Range& r : ranges) text.replace(r.start, r.length, with);
+    return Value(text.toStdString());
+  }
+  // Inside the document, so that every run around a replaced place keeps its format.
+  QTextDocument doc;
+  ui::rtf::readRtf(QByteArray(raw.data(), static_cast<qsizetype>(raw.size())), doc);
+  for (const Range& r : ranges) {
+    QTextCursor cursor(&doc);
+    cursor.setPosition(r.start + 1);
+    const QTextCharFormat format = cursor.charFormat();  // that of the first character replaced
+    cursor.setPosition(r.start);
+    cursor.setPosition(r.start + r.length, QTextCursor::KeepAnchor);
+    cursor.insertText(with, format);
+  }
+  const QByteArray rtf = ui::rtf::writeRtf(doc);
+  return Value(std::string(rtf.constData(), static_cast<size_t>(rtf.size())));
+}
+
+}  // namespace
+
+ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& results, const Query& query) {
+  ReplacePlan plan;
+  std::map<std::pair<Kind, std::string>, bool> seen;
+  PlainText plain;
+  for (const Result& r : results) {
+    if (seen[{r.kind, r.numQ}]) continue;
+    seen[{r.kind, r.numQ}] = true;
+    bool exists = false;
+    std::vector<Value> values = storedValues(conn, r.kind, r.numQ, &exists);
+    if (!exists) continue;
+    const std::vector<std::string>& fields = searchedFields(r.kind);
+    for (size_t i = 0; i < fields.size(); ++i) {
+      // Only the fields among the results (the hits in view).
+      const bool inView = std::any_of(results.begin(), results.end(), [&](const Result& o) {
+        return o.kind == r.kind && o.numQ == r.numQ && o.field == fields[i];
+      });
+      if (!inView) continue;
+      const QString text = plain.of(r.kind, fields[i], values[i]);
+      for (const Range& range : findInText(text, query)) {
+        const int from = std::max(0, range.start - 30), to = std::min<int>(static_cast<int>(text.size()), range.start + range.length + 30);
+        plan.occurrences.push_back({r.kind, r.numQ, fields[i], range, text.mid(range.start, range.length),
+                                    oneLine(text.mid(from, range.start - from)),
+                                    oneLine(text.mid(range.start + range.length, to - range.start - range.length))});
+      }
+    }
+    plan.questions.push_back({r.kind, r.numQ, std::move(values)});
+  }
+  return plan;
+}
+
+int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::vector<bool>& accepted,
+                 const QString& with) {
+  store::history::ChangeTag tag(conn, "Replace");
+  store::Transaction t(conn);
+  int replaced = 0;
+  for (const ReplacePlan::Stored& q : plan.questions) {
+    // The accepted places of this question, by field.
+    std::map<std::string, std::vector<Range>> byField;
+    for (size_t i = 0; i < plan.occurrences.size(); ++i) {
+      const Occurrence& o = plan.occurrences[i];
+      if (i < accepted.size() && accepted[i] && o.kind == q.kind && o.numQ == q.numQ) byField[o.field].push_back(o.range);
+    }
+    if (byField.empty()) continue;
+    bool exists = false;
+    const std::vector<Value> now = storedValues(conn, q.kind, q.numQ, &exists);
+    const std::string name = std::string(store::schema::kindName(q.kind)) + " question " + q.numQ;
+    if (!exists)
+      throw store::DbError(store::err::Generic,
+                           name + " no longer exists: another program has deleted it since the search. Nothing was replaced.");
+    if (now != q.values)
+      throw store::DbError(store::err::Generic,
+                           name + " was changed by another program since the search. Nothing was replaced; search again.");
+    const std::vector<std::string>& fields = searchedFields(q.kind);
+    std::vector<std::pair<std::string, Value>> changed;
+    for (auto& [field, ranges] : byField) {
+      const size_t at = static_cast<size_t>(std::find(fields.begin(), fields.end(), field) - fields.begin());
+      replaced += static_cast<int>(ranges.size());
+      changed.emplace_back(field, replacedValue(q.kind, field, q.values[at], ranges, with));
+    }
+    writeReplacedQuestion(conn, q.kind, q.numQ, changed);
+    reindexQuestion(conn, q.kind, q.numQ);
+  }
+  t.commit();
+  tag.commit();
+  return replaced;
+}
+
+bool writeReplacedQuestion(store::Connection& conn, Kind kind, const std::string& numQ,
+                           const std::vector<std::pair<std::string, Value>>& fields) {
+  store::Recordset rs;
+  rs.cursorType = store::adOpenKeyset;
+  rs.lockType = store::adLockOptimistic;
+  rs.open(store::statements::questionSource(store::schema::tableName(kind), numQ), conn, store::adOpenUnspecified,
+          store::adLockUnspecified, store::adCmdTable);
+  if (rs.eof()) {
+    rs.close();
+    return false;
+  }
+  for (const auto& [field, value] : fields) rs.setValue(field, value);
+  rs.update();
+  rs.close();
+  return true;
+}
+
+}  // namespace search

@@ -1,0 +1,55 @@
+#pragma once
+// What the user types into the search: words and "quoted phrases", each of which must be in
+// a field for it to be a hit. Turned into the engine's full-text expression, and found
+// again in a field's plain text to mark the hit.
+
+#include <QString>
+#include <string>
+#include <vector>
+
+namespace search {
+
+struct Term {
+  QString text;
+  bool prefix = false;  // the beginning of a token (a single CJK character at the end)
+};
+
+// A word or a phrase: its terms must follow one another.
+struct Item {
+  std::vector<Term> terms;
+};
+
+struct Query {
+  std::vector<Item> items;
+  bool empty() const { return items.empty(); }
+};
+
+// Words separated by blanks; text in double quotes is one phrase (a quote left open runs to
+// the end). A word that is itself several tokens ("e-mail", Japanese) is a phrase.
+Query parseQuery(const QString& typed);
+
+// The engine's full-text expression: every item, each as a quoted phrase. Empty for an
+// empty query.
+std::string matchExpression(const Query& query);
+
+// A found place in the original text: [start, start + length).
+struct Range {
+  int start = 0, length = 0;
+  bool operator==(const Range&) const = default;
+};
+
+// Every place in plain where an item of the query stands, in text order, overlaps merged.
+std::vector<Range> findInText(const QString& plain, const Query& query);
+
+// A piece of a snippet, marked where the query was found.
+struct SnippetPart {
+  QString text;
+  bool marked = false;
+};
+// A line of context around the first of ranges (about `width` characters), with every range in
+// it marked; line breaks and tabs become blanks, and a cut is shown by "…".
+std::vector<SnippetPart> snippet(const QString& plain, const std::vector<Range>& ranges, int width = 120);
+// The snippet as one line with the marked parts in «».
+QString snippetLine(const std::vector<SnippetPart>& parts);
+
+}  // namespace search

@@ -1,0 +1,102 @@
+#pragma once
+// The bank's memory of its questions: every change to a question row keeps the row it
+// replaces, and every deleted row goes to the trash, in zx_ tables of the bank filled by
+// triggers in the same transaction as the change, whoever writes. This program tags its
+// writes with the operation, the user and the machine; a change without a tag came from
+// another program and is kept as such, with its time.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "connection.h"
+#include "kind_registry.h"
+#include "value.h"
+
+namespace store::history {
+
+// The operation named for a change that another program wrote.
+inline constexpr const char* kAnotherProgram = "another program";
+
+// Tags every write through conn, while it lives, with operation, the user's login name and
+// the machine's name. Tags nest: the inner one names the writes until it ends. All writes under
+// one tag form one change: a question keeps only the version from before the first of them
+// (a Save writes layout and content, a "GO" each question twice, and each is one version).
+// On a bank that keeps a history, writes made outside a transaction of the connection's own
+// gather in one transaction, which commit() commits with their history; a tag that ends
+// without commit takes them back, as a Transaction does.
+class ChangeTag {
+ public:
+  ChangeTag(Connection& conn, std::string operation);
+  ~ChangeTag();
+  // Commits the writes so far; later writes under the tag begin another transaction of the
+  // same change. Throws DbError (the writes are then taken back).
+  void commit();
+  ChangeTag(const ChangeTag&) = delete;
+  ChangeTag& operator=(const ChangeTag&) = delete;
+
+ private:
+  Connection& conn_;
+  struct State;
+  State* state_;
+};
+
+// One kept version of a question: the row as it was before a change, and what changed it.
+struct Version {
+  long long id = 0;            // the version's number, unique in the bank
+  schema::Kind kind = schema::Kind::SC;
+  std::string numQ;
+  std::string change;          // "update" or "delete"
+  std::string at;              // UTC, "YYYY-MM-DD HH:MM:SS.SSS"
+  std::string operation;       // "Save", "GO", ..., or kAnotherProgram
+  std::string user;
+  std::string machine;
+  std::vector<std::pair<std::string, Value>> fields;  // every column of the row, numQ first
+
+  const Value* field(const std::string& name) const;
+};
+
+// The versions of question numQ of kind, newest first.
+std::vector<Version> versions(Connection& conn, schema::Kind kind, const std::string& numQ);
+// The version numbered id of question numQ of kind; none when there is no such version.
+std::optional<Version> version(Connection& conn, schema::Kind kind, const std::string& numQ, long long id);
+
+// The kinds in which numQ is a question now or has kept versions (the DS and PS edition
+// numbers share a range, so a number alone may name two).
+std::vector<schema::Kind> kindsOf(Connection& conn, const std::string& numQ);
+
+// Puts version id back over question numQ as one change tagged "Restore from history" (itself
+// kept). A question deleted since is not brought back here: that is undelete's work. Throws
+// DbError when the version or the question does not exist.
+void revert(Connection& conn, schema::Kind kind, const std::string& numQ, long long id);
+
+// What one operation deleted and is still in the trash: a question, or a pool's questions
+// deleted by one "Delete Pool".
+struct TrashEntry {
+  long long batch = 0;  // identifies the entry
+  schema::Kind kind = schema::Kind::SC;
+  std::string at;
+  std::string operation;
+  std::string user;
+  std::string machine;
+  std::string pool;                  // the pool of the questions (of the first, when they differ)
+  std::vector<std::string> numbers;  // the deleted question numbers, in order
+};
+
+// Everything in the trash, newest first.
+std::vector<TrashEntry> trash(Connection& conn);
+// The entry that undeletes arg: the newest that holds question number arg, otherwise the
+// newest whose questions are of pool arg; with kind given, only entries of that kind.
+std::vector<TrashEntry> entriesFor(Connection& conn, const std::string& arg);
+// Why entry cannot be restored now (its numbers that are taken, named), or empty.
+std::string undeleteProblem(Connection& conn, const TrashEntry& entry);
+// Restores every question of entry, whole, as one change tagged "Undelete", and takes the entry
+// out of the trash. Refused (DbError, nothing changed) with undeleteProblem's reason.
+void undelete(Connection& conn, const TrashEntry& entry);
+
+// Forgets the versions and trash entries kept before date (YYYY-MM-DD, UTC); returns how many
+// versions went. DbError for a date not of that form.
+long prune(Connection& conn, const std::string& beforeDate);
+
+}  // namespace store::history

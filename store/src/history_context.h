@@ -1,0 +1,32 @@
+#pragma once
+// The store's own side of the history: the zx_ tables and triggers, made with a new bank and
+// added the first time this program opens an older one for writing, and the change context
+// row through which the triggers learn who writes.
+
+#include <string>
+
+#include "sqlite_db.h"
+
+namespace store::history {
+
+// What the writes of a connection are tagged with while a ChangeTag lives.
+struct Tag {
+  std::string operation;
+  std::string user;
+  std::string machine;
+  long long batch = 0;      // the change's number, taken at its first write
+  bool batchFresh = false;  // taken in the transaction now open (a rollback gives it back)
+  Tag* previous = nullptr;  // the tag of an enclosing ChangeTag
+};
+
+// Makes the history's tables and triggers (a new bank, in the transaction that makes it).
+void createHistory(SqliteDb& db);
+// Adds what is missing of them to a bank that has question tables; true when the file keeps a
+// history (false for a user database). A file that cannot be written is left as it is.
+bool ensureHistory(SqliteDb& db);
+// Within an open transaction: the context row that the triggers read, for tag.
+void writeContext(SqliteDb& db, Tag& tag);
+// Within an open transaction: no context row (before the commit).
+void clearContext(SqliteDb& db);
+
+}  // namespace store::history

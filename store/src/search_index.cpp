@@ -1,0 +1,368 @@
+#include "search_index.h"
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+
+#include "session.h"
+#include "sqlite_db.h"
+
+namespace store::search_index {
+
+namespace {
+
+using schema::Kind;
+
+// The columns whose change can change what the index holds of a question: its number, its
+// pool (or type) and every text column.
+std::string watchedColumns(Kind k) {
+  std::string cols = "numQ";
+  for (const schema::Field& f : schema::kindEntry(k).fields)
+    if (f.type == schema::FieldType::Rtf || f.type == schema::FieldType::Text) cols += ", " + sqlIdent(f.name);
+  return cols;
+}
+
+// Marks each question that a statement of any program inserts, changes or deletes.
+void createTriggers(SqliteDb& db, Kind k) {
+  const std::string table = schema::tableName(k);
+  const std::string name = "zx_search_" + table;
+  // Until the first build there is nothing to keep up to date: the build reads every question.
+  auto mark = [&](const char* row) {
+    return "INSERT INTO zx_search_marks (kind, numQ) SELECT " + sqlLiteral(schema::kindName(k)) + ", " + row +
+           ".numQ FROM zx_search_state WHERE built = 1; ";
+  };
+  db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_insert") + " AFTER INSERT ON " + sqlIdent(table) +
+          " BEGIN " + mark("new") + "END;");
+  db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_update") + " AFTER UPDATE OF " + watchedColumns(k) +
+          " ON " + sqlIdent(table) + " BEGIN " + mark("old") + mark("new") + "END;");
+  db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_delete") + " AFTER DELETE ON " + sqlIdent(table) +
+          " BEGIN " + mark("old") + "END;");
+}
+
+Kind kindNamed(const std::string& name) {
+  for (Kind k : schema::kAllKinds)
+    if (name == schema::kindName(k)) return k;
+  throw DbError(err::Generic, "The search index names an unknown question kind '" + name + "'.");
+}
+
+template <typename F>
+auto engine(F&& body) {
+  try {
+    return body();
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
+SqliteDb& dbOf(Connection& conn) { return conn.session().db(); }
+
+// The places of a hit from the engine's match information 'py' (32-bit words in the
+// machine's order): the number of phrases, then for each phrase its matches in the one column.
+int placesOf(const std::string& matchinfo) {
+  std::vector<std::uint32_t> words(matchinfo.size() / sizeof(std::uint32_t));
+  std::memcpy(words.data(), matchinfo.data(), words.size() * sizeof(std::uint32_t));
+  int places = 0;
+  for (size_t i = 1; i < words.size() && i <= (words.empty() ? 0 : words[0]); ++i) places += static_cast<int>(words[i]);
+  return places;
+}
+
+// An index of the first layout (the plain texts inside zx_search_docs) is dropped, to be
+// built again in the present one at the next search: it holds nothing but what the
+// questions give again.
+bool firstLayout(SqliteDb& db) {
+  if (!db.tableExists("main", "zx_search_docs")) return false;
+  auto st = db.prepare("PRAGMA table_info(zx_search_docs);");
+  while (st.step())
+    if (st.column(1).toString() == "length") return false;
+  return true;
+}
+
+void dropFirstLayout(SqliteDb& db) {
+  db.exec("DROP TABLE IF EXISTS zx_search; DROP TABLE IF EXISTS zx_search_docs; DELETE FROM zx_search_marks; "
+          "UPDATE zx_search_state SET built = 0;");
+}
+
+// Creates whatever of the index is missing; a new index is built at its first use.
+void createSearchTables(SqliteDb& db) {
+  if (firstLayout(db)) dropFirstLayout(db);
+  // The words go through the engine's simple tokenizer: the search layer has already cut
+  // and normalised them, so the index holds exactly its tokens.
+  db.exec("CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, tokenize=simple);");
+  // What a search ranks by sits apart from the plain texts, in small rows that a search
+  // with thousands of hits reads quickly; a text is read when its hit is shown.
+  db.exec(
+      "CREATE TABLE IF NOT EXISTS zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
+      "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, length INTEGER NOT NULL);");
+  db.exec("CREATE TABLE IF NOT EXISTS zx_search_texts (docid INTEGER PRIMARY KEY, plain TEXT);");
+  db.exec("CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);");
+  db.exec("CREATE TABLE IF NOT EXISTS zx_search_marks (kind TEXT NOT NULL, numQ TEXT);");
+  db.exec("CREATE TABLE IF NOT EXISTS zx_search_state (built INTEGER NOT NULL);");
+  auto count = db.prepare("SELECT count(*) FROM zx_search_state;");
+  count.step();
+  if (count.column(0).toInt() == 0)
+    db.exec("INSERT INTO zx_search_state (built) VALUES (0);");
+  for (Kind k : schema::kAllKinds)
+    if (db.tableExists("main", schema::tableName(k))) createTriggers(db, k);
+}
+
+}  // namespace
+
+bool searchIndexPresent(Connection& conn) {
+  return engine([&] { return dbOf(conn).tableExists("main", "zx_search_state"); });
+}
+
+void ensureSearchIndex(Connection& conn) {
+  if (searchIndexPresent(conn)) {
+    // A question table made after the index (an import of a kind the bank lacked) gets its
+    // triggers too; the statements change nothing where they exist.
+    bool missing = false;
+    engine([&] {
+      for (Kind k : schema::kAllKinds) {
+        if (!dbOf(conn).tableExists("main", schema::tableName(k))) continue;
+        auto st = dbOf(conn).prepare("SELECT count(*) FROM sqlite_master WHERE type='trigger' AND name=?1;");
+        st.bind(1, Value("zx_search_" + std::string(schema::tableName(k)) + "_delete"));
+        st.step();
+        missing = missing || st.column(0).toInt() == 0;
+      }
+      return 0;
+    });
+    if (!missing) missing = engine([&] { return firstLayout(dbOf(conn)); });
+    if (!missing) return;
+  }
+  Transaction t(conn);
+  engine([&] {
+    createSearchTables(dbOf(conn));
+    return 0;
+  });
+  t.commit();
+  noteCatalogChanged();
+}
+
+bool searchIndexBuilt(Connection& conn) {
+  return engine([&] {
+    if (!dbOf(conn).tableExists("main", "zx_search_state")) return false;
+    auto st = dbOf(conn).prepare("SELECT built FROM zx_search_state;");
+    return st.step() && st.column(0).toInt() == 1;
+  });
+}
+
+void clearSearchIndex(Connection& conn) {
+  engine([&] {
+    dbOf(conn).exec(
+        "DELETE FROM zx_search; DELETE FROM zx_search_docs; DELETE FROM zx_search_texts; DELETE FROM zx_search_marks; "
+        "UPDATE zx_search_state SET built = 0;");
+    return 0;
+  });
+}
+
+void setSearchIndexBuilt(Connection& conn) {
+  engine([&] {
+    dbOf(conn).exec("UPDATE zx_search_state SET built = 1;");
+    return 0;
+  });
+}
+
+std::vector<QuestionRef> takeMarkedQuestions(Connection& conn) {
+  return engine([&] {
+    std::set<QuestionRef> marked;
+    auto st = dbOf(conn).prepare("SELECT DISTINCT kind, numQ FROM zx_search_marks WHERE numQ IS NOT NULL;");
+    while (st.step()) marked.insert({kindNamed(st.column(0).toString()), st.column(1).toString()});
+    dbOf(conn).exec("DELETE FROM zx_search_marks;");
+    return std::vector<QuestionRef>(marked.begin(), marked.end());
+  });
+}
+
+// The statements that add a question's entries, made once for a run of questions.
+struct Filler::Statements {
+  SqliteDb& db;
+  SqliteStatement doc, text, words;
+
+  void add(const QuestionRef& q, const std::vector<Entry>& entries) {
+    const Value kind(schema::kindName(q.kind));
+    for (const Entry& e : entries) {
+      doc.bind(1, kind);
+      doc.bind(2, Value(q.numQ));
+      doc.bind(3, Value(e.field));
+      doc.bind(4, Value(e.pool));
+      doc.bind(5, Value(e.length));
+      doc.step();
+      doc.reset();
+      const Value docid(db.lastInsertRowid());
+      text.bind(1, docid);
+      text.bind(2, Value(e.plain));
+      text.step();
+      text.reset();
+      words.bind(1, docid);
+      words.bind(2, Value(e.words));
+      words.step();
+      words.reset();
+    }
+  }
+};
+
+namespace {
+
+Filler::Statements statementsOf(SqliteDb& db) {
+  return {db, db.prepare("INSERT INTO zx_search_docs (kind, numQ, field, pool, length) VALUES (?1, ?2, ?3, ?4, ?5);"),
+          db.prepare("INSERT INTO zx_search_texts (docid, plain) VALUES (?1, ?2);"),
+          db.prepare("INSERT INTO zx_search (docid, words) VALUES (?1, ?2);")};
+}
+
+}  // namespace
+
+void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries) {
+  engine([&] {
+    SqliteDb& db = dbOf(conn);
+    const Value kind(schema::kindName(q.kind));
+    auto old = db.prepare("SELECT docid FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
+    old.bind(1, kind);
+    old.bind(2, Value(q.numQ));
+    std::vector<long long> docids;
+    while (old.step()) docids.push_back(old.column(0).toInt());
+    auto dropWords = db.prepare("DELETE FROM zx_search WHERE docid=?1;");
+    auto dropText = db.prepare("DELETE FROM zx_search_texts WHERE docid=?1;");
+    for (long long id : docids) {
+      for (SqliteStatement* st : {&dropWords, &dropText}) {
+        st->bind(1, Value(id));
+        st->step();
+        st->reset();
+      }
+    }
+    auto dropDocs = db.prepare("DELETE FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
+    dropDocs.bind(1, kind);
+    dropDocs.bind(2, Value(q.numQ));
+    dropDocs.step();
+
+    Filler::Statements st = statementsOf(db);
+    st.add(q, entries);
+    return 0;
+  });
+}
+
+Filler::Filler(Connection& conn) {
+  engine([&] {
+    SqliteDb& db = dbOf(conn);
+    auto size = db.prepare("PRAGMA cache_size;");
+    size.step();
+    cacheSize_ = size.column(0).toInt();
+    // The whole index is written in one transaction: a large cache keeps its pages from being
+    // written out (and encrypted) again and again before the commit.
+    db.exec("PRAGMA cache_size = -262144;");
+    st_.reset(new Statements(statementsOf(db)));
+    return 0;
+  });
+}
+
+Filler::~Filler() {
+  try {
+    st_->db.exec("PRAGMA cache_size = " + std::to_string(cacheSize_) + ";");
+  } catch (const SqliteFailure&) {
+    // The cache stays large until the connection closes: nothing is lost.
+  }
+}
+
+void Filler::add(const QuestionRef& q, const std::vector<Entry>& entries) {
+  engine([&] {
+    st_->add(q, entries);
+    return 0;
+  });
+}
+
+void Filler::finish() {
+  engine([&] {
+    st_->db.exec("INSERT INTO zx_search (zx_search) VALUES ('optimize');");
+    return 0;
+  });
+}
+
+void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
+                     const std::string* numQ) {
+  engine([&] {
+    SqliteDb& db = dbOf(conn);
+    if (!db.tableExists("main", schema::tableName(kind))) return 0;
+    std::string sql = "SELECT numQ";
+    for (const std::string& f : fields) sql += ", " + sqlIdent(f);
+    sql += " FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
+    sql += numQ ? " AND numQ = ?1;" : " ORDER BY numQ;";
+    auto st = db.prepare(sql);
+    if (numQ) st.bind(1, Value(*numQ));
+    std::vector<Value> values(fields.size());
+    while (st.step()) {
+      for (size_t i = 0; i < fields.size(); ++i) values[i] = st.column(static_cast<int>(i) + 1);
+      visit(st.column(0).toString(), values);
+    }
+    return 0;
+  });
+}
+
+long long countQuestions(Connection& conn, Kind kind) {
+  return engine([&]() -> long long {
+    SqliteDb& db = dbOf(conn);
+    if (!db.tableExists("main", schema::tableName(kind))) return 0;
+    auto st = db.prepare("SELECT count(*) FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL;");
+    st.step();
+    return st.column(0).toInt();
+  });
+}
+
+namespace {
+
+// A search with thousands of hits reads one small row of zx_search_docs for each, spread over
+// the whole table. The engine's default cache holds two megabytes, too little for that
+// table of a large bank, so that every search would read and decrypt it again; with a
+// larger cache the searches after the first find it in memory. Raised only, never lowered.
+void keepIndexInMemory(SqliteDb& db) {
+  constexpr long long kBytes = 64LL << 20;
+  auto size = db.prepare("PRAGMA cache_size;");
+  size.step();
+  const long long n = size.column(0).toInt();
+  auto pageSize = db.prepare("PRAGMA page_size;");
+  pageSize.step();
+  const long long bytes = n < 0 ? -n * 1024 : n * pageSize.column(0).toInt();
+  if (bytes < kBytes) db.exec("PRAGMA cache_size = -" + std::to_string(kBytes / 1024) + ";");
+}
+
+}  // namespace
+
+std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter) {
+  return engine([&] {
+    keepIndexInMemory(dbOf(conn));
+    std::string sql =
+        "SELECT d.docid, d.kind, d.numQ, d.field, d.pool, d.length, matchinfo(s.zx_search, 'py') "
+        "FROM zx_search s JOIN zx_search_docs d ON d.docid = s.docid "
+        "WHERE s.words MATCH ?1";
+    if (!filter.kinds.empty()) {
+      sql += " AND d.kind IN (";
+      for (size_t i = 0; i < filter.kinds.size(); ++i) sql += (i ? ", " : "") + sqlLiteral(schema::kindName(filter.kinds[i]));
+      sql += ")";
+    }
+    if (!filter.pool.empty()) sql += " AND d.pool = ?2";
+    if (!filter.numberPrefix.empty()) sql += " AND substr(d.numQ, 1, length(?3)) = ?3 COLLATE NOCASE";
+    auto st = dbOf(conn).prepare(sql + ";");
+    st.bind(1, Value(matchExpression));
+    if (!filter.pool.empty()) st.bind(2, Value(filter.pool));
+    if (!filter.numberPrefix.empty()) st.bind(3, Value(filter.numberPrefix));
+    std::vector<Hit> hits;
+    while (st.step())
+      hits.push_back({st.column(0).toInt(), kindNamed(st.column(1).toString()), st.column(2).toString(),
+                      st.column(3).toString(), st.column(4).toString(), st.column(5).toInt(),
+                      placesOf(st.column(6).toString())});
+    return hits;
+  });
+}
+
+std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries) {
+  return engine([&] {
+    auto st = dbOf(conn).prepare("SELECT plain FROM zx_search_texts WHERE docid = ?1;");
+    std::vector<std::string> plains;
+    plains.reserve(entries.size());
+    for (long long entry : entries) {
+      st.bind(1, Value(entry));
+      plains.push_back(st.step() ? st.column(0).toString() : std::string());
+      st.reset();
+    }
+    return plains;
+  });
+}
+
+}  // namespace store::search_index

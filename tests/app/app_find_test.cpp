@@ -1,0 +1,123 @@
+// The Find window's wiring: Ctrl+F opens it, a search lists the hits, Enter opens the kind's
+// editor at the question with the words selected, Replace writes the accepted places.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QShortcut>
+
+#include "app_fixture.h"
+#include "awa/form_awa_edit.h"
+#include "form_find.h"
+#include "program.h"
+#include "question_editor.h"
+#include "recordset.h"
+#include "window_check.h"
+
+namespace {
+
+class FindTest : public AppFolderTest {
+ protected:
+  void SetUp() override {
+    makeBank();
+    store::Connection conn;
+    conn.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+    add(conn, "SCtbl", "01001", "X010", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 A \\b zebra\\b0  at the zoo}");
+    add(conn, "SCtbl", "01002", "X010", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Zebra and zebra}");
+    store::Recordset rs;
+    rs.open("AWAtbl", conn, store::adOpenKeyset, store::adLockOptimistic);
+    rs.addNew();
+    rs.setValue("numQ", "0001");
+    rs.setValue("type", "I");
+    rs.setValue("question", "Discuss whether a giraffe should vote.");
+    rs.update();
+    rs.close();
+    conn.close();
+    program = std::make_unique<app::Program>(folder());
+    ASSERT_EQ(program->start(), app::Program::kRunning);
+  }
+  void TearDown() override {
+    program.reset();
+    flushDeletes();
+  }
+  static void add(store::Connection& conn, const char* table, const char* numQ, const char* pool, const char* stem) {
+    store::Recordset rs;
+    rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
+    rs.addNew();
+    rs.setValue("numQ", numQ);
+    rs.setValue("src", pool);
+    rs.setValue("question", stem);
+    rs.update();
+    rs.close();
+  }
+  app::FormFind& openFind() {
+    for (QShortcut* s : program->formInit().findChildren<QShortcut*>())
+      if (s->key() == QKeySequence(QKeySequence::Find)) emit s->activated();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* f = dynamic_cast<app::FormFind*>(w); f && f->isVisible()) return *f;
+    throw std::runtime_error("Ctrl+F opened no Find window");
+  }
+  std::unique_ptr<app::Program> program;
+};
+
+}  // namespace
+
+TEST_F(FindTest, EnterOnAHitOpensTheEditorWithTheWordsSelected) {
+  app::FormFind& find = openFind();
+  find.txtWords.setText("ZEBRA");
+  find.cmdFind.Press();
+  ASSERT_EQ(find.lstHits->topLevelItemCount(), 2);
+  QTreeWidgetItem* first = find.lstHits->topLevelItem(0);  // two places rank first
+  EXPECT_EQ(first->text(1), "01002");
+  EXPECT_EQ(first->text(3), "stem");
+  window_check::save(find, "find");
+
+  find.lstHits->setCurrentItem(find.lstHits->topLevelItem(1));
+  find.lstHits->setFocus();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QApplication::sendEvent(find.lstHits, &enter);
+
+  editor::QuestionEditor* editor = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* e = dynamic_cast<editor::QuestionEditor*>(w); e && e->isVisible()) editor = e;
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->kind().kind, store::schema::Kind::SC);
+  EXPECT_EQ(editor->lstQuestion.Text(), "01001");
+  EXPECT_EQ(editor->rtxtQuestion.SelText(), "zebra");
+  EXPECT_FALSE(program->formInit().isVisible());
+  EXPECT_FALSE(editor->findChildren<QShortcut*>().isEmpty());  // Ctrl+F there too
+
+  // A hit of another kind closes this editor and opens that kind's.
+  find.txtWords.setText("giraffe");
+  find.cmdFind.Press();
+  ASSERT_EQ(find.lstHits->topLevelItemCount(), 1);
+  EXPECT_EQ(find.lstHits->topLevelItem(0)->text(3), "topic");
+  find.OpenHit(0);
+  EXPECT_FALSE(editor->isVisible());
+  kinds::FormAWAEdit* awa = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* e = dynamic_cast<kinds::FormAWAEdit*>(w); e && e->isVisible()) awa = e;
+  ASSERT_NE(awa, nullptr);
+  EXPECT_EQ(awa->cmbPool.Text(), "Issue");
+  EXPECT_EQ(awa->rtxtQuestion.SelText(), "giraffe");
+}
+
+TEST_F(FindTest, ReplaceWritesTheAcceptedPlacesOnly) {
+  app::FormFind& find = openFind();
+  find.txtWords.setText("zebra");
+  find.txtReplaceWith.setText("horse");
+  find.cmdFind.Press();
+  find.cmdReplace.Press();
+  app::FormReplace* replace = find.replaceWindow();
+  ASSERT_NE(replace, nullptr);
+  ASSERT_EQ(replace->lstPlaces->topLevelItemCount(), 3);  // 01002 twice, 01001 once
+  window_check::save(*replace, "replace");
+  replace->cmdSkip.Press();
+  replace->cmdAccept.Press();
+  replace->cmdApply.Press();
+  ASSERT_FALSE(dialogs.shown.empty());
+  EXPECT_EQ(dialogs.shown.back().text, "2 places were replaced.");
+  // The hits as they now stand: the skipped place is still found.
+  EXPECT_EQ(find.lstHits->topLevelItemCount(), 1);
+  EXPECT_EQ(find.lstHits->topLevelItem(0)->text(1), "01002");
+}

@@ -1,0 +1,195 @@
+// Search and replace over a real bank: every searched field of every kind, the index kept
+// up to date whoever writes, Replace keeping the formatting and refusing on a conflict.
+#include <gtest/gtest.h>
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include "../pools/bank_fixture.h"
+#include "bank_files.h"
+#include "connections.h"
+#include "history.h"
+#include "bank_search.h"
+#include "rtf/rtf_reader.h"
+#include "search_index.h"
+#include "sqlite_db.h"
+
+using namespace search;
+using store::schema::Kind;
+namespace sidx = store::search_index;
+
+namespace {
+
+std::string rtf(const std::string& body) { return "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs22 " + body + "}"; }
+
+class SearchBank : public PoolsBank {
+ protected:
+  std::vector<Result> find(const QString& typed, sidx::Filter filter = {}) {
+    return searchBank(conn, parseQuery(typed), filter);
+  }
+  // Each hit as "kind number where".
+  std::vector<std::string> hits(const QString& typed, sidx::Filter filter = {}) {
+    std::vector<std::string> out;
+    for (const Result& r : find(typed, filter))
+      out.push_back(std::string(store::schema::kindName(r.kind)) + " " + r.numQ + " " +
+                    whereOf(r.kind, r.field).toStdString());
+    return out;
+  }
+  // Another program writing the bank with the engine's plain SQL (as the sqlcipher shell does).
+  void otherProgram(const std::string& sql) {
+    auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
+    db->exec(sql);
+  }
+};
+
+using Hits = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(SearchBank, EachSearchedFieldOfEachKindIsFound) {
+  const std::map<Kind, std::vector<std::pair<std::string, std::string>>> expected = {
+      {Kind::SC, {{"question", "stem"}, {"choiceA", "choice A"}, {"choiceE", "choice E"}}},
+      {Kind::CR, {{"question", "stem"}, {"choiceC", "choice C"}}},
+      {Kind::RC, {{"reading", "passage"}, {"question", "stem"}, {"choiceB", "choice B"}}},
+      {Kind::PS, {{"question", "stem"}, {"choiceD", "choice D"}}},
+      {Kind::DS, {{"question", "stem"}, {"statement1", "statement 1"}, {"statement2", "statement 2"}}},
+      {Kind::AWA, {{"question", "topic"}}},
+  };
+  int n = 0;
+  for (const auto& [kind, fields] : expected) {
+    for (const auto& [field, where] : fields) {
+      const std::string numQ = "0" + std::to_string(1000 + ++n), word = "zq" + std::to_string(n) + "marker";
+      const bool isRtf = store::schema::FieldType::Rtf ==
+                         [&] {
+                           for (const auto& f : store::schema::kindEntry(kind).fields)
+                             if (field == f.name) return f.type;
+                           return store::schema::FieldType::Text;
+                         }();
+      std::map<std::string, store::Value> row{{"numQ", numQ}, {field, isRtf ? rtf("see \\b " + word + "\\b0  here") : "see " + word}};
+      row[kind == Kind::AWA ? "type" : "src"] = kind == Kind::AWA ? "A" : "X010";
+      add(store::schema::tableName(kind), row);
+      EXPECT_EQ(hits(QString::fromStdString(word)), (Hits{std::string(store::schema::kindName(kind)) + " " + numQ + " " + where}));
+    }
+  }
+  // The answer letter is no text to search.
+  add("SCtbl", {{"numQ", "09001"}, {"src", "X090"}, {"answer", "Zqanswer"}});
+  EXPECT_TRUE(hits("zqanswer").empty());
+}
+
+TEST_F(SearchBank, JapaneseAndCyrillicInRichText) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("\\u26481?\\u20140?\\u37117?\\u24193?")}});  // 東京都庁
+  add("CRtbl", {{"numQ", "02001"}, {"src", "X020"}, {"choiceA", "Встреча в Москве"}});
+  EXPECT_EQ(hits("京都"), (Hits{"SC 01001 stem"}));
+  EXPECT_EQ(hits("庁"), (Hits{"SC 01001 stem"}));
+  EXPECT_EQ(hits("МОСКВЕ"), (Hits{"CR 02001 choice A"}));
+}
+
+TEST_F(SearchBank, LimitsToKindsPoolAndNumberPrefixAndBestHitsFirst) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("apple")}});
+  add("SCtbl", {{"numQ", "13001"}, {"src", "O130"}, {"question", rtf("apple pie with apple")}});
+  add("PStbl", {{"numQ", "03001"}, {"src", "X030"}, {"question", rtf("apple")}});
+  EXPECT_EQ(hits("apple"), (Hits{"SC 13001 stem", "SC 01001 stem", "PS 03001 stem"}));
+  EXPECT_EQ(hits("apple", {.kinds = {Kind::PS}, .pool = "", .numberPrefix = ""}), (Hits{"PS 03001 stem"}));
+  EXPECT_EQ(hits("apple", {.kinds = {}, .pool = "x010", .numberPrefix = ""}), (Hits{"SC 01001 stem"}));
+  EXPECT_EQ(hits("apple", {.kinds = {}, .pool = "", .numberPrefix = "13"}), (Hits{"SC 13001 stem"}));
+  const std::vector<Result> r = find("apple");
+  EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "«apple» pie with «apple»");
+}
+
+TEST_F(SearchBank, NeverStaleWhenAnotherProgramWrites) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("old words")}});
+  EXPECT_EQ(hits("old").size(), 1u);
+  otherProgram("INSERT INTO SCtbl (numQ, src, question) VALUES ('01002', 'X010', 'fresh text');"
+               "UPDATE SCtbl SET question = 'new words' WHERE numQ = '01001';");
+  EXPECT_TRUE(hits("old").empty());
+  EXPECT_EQ(hits("new"), (Hits{"SC 01001 stem"}));
+  EXPECT_EQ(hits("fresh"), (Hits{"SC 01002 stem"}));
+  otherProgram("DELETE FROM SCtbl WHERE numQ = '01002';");
+  EXPECT_TRUE(hits("fresh").empty());
+}
+
+TEST_F(SearchBank, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheIndex) {
+  add("DStbl", {{"numQ", "01001"}, {"src", "X010"}, {"statement1", rtf("quantity")}});
+  store::ProgramState state(dir.path());
+  store::OpenConnections(state);
+  EXPECT_FALSE(sidx::searchIndexPresent(state.pConn()));
+  std::vector<int> progress;
+  EXPECT_EQ(searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_TRUE(sidx::searchIndexBuilt(conn));
+  // Built once: later searches index only what changed.
+  progress.clear();
+  searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); });
+  EXPECT_TRUE(progress.empty());
+}
+
+TEST_F(SearchBank, AnIndexOfTheFirstLayoutIsBuiltAgain) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept words")}});
+  EXPECT_EQ(hits("kept").size(), 1u);
+  otherProgram(
+      "DROP TABLE zx_search_docs; CREATE TABLE zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
+      "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, plain TEXT);");
+  EXPECT_EQ(hits("kept"), (Hits{"SC 01001 stem"}));
+  const std::vector<Result> r = find("words");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "kept «words»");
+}
+
+TEST_F(SearchBank, CompactionKeepsTheIndex) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept")}});
+  EXPECT_EQ(hits("kept").size(), 1u);
+  conn.close();
+  store::compactBank(dir.path());
+  conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+  EXPECT_TRUE(sidx::searchIndexBuilt(conn));
+  EXPECT_EQ(hits("kept"), (Hits{"SC 01001 stem"}));
+}
+
+TEST_F(SearchBank, ReplaceKeepsTheFormattingAroundIt) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("The \\b colour\\b0  of \\i colour\\i0  paint")},
+                {"choiceA", "colour"}});
+  const Query q = parseQuery("colour");
+  const ReplacePlan plan = prepareReplace(conn, find("colour"), q);
+  ASSERT_EQ(plan.occurrences.size(), 3u);
+  EXPECT_EQ(plan.occurrences[0].before, "The ");
+  // Accept the bold one and the choice, skip the italic one.
+  std::vector<bool> accepted(plan.occurrences.size());
+  for (size_t i = 0; i < plan.occurrences.size(); ++i)
+    accepted[i] = plan.occurrences[i].field == "choiceA" || plan.occurrences[i].range.start == 4;
+  EXPECT_EQ(applyReplace(conn, plan, accepted, "color"), 2);
+
+  const std::string stored = question("SCtbl", "01001")["question"];
+  QTextDocument doc;
+  ui::rtf::readRtf(QByteArray::fromStdString(stored), doc);
+  EXPECT_EQ(doc.toPlainText(), "The color of colour paint");
+  std::map<QString, std::pair<bool, bool>> format;  // fragment -> bold, italic
+  for (QTextBlock::iterator it = doc.begin().begin(); !it.atEnd(); ++it)
+    format[it.fragment().text()] = {it.fragment().charFormat().fontWeight() > QFont::Normal,
+                                    it.fragment().charFormat().fontItalic()};
+  EXPECT_EQ(format["color"], std::make_pair(true, false));
+  EXPECT_EQ(format["colour"], std::make_pair(false, true));
+  EXPECT_EQ(question("SCtbl", "01001")["choiceA"], "color");
+  // The index follows in the same transaction.
+  EXPECT_EQ(hits("colour"), (Hits{"SC 01001 stem"}));
+  EXPECT_EQ(hits("color").size(), 2u);
+  // Kept in the question's history as one change, under its name, as it was before.
+  const auto versions = store::history::versions(conn, Kind::SC, "01001");
+  ASSERT_EQ(versions.size(), 1u);
+  EXPECT_EQ(versions[0].operation, "Replace");
+  EXPECT_EQ(versions[0].field("choiceA")->toString(), "colour");
+}
+
+TEST_F(SearchBank, ReplaceIsRefusedWholeWhenAQuestionChangedElsewhere) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("teh first")}});
+  add("SCtbl", {{"numQ", "01002"}, {"src", "X010"}, {"question", rtf("teh second")}});
+  const ReplacePlan plan = prepareReplace(conn, find("teh"), parseQuery("teh"));
+  ASSERT_EQ(plan.occurrences.size(), 2u);
+  otherProgram("UPDATE SCtbl SET question = 'teh second, edited' WHERE numQ = '01002';");
+  const auto before = bank();
+  std::string message;
+  EXPECT_NE(failureOf([&] { applyReplace(conn, plan, {true, true}, "the"); }, &message), 0);
+  EXPECT_NE(message.find("SC question 01002 was changed by another program"), std::string::npos) << message;
+  EXPECT_EQ(bank(), before);
+  EXPECT_EQ(hits("teh").size(), 2u);
+}
