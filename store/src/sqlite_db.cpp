@@ -342,26 +342,25 @@ class SqliteRows : public EngineRows {
  private:
   SqliteStatement st_;
 };
-}  // namespace
 
-std::unique_ptr<EngineRows> SqliteDb::query(const std::string& sql, const std::vector<Value>& params) {
+template <typename Prepare>
+std::unique_ptr<EngineRows> rowsOf(Prepare prepare, const std::vector<Value>& params) {
   try {
-    auto st = prepare(sql);
+    SqliteStatement st = prepare();
     for (size_t i = 0; i < params.size(); ++i) st.bind(static_cast<int>(i + 1), params[i]);
     return std::make_unique<SqliteRows>(std::move(st));
   } catch (const SqliteFailure& f) {
     throw engineError(f);
   }
 }
+}  // namespace
+
+std::unique_ptr<EngineRows> SqliteDb::query(const std::string& sql, const std::vector<Value>& params) {
+  return rowsOf([&] { return prepare(sql); }, params);
+}
 
 std::unique_ptr<EngineRows> SqliteDb::queryKept(const std::string& sql, const std::vector<Value>& params) {
-  try {
-    auto st = prepareKept(sql);
-    for (size_t i = 0; i < params.size(); ++i) st.bind(static_cast<int>(i + 1), params[i]);
-    return std::make_unique<SqliteRows>(std::move(st));
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  return rowsOf([&] { return prepareKept(sql); }, params);
 }
 
 long long SqliteDb::run(const std::string& sql, const std::vector<Value>& params) {
