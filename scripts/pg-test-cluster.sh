@@ -16,10 +16,23 @@ bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 as_owner=()
 if [ "$(id -u)" -eq 0 ]; then as_owner=(runuser -u postgres --); fi
 
+# The server must not hold what its caller opened: a lock held by the process that starts the
+# cluster (a build lock around a test run, say) would stay held for as long as the server runs.
+for fd in /proc/$$/fd/*; do
+  n=${fd##*/}
+  if [ "$n" -gt 2 ] && [ "$n" -lt 255 ]; then eval "exec $n>&-"; fi
+done
+
 case "$action" in
   start)
-    # A cluster left by an interrupted run goes first.
+    # A cluster left by an interrupted run goes first, and so does one that a test program started
+    # for itself (zorbex-pg-state-PID) and could not stop because it was killed.
     [ -f "$state" ] && "$0" stop "$state"
+    for other in /tmp/zorbex-pg-state-*; do
+      [ -f "$other" ] || continue
+      pid=${other##*-}
+      if [[ "$pid" =~ ^[0-9]+$ ]] && ! kill -0 "$pid" 2>/dev/null; then "$0" stop "$other"; fi
+    done
     dir=$(mktemp -d /tmp/zorbex-pg-XXXXXX)
     chmod 755 "$dir"
     [ ${#as_owner[@]} -gt 0 ] && chown postgres: "$dir"
