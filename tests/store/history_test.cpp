@@ -250,6 +250,33 @@ TEST(ServerHistory, TwoEditorsConcurrentSavesEachKeepTheirOwnVersion) {
   EXPECT_EQ(v[1].operation, "Save");
 }
 
+// The server restarted in the middle of a Save: the change goes whole, and the next one
+// connects again and is kept.
+TEST(ServerHistory, ALostConnectionTakesTheTaggedChangeBackAndTheNextIsKept) {
+  NewBank bank(BankEngine::Server);
+  Connection c;
+  bank.open(c);
+  addQuestion(c, "SCtbl", "A12001", "A12");
+  {
+    history::ChangeTag tag(c, "Save");
+    c.execute("update SCtbl set answer='B' where numQ='A12001'");
+    PgDb::connect(bank.name(), "public")
+        ->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
+               "pid <> pg_backend_pid()");
+    EXPECT_EQ(errorNumberOf([&] { c.execute("update SCtbl set src='A13' where numQ='A12001'"); }), err::ServerUnreachable);
+  }
+  {
+    history::ChangeTag tag(c, "Save");
+    c.execute("update SCtbl set answer='D' where numQ='A12001'");
+    tag.commit();
+  }
+  EXPECT_EQ(rowsOf(c, "select answer, src from SCtbl"), "D|A12\n");
+  const auto v = history::versions(c, Kind::SC, "A12001");
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_EQ(v[0].operation, "Save");
+  EXPECT_EQ(v[0].field("answer")->toString(), "A");
+}
+
 // A writer killed in the middle of long tagged changes: each change is there with its history,
 // or neither is, and no context row is left behind.
 TEST(HistoryCrash, AKilledTaggedWriteLeavesTheChangeAndItsHistoryOrNeither) {
