@@ -137,8 +137,6 @@ Kind kindNamed(const std::string& name) {
   throw DbError(err::Generic, "The history names an unknown kind '" + name + "'.");
 }
 
-SqliteDb& dbOf(Connection& conn) { return conn.session().db(); }
-
 template <typename F>
 auto engineCall(F&& f) {
   try {
@@ -148,44 +146,64 @@ auto engineCall(F&& f) {
   }
 }
 
-bool tableHere(SqliteDb& db, Kind k) { return db.tableExists("main", schema::tableName(k)); }
+// The readers and writers below run on either engine: the same statements, with each engine's
+// names and parameter marks.
+struct Sql {
+  Engine& e;
+  explicit Sql(Connection& conn) : e(conn.session().engine()) {}
+  std::string table(const std::string& name) const { return tableIdent(e.dialect(), name); }
+  std::string field(const std::string& name) const { return fieldIdent(e.dialect(), name); }
+  std::string p(int n) const { return e.param(n); }
+};
 
-bool questionExists(SqliteDb& db, Kind k, const std::string& numQ) {
-  auto st = db.prepare("SELECT 1 FROM " + sqlIdent(schema::tableName(k)) + " WHERE numQ = ?1;");
-  st.bind(1, Value(numQ));
-  return st.step();
+bool hasTable(Connection& conn, const std::string& name) {
+  Session& s = conn.session();
+  if (SqliteDb* f = s.file()) return engineCall([&] { return f->tableExists("main", name); });
+  auto r = s.engine().query("SELECT to_regclass($1) IS NOT NULL", {Value("public." + tableIdent(Dialect::Postgres, name))});
+  return r->next() && r->column(0).toInt() != 0;
 }
 
-const char* kMetaColumns = "h.id, h.numQ, h.change, h.at, h.operation, h.user, h.machine";
+bool questionExists(Connection& conn, Kind k, const std::string& numQ) {
+  const Sql q(conn);
+  return q.e.query("SELECT 1 FROM " + q.table(schema::tableName(k)) + " WHERE " + q.field("numQ") + " = " + q.p(1),
+                   {Value(numQ)})
+      ->next();
+}
 
-Version readVersion(SqliteStatement& st, Kind k) {
+// A kept field under the question table's own name for it (the server keeps names in lower case).
+std::string fieldName(Kind k, const std::string& stored) {
+  for (const schema::Column& c : schema::questionColumns(k))
+    if (lower(c.name) == lower(stored)) return c.name;
+  return stored;
+}
+
+Version readVersion(EngineRows& r, Kind k) {
   Version v;
   v.kind = k;
-  v.id = st.column(0).toInt();
-  v.numQ = st.column(1).toString();
-  v.change = st.column(2).toString();
-  v.at = st.column(3).toString();
-  v.operation = st.column(4).toString();
-  v.user = st.column(5).toString();
-  v.machine = st.column(6).toString();
-  for (int i = 8; i < st.columnCount(); ++i) v.fields.emplace_back(st.columnName(i), st.column(i));  // 7: d.id
+  v.id = r.column(0).toInt();
+  v.numQ = r.column(1).toString();
+  v.change = r.column(2).toString();
+  v.at = r.column(3).toString();
+  v.operation = r.column(4).toString();
+  v.user = r.column(5).toString();
+  v.machine = r.column(6).toString();
+  for (int i = 8; i < r.columnCount(); ++i) v.fields.emplace_back(fieldName(k, r.columnName(i)), r.column(i));  // 7: d.id
   return v;
 }
 
 std::vector<Version> readVersions(Connection& conn, Kind k, const std::string& numQ, long long id) {
-  SqliteDb& db = dbOf(conn);
-  return engineCall([&] {
-    std::vector<Version> out;
-    if (!db.tableExists("main", rowsTable(k))) return out;
-    auto st = db.prepare(std::string("SELECT ") + kMetaColumns + ", d.* FROM zx_history h JOIN " +
-                         sqlIdent(rowsTable(k)) + " d ON d.id = h.id WHERE h.kind = ?1 AND h.numQ = ?2" +
-                         (id ? " AND h.id = ?3" : "") + " ORDER BY h.id DESC;");
-    st.bind(1, Value(schema::kindName(k)));
-    st.bind(2, Value(numQ));
-    if (id) st.bind(3, Value(id));
-    while (st.step()) out.push_back(readVersion(st, k));
-    return out;
-  });
+  std::vector<Version> out;
+  if (!hasTable(conn, rowsTable(k))) return out;
+  const Sql q(conn);
+  std::vector<Value> params{Value(schema::kindName(k)), Value(numQ)};
+  if (id) params.push_back(Value(id));
+  auto r = q.e.query("SELECT h.id, h." + q.field("numQ") + ", h.change, h.at, h.operation, h." + q.field("user") +
+                         ", h.machine, d.* FROM zx_history h JOIN " + q.table(rowsTable(k)) +
+                         " d ON d.id = h.id WHERE h.kind = " + q.p(1) + " AND h." + q.field("numQ") + " = " + q.p(2) +
+                         (id ? " AND h.id = " + q.p(3) : "") + " ORDER BY h.id DESC",
+                     params);
+  while (r->next()) out.push_back(readVersion(*r, k));
+  return out;
 }
 
 struct TrashRow {
@@ -195,16 +213,16 @@ struct TrashRow {
   std::string numQ, pool, at, operation, user, machine;
 };
 
-std::vector<TrashRow> trashRows(SqliteDb& db) {
+std::vector<TrashRow> trashRows(Connection& conn) {
   std::vector<TrashRow> rows;
-  if (!db.tableExists("main", "zx_history")) return rows;
-  auto st = db.prepare(
-      "SELECT id, coalesce(batch, -id), kind, numQ, pool, at, operation, user, machine FROM zx_history "
-      "WHERE change = 'delete' AND restored = 0 ORDER BY id;");
-  while (st.step())
-    rows.push_back({st.column(0).toInt(), st.column(1).toInt(), kindNamed(st.column(2).toString()),
-                    st.column(3).toString(), st.column(4).toString(), st.column(5).toString(),
-                    st.column(6).toString(), st.column(7).toString(), st.column(8).toString()});
+  if (!hasTable(conn, "zx_history")) return rows;
+  const Sql q(conn);
+  auto r = q.e.query("SELECT id, coalesce(batch, -id), kind, " + q.field("numQ") + ", pool, at, operation, " +
+                     q.field("user") + ", machine FROM zx_history WHERE change = 'delete' AND restored = 0 ORDER BY id");
+  while (r->next())
+    rows.push_back({r->column(0).toInt(), r->column(1).toInt(), kindNamed(r->column(2).toString()),
+                    r->column(3).toString(), r->column(4).toString(), r->column(5).toString(),
+                    r->column(6).toString(), r->column(7).toString(), r->column(8).toString()});
   return rows;
 }
 
@@ -301,7 +319,12 @@ struct ChangeTag::State {
 
 ChangeTag::ChangeTag(Connection& conn, std::string operation)
     : conn_(conn), state_(new State{&conn.session(), {std::move(operation), platform::loginName(), platform::machineName()}}) {
-  engineCall([&] { state_->session->pushTag(state_->tag); });
+  try {
+    engineCall([&] { state_->session->pushTag(state_->tag); });
+  } catch (...) {
+    delete state_;
+    throw;
+  }
 }
 
 void ChangeTag::commit() {
@@ -315,6 +338,8 @@ ChangeTag::~ChangeTag() {
       state_->session->popTag(state_->tag);
     } catch (const SqliteFailure&) {
       // The transaction fails at its commit instead; a destructor must not throw.
+    } catch (const DbError&) {
+      // The same on a server (a lost connection took the transaction with it).
     }
   }
   delete state_;
@@ -339,23 +364,18 @@ std::optional<Version> version(Connection& conn, Kind kind, const std::string& n
 }
 
 std::vector<Kind> kindsOf(Connection& conn, const std::string& numQ) {
-  SqliteDb& db = dbOf(conn);
-  return engineCall([&] {
-    std::vector<Kind> out;
-    const bool kept = db.tableExists("main", "zx_history");
-    for (Kind k : schema::kAllKinds) {
-      if (!tableHere(db, k)) continue;
-      bool found = questionExists(db, k, numQ);
-      if (!found && kept) {
-        auto st = db.prepare("SELECT 1 FROM zx_history WHERE kind = ?1 AND numQ = ?2;");
-        st.bind(1, Value(schema::kindName(k)));
-        st.bind(2, Value(numQ));
-        found = st.step();
-      }
-      if (found) out.push_back(k);
-    }
-    return out;
-  });
+  std::vector<Kind> out;
+  const bool kept = hasTable(conn, "zx_history");
+  const Sql q(conn);
+  for (Kind k : schema::kAllKinds) {
+    if (!hasTable(conn, schema::tableName(k))) continue;
+    if (questionExists(conn, k, numQ) ||
+        (kept && q.e.query("SELECT 1 FROM zx_history WHERE kind = " + q.p(1) + " AND " + q.field("numQ") + " = " + q.p(2),
+                           {Value(schema::kindName(k)), Value(numQ)})
+                     ->next()))
+      out.push_back(k);
+  }
+  return out;
 }
 
 // ----- putting back
@@ -365,39 +385,29 @@ void revert(Connection& conn, Kind kind, const std::string& numQ, long long id) 
   if (!v)
     throw DbError(err::Generic, "Question " + numQ + " (" + schema::kindName(kind) + ") has no version " +
                                     std::to_string(id) + "; nothing was changed.");
-  SqliteDb& db = dbOf(conn);
-  if (!engineCall([&] { return questionExists(db, kind, numQ); }))
+  if (!questionExists(conn, kind, numQ))
     throw DbError(err::Generic, "Question " + numQ + " (" + schema::kindName(kind) +
                                     ") does not exist now; a deleted question comes back with undelete. Nothing was changed.");
   ChangeTag tag(conn, "Restore from history");
   Transaction tx(conn);  // the tag's change is this transaction
-  engineCall([&] {
-    std::string sql = "UPDATE " + sqlIdent(schema::tableName(kind)) + " SET ";
-    int n = 0;
-    for (const auto& [name, value] : v->fields) {
-      if (lower(name) == "numq") continue;
-      sql += std::string(n ? ", " : "") + sqlIdent(name) + " = ?" + std::to_string(n + 1);
-      ++n;
-    }
-    auto st = db.prepare(sql + " WHERE numQ = ?" + std::to_string(n + 1) + ";");
-    int i = 0;
-    for (const auto& [name, value] : v->fields)
-      if (lower(name) != "numq") st.bind(++i, value);
-    st.bind(n + 1, Value(numQ));
-    st.step();
-  });
+  const Sql q(conn);
+  std::string sql = "UPDATE " + q.table(schema::tableName(kind)) + " SET ";
+  std::vector<Value> params;
+  for (const auto& [name, value] : v->fields) {
+    if (lower(name) == "numq") continue;
+    params.push_back(value);
+    sql += std::string(params.size() > 1 ? ", " : "") + q.field(name) + " = " + q.p(static_cast<int>(params.size()));
+  }
+  params.push_back(Value(numQ));
+  q.e.run(sql + " WHERE " + q.field("numQ") + " = " + q.p(static_cast<int>(params.size())), params);
   tx.commit();
   tag.commit();
 }
 
-std::vector<TrashEntry> trash(Connection& conn) {
-  SqliteDb& db = dbOf(conn);
-  return engineCall([&] { return group(trashRows(db)); });
-}
+std::vector<TrashEntry> trash(Connection& conn) { return group(trashRows(conn)); }
 
 std::vector<TrashEntry> entriesFor(Connection& conn, const std::string& arg) {
-  SqliteDb& db = dbOf(conn);
-  const std::vector<TrashRow> rows = engineCall([&] { return trashRows(db); });
+  const std::vector<TrashRow> rows = trashRows(conn);
   std::vector<TrashEntry> out;
   for (Kind k : schema::kAllKinds) {
     // The newest deletion of that number, as a question of its own; otherwise the newest
@@ -422,15 +432,11 @@ std::vector<TrashEntry> entriesFor(Connection& conn, const std::string& arg) {
 }
 
 std::string undeleteProblem(Connection& conn, const TrashEntry& entry) {
-  SqliteDb& db = dbOf(conn);
-  std::vector<std::string> taken;
-  engineCall([&] {
-    if (!tableHere(db, entry.kind)) return;
-    for (const std::string& n : entry.numbers)
-      if (questionExists(db, entry.kind, n)) taken.push_back(n);
-  });
-  if (!tableHere(db, entry.kind))
+  if (!hasTable(conn, schema::tableName(entry.kind)))
     return std::string("The bank has no ") + schema::tableName(entry.kind) + " table to restore into.";
+  std::vector<std::string> taken;
+  for (const std::string& n : entry.numbers)
+    if (questionExists(conn, entry.kind, n)) taken.push_back(n);
   if (taken.empty()) return {};
   std::string list;
   for (const std::string& n : taken) list += (list.empty() ? "" : ", ") + n;
@@ -440,32 +446,25 @@ std::string undeleteProblem(Connection& conn, const TrashEntry& entry) {
 
 void undelete(Connection& conn, const TrashEntry& entry) {
   if (std::string problem = undeleteProblem(conn, entry); !problem.empty()) throw DbError(err::Generic, problem);
-  SqliteDb& db = dbOf(conn);
   ChangeTag tag(conn, "Undelete");
   Transaction tx(conn);
-  engineCall([&] {
-    const std::string table = schema::tableName(entry.kind);
-    std::string names;
-    for (const ColumnInfo& c : columnsOf(db, table))
-      names += (names.empty() ? "" : ", ") + sqlIdent(c.name);
-    for (const std::string& n : entry.numbers) {
-      auto pick = db.prepare(
-          "SELECT id FROM zx_history WHERE change = 'delete' AND restored = 0 AND coalesce(batch, -id) = ?1 "
-          "AND kind = ?2 AND numQ = ?3 ORDER BY id DESC LIMIT 1;");
-      pick.bind(1, Value(entry.batch));
-      pick.bind(2, Value(schema::kindName(entry.kind)));
-      pick.bind(3, Value(n));
-      if (!pick.step()) throw DbError(err::Generic, "Question " + n + " is no longer in the trash; nothing was restored.");
-      const long long id = pick.column(0).toInt();
-      auto put = db.prepare("INSERT INTO " + sqlIdent(table) + " (" + names + ") SELECT " + names + " FROM " +
-                            sqlIdent(rowsTable(entry.kind)) + " WHERE id = ?1;");
-      put.bind(1, Value(id));
-      put.step();
-      auto mark = db.prepare("UPDATE zx_history SET restored = 1 WHERE id = ?1;");
-      mark.bind(1, Value(id));
-      mark.step();
-    }
-  });
+  const Sql q(conn);
+  const std::string table = schema::tableName(entry.kind);
+  std::string names;
+  for (const std::string& c : q.e.columnNames("SELECT * FROM " + q.table(table)))
+    names += (names.empty() ? "" : ", ") + q.table(c);  // as the table names them
+  for (const std::string& n : entry.numbers) {
+    auto pick = q.e.query("SELECT id FROM zx_history WHERE change = 'delete' AND restored = 0 AND coalesce(batch, -id) = " +
+                              q.p(1) + " AND kind = " + q.p(2) + " AND " + q.field("numQ") + " = " + q.p(3) +
+                              " ORDER BY id DESC LIMIT 1",
+                          {Value(entry.batch), Value(schema::kindName(entry.kind)), Value(n)});
+    if (!pick->next()) throw DbError(err::Generic, "Question " + n + " is no longer in the trash; nothing was restored.");
+    const Value id = pick->column(0);
+    q.e.run("INSERT INTO " + q.table(table) + " (" + names + ") SELECT " + names + " FROM " +
+                q.table(rowsTable(entry.kind)) + " WHERE id = " + q.p(1),
+            {id});
+    q.e.run("UPDATE zx_history SET restored = 1 WHERE id = " + q.p(1), {id});
+  }
   tx.commit();
   tag.commit();
 }
@@ -473,23 +472,15 @@ void undelete(Connection& conn, const TrashEntry& entry) {
 long prune(Connection& conn, const std::string& beforeDate) {
   if (!validDate(beforeDate))
     throw DbError(err::Generic, "'" + beforeDate + "' is not a date of the form YYYY-MM-DD; nothing was pruned.");
-  SqliteDb& db = dbOf(conn);
+  if (!hasTable(conn, "zx_history")) return 0;
   Transaction tx(conn);
-  long gone = engineCall([&] {
-    if (!db.tableExists("main", "zx_history")) return 0L;
-    for (Kind k : schema::kAllKinds) {
-      if (!db.tableExists("main", rowsTable(k))) continue;
-      auto st = db.prepare("DELETE FROM " + sqlIdent(rowsTable(k)) +
-                           " WHERE id IN (SELECT id FROM zx_history WHERE kind = ?1 AND at < ?2);");
-      st.bind(1, Value(schema::kindName(k)));
-      st.bind(2, Value(beforeDate));
-      st.step();
-    }
-    auto st = db.prepare("DELETE FROM zx_history WHERE at < ?1;");
-    st.bind(1, Value(beforeDate));
-    st.step();
-    return static_cast<long>(db.changes());
-  });
+  const Sql q(conn);
+  for (Kind k : schema::kAllKinds)
+    if (hasTable(conn, rowsTable(k)))
+      q.e.run("DELETE FROM " + q.table(rowsTable(k)) + " WHERE id IN (SELECT id FROM zx_history WHERE kind = " + q.p(1) +
+                  " AND at < " + q.p(2) + ")",
+              {Value(schema::kindName(k)), Value(beforeDate)});
+  const long gone = static_cast<long>(q.e.run("DELETE FROM zx_history WHERE at < " + q.p(1), {Value(beforeDate)}));
   tx.commit();
   return gone;
 }

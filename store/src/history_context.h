@@ -4,8 +4,15 @@
 // row through which the triggers learn who writes.
 
 #include <string>
+#include <vector>
 
+#include "schema.h"
 #include "sqlite_db.h"
+
+namespace store {
+class Engine;
+class PgDb;
+}  // namespace store
 
 namespace store::history {
 
@@ -28,5 +35,17 @@ bool ensureHistory(SqliteDb& db);
 void writeContext(SqliteDb& db, Tag& tag);
 // Within an open transaction: no context row (before the commit).
 void clearContext(SqliteDb& db);
+
+// The same on a bank on a server: the statements that make the history (with a new bank),
+// adding what is missing when a connection opens it (false when the role may not), and the
+// change context of the open transaction.
+std::string serverHistorySql();
+bool ensureServerHistory(PgDb& db);
+void writeServerContext(Engine& e, Tag& tag);
+void clearServerContext(Engine& e);
+// The history's tables, as a copy of a bank reads them (zx_history first, then the kept rows of
+// each kind), and what makes the server's numbers follow the copied ones.
+const std::vector<schema::TableSpec>& historyTables();
+std::string serverHistoryNumbersSql();
 
 }  // namespace store::history

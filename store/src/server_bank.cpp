@@ -7,6 +7,7 @@
 
 #include "bank_files.h"
 #include "db_error.h"
+#include "history_context.h"
 #include "pg_db.h"
 #include "platform.h"
 #include "schema.h"
@@ -113,15 +114,16 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
   server->begin();
   server->exec(schema::serverBankSql());
   std::vector<CopiedTable> out;
-  for (const Place& p : everyTable()) {
-    SqliteDb& file = p.user ? *user : *bank;
+  auto copy = [&](SqliteDb& file, const Place& p) {
     bool present = false;
     try {
       present = file.tableExists("main", p.spec->name);
     } catch (const SqliteFailure& f) {
       throw engineError(f);
     }
-    if (!present) continue;  // a bank made without that kind: its table stays empty on the server
+    // A bank made without that kind: its table stays empty on the server; a bank that this
+    // program never opened for writing has no history to carry.
+    if (!present) return;
     forTable(p.spec->name, [&] {
       Rows rows = readRows(file, tableIdent(Dialect::Sqlite, p.spec->name), *p.spec);
       emptyNumbersAreNull(rows, *p.spec);
@@ -129,7 +131,11 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
       requireSame(rows, readRows(*server, serverTable(p), *p.spec), p.spec->name);
       out.push_back({p.spec->name, static_cast<long long>(rows.size())});
     });
-  }
+  };
+  for (const Place& p : everyTable()) copy(p.user ? *user : *bank, p);
+  // The history comes along, under the numbers it had, and new versions and changes follow them.
+  for (const schema::TableSpec& t : history::historyTables()) copy(*bank, {&t, false});
+  server->run(history::serverHistoryNumbersSql());
   server->run("COMMIT");
   noteCatalogChanged();
   return out;

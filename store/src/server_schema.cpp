@@ -3,6 +3,7 @@
 #include <string>
 
 #include "db_error.h"
+#include "history_context.h"
 #include "pg_db.h"
 #include "schema.h"
 #include "session.h"
@@ -77,7 +78,7 @@ std::string serverBankSql() {
   for (const char* link : kLinkedUserTables)
     sql += std::string("INSERT INTO public.zx_tabledefs (name, attributes, connect, source_table) VALUES ('") + link +
            "', " + std::to_string(0x40000000L) + ", '" + serverUserLinkConnect() + "', '" + link + "');\n";
-  return sql;
+  return sql + history::serverHistorySql();
 }
 
 void createServerBank(const std::string& conninfo) {

@@ -295,7 +295,12 @@ void Session::pushTag(history::Tag& tag) {
   tag.previous = tag_;
   tag_ = &tag;
   if (keepsHistory_ && engine_->inTransaction()) {
-    writeContext(tag);
+    try {
+      writeContext(tag);
+    } catch (...) {
+      tag_ = tag.previous;  // a tag that could not begin is none
+      throw;
+    }
     contextWritten_ = true;
   }
 }
@@ -365,7 +370,7 @@ void Session::transactionBegun() {
 
 void Session::beforeCommit() {
   if (!contextWritten_) return;
-  clearContext();
+  if (file_) clearContext();  // a server's settings end with the transaction by themselves
   contextWritten_ = false;
 }
 
@@ -384,6 +389,7 @@ void Session::afterRollback() {
 }
 
 void Session::writeContext(history::Tag& tag) {
+  if (!file_) return history::writeServerContext(*engine_, tag);
   try {
     history::writeContext(db(), tag);
   } catch (const SqliteFailure& f) {
@@ -392,6 +398,7 @@ void Session::writeContext(history::Tag& tag) {
 }
 
 void Session::clearContext() {
+  if (!file_) return history::clearServerContext(*engine_);
   try {
     history::clearContext(db());
   } catch (const SqliteFailure& f) {

@@ -1,8 +1,13 @@
-// The Trash window from the section window: the deleted pools and questions listed, one
-// restored whole, and one whose number is taken refused with the reason.
+// The Trash window from the section window, on a bank file and on a bank on a server: the
+// deleted pools and questions listed, one restored whole, and one whose number is taken refused
+// with the reason.
 #include <QApplication>
 
+#include <optional>
+
 #include "app_fixture.h"
+#include "connections.h"
+#include "pg_server.h"
 #include "form_trash.h"
 #include "history.h"
 #include "pool_operations.h"
@@ -11,8 +16,14 @@
 
 namespace {
 
-class TrashWindow : public AppFolderTest {
+class TrashWindow : public AppFolderTest, public ::testing::WithParamInterface<bool> {
  protected:
+  void makeBankOnEngine() {
+    if (!GetParam()) return makeBank();
+    server.emplace();
+    store::schema::createServerBank(server->uri());
+    std::ofstream(folder() / store::kServerConfFile) << server->uri() << "\n";
+  }
   app::FormTrash& trashWindow(app::FormInit& init) {
     init.cmdTrash.Press();
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -24,12 +35,17 @@ class TrashWindow : public AppFolderTest {
     for (const char* pool : {"X012", "X013"}) n += pools::questionsInPool(c, table, pool);
     return n;
   }
+  std::optional<testing_support::ServerDb> server;
 };
 
-TEST_F(TrashWindow, ListsWhatWasDeletedAndRestoresItWholeOrSaysWhichNumberIsTaken) {
-  makeBank();
+INSTANTIATE_TEST_SUITE_P(Engines, TrashWindow, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Server" : "File"; });
+
+TEST_P(TrashWindow, ListsWhatWasDeletedAndRestoresItWholeOrSaysWhichNumberIsTaken) {
+  makeBankOnEngine();
   app::Program p(folder());
   ASSERT_EQ(p.start(), app::Program::kRunning);
+  ASSERT_EQ(p.state().pConn().onServer(), GetParam());
   app::FormInit& init = p.formInit();
   store::Connection& c = p.state().pConn();
   pools::addPool(c, "SCtbl", "X", "012", 3);
@@ -44,7 +60,7 @@ TEST_F(TrashWindow, ListsWhatWasDeletedAndRestoresItWholeOrSaysWhichNumberIsTake
   EXPECT_NE(t.lstTrash.List(1).find("   SC   pool X012   3 questions, 01201 to 01203   Delete Pool"), std::string::npos)
       << t.lstTrash.List(1);
   window_check::checkLayout(&t);
-  window_check::save(t, "FormTrash");
+  if (!GetParam()) window_check::save(t, "FormTrash");
 
   pools::addPool(c, "SCtbl", "Y", "012", 1);  // takes 01201
   t.lstTrash.setListIndex(1);

@@ -1,29 +1,52 @@
 // Each pool and edition operation keeps, under its own name, the whole record it replaces or
-// deletes, exactly as it was.
+// deletes, exactly as it was: on a bank file, and on a bank on a server.
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include "bank_fixture.h"
 #include "editions.h"
 #include "history.h"
 #include "numbering.h"
+#include "pg_server.h"
 #include "pool_operations.h"
+#include "text.h"
 
 namespace {
 
 using pools::editionRules;
 using store::schema::Kind;
 
-class OperationsHistory : public PoolsBank {
+class OperationsHistory : public PoolsBank, public ::testing::WithParamInterface<bool> {
  protected:
-  // The newest kept version of numQ as name=value, as rows() reads a record.
+  void SetUp() override {
+    PoolsBank::SetUp();
+    if (!GetParam()) return;
+    conn.close();
+    server.emplace();
+    store::schema::createServerBank(server->uri());
+    conn.open(server->uri());
+  }
+  // The newest kept version of numQ as name=value, as record() reads a record.
   std::pair<std::string, std::map<std::string, std::string>> newest(Kind kind, const std::string& numQ) {
     auto v = store::history::versions(conn, kind, numQ);
     if (v.empty()) return {};
     std::map<std::string, std::string> row;
-    for (const auto& [name, value] : v.front().fields) row[name] = value.isNull() ? "<Null>" : value.toString();
+    for (const auto& [name, value] : v.front().fields)
+      row[store::lowerAscii(name)] = value.isNull() ? "<Null>" : value.toString();
     return {v.front().operation, row};
   }
+  // A question as name=value, the names in lower case (as a server gives them).
+  std::map<std::string, std::string> record(Kind kind, const std::string& numQ) {
+    std::map<std::string, std::string> row;
+    for (const auto& [name, value] : question(store::schema::tableName(kind), numQ)) row[store::lowerAscii(name)] = value;
+    return row;
+  }
+  std::optional<testing_support::ServerDb> server;
 };
+
+INSTANTIATE_TEST_SUITE_P(Engines, OperationsHistory, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Server" : "File"; });
 
 struct Case {
   const char* operation;
@@ -33,7 +56,7 @@ struct Case {
   std::function<void(store::Connection&)> run;
 };
 
-TEST_F(OperationsHistory, EachOperationKeepsTheRecordItReplacesUnderItsName) {
+TEST_P(OperationsHistory, EachOperationKeepsTheRecordItReplacesUnderItsName) {
   const std::vector<Case> cases = {
       {"COPY", Kind::SC, "13001",
        [&](store::Connection&) {
@@ -57,10 +80,10 @@ TEST_F(OperationsHistory, EachOperationKeepsTheRecordItReplacesUnderItsName) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.operation);
     c.setUp(conn);
-    const std::map<std::string, std::string> before = question(store::schema::tableName(c.kind), c.numQ);
+    const std::map<std::string, std::string> before = record(c.kind, c.numQ);
     ASSERT_FALSE(before.empty());
     c.run(conn);
-    EXPECT_NE(question(store::schema::tableName(c.kind), c.numQ), before);
+    EXPECT_NE(record(c.kind, c.numQ), before);
     const auto [operation, kept] = newest(c.kind, c.numQ);
     EXPECT_EQ(operation, c.operation);
     EXPECT_EQ(kept, before);
@@ -73,7 +96,7 @@ TEST_F(OperationsHistory, EachOperationKeepsTheRecordItReplacesUnderItsName) {
   EXPECT_EQ(trash[1].numbers, std::vector<std::string>{"05002"});
 }
 
-TEST_F(OperationsHistory, AnEditionPoolCreatedKeepsNothingAndAFailedOperationKeepsNothing) {
+TEST_P(OperationsHistory, AnEditionPoolCreatedKeepsNothingAndAFailedOperationKeepsNothing) {
   pools::createEditionPool(conn, editionRules(Kind::SC), "O130", 2, "2");
   EXPECT_TRUE(store::history::versions(conn, Kind::SC, "13001").empty());
   add("SCtbl", {{"numQ", "12001"}, {"src", "O120"}, {"question", "old stem"}});

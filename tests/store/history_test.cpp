@@ -8,7 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include "bank_files.h"
+#include "pg_db.h"
+#include "sqlite_db.h"
 #include "platform.h"
 #include "support.h"
 
@@ -19,11 +25,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class History : public ::testing::Test {
+class History : public ::testing::TestWithParam<BankEngine> {
  protected:
   void SetUp() override {
-    schema::createBank(dir.path());
-    openBank(c, dir.path());
+    bank.open(c);
     for (const char* n : {"A12001", "A12002", "A12003"}) addQuestion(c, "SCtbl", n, "A12");
     c.execute("update SCtbl set question='stem one', choiceA='apple' where numQ='A12001'");
   }
@@ -31,12 +36,23 @@ class History : public ::testing::Test {
     return rowsOf(c, "select question from SCtbl where numQ='" + numQ + "'");
   }
   long count(const std::string& sql) { return std::stol(rowsOf(c, sql)); }
+  bool onFile() const { return GetParam() == BankEngine::File; }
+  // Runs statements in the engine's own SQL through a connection of another program's own:
+  // the sqlcipher shell on a file, psql on a server.
+  void anotherProgram(const std::string& sql) {
+    if (onFile())
+      SqliteDb::openExisting(bank.name(), schema::kBankKey, false)->exec(sql);
+    else
+      PgDb::connect(bank.name(), "public")->exec(sql);
+  }
 
-  TempDir dir;
+  NewBank bank{GetParam()};
   Connection c;
 };
 
-TEST_F(History, AnUpdateKeepsTheWholeRowItReplacesWithItsTag) {
+INSTANTIATE_TEST_SUITE_P(Engines, History, ::testing::Values(BankEngine::File, BankEngine::Server), engineName);
+
+TEST_P(History, AnUpdateKeepsTheWholeRowItReplacesWithItsTag) {
   const std::string before = rowsOf(c, "select * from SCtbl where numQ='A12001'");
   {
     history::ChangeTag tag(c, "Save");
@@ -54,10 +70,12 @@ TEST_F(History, AnUpdateKeepsTheWholeRowItReplacesWithItsTag) {
   for (size_t i = 0; i < v[0].fields.size(); ++i) kept += (i ? "|" : "") + v[0].fields[i].second.toString();
   EXPECT_EQ(kept + "\n", before);
   EXPECT_EQ(v[1].operation, history::kAnotherProgram);
-  EXPECT_EQ(count("select count(*) from zx_change_context"), 0);
+  if (onFile()) {
+    EXPECT_EQ(count("select count(*) from zx_change_context"), 0);
+  }
 }
 
-TEST_F(History, ATagThatEndsWithoutCommitTakesItsWritesBack) {
+TEST_P(History, ATagThatEndsWithoutCommitTakesItsWritesBack) {
   {
     history::ChangeTag tag(c, "Save");
     c.execute("update SCtbl set question='half done' where numQ='A12001'");
@@ -65,7 +83,7 @@ TEST_F(History, ATagThatEndsWithoutCommitTakesItsWritesBack) {
   }
   EXPECT_EQ(stemOf("A12001"), "stem one\n");
   EXPECT_EQ(count("select count(*) from zx_history where operation='Save'"), 0);
-  EXPECT_EQ(c.session().db().inTransaction(), false);
+  EXPECT_EQ(c.session().engine().inTransaction(), false);
   {  // a transaction of the connection's own inside the tag's change is part of it
     history::ChangeTag tag(c, "Save");
     c.execute("update SCtbl set question='in change' where numQ='A12002'");
@@ -78,7 +96,7 @@ TEST_F(History, ATagThatEndsWithoutCommitTakesItsWritesBack) {
   EXPECT_EQ(count("select max(batch) - min(batch) from zx_history where operation='Save'"), 0);  // one change
 }
 
-TEST_F(History, OnlyARealChangeIsKeptAndACaseChangeIsOne) {
+TEST_P(History, OnlyARealChangeIsKeptAndACaseChangeIsOne) {
   const size_t before = history::versions(c, Kind::SC, "A12001").size();
   c.execute("update SCtbl set question='stem one' where numQ='A12001'");
   EXPECT_EQ(history::versions(c, Kind::SC, "A12001").size(), before);
@@ -86,16 +104,17 @@ TEST_F(History, OnlyARealChangeIsKeptAndACaseChangeIsOne) {
   EXPECT_EQ(history::versions(c, Kind::SC, "A12001").size(), before + 1);
 }
 
-TEST_F(History, AnotherProgramsChangeIsKeptWithItsTime) {
-  c.session().db().exec("UPDATE SCtbl SET answer = 'E' WHERE numQ = 'A12002';");
+TEST_P(History, AnotherProgramsChangeIsKeptWithItsTime) {
+  anotherProgram("UPDATE \"SCtbl\" SET answer = 'E' WHERE numQ = 'A12002';");
   auto v = history::versions(c, Kind::SC, "A12002");
   ASSERT_EQ(v.size(), 1u);
   EXPECT_EQ(v[0].operation, history::kAnotherProgram);
-  EXPECT_EQ(v[0].user, "");
+  EXPECT_EQ(v[0].user, onFile() ? "" : "postgres");  // a server knows the other client's role
   EXPECT_EQ(v[0].at.size(), 23u);  // YYYY-MM-DD HH:MM:SS.SSS
+  EXPECT_EQ(v[0].field("answer")->toString(), "A");
 }
 
-TEST_F(History, RevertPutsAVersionBackAsAChangeOfItsOwn) {
+TEST_P(History, RevertPutsAVersionBackAsAChangeOfItsOwn) {
   {
     history::ChangeTag tag(c, "Save");
     c.execute("update SCtbl set question='wrong' where numQ='A12001'");
@@ -110,7 +129,7 @@ TEST_F(History, RevertPutsAVersionBackAsAChangeOfItsOwn) {
   EXPECT_NE(errorNumberOf([&] { history::revert(c, Kind::SC, "A12001", 999); }), 0);
 }
 
-TEST_F(History, ADeletedPoolIsOneTrashEntryRestoredWholeOrRefusedNamingTakenNumbers) {
+TEST_P(History, ADeletedPoolIsOneTrashEntryRestoredWholeOrRefusedNamingTakenNumbers) {
   {
     history::ChangeTag tag(c, "Delete Pool");
     c.execute("delete * from SCtbl where src='A12'");
@@ -140,30 +159,31 @@ TEST_F(History, ADeletedPoolIsOneTrashEntryRestoredWholeOrRefusedNamingTakenNumb
   EXPECT_EQ(history::trash(c)[0].numbers, std::vector<std::string>{"A12002"});
 }
 
-TEST_F(History, AChangeWhoseHistoryCannotBeWrittenFailsWhole) {
-  c.session().db().exec("DROP TABLE zx_history_SC;");  // another program took it away
+TEST_P(History, AChangeWhoseHistoryCannotBeWrittenFailsWhole) {
+  anotherProgram("DROP TABLE \"zx_history_SC\";");  // another program took it away
   history::ChangeTag tag(c, "Save");
   EXPECT_NE(errorNumberOf([&] { c.execute("update SCtbl set question='lost?' where numQ='A12001'"); }), 0);
   EXPECT_EQ(stemOf("A12001"), "stem one\n");
 }
 
-TEST_F(History, AnOlderBankGetsItsHistoryAtTheFirstOpenAndCompactionKeepsIt) {
-  c.session().db().exec(
-      "DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; DROP TABLE zx_history_SC;");
+TEST_P(History, AnOlderBankGetsItsHistoryAtTheFirstOpenAndCompactionKeepsIt) {
+  anotherProgram(onFile() ? "DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; DROP TABLE zx_history_SC;"
+                          : "DROP TABLE \"zx_history_SC\"; DROP TRIGGER \"zx_history_SC_update\" ON \"SCtbl\";");
   c.close();
-  openBank(c, dir.path());
+  bank.open(c);
   c.execute("update SCtbl set question='stem two' where numQ='A12001'");
   const size_t kept = history::versions(c, Kind::SC, "A12001").size();
   EXPECT_EQ(kept, 1u);  // the versions kept before the table went are gone with it
+  if (!onFile()) return;  // a server keeps its own files
   c.close();
-  compactBank(dir.path());
-  openBank(c, dir.path());
+  compactBank(fs::path(bank.name()).parent_path());
+  bank.open(c);
   EXPECT_EQ(history::versions(c, Kind::SC, "A12001").size(), kept);
   c.execute("update SCtbl set question='stem three' where numQ='A12001'");
   EXPECT_EQ(history::versions(c, Kind::SC, "A12001").size(), kept + 1);
 }
 
-TEST_F(History, PruningForgetsWhatCameBeforeTheDate) {
+TEST_P(History, PruningForgetsWhatCameBeforeTheDate) {
   EXPECT_EQ(history::prune(c, "2000-01-01"), 0);
   EXPECT_NE(errorNumberOf([&] { history::prune(c, "2000-1-1"); }), 0);
   EXPECT_EQ(history::prune(c, "9999-12-31"), 1);
@@ -171,11 +191,90 @@ TEST_F(History, PruningForgetsWhatCameBeforeTheDate) {
   EXPECT_EQ(count("select count(*) from zx_history_SC"), 0);
 }
 
-TEST_F(History, ANumberInTwoKindsIsNamedWithBoth) {
+TEST_P(History, ANumberInTwoKindsIsNamedWithBoth) {
   addQuestion(c, "DStbl", "DS1001", "DS1");
   addQuestion(c, "PStbl", "DS1001", "DS1");
   EXPECT_EQ(history::kindsOf(c, "DS1001"), (std::vector<Kind>{Kind::PS, Kind::DS}));
   EXPECT_EQ(history::kindsOf(c, "A12003"), std::vector<Kind>{Kind::SC});
+}
+
+// Two editors save the same question at once on a server: the row lock orders them, and each
+// Save keeps the version it replaced under its own change.
+TEST(ServerHistory, TwoEditorsConcurrentSavesEachKeepTheirOwnVersion) {
+  NewBank bank(BankEngine::Server);
+  Connection a, b;
+  bank.open(a);
+  bank.open(b);
+  addQuestion(a, "SCtbl", "A12001", "A12");
+  auto save = [](Connection& c, const char* answer, const std::function<void()>& beforeCommit) {
+    history::ChangeTag tag(c, "Save");
+    Transaction tx(c);
+    c.holdRows("SCtbl where numQ='A12001'");
+    c.execute(std::string("update SCtbl set answer='") + answer + "' where numQ='A12001'");
+    beforeCommit();
+    tx.commit();
+    tag.commit();
+  };
+  std::string failure;
+  struct Joined {
+    std::thread t;
+    ~Joined() {
+      if (t.joinable()) t.join();
+    }
+  } other;
+  save(a, "B", [&] {
+    other.t = std::thread([&] {
+      try {
+        save(b, "C", [] {});
+      } catch (const DbError& e) {
+        failure = e.message();
+      }
+    });
+    // a commits only once b waits for the row that a holds.
+    auto watch = PgDb::connect(bank.name(), "public");
+    for (;;) {
+      auto r = watch->query("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                            "wait_event_type = 'Lock'");
+      if (r->next() && r->column(0).toInt() > 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  other.t.join();
+  EXPECT_EQ(failure, "");
+  EXPECT_EQ(rowsOf(a, "select answer from SCtbl where numQ='A12001'"), "C\n");
+  const auto v = history::versions(a, Kind::SC, "A12001");
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_EQ(v[0].field("answer")->toString(), "B");  // what b's Save replaced: a's
+  EXPECT_EQ(v[1].field("answer")->toString(), "A");
+  EXPECT_EQ(v[0].operation, "Save");
+  EXPECT_EQ(v[1].operation, "Save");
+}
+
+// The server restarted in the middle of a Save: the change goes whole, and the next one
+// connects again and is kept.
+TEST(ServerHistory, ALostConnectionTakesTheTaggedChangeBackAndTheNextIsKept) {
+  NewBank bank(BankEngine::Server);
+  Connection c;
+  bank.open(c);
+  addQuestion(c, "SCtbl", "A12001", "A12");
+  {
+    history::ChangeTag tag(c, "Save");
+    c.execute("update SCtbl set answer='B' where numQ='A12001'");
+    PgDb::connect(bank.name(), "public")
+        ->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
+               "pid <> pg_backend_pid()");
+    EXPECT_EQ(errorNumberOf([&] { c.execute("update SCtbl set src='A13' where numQ='A12001'"); }), err::ServerUnreachable);
+  }
+  {
+    history::ChangeTag tag(c, "Save");
+    c.execute("update SCtbl set answer='D' where numQ='A12001'");
+    tag.commit();
+  }
+  EXPECT_EQ(rowsOf(c, "select answer, src from SCtbl"), "D|A12\n");
+  const auto v = history::versions(c, Kind::SC, "A12001");
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_EQ(v[0].operation, "Save");
+  EXPECT_EQ(v[0].field("answer")->toString(), "A");
 }
 
 // A writer killed in the middle of long tagged changes: each change is there with its history,

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "bank_files.h"
+#include "history.h"
+#include "history_context.h"
 #include "pg_db.h"
 #include "server_bank.h"
 #include "support.h"
@@ -29,7 +31,8 @@ class ServerBank : public ::testing::Test {
 
 TEST_F(ServerBank, APushCopiesEveryRowAndRefusesADatabaseThatHoldsTables) {
   std::vector<CopiedTable> copied = pushBankToServer(files.path(), server.uri());
-  ASSERT_EQ(copied.size(), schema::bankTables().size() + schema::userTables().size());
+  ASSERT_EQ(copied.size(),
+            schema::bankTables().size() + schema::userTables().size() + history::historyTables().size());
   EXPECT_EQ(copied[0].table, "SCtbl");
   EXPECT_EQ(copied[0].rows, 2);
   Connection c;
@@ -37,6 +40,15 @@ TEST_F(ServerBank, APushCopiesEveryRowAndRefusesADatabaseThatHoldsTables) {
   EXPECT_EQ(rowsOf(c, "select numQ, src, questionHeight from SCtbl order by numQ"), "01201|X012|1.25\n01202|O'Brien|\n");
   EXPECT_EQ(rowsOf(c, "select [12th], [13th] from 12to13SC"), "|2\n");
   EXPECT_EQ(rowsOf(c, "select description from tblMemo"), "memo\n");  // through the link, as on the file
+  // The history came along, and the server's versions follow its numbers.
+  const auto kept = history::versions(c, schema::Kind::SC, "01201");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].field("questionHeight")->toString(), "");
+  c.execute("update SCtbl set answer = 'B' where numQ = '01201'");
+  const auto now = history::versions(c, schema::Kind::SC, "01201");
+  ASSERT_EQ(now.size(), 2u);
+  EXPECT_GT(now[0].id, kept[0].id);
+  EXPECT_EQ(now[0].field("questionHeight")->toDouble(), 1.25);
   EXPECT_EQ(errorNumberOf([&] { pushBankToServer(files.path(), server.uri()); }), err::Generic);
 }
 

@@ -1,18 +1,30 @@
 // The history and trash commands of the administrators' tool, run as a program.
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "pg_server.h"
 #include "temp_dir.h"
 #include "tool_run.h"
 
 using testing_support::bank;
+using testing_support::ServerDb;
 using testing_support::TempDir;
 using testing_support::ToolRun;
 
 namespace {
 
-class BankHistory : public ::testing::Test {
+// On a bank file, and on the same bank pushed to a server (with its history) and named by URI.
+class BankHistory : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override { ASSERT_EQ(bank({"create", "--demo", d}).status, 0); }
+  void SetUp() override {
+    ASSERT_EQ(bank({"create", "--demo", folder}).status, 0);
+    if (!GetParam()) return;
+    server.emplace();
+    ToolRun push = bank({"server-push", folder, server->uri()});
+    ASSERT_EQ(push.status, 0) << push.out;
+    d = server->uri();
+  }
   ToolRun sql(const std::string& statement) { return bank({"sql", d, statement}); }
   std::string cell(const std::string& select) {
     const std::string out = sql(select).out;
@@ -21,10 +33,15 @@ class BankHistory : public ::testing::Test {
   }
 
   TempDir dir;
-  const std::string d = dir.path().string();
+  std::optional<ServerDb> server;
+  const std::string folder = dir.path().string();
+  std::string d = folder;
 };
 
-TEST_F(BankHistory, HistoryListsVersionsNewestFirstAndRevertPutsOneBack) {
+INSTANTIATE_TEST_SUITE_P(Engines, BankHistory, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Server" : "File"; });
+
+TEST_P(BankHistory, HistoryListsVersionsNewestFirstAndRevertPutsOneBack) {
   const std::string before = cell("select answer from SCtbl where numQ='01201'");
   ASSERT_EQ(sql("update SCtbl set answer='E' where numQ='01201'").status, 0);
   ASSERT_EQ(sql("update SCtbl set answer='D' where numQ='01201'").status, 0);
@@ -44,7 +61,7 @@ TEST_F(BankHistory, HistoryListsVersionsNewestFirstAndRevertPutsOneBack) {
   EXPECT_NE(bank({"revert", d, "01201", "99999"}).status, 0);
 }
 
-TEST_F(BankHistory, TrashAndUndeleteOfAPoolWithTakenAndFreeNumbers) {
+TEST_P(BankHistory, TrashAndUndeleteOfAPoolWithTakenAndFreeNumbers) {
   ASSERT_EQ(sql("delete * from SCtbl where src='X012'").status, 0);
   ToolRun t = bank({"trash", d});
   ASSERT_EQ(t.status, 0) << t.out;
@@ -65,7 +82,7 @@ TEST_F(BankHistory, TrashAndUndeleteOfAPoolWithTakenAndFreeNumbers) {
   EXPECT_EQ(bank({"trash", d}).out.find("\tX012\tzorbex-bank sql"), std::string::npos);
 }
 
-TEST_F(BankHistory, ANumberInTwoKindsNeedsKindAndOtherwiseChangesNothing) {
+TEST_P(BankHistory, ANumberInTwoKindsNeedsKindAndOtherwiseChangesNothing) {
   ASSERT_EQ(sql("insert into DStbl (numQ, src, answer) values ('77001', 'Q770', 'A')").status, 0);
   ASSERT_EQ(sql("insert into PStbl (numQ, src, answer) values ('77001', 'Q770', 'A')").status, 0);
   ASSERT_EQ(sql("update PStbl set answer='B' where numQ='77001'").status, 0);
@@ -88,7 +105,7 @@ TEST_F(BankHistory, ANumberInTwoKindsNeedsKindAndOtherwiseChangesNothing) {
   EXPECT_EQ(cell("select count(*) as n from PStbl where numQ='77001'"), "0");
 }
 
-TEST_F(BankHistory, PruneHistoryForgetsWhatCameBeforeTheDateOnly) {
+TEST_P(BankHistory, PruneHistoryForgetsWhatCameBeforeTheDateOnly) {
   ASSERT_EQ(sql("update SCtbl set answer='E' where numQ='01201'").status, 0);
   EXPECT_NE(bank({"prune-history", d, "2026-13-01"}).status, 0);
   ToolRun none = bank({"prune-history", d, "2000-01-01"});

@@ -71,7 +71,7 @@ std::optional<Kind> oneKind(const std::vector<Kind>& found, const Words& w, cons
   return std::nullopt;
 }
 
-// Opens the bank of words[0] (the folder) and runs work on it; argCount words besides --kind.
+// Opens the bank of words[0] (the folder, or a server's URI) and runs work on it; argCount words besides --kind.
 int onBank(const Args& args, size_t argCount, const char* usage,
            const std::function<int(store::Connection&, const Words&)>& work) {
   const Words w = split(args);
@@ -80,16 +80,21 @@ int onBank(const Args& args, size_t argCount, const char* usage,
     std::fprintf(stderr, "usage: zorbex-bank %s\n", usage);
     return 2;
   }
+  const bool server = store::isServerUri(w.plain[0]);
   const std::filesystem::path bank = store::schema::bankPath(w.plain[0]);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(bank, ec))
+  if (!server && !std::filesystem::is_regular_file(bank, ec))
     return fail("the folder '" + w.plain[0] + "' has no " + store::schema::kBankFile + ".");
   try {
     store::Connection conn;
-    conn.open(bank.string(), store::schema::kBankKey);
+    if (server)
+      conn.open(w.plain[0]);
+    else
+      conn.open(bank.string(), store::schema::kBankKey);
     const int status = work(conn, w);
     conn.close();
-    return status != 0 ? status : afterWriting(w.plain[0]);
+    // A bank on a server has no files of ours to leave whole.
+    return status != 0 || server ? status : afterWriting(w.plain[0]);
   } catch (const store::DbError& e) {
     return fail(e.message());
   }
