@@ -2,6 +2,9 @@
 // up to date with another client's writes, and no index of it carried into the published file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "bank_check.h"
 #include "bank_files.h"
 #include "bank_search.h"
@@ -71,6 +74,38 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
   published.open(store::schema::bankPath(dir / "b").string(), store::schema::kBankKey);
   EXPECT_EQ(numbersFound(published, "narwhal"), Numbers{"01002"});
   EXPECT_EQ(numbersFound(published, "walrus"), Numbers{"01001"});
+}
+
+TEST(SearchServer, TwoEditorsIndexingOneQuestionAtOnceLeaveItIndexedOnce) {
+  testing_support::ServerDb server;
+  store::schema::createServerBank(server.uri());
+  store::Connection a, b;
+  a.open(server.uri());
+  b.open(server.uri());
+  addStem(a, "01001", "a walrus");
+  ASSERT_EQ(numbersFound(a, "walrus"), Numbers{"01001"});
+  auto other = store::PgDb::connect(server.uri(), "public");
+  other->exec("UPDATE \"SCtbl\" SET question = 'a walrus again' WHERE numq = '01001'");
+  // Editor A indexes the question in an open transaction (as Replace does) while B's search
+  // indexes it for the mark the change left.
+  a.BeginTrans();
+  reindexQuestion(a, store::schema::Kind::SC, "01001");
+  std::atomic<bool> done{false};
+  Numbers found;
+  std::thread searching([&] {
+    found = numbersFound(b, "walrus");
+    done = true;
+  });
+  auto waitsForALock = [&] {
+    auto rows = other->query("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                             "wait_event_type = 'Lock'");
+    return rows->next() && rows->column(0).toInt() > 0;
+  };
+  while (!done && !waitsForALock()) std::this_thread::yield();
+  a.CommitTrans();
+  searching.join();
+  EXPECT_EQ(found, Numbers{"01001"});
+  EXPECT_EQ(numbersFound(a, "walrus"), Numbers{"01001"});
 }
 
 }  // namespace
