@@ -315,6 +315,8 @@ int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::ve
       if (i < accepted.size() && accepted[i] && o.kind == q.kind && o.numQ == q.numQ) byField[o.field].push_back(o.range);
     }
     if (byField.empty()) continue;
+    // Held until the commit, so that no other editor changes it between the check and the write.
+    conn.holdRows(store::statements::questionSource(store::schema::tableName(q.kind), q.numQ));
     bool exists = false;
     const std::vector<Value> now = storedValues(conn, q.kind, q.numQ, &exists);
     const std::string name = std::string(store::schema::kindName(q.kind)) + " question " + q.numQ;

@@ -4,7 +4,8 @@
 // snippets), kept in zx_search tables. Triggers on every question table mark each question that any program inserts,
 // changes or deletes; the marked questions are indexed again before the next search, so
 // that the index is never stale. The triggers use nothing but the engine's own SQL, so
-// that any other program can still write the bank. Knows nothing of RTF or of how words
+// that any other program can still write the bank. A bank on a server keeps its index with the
+// server's own full-text facilities (search_index_server.h); the calls are the same. Knows nothing of RTF or of how words
 // are made: the search layer above gives the words.
 
 #include <functional>
@@ -47,6 +48,9 @@ struct QuestionRef {
 std::vector<QuestionRef> takeMarkedQuestions(Connection& conn);
 // Replaces the entries of one question (none: it is gone from the index).
 void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries);
+namespace server {
+class Filler;
+}
 // Fills an index just emptied by clearSearchIndex, question after question, with its
 // statements made once; finish() merges the index into its compact form.
 class Filler {
@@ -63,6 +67,7 @@ class Filler {
  private:
   std::unique_ptr<Statements> st_;
   long long cacheSize_ = 0;
+  std::unique_ptr<server::Filler> server_;  // on a bank on a server, instead of st_
 };
 
 // ----- reading the questions to index

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 
+#include "search_index_server.h"
 #include "session.h"
 #include "sqlite_db.h"
 
@@ -108,10 +109,12 @@ void createSearchTables(SqliteDb& db) {
 }  // namespace
 
 bool searchIndexPresent(Connection& conn) {
+  if (conn.onServer()) return server::present(conn);
   return engine([&] { return dbOf(conn).tableExists("main", "zx_search_state"); });
 }
 
 void ensureSearchIndex(Connection& conn) {
+  if (conn.onServer()) return server::ensure(conn);
   if (searchIndexPresent(conn)) {
     // A question table made after the index (an import of a kind the bank lacked) gets its
     // triggers too; the statements change nothing where they exist.
@@ -139,6 +142,7 @@ void ensureSearchIndex(Connection& conn) {
 }
 
 bool searchIndexBuilt(Connection& conn) {
+  if (conn.onServer()) return server::built(conn);
   return engine([&] {
     if (!dbOf(conn).tableExists("main", "zx_search_state")) return false;
     auto st = dbOf(conn).prepare("SELECT built FROM zx_search_state;");
@@ -147,6 +151,7 @@ bool searchIndexBuilt(Connection& conn) {
 }
 
 void clearSearchIndex(Connection& conn) {
+  if (conn.onServer()) return server::clear(conn);
   engine([&] {
     dbOf(conn).exec(
         "DELETE FROM zx_search; DELETE FROM zx_search_docs; DELETE FROM zx_search_texts; DELETE FROM zx_search_marks; "
@@ -156,6 +161,7 @@ void clearSearchIndex(Connection& conn) {
 }
 
 void setSearchIndexBuilt(Connection& conn) {
+  if (conn.onServer()) return server::setBuilt(conn);
   engine([&] {
     dbOf(conn).exec("UPDATE zx_search_state SET built = 1;");
     return 0;
@@ -163,6 +169,7 @@ void setSearchIndexBuilt(Connection& conn) {
 }
 
 std::vector<QuestionRef> takeMarkedQuestions(Connection& conn) {
+  if (conn.onServer()) return server::takeMarked(conn);
   return engine([&] {
     std::set<QuestionRef> marked;
     auto st = dbOf(conn).prepare("SELECT DISTINCT kind, numQ FROM zx_search_marks WHERE numQ IS NOT NULL;");
@@ -211,6 +218,7 @@ Filler::Statements statementsOf(SqliteDb& db) {
 }  // namespace
 
 void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries) {
+  if (conn.onServer()) return server::putEntries(conn, q, entries);
   engine([&] {
     SqliteDb& db = dbOf(conn);
     const Value kind(schema::kindName(q.kind));
@@ -240,6 +248,10 @@ void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>
 }
 
 Filler::Filler(Connection& conn) {
+  if (conn.onServer()) {
+    server_ = std::make_unique<server::Filler>(conn);
+    return;
+  }
   engine([&] {
     SqliteDb& db = dbOf(conn);
     auto size = db.prepare("PRAGMA cache_size;");
@@ -254,6 +266,7 @@ Filler::Filler(Connection& conn) {
 }
 
 Filler::~Filler() {
+  if (!st_) return;
   try {
     st_->db.exec("PRAGMA cache_size = " + std::to_string(cacheSize_) + ";");
   } catch (const SqliteFailure&) {
@@ -262,6 +275,7 @@ Filler::~Filler() {
 }
 
 void Filler::add(const QuestionRef& q, const std::vector<Entry>& entries) {
+  if (server_) return server_->add(q, entries);
   engine([&] {
     st_->add(q, entries);
     return 0;
@@ -269,6 +283,7 @@ void Filler::add(const QuestionRef& q, const std::vector<Entry>& entries) {
 }
 
 void Filler::finish() {
+  if (server_) return server_->finish();
   engine([&] {
     st_->db.exec("INSERT INTO zx_search (zx_search) VALUES ('optimize');");
     return 0;
@@ -277,6 +292,7 @@ void Filler::finish() {
 
 void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
                      const std::string* numQ) {
+  if (conn.onServer()) return server::forEachQuestion(conn, kind, fields, visit, numQ);
   engine([&] {
     SqliteDb& db = dbOf(conn);
     if (!db.tableExists("main", schema::tableName(kind))) return 0;
@@ -296,6 +312,7 @@ void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>
 }
 
 long long countQuestions(Connection& conn, Kind kind) {
+  if (conn.onServer()) return server::countQuestions(conn, kind);
   return engine([&]() -> long long {
     SqliteDb& db = dbOf(conn);
     if (!db.tableExists("main", schema::tableName(kind))) return 0;
@@ -325,6 +342,7 @@ void keepIndexInMemory(SqliteDb& db) {
 }  // namespace
 
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter) {
+  if (conn.onServer()) return server::matchEntries(conn, matchExpression, filter);
   return engine([&] {
     keepIndexInMemory(dbOf(conn));
     std::string sql =
@@ -352,6 +370,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
 }
 
 std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries) {
+  if (conn.onServer()) return server::plainsOf(conn, entries);
   return engine([&] {
     auto st = dbOf(conn).prepare("SELECT plain FROM zx_search_texts WHERE docid = ?1;");
     std::vector<std::string> plains;

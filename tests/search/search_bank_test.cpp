@@ -1,5 +1,5 @@
-// Search and replace over a real bank: every searched field of every kind, the index kept
-// up to date whoever writes, Replace keeping the formatting and refusing on a conflict.
+// Search and replace over a real bank, on both engines: every searched field of every kind, the
+// index kept up to date whoever writes, Replace keeping the formatting and refusing on a conflict.
 #include <gtest/gtest.h>
 
 #include <QTextBlock>
@@ -7,47 +7,89 @@
 #include <QTextFragment>
 
 #include "../pools/bank_fixture.h"
+#include "../store/support.h"
 #include "bank_files.h"
+#include "bank_search.h"
 #include "connections.h"
 #include "history.h"
-#include "bank_search.h"
+#include "pg_db.h"
 #include "rtf/rtf_reader.h"
 #include "search_index.h"
 #include "sqlite_db.h"
 
 using namespace search;
 using store::schema::Kind;
+using testing_support::BankEngine;
 namespace sidx = store::search_index;
 
 namespace {
 
 std::string rtf(const std::string& body) { return "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs22 " + body + "}"; }
 
-class SearchBank : public PoolsBank {
+using Hits = std::vector<std::string>;
+
+// Each hit as "kind number where".
+Hits hitsOf(const std::vector<Result>& results) {
+  Hits out;
+  for (const Result& r : results)
+    out.push_back(std::string(store::schema::kindName(r.kind)) + " " + r.numQ + " " + whereOf(r.kind, r.field).toStdString());
+  return out;
+}
+
+// A new bank on the engine under test, its connection open.
+class SearchBank : public ::testing::TestWithParam<BankEngine> {
  protected:
+  void SetUp() override { made.open(conn); }
+
+  void add(const std::string& table, const std::map<std::string, store::Value>& fields) {
+    store::Recordset rs;
+    rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
+    rs.addNew();
+    for (const auto& [name, value] : fields) rs.setValue(name, value);
+    rs.update();
+    rs.close();
+  }
+  std::string field(const std::string& table, const std::string& numQ, const std::string& name) {
+    store::Recordset rs;
+    rs.open("select * from " + table + " where numQ='" + numQ + "'", conn, store::adOpenDynamic, store::adLockReadOnly);
+    const std::string v = rs.eof() ? "<none>" : rs.value(name).toString();
+    rs.close();
+    return v;
+  }
   std::vector<Result> find(const QString& typed, sidx::Filter filter = {}) {
     return searchBank(conn, parseQuery(typed), filter);
   }
-  // Each hit as "kind number where".
-  std::vector<std::string> hits(const QString& typed, sidx::Filter filter = {}) {
-    std::vector<std::string> out;
-    for (const Result& r : find(typed, filter))
-      out.push_back(std::string(store::schema::kindName(r.kind)) + " " + r.numQ + " " +
-                    whereOf(r.kind, r.field).toStdString());
-    return out;
-  }
-  // Another program writing the bank with the engine's plain SQL (as the sqlcipher shell does).
+  Hits hits(const QString& typed, sidx::Filter filter = {}) { return hitsOf(find(typed, filter)); }
+  // Another program writing the bank with the engine's plain SQL, through a connection of its own
+  // (as the sqlcipher shell or psql does).
   void otherProgram(const std::string& sql) {
-    auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
-    db->exec(sql);
+    if (GetParam() == BankEngine::File) {
+      store::SqliteDb::openExisting(made.name(), store::schema::kBankKey, false)->exec(sql);
+    } else {
+      store::PgDb::connect(made.name(), "public")->exec(sql);
+    }
+  }
+
+  testing_support::NewBank made{GetParam()};
+  store::Connection conn;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, SearchBank, ::testing::Values(BankEngine::File, BankEngine::Server),
+                         testing_support::engineName);
+
+// What only a bank file has: its index's older layout, compaction, the start-up connections.
+class SearchBankFile : public PoolsBank {
+ protected:
+  std::vector<Result> find(const QString& typed) { return searchBank(conn, parseQuery(typed), {}); }
+  Hits hits(const QString& typed) { return hitsOf(find(typed)); }
+  void otherProgram(const std::string& sql) {
+    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->exec(sql);
   }
 };
 
-using Hits = std::vector<std::string>;
-
 }  // namespace
 
-TEST_F(SearchBank, EachSearchedFieldOfEachKindIsFound) {
+TEST_P(SearchBank, EachSearchedFieldOfEachKindIsFound) {
   const std::map<Kind, std::vector<std::pair<std::string, std::string>>> expected = {
       {Kind::SC, {{"question", "stem"}, {"choiceA", "choice A"}, {"choiceE", "choice E"}}},
       {Kind::CR, {{"question", "stem"}, {"choiceC", "choice C"}}},
@@ -77,7 +119,7 @@ TEST_F(SearchBank, EachSearchedFieldOfEachKindIsFound) {
   EXPECT_TRUE(hits("zqanswer").empty());
 }
 
-TEST_F(SearchBank, JapaneseAndCyrillicInRichText) {
+TEST_P(SearchBank, JapaneseAndCyrillicInRichText) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("\\u26481?\\u20140?\\u37117?\\u24193?")}});  // 東京都庁
   add("CRtbl", {{"numQ", "02001"}, {"src", "X020"}, {"choiceA", "Встреча в Москве"}});
   EXPECT_EQ(hits("京都"), (Hits{"SC 01001 stem"}));
@@ -85,7 +127,7 @@ TEST_F(SearchBank, JapaneseAndCyrillicInRichText) {
   EXPECT_EQ(hits("МОСКВЕ"), (Hits{"CR 02001 choice A"}));
 }
 
-TEST_F(SearchBank, LimitsToKindsPoolAndNumberPrefixAndBestHitsFirst) {
+TEST_P(SearchBank, LimitsToKindsPoolAndNumberPrefixAndBestHitsFirst) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("apple")}});
   add("SCtbl", {{"numQ", "13001"}, {"src", "O130"}, {"question", rtf("apple pie with apple")}});
   add("PStbl", {{"numQ", "03001"}, {"src", "X030"}, {"question", rtf("apple")}});
@@ -97,19 +139,19 @@ TEST_F(SearchBank, LimitsToKindsPoolAndNumberPrefixAndBestHitsFirst) {
   EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "«apple» pie with «apple»");
 }
 
-TEST_F(SearchBank, NeverStaleWhenAnotherProgramWrites) {
+TEST_P(SearchBank, NeverStaleWhenAnotherProgramWrites) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("old words")}});
   EXPECT_EQ(hits("old").size(), 1u);
-  otherProgram("INSERT INTO SCtbl (numQ, src, question) VALUES ('01002', 'X010', 'fresh text');"
-               "UPDATE SCtbl SET question = 'new words' WHERE numQ = '01001';");
+  otherProgram("INSERT INTO \"SCtbl\" (numQ, src, question) VALUES ('01002', 'X010', 'fresh text');"
+               "UPDATE \"SCtbl\" SET question = 'new words' WHERE numQ = '01001';");
   EXPECT_TRUE(hits("old").empty());
   EXPECT_EQ(hits("new"), (Hits{"SC 01001 stem"}));
   EXPECT_EQ(hits("fresh"), (Hits{"SC 01002 stem"}));
-  otherProgram("DELETE FROM SCtbl WHERE numQ = '01002';");
+  otherProgram("DELETE FROM \"SCtbl\" WHERE numQ = '01002';");
   EXPECT_TRUE(hits("fresh").empty());
 }
 
-TEST_F(SearchBank, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheIndex) {
+TEST_F(SearchBankFile, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheIndex) {
   add("DStbl", {{"numQ", "01001"}, {"src", "X010"}, {"statement1", rtf("quantity")}});
   store::ProgramState state(dir.path());
   store::OpenConnections(state);
@@ -124,7 +166,7 @@ TEST_F(SearchBank, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheI
   EXPECT_TRUE(progress.empty());
 }
 
-TEST_F(SearchBank, AnIndexOfTheFirstLayoutIsBuiltAgain) {
+TEST_F(SearchBankFile, AnIndexOfTheFirstLayoutIsBuiltAgain) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept words")}});
   EXPECT_EQ(hits("kept").size(), 1u);
   otherProgram(
@@ -136,7 +178,7 @@ TEST_F(SearchBank, AnIndexOfTheFirstLayoutIsBuiltAgain) {
   EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "kept «words»");
 }
 
-TEST_F(SearchBank, CompactionKeepsTheIndex) {
+TEST_F(SearchBankFile, CompactionKeepsTheIndex) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept")}});
   EXPECT_EQ(hits("kept").size(), 1u);
   conn.close();
@@ -146,7 +188,7 @@ TEST_F(SearchBank, CompactionKeepsTheIndex) {
   EXPECT_EQ(hits("kept"), (Hits{"SC 01001 stem"}));
 }
 
-TEST_F(SearchBank, ReplaceKeepsTheFormattingAroundIt) {
+TEST_P(SearchBank, ReplaceKeepsTheFormattingAroundIt) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("The \\b colour\\b0  of \\i colour\\i0  paint")},
                 {"choiceA", "colour"}});
   const Query q = parseQuery("colour");
@@ -159,7 +201,7 @@ TEST_F(SearchBank, ReplaceKeepsTheFormattingAroundIt) {
     accepted[i] = plan.occurrences[i].field == "choiceA" || plan.occurrences[i].range.start == 4;
   EXPECT_EQ(applyReplace(conn, plan, accepted, "color"), 2);
 
-  const std::string stored = question("SCtbl", "01001")["question"];
+  const std::string stored = field("SCtbl", "01001", "question");
   QTextDocument doc;
   ui::rtf::readRtf(QByteArray::fromStdString(stored), doc);
   EXPECT_EQ(doc.toPlainText(), "The color of colour paint");
@@ -169,7 +211,7 @@ TEST_F(SearchBank, ReplaceKeepsTheFormattingAroundIt) {
                                     it.fragment().charFormat().fontItalic()};
   EXPECT_EQ(format["color"], std::make_pair(true, false));
   EXPECT_EQ(format["colour"], std::make_pair(false, true));
-  EXPECT_EQ(question("SCtbl", "01001")["choiceA"], "color");
+  EXPECT_EQ(field("SCtbl", "01001", "choiceA"), "color");
   // The index follows in the same transaction.
   EXPECT_EQ(hits("colour"), (Hits{"SC 01001 stem"}));
   EXPECT_EQ(hits("color").size(), 2u);
@@ -180,16 +222,27 @@ TEST_F(SearchBank, ReplaceKeepsTheFormattingAroundIt) {
   EXPECT_EQ(versions[0].field("choiceA")->toString(), "colour");
 }
 
-TEST_F(SearchBank, ReplaceIsRefusedWholeWhenAQuestionChangedElsewhere) {
+TEST_P(SearchBank, ReplaceIsRefusedWholeWhenAQuestionChangedElsewhere) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("teh first")}});
   add("SCtbl", {{"numQ", "01002"}, {"src", "X010"}, {"question", rtf("teh second")}});
   const ReplacePlan plan = prepareReplace(conn, find("teh"), parseQuery("teh"));
   ASSERT_EQ(plan.occurrences.size(), 2u);
-  otherProgram("UPDATE SCtbl SET question = 'teh second, edited' WHERE numQ = '01002';");
-  const auto before = bank();
-  std::string message;
-  EXPECT_NE(failureOf([&] { applyReplace(conn, plan, {true, true}, "the"); }, &message), 0);
-  EXPECT_NE(message.find("SC question 01002 was changed by another program"), std::string::npos) << message;
-  EXPECT_EQ(bank(), before);
+  otherProgram("UPDATE \"SCtbl\" SET question = 'teh second, edited' WHERE numQ = '01002';");
+  const std::string first = field("SCtbl", "01001", "question");
+  try {
+    applyReplace(conn, plan, {true, true}, "the");
+    ADD_FAILURE() << "the replace was not refused";
+  } catch (const store::DbError& e) {
+    EXPECT_NE(e.description.find("SC question 01002 was changed by another program"), std::string::npos) << e.description;
+  }
+  EXPECT_EQ(field("SCtbl", "01001", "question"), first);
+  EXPECT_EQ(field("SCtbl", "01002", "question"), "teh second, edited");
   EXPECT_EQ(hits("teh").size(), 2u);
+}
+
+TEST_P(SearchBank, AWordOfThousandsOfLettersIsIndexedAndFound) {
+  const std::string word(3000, 'w');
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", "before " + word + " after"}});
+  EXPECT_EQ(hits(QString::fromStdString(word)), (Hits{"SC 01001 stem"}));
+  EXPECT_EQ(hits(QString::fromStdString("\"before " + word + " after\"")), (Hits{"SC 01001 stem"}));
 }

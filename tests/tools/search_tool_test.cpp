@@ -1,6 +1,8 @@
 // zorbex-bank search and reindex, run as the program.
 #include <gtest/gtest.h>
 
+#include "pg_server.h"
+#include "schema.h"
 #include "temp_dir.h"
 #include "tool_run.h"
 
@@ -25,4 +27,16 @@ TEST(BankToolSearch, PrintsOneHitPerLineAndReindexes) {
   ASSERT_EQ(bank({"sql", d, "insert into PStbl (numQ, src, question) values ('03001', 'X030', 'zebra')"}).status, 0);
   EXPECT_EQ(bank({"search", d, "zebra", "--kind", "PS"}).out.substr(0, 13), "PS\t03001\tstem");
   EXPECT_NE(bank({"search", d, "zebra", "--kind", "XX"}).status, 0);
+}
+
+TEST(BankToolSearch, TakesTheUriOfABankOnAServer) {
+  testing_support::ServerDb server;
+  store::schema::createServerBank(server.uri());
+  ASSERT_EQ(bank({"sql", server.uri(), "insert into SCtbl (numQ, src, question) values ('01001', 'X010', "
+                                       "'{\\rtf1\\ansi A \\b Zebra\\b0  crossing}')"}).status, 0);
+  ToolRun built = bank({"reindex", server.uri()});
+  EXPECT_EQ(built.status, 0) << built.out;
+  ToolRun found = bank({"search", server.uri(), "zebra crossing"});
+  EXPECT_EQ(found.status, 0) << found.out;
+  EXPECT_EQ(found.out, "SC\t01001\tstem\tA «Zebra crossing»\n");
 }

@@ -14,15 +14,23 @@ using namespace store;
 
 namespace {
 
-bool openBank(const fs::path& dir, Connection& conn, std::string& problem) {
+// A folder's bank file, or the bank on a server that a libpq URI names.
+bool openBank(const std::string& dir, Connection& conn, std::string& problem) {
+  if (isServerUri(dir)) {
+    conn.open(dir);
+    return true;
+  }
   std::error_code ec;
   if (!fs::is_regular_file(schema::bankPath(dir), ec)) {
-    problem = "the folder '" + dir.string() + "' has no " + schema::kBankFile + ".";
+    problem = "the folder '" + dir + "' has no " + schema::kBankFile + ".";
     return false;
   }
   conn.open(schema::bankPath(dir).string(), schema::kBankKey);
   return true;
 }
+
+// A bank on a server has no files of ours to leave whole.
+int afterSearchWrite(const std::string& dir) { return isServerUri(dir) ? 0 : afterWriting(dir); }
 
 // The first build of the index over a large bank takes a while: its progress goes to stderr.
 search::Progress progressOnStderr() {
@@ -37,7 +45,7 @@ search::Progress progressOnStderr() {
 int cmdSearch(const Args& args) {
   const char* usage = "usage: zorbex-bank search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]";
   if (args.size() < 2) return fail(usage);
-  const fs::path dir = args[0];
+  const std::string& dir = args[0];
   search_index::Filter filter;
   QString typed;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -84,7 +92,7 @@ int cmdSearch(const Args& args) {
   } catch (const DbError& e) {
     return fail(e.message());
   }
-  return afterWriting(dir);
+  return afterSearchWrite(dir);
 }
 
 int cmdReindex(const Args& args) {
@@ -98,7 +106,7 @@ int cmdReindex(const Args& args) {
   } catch (const DbError& e) {
     return fail(e.message());
   }
-  return afterWriting(args[0]);
+  return afterSearchWrite(args[0]);
 }
 
 }  // namespace bank_tool

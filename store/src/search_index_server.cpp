@@ -1,0 +1,390 @@
+#include "search_index_server.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string_view>
+
+#include "db_error.h"
+#include "pg_db.h"
+#include "session.h"
+#include "sqlite_db.h"
+
+namespace store::search_index::server {
+
+namespace {
+
+using schema::Kind;
+
+constexpr Dialect kPg = Dialect::Postgres;
+
+Engine& engineOf(Connection& conn) { return conn.session().engine(); }
+
+std::string table(const std::string& name) { return "public." + tableIdent(kPg, name); }
+
+bool tableExists(Connection& conn, const std::string& name) {
+  auto rows = engineOf(conn).query("SELECT to_regclass($1) IS NOT NULL", {Value(table(name))});
+  return rows->next() && rows->column(0).toInt() != 0;
+}
+
+Kind kindNamed(const std::string& name) {
+  for (Kind k : schema::kAllKinds)
+    if (name == schema::kindName(k)) return k;
+  throw DbError(err::Generic, "The search index names an unknown question kind '" + name + "'.");
+}
+
+// Every writer of the index (a search bringing it up to date, a rebuild, Replace) holds the one
+// row of zx_search_state until its transaction ends: two editors indexing the same question at
+// once would otherwise both write its entries. Writers of questions never wait for it.
+void holdIndex(Connection& conn) { engineOf(conn).run("SELECT built FROM public.zx_search_state FOR UPDATE"); }
+
+// The columns whose change can change what the index holds of a question: its number, its pool
+// (or type) and every text column.
+std::string watchedColumns(Kind k) {
+  std::string cols = fieldIdent(kPg, "numQ");
+  for (const schema::Field& f : schema::kindEntry(k).fields)
+    if (f.type == schema::FieldType::Rtf || f.type == schema::FieldType::Text) cols += ", " + fieldIdent(kPg, f.name);
+  return cols;
+}
+
+// The server refuses a lexeme of 2,048 bytes or more; a longer token is kept (and searched) as its
+// beginning, cut between characters.
+constexpr size_t kLexemeBytes = 2000;
+// Nor does it take more than a megabyte of lexemes in one tsvector: a field with more distinct
+// tokens than that is indexed by the first ones.
+constexpr size_t kVectorBytes = 1000000;
+// Places above 16,383 count as 16,383 on the server, and it keeps the first 256 places of a lexeme.
+constexpr int kLastPlace = 16383;
+constexpr size_t kPlacesPerLexeme = 256;
+
+std::string lexemeOf(std::string_view token) {
+  if (token.size() <= kLexemeBytes) return std::string(token);
+  size_t n = kLexemeBytes;
+  while (n > 0 && (static_cast<unsigned char>(token[n]) & 0xC0) == 0x80) --n;
+  return std::string(token.substr(0, n));
+}
+
+std::string quotedLexeme(const std::string& lexeme) {
+  std::string out = "'";
+  for (char c : lexeme) {
+    if (c == '\'' || c == '\\') out += c;
+    out += c;
+  }
+  return out + "'";
+}
+
+// The tsvector text of blank-separated tokens: each token a lexeme with its places from 1, as
+// the search layer cut the text (the server's parser would cut it again by rules of its own).
+std::string vectorText(const std::string& words) {
+  std::map<std::string, std::vector<int>> places;
+  size_t bytes = 0;
+  int place = 0;
+  for (size_t at = 0; at < words.size();) {
+    size_t end = words.find(' ', at);
+    if (end == std::string::npos) end = words.size();
+    if (end > at) {
+      place = std::min(place + 1, kLastPlace);
+      std::string lexeme = lexemeOf(std::string_view(words).substr(at, end - at));
+      auto it = places.find(lexeme);
+      if (it == places.end() && bytes + lexeme.size() <= kVectorBytes) {
+        bytes += lexeme.size();
+        it = places.emplace(std::move(lexeme), std::vector<int>()).first;
+      }
+      if (it != places.end() && it->second.size() < kPlacesPerLexeme &&
+          (it->second.empty() || it->second.back() != place))
+        it->second.push_back(place);
+    }
+    at = end + 1;
+  }
+  std::string out;
+  for (const auto& [lexeme, at] : places) {
+    if (!out.empty()) out += ' ';
+    out += quotedLexeme(lexeme);
+    for (size_t i = 0; i < at.size(); ++i) out += (i ? "," : ":") + std::to_string(at[i]);
+  }
+  return out;
+}
+
+// A phrase of the search layer's full-text expression.
+struct Term {
+  std::string lexeme;
+  bool prefix;
+};
+using Phrase = std::vector<Term>;
+
+// The expression is quoted phrases of blank-separated tokens, a token ending in '*' standing for
+// every token that begins so. Tokens hold no blanks, quotes or asterisks.
+std::vector<Phrase> phrasesOf(const std::string& expression) {
+  std::vector<Phrase> phrases;
+  bool quoted = false;
+  std::string token;
+  auto endToken = [&] {
+    if (token.empty()) return;
+    const bool prefix = token.back() == '*';
+    if (prefix) token.pop_back();
+    if (!token.empty()) phrases.back().push_back({lexemeOf(token), prefix});
+    token.clear();
+  };
+  for (char c : expression) {
+    if (c == '"') {
+      endToken();
+      quoted = !quoted;
+      if (quoted) phrases.emplace_back();
+    } else if (c == ' ') {
+      endToken();
+    } else if (quoted) {
+      token += c;
+    }
+  }
+  endToken();
+  std::erase_if(phrases, [](const Phrase& p) { return p.empty(); });
+  return phrases;
+}
+
+// Every phrase required, each its tokens in a row.
+std::string queryText(const std::vector<Phrase>& phrases) {
+  std::string out;
+  for (const Phrase& p : phrases) {
+    if (!out.empty()) out += " & ";
+    out += "(";
+    for (size_t i = 0; i < p.size(); ++i)
+      out += (i ? " <-> " : "") + quotedLexeme(p[i].lexeme) + (p[i].prefix ? ":*" : "");
+    out += ")";
+  }
+  return out;
+}
+
+// How often the phrases stand in an entry, from the places of its lexemes that the phrases name
+// ("lexeme:1,5 other:2"), as the file's index counts them.
+int placesOf(const std::string& lexemePlaces, const std::vector<Phrase>& phrases) {
+  std::map<int, std::vector<std::string>> at;
+  for (size_t i = 0; i < lexemePlaces.size();) {
+    size_t end = lexemePlaces.find(' ', i);
+    if (end == std::string::npos) end = lexemePlaces.size();
+    const std::string item = lexemePlaces.substr(i, end - i);
+    const size_t colon = item.rfind(':');
+    if (colon != std::string::npos) {
+      const std::string lexeme = item.substr(0, colon);
+      for (size_t p = colon + 1; p < item.size();) {
+        size_t comma = item.find(',', p);
+        if (comma == std::string::npos) comma = item.size();
+        at[std::stoi(item.substr(p, comma - p))].push_back(lexeme);
+        p = comma + 1;
+      }
+    }
+    i = end + 1;
+  }
+  auto standsAt = [&](int place, const Term& t) {
+    auto it = at.find(place);
+    if (it == at.end()) return false;
+    for (const std::string& l : it->second)
+      if (t.prefix ? l.starts_with(t.lexeme) : l == t.lexeme) return true;
+    return false;
+  };
+  int places = 0;
+  for (const Phrase& p : phrases)
+    for (const auto& entry : at) {
+      bool all = true;
+      for (size_t k = 0; k < p.size() && all; ++k) all = standsAt(entry.first + static_cast<int>(k), p[k]);
+      places += all ? 1 : 0;
+    }
+  return places;
+}
+
+void insertEntries(Connection& conn, const std::vector<std::pair<QuestionRef, Entry>>& entries) {
+  if (entries.empty()) return;
+  Engine& e = engineOf(conn);
+  std::string sql = "INSERT INTO public.zx_search (kind, numq, field, pool, length, plain, words) VALUES ";
+  std::vector<Value> params;
+  params.reserve(entries.size() * 7);
+  for (const auto& [q, entry] : entries) {
+    const int n = static_cast<int>(params.size());
+    sql += (n ? ", (" : "(");
+    for (int i = 1; i <= 7; ++i) sql += (i > 1 ? ", " : "") + e.param(n + i) + (i == 7 ? "::tsvector" : "");
+    sql += ")";
+    params.insert(params.end(), {Value(schema::kindName(q.kind)), Value(q.numQ), Value(entry.field), Value(entry.pool),
+                                 Value(entry.length), Value(entry.plain), Value(vectorText(entry.words))});
+  }
+  e.run(sql, params);
+}
+
+}  // namespace
+
+std::string indexSql() {
+  std::string sql = R"(
+CREATE TABLE public.zx_search (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, kind text NOT NULL,
+  numq citext NOT NULL, field text NOT NULL, pool citext, length bigint NOT NULL, plain text, words tsvector NOT NULL);
+CREATE INDEX zx_search_words ON public.zx_search USING gin (words);
+CREATE INDEX zx_search_question ON public.zx_search (kind, numq);
+CREATE TABLE public.zx_search_marks (kind text NOT NULL, numq text NOT NULL);
+CREATE TABLE public.zx_search_state (built integer NOT NULL);
+INSERT INTO public.zx_search_state (built) VALUES (0);
+CREATE FUNCTION public.zx_search_mark() RETURNS trigger LANGUAGE plpgsql AS $f$
+BEGIN
+  IF TG_OP <> 'INSERT' AND OLD.numq IS NOT NULL THEN
+    INSERT INTO public.zx_search_marks (kind, numq) VALUES (TG_ARGV[0], OLD.numq);
+  END IF;
+  IF TG_OP <> 'DELETE' AND NEW.numq IS NOT NULL AND (TG_OP = 'INSERT' OR NEW.numq IS DISTINCT FROM OLD.numq) THEN
+    INSERT INTO public.zx_search_marks (kind, numq) VALUES (TG_ARGV[0], NEW.numq);
+  END IF;
+  RETURN NULL;
+END $f$;
+)";
+  // Marks are written whether or not the index was ever built: a question written while the first
+  // build reads the bank is then indexed again at the next search, whichever commits first.
+  for (Kind k : schema::kAllKinds)
+    sql += "CREATE TRIGGER zx_search_mark AFTER INSERT OR DELETE OR UPDATE OF " + watchedColumns(k) + " ON " +
+           table(schema::tableName(k)) + " FOR EACH ROW EXECUTE FUNCTION public.zx_search_mark(" +
+           sqlLiteral(schema::kindName(k)) + ");\n";
+  return sql;
+}
+
+bool present(Connection& conn) { return tableExists(conn, "zx_search_state"); }
+
+void ensure(Connection& conn) {
+  if (present(conn)) return;
+  // A bank made on the server before it had an index gets one (its owner's rights are needed).
+  Transaction t(conn);
+  static_cast<PgDb&>(engineOf(conn)).exec(indexSql());
+  t.commit();
+  noteCatalogChanged();
+}
+
+bool built(Connection& conn) {
+  if (!present(conn)) return false;
+  auto rows = engineOf(conn).query("SELECT built FROM public.zx_search_state");
+  return rows->next() && rows->column(0).toInt() == 1;
+}
+
+void clear(Connection& conn) {
+  holdIndex(conn);
+  Engine& e = engineOf(conn);
+  e.run("DELETE FROM public.zx_search");
+  e.run("DELETE FROM public.zx_search_marks");
+  e.run("UPDATE public.zx_search_state SET built = 0");
+}
+
+void setBuilt(Connection& conn) { engineOf(conn).run("UPDATE public.zx_search_state SET built = 1"); }
+
+std::vector<QuestionRef> takeMarked(Connection& conn) {
+  Engine& e = engineOf(conn);
+  // Most searches find nothing marked: they hold nothing and wait for no one.
+  auto any = e.query("SELECT EXISTS (SELECT 1 FROM public.zx_search_marks)");
+  if (!any->next() || any->column(0).toInt() == 0) return {};
+  holdIndex(conn);
+  std::set<QuestionRef> marked;
+  auto rows = e.query("DELETE FROM public.zx_search_marks RETURNING kind, numq");
+  while (rows->next()) marked.insert({kindNamed(rows->column(0).toString()), rows->column(1).toString()});
+  return std::vector<QuestionRef>(marked.begin(), marked.end());
+}
+
+void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries) {
+  holdIndex(conn);
+  engineOf(conn).run("DELETE FROM public.zx_search WHERE kind = $1 AND numq = $2",
+                     {Value(schema::kindName(q.kind)), Value(q.numQ)});
+  std::vector<std::pair<QuestionRef, Entry>> rows;
+  for (const Entry& e : entries) rows.emplace_back(q, e);
+  insertEntries(conn, rows);
+}
+
+void Filler::add(const QuestionRef& q, const std::vector<Entry>& entries) {
+  for (const Entry& e : entries) pending_.emplace_back(q, e);
+  if (pending_.size() >= 256) flush();
+}
+
+void Filler::flush() {
+  insertEntries(conn_, pending_);
+  pending_.clear();
+}
+
+void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
+                     const std::string* numQ) {
+  if (!tableExists(conn, schema::tableName(kind))) return;
+  std::string select = "SELECT numq";
+  for (const std::string& f : fields) select += ", " + fieldIdent(kPg, f);
+  select += " FROM " + table(schema::tableName(kind)) + " WHERE numq IS NOT NULL";
+  std::vector<Value> values(fields.size());
+  std::string last;  // the number of the last question visited
+  auto visitRows = [&](EngineRows& rows) {
+    int n = 0;
+    for (; rows.next(); ++n) {
+      for (size_t i = 0; i < fields.size(); ++i) values[i] = rows.column(static_cast<int>(i) + 1);
+      last = rows.column(0).toString();
+      visit(last, values);
+    }
+    return n;
+  };
+  if (numQ) {
+    visitRows(*engineOf(conn).query(select + " AND numq = $1", {Value(*numQ)}));
+    return;
+  }
+  // In pages, by number: the server hands over a whole result at once, and a kind's rich texts
+  // can be far more than the memory a search should take.
+  constexpr int kPage = 500;
+  const std::string page = " ORDER BY numq LIMIT " + std::to_string(kPage);
+  int n = visitRows(*engineOf(conn).query(select + page));
+  while (n == kPage) n = visitRows(*engineOf(conn).query(select + " AND numq > $1" + page, {Value(last)}));
+}
+
+long long countQuestions(Connection& conn, Kind kind) {
+  if (!tableExists(conn, schema::tableName(kind))) return 0;
+  auto rows = engineOf(conn).query("SELECT count(*) FROM " + table(schema::tableName(kind)) + " WHERE numq IS NOT NULL");
+  return rows->next() ? rows->column(0).toInt() : 0;
+}
+
+std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter) {
+  const std::vector<Phrase> phrases = phrasesOf(matchExpression);
+  if (phrases.empty()) return {};
+  std::set<std::string> exact, prefixes;
+  for (const Phrase& p : phrases)
+    for (const Term& t : p) (t.prefix ? prefixes : exact).insert(t.lexeme);
+  auto joined = [](const std::set<std::string>& s) {
+    std::string out;
+    for (const std::string& x : s) out += (out.empty() ? "" : " ") + x;
+    return out;
+  };
+  // The places of the lexemes the phrases name come back with each hit, from the index alone.
+  std::string sql =
+      "SELECT s.id, s.kind, s.numq, s.field, s.pool, s.length, "
+      "(SELECT string_agg(u.lexeme || ':' || array_to_string(u.positions, ','), ' ') FROM unnest(s.words) u "
+      "WHERE u.lexeme = ANY (string_to_array($2, ' ')) OR u.lexeme ^@ ANY (string_to_array($3, ' '))) "
+      "FROM public.zx_search s WHERE s.words @@ $1::tsquery";
+  std::vector<Value> params{Value(queryText(phrases)), Value(joined(exact)), Value(joined(prefixes))};
+  if (!filter.kinds.empty()) {
+    sql += " AND s.kind IN (";
+    for (size_t i = 0; i < filter.kinds.size(); ++i) sql += (i ? ", " : "") + sqlLiteral(schema::kindName(filter.kinds[i]));
+    sql += ")";
+  }
+  if (!filter.pool.empty()) {
+    params.push_back(Value(filter.pool));
+    sql += " AND s.pool = $" + std::to_string(params.size()) + "::citext";
+  }
+  if (!filter.numberPrefix.empty()) {
+    params.push_back(Value(filter.numberPrefix));
+    const std::string p = "$" + std::to_string(params.size()) + "::text";
+    sql += " AND lower(left(s.numq::text, length(" + p + "))) = lower(" + p + ")";
+  }
+  auto rows = engineOf(conn).query(sql, params);
+  std::vector<Hit> hits;
+  while (rows->next())
+    hits.push_back({rows->column(0).toInt(), kindNamed(rows->column(1).toString()), rows->column(2).toString(),
+                    rows->column(3).toString(), rows->column(4).toString(), rows->column(5).toInt(),
+                    placesOf(rows->column(6).toString(), phrases)});
+  return hits;
+}
+
+std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries) {
+  if (entries.empty()) return {};
+  std::string ids;
+  for (long long id : entries) ids += (ids.empty() ? "" : " ") + std::to_string(id);
+  auto rows = engineOf(conn).query(
+      "SELECT id, plain FROM public.zx_search WHERE id = ANY (string_to_array($1, ' ')::bigint[])", {Value(ids)});
+  std::map<long long, std::string> plain;
+  while (rows->next()) plain[rows->column(0).toInt()] = rows->column(1).toString();
+  std::vector<std::string> out;
+  out.reserve(entries.size());
+  for (long long id : entries) out.push_back(plain.count(id) ? plain[id] : std::string());
+  return out;
+}
+
+}  // namespace store::search_index::server
