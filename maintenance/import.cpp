@@ -105,8 +105,8 @@ class OurFileSource : public ImportSource {
 };
 
 // The insert copies by position: the staged rows must have the bank table's columns in its order.
-void requireSameColumns(store::Connection& conn, const std::string& table) {
-  std::vector<std::string> want = conn.fieldNames(table), got = conn.fieldNames(kImportTable);
+void requireSameColumns(const std::vector<std::string>& want, const std::vector<std::string>& got,
+                        const std::string& table) {
   for (size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
     std::string w = i < want.size() ? want[i] : "", g = i < got.size() ? got[i] : "";
     if (store::equalsIgnoringCase(w, g)) continue;
@@ -115,6 +115,45 @@ void requireSameColumns(store::Connection& conn, const std::string& table) {
                       " is " + (g.empty() ? "missing" : "'" + g + "'") + " in the source file and " +
                       (w.empty() ? "absent" : "'" + w + "'") + " in the bank. Nothing was imported.");
   }
+}
+
+void requireSameColumns(store::Connection& conn, const std::string& table) {
+  requireSameColumns(conn.fieldNames(table), conn.fieldNames(kImportTable), table);
+}
+
+// Whether a column of a bank table holds numbers (or dates): the file's engine lets such a
+// field hold an empty text, which the server's cannot; it is the empty field, Null.
+bool holdsNumbers(const std::string& table, const std::string& column) {
+  for (const store::schema::TableSpec& t : store::schema::bankTables()) {
+    if (!store::equalsIgnoringCase(t.name, table)) continue;
+    for (const store::schema::Column& c : t.columns)
+      if (store::equalsIgnoringCase(c.name, column)) return c.type.rfind("TEXT", 0) != 0;
+  }
+  return false;
+}
+
+// A bank on a server cannot link to the staged file: the staged rows are read from it and
+// added to the table here, in one transaction, so that a repeated number adds none.
+void insertStagedRows(store::Connection& bank, store::Connection& staged, const std::string& table) {
+  const std::vector<std::string> names = bank.fieldNames(table);
+  store::Recordset from;
+  from.open(kImportTable, staged, store::adOpenDynamic, store::adLockReadOnly, store::adCmdTable);
+  store::Transaction all(bank);
+  store::Recordset to;
+  to.open(table, bank, store::adOpenDynamic, store::adLockOptimistic, store::adCmdTable);
+  for (; !from.eof(); from.moveNext()) {
+    to.addNew();
+    for (size_t i = 0; i < names.size(); ++i) {
+      const int at = static_cast<int>(i);
+      store::Value v = store::Field(from, at).value();
+      if (v.isText() && v.text().empty() && holdsNumbers(table, names[i])) v = store::Value();
+      store::Field(to, at).setValue(v);
+    }
+    to.update();
+  }
+  to.close();
+  from.close();
+  all.commit();
 }
 
 // Detaches the staged file from the bank's connection when the import ends, however it
@@ -276,6 +315,20 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
       hooks.passedOver(e);
     }
   };
+  if (state.pConn().onServer()) {
+    store::Connection staged;
+    openSource(staged, source.stagedFile(), store::schema::kBankKey);
+    requireSameColumns(state.pConn().fieldNames(table), staged.fieldNames(kImportTable), table);
+    if (hooks.confirm()) {
+      before(sql::insertImportedPool(table));
+      store::history::ChangeTag tag(state.pConn(), "Import");
+      insertStagedRows(state.pConn(), staged, table);
+      tag.commit();
+    }
+    staged.close();
+    hooks.log(" successfully completed.");
+    return;
+  }
   store::dao::Database bank =
       store::dao::openDatabase(store::schema::bankPath(state.appFolder).string(), false, false, bankConnect());
   tolerant([&] { OurFileSource::deleteImportTable(bank); });

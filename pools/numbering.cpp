@@ -68,8 +68,4 @@ std::optional<long> wholeNumber(const std::string& text) {
   return std::stol(t);
 }
 
-std::string freeNumberCountStatement(const char* table, const std::string& prefix) {
-  return store::statements::countNumbersWithPrefix(table, prefix);
-}
-
 }  // namespace pools

@@ -29,7 +29,4 @@ bool poolLetterAllowed(const std::string& letter);
 // The count typed into a number box: a whole number, or nothing for any other text.
 std::optional<long> wholeNumber(const std::string& text);
 
-// The statement that counts the questions of one table under a pool number.
-std::string freeNumberCountStatement(const char* table, const std::string& prefix);
-
 }  // namespace pools

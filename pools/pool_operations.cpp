@@ -1,6 +1,7 @@
 #include "pool_operations.h"
 
 #include <algorithm>
+#include <set>
 
 #include "db_error.h"
 #include "history.h"
@@ -22,18 +23,21 @@ long countOf(store::Connection& conn, const std::string& statement) {
 }
 
 std::vector<std::string> freePoolNumbers(store::Connection& conn, const Progress& progress) {
+  // One read of the numbers in use per table, not a count per number and table: on a server
+  // each statement is a round trip.
+  std::set<std::string> used;
+  for (store::schema::Kind k : store::schema::choiceKinds()) {
+    store::Recordset rs;
+    rs.open(sql::usedNumberPrefixes(store::schema::tableName(k)), conn, store::adOpenDynamic, store::adLockReadOnly);
+    for (; !rs.eof(); rs.moveNext())
+      if (!rs.value("prefix").isNull()) used.insert(rs.value("prefix").toString());
+    rs.close();
+  }
   std::vector<std::string> free;
   for (int n = 0; n < 1000; ++n) {
     if (progress) progress(n, 1000);
     const std::string prefix = format000(n);
-    bool taken = false;
-    for (store::schema::Kind k : store::schema::choiceKinds()) {
-      store::Recordset rs;
-      rs.open(freeNumberCountStatement(store::schema::tableName(k), prefix), conn);
-      if (rs.value("numQCount").toInt() != 0) taken = true;
-      rs.close();
-    }
-    if (!taken) free.push_back(prefix);
+    if (!used.count(prefix)) free.push_back(prefix);
   }
   return free;
 }

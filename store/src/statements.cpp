@@ -35,6 +35,10 @@ std::string countNumbersWithPrefix(std::string_view table, std::string_view pref
          "%';";
 }
 
+std::string usedNumberPrefixes(std::string_view table) {
+  return "select distinct Mid(numQ, 1, 3) as prefix from " + s(table) + ";";
+}
+
 std::string countQuestionNumber(std::string_view table, std::string_view numQ) {
   return "select count(*) as numQCount from " + s(table) + " where (" + s(table) + ".numQ = '" + sqlText(numQ) + "')";
 }

@@ -5,6 +5,9 @@
 
 #include "app_fixture.h"
 #include "connections.h"
+#include "import_sources.h"
+#include "recordset.h"
+#include "temp_dir.h"
 #include "pg_server.h"
 #include "program.h"
 #include "schema.h"
@@ -44,6 +47,37 @@ TEST_F(ServerStartTest, AnUnreachableServerIsNamedAndTheProgramEnds) {
   EXPECT_NE(dialogs.shown[0].text.find("'teambank'"), std::string::npos) << dialogs.shown[0].text;
   EXPECT_FALSE(p.formInit().Loaded());
   EXPECT_EQ(p.finish(), 0);
+}
+
+TEST_F(ServerStartTest, TheSectionWindowImportsAPoolIntoTheServerBankAndRefusesARepeatedNumber) {
+  store::schema::createServerBank(server.uri());
+  choose(server.uri());
+  testing_support::TempDir sourceDir;
+  const std::filesystem::path source = testing_support::makeSource(sourceDir.path(), {"N777"});
+  app::Program p(folder());
+  ASSERT_EQ(p.start(), app::Program::kRunning);
+  app::FormInit& init = p.formInit();
+  auto countN777 = [&] {
+    store::Recordset rs;
+    rs.open("select count(*) as n from SCtbl where src='N777'", p.state().pConn(), store::adOpenDynamic,
+            store::adLockReadOnly);
+    return rs.value("n").toInt();
+  };
+  init.optPoolSection[0].setValue(true);
+  dialogs.queueFile(source.string());
+  init.cmdFileOpen.Press();
+  ASSERT_EQ(init.lstEdit.ListCount(), 1);
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  init.cmdImport.Press();
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[1].text, "Import completed.");
+  EXPECT_EQ(countN777(), 3);
+
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  init.cmdImport.Press();
+  ASSERT_EQ(dialogs.shown.size(), 4u);
+  EXPECT_EQ(dialogs.shown[3].text, "The question number is duplicated.");
+  EXPECT_EQ(countN777(), 3);
 }
 
 }  // namespace

@@ -37,7 +37,10 @@ class EditionButtons : public EditorTest {
   std::string lastMessage() const { return dialogs.shown.empty() ? "" : dialogs.shown.back().text; }
 };
 
-TEST_F(EditionButtons, OgChecksItsInputsThenCreatesThePool) {
+using EditionButtonsStore = OnBothEngines<EditionButtons>;
+ZORBEX_ON_BOTH_ENGINES(EditionButtonsStore);
+
+TEST_P(EditionButtonsStore, OgChecksItsInputsThenCreatesThePool) {
   add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}});
   FormSCEdit& ed = open<FormSCEdit>();
   EXPECT_TRUE(ed.cmdOGcreate.isEnabled());
@@ -77,7 +80,7 @@ TEST_F(EditionButtons, OgChecksItsInputsThenCreatesThePool) {
   EXPECT_EQ(ed.mousePointer(), ui::MousePointer::Default);
 }
 
-TEST_F(EditionButtons, CopyWithAutoSaveShowsTheCopiedQuestion) {
+TEST_P(EditionButtonsStore, CopyWithAutoSaveShowsTheCopiedQuestion) {
   add("SCtbl", {{"numQ", "12001"}, {"src", "O120"}, {"choiceA", "old a"}, {"answer", "D"}});
   add("SCtbl", {{"numQ", "13001"}, {"src", "O130"}, {"choiceA", "bare"}});
   add("SCtbl", {{"numQ", "13002"}, {"src", "O130"}});

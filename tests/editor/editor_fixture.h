@@ -1,6 +1,6 @@
 #pragma once
-// A bank in a temporary folder, its connections open, scripted message boxes, and an
-// editor window driven through its controls and handlers.
+// A bank in a temporary folder (or on the test server), its connections open, scripted message
+// boxes, and an editor window driven through its controls and handlers.
 
 #include <gtest/gtest.h>
 
@@ -8,22 +8,33 @@
 #include <QPointer>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "connections.h"
 #include "controls/form.h"
 #include "controls/scripted_dialogs.h"
 #include "recordset.h"
+#include "pg_server.h"
 #include "schema.h"
 #include "temp_dir.h"
 
 class EditorTest : public ::testing::Test {
  protected:
+  // Where the bank is: the tests of what the store decides run on both engines (OnBothEngines).
+  virtual testing_support::BankEngine bankEngine() const { return testing_support::BankEngine::File; }
   void SetUp() override {
-    store::schema::createBank(dir.path());
     state = std::make_unique<store::ProgramState>(dir.path());
+    if (bankEngine() == testing_support::BankEngine::Server) {
+      server.emplace();
+      store::schema::createServerBank(server->uri());
+      state->serverBank = server->uri();
+    } else {
+      store::schema::createBank(dir.path());
+    }
     state->flgAllKinds = true;
     store::OpenConnections(*state);
+    ASSERT_EQ(state->pConn().onServer(), bankEngine() == testing_support::BankEngine::Server);
   }
   void TearDown() override {
     delete window.data();
@@ -65,11 +76,24 @@ class EditorTest : public ::testing::Test {
   }
 
   testing_support::TempDir dir;
+  std::optional<testing_support::ServerDb> server;
   std::unique_ptr<store::ProgramState> state;
   ui::Form formInit;
   ui::ScriptedDialogs dialogs;
   QPointer<ui::Form> window;
 };
+
+// A fixture whose tests run on a bank file and on a server bank: the behaviour that the store
+// decides (saving, the changed-elsewhere check, deleting, the pool operations).
+template <class Fixture>
+class OnBothEngines : public Fixture, public ::testing::WithParamInterface<testing_support::BankEngine> {
+ protected:
+  testing_support::BankEngine bankEngine() const override { return this->GetParam(); }
+};
+#define ZORBEX_ON_BOTH_ENGINES(suite)                                                                        \
+  INSTANTIATE_TEST_SUITE_P(Engines, suite,                                                                 \
+                           ::testing::Values(testing_support::BankEngine::File, testing_support::BankEngine::Server), \
+                           testing_support::engineName)
 
 // RTF of a stem: "ab" in CBT, "cdefgh" in CBTLINE, "ijk" in CBT.
 inline const char* kCbtStem =

@@ -21,6 +21,9 @@ class SCEditor : public EditorTest {
   }
 };
 
+using SCEditorStore = OnBothEngines<SCEditor>;
+ZORBEX_ON_BOTH_ENGINES(SCEditorStore);
+
 TEST_F(SCEditor, OpeningSelectsTheFirstPoolAndQuestionAndArrangesTheDefaults) {
   addPool("X013", 1, 2);
   addPool("X012", 1, 3);
@@ -82,7 +85,7 @@ TEST_F(SCEditor, AnswersOutsideAToEShowAsA) {
   EXPECT_EQ(field("SCtbl", "01203", "answer").toString(), "A");
 }
 
-TEST_F(SCEditor, AutoSaveWritesTheQuestionLeftAndOnlyItsContent) {
+TEST_P(SCEditorStore, AutoSaveWritesTheQuestionLeftAndOnlyItsContent) {
   addPool("X012", 1, 2);
   addPool("X013", 1, 1);
   FormSCEdit& ed = open<FormSCEdit>();
@@ -112,7 +115,7 @@ TEST_F(SCEditor, AutoSaveWritesTheQuestionLeftAndOnlyItsContent) {
   EXPECT_TRUE(ed.cmdSave.isEnabled());
 }
 
-TEST_F(SCEditor, SavingKeepsAClearedChoiceAndResetStoresZeros) {
+TEST_P(SCEditorStore, SavingKeepsAClearedChoiceAndResetStoresZeros) {
   add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}, {"choiceC", "old C"}, {"questionHeight", 2.0},
                 {"choiceAWidth", 12.5}});
   FormSCEdit& ed = open<FormSCEdit>();
@@ -232,7 +235,7 @@ TEST_F(SCEditor, OnlyTheFirstCbtLineRunIsUnderlinedAndARunAtTheEndReachesIt) {
   EXPECT_EQ(underlined().substr(0, 6), "...uuu");
 }
 
-TEST_F(SCEditor, GoConvertsAndSavesEveryQuestionOfThePool) {
+TEST_P(SCEditorStore, GoConvertsAndSavesEveryQuestionOfThePool) {
   for (const char* n : {"01201", "01202", "01203"})
     add("SCtbl", {{"numQ", n}, {"src", "X012"}, {"question", "{\\rtf1\\ansi{\\fonttbl{\\f0 CBT;}{\\f1 CBTLINE;}}"
                                                              "\\pard\\f0 say `yes~ \\f1 now\\f0  ~ok`\\par}"},
@@ -272,7 +275,7 @@ TEST_F(SCEditor, AnEmptyTableLeavesEverythingInactive) {
   EXPECT_EQ(count("select count(*) as n from SCtbl"), 0);
 }
 
-TEST_F(SCEditor, AQuestionRemovedElsewhereShowsEmptyAndSavesNothing) {
+TEST_P(SCEditorStore, AQuestionRemovedElsewhereShowsEmptyAndSavesNothing) {
   add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}, {"choiceA", "a"}});
   add("SCtbl", {{"numQ", "01202"}, {"src", "X012"}});
   FormSCEdit& ed = open<FormSCEdit>();

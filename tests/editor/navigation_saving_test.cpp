@@ -72,7 +72,10 @@ class EditorParts : public EditorTest {
 
 // A change by another program to any field of the row counts, also one the screen does
 // not show; No keeps the stored record and shows it again, Yes writes the screen.
-TEST_F(EditorParts, AnotherProgramsChangeToAnyFieldIsOverwrittenOnlyOnYes) {
+using EditorPartsStore = OnBothEngines<EditorParts>;
+ZORBEX_ON_BOTH_ENGINES(EditorPartsStore);
+
+TEST_P(EditorPartsStore, AnotherProgramsChangeToAnyFieldIsOverwrittenOnlyOnYes) {
   screen = "mine";
   state->pConn().execute("update SCtbl set choiceB = 'theirs' where numQ = '01201'");
   EXPECT_THROW(save("save"), ui::AlreadyReported);

@@ -33,7 +33,10 @@ class PoolEditing : public EditorTest {
   }
 };
 
-TEST_F(PoolEditing, AddPoolModeListsTheFreeNumbersAndTheEmptyModeClearsThem) {
+using PoolEditingStore = OnBothEngines<PoolEditing>;
+ZORBEX_ON_BOTH_ENGINES(PoolEditingStore);
+
+TEST_P(PoolEditingStore, AddPoolModeListsTheFreeNumbersAndTheEmptyModeClearsThem) {
   add("SCtbl", {{"numQ", "00101"}, {"src", "X001"}});
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
@@ -47,7 +50,7 @@ TEST_F(PoolEditing, AddPoolModeListsTheFreeNumbersAndTheEmptyModeClearsThem) {
   EXPECT_EQ(ed.cmbPoolName->ListCount(), 0);
 }
 
-TEST_F(PoolEditing, AddPoolChecksTheLetterAndTheCountAsksAndShowsThePool) {
+TEST_P(PoolEditingStore, AddPoolChecksTheLetterAndTheCountAsksAndShowsThePool) {
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Pool");
   ed.cmbPoolName->setListIndex(12);
@@ -98,7 +101,7 @@ TEST_F(PoolEditing, AddPoolChecksTheLetterAndTheCountAsksAndShowsThePool) {
   EXPECT_EQ(ed.txtQNumber.SelLength(), 2);
 }
 
-TEST_F(PoolEditing, AddQuestionStopsAtNinetyNine) {
+TEST_P(PoolEditingStore, AddQuestionStopsAtNinetyNine) {
   addQuestions("SCtbl", "X012", "012", 1, 98);
   FormSCEdit& ed = open<FormSCEdit>();
   selectMode(ed, "Add Question");
@@ -119,7 +122,7 @@ TEST_F(PoolEditing, AddQuestionStopsAtNinetyNine) {
   EXPECT_EQ(ed.cmbEdit.ListIndex(), 0);
 }
 
-TEST_F(PoolEditing, DeleteQuestionKeepsOneAndDeletePoolRemovesAll) {
+TEST_P(PoolEditingStore, DeleteQuestionKeepsOneAndDeletePoolRemovesAll) {
   addQuestions("SCtbl", "X012", "012", 1, 5);
   addQuestions("SCtbl", "X013", "013", 1, 2);
   FormSCEdit& ed = open<FormSCEdit>();

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "connections.h"
 #include "corpus.h"
@@ -13,6 +14,7 @@
 #include "recordset.h"
 #include "schema.h"
 #include "session.h"
+#include "pg_server.h"
 #include "temp_dir.h"
 
 namespace {
@@ -25,10 +27,17 @@ const fs::path kCorpus = fs::path(ZORBEX_CORPUS_DIR) / "mdb";
 
 #define REQUIRE_CORPUS() SKIP_WITHOUT_CORPUS(kCorpus)
 
-class JetImportTest : public testing::Test {
+// On a bank file and on a server bank: a server cannot link to the staged pool.
+class JetImportTest : public testing::TestWithParam<testing_support::BankEngine> {
  protected:
   void SetUp() override {
-    store::schema::createBank(dir.path());
+    if (GetParam() == testing_support::BankEngine::Server) {
+      server.emplace();
+      store::schema::createServerBank(server->uri());
+      state.serverBank = server->uri();
+    } else {
+      store::schema::createBank(dir.path());
+    }
     store::OpenConnections(state);
     hooks.log = [this](const std::string& m) { log.push_back(m); };
     hooks.passedOver = [](const store::DbError& e) { ADD_FAILURE() << e.message(); };
@@ -41,12 +50,13 @@ class JetImportTest : public testing::Test {
   // The table as a Jet file would give it: the bank table's columns, the given rows.
   jet::Table modelOf(const std::string& table, const std::vector<std::map<std::string, std::string>>& rows) {
     jet::Table t{table, {}, {}};
-    auto st = state.pConn().session().db().prepare("PRAGMA table_info(" + table + ");");
-    while (st.step()) t.columns.push_back({st.column(1).toString(), jet::ColumnType::Text, 255, 0, 0});
+    for (const std::string& name : state.pConn().fieldNames(table))
+      t.columns.push_back({name, jet::ColumnType::Text, 255, 0, 0});
     for (const auto& values : rows) {
       jet::Row r(t.columns.size());
       for (size_t i = 0; i < t.columns.size(); ++i)
-        if (auto it = values.find(t.columns[i].name); it != values.end()) r[i] = store::Value(it->second);
+        for (const auto& [name, value] : values)  // the server gives its names in lower case
+          if (store::equalsIgnoringCase(name, t.columns[i].name)) r[i] = store::Value(value);
       t.rows.push_back(r);
     }
     return t;
@@ -64,10 +74,15 @@ class JetImportTest : public testing::Test {
   }
 
   TempDir dir;
+  std::optional<testing_support::ServerDb> server;
   store::ProgramState state{dir.path()};
   maintenance::ImportHooks hooks;
   std::vector<std::string> log;
 };
+
+INSTANTIATE_TEST_SUITE_P(Engines, JetImportTest,
+                         testing::Values(testing_support::BankEngine::File, testing_support::BankEngine::Server),
+                         testing_support::engineName);
 
 }  // namespace
 
@@ -101,7 +116,7 @@ TEST(JetImportFiles, ListingRefusesWhatTheFileLacksAndLeavesItUnchanged) {
   EXPECT_EQ(bytesOf(file), before);
 }
 
-TEST_F(JetImportTest, APoolIsStagedAndInsertedWithTheBanksLogLines) {
+TEST_P(JetImportTest, APoolIsStagedAndInsertedWithTheBanksLogLines) {
   auto src = source({modelOf("SCtbl", {{{"numQ", "77701"}, {"src", "N777"}, {"question", "stem"}},
                                        {{"numQ", "77801"}, {"src", "N778"}},
                                        {{"numQ", "77702"}, {"src", "n777"}, {"question", "日本語"}}})});
@@ -114,7 +129,7 @@ TEST_F(JetImportTest, APoolIsStagedAndInsertedWithTheBanksLogLines) {
                                            " SQL:insert into SCtbl select * from ImportTbl;", " successfully completed."}));
 }
 
-TEST_F(JetImportTest, ARepeatedQuestionNumberIsAKeyViolationAndAddsNoRow) {
+TEST_P(JetImportTest, ARepeatedQuestionNumberIsAKeyViolationAndAddsNoRow) {
   state.pConn().execute("insert into SCtbl (numQ, src) values ('77702', 'OTHER');");
   auto src = source({modelOf("SCtbl", {{{"numQ", "77701"}, {"src", "N777"}}, {{"numQ", "77702"}, {"src", "N777"}}})});
   try {
@@ -126,7 +141,7 @@ TEST_F(JetImportTest, ARepeatedQuestionNumberIsAKeyViolationAndAddsNoRow) {
   EXPECT_EQ(count("select count(*) as n from SCtbl where src='N777';"), 0);
 }
 
-TEST_F(JetImportTest, OtherColumnsAreRefusedBeforeTheInsert) {
+TEST_P(JetImportTest, OtherColumnsAreRefusedBeforeTheInsert) {
   // The names change places, the values stay: the column named src still holds N777.
   jet::Table t = modelOf("SCtbl", {{{"numQ", "N777"}, {"src", "77701"}}});
   std::swap(t.columns[0], t.columns[1]);
@@ -140,7 +155,7 @@ TEST_F(JetImportTest, OtherColumnsAreRefusedBeforeTheInsert) {
   EXPECT_EQ(count("select count(*) as n from SCtbl;"), 0);
 }
 
-TEST_F(JetImportTest, MemosAreAppendedAllOrNothing) {
+TEST_P(JetImportTest, MemosAreAppendedAllOrNothing) {
   jet::Table memos{"tblMemo", {}, {}};
   for (const char* c : {"numQ", "probtype", "choice", "category", "description"})
     memos.columns.push_back({c, jet::ColumnType::Text, 255, 0, 0});

@@ -58,6 +58,7 @@ TEST_P(JetStatements, EveryStatementTextGivesItsMeaning) {
       {sql::countNumbersWithPrefix("SCtbl", "012"), "3\n"},
       {sql::countNumbersWithPrefix("CRtbl", "012"), "0\n"},
       {sql::countNumbersWithPrefix("RCtbl", "020"), "1\n"},
+      {sql::usedNumberPrefixes("RCtbl"), "020\n"},
       {sql::countQuestionNumber("SCtbl", "01201"), "1\n"},
       {sql::countPoolQuestions("SCtbl", "X012"), "3\n"},
       {sql::countEditionQuestions("SCtbl", "O13"), "2\n"},

@@ -23,13 +23,6 @@ inline void openBank(store::Connection& c, const std::filesystem::path& folder) 
   c.open(store::schema::bankPath(folder).string());
 }
 
-// The two engines a bank can live on: an encrypted file, or a PostgreSQL server.
-enum class BankEngine { File, Server };
-
-inline std::string engineName(const ::testing::TestParamInfo<BankEngine>& info) {
-  return info.param == BankEngine::File ? "File" : "Server";
-}
-
 // A new, empty bank on the engine under test: a file pair in a temporary folder, or a fresh
 // database of the test cluster.
 class NewBank {

@@ -4,6 +4,7 @@
 // a test program run by hand without it starts its own for the process and stops it at the end.
 // A cluster that cannot start fails the test: a server test never skips.
 
+#include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <unistd.h>
 
@@ -58,6 +59,13 @@ inline void pgAdmin(const std::string& sql) {
   }
   PQfinish(c);
   if (!failure.empty()) throw std::runtime_error(sql + ": " + failure);
+}
+
+// The two engines a bank can live on: an encrypted file, or a PostgreSQL server.
+enum class BankEngine { File, Server };
+
+inline std::string engineName(const ::testing::TestParamInfo<BankEngine>& info) {
+  return info.param == BankEngine::File ? "File" : "Server";
 }
 
 // A new, empty database for one test, dropped afterwards.

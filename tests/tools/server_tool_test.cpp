@@ -7,6 +7,8 @@
 #include "tool_run.h"
 
 using namespace testing_support;
+namespace fs = std::filesystem;
+namespace schema = store::schema;
 
 namespace {
 
@@ -35,6 +37,42 @@ TEST(ServerTool, APushedBankIsWorkedOnByItsUriAndPublishedBackAsAFilePairThatChe
   ToolRun published = bank({"check", (dir / "b").string()});
   EXPECT_EQ(published.status, 0) << published.out;
   EXPECT_NE(published.out.find("table SCtbl            37 rows"), std::string::npos) << published.out;
+}
+
+TEST(ServerTool, ImportAndImportMemosIntoAServerBankRefuseAndAddAsIntoAFile) {
+  TempDir dir;
+  ServerDb server;
+  const fs::path a = dir / "a", b = dir / "b";
+  ASSERT_EQ(bank({"create", "--demo", a.string()}).status, 0);
+  ASSERT_EQ(bank({"create", "--demo", b.string()}).status, 0);
+  ASSERT_EQ(bank({"server-push", a.string(), server.uri()}).status, 0);
+  auto rows = [&](const std::string& sql) { return bank({"sql", server.uri(), sql}).out; };
+  const std::string sourceBank = schema::bankPath(b).string();
+
+  // The demo pools are in both: the repeated number adds nothing, not even the pool's other questions.
+  const std::string before = rows("select count(*) as n from SCtbl;");
+  ToolRun dup = bank({"import", server.uri(), sourceBank, "SC", "X012"});
+  EXPECT_EQ(dup.status, 1);
+  EXPECT_NE(dup.out.find("\n-2147467259:The changes were not made"), std::string::npos) << dup.out;
+  EXPECT_EQ(rows("select count(*) as n from SCtbl;"), before);
+  ToolRun missing = bank({"import", server.uri(), sourceBank, "SC", "Q999"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("3021:There is no pool Q999"), std::string::npos) << missing.out;
+
+  ASSERT_EQ(bank({"sql", b.string(), "insert into SCtbl (numQ, src, question) values ('77701', 'N777', 'stem');"})
+                .status, 0);
+  ASSERT_EQ(bank({"sql", b.string(), "insert into SCtbl (numQ, src) values ('77702', 'N777');"}).status, 0);
+  ToolRun pool = bank({"import", server.uri(), sourceBank, "SC", "N777"});
+  EXPECT_EQ(pool.status, 0) << pool.out;
+  EXPECT_NE(pool.out.find("Import completed."), std::string::npos) << pool.out;
+  EXPECT_EQ(rows("select question from SCtbl where src = 'N777' order by numQ;"), "question\nstem\n\n");
+
+  const std::string memoBefore = rows("select description from tblMemo where numQ='01201';");
+  ToolRun memos = bank({"import-memos", server.uri(), schema::userPath(b).string(), "01201"});
+  EXPECT_EQ(memos.status, 0) << memos.out;
+  const std::string memoAfter = rows("select description from tblMemo where numQ='01201';");
+  EXPECT_NE(memoAfter.find(std::string(70, '-')), std::string::npos) << memoAfter;
+  EXPECT_EQ(memoBefore.find('-'), std::string::npos);
 }
 
 }  // namespace

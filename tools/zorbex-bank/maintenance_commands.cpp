@@ -1,6 +1,10 @@
 // The maintenance commands: the section window's compaction and imports, without questions.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
 
 #include "commands.h"
 #include "bank_files.h"
@@ -25,10 +29,29 @@ int usageError(const char* usage) {
   return 2;
 }
 
-// Opens the folder's connections as the editor's start-up does, runs the import, closes them.
+// A folder of the command's own for what the import keeps beside the bank (a genuine Jet
+// file's pool waits there for the insert) when the bank is on a server; removed at the end.
+struct ScratchFolder {
+  fs::path path;
+  ScratchFolder() {
+    path = fs::temp_directory_path() / ("zorbex-import-" + std::to_string(getpid()));
+    fs::create_directories(path);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+// Opens the bank's connections as the editor's start-up does (DIR, or a server by its URI), runs
+// the import, closes them.
 template <typename F>
-int withConnections(const fs::path& dir, F&& import) {
-  store::ProgramState state(fs::absolute(dir));
+int withConnections(const std::string& dir, F&& import) {
+  const bool server = store::isServerUri(dir);
+  std::optional<ScratchFolder> scratch;
+  if (server) scratch.emplace();
+  store::ProgramState state(server ? scratch->path : fs::absolute(dir));
+  if (server) state.serverBank = dir;
   try {
     store::RefreshTableLinks(state, [](int) {}, [](const std::string&) {});
     store::OpenConnections(state);
@@ -46,7 +69,7 @@ int withConnections(const fs::path& dir, F&& import) {
   }
   store::CloseConnections(state, [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
   std::printf("Import completed.\n");
-  return afterWriting(state.appFolder);
+  return server ? 0 : afterWriting(state.appFolder);
 }
 
 }  // namespace
@@ -70,15 +93,8 @@ int cmdCompact(const Args& args) {
   return 0;
 }
 
-// The import links its source file into the bank, which a bank on a server cannot reach.
-int refusedOnServer(const std::string& dir) {
-  return failWith(store::DbError(store::err::Generic, "'" + dir + "' is a bank on a server, into which the import "
-                                                      "cannot link its source file; nothing was changed."));
-}
-
 int cmdImport(const Args& args) {
   if (args.size() != 4) return usageError("import DIR SOURCE-FILE KIND POOL");
-  if (store::isServerUri(args[0])) return refusedOnServer(args[0]);
   const char* table = nullptr;
   for (store::schema::Kind k : store::schema::choiceKinds())
     if (args[2] == store::schema::kindName(k)) table = store::schema::tableName(k);
@@ -96,7 +112,6 @@ int cmdImport(const Args& args) {
 
 int cmdImportMemos(const Args& args) {
   if (args.size() < 3) return usageError("import-memos DIR SOURCE-FILE NUMQ...");
-  if (store::isServerUri(args[0])) return refusedOnServer(args[0]);
   const std::string source = fs::absolute(args[1]).string();
   const std::vector<std::string> numbers(args.begin() + 2, args.end());
   try {
