@@ -1,11 +1,12 @@
 #pragma once
 // The bank's full-text index: one entry per searched field of each question (its words as
-// the search layer tokenised them, what a search ranks by, and its plain text for
-// snippets), kept in zx_search tables. Triggers on every question table mark each question that any program inserts,
-// changes or deletes; the marked questions are indexed again before the next search, so
-// that the index is never stale. The triggers use nothing but the engine's own SQL, so
-// that any other program can still write the bank. Knows nothing of RTF or of how words
-// are made: the search layer above gives the words.
+// the search layer tokenised them, and what a search ranks by), kept in zx_search tables.
+// The plain text itself is not kept: a hit's text is made again from the question when the
+// hit is shown. Triggers on every question table mark each question that any program
+// inserts, changes or deletes; the marked questions are indexed again before the next
+// search, so that the index is never stale. The triggers use nothing but the engine's own
+// SQL, so that any other program can still write the bank. Knows nothing of RTF or of how
+// words are made: the search layer above gives the words.
 
 #include <functional>
 #include <memory>
@@ -23,8 +24,7 @@ struct Entry {
   std::string field;  // the column: "question", "choiceA", ...
   std::string pool;   // the question's pool (AWA: its type)
   std::string words;  // normalised tokens separated by blanks
-  std::string plain;  // the field's plain text
-  long long length;   // its length in UTF-16 units
+  long long length;   // the length of the field's plain text in UTF-16 units
 };
 
 // Makes the index's tables and the triggers on every question table the bank has; nothing
@@ -71,6 +71,9 @@ class Filler {
 using QuestionVisitor = std::function<void(const std::string& numQ, const std::vector<Value>& values)>;
 void forEachQuestion(Connection& conn, schema::Kind kind, const std::vector<std::string>& fields,
                      const QuestionVisitor& visit, const std::string* numQ = nullptr);
+// The same for each of the questions numbered numQs that exists, with one statement.
+void forEachQuestionOf(Connection& conn, schema::Kind kind, const std::vector<std::string>& fields,
+                       const std::vector<std::string>& numQs, const QuestionVisitor& visit);
 long long countQuestions(Connection& conn, schema::Kind kind);
 
 // ----- searching
@@ -80,7 +83,6 @@ struct Filter {
   std::string numberPrefix;         // empty: every question number
 };
 struct Hit {
-  long long entry;  // the index entry, to read its plain text with plainsOf
   schema::Kind kind;
   std::string numQ, field, pool;
   long long length;  // of the plain text
@@ -89,7 +91,5 @@ struct Hit {
 // Every entry whose words match the engine's full-text expression, within the filter, with
 // its places counted by the engine from the index alone (no plain text is read).
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter);
-// The plain texts of index entries (empty for one indexed again since).
-std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries);
 
 }  // namespace store::search_index

@@ -82,18 +82,23 @@ void dropFirstLayout(SqliteDb& db) {
           "UPDATE zx_search_state SET built = 0;");
 }
 
+// The second layout kept each plain text once more in zx_search_texts; the rest of it is the
+// present layout, so that dropping that table is all it takes.
+bool textsKept(SqliteDb& db) { return db.tableExists("main", "zx_search_texts"); }
+
+// The words go through the engine's simple tokenizer: the search layer has already cut and
+// normalised them, so the index holds exactly its tokens.
+const char* const kCreateWords = "CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, tokenize=simple);";
+
 // Creates whatever of the index is missing; a new index is built at its first use.
 void createSearchTables(SqliteDb& db) {
   if (firstLayout(db)) dropFirstLayout(db);
-  // The words go through the engine's simple tokenizer: the search layer has already cut
-  // and normalised them, so the index holds exactly its tokens.
-  db.exec("CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, tokenize=simple);");
-  // What a search ranks by sits apart from the plain texts, in small rows that a search
-  // with thousands of hits reads quickly; a text is read when its hit is shown.
+  if (textsKept(db)) db.exec("DROP TABLE zx_search_texts;");
+  db.exec(kCreateWords);
+  // What a search ranks by, in small rows that a search with thousands of hits reads quickly.
   db.exec(
       "CREATE TABLE IF NOT EXISTS zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
       "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, length INTEGER NOT NULL);");
-  db.exec("CREATE TABLE IF NOT EXISTS zx_search_texts (docid INTEGER PRIMARY KEY, plain TEXT);");
   db.exec("CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);");
   db.exec("CREATE TABLE IF NOT EXISTS zx_search_marks (kind TEXT NOT NULL, numQ TEXT);");
   db.exec("CREATE TABLE IF NOT EXISTS zx_search_state (built INTEGER NOT NULL);");
@@ -126,7 +131,7 @@ void ensureSearchIndex(Connection& conn) {
       }
       return 0;
     });
-    if (!missing) missing = engine([&] { return firstLayout(dbOf(conn)); });
+    if (!missing) missing = engine([&] { return firstLayout(dbOf(conn)) || textsKept(dbOf(conn)); });
     if (!missing) return;
   }
   Transaction t(conn);
@@ -148,9 +153,10 @@ bool searchIndexBuilt(Connection& conn) {
 
 void clearSearchIndex(Connection& conn) {
   engine([&] {
-    dbOf(conn).exec(
-        "DELETE FROM zx_search; DELETE FROM zx_search_docs; DELETE FROM zx_search_texts; DELETE FROM zx_search_marks; "
-        "UPDATE zx_search_state SET built = 0;");
+    // Made anew: deleting its rows one by one would tokenise every one of them again.
+    dbOf(conn).exec("DROP TABLE zx_search;");
+    dbOf(conn).exec(kCreateWords);
+    dbOf(conn).exec("DELETE FROM zx_search_docs; DELETE FROM zx_search_marks; UPDATE zx_search_state SET built = 0;");
     return 0;
   });
 }
@@ -175,7 +181,7 @@ std::vector<QuestionRef> takeMarkedQuestions(Connection& conn) {
 // The statements that add a question's entries, made once for a run of questions.
 struct Filler::Statements {
   SqliteDb& db;
-  SqliteStatement doc, text, words;
+  SqliteStatement doc, words;
 
   void add(const QuestionRef& q, const std::vector<Entry>& entries) {
     const Value kind(schema::kindName(q.kind));
@@ -187,12 +193,7 @@ struct Filler::Statements {
       doc.bind(5, Value(e.length));
       doc.step();
       doc.reset();
-      const Value docid(db.lastInsertRowid());
-      text.bind(1, docid);
-      text.bind(2, Value(e.plain));
-      text.step();
-      text.reset();
-      words.bind(1, docid);
+      words.bind(1, Value(db.lastInsertRowid()));
       words.bind(2, Value(e.words));
       words.step();
       words.reset();
@@ -204,7 +205,6 @@ namespace {
 
 Filler::Statements statementsOf(SqliteDb& db) {
   return {db, db.prepare("INSERT INTO zx_search_docs (kind, numQ, field, pool, length) VALUES (?1, ?2, ?3, ?4, ?5);"),
-          db.prepare("INSERT INTO zx_search_texts (docid, plain) VALUES (?1, ?2);"),
           db.prepare("INSERT INTO zx_search (docid, words) VALUES (?1, ?2);")};
 }
 
@@ -220,13 +220,10 @@ void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>
     std::vector<long long> docids;
     while (old.step()) docids.push_back(old.column(0).toInt());
     auto dropWords = db.prepare("DELETE FROM zx_search WHERE docid=?1;");
-    auto dropText = db.prepare("DELETE FROM zx_search_texts WHERE docid=?1;");
     for (long long id : docids) {
-      for (SqliteStatement* st : {&dropWords, &dropText}) {
-        st->bind(1, Value(id));
-        st->step();
-        st->reset();
-      }
+      dropWords.bind(1, Value(id));
+      dropWords.step();
+      dropWords.reset();
     }
     auto dropDocs = db.prepare("DELETE FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
     dropDocs.bind(1, kind);
@@ -275,21 +272,47 @@ void Filler::finish() {
   });
 }
 
+namespace {
+
+std::string questionsSql(Kind kind, const std::vector<std::string>& fields, bool oneNumber) {
+  std::string sql = "SELECT numQ";
+  for (const std::string& f : fields) sql += ", " + sqlIdent(f);
+  sql += " FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
+  return sql + (oneNumber ? " AND numQ = ?1;" : " ORDER BY numQ;");
+}
+
+void visitRows(SqliteStatement& st, size_t fields, const QuestionVisitor& visit) {
+  std::vector<Value> values(fields);
+  while (st.step()) {
+    for (size_t i = 0; i < fields; ++i) values[i] = st.column(static_cast<int>(i) + 1);
+    visit(st.column(0).toString(), values);
+  }
+}
+
+}  // namespace
+
 void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
                      const std::string* numQ) {
   engine([&] {
     SqliteDb& db = dbOf(conn);
     if (!db.tableExists("main", schema::tableName(kind))) return 0;
-    std::string sql = "SELECT numQ";
-    for (const std::string& f : fields) sql += ", " + sqlIdent(f);
-    sql += " FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
-    sql += numQ ? " AND numQ = ?1;" : " ORDER BY numQ;";
-    auto st = db.prepare(sql);
+    auto st = db.prepare(questionsSql(kind, fields, numQ != nullptr));
     if (numQ) st.bind(1, Value(*numQ));
-    std::vector<Value> values(fields.size());
-    while (st.step()) {
-      for (size_t i = 0; i < fields.size(); ++i) values[i] = st.column(static_cast<int>(i) + 1);
-      visit(st.column(0).toString(), values);
+    visitRows(st, fields.size(), visit);
+    return 0;
+  });
+}
+
+void forEachQuestionOf(Connection& conn, Kind kind, const std::vector<std::string>& fields,
+                       const std::vector<std::string>& numQs, const QuestionVisitor& visit) {
+  engine([&] {
+    SqliteDb& db = dbOf(conn);
+    if (numQs.empty() || !db.tableExists("main", schema::tableName(kind))) return 0;
+    auto st = db.prepare(questionsSql(kind, fields, true));
+    for (const std::string& numQ : numQs) {
+      st.bind(1, Value(numQ));
+      visitRows(st, fields.size(), visit);
+      st.reset();
     }
     return 0;
   });
@@ -328,7 +351,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
   return engine([&] {
     keepIndexInMemory(dbOf(conn));
     std::string sql =
-        "SELECT d.docid, d.kind, d.numQ, d.field, d.pool, d.length, matchinfo(s.zx_search, 'py') "
+        "SELECT d.kind, d.numQ, d.field, d.pool, d.length, matchinfo(s.zx_search, 'py') "
         "FROM zx_search s JOIN zx_search_docs d ON d.docid = s.docid "
         "WHERE s.words MATCH ?1";
     if (!filter.kinds.empty()) {
@@ -344,24 +367,9 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
     if (!filter.numberPrefix.empty()) st.bind(3, Value(filter.numberPrefix));
     std::vector<Hit> hits;
     while (st.step())
-      hits.push_back({st.column(0).toInt(), kindNamed(st.column(1).toString()), st.column(2).toString(),
-                      st.column(3).toString(), st.column(4).toString(), st.column(5).toInt(),
-                      placesOf(st.column(6).toString())});
+      hits.push_back({kindNamed(st.column(0).toString()), st.column(1).toString(), st.column(2).toString(),
+                      st.column(3).toString(), st.column(4).toInt(), placesOf(st.column(5).toString())});
     return hits;
-  });
-}
-
-std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries) {
-  return engine([&] {
-    auto st = dbOf(conn).prepare("SELECT plain FROM zx_search_texts WHERE docid = ?1;");
-    std::vector<std::string> plains;
-    plains.reserve(entries.size());
-    for (long long entry : entries) {
-      st.bind(1, Value(entry));
-      plains.push_back(st.step() ? st.column(0).toString() : std::string());
-      st.reset();
-    }
-    return plains;
   });
 }
 

@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <set>
 
 #include "../pools/bank_fixture.h"
 #include "bank_files.h"
@@ -134,6 +135,34 @@ TEST_F(SearchBank, AnIndexOfTheFirstLayoutIsBuiltAgain) {
   const std::vector<Result> r = find("words");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "kept «words»");
+}
+
+TEST_F(SearchBank, AnIndexKeepingItsPlainTextsDropsThemAndStaysWhole) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept words")}});
+  EXPECT_EQ(hits("kept").size(), 1u);
+  otherProgram("CREATE TABLE zx_search_texts (docid INTEGER PRIMARY KEY, plain TEXT);");
+  EXPECT_EQ(hits("words"), (Hits{"SC 01001 stem"}));
+  auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
+  EXPECT_FALSE(db->tableExists("main", "zx_search_texts"));
+}
+
+TEST_F(SearchBank, TheFirstBuildIndexesEveryQuestionOfManyBatches) {
+  std::string sql = "BEGIN;";
+  for (int i = 0; i < 1234; ++i) {
+    const std::string n = std::to_string(10000 + i);
+    sql += "INSERT INTO " + std::string(i % 2 ? "SCtbl" : "CRtbl") + " (numQ, src, question) VALUES ('" + n +
+           "', 'X010', '" + rtf("common z" + n) + "');";
+  }
+  otherProgram(sql + "COMMIT;");
+  const std::vector<Result> all = find("common");
+  ASSERT_EQ(all.size(), 1234u);
+  std::set<std::string> numbers;
+  for (const Result& r : all) {
+    numbers.insert(r.numQ);
+    EXPECT_EQ(snippetLine(snippet(r.plain, r.ranges)), QString::fromStdString("«common» z" + r.numQ));
+  }
+  EXPECT_EQ(numbers.size(), 1234u);
+  EXPECT_EQ(hits("z11233"), (Hits{"SC 11233 stem"}));
 }
 
 TEST_F(SearchBank, CompactionKeepsTheIndex) {
