@@ -154,7 +154,7 @@ bool searchIndexBuilt(Connection& conn) {
 void clearSearchIndex(Connection& conn) {
   engine([&] {
     // Made anew: deleting its rows one by one would tokenise every one of them again.
-    dbOf(conn).exec("DROP TABLE zx_search;");
+    dbOf(conn).exec("DROP TABLE IF EXISTS zx_search;");
     dbOf(conn).exec(kCreateWords);
     dbOf(conn).exec("DELETE FROM zx_search_docs; DELETE FROM zx_search_marks; UPDATE zx_search_state SET built = 0;");
     return 0;
