@@ -164,7 +164,9 @@ void updateWithin(store::Connection& conn, const Progress& progress) {
     return;
   }
   PlainText plain;
-  for (const sidx::QuestionRef& q : sidx::takeMarkedQuestions(conn)) indexOne(conn, plain, q.kind, q.numQ);
+  const std::vector<sidx::QuestionRef> marked = sidx::takeMarkedQuestions(conn);
+  for (const sidx::QuestionRef& q : marked) indexOne(conn, plain, q.kind, q.numQ);
+  if (!marked.empty() && sidx::tooManyDeadEntries(conn)) indexWhole(conn, progress);
 }
 
 int fieldOrder(Kind kind, const std::string& field) {

@@ -45,8 +45,11 @@ struct QuestionRef {
   bool operator<(const QuestionRef& o) const { return kind != o.kind ? kind < o.kind : numQ < o.numQ; }
 };
 std::vector<QuestionRef> takeMarkedQuestions(Connection& conn);
-// Replaces the entries of one question (none: it is gone from the index).
+// Replaces the entries of one question (none: it is gone from the index). The entries it
+// replaces stay in the engine's words table, dead: no search returns them.
 void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries);
+// Whether so many entries are dead that the index is better built again.
+bool tooManyDeadEntries(Connection& conn);
 // Fills an index just emptied by clearSearchIndex, question after question, with its
 // statements made once; finish() merges the index into its compact form.
 class Filler {

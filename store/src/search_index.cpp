@@ -66,42 +66,53 @@ int placesOf(const std::string& matchinfo) {
   return places;
 }
 
-// An index of the first layout (the plain texts inside zx_search_docs) is dropped, to be
-// built again in the present one at the next search: it holds nothing but what the
-// questions give again.
-bool firstLayout(SqliteDb& db) {
-  if (!db.tableExists("main", "zx_search_docs")) return false;
-  auto st = db.prepare("PRAGMA table_info(zx_search_docs);");
-  while (st.step())
-    if (st.column(1).toString() == "length") return false;
-  return true;
+// The engine's words table holds only the index, not the words a second time ("contentless"):
+// it cannot delete its rows, so an entry written again gets a new docid and the old one is
+// left behind, dead (its zx_search_docs row is gone, so no search returns it). The docids of
+// zx_search_docs are never reused, so that a dead entry can never be taken for a new one.
+const char* const kCreateWords = "CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, content=\"\", tokenize=simple);";
+const char* const kCreateDocs =
+    "CREATE TABLE IF NOT EXISTS zx_search_docs (docid INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, "
+    "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, length INTEGER NOT NULL);";
+
+// Dead entries slow the searches down a little and take room: once they are more than a
+// quarter of all entries written since the last build (and not a handful), the index is built
+// again at the next search.
+constexpr long long kFewestDeadToRebuild = 1000;
+
+std::string sqlOf(SqliteDb& db, const char* table) {
+  auto st = db.prepare("SELECT sql FROM sqlite_master WHERE name = ?1;");
+  st.bind(1, Value(table));
+  return st.step() ? st.column(0).toString() : std::string();
 }
 
-void dropFirstLayout(SqliteDb& db) {
-  db.exec("DROP TABLE IF EXISTS zx_search; DROP TABLE IF EXISTS zx_search_docs; DELETE FROM zx_search_marks; "
-          "UPDATE zx_search_state SET built = 0;");
+// An index of an earlier layout (the plain texts kept with it, or its words kept twice) is
+// dropped, to be built again in the present one at the next search: it holds nothing but what
+// the questions give again.
+bool earlierLayout(SqliteDb& db) {
+  if (db.tableExists("main", "zx_search_texts")) return true;
+  const std::string words = sqlOf(db, "zx_search");
+  const std::string docs = sqlOf(db, "zx_search_docs");
+  return (!words.empty() && words.find("content=") == std::string::npos) ||
+         (!docs.empty() && (docs.find("AUTOINCREMENT") == std::string::npos || docs.find("length") == std::string::npos));
 }
 
-// The second layout kept each plain text once more in zx_search_texts; the rest of it is the
-// present layout, so that dropping that table is all it takes.
-bool textsKept(SqliteDb& db) { return db.tableExists("main", "zx_search_texts"); }
-
-// The words go through the engine's simple tokenizer: the search layer has already cut and
-// normalised them, so the index holds exactly its tokens.
-const char* const kCreateWords = "CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, tokenize=simple);";
+void dropEarlierLayout(SqliteDb& db) {
+  db.exec("DROP TABLE IF EXISTS zx_search; DROP TABLE IF EXISTS zx_search_docs; DROP TABLE IF EXISTS zx_search_texts; "
+          "DELETE FROM zx_search_marks; UPDATE zx_search_state SET built = 0;");
+}
 
 // Creates whatever of the index is missing; a new index is built at its first use.
 void createSearchTables(SqliteDb& db) {
-  if (firstLayout(db)) dropFirstLayout(db);
-  if (textsKept(db)) db.exec("DROP TABLE zx_search_texts;");
-  db.exec(kCreateWords);
-  // What a search ranks by, in small rows that a search with thousands of hits reads quickly.
-  db.exec(
-      "CREATE TABLE IF NOT EXISTS zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
-      "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, length INTEGER NOT NULL);");
-  db.exec("CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);");
   db.exec("CREATE TABLE IF NOT EXISTS zx_search_marks (kind TEXT NOT NULL, numQ TEXT);");
   db.exec("CREATE TABLE IF NOT EXISTS zx_search_state (built INTEGER NOT NULL);");
+  if (sqlOf(db, "zx_search_state").find("dead") == std::string::npos)
+    db.exec("ALTER TABLE zx_search_state ADD COLUMN dead INTEGER NOT NULL DEFAULT 0;");
+  if (earlierLayout(db)) dropEarlierLayout(db);
+  db.exec(kCreateWords);
+  // What a search ranks by, in small rows that a search with thousands of hits reads quickly.
+  db.exec(kCreateDocs);
+  db.exec("CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);");
   auto count = db.prepare("SELECT count(*) FROM zx_search_state;");
   count.step();
   if (count.column(0).toInt() == 0)
@@ -131,7 +142,7 @@ void ensureSearchIndex(Connection& conn) {
       }
       return 0;
     });
-    if (!missing) missing = engine([&] { return firstLayout(dbOf(conn)) || textsKept(dbOf(conn)); });
+    if (!missing) missing = engine([&] { return earlierLayout(dbOf(conn)) || sqlOf(dbOf(conn), "zx_search_state").find("dead") == std::string::npos; });
     if (!missing) return;
   }
   Transaction t(conn);
@@ -156,7 +167,8 @@ void clearSearchIndex(Connection& conn) {
     // Made anew: deleting its rows one by one would tokenise every one of them again.
     dbOf(conn).exec("DROP TABLE IF EXISTS zx_search;");
     dbOf(conn).exec(kCreateWords);
-    dbOf(conn).exec("DELETE FROM zx_search_docs; DELETE FROM zx_search_marks; UPDATE zx_search_state SET built = 0;");
+    dbOf(conn).exec("DELETE FROM zx_search_docs; DELETE FROM sqlite_sequence WHERE name = 'zx_search_docs'; "
+                    "DELETE FROM zx_search_marks; UPDATE zx_search_state SET built = 0, dead = 0;");
     return 0;
   });
 }
@@ -213,26 +225,29 @@ Filler::Statements statementsOf(SqliteDb& db) {
 void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries) {
   engine([&] {
     SqliteDb& db = dbOf(conn);
-    const Value kind(schema::kindName(q.kind));
-    auto old = db.prepare("SELECT docid FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
-    old.bind(1, kind);
-    old.bind(2, Value(q.numQ));
-    std::vector<long long> docids;
-    while (old.step()) docids.push_back(old.column(0).toInt());
-    auto dropWords = db.prepare("DELETE FROM zx_search WHERE docid=?1;");
-    for (long long id : docids) {
-      dropWords.bind(1, Value(id));
-      dropWords.step();
-      dropWords.reset();
+    auto drop = db.prepareKept("DELETE FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
+    drop.bind(1, Value(schema::kindName(q.kind)));
+    drop.bind(2, Value(q.numQ));
+    drop.step();
+    if (const long long dead = db.changes(); dead > 0) {
+      auto count = db.prepareKept("UPDATE zx_search_state SET dead = dead + ?1;");
+      count.bind(1, Value(dead));
+      count.step();
     }
-    auto dropDocs = db.prepare("DELETE FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
-    dropDocs.bind(1, kind);
-    dropDocs.bind(2, Value(q.numQ));
-    dropDocs.step();
-
     Filler::Statements st = statementsOf(db);
     st.add(q, entries);
     return 0;
+  });
+}
+
+bool tooManyDeadEntries(Connection& conn) {
+  return engine([&] {
+    SqliteDb& db = dbOf(conn);
+    auto st = db.prepare(
+        "SELECT s.dead, coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'zx_search_docs'), 0) FROM zx_search_state s;");
+    if (!st.step()) return false;
+    const long long dead = st.column(0).toInt(), written = st.column(1).toInt();
+    return dead >= kFewestDeadToRebuild && dead * 4 > written;
   });
 }
 

@@ -108,6 +108,28 @@ TEST_F(SearchBank, NeverStaleWhenAnotherProgramWrites) {
   EXPECT_EQ(hits("fresh"), (Hits{"SC 01002 stem"}));
   otherProgram("DELETE FROM SCtbl WHERE numQ = '01002';");
   EXPECT_TRUE(hits("fresh").empty());
+  // The entry written last is gone; the next one must not be taken for it.
+  otherProgram("INSERT INTO SCtbl (numQ, src, question) VALUES ('01003', 'X010', 'other text');");
+  EXPECT_TRUE(hits("fresh").empty());
+  EXPECT_EQ(hits("other"), (Hits{"SC 01003 stem"}));
+}
+
+TEST_F(SearchBank, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
+  std::string sql = "BEGIN;";
+  for (int i = 0; i < 1200; ++i)
+    sql += "INSERT INTO SCtbl (numQ, src, question) VALUES ('" + std::to_string(10000 + i) + "', 'X010', 'alpha');";
+  otherProgram(sql + "COMMIT;");
+  EXPECT_EQ(hits("alpha").size(), 1200u);
+  otherProgram("UPDATE SCtbl SET question = 'beta' WHERE numQ < '10600';");
+  std::vector<int> progress;
+  searchBank(conn, parseQuery("beta"), {}, [&](int p) { progress.push_back(p); });
+  EXPECT_TRUE(progress.empty());  // a quarter of the entries dead: not yet
+  otherProgram("UPDATE SCtbl SET question = 'beta';");
+  EXPECT_EQ(searchBank(conn, parseQuery("beta"), {}, [&](int p) { progress.push_back(p); }).size(), 1200u);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_FALSE(sidx::tooManyDeadEntries(conn));
+  EXPECT_TRUE(hits("alpha").empty());
 }
 
 TEST_F(SearchBank, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheIndex) {
