@@ -75,6 +75,8 @@ const char* const kCreateDocs =
     "CREATE TABLE IF NOT EXISTS zx_search_docs (docid INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, "
     "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, length INTEGER NOT NULL);";
 
+const char* const kCreateDocsIndex = "CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);";
+
 // Dead entries slow the searches down a little and take room: once they are more than a
 // quarter of all entries written since the last build (and not a handful), the index is built
 // again at the next search.
@@ -112,7 +114,7 @@ void createSearchTables(SqliteDb& db) {
   db.exec(kCreateWords);
   // What a search ranks by, in small rows that a search with thousands of hits reads quickly.
   db.exec(kCreateDocs);
-  db.exec("CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);");
+  db.exec(kCreateDocsIndex);
   auto count = db.prepare("SELECT count(*) FROM zx_search_state;");
   count.step();
   if (count.column(0).toInt() == 0)
@@ -260,6 +262,9 @@ Filler::Filler(Connection& conn) {
     // The whole index is written in one transaction: a large cache keeps its pages from being
     // written out (and encrypted) again and again before the commit.
     db.exec("PRAGMA cache_size = -262144;");
+    // The index of the questions' entries is made once at the end, from the finished table,
+    // instead of growing with every entry.
+    db.exec("DROP INDEX IF EXISTS zx_search_docs_question;");
     st_.reset(new Statements(statementsOf(db)));
     return 0;
   });
@@ -282,6 +287,7 @@ void Filler::add(const QuestionRef& q, const std::vector<Entry>& entries) {
 
 void Filler::finish() {
   engine([&] {
+    st_->db.exec(kCreateDocsIndex);
     st_->db.exec("INSERT INTO zx_search (zx_search) VALUES ('optimize');");
     return 0;
   });
