@@ -4,7 +4,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <future>
 #include <map>
+#include <memory>
+#include <optional>
+#include <set>
 
 #include "db_error.h"
 #include "history.h"
@@ -80,8 +84,25 @@ std::vector<sidx::Entry> entriesOf(PlainText& plain, Kind kind, const std::vecto
     const QString text = plain.of(kind, fields[i], values[i]);
     std::string words = indexWords(text);
     if (words.empty()) continue;
-    entries.push_back({fields[i], pool, std::move(words), text.toStdString(), text.size()});
+    entries.push_back({fields[i], pool, std::move(words), text.size()});
   }
+  return entries;
+}
+
+// Questions of one kind as read for a whole build, a few hundred at a time.
+struct Batch {
+  Kind kind;
+  std::vector<std::string> numQs;
+  std::vector<std::vector<Value>> values;
+};
+constexpr size_t kBuildBatch = 500;
+
+// The entries of each question of the batch; runs on a thread of its own, with its own document.
+std::vector<std::vector<sidx::Entry>> entriesOf(const Batch& batch) {
+  PlainText plain;
+  std::vector<std::vector<sidx::Entry>> entries;
+  entries.reserve(batch.values.size());
+  for (const std::vector<Value>& v : batch.values) entries.push_back(entriesOf(plain, batch.kind, v));
   return entries;
 }
 
@@ -89,16 +110,40 @@ void indexWhole(store::Connection& conn, const Progress& progress) {
   sidx::clearSearchIndex(conn);
   long long total = 0, done = 0;
   for (Kind k : store::schema::kAllKinds) total += sidx::countQuestions(conn, k);
-  PlainText plain;
   sidx::Filler filler(conn);
   int shown = -1;
-  for (Kind k : store::schema::kAllKinds) {
-    sidx::forEachQuestion(conn, k, readFields(k), [&](const std::string& numQ, const std::vector<Value>& values) {
-      filler.add({k, numQ}, entriesOf(plain, k, values));
+  // Converting the RTF and writing the index take about as long each: a batch is converted
+  // on a second thread while the entries of the batch before it are written here.
+  struct Converting {
+    std::shared_ptr<const Batch> batch;
+    std::future<std::vector<std::vector<sidx::Entry>>> entries;
+  };
+  auto write = [&](Converting& c) {
+    const std::vector<std::vector<sidx::Entry>> entries = c.entries.get();
+    for (size_t i = 0; i < entries.size(); ++i) {
+      filler.add({c.batch->kind, c.batch->numQs[i]}, entries[i]);
       const int percent = total ? static_cast<int>(++done * 100 / total) : 100;
       if (progress && percent != shown) progress(shown = percent);
+    }
+  };
+  std::optional<Converting> previous;
+  auto handOver = [&](Batch& batch) {
+    auto read = std::make_shared<const Batch>(std::move(batch));
+    batch = Batch{read->kind, {}, {}};
+    Converting next{read, std::async(std::launch::async, [read] { return entriesOf(*read); })};
+    if (previous) write(*previous);
+    previous = std::move(next);
+  };
+  for (Kind k : store::schema::kAllKinds) {
+    Batch batch{k, {}, {}};
+    sidx::forEachQuestion(conn, k, readFields(k), [&](const std::string& numQ, const std::vector<Value>& values) {
+      batch.numQs.push_back(numQ);
+      batch.values.push_back(values);
+      if (batch.numQs.size() == kBuildBatch) handOver(batch);
     });
+    if (!batch.numQs.empty()) handOver(batch);
   }
+  if (previous) write(*previous);
   filler.finish();
   sidx::setSearchIndexBuilt(conn);
   if (progress && shown != 100) progress(100);
@@ -119,7 +164,9 @@ void updateWithin(store::Connection& conn, const Progress& progress) {
     return;
   }
   PlainText plain;
-  for (const sidx::QuestionRef& q : sidx::takeMarkedQuestions(conn)) indexOne(conn, plain, q.kind, q.numQ);
+  const std::vector<sidx::QuestionRef> marked = sidx::takeMarkedQuestions(conn);
+  for (const sidx::QuestionRef& q : marked) indexOne(conn, plain, q.kind, q.numQ);
+  if (!marked.empty() && sidx::tooManyDeadEntries(conn)) indexWhole(conn, progress);
 }
 
 int fieldOrder(Kind kind, const std::string& field) {
@@ -194,19 +241,29 @@ std::vector<Result> rankedHits(store::Connection& conn, const Query& query, cons
   std::vector<Result> results;
   results.reserve(hits.size());
   for (sidx::Hit& h : hits)
-    results.push_back({h.kind, std::move(h.numQ), std::move(h.pool), std::move(h.field), {}, h.places, {}, h.entry});
+    results.push_back({h.kind, std::move(h.numQ), std::move(h.pool), std::move(h.field), {}, h.places, {}});
   return results;
 }
 
 void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t from, size_t to, const Query& query) {
   to = std::min(to, results.size());
   if (from >= to) return;
-  std::vector<long long> entries;
-  for (size_t i = from; i < to; ++i) entries.push_back(results[i].entry);
-  const std::vector<std::string> plains = sidx::plainsOf(conn, entries);
+  // The index keeps no text: each question of the batch is read once and its fields made
+  // into plain text again, as they were when indexed.
+  std::map<std::pair<Kind, std::string>, std::vector<Value>> stored;
+  for (Kind k : store::schema::kAllKinds) {
+    std::set<std::string> numQs;
+    for (size_t i = from; i < to; ++i)
+      if (results[i].kind == k) numQs.insert(results[i].numQ);
+    sidx::forEachQuestionOf(conn, k, searchedFields(k), {numQs.begin(), numQs.end()},
+                            [&](const std::string& numQ, const std::vector<Value>& v) { stored[{k, numQ}] = v; });
+  }
+  PlainText plain;
   for (size_t i = from; i < to; ++i) {
     Result& r = results[i];
-    r.plain = QString::fromStdString(plains[i - from]);
+    const auto it = stored.find({r.kind, r.numQ});
+    r.plain = it == stored.end() ? QString()
+                                 : plain.of(r.kind, r.field, it->second[static_cast<size_t>(fieldOrder(r.kind, r.field))]);
     r.ranges = findInText(r.plain, query);
   }
 }

@@ -46,7 +46,6 @@ struct Result {
   QString plain;              // read by markPlaces
   int places = 0;             // how often the query stands in the field, as the index counts it
   std::vector<Range> ranges;  // where the query stands in plain, found by markPlaces
-  long long entry = 0;        // the index entry the hit comes from
 };
 
 // How many hits the Find window shows at a time (and the tool prints).
@@ -58,9 +57,8 @@ constexpr size_t kBatch = 200;
 // comes from the index: no hit's text is read for words here.
 std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const store::search_index::Filter& filter,
                                const Progress& progress = {});
-// Reads the plain text of results [from, to) (clipped) and finds their ranges, for the batch
-// about to be shown. Before the bank is written again: a later write re-indexes and the
-// entries are gone.
+// Reads the plain text of results [from, to) (clipped) from their questions and finds their
+// ranges, for the batch about to be shown (a question gone since: no text, no ranges).
 void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t from, size_t to, const Query& query);
 
 // The ranked hits with every place marked. `found` receives them in batches of kBatch, each

@@ -1,12 +1,13 @@
 #pragma once
 // The bank's full-text index: one entry per searched field of each question (its words as
-// the search layer tokenised them, what a search ranks by, and its plain text for
-// snippets), kept in zx_search tables. Triggers on every question table mark each question that any program inserts,
-// changes or deletes; the marked questions are indexed again before the next search, so
-// that the index is never stale. The triggers use nothing but the engine's own SQL, so
-// that any other program can still write the bank. A bank on a server keeps its index with the
-// server's own full-text facilities (search_index_server.h); the calls are the same. Knows nothing of RTF or of how words
-// are made: the search layer above gives the words.
+// the search layer tokenised them, and what a search ranks by), kept in zx_search tables.
+// The plain text itself is not kept: a hit's text is made again from the question when the
+// hit is shown. Triggers on every question table mark each question that any program
+// inserts, changes or deletes; the marked questions are indexed again before the next
+// search, so that the index is never stale. The triggers use nothing but the engine's own
+// SQL, so that any other program can still write the bank. A bank on a server keeps its index
+// with the server's own full-text facilities (search_index_server.h); the calls are the same.
+// Knows nothing of RTF or of how words are made: the search layer above gives the words.
 
 #include <functional>
 #include <memory>
@@ -24,8 +25,7 @@ struct Entry {
   std::string field;  // the column: "question", "choiceA", ...
   std::string pool;   // the question's pool (AWA: its type)
   std::string words;  // normalised tokens separated by blanks
-  std::string plain;  // the field's plain text
-  long long length;   // its length in UTF-16 units
+  long long length;   // the length of the field's plain text in UTF-16 units
 };
 
 // Makes the index's tables and the triggers on every question table the bank has; nothing
@@ -46,8 +46,11 @@ struct QuestionRef {
   bool operator<(const QuestionRef& o) const { return kind != o.kind ? kind < o.kind : numQ < o.numQ; }
 };
 std::vector<QuestionRef> takeMarkedQuestions(Connection& conn);
-// Replaces the entries of one question (none: it is gone from the index).
+// Replaces the entries of one question (none: it is gone from the index). The entries it
+// replaces stay in the engine's words table, dead: no search returns them.
 void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries);
+// Whether so many entries are dead that the index is better built again (on a file).
+bool tooManyDeadEntries(Connection& conn);
 namespace server {
 class Filler;
 }
@@ -76,6 +79,9 @@ class Filler {
 using QuestionVisitor = std::function<void(const std::string& numQ, const std::vector<Value>& values)>;
 void forEachQuestion(Connection& conn, schema::Kind kind, const std::vector<std::string>& fields,
                      const QuestionVisitor& visit, const std::string* numQ = nullptr);
+// The same for each of the questions numbered numQs that exists, with one statement.
+void forEachQuestionOf(Connection& conn, schema::Kind kind, const std::vector<std::string>& fields,
+                       const std::vector<std::string>& numQs, const QuestionVisitor& visit);
 long long countQuestions(Connection& conn, schema::Kind kind);
 
 // ----- searching
@@ -85,7 +91,6 @@ struct Filter {
   std::string numberPrefix;         // empty: every question number
 };
 struct Hit {
-  long long entry;  // the index entry, to read its plain text with plainsOf
   schema::Kind kind;
   std::string numQ, field, pool;
   long long length;  // of the plain text
@@ -94,7 +99,5 @@ struct Hit {
 // Every entry whose words match the engine's full-text expression, within the filter, with
 // its places counted by the engine from the index alone (no plain text is read).
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter);
-// The plain texts of index entries (empty for one indexed again since).
-std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries);
 
 }  // namespace store::search_index

@@ -67,37 +67,55 @@ int placesOf(const std::string& matchinfo) {
   return places;
 }
 
-// An index of the first layout (the plain texts inside zx_search_docs) is dropped, to be
-// built again in the present one at the next search: it holds nothing but what the
-// questions give again.
-bool firstLayout(SqliteDb& db) {
-  if (!db.tableExists("main", "zx_search_docs")) return false;
-  auto st = db.prepare("PRAGMA table_info(zx_search_docs);");
-  while (st.step())
-    if (st.column(1).toString() == "length") return false;
-  return true;
+// The engine's words table holds only the index, not the words a second time ("contentless"):
+// it cannot delete its rows, so an entry written again gets a new docid and the old one is
+// left behind, dead (its zx_search_docs row is gone, so no search returns it). The docids of
+// zx_search_docs are never reused, so that a dead entry can never be taken for a new one.
+const char* const kCreateWords = "CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, content=\"\", tokenize=simple);";
+const char* const kCreateDocs =
+    "CREATE TABLE IF NOT EXISTS zx_search_docs (docid INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, "
+    "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, length INTEGER NOT NULL);";
+
+const char* const kCreateDocsIndex = "CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);";
+
+// Dead entries slow the searches down a little and take room: once they are more than a
+// quarter of all entries written since the last build (and not a handful), the index is built
+// again at the next search.
+constexpr long long kFewestDeadToRebuild = 1000;
+
+std::string sqlOf(SqliteDb& db, const char* table) {
+  auto st = db.prepare("SELECT sql FROM sqlite_master WHERE name = ?1;");
+  st.bind(1, Value(table));
+  return st.step() ? st.column(0).toString() : std::string();
 }
 
-void dropFirstLayout(SqliteDb& db) {
-  db.exec("DROP TABLE IF EXISTS zx_search; DROP TABLE IF EXISTS zx_search_docs; DELETE FROM zx_search_marks; "
-          "UPDATE zx_search_state SET built = 0;");
+// An index of an earlier layout (the plain texts kept with it, or its words kept twice) is
+// dropped, to be built again in the present one at the next search: it holds nothing but what
+// the questions give again.
+bool earlierLayout(SqliteDb& db) {
+  if (db.tableExists("main", "zx_search_texts")) return true;
+  const std::string words = sqlOf(db, "zx_search");
+  const std::string docs = sqlOf(db, "zx_search_docs");
+  return (!words.empty() && words.find("content=") == std::string::npos) ||
+         (!docs.empty() && (docs.find("AUTOINCREMENT") == std::string::npos || docs.find("length") == std::string::npos));
+}
+
+void dropEarlierLayout(SqliteDb& db) {
+  db.exec("DROP TABLE IF EXISTS zx_search; DROP TABLE IF EXISTS zx_search_docs; DROP TABLE IF EXISTS zx_search_texts; "
+          "DELETE FROM zx_search_marks; UPDATE zx_search_state SET built = 0;");
 }
 
 // Creates whatever of the index is missing; a new index is built at its first use.
 void createSearchTables(SqliteDb& db) {
-  if (firstLayout(db)) dropFirstLayout(db);
-  // The words go through the engine's simple tokenizer: the search layer has already cut
-  // and normalised them, so the index holds exactly its tokens.
-  db.exec("CREATE VIRTUAL TABLE IF NOT EXISTS zx_search USING fts4(words, tokenize=simple);");
-  // What a search ranks by sits apart from the plain texts, in small rows that a search
-  // with thousands of hits reads quickly; a text is read when its hit is shown.
-  db.exec(
-      "CREATE TABLE IF NOT EXISTS zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
-      "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, length INTEGER NOT NULL);");
-  db.exec("CREATE TABLE IF NOT EXISTS zx_search_texts (docid INTEGER PRIMARY KEY, plain TEXT);");
-  db.exec("CREATE INDEX IF NOT EXISTS zx_search_docs_question ON zx_search_docs (kind, numQ);");
   db.exec("CREATE TABLE IF NOT EXISTS zx_search_marks (kind TEXT NOT NULL, numQ TEXT);");
   db.exec("CREATE TABLE IF NOT EXISTS zx_search_state (built INTEGER NOT NULL);");
+  if (sqlOf(db, "zx_search_state").find("dead") == std::string::npos)
+    db.exec("ALTER TABLE zx_search_state ADD COLUMN dead INTEGER NOT NULL DEFAULT 0;");
+  if (earlierLayout(db)) dropEarlierLayout(db);
+  db.exec(kCreateWords);
+  // What a search ranks by, in small rows that a search with thousands of hits reads quickly.
+  db.exec(kCreateDocs);
+  db.exec(kCreateDocsIndex);
   auto count = db.prepare("SELECT count(*) FROM zx_search_state;");
   count.step();
   if (count.column(0).toInt() == 0)
@@ -129,7 +147,7 @@ void ensureSearchIndex(Connection& conn) {
       }
       return 0;
     });
-    if (!missing) missing = engine([&] { return firstLayout(dbOf(conn)); });
+    if (!missing) missing = engine([&] { return earlierLayout(dbOf(conn)) || sqlOf(dbOf(conn), "zx_search_state").find("dead") == std::string::npos; });
     if (!missing) return;
   }
   Transaction t(conn);
@@ -153,9 +171,11 @@ bool searchIndexBuilt(Connection& conn) {
 void clearSearchIndex(Connection& conn) {
   if (conn.onServer()) return server::clear(conn);
   engine([&] {
-    dbOf(conn).exec(
-        "DELETE FROM zx_search; DELETE FROM zx_search_docs; DELETE FROM zx_search_texts; DELETE FROM zx_search_marks; "
-        "UPDATE zx_search_state SET built = 0;");
+    // Made anew: deleting its rows one by one would tokenise every one of them again.
+    dbOf(conn).exec("DROP TABLE IF EXISTS zx_search;");
+    dbOf(conn).exec(kCreateWords);
+    dbOf(conn).exec("DELETE FROM zx_search_docs; DELETE FROM sqlite_sequence WHERE name = 'zx_search_docs'; "
+                    "DELETE FROM zx_search_marks; UPDATE zx_search_state SET built = 0, dead = 0;");
     return 0;
   });
 }
@@ -182,7 +202,7 @@ std::vector<QuestionRef> takeMarkedQuestions(Connection& conn) {
 // The statements that add a question's entries, made once for a run of questions.
 struct Filler::Statements {
   SqliteDb& db;
-  SqliteStatement doc, text, words;
+  SqliteStatement doc, words;
 
   void add(const QuestionRef& q, const std::vector<Entry>& entries) {
     const Value kind(schema::kindName(q.kind));
@@ -194,12 +214,7 @@ struct Filler::Statements {
       doc.bind(5, Value(e.length));
       doc.step();
       doc.reset();
-      const Value docid(db.lastInsertRowid());
-      text.bind(1, docid);
-      text.bind(2, Value(e.plain));
-      text.step();
-      text.reset();
-      words.bind(1, docid);
+      words.bind(1, Value(db.lastInsertRowid()));
       words.bind(2, Value(e.words));
       words.step();
       words.reset();
@@ -211,7 +226,6 @@ namespace {
 
 Filler::Statements statementsOf(SqliteDb& db) {
   return {db, db.prepare("INSERT INTO zx_search_docs (kind, numQ, field, pool, length) VALUES (?1, ?2, ?3, ?4, ?5);"),
-          db.prepare("INSERT INTO zx_search_texts (docid, plain) VALUES (?1, ?2);"),
           db.prepare("INSERT INTO zx_search (docid, words) VALUES (?1, ?2);")};
 }
 
@@ -221,29 +235,30 @@ void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>
   if (conn.onServer()) return server::putEntries(conn, q, entries);
   engine([&] {
     SqliteDb& db = dbOf(conn);
-    const Value kind(schema::kindName(q.kind));
-    auto old = db.prepare("SELECT docid FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
-    old.bind(1, kind);
-    old.bind(2, Value(q.numQ));
-    std::vector<long long> docids;
-    while (old.step()) docids.push_back(old.column(0).toInt());
-    auto dropWords = db.prepare("DELETE FROM zx_search WHERE docid=?1;");
-    auto dropText = db.prepare("DELETE FROM zx_search_texts WHERE docid=?1;");
-    for (long long id : docids) {
-      for (SqliteStatement* st : {&dropWords, &dropText}) {
-        st->bind(1, Value(id));
-        st->step();
-        st->reset();
-      }
+    auto drop = db.prepareKept("DELETE FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
+    drop.bind(1, Value(schema::kindName(q.kind)));
+    drop.bind(2, Value(q.numQ));
+    drop.step();
+    if (const long long dead = db.changes(); dead > 0) {
+      auto count = db.prepareKept("UPDATE zx_search_state SET dead = dead + ?1;");
+      count.bind(1, Value(dead));
+      count.step();
     }
-    auto dropDocs = db.prepare("DELETE FROM zx_search_docs WHERE kind=?1 AND numQ=?2;");
-    dropDocs.bind(1, kind);
-    dropDocs.bind(2, Value(q.numQ));
-    dropDocs.step();
-
     Filler::Statements st = statementsOf(db);
     st.add(q, entries);
     return 0;
+  });
+}
+
+bool tooManyDeadEntries(Connection& conn) {
+  if (conn.onServer()) return false;  // the server's index takes its entries out itself
+  return engine([&] {
+    SqliteDb& db = dbOf(conn);
+    auto st = db.prepare(
+        "SELECT s.dead, coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'zx_search_docs'), 0) FROM zx_search_state s;");
+    if (!st.step()) return false;
+    const long long dead = st.column(0).toInt(), written = st.column(1).toInt();
+    return dead >= kFewestDeadToRebuild && dead * 4 > written;
   });
 }
 
@@ -260,6 +275,9 @@ Filler::Filler(Connection& conn) {
     // The whole index is written in one transaction: a large cache keeps its pages from being
     // written out (and encrypted) again and again before the commit.
     db.exec("PRAGMA cache_size = -262144;");
+    // The index of the questions' entries is made once at the end, from the finished table,
+    // instead of growing with every entry.
+    db.exec("DROP INDEX IF EXISTS zx_search_docs_question;");
     st_.reset(new Statements(statementsOf(db)));
     return 0;
   });
@@ -285,10 +303,30 @@ void Filler::add(const QuestionRef& q, const std::vector<Entry>& entries) {
 void Filler::finish() {
   if (server_) return server_->finish();
   engine([&] {
+    st_->db.exec(kCreateDocsIndex);
     st_->db.exec("INSERT INTO zx_search (zx_search) VALUES ('optimize');");
     return 0;
   });
 }
+
+namespace {
+
+std::string questionsSql(Kind kind, const std::vector<std::string>& fields, bool oneNumber) {
+  std::string sql = "SELECT numQ";
+  for (const std::string& f : fields) sql += ", " + sqlIdent(f);
+  sql += " FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
+  return sql + (oneNumber ? " AND numQ = ?1;" : " ORDER BY numQ;");
+}
+
+void visitRows(SqliteStatement& st, size_t fields, const QuestionVisitor& visit) {
+  std::vector<Value> values(fields);
+  while (st.step()) {
+    for (size_t i = 0; i < fields; ++i) values[i] = st.column(static_cast<int>(i) + 1);
+    visit(st.column(0).toString(), values);
+  }
+}
+
+}  // namespace
 
 void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
                      const std::string* numQ) {
@@ -296,16 +334,27 @@ void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>
   engine([&] {
     SqliteDb& db = dbOf(conn);
     if (!db.tableExists("main", schema::tableName(kind))) return 0;
-    std::string sql = "SELECT numQ";
-    for (const std::string& f : fields) sql += ", " + sqlIdent(f);
-    sql += " FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
-    sql += numQ ? " AND numQ = ?1;" : " ORDER BY numQ;";
-    auto st = db.prepare(sql);
+    auto st = db.prepare(questionsSql(kind, fields, numQ != nullptr));
     if (numQ) st.bind(1, Value(*numQ));
-    std::vector<Value> values(fields.size());
-    while (st.step()) {
-      for (size_t i = 0; i < fields.size(); ++i) values[i] = st.column(static_cast<int>(i) + 1);
-      visit(st.column(0).toString(), values);
+    visitRows(st, fields.size(), visit);
+    return 0;
+  });
+}
+
+void forEachQuestionOf(Connection& conn, Kind kind, const std::vector<std::string>& fields,
+                       const std::vector<std::string>& numQs, const QuestionVisitor& visit) {
+  if (conn.onServer()) {
+    for (const std::string& numQ : numQs) server::forEachQuestion(conn, kind, fields, visit, &numQ);
+    return;
+  }
+  engine([&] {
+    SqliteDb& db = dbOf(conn);
+    if (numQs.empty() || !db.tableExists("main", schema::tableName(kind))) return 0;
+    auto st = db.prepare(questionsSql(kind, fields, true));
+    for (const std::string& numQ : numQs) {
+      st.bind(1, Value(numQ));
+      visitRows(st, fields.size(), visit);
+      st.reset();
     }
     return 0;
   });
@@ -346,7 +395,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
   return engine([&] {
     keepIndexInMemory(dbOf(conn));
     std::string sql =
-        "SELECT d.docid, d.kind, d.numQ, d.field, d.pool, d.length, matchinfo(s.zx_search, 'py') "
+        "SELECT d.kind, d.numQ, d.field, d.pool, d.length, matchinfo(s.zx_search, 'py') "
         "FROM zx_search s JOIN zx_search_docs d ON d.docid = s.docid "
         "WHERE s.words MATCH ?1";
     if (!filter.kinds.empty()) {
@@ -362,25 +411,9 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
     if (!filter.numberPrefix.empty()) st.bind(3, Value(filter.numberPrefix));
     std::vector<Hit> hits;
     while (st.step())
-      hits.push_back({st.column(0).toInt(), kindNamed(st.column(1).toString()), st.column(2).toString(),
-                      st.column(3).toString(), st.column(4).toString(), st.column(5).toInt(),
-                      placesOf(st.column(6).toString())});
+      hits.push_back({kindNamed(st.column(0).toString()), st.column(1).toString(), st.column(2).toString(),
+                      st.column(3).toString(), st.column(4).toInt(), placesOf(st.column(5).toString())});
     return hits;
-  });
-}
-
-std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries) {
-  if (conn.onServer()) return server::plainsOf(conn, entries);
-  return engine([&] {
-    auto st = dbOf(conn).prepare("SELECT plain FROM zx_search_texts WHERE docid = ?1;");
-    std::vector<std::string> plains;
-    plains.reserve(entries.size());
-    for (long long entry : entries) {
-      st.bind(1, Value(entry));
-      plains.push_back(st.step() ? st.column(0).toString() : std::string());
-      st.reset();
-    }
-    return plains;
   });
 }
 

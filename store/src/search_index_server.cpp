@@ -194,16 +194,16 @@ int placesOf(const std::string& lexemePlaces, const std::vector<Phrase>& phrases
 void insertEntries(Connection& conn, const std::vector<std::pair<QuestionRef, Entry>>& entries) {
   if (entries.empty()) return;
   Engine& e = engineOf(conn);
-  std::string sql = "INSERT INTO public.zx_search (kind, numq, field, pool, length, plain, words) VALUES ";
+  std::string sql = "INSERT INTO public.zx_search (kind, numq, field, pool, length, words) VALUES ";
   std::vector<Value> params;
-  params.reserve(entries.size() * 7);
+  params.reserve(entries.size() * 6);
   for (const auto& [q, entry] : entries) {
     const int n = static_cast<int>(params.size());
     sql += (n ? ", (" : "(");
-    for (int i = 1; i <= 7; ++i) sql += (i > 1 ? ", " : "") + e.param(n + i) + (i == 7 ? "::tsvector" : "");
+    for (int i = 1; i <= 6; ++i) sql += (i > 1 ? ", " : "") + e.param(n + i) + (i == 6 ? "::tsvector" : "");
     sql += ")";
     params.insert(params.end(), {Value(schema::kindName(q.kind)), Value(q.numQ), Value(entry.field), Value(entry.pool),
-                                 Value(entry.length), Value(entry.plain), Value(vectorText(entry.words))});
+                                 Value(entry.length), Value(vectorText(entry.words))});
   }
   e.run(sql, params);
 }
@@ -213,7 +213,7 @@ void insertEntries(Connection& conn, const std::vector<std::pair<QuestionRef, En
 std::string indexSql() {
   std::string sql = R"(
 CREATE TABLE public.zx_search (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, kind text NOT NULL,
-  numq citext NOT NULL, field text NOT NULL, pool citext, length bigint NOT NULL, plain text, words tsvector NOT NULL);
+  numq citext NOT NULL, field text NOT NULL, pool citext, length bigint NOT NULL, words tsvector NOT NULL);
 CREATE INDEX zx_search_words ON public.zx_search USING gin (words);
 CREATE INDEX zx_search_question ON public.zx_search (kind, numq);
 CREATE TABLE public.zx_search_marks (kind text NOT NULL, numq text NOT NULL);
@@ -345,7 +345,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
   };
   // The places of the lexemes the phrases name come back with each hit, from the index alone.
   std::string sql =
-      "SELECT s.id, s.kind, s.numq, s.field, s.pool, s.length, "
+      "SELECT s.kind, s.numq, s.field, s.pool, s.length, "
       "(SELECT string_agg(u.lexeme || ':' || array_to_string(u.positions, ','), ' ') FROM unnest(s.words) u "
       "WHERE u.lexeme = ANY (string_to_array($2, ' ')) OR u.lexeme ^@ ANY (string_to_array($3, ' '))) "
       "FROM public.zx_search s WHERE s.words @@ $1::tsquery";
@@ -367,24 +367,9 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
   auto rows = engineOf(conn).query(sql, params);
   std::vector<Hit> hits;
   while (rows->next())
-    hits.push_back({rows->column(0).toInt(), kindNamed(rows->column(1).toString()), rows->column(2).toString(),
-                    rows->column(3).toString(), rows->column(4).toString(), rows->column(5).toInt(),
-                    placesOf(rows->column(6).toString(), phrases)});
+    hits.push_back({kindNamed(rows->column(0).toString()), rows->column(1).toString(), rows->column(2).toString(),
+                    rows->column(3).toString(), rows->column(4).toInt(), placesOf(rows->column(5).toString(), phrases)});
   return hits;
-}
-
-std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries) {
-  if (entries.empty()) return {};
-  std::string ids;
-  for (long long id : entries) ids += (ids.empty() ? "" : " ") + std::to_string(id);
-  auto rows = engineOf(conn).query(
-      "SELECT id, plain FROM public.zx_search WHERE id = ANY (string_to_array($1, ' ')::bigint[])", {Value(ids)});
-  std::map<long long, std::string> plain;
-  while (rows->next()) plain[rows->column(0).toInt()] = rows->column(1).toString();
-  std::vector<std::string> out;
-  out.reserve(entries.size());
-  for (long long id : entries) out.push_back(plain.count(id) ? plain[id] : std::string());
-  return out;
 }
 
 }  // namespace store::search_index::server

@@ -2,7 +2,7 @@
 // The search index of a bank on a PostgreSQL server, with the server's own full-text facilities:
 // one row per searched field of each question in zx_search, its tokens as a tsvector (each token
 // a lexeme at its place, taken as the search layer made it, so that the server's parser and
-// dictionaries change nothing) under a GIN index, and its plain text for snippets. PL/pgSQL
+// dictionaries change nothing) under a GIN index (a hit's text is made again from its question when it is shown). PL/pgSQL
 // triggers on every question table mark each question that any client inserts, changes or
 // deletes, in that client's transaction; the marked questions are indexed again before the next
 // search. The same calls as the file's index (search_index.h), which hands them over here.
@@ -29,7 +29,6 @@ void forEachQuestion(Connection& conn, schema::Kind kind, const std::vector<std:
                      const QuestionVisitor& visit, const std::string* numQ);
 long long countQuestions(Connection& conn, schema::Kind kind);
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter);
-std::vector<std::string> plainsOf(Connection& conn, const std::vector<long long>& entries);
 
 // Writes the entries of many questions in few statements.
 class Filler {

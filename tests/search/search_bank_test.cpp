@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <set>
 
 #include "../pools/bank_fixture.h"
 #include "../store/support.h"
@@ -149,6 +150,28 @@ TEST_P(SearchBank, NeverStaleWhenAnotherProgramWrites) {
   EXPECT_EQ(hits("fresh"), (Hits{"SC 01002 stem"}));
   otherProgram("DELETE FROM \"SCtbl\" WHERE numQ = '01002';");
   EXPECT_TRUE(hits("fresh").empty());
+  // The entry written last is gone; the next one must not be taken for it.
+  otherProgram("INSERT INTO \"SCtbl\" (numQ, src, question) VALUES ('01003', 'X010', 'other text');");
+  EXPECT_TRUE(hits("fresh").empty());
+  EXPECT_EQ(hits("other"), (Hits{"SC 01003 stem"}));
+}
+
+TEST_F(SearchBankFile, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
+  std::string sql = "BEGIN;";
+  for (int i = 0; i < 1200; ++i)
+    sql += "INSERT INTO SCtbl (numQ, src, question) VALUES ('" + std::to_string(10000 + i) + "', 'X010', 'alpha');";
+  otherProgram(sql + "COMMIT;");
+  EXPECT_EQ(hits("alpha").size(), 1200u);
+  otherProgram("UPDATE SCtbl SET question = 'beta' WHERE numQ < '10600';");
+  std::vector<int> progress;
+  searchBank(conn, parseQuery("beta"), {}, [&](int p) { progress.push_back(p); });
+  EXPECT_TRUE(progress.empty());  // a quarter of the entries dead: not yet
+  otherProgram("UPDATE SCtbl SET question = 'beta';");
+  EXPECT_EQ(searchBank(conn, parseQuery("beta"), {}, [&](int p) { progress.push_back(p); }).size(), 1200u);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_FALSE(sidx::tooManyDeadEntries(conn));
+  EXPECT_TRUE(hits("alpha").empty());
 }
 
 TEST_F(SearchBankFile, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheIndex) {
@@ -176,6 +199,34 @@ TEST_F(SearchBankFile, AnIndexOfTheFirstLayoutIsBuiltAgain) {
   const std::vector<Result> r = find("words");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "kept «words»");
+}
+
+TEST_F(SearchBankFile, AnIndexKeepingItsPlainTextsDropsThemAndStaysWhole) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept words")}});
+  EXPECT_EQ(hits("kept").size(), 1u);
+  otherProgram("CREATE TABLE zx_search_texts (docid INTEGER PRIMARY KEY, plain TEXT);");
+  EXPECT_EQ(hits("words"), (Hits{"SC 01001 stem"}));
+  auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
+  EXPECT_FALSE(db->tableExists("main", "zx_search_texts"));
+}
+
+TEST_P(SearchBank, TheFirstBuildIndexesEveryQuestionOfManyBatches) {
+  std::string sql = "BEGIN;";
+  for (int i = 0; i < 1234; ++i) {
+    const std::string n = std::to_string(10000 + i);
+    sql += "INSERT INTO " + std::string(i % 2 ? "\"SCtbl\"" : "\"CRtbl\"") + " (numQ, src, question) VALUES ('" + n +
+           "', 'X010', '" + rtf("common z" + n) + "');";
+  }
+  otherProgram(sql + "COMMIT;");
+  const std::vector<Result> all = find("common");
+  ASSERT_EQ(all.size(), 1234u);
+  std::set<std::string> numbers;
+  for (const Result& r : all) {
+    numbers.insert(r.numQ);
+    EXPECT_EQ(snippetLine(snippet(r.plain, r.ranges)), QString::fromStdString("«common» z" + r.numQ));
+  }
+  EXPECT_EQ(numbers.size(), 1234u);
+  EXPECT_EQ(hits("z11233"), (Hits{"SC 11233 stem"}));
 }
 
 TEST_F(SearchBankFile, CompactionKeepsTheIndex) {
