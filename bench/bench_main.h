@@ -18,7 +18,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
   explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs) : pairs_(std::move(pairs)) {}
 
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) times_[r.run_name.function_name] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+    // With repetitions, the median stands for the benchmark (not the last aggregate: that is the cv).
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median")
+        times_[r.run_name.function_name] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
     ConsoleReporter::ReportRuns(runs);
   }
 

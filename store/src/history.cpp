@@ -58,6 +58,13 @@ std::string lower(std::string s) {
   return s;
 }
 
+// How the triggers insert a kept version. A failed insert takes the whole transaction back, so
+// the change and its history go together; since nothing in a trigger can then fail halfway
+// through one statement, the engine keeps no statement journal for a write in a transaction
+// (each of its pages would be one more page to encrypt: most of the cost of a Save's history).
+const char* kKeepInsert = "INSERT OR ROLLBACK INTO ";
+const char* kEarlierKeepInsert = "INSERT INTO ";
+
 // The statement that keeps OLD as a version: the meta row, then the row itself under its id.
 // Everything the triggers do is the engine's own SQL, so that any program can write the bank.
 std::string keepOldRow(Kind k, const std::vector<ColumnInfo>& cols, const char* change) {
@@ -68,22 +75,53 @@ std::string keepOldRow(Kind k, const std::vector<ColumnInfo>& cols, const char* 
     olds += ", OLD." + sqlIdent(cols[i].name);
     hasPool = hasPool || lower(cols[i].name) == "src";
   }
-  return std::string("INSERT INTO zx_history (kind, numQ, pool, change, at, operation, user, machine, batch) VALUES (") +
+  return kKeepInsert +
+         std::string("zx_history (kind, numQ, pool, change, at, operation, user, machine, batch) VALUES (") +
          sqlLiteral(schema::kindName(k)) + ", OLD.numQ, " + (hasPool ? "OLD.src" : "NULL") + ", " +
          sqlLiteral(change) +
          ", strftime('%Y-%m-%d %H:%M:%f', 'now'), "
          "coalesce((SELECT operation FROM zx_change_context), " +
          sqlLiteral(kAnotherProgram) +
          "), (SELECT user FROM zx_change_context), (SELECT machine FROM zx_change_context), "
-         "(SELECT id FROM zx_change_context)); "
-         "INSERT INTO " +
-         sqlIdent(rowsTable(k)) + " (id" + names + ") VALUES (last_insert_rowid()" + olds + "); ";
+         "(SELECT id FROM zx_change_context)); " +
+         kKeepInsert + sqlIdent(rowsTable(k)) + " (id" + names + ") VALUES (last_insert_rowid()" + olds + "); ";
 }
 
-// A row's first change within one tagged change is the one kept.
+// A row's first change within one tagged change is the one kept. The change's number is looked
+// up first, so that the probe is one index search however long the row's history is.
 std::string firstInChange(Kind k) {
-  return "NOT EXISTS (SELECT 1 FROM zx_history h JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = " +
-         sqlLiteral(schema::kindName(k)) + " AND h.numQ = OLD.numQ)";
+  return "NOT EXISTS (SELECT 1 FROM zx_history h WHERE h.kind = " + sqlLiteral(schema::kindName(k)) +
+         " AND h.numQ = OLD.numQ AND h.batch = (SELECT id FROM zx_change_context))";
+}
+
+// The text of a trigger of kind k as this build makes it, from the text an earlier build made:
+// the probe that walked every kept version of the row, and inserts that made the engine keep a
+// statement journal, are replaced; the rest (the columns kept) stays as it is.
+std::string currentTriggerText(Kind k, std::string sql) {
+  const std::string slowProbe =
+      "NOT EXISTS (SELECT 1 FROM zx_history h JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = " +
+      sqlLiteral(schema::kindName(k)) + " AND h.numQ = OLD.numQ)";
+  const std::pair<std::string, std::string> replacements[] = {
+      {slowProbe, firstInChange(k)},
+      {kEarlierKeepInsert + std::string("zx_history ("), kKeepInsert + std::string("zx_history (")},
+      {kEarlierKeepInsert + sqlIdent(rowsTable(k)) + " (", kKeepInsert + sqlIdent(rowsTable(k)) + " ("}};
+  for (const auto& [before, after] : replacements)
+    if (size_t at = sql.find(before); at != std::string::npos) sql.replace(at, before.size(), after);
+  return sql;
+}
+
+// The history's triggers that an earlier build made, each with its text of today.
+std::vector<std::pair<std::string, std::string>> earlierTriggers(SqliteDb& db) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (Kind k : schema::kAllKinds)
+    for (const std::string& name : {updateTrigger(k), deleteTrigger(k)}) {
+      auto st = db.prepare("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1 COLLATE NOCASE;");
+      st.bind(1, Value(name));
+      if (!st.step()) continue;
+      const std::string sql = st.column(0).toString(), current = currentTriggerText(k, sql);
+      if (current != sql) out.emplace_back(name, current);
+    }
+  return out;
 }
 
 void addForKind(SqliteDb& db, Kind k, const std::set<std::string>& tables, const std::set<std::string>& triggers) {
@@ -129,6 +167,7 @@ void addMissing(SqliteDb& db) {
   db.exec(kTableSql);
   for (Kind k : schema::kAllKinds)
     if (tables.count(lower(schema::tableName(k)))) addForKind(db, k, tables, triggers);
+  for (const auto& [name, sql] : earlierTriggers(db)) db.exec("DROP TRIGGER " + sqlIdent(name) + "; " + sql + ";");
 }
 
 Kind kindNamed(const std::string& name) {
@@ -274,7 +313,7 @@ bool ensureHistory(SqliteDb& db) {
     auto st = db.prepare("SELECT 1 FROM zx_change_context;");
     return st.step();
   }();
-  if (whole && !staleContext) return true;
+  if (whole && !staleContext && earlierTriggers(db).empty()) return true;
   try {
     db.exec("BEGIN IMMEDIATE;");
     try {
