@@ -66,12 +66,13 @@ class SectionTest : public AppFolderTest {
     ASSERT_EQ(program->start(), app::Program::kRunning);
   }
   void TearDown() override {
-    app::setKindWindow(Kind::SC, nullptr);
+    app::setKindWindow(Kind::SC, scWindow);  // some tests stand another window in for the SC editor
     program.reset();
     flushDeletes();
   }
   app::FormInit& init() { return program->formInit(); }
   std::unique_ptr<app::Program> program;
+  const app::KindWindowFactory scWindow = app::kindWindow(Kind::SC);
 };
 
 TEST_F(SectionTest, NextWithoutChoiceOrWithoutEditorDoesNothing) {
