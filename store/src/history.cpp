@@ -437,7 +437,7 @@ void revert(Connection& conn, Kind kind, const std::string& numQ, long long id) 
     params.push_back(value);
     sql += std::string(params.size() > 1 ? ", " : "") + q.field(name) + " = " + q.p(static_cast<int>(params.size()));
   }
-  params.push_back(Value(numQ));
+  params.emplace_back(numQ);
   q.e.run(sql + " WHERE " + q.field("numQ") + " = " + q.p(static_cast<int>(params.size())), params);
   tx.commit();
   tag.commit();
