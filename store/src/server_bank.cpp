@@ -22,7 +22,7 @@ namespace {
 
 // A table of the bank or of the user database, with where it is on each side.
 struct Place {
-  const schema::TableSpec* spec;
+  const schema::TableSpec* table;
   bool user;  // in the user database (on the server: its schema)
 };
 
@@ -40,7 +40,7 @@ std::string fieldList(Dialect d, const schema::TableSpec& t) {
 }
 
 std::string serverTable(const Place& p) {
-  return tableIdent(Dialect::Postgres, p.user ? kUserSchema : "public") + "." + tableIdent(Dialect::Postgres, p.spec->name);
+  return tableIdent(Dialect::Postgres, p.user ? kUserSchema : "public") + "." + tableIdent(Dialect::Postgres, p.table->name);
 }
 
 using Rows = std::vector<std::vector<Value>>;
@@ -117,19 +117,19 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
   auto copy = [&](SqliteDb& file, const Place& p) {
     bool present = false;
     try {
-      present = file.tableExists("main", p.spec->name);
+      present = file.tableExists("main", p.table->name);
     } catch (const SqliteFailure& f) {
       throw engineError(f);
     }
     // A bank made without that kind: its table stays empty on the server; a bank that this
     // program never opened for writing has no history to carry.
     if (!present) return;
-    forTable(p.spec->name, [&] {
-      Rows rows = readRows(file, tableIdent(Dialect::Sqlite, p.spec->name), *p.spec);
-      emptyNumbersAreNull(rows, *p.spec);
-      insertRows(*server, serverTable(p), *p.spec, rows);
-      requireSame(rows, readRows(*server, serverTable(p), *p.spec), p.spec->name);
-      out.push_back({p.spec->name, static_cast<long long>(rows.size())});
+    forTable(p.table->name, [&] {
+      Rows rows = readRows(file, tableIdent(Dialect::Sqlite, p.table->name), *p.table);
+      emptyNumbersAreNull(rows, *p.table);
+      insertRows(*server, serverTable(p), *p.table, rows);
+      requireSame(rows, readRows(*server, serverTable(p), *p.table), p.table->name);
+      out.push_back({p.table->name, static_cast<long long>(rows.size())});
     });
   };
   for (const Place& p : everyTable()) copy(p.user ? *user : *bank, p);
@@ -167,7 +167,7 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   server->exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY;");
   std::vector<std::pair<Place, Rows>> snapshot;
   for (const Place& p : everyTable())
-    forTable(p.spec->name, [&] { snapshot.push_back({p, readRows(*server, serverTable(p), *p.spec)}); });
+    forTable(p.table->name, [&] { snapshot.push_back({p, readRows(*server, serverTable(p), *p.table)}); });
   server->run("COMMIT");
 
   WorkFolder work(folder);
@@ -180,9 +180,9 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
     user->begin();
     for (const auto& [p, rows] : snapshot) {
       SqliteDb& file = p.user ? *user : *bank;
-      forTable(p.spec->name, [&] {
-        insertRows(file, tableIdent(Dialect::Sqlite, p.spec->name), *p.spec, rows);
-        out.push_back({p.spec->name, static_cast<long long>(rows.size())});
+      forTable(p.table->name, [&] {
+        insertRows(file, tableIdent(Dialect::Sqlite, p.table->name), *p.table, rows);
+        out.push_back({p.table->name, static_cast<long long>(rows.size())});
       });
     }
     // The links reach the user database where it will be, beside the bank.
@@ -194,7 +194,7 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   for (const auto& [p, rows] : snapshot) {
     auto file = openOurFile((p.user ? schema::userPath(work.path) : schema::bankPath(work.path)).string(),
                             p.user ? schema::kUserKey : schema::kBankKey, true, ErrorStyle::Ado);
-    forTable(p.spec->name, [&] { requireSame(rows, readRows(*file, tableIdent(Dialect::Sqlite, p.spec->name), *p.spec), p.spec->name); });
+    forTable(p.table->name, [&] { requireSame(rows, readRows(*file, tableIdent(Dialect::Sqlite, p.table->name), *p.table), p.table->name); });
   }
   for (const auto& [file, key] : {std::pair{schema::bankPath(work.path), schema::kBankKey},
                                   std::pair{schema::userPath(work.path), schema::kUserKey}}) {

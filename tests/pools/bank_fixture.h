@@ -14,6 +14,16 @@
 #include "schema.h"
 #include "temp_dir.h"
 
+// Adds one record to a table of the bank through a record set, as the editors do.
+inline void addRow(store::Connection& conn, const std::string& table, const std::map<std::string, store::Value>& fields) {
+  store::Recordset rs;
+  rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
+  rs.addNew();
+  for (const auto& [name, value] : fields) rs.setValue(name, value);
+  rs.update();
+  rs.close();
+}
+
 class PoolsBank : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -21,14 +31,7 @@ class PoolsBank : public ::testing::Test {
     conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
   }
 
-  void add(const std::string& table, const std::map<std::string, store::Value>& fields) {
-    store::Recordset rs;
-    rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
-    rs.addNew();
-    for (const auto& [name, value] : fields) rs.setValue(name, value);
-    rs.update();
-    rs.close();
-  }
+  void add(const std::string& table, const std::map<std::string, store::Value>& fields) { addRow(conn, table, fields); }
   // Every row of a table, each field as name=value, in numQ order where there is one.
   std::vector<std::map<std::string, std::string>> rows(const std::string& table, const std::string& order = "") {
     store::Recordset rs;

@@ -42,14 +42,7 @@ class SearchBank : public ::testing::TestWithParam<BankEngine> {
  protected:
   void SetUp() override { made.open(conn); }
 
-  void add(const std::string& table, const std::map<std::string, store::Value>& fields) {
-    store::Recordset rs;
-    rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
-    rs.addNew();
-    for (const auto& [name, value] : fields) rs.setValue(name, value);
-    rs.update();
-    rs.close();
-  }
+  void add(const std::string& table, const std::map<std::string, store::Value>& fields) { addRow(conn, table, fields); }
   std::string field(const std::string& table, const std::string& numQ, const std::string& name) {
     store::Recordset rs;
     rs.open("select * from " + table + " where numQ='" + numQ + "'", conn, store::adOpenDynamic, store::adLockReadOnly);
