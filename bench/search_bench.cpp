@@ -227,8 +227,8 @@ void searchFor(benchmark::State& state, const std::string& word) {
   size_t hits = 0;
   for (auto _ : state) {
     std::vector<search::Result> results = search::rankedHits(conn, q, {});
-    search::markPlaces(conn, results, 0, search::kBatch, q);
-    for (size_t i = 0; i < std::min(search::kBatch, results.size()); ++i)
+    search::markPlaces(conn, results, 0, search::kFirstBatch, q);
+    for (size_t i = 0; i < std::min(search::kFirstBatch, results.size()); ++i)
       benchmark::DoNotOptimize(search::snippet(results[i].plain, results[i].ranges));
     hits = results.size();
   }
@@ -286,7 +286,7 @@ int main(int argc, char** argv) {
       "ready, as the Find window shows them; BM_SearchFrequentWordAllMarked: every hit marked. BM_LikeScan*: a LIKE "
       "scan over a table of the same plain texts. BM_BuildIndex: the whole index built in one transaction, beside "
       "BM_ConvertAllRtf: reading and converting all the RTF once.\n",
-      search::kBatch);
+      search::kFirstBatch);
   return bench_support::runWithRatios(argc, argv,
                                       {{"BM_BuildIndex", "BM_ConvertAllRtf"},
                                        {"BM_SearchName", "BM_LikeScanName"},

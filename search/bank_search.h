@@ -48,7 +48,9 @@ struct Result {
   std::vector<Range> ranges;  // where the query stands in plain, found by markPlaces
 };
 
-// How many hits the Find window shows at a time (and the tool prints).
+// How many hits the Find window shows at a time (and the tool prints): a first batch of two
+// screens, so that the list appears as soon as the engine has answered, then larger ones.
+constexpr size_t kFirstBatch = 50;
 constexpr size_t kBatch = 200;
 
 // The hits of the query within the filter, best first: most places found, then the shorter
@@ -61,9 +63,8 @@ std::vector<Result> rankedHits(store::Connection& conn, const Query& query, cons
 // ranges, for the batch about to be shown (a question gone since: no text, no ranges).
 void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t from, size_t to, const Query& query);
 
-// The ranked hits with every place marked. `found` receives them in batches of kBatch, each
-// marked just before it is handed over, so that the first batch is shown as soon as the
-// engine has answered.
+// The ranked hits with every place marked. `found` receives them in batches (kFirstBatch,
+// then kBatch each), each marked just before it is handed over.
 std::vector<Result> searchBank(store::Connection& conn, const Query& query, const store::search_index::Filter& filter,
                                const Progress& progress = {},
                                const std::function<void(const std::vector<Result>&)>& found = {});

@@ -40,10 +40,10 @@ void createTriggers(SqliteDb& db, Kind k) {
           " BEGIN " + mark("old") + "END;");
 }
 
-Kind kindNamed(const std::string& name) {
+Kind kindNamed(std::string_view name) {
   for (Kind k : schema::kAllKinds)
     if (name == schema::kindName(k)) return k;
-  throw DbError(err::Generic, "The search index names an unknown question kind '" + name + "'.");
+  throw DbError(err::Generic, "The search index names an unknown question kind '" + std::string(name) + "'.");
 }
 
 template <typename F>
@@ -59,7 +59,7 @@ SqliteDb& dbOf(Connection& conn) { return conn.session().db(); }
 
 // The places of a hit from the engine's match information 'py' (32-bit words in the
 // machine's order): the number of phrases, then for each phrase its matches in the one column.
-int placesOf(const std::string& matchinfo) {
+int placesOf(std::string_view matchinfo) {
   std::vector<std::uint32_t> words(matchinfo.size() / sizeof(std::uint32_t));
   std::memcpy(words.data(), matchinfo.data(), words.size() * sizeof(std::uint32_t));
   int places = 0;
@@ -131,8 +131,16 @@ bool searchIndexPresent(Connection& conn) {
   return engine([&] { return dbOf(conn).tableExists("main", "zx_search_state"); });
 }
 
-void ensureSearchIndex(Connection& conn) {
-  if (conn.onServer()) return server::ensure(conn);
+namespace {
+
+long long schemaVersion(SqliteDb& db) {
+  auto st = db.prepare("PRAGMA schema_version;");
+  st.step();
+  return st.column(0).toInt();
+}
+
+// Makes whatever of the index or its triggers is missing; whether anything was.
+bool makeWhole(Connection& conn) {
   if (searchIndexPresent(conn)) {
     // A question table made after the index (an import of a kind the bank lacked) gets its
     // triggers too; the statements change nothing where they exist.
@@ -148,7 +156,7 @@ void ensureSearchIndex(Connection& conn) {
       return 0;
     });
     if (!missing) missing = engine([&] { return earlierLayout(dbOf(conn)) || sqlOf(dbOf(conn), "zx_search_state").find("dead") == std::string::npos; });
-    if (!missing) return;
+    if (!missing) return false;
   }
   Transaction t(conn);
   engine([&] {
@@ -157,6 +165,19 @@ void ensureSearchIndex(Connection& conn) {
   });
   t.commit();
   noteCatalogChanged();
+  return true;
+}
+
+}  // namespace
+
+void ensureSearchIndex(Connection& conn) {
+  if (conn.onServer()) return server::ensure(conn);
+  // Each search comes here: the catalogue is looked at again only when some program changed it.
+  const long long version = engine([&] { return schemaVersion(dbOf(conn)); });
+  if (version == conn.session().searchIndexCheckedAt()) return;
+  // What this call makes is noted at the next one, once it is certain that it was kept: the
+  // caller's transaction could still take it back, and the version with it.
+  if (!makeWhole(conn)) conn.session().noteSearchIndexChecked(version);
 }
 
 bool searchIndexBuilt(Connection& conn) {
@@ -193,8 +214,17 @@ std::vector<QuestionRef> takeMarkedQuestions(Connection& conn) {
   return engine([&] {
     std::set<QuestionRef> marked;
     auto st = dbOf(conn).prepare("SELECT DISTINCT kind, numQ FROM zx_search_marks WHERE numQ IS NOT NULL;");
-    while (st.step()) marked.insert({kindNamed(st.column(0).toString()), st.column(1).toString()});
-    dbOf(conn).exec("DELETE FROM zx_search_marks;");
+    bool any = false;
+    while (st.step()) {
+      marked.insert({kindNamed(st.column(0).toString()), st.column(1).toString()});
+      any = true;
+    }
+    // Most searches find no marks: a DELETE of nothing would still make the search a write.
+    if (!any) {
+      auto rows = dbOf(conn).prepare("SELECT 1 FROM zx_search_marks LIMIT 1;");
+      any = rows.step();
+    }
+    if (any) dbOf(conn).exec("DELETE FROM zx_search_marks;");
     return std::vector<QuestionRef>(marked.begin(), marked.end());
   });
 }
@@ -410,9 +440,10 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
     if (!filter.pool.empty()) st.bind(2, Value(filter.pool));
     if (!filter.numberPrefix.empty()) st.bind(3, Value(filter.numberPrefix));
     std::vector<Hit> hits;
+    // Read in place: a frequent word has tens of thousands of hits.
     while (st.step())
-      hits.push_back({kindNamed(st.column(0).toString()), st.column(1).toString(), st.column(2).toString(),
-                      st.column(3).toString(), st.column(4).toInt(), placesOf(st.column(5).toString())});
+      hits.push_back({kindNamed(st.columnBytes(0)), std::string(st.columnBytes(1)), std::string(st.columnBytes(2)),
+                      std::string(st.columnBytes(3)), st.column(4).toInt(), placesOf(st.columnBytes(5))});
     return hits;
   });
 }

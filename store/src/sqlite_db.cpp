@@ -289,6 +289,12 @@ Value SqliteStatement::column(int i) const {
   }
 }
 
+std::string_view SqliteStatement::columnBytes(int i) const {
+  const void* p = sqlite3_column_blob(stmt_, i);
+  return p ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(stmt_, i)))
+           : std::string_view();
+}
+
 std::string removeDatabaseFiles(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove(path, ec);

@@ -133,6 +133,15 @@ TEST_P(SearchBank, LimitsToKindsPoolAndNumberPrefixAndBestHitsFirst) {
   EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "«apple» pie with «apple»");
 }
 
+TEST_P(SearchBank, HitsAlikeInPlacesAndLengthAreOrderedByKindNumberAndField) {
+  add("PStbl", {{"numQ", "00001"}, {"src", "X000"}, {"question", rtf("plum")}});
+  add("SCtbl", {{"numQ", "0100000002"}, {"src", "X010"}, {"question", rtf("a plum")}, {"choiceB", "plum"}});
+  add("SCtbl", {{"numQ", "0100000001"}, {"src", "X010"}, {"choiceA", "plum"}, {"choiceE", "plum"}});
+  add("SCtbl", {{"numQ", "01000"}, {"src", "X010"}, {"choiceC", "plum"}});
+  EXPECT_EQ(hits("plum"), (Hits{"SC 01000 choice C", "SC 0100000001 choice A", "SC 0100000001 choice E",
+                                "SC 0100000002 choice B", "PS 00001 stem", "SC 0100000002 stem"}));
+}
+
 TEST_P(SearchBank, NeverStaleWhenAnotherProgramWrites) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("old words")}});
   EXPECT_EQ(hits("old").size(), 1u);
@@ -147,6 +156,15 @@ TEST_P(SearchBank, NeverStaleWhenAnotherProgramWrites) {
   otherProgram("INSERT INTO \"SCtbl\" (numQ, src, question) VALUES ('01003', 'X010', 'other text');");
   EXPECT_TRUE(hits("fresh").empty());
   EXPECT_EQ(hits("other"), (Hits{"SC 01003 stem"}));
+}
+
+TEST_F(SearchBankFile, ATriggerDroppedByAnotherProgramIsMadeAgainBeforeTheNextSearch) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("pear")}});
+  EXPECT_EQ(hits("pear").size(), 1u);
+  otherProgram("DROP TRIGGER zx_search_SCtbl_delete;");
+  EXPECT_EQ(hits("pear").size(), 1u);
+  otherProgram("DELETE FROM SCtbl WHERE numQ = '01001';");
+  EXPECT_TRUE(hits("pear").empty());
 }
 
 TEST_F(SearchBankFile, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
@@ -211,8 +229,11 @@ TEST_P(SearchBank, TheFirstBuildIndexesEveryQuestionOfManyBatches) {
            "', 'X010', '" + rtf("common z" + n) + "');";
   }
   otherProgram(sql + "COMMIT;");
-  const std::vector<Result> all = find("common");
+  std::vector<size_t> batches;
+  const std::vector<Result> all =
+      searchBank(conn, parseQuery("common"), {}, {}, [&](const std::vector<Result>& b) { batches.push_back(b.size()); });
   ASSERT_EQ(all.size(), 1234u);
+  EXPECT_EQ(batches, (std::vector<size_t>{kFirstBatch, kBatch, kBatch, kBatch, kBatch, kBatch, 1234 - kFirstBatch - 5 * kBatch}));
   std::set<std::string> numbers;
   for (const Result& r : all) {
     numbers.insert(r.numQ);
