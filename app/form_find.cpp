@@ -21,7 +21,6 @@ namespace {
 
 using store::schema::Kind;
 
-constexpr int kHitRole = Qt::UserRole;
 constexpr int kHtmlColumn = 4;
 
 // Paints a column's text as rich text (the snippets, with the found words marked).
@@ -66,6 +65,25 @@ QTreeWidget* makeList(QWidget* parent, const QStringList& headers) {
   list->setAlternatingRowColors(true);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   return list;
+}
+
+// A table dressed as the other lists. Not a tree view: that one fetches another batch at each
+// layout, so that the first batch would never be shown alone.
+QTableView* makeHitView(QWidget* parent) {
+  auto* view = new QTableView(parent);
+  view->setShowGrid(false);
+  view->setWordWrap(false);
+  view->setAlternatingRowColors(true);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->verticalHeader()->setVisible(false);
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+  view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  view->horizontalHeader()->setHighlightSections(false);
+  view->horizontalHeader()->setStretchLastSection(true);
+  return view;
 }
 
 // The editor window of a kind that is on screen, if any; and whether any editor is.
@@ -135,6 +153,53 @@ QPointer<FormFind> g_find;
 
 }  // namespace
 
+// ----- The list of hits
+
+void HitList::reset(std::vector<search::Result> hits) {
+  beginResetModel();
+  hits_ = std::move(hits);
+  shown_ = 0;
+  failed_ = false;
+  endResetModel();
+  if (canFetchMore({})) fetchMore({});
+}
+
+QVariant HitList::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+  const search::Result& r = hits_[static_cast<size_t>(index.row())];
+  switch (index.column()) {
+    case 0: return QString(store::schema::kindName(r.kind));
+    case 1: return QString::fromStdString(r.numQ);
+    case 2: return poolShown(r);
+    case 3: return search::whereOf(r.kind, r.field);
+    default: return snippetHtml(r);
+  }
+}
+
+QVariant HitList::headerData(int section, Qt::Orientation orientation, int role) const {
+  static const char* const kHeaders[] = {"Kind", "Number", "Pool", "Where", "Text"};
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 5) return {};
+  return QString(kHeaders[section]);
+}
+
+bool HitList::canFetchMore(const QModelIndex& parent) const {
+  return !parent.isValid() && !failed_ && shown_ < hits_.size();
+}
+
+void HitList::fetchMore(const QModelIndex& parent) {
+  if (!canFetchMore(parent)) return;
+  const size_t end = std::min(hits_.size(), shown_ + (shown_ == 0 ? search::kFirstBatch : search::kBatch));
+  if (!mark_(hits_, shown_, end)) {
+    failed_ = true;
+    return;
+  }
+  beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(end) - 1);
+  shown_ = end;
+  endInsertRows();
+}
+
+// ----- Find
+
 FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
     : lblWords(this, "Find what:"),
       txtWords(this),
@@ -146,13 +211,17 @@ FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
       txtPrefix(&frameLimits),
       lblStatus(this),
       PgrBar(this),
-      lstHits(makeList(this, {"Kind", "Number", "Pool", "Where", "Text"})),
+      lstHits(makeHitView(this)),
       lblReplaceWith(this, "Replace with:"),
       txtReplaceWith(this),
       cmdReplace(this, "Replace..."),
       state_(state),
-      formInit_(formInit) {
+      formInit_(formInit),
+      hits_(new HitList(this, [this](std::vector<search::Result>& r, size_t from, size_t to) {
+        return markBatch(r, from, to);
+      })) {
   setCaption("Find");
+  lstHits->setModel(hits_);
   setWindowIcon(ui::Bitmap("app_icon"));
   setWidth(13500);
   setHeight(8700);
@@ -187,9 +256,8 @@ FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
   cmdFind.Click = [this] { cmdFind_Click(); };
   cmdReplace.Click = [this] { cmdReplace_Click(); };
   // Enter or a double click on a hit.
-  connect(lstHits, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) {
-    ui::runEvent([&] { OpenHit(lstHits->indexOfTopLevelItem(item)); });
-  });
+  connect(lstHits, &QAbstractItemView::activated, this,
+          [this](const QModelIndex& index) { ui::runEvent([&] { OpenHit(index.row()); }); });
   connect(&txtWords, &QLineEdit::returnPressed, this, [this] { ui::runEvent([&] { cmdFind_Click(); }); });
   setDeleteOnUnload(true);
 }
@@ -198,8 +266,7 @@ FormFind::~FormFind() { delete replace_.data(); }
 
 void FormFind::cmdFind_Click() {
   query_ = search::parseQuery(QString::fromStdString(txtWords.Text()));
-  hits_.clear();
-  lstHits->clear();
+  hits_->reset({});
   if (query_.empty()) {
     lblStatus.setCaption("Type the words to find.");
     return;
@@ -224,37 +291,34 @@ void FormFind::cmdFind_Click() {
       f->PgrBar.setVisible(false);
     }
   } restore{this};
-  search::searchBank(
-      state_.pConn(), query_, filter,
-      [this](int percent) {  // the first search builds the index
+  std::vector<search::Result> ranked =
+      search::rankedHits(state_.pConn(), query_, filter, [this](int percent) {  // the first search builds the index
         PgrBar.setVisible(true);
         lblStatus.setCaption("Building the search index (once)...");
         lblStatus.Refresh();
         PgrBar.setValue(percent);
-      },
-      [this](const std::vector<search::Result>& batch) { showHits(batch); });
-  lblStatus.setCaption(hits_.empty() ? std::string("No question holds these words.")
-                                     : std::to_string(hits_.size()) + (hits_.size() == 1 ? " hit" : " hits"));
-  if (!hits_.empty()) lstHits->setCurrentItem(lstHits->topLevelItem(0));
+      });
+  const size_t total = ranked.size();
+  lblStatus.setCaption(total == 0 ? std::string("No question holds these words.")
+                                  : std::to_string(total) + (total == 1 ? " hit" : " hits"));
+  hits_->reset(std::move(ranked));
+  if (hits_->rowCount() > 0) lstHits->setCurrentIndex(hits_->index(0, 0));
 }
 
-void FormFind::showHits(const std::vector<search::Result>& batch) {
-  QList<QTreeWidgetItem*> items;
-  for (const search::Result& r : batch) {
-    auto* item = new QTreeWidgetItem({store::schema::kindName(r.kind), QString::fromStdString(r.numQ), poolShown(r),
-                                      search::whereOf(r.kind, r.field), snippetHtml(r)});
-    item->setData(0, kHitRole, static_cast<int>(hits_.size()));
-    hits_.push_back(r);
-    items.push_back(item);
+bool FormFind::markBatch(std::vector<search::Result>& results, size_t from, size_t to) {
+  try {
+    search::markPlaces(state_.pConn(), results, from, to, query_);
+    return true;
+  } catch (const store::DbError& e) {
+    // Asked by the list while it scrolls: told here, not thrown through the view.
+    lblStatus.setCaption("The next hits could not be read: " + e.description);
+    return false;
   }
-  lstHits->addTopLevelItems(items);
-  lblStatus.setCaption(std::to_string(hits_.size()) + " hits so far...");
-  lstHits->repaint();
 }
 
 void FormFind::OpenHit(int row) {
-  if (row < 0 || row >= static_cast<int>(hits_.size())) return;
-  const search::Result hit = hits_[static_cast<size_t>(row)];
+  if (row < 0 || row >= hits_->rowCount()) return;
+  const search::Result hit = hits_->at(static_cast<size_t>(row));
   Kind shownKind{};
   ui::Form* editor = shownEditor(&shownKind);
   if (editor && shownKind != hit.kind) {
@@ -285,11 +349,11 @@ void FormFind::OpenHit(int row) {
 }
 
 void FormFind::cmdReplace_Click() {
-  if (hits_.empty()) {
+  if (hits_->rowCount() == 0) {
     ui::MsgBox("Find the words to replace first.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Replace");
     return;
   }
-  search::ReplacePlan plan = search::prepareReplace(state_.pConn(), hits_, query_);
+  search::ReplacePlan plan = search::prepareReplace(state_.pConn(), hits_->inView(), query_);
   if (plan.occurrences.empty()) {
     ui::MsgBox("The words are no longer in these questions.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Replace");
     return;

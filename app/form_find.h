@@ -1,13 +1,17 @@
 #pragma once
 // "Find": words or a "quoted phrase" searched in every question of the bank, optionally
 // limited to kinds, a pool or a question-number prefix; the hits best first, each with its
-// kind, number, pool, where it is and a snippet with the words marked. Enter or a double
+// kind, number, pool, where it is and a snippet with the words marked, fetched into the list
+// batch after batch as it is scrolled. Enter or a double
 // click opens the kind's editor at that question with the words selected. "Replace" goes
 // through the places of the hits in view, each to accept or skip. One window for the
 // program, reached from the section window and every editor (Ctrl+F).
 
+#include <QAbstractTableModel>
 #include <QPointer>
+#include <QTableView>
 #include <QTreeWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,37 @@
 namespace app {
 
 class FormReplace;
+
+// The hits of a search, best first, as the Find window lists them. Only the rows fetched so far
+// are in the list: the first batch at once, the next whenever the list is scrolled to its end
+// (the view asks), each batch's places marked as it comes in. A frequent word has hundreds of
+// thousands of hits: all of them at once kept the window waiting for seconds.
+class HitList : public QAbstractTableModel {
+ public:
+  // Marks results [from, to); false when it could not (it has told the user why).
+  using Marker = std::function<bool(std::vector<search::Result>& results, size_t from, size_t to)>;
+  HitList(QObject* parent, Marker mark) : QAbstractTableModel(parent), mark_(std::move(mark)) {}
+
+  // Lists new hits, with their first batch fetched.
+  void reset(std::vector<search::Result> hits);
+  size_t total() const { return hits_.size(); }
+  // The hits fetched into the list so far.
+  std::vector<search::Result> inView() const { return {hits_.begin(), hits_.begin() + static_cast<long>(shown_)}; }
+  const search::Result& at(size_t row) const { return hits_[row]; }
+
+  int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : static_cast<int>(shown_); }
+  int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 5; }
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
+
+ private:
+  Marker mark_;
+  std::vector<search::Result> hits_;
+  size_t shown_ = 0;
+  bool failed_ = false;  // a batch could not be marked: no more are fetched for this search
+};
 
 class FormFind : public ui::Form {
  public:
@@ -36,7 +71,7 @@ class FormFind : public ui::Form {
   ui::TextBox txtPrefix;
   ui::Label lblStatus;
   ui::ProgressBar PgrBar;
-  QTreeWidget* lstHits;  // kind, number, pool, where, snippet
+  QTableView* lstHits;  // kind, number, pool, where, snippet (a HitList)
   ui::Label lblReplaceWith;
   ui::TextBox txtReplaceWith;
   ui::CommandButton cmdReplace;
@@ -46,17 +81,15 @@ class FormFind : public ui::Form {
   void OpenHit(int row);
   void cmdReplace_Click();
 
-  const std::vector<search::Result>& hits() const { return hits_; }
-  const search::Query& query() const { return query_; }
   FormReplace* replaceWindow() const { return replace_.data(); }
 
  private:
-  void showHits(const std::vector<search::Result>& batch);
+  bool markBatch(std::vector<search::Result>& results, size_t from, size_t to);
 
   store::ProgramState& state_;
   ui::Form& formInit_;
   search::Query query_;
-  std::vector<search::Result> hits_;
+  HitList* hits_;
   QPointer<FormReplace> replace_;
 };
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "db_error.h"
 #include "history.h"
@@ -355,6 +356,9 @@ Value replacedValue(Kind kind, const std::string& field, const Value& stored, st
 ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& results, const Query& query) {
   ReplacePlan plan;
   std::map<std::pair<Kind, std::string>, bool> seen;
+  // Only the fields among the results (the hits in view).
+  std::set<std::tuple<Kind, std::string, std::string>> inView;
+  for (const Result& r : results) inView.insert({r.kind, r.numQ, r.field});
   PlainText plain;
   for (const Result& r : results) {
     if (seen[{r.kind, r.numQ}]) continue;
@@ -364,11 +368,7 @@ ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& r
     if (!exists) continue;
     const std::vector<std::string>& fields = searchedFields(r.kind);
     for (size_t i = 0; i < fields.size(); ++i) {
-      // Only the fields among the results (the hits in view).
-      const bool inView = std::any_of(results.begin(), results.end(), [&](const Result& o) {
-        return o.kind == r.kind && o.numQ == r.numQ && o.field == fields[i];
-      });
-      if (!inView) continue;
+      if (!inView.contains({r.kind, r.numQ, fields[i]})) continue;
       const QString text = plain.of(r.kind, fields[i], values[i]);
       for (const Range& range : findInText(text, query)) {
         const int from = std::max(0, range.start - 30), to = std::min<int>(static_cast<int>(text.size()), range.start + range.length + 30);

@@ -55,8 +55,8 @@ TEST_F(FindServerTest, FindListsTheHitsAndReplaceWritesTheAcceptedPlaces) {
   find->txtWords.setText("ZEBRA");
   find->txtReplaceWith.setText("horse");
   find->cmdFind.Press();
-  ASSERT_EQ(find->lstHits->topLevelItemCount(), 2);
-  EXPECT_EQ(find->lstHits->topLevelItem(0)->text(1), "01002");  // two places rank first
+  ASSERT_EQ(find->lstHits->model()->rowCount(), 2);
+  EXPECT_EQ(find->lstHits->model()->index(0, 1).data().toString(), "01002");  // two places rank first
 
   find->cmdReplace.Press();
   app::FormReplace* replace = find->replaceWindow();
@@ -67,7 +67,7 @@ TEST_F(FindServerTest, FindListsTheHitsAndReplaceWritesTheAcceptedPlaces) {
   replace->cmdApply.Press();
   ASSERT_FALSE(dialogs.shown.empty());
   EXPECT_EQ(dialogs.shown.back().text, "2 places were replaced.");
-  EXPECT_EQ(find->lstHits->topLevelItemCount(), 1);
+  EXPECT_EQ(find->lstHits->model()->rowCount(), 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QShortcut>
 
 #include "app_fixture.h"
+#include "bank_search.h"
 #include "awa/form_awa_edit.h"
 #include "form_find.h"
 #include "program.h"
@@ -66,13 +67,13 @@ TEST_F(FindTest, EnterOnAHitOpensTheEditorWithTheWordsSelected) {
   app::FormFind& find = openFind();
   find.txtWords.setText("ZEBRA");
   find.cmdFind.Press();
-  ASSERT_EQ(find.lstHits->topLevelItemCount(), 2);
-  QTreeWidgetItem* first = find.lstHits->topLevelItem(0);  // two places rank first
-  EXPECT_EQ(first->text(1), "01002");
-  EXPECT_EQ(first->text(3), "stem");
+  ASSERT_EQ(find.lstHits->model()->rowCount(), 2);
+  const QAbstractItemModel& list = *find.lstHits->model();
+  EXPECT_EQ(list.index(0, 1).data().toString(), "01002");  // two places rank first
+  EXPECT_EQ(list.index(0, 3).data().toString(), "stem");
   window_check::save(find, "find");
 
-  find.lstHits->setCurrentItem(find.lstHits->topLevelItem(1));
+  find.lstHits->setCurrentIndex(list.index(1, 0));
   find.lstHits->setFocus();
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
   QApplication::sendEvent(find.lstHits, &enter);
@@ -90,8 +91,8 @@ TEST_F(FindTest, EnterOnAHitOpensTheEditorWithTheWordsSelected) {
   // A hit of another kind closes this editor and opens that kind's.
   find.txtWords.setText("giraffe");
   find.cmdFind.Press();
-  ASSERT_EQ(find.lstHits->topLevelItemCount(), 1);
-  EXPECT_EQ(find.lstHits->topLevelItem(0)->text(3), "topic");
+  ASSERT_EQ(find.lstHits->model()->rowCount(), 1);
+  EXPECT_EQ(find.lstHits->model()->index(0, 3).data().toString(), "topic");
   find.OpenHit(0);
   EXPECT_FALSE(editor->isVisible());
   kinds::FormAWAEdit* awa = nullptr;
@@ -118,6 +119,36 @@ TEST_F(FindTest, ReplaceWritesTheAcceptedPlacesOnly) {
   ASSERT_FALSE(dialogs.shown.empty());
   EXPECT_EQ(dialogs.shown.back().text, "2 places were replaced.");
   // The hits as they now stand: the skipped place is still found.
-  EXPECT_EQ(find.lstHits->topLevelItemCount(), 1);
-  EXPECT_EQ(find.lstHits->topLevelItem(0)->text(1), "01002");
+  EXPECT_EQ(find.lstHits->model()->rowCount(), 1);
+  EXPECT_EQ(find.lstHits->model()->index(0, 1).data().toString(), "01002");
+}
+
+TEST_F(FindTest, ManyHitsAreListedBatchByBatchAsTheListIsScrolled) {
+  const size_t many = search::kFirstBatch + search::kBatch + 10;
+  {
+    store::Connection conn;
+    conn.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+    for (size_t i = 0; i < many; ++i)
+      add(conn, "CRtbl", std::to_string(20000 + i).c_str(), "X200", "{\\rtf1\\ansi kiwi}");
+  }
+  app::FormFind& find = openFind();
+  find.txtWords.setText("kiwi");
+  find.cmdFind.Press();
+  EXPECT_EQ(find.lblStatus.Caption(), std::to_string(many) + " hits");
+  const QAbstractItemModel& list = *find.lstHits->model();
+  ASSERT_EQ(list.rowCount(), static_cast<int>(search::kFirstBatch));
+  EXPECT_EQ(list.index(0, 4).data().toString(), "<b style=\"background-color:#ffe27a\">kiwi</b>");
+  for (size_t shown : {search::kFirstBatch + search::kBatch, many}) {
+    QApplication::processEvents();
+    find.lstHits->scrollToBottom();
+    EXPECT_EQ(list.rowCount(), static_cast<int>(shown));
+  }
+  EXPECT_EQ(list.index(static_cast<int>(many) - 1, 4).data().toString(), "<b style=\"background-color:#ffe27a\">kiwi</b>");
+
+  // Replace goes through the hits in view only.
+  find.lstHits->scrollToTop();
+  find.cmdFind.Press();
+  find.cmdReplace.Press();
+  ASSERT_NE(find.replaceWindow(), nullptr);
+  EXPECT_EQ(find.replaceWindow()->lstPlaces->topLevelItemCount(), static_cast<int>(search::kFirstBatch));
 }
