@@ -1,11 +1,11 @@
 #pragma once
 // "Find": words or a "quoted phrase" searched in every question of the bank, optionally
 // limited to kinds, a pool or a question-number prefix; the hits best first, each with its
-// kind, number, pool, where it is and a snippet with the words marked, fetched into the list
-// batch after batch as it is scrolled. Enter or a double
-// click opens the kind's editor at that question with the words selected. "Replace" goes
-// through the places of the hits in view, each to accept or skip. One window for the
-// program, reached from the section window and every editor (Ctrl+F).
+// kind, number, pool, where it is and a snippet with the words marked, taken into the list
+// batch after batch as it is scrolled. Enter or a double click opens the kind's editor at
+// that question with the words selected. "Replace" goes through the places of the hits in
+// view, each to accept or skip. One window for the program, reached from the section window
+// and every editor (Ctrl+F).
 
 #include <QAbstractTableModel>
 #include <QPointer>
@@ -36,7 +36,6 @@ class HitList : public QAbstractTableModel {
 
   // Lists new hits, with their first batch fetched.
   void reset(std::vector<search::Result> hits);
-  size_t total() const { return hits_.size(); }
   // The hits fetched into the list so far.
   std::vector<search::Result> inView() const { return {hits_.begin(), hits_.begin() + static_cast<long>(shown_)}; }
   const search::Result& at(size_t row) const { return hits_[row]; }
