@@ -1,8 +1,16 @@
 // zorbex-bank search and reindex, run as the program.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+#include <set>
+#include <sstream>
 
 #include "pg_server.h"
 #include "schema.h"
+#include "sqlite_db.h"
 #include "temp_dir.h"
 #include "tool_run.h"
 
@@ -39,4 +47,49 @@ TEST(BankToolSearch, TakesTheUriOfABankOnAServer) {
   ToolRun found = bank({"search", server.uri(), "zebra crossing"});
   EXPECT_EQ(found.status, 0) << found.out;
   EXPECT_EQ(found.out, "SC\t01001\tstem\tA «Zebra crossing»\n");
+}
+
+// The tool killed at random moments while it builds the index or indexes what another program
+// changed: afterwards a search finds exactly the questions that hold the word, no more, no fewer.
+TEST(BankToolSearch, KilledWhileIndexingLeavesNoStaleIndex) {
+  testing_support::TempDir dir;
+  const std::string d = dir.path().string();
+  ASSERT_EQ(bank({"create", d}).status, 0);
+  auto otherProgram = [&](const std::string& sql) {
+    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->exec(sql);
+  };
+  otherProgram(
+      "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 1999) "
+      "INSERT INTO SCtbl (numQ, src, question) SELECT printf('%05d', i), 'X010', "
+      "(CASE WHEN i % 2 THEN 'azure ' ELSE 'crimson ' END) || printf('%05d', i) FROM n;");
+  std::mt19937 rng(20261208);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    otherProgram("UPDATE SCtbl SET question = (CASE WHEN question LIKE 'azure%' THEN 'crimson ' ELSE 'azure ' END) || "
+                 "numQ WHERE abs(random()) % 3 = 0;");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      execl(ZORBEX_BANK_TOOL, "zorbex-bank", round % 3 == 0 ? "reindex" : "search", d.c_str(), "crimson", nullptr);
+      _exit(127);
+    }
+    usleep(10000 + rng() % 150000);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+
+    std::set<std::string> held;
+    auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
+    auto st = db->prepare("SELECT numQ FROM SCtbl WHERE question LIKE 'crimson%';");
+    while (st.step()) held.insert(st.column(0).toString());
+    db.reset();
+    const ToolRun found = bank({"search", d, "crimson"});
+    ASSERT_EQ(found.status, 0) << found.out;
+    std::set<std::string> hits;
+    std::istringstream lines(found.out);
+    for (std::string line; std::getline(lines, line);)  // the hits, not the lines of the index build's progress
+      if (line.starts_with("SC\t")) hits.insert(line.substr(3, 5));
+    EXPECT_EQ(hits, held);
+  }
 }
