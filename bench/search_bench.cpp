@@ -6,11 +6,13 @@
 #include <benchmark/benchmark.h>
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -261,6 +263,37 @@ void likeFor(benchmark::State& state, const std::string& word) {
   state.counters["hits"] = static_cast<double>(hits);
 }
 
+// Resident set size in MB, from the kernel's page counts of this process.
+double residentMb() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Memory over many searches, each with its first batch marked: the resident size after 100
+// (the baseline) and after 5,000 more, in the same run.
+void BM_SearchMemory(benchmark::State& state) {
+  store::Connection& conn = connection();
+  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  const search::Query q = search::parseQuery(QString::fromStdString(bank().rareWord));
+  auto searchOnce = [&] {
+    std::vector<search::Result> results = search::rankedHits(conn, q, {});
+    search::markPlaces(conn, results, 0, search::kFirstBatch, q);
+  };
+  double before = 0, after = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 100; ++i) searchOnce();
+    before = residentMb();
+    for (int i = 0; i < 5000; ++i) searchOnce();
+    after = residentMb();
+  }
+  state.counters["rss_after_100_MB"] = before;
+  state.counters["rss_after_5100_MB"] = after;
+  std::printf("resident size after 100 searches %.1f MB, after 5,000 more %.1f MB (%+.1f MB)\n", before, after,
+              after - before);
+}
+
 void BM_SearchName(benchmark::State& state) { searchFor(state, bank().rareWord); }
 void BM_LikeScanName(benchmark::State& state) { likeFor(state, bank().rareWord); }
 void BM_SearchFrequentWord(benchmark::State& state) { searchFor(state, bank().commonWord); }
@@ -284,6 +317,7 @@ BENCHMARK(BM_LikeScanJapanese)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchEverywhereWord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LikeScanEverywhereWord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchFrequentWordAllMarked)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) {
   std::printf(
