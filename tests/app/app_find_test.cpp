@@ -144,6 +144,7 @@ TEST_F(FindTest, ManyHitsAreListedBatchByBatchAsTheListIsScrolled) {
     EXPECT_EQ(list.rowCount(), static_cast<int>(shown));
   }
   EXPECT_EQ(list.index(static_cast<int>(many) - 1, 4).data().toString(), "<b style=\"background-color:#ffe27a\">kiwi</b>");
+  window_check::save(find, "find-many");
 
   // Replace goes through the hits in view only.
   find.lstHits->scrollToTop();
