@@ -3,8 +3,10 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kind_registry.h"
@@ -20,6 +22,8 @@ inline constexpr const char* kCompactFile = "zorbex_comp.mdb";
 
 const char* tableName(Kind k);  // "SCtbl" ...
 const char* kindName(Kind k);   // "SC" ...
+// The kind of a name ("SC", "sc" ...); none for a name no kind has.
+std::optional<Kind> kindNamed(std::string_view name);
 
 // The four user tables that the bank reaches through links.
 inline constexpr std::array<const char*, 4> kLinkedUserTables = {"tblAnswer", "tblMemo", "tblSuspend", "tblAnsBuf"};

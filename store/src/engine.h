@@ -48,6 +48,8 @@ class Engine {
   // from every other writer as if the transactions ran one after another.
   virtual void begin(bool serializable = false) = 0;
   virtual bool inTransaction() const = 0;
+  // Whether the bank has its own table of that name (on a server: in the schema public).
+  virtual bool hasTable(const std::string& name) = 0;
 };
 
 }  // namespace store

@@ -171,8 +171,7 @@ void addMissing(SqliteDb& db) {
 }
 
 Kind kindNamed(const std::string& name) {
-  for (Kind k : schema::kAllKinds)
-    if (name == schema::kindName(k)) return k;
+  if (const std::optional<Kind> k = schema::kindNamed(name)) return *k;
   throw DbError(err::Generic, "The history names an unknown kind '" + name + "'.");
 }
 
@@ -196,10 +195,7 @@ struct Sql {
 };
 
 bool hasTable(Connection& conn, const std::string& name) {
-  Session& s = conn.session();
-  if (SqliteDb* f = s.file()) return engineCall([&] { return f->tableExists("main", name); });
-  auto r = s.engine().query("SELECT to_regclass($1) IS NOT NULL", {Value("public." + tableIdent(Dialect::Postgres, name))});
-  return r->next() && r->column(0).toInt() != 0;
+  return engineCall([&] { return conn.session().engine().hasTable(name); });
 }
 
 bool questionExists(Connection& conn, Kind k, const std::string& numQ) {

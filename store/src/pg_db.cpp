@@ -221,4 +221,9 @@ void PgDb::begin(bool serializable) { exec(serializable ? "BEGIN ISOLATION LEVEL
 
 bool PgDb::inTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
 
+bool PgDb::hasTable(const std::string& name) {
+  auto rows = query("SELECT to_regclass($1) IS NOT NULL", {Value("public." + tableIdent(Dialect::Postgres, name))});
+  return rows->next() && rows->column(0).toInt() != 0;
+}
+
 }  // namespace store

@@ -40,6 +40,7 @@ class PgDb : public Engine {
   std::string rowidIs(int n) const override { return "ctid = " + param(n) + "::tid"; }
   void begin(bool serializable = false) override;
   bool inTransaction() const override;
+  bool hasTable(const std::string& name) override;
 
  private:
   PgDb(pg_conn* conn, std::string name, std::string schema);

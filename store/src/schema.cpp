@@ -6,6 +6,7 @@
 #include "history_context.h"
 #include "session.h"
 #include "sqlite_db.h"
+#include "text.h"
 
 namespace store::schema {
 
@@ -71,6 +72,12 @@ std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char*
 const char* tableName(Kind k) { return kindEntry(k).table; }
 
 const char* kindName(Kind k) { return kindEntry(k).name; }
+
+std::optional<Kind> kindNamed(std::string_view name) {
+  for (Kind k : kAllKinds)
+    if (equalsIgnoringCase(name, kindName(k))) return k;
+  return std::nullopt;
+}
 
 const std::vector<Column>& questionColumns(Kind k) {
   static const std::vector<std::vector<Column>> all = [] {

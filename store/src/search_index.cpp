@@ -40,11 +40,14 @@ void createTriggers(SqliteDb& db, Kind k) {
           " BEGIN " + mark("old") + "END;");
 }
 
-Kind kindNamed(std::string_view name) {
-  for (Kind k : schema::kAllKinds)
-    if (name == schema::kindName(k)) return k;
+}  // namespace
+
+Kind indexedKind(std::string_view name) {
+  if (const std::optional<Kind> k = schema::kindNamed(name)) return *k;
   throw DbError(err::Generic, "The search index names an unknown question kind '" + std::string(name) + "'.");
 }
+
+namespace {
 
 template <typename F>
 auto engine(F&& body) {
@@ -216,7 +219,7 @@ std::vector<QuestionRef> takeMarkedQuestions(Connection& conn) {
     auto st = dbOf(conn).prepare("SELECT DISTINCT kind, numQ FROM zx_search_marks WHERE numQ IS NOT NULL;");
     bool any = false;
     while (st.step()) {
-      marked.insert({kindNamed(st.column(0).toString()), st.column(1).toString()});
+      marked.insert({indexedKind(st.column(0).toString()), st.column(1).toString()});
       any = true;
     }
     // Most searches find no marks: a DELETE of nothing would still make the search a write.
@@ -373,10 +376,7 @@ void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>
 
 void forEachQuestionOf(Connection& conn, Kind kind, const std::vector<std::string>& fields,
                        const std::vector<std::string>& numQs, const QuestionVisitor& visit) {
-  if (conn.onServer()) {
-    for (const std::string& numQ : numQs) server::forEachQuestion(conn, kind, fields, visit, &numQ);
-    return;
-  }
+  if (conn.onServer()) return server::forEachQuestionOf(conn, kind, fields, numQs, visit);
   engine([&] {
     SqliteDb& db = dbOf(conn);
     if (numQs.empty() || !db.tableExists("main", schema::tableName(kind))) return 0;
@@ -442,7 +442,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
     std::vector<Hit> hits;
     // Read in place: a frequent word has tens of thousands of hits.
     while (st.step())
-      hits.push_back({kindNamed(st.columnBytes(0)), std::string(st.columnBytes(1)), std::string(st.columnBytes(2)),
+      hits.push_back({indexedKind(st.columnBytes(0)), std::string(st.columnBytes(1)), std::string(st.columnBytes(2)),
                       std::string(st.columnBytes(3)), st.column(4).toInt(), placesOf(st.columnBytes(5))});
     return hits;
   });

@@ -22,16 +22,7 @@ Engine& engineOf(Connection& conn) { return conn.session().engine(); }
 
 std::string table(const std::string& name) { return "public." + tableIdent(kPg, name); }
 
-bool tableExists(Connection& conn, const std::string& name) {
-  auto rows = engineOf(conn).query("SELECT to_regclass($1) IS NOT NULL", {Value(table(name))});
-  return rows->next() && rows->column(0).toInt() != 0;
-}
-
-Kind kindNamed(const std::string& name) {
-  for (Kind k : schema::kAllKinds)
-    if (name == schema::kindName(k)) return k;
-  throw DbError(err::Generic, "The search index names an unknown question kind '" + name + "'.");
-}
+bool tableExists(Connection& conn, const std::string& name) { return engineOf(conn).hasTable(name); }
 
 // Every writer of the index (a search bringing it up to date, a rebuild, Replace) holds the one
 // row of zx_search_state until its transaction ends: two editors indexing the same question at
@@ -274,7 +265,7 @@ std::vector<QuestionRef> takeMarked(Connection& conn) {
   holdIndex(conn);
   std::set<QuestionRef> marked;
   auto rows = e.query("DELETE FROM public.zx_search_marks RETURNING kind, numq");
-  while (rows->next()) marked.insert({kindNamed(rows->column(0).toString()), rows->column(1).toString()});
+  while (rows->next()) marked.insert({indexedKind(rows->column(0).toString()), rows->column(1).toString()});
   return std::vector<QuestionRef>(marked.begin(), marked.end());
 }
 
@@ -297,33 +288,58 @@ void Filler::flush() {
   pending_.clear();
 }
 
+namespace {
+
+std::string questionsSelect(Kind kind, const std::vector<std::string>& fields) {
+  std::string select = "SELECT numq";
+  for (const std::string& f : fields) select += ", " + fieldIdent(kPg, f);
+  return select + " FROM " + table(schema::tableName(kind)) + " WHERE numq IS NOT NULL";
+}
+
+// Visits the rows; gives how many there were and the number of the last.
+int visitRows(EngineRows& rows, size_t fields, const QuestionVisitor& visit, std::string& last) {
+  std::vector<Value> values(fields);
+  int n = 0;
+  for (; rows.next(); ++n) {
+    for (size_t i = 0; i < fields; ++i) values[i] = rows.column(static_cast<int>(i) + 1);
+    last = rows.column(0).toString();
+    visit(last, values);
+  }
+  return n;
+}
+
+}  // namespace
+
 void forEachQuestion(Connection& conn, Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
                      const std::string* numQ) {
   if (!tableExists(conn, schema::tableName(kind))) return;
-  std::string select = "SELECT numq";
-  for (const std::string& f : fields) select += ", " + fieldIdent(kPg, f);
-  select += " FROM " + table(schema::tableName(kind)) + " WHERE numq IS NOT NULL";
-  std::vector<Value> values(fields.size());
+  const std::string select = questionsSelect(kind, fields);
   std::string last;  // the number of the last question visited
-  auto visitRows = [&](EngineRows& rows) {
-    int n = 0;
-    for (; rows.next(); ++n) {
-      for (size_t i = 0; i < fields.size(); ++i) values[i] = rows.column(static_cast<int>(i) + 1);
-      last = rows.column(0).toString();
-      visit(last, values);
-    }
-    return n;
-  };
+  auto visitPage = [&](EngineRows& rows) { return visitRows(rows, fields.size(), visit, last); };
   if (numQ) {
-    visitRows(*engineOf(conn).query(select + " AND numq = $1", {Value(*numQ)}));
+    visitPage(*engineOf(conn).query(select + " AND numq = $1", {Value(*numQ)}));
     return;
   }
   // In pages, by number: the server hands over a whole result at once, and a kind's rich texts
   // can be far more than the memory a search should take.
   constexpr int kPage = 500;
   const std::string page = " ORDER BY numq LIMIT " + std::to_string(kPage);
-  int n = visitRows(*engineOf(conn).query(select + page));
-  while (n == kPage) n = visitRows(*engineOf(conn).query(select + " AND numq > $1" + page, {Value(last)}));
+  int n = visitPage(*engineOf(conn).query(select + page));
+  while (n == kPage) n = visitPage(*engineOf(conn).query(select + " AND numq > $1" + page, {Value(last)}));
+}
+
+void forEachQuestionOf(Connection& conn, Kind kind, const std::vector<std::string>& fields,
+                       const std::vector<std::string>& numQs, const QuestionVisitor& visit) {
+  if (numQs.empty() || !tableExists(conn, schema::tableName(kind))) return;
+  // One statement for the batch: each statement is a round trip to the server.
+  std::string sql = questionsSelect(kind, fields) + " AND numq IN (";
+  std::vector<Value> params;
+  for (const std::string& numQ : numQs) {
+    params.push_back(Value(numQ));
+    sql += (params.size() > 1 ? ", $" : "$") + std::to_string(params.size());
+  }
+  std::string last;
+  visitRows(*engineOf(conn).query(sql + ")", params), fields.size(), visit, last);
 }
 
 long long countQuestions(Connection& conn, Kind kind) {
@@ -367,7 +383,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
   auto rows = engineOf(conn).query(sql, params);
   std::vector<Hit> hits;
   while (rows->next())
-    hits.push_back({kindNamed(rows->column(0).toString()), rows->column(1).toString(), rows->column(2).toString(),
+    hits.push_back({indexedKind(rows->column(0).toString()), rows->column(1).toString(), rows->column(2).toString(),
                     rows->column(3).toString(), rows->column(4).toInt(), placesOf(rows->column(5).toString(), phrases)});
   return hits;
 }

@@ -8,9 +8,17 @@
 // search. The same calls as the file's index (search_index.h), which hands them over here.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "search_index.h"
+
+namespace store::search_index {
+
+// The kind an index row names (it was written by this program: anything else is a fault).
+schema::Kind indexedKind(std::string_view name);
+
+}  // namespace store::search_index
 
 namespace store::search_index::server {
 
@@ -27,6 +35,8 @@ std::vector<QuestionRef> takeMarked(Connection& conn);
 void putEntries(Connection& conn, const QuestionRef& q, const std::vector<Entry>& entries);
 void forEachQuestion(Connection& conn, schema::Kind kind, const std::vector<std::string>& fields,
                      const QuestionVisitor& visit, const std::string* numQ);
+void forEachQuestionOf(Connection& conn, schema::Kind kind, const std::vector<std::string>& fields,
+                       const std::vector<std::string>& numQs, const QuestionVisitor& visit);
 long long countQuestions(Connection& conn, schema::Kind kind);
 std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpression, const Filter& filter);
 

@@ -91,6 +91,7 @@ class SqliteDb : public Engine {
   // history's and the search index's). A kept statement still in use gives a fresh one.
   SqliteStatement prepareKept(const std::string& sql);
   bool tableExists(const std::string& schema, const std::string& name);
+  bool hasTable(const std::string& name) override { return tableExists("main", name); }
   long long totalChanges() const;
   long long changes() const;
   long long lastInsertRowid() const;  // rows changed by the last statement

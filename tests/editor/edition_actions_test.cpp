@@ -22,17 +22,7 @@ class EditionButtons : public EditorTest {
  protected:
   void SetUp() override {
     EditorTest::SetUp();
-    ui::setErrorDescriber([](std::exception_ptr e) -> ui::ErrorInfo {
-      try {
-        std::rethrow_exception(e);
-      } catch (const store::DbError& d) {
-        return {d.number, d.description};
-      }
-    });
-  }
-  void TearDown() override {
-    ui::setErrorDescriber(nullptr);
-    EditorTest::TearDown();
+    describeDbErrors();
   }
   std::string lastMessage() const { return dialogs.shown.empty() ? "" : dialogs.shown.back().text; }
 };

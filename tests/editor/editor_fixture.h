@@ -12,6 +12,8 @@
 #include <string>
 
 #include "connections.h"
+#include "db_error.h"
+#include "controls/events.h"
 #include "controls/form.h"
 #include "controls/scripted_dialogs.h"
 #include "recordset.h"
@@ -37,8 +39,20 @@ class EditorTest : public ::testing::Test {
     ASSERT_EQ(state->pConn().onServer(), bankEngine() == testing_support::BankEngine::Server);
   }
   void TearDown() override {
+    ui::setErrorDescriber(nullptr);
     delete window.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+  // A database error reaches its message box as number and description, as in the program.
+  static void describeDbErrors() {
+    ui::setErrorDescriber([](std::exception_ptr e) -> ui::ErrorInfo {
+      try {
+        std::rethrow_exception(e);
+      } catch (const store::DbError& d) {
+        return {d.number, d.description};
+      }
+    });
   }
 
   // A record with the given fields, as the bank would hold it.

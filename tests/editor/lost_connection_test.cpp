@@ -13,19 +13,9 @@ class LostConnection : public EditorTest {
   testing_support::BankEngine bankEngine() const override { return testing_support::BankEngine::Server; }
   void SetUp() override {
     EditorTest::SetUp();
-    ui::setErrorDescriber([](std::exception_ptr e) -> ui::ErrorInfo {
-      try {
-        std::rethrow_exception(e);
-      } catch (const store::DbError& d) {
-        return {d.number, d.description};
-      }
-    });
+    describeDbErrors();
     add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}, {"choiceA", "stored"}});
     add("SCtbl", {{"numQ", "01202"}, {"src", "X012"}, {"choiceA", "second"}});
-  }
-  void TearDown() override {
-    ui::setErrorDescriber(nullptr);
-    EditorTest::TearDown();
   }
   // Every connection to the test's database ends, as when the server restarts.
   void endConnections() {

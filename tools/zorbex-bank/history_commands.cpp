@@ -19,12 +19,6 @@ namespace {
 using store::schema::Kind;
 namespace history = store::history;
 
-std::optional<Kind> kindNamed(const std::string& name) {
-  for (Kind k : store::schema::kAllKinds)
-    if (store::equalsIgnoringCase(name, store::schema::kindName(k))) return k;
-  return std::nullopt;
-}
-
 // The words of a command with "--kind KIND" taken out of them.
 struct Words {
   Args plain;
@@ -43,7 +37,7 @@ Words split(const Args& args) {
       w.problem = "--kind needs a kind (SC, CR, RC, PS, DS or AWA).";
       break;
     }
-    w.kind = kindNamed(args[++i]);
+    w.kind = store::schema::kindNamed(args[++i]);
     if (!w.kind) w.problem = "'" + args[i] + "' is not one of SC, CR, RC, PS, DS, AWA.";
   }
   return w;

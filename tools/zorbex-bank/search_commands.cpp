@@ -58,13 +58,9 @@ int cmdSearch(const Args& args) {
       } else if (a == "--prefix") {
         filter.numberPrefix = value;
       } else {
-        bool known = false;
-        for (schema::Kind k : schema::kAllKinds)
-          if (equalsIgnoringCase(value, schema::kindName(k))) {
-            filter.kinds.push_back(k);
-            known = true;
-          }
-        if (!known) return fail("unknown kind '" + value + "' (SC, CR, RC, PS, DS or AWA).");
+        const std::optional<schema::Kind> kind = schema::kindNamed(value);
+        if (!kind) return fail("unknown kind '" + value + "' (SC, CR, RC, PS, DS or AWA).");
+        filter.kinds.push_back(*kind);
       }
       continue;
     }
