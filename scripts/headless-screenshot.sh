@@ -29,6 +29,14 @@ if [ -z "$found" ]; then
   exit 1
 fi
 sleep 1  # let it paint
+rm -f "$shot"
+want="$(xwininfo -name "ZORBEX Editor" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')"
 import -window "ZORBEX Editor" "$shot"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
+# The file must be a picture of the whole window, not an error page or a part of the screen.
+got="$(identify -format '%m %wx%h' "$shot" 2>/dev/null || true)"
+if [ "$got" != "PNG $want" ]; then
+  echo "The screenshot $shot is not a picture of the section window ($want): ${got:-no image}." >&2
+  exit 1
+fi

@@ -231,7 +231,7 @@ std::vector<Version> readVersions(Connection& conn, Kind k, const std::string& n
   if (!hasTable(conn, rowsTable(k))) return out;
   const Sql q(conn);
   std::vector<Value> params{Value(schema::kindName(k)), Value(numQ)};
-  if (id) params.push_back(Value(id));
+  if (id) params.emplace_back(id);
   auto r = q.e.query("SELECT h.id, h." + q.field("numQ") + ", h.change, h.at, h.operation, h." + q.field("user") +
                          ", h.machine, d.* FROM zx_history h JOIN " + q.table(rowsTable(k)) +
                          " d ON d.id = h.id WHERE h.kind = " + q.p(1) + " AND h." + q.field("numQ") + " = " + q.p(2) +

@@ -335,7 +335,7 @@ void forEachQuestionOf(Connection& conn, Kind kind, const std::vector<std::strin
   std::string sql = questionsSelect(kind, fields) + " AND numq IN (";
   std::vector<Value> params;
   for (const std::string& numQ : numQs) {
-    params.push_back(Value(numQ));
+    params.emplace_back(numQ);
     sql += (params.size() > 1 ? ", $" : "$") + std::to_string(params.size());
   }
   std::string last;
@@ -372,11 +372,11 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
     sql += ")";
   }
   if (!filter.pool.empty()) {
-    params.push_back(Value(filter.pool));
+    params.emplace_back(filter.pool);
     sql += " AND s.pool = $" + std::to_string(params.size()) + "::citext";
   }
   if (!filter.numberPrefix.empty()) {
-    params.push_back(Value(filter.numberPrefix));
+    params.emplace_back(filter.numberPrefix);
     const std::string p = "$" + std::to_string(params.size()) + "::text";
     sql += " AND lower(left(s.numq::text, length(" + p + "))) = lower(" + p + ")";
   }
