@@ -48,6 +48,7 @@ void FormBindData::Form_Activate() {
   formInit_.Hide();
   formInit_.Show();
   Unload();
+  if (afterStart) afterStart();
 }
 
 void FormBindData::Form_Terminate() { WriteLog(state_, terminationMessage(state_)); }

@@ -3,6 +3,8 @@
 // to the section window. Its object lives until the program ends, when Form_Terminate
 // writes the termination line.
 
+#include <functional>
+
 #include "controls/controls.h"
 #include "controls/form.h"
 #include "program_state.h"
@@ -22,6 +24,8 @@ class FormBindData : public ui::Form {
   void cmdCancel_Click();
   // The second copy ended in Form_Load: nothing more runs and nothing is logged.
   bool endedAtOnce() const { return endedAtOnce_; }
+  // Runs once the section window is shown (the program offers edits kept by an earlier run).
+  std::function<void()> afterStart;
 
  protected:
   void Form_Load() override;

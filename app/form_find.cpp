@@ -14,6 +14,7 @@
 #include "awa/form_awa_edit.h"
 #include "kind_windows.h"
 #include "question_editor.h"
+#include "shown_question.h"
 
 namespace app {
 
@@ -319,25 +320,8 @@ bool FormFind::markBatch(std::vector<search::Result>& results, size_t from, size
 void FormFind::OpenHit(int row) {
   if (row < 0 || row >= hits_->rowCount()) return;
   const search::Result hit = hits_->at(static_cast<size_t>(row));
-  Kind shownKind{};
-  ui::Form* editor = shownEditor(&shownKind);
-  if (editor && shownKind != hit.kind) {
-    editor->Unload();  // saves or asks as closing it does; the section window comes back
-    editor = nullptr;
-  }
-  if (!editor) {
-    KindWindowFactory make = kindWindow(hit.kind);
-    if (!make) return;
-    editor = make(state_, formInit_);
-    addFindShortcut(*editor, state_, formInit_);
-    try {
-      editor->Show();
-    } catch (...) {
-      if (!editor->Loaded()) delete editor;
-      throw;
-    }
-    formInit_.Hide();
-  }
+  ui::Form* editor = showEditorOf(hit.kind, state_, formInit_);
+  if (!editor) return;
   if (hit.kind == Kind::AWA)
     goToQuestion(static_cast<kinds::FormAWAEdit&>(*editor), poolShown(hit).toStdString(), hit.numQ);
   else
@@ -438,11 +422,39 @@ void FormReplace::cmdApply_Click() {
     ui::MsgBox(e.description, ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Replace");
     return;
   }
+  // An editor that shows a replaced question without edits shows it again; one with edits
+  // merges the replacement when they are saved.
+  for (size_t i = 0; i < chosen.size(); ++i)
+    if (chosen[i])
+      for (editor::ShownQuestion* e : editor::editorsShowing(plan_.occurrences[i].kind, plan_.occurrences[i].numQ))
+        e->storedChanged(plan_.occurrences[i].numQ);
   ui::MsgBox(std::to_string(written) + (written == 1 ? " place was" : " places were") + " replaced.",
              ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Replace");
   FormFind& find = find_;
   Unload();
   find.cmdFind_Click();  // the hits as they now stand
+}
+
+ui::Form* showEditorOf(Kind kind, store::ProgramState& state, ui::Form& formInit) {
+  Kind shownKind{};
+  ui::Form* editor = shownEditor(&shownKind);
+  if (editor && shownKind != kind) {
+    editor->Unload();  // saves or asks as closing it does; the section window comes back
+    editor = nullptr;
+  }
+  if (editor) return editor;
+  KindWindowFactory make = kindWindow(kind);
+  if (!make) return nullptr;
+  editor = make(state, formInit);
+  addFindShortcut(*editor, state, formInit);
+  try {
+    editor->Show();
+  } catch (...) {
+    if (!editor->Loaded()) delete editor;
+    throw;
+  }
+  formInit.Hide();
+  return editor;
 }
 
 FormFind& showFindWindow(store::ProgramState& state, ui::Form& formInit) {

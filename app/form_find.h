@@ -123,6 +123,11 @@ class FormReplace : public ui::Form {
   QString with_;
 };
 
+// The editor of kind, open and shown: the one on screen when it is of that kind, otherwise
+// a new one (an editor of another kind is closed first, as its close box would); nothing
+// when no editor is registered for the kind.
+ui::Form* showEditorOf(store::schema::Kind kind, store::ProgramState& state, ui::Form& formInit);
+
 // Shows the program's Find window, making it on first use.
 FormFind& showFindWindow(store::ProgramState& state, ui::Form& formInit);
 // Unloads the Find window and its Replace window, if they are loaded (the program is ending).

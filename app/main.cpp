@@ -2,8 +2,11 @@
 // uses lies in the folder of its executable.
 #include <QApplication>
 #include <QMetaObject>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <system_error>
+#include <thread>
 
 #include "controls/app_services.h"
 #include "controls/controls.h"
@@ -13,16 +16,22 @@
 
 namespace {
 
-// A termination request (the session ends, a script stops the program) closes the windows
-// as their close boxes would: an editor with auto-save saves, the connections close and
-// the log gets its termination line.
-std::unique_ptr<platform::TerminationWatch> closeWindowsOnTerminate(QApplication* qapp) {
+// A termination request (the session ends, a script stops the program) ends the program
+// within seconds whatever is open: the edits on screen go to the recovery file, and the
+// windows close as their close boxes would when nothing is left to ask; otherwise, or when
+// closing takes too long, the process ends at once (nothing unsaved is lost: the recovery
+// file holds it, and the bank takes back a change it did not commit).
+std::unique_ptr<platform::TerminationWatch> endOnTerminate(QApplication* qapp, app::Program& program) {
   try {
-    return platform::watchTermination([qapp] {
+    return platform::watchTermination([qapp, &program] {
       QMetaObject::invokeMethod(
           qapp,
-          [] {
-            for (int pass = 0; pass < 4 && ui::LoadedFormCount() > 0; ++pass) QApplication::closeAllWindows();
+          [&program] {
+            if (!program.endOnRequest()) std::_Exit(0);
+            std::thread([] {
+              std::this_thread::sleep_for(std::chrono::seconds(4));
+              std::_Exit(0);
+            }).detach();
           },
           Qt::QueuedConnection);
     });
@@ -37,7 +46,7 @@ int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(ui::AppTitle()));
   QApplication::setWindowIcon(ui::Bitmap("app_icon"));
-  const auto watch = closeWindowsOnTerminate(&qapp);
   app::Program program(ui::AppFolder());
+  const auto watch = endOnTerminate(&qapp, program);
   return program.run();
 }

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 
+#include "app_log.h"
 #include "bank_files.h"
 #include "controls/dialogs.h"
 #include "db_error.h"
+#include "shown_question.h"
 
 namespace app {
 
@@ -27,7 +29,9 @@ Program::Program(std::filesystem::path appFolder)
     : state_(std::move(appFolder)),
       instance_(state_.appFolder),
       formInit_(state_),
-      bind_(state_, formInit_, instance_.PrevInstance()) {
+      bind_(state_, formInit_, instance_.PrevInstance()),
+      recovery_(state_) {
+  bind_.afterStart = [this] { recovery_.offerThenWatch(formInit_); };
   ui::setErrorDescriber(describe);
   ui::setAfterEventHook([this] { tellIfSavedOnlyInLog(); });
   QApplication::setQuitOnLastWindowClosed(false);  // the program ends with its last loaded window
@@ -71,9 +75,35 @@ int Program::start() {
   return kRunning;
 }
 
+bool Program::endOnRequest() {
+  recovery_.stop();
+  bool quiet = QApplication::activeModalWidget() == nullptr;
+  try {
+    recovery_.keepNow();
+    for (editor::ShownQuestion* e : editor::openEditors())
+      if (!e->unsavedEdits().empty()) quiet = false;
+  } catch (const std::exception&) {
+    quiet = false;  // whatever failed, nothing more may wait for an answer
+  }
+  if (!quiet) {
+    try {
+      WriteLog(state_, terminationMessage(state_));
+    } catch (const std::exception&) {
+    }
+    return false;
+  }
+  for (int pass = 0; pass < 4 && ui::LoadedFormCount() > 0; ++pass) QApplication::closeAllWindows();
+  return true;
+}
+
 int Program::finish() {
   if (!started_) return 0;
   started_ = false;
+  recovery_.stop();
+  try {
+    recovery_.keepNow();  // edits saved or dropped by now: the file goes
+  } catch (const std::exception&) {
+  }
   return ui::runEvent([this] { bind_.Form_Terminate(); }) ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "controls/app_services.h"
+#include "edit_recovery.h"
 #include "form_bind_data.h"
 #include "form_init.h"
 #include "program_state.h"
@@ -30,6 +31,12 @@ class Program {
   // start(), the event loop while a window is loaded, finish().
   int run();
 
+  // A termination request: the edits on screen go to the recovery file first. When nothing
+  // is left to ask (no edits, no message box), the windows close as their close boxes would
+  // and true is returned (the event loop then ends); otherwise false: the caller ends the
+  // process at once, with the termination line logged.
+  bool endOnRequest();
+
   // The last loaded window has been unloaded.
   bool ended() const { return ended_; }
   store::ProgramState& state() { return state_; }
@@ -44,6 +51,7 @@ class Program {
   ui::InstanceLock instance_;
   FormInit formInit_;
   FormBindData bind_;
+  EditRecovery recovery_;
   bool started_ = false;
   bool ended_ = false;
   bool toldSavedOnlyInLog_ = false;

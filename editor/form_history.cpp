@@ -1,6 +1,9 @@
 #include "form_history.h"
 
 #include "controls/dialogs.h"
+#include "controls/events.h"
+#include "record_saving.h"
+#include "shown_question.h"
 #include "version_text.h"
 
 namespace editor {
@@ -12,8 +15,7 @@ std::string entryOf(const store::history::Version& v) {
 }
 }  // namespace
 
-FormHistory::FormHistory(store::Connection& conn, store::schema::Kind kind, std::string numQ,
-                         std::function<void(const Record&)> restore)
+FormHistory::FormHistory(store::Connection& conn, store::schema::Kind kind, std::string numQ)
     : lblVersions(this, "Versions (newest first)"),
       lstVersions(this),
       lblVersion(this, "This version"),
@@ -25,7 +27,7 @@ FormHistory::FormHistory(store::Connection& conn, store::schema::Kind kind, std:
       conn_(conn),
       kind_(kind),
       numQ_(std::move(numQ)),
-      restore_(std::move(restore)) {
+      shown_(recordFields(kind)) {
   setObjectName("FormHistory");
   setCaption("History of question " + numQ_);
   setWidth(13500);
@@ -49,6 +51,7 @@ void FormHistory::Form_Load() { refresh(); }
 
 void FormHistory::refresh() {
   versions_ = store::history::versions(conn_, kind_, numQ_);
+  shown_.load(conn_, numQ_);
   lstVersions.Clear();
   for (const store::history::Version& v : versions_) lstVersions.AddItem(entryOf(v));
   cmdRestore.setEnabled(!versions_.empty());
@@ -70,19 +73,45 @@ void FormHistory::lstVersions_Click() {
 void FormHistory::cmdRestore_Click() {
   const int i = lstVersions.ListIndex();
   if (i < 0 || i >= static_cast<int>(versions_.size())) return;
-  const store::history::Version& v = versions_[static_cast<size_t>(i)];
+  const store::history::Version v = versions_[static_cast<size_t>(i)];
   if (ui::MsgBox("Put back the version of question " + numQ_ + " from " + v.at.substr(0, 19) + " (" + v.operation +
                      ")?\nThe question as it is now stays in the history.",
                  ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, "Restore", ui::MsgDefault::Second) !=
       ui::MsgResult::Yes)
     return;
-  restore_(recordOf(v));
+  auto reportRemoved = [this] {
+    ui::MsgBox("Question " + numQ_ + " no longer exists in the bank: another program has deleted it. Nothing was "
+               "restored; a deleted question comes back from the Trash.",
+               ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Restore");
+    throw ui::AlreadyReported();
+  };
+  const std::optional<Record> now = shown_.current(conn_, numQ_);
+  if (!now) reportRemoved();
+  if (*now != shown_.loadedRecord()) {
+    const ui::MsgResult answer =
+        ui::MsgBox("Question " + numQ_ + " was changed by " + lastChangeOf(conn_, recordFields(kind_).table, numQ_) +
+                       " after its history was shown here.\n\nPut the chosen version back over that change?",
+                   ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, "Restore", ui::MsgDefault::Second);
+    if (answer != ui::MsgResult::Yes) {
+      refresh();
+      return;
+    }
+  }
+  // An editor that shows the question with edits: saved or dropped first, as the user says.
+  for (ShownQuestion* e : editorsShowing(kind_, numQ_)) e->settleEdits(numQ_);
+  {
+    store::history::ChangeTag tag(conn_, "Restore from history");
+    do {
+      if (!shown_.current(conn_, numQ_)) reportRemoved();
+    } while (!shown_.write(conn_, numQ_, recordOf(v), {FieldWrite::Layout, FieldWrite::Content}));
+    tag.commit();
+  }
+  for (ShownQuestion* e : editorsShowing(kind_, numQ_)) e->storedChanged(numQ_);
   refresh();
 }
 
-FormHistory& showHistory(store::Connection& conn, store::schema::Kind kind, const std::string& numQ,
-                         std::function<void(const Record&)> restore) {
-  auto* w = new FormHistory(conn, kind, numQ, std::move(restore));
+FormHistory& showHistory(store::Connection& conn, store::schema::Kind kind, const std::string& numQ) {
+  auto* w = new FormHistory(conn, kind, numQ);
   w->Show();
   return *w;
 }

@@ -1,10 +1,12 @@
 #pragma once
-// "History": the kept versions of the question on screen, newest first, with time, operation
-// and user; the chosen one beside the question as it is stored now, the differences marked;
-// "Restore" puts the chosen version back through the editor's own Save.
+// "History": the kept versions of one question, newest first, with time, operation and
+// user; the chosen one beside the question as it is stored now, the differences marked.
+// "Restore" puts the chosen version back onto that question, whichever question an editor
+// shows meanwhile and whether one is open at all: an editor that shows it with edits asks
+// about them first, and a question changed elsewhere since the history was shown is asked
+// about, as Save does.
 
 #include <QTextEdit>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,15 +14,13 @@
 #include "controls/controls.h"
 #include "controls/form.h"
 #include "history.h"
-#include "question_record.h"
+#include "stored_version.h"
 
 namespace editor {
 
 class FormHistory : public ui::Form {
  public:
-  // restore writes the values as the editor's Save does (with its changed-elsewhere check).
-  FormHistory(store::Connection& conn, store::schema::Kind kind, std::string numQ,
-              std::function<void(const Record&)> restore);
+  FormHistory(store::Connection& conn, store::schema::Kind kind, std::string numQ);
 
   ui::Label lblVersions;
   ui::ListBox lstVersions;
@@ -35,24 +35,24 @@ class FormHistory : public ui::Form {
   void cmdRestore_Click();
   void cmdClose_Click() { Unload(); }
 
+  const std::string& numQ() const { return numQ_; }
   const std::vector<store::history::Version>& versions() const { return versions_; }
 
  protected:
   void Form_Load() override;
 
  private:
-  // Reads the versions again and shows the newest.
+  // Reads the versions and the stored question again and shows the newest version.
   void refresh();
 
   store::Connection& conn_;
   store::schema::Kind kind_;
   std::string numQ_;
-  std::function<void(const Record&)> restore_;
   std::vector<store::history::Version> versions_;
+  StoredVersion shown_;  // the question as stored when its history was shown
 };
 
-// Opens the History window of question numQ of kind, over the window that asks.
-FormHistory& showHistory(store::Connection& conn, store::schema::Kind kind, const std::string& numQ,
-                         std::function<void(const Record&)> restore);
+// Opens the History window of question numQ of kind.
+FormHistory& showHistory(store::Connection& conn, store::schema::Kind kind, const std::string& numQ);
 
 }  // namespace editor

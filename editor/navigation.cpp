@@ -17,6 +17,15 @@ bool saveBeforeLeaving(const std::string& numQ) {
   return answer == ui::MsgResult::Yes;
 }
 
+void settleEdits(RecordSaving& record, const std::string& shown, const std::string& numQ,
+                 const std::function<void()>& save) {
+  if (numQ.empty() || shown != numQ || !record.hasUnsavedEdits()) return;
+  if (saveBeforeLeaving(numQ))
+    save();
+  else
+    record.dropEdits();
+}
+
 Navigation::Navigation(NavigationControls controls, NavigationHost host, store::ProgramState& state,
                        RecordSaving& record)
     : c_(controls), host_(std::move(host)), state_(state), record_(record) {
@@ -46,6 +55,21 @@ void Navigation::cmbPool_Click() {
     reselect(before);
     throw;
   }
+}
+
+bool Navigation::show(const std::string& pool, const std::string& numQ) {
+  auto indexOf = [](const auto& list, const std::string& text) {
+    for (int i = 0; i < list.ListCount(); ++i)
+      if (list.List(i) == text) return i;
+    return -1;
+  };
+  const int p = indexOf(c_.cmbPool, pool);
+  if (p < 0) return false;
+  if (c_.cmbPool.ListIndex() != p) c_.cmbPool.setListIndex(p);
+  const int q = indexOf(c_.lstQuestion, numQ);
+  if (q < 0) return false;
+  if (c_.lstQuestion.ListIndex() != q) c_.lstQuestion.setListIndex(q);
+  return state_.currentQNumber == numQ && record_.loaded();
 }
 
 void Navigation::FillQuestionList() {

@@ -45,6 +45,10 @@ struct NavigationHost {
 // save them), No (false: drop them) or Cancel (stay: the event that would leave it ends,
 // ui::AlreadyReported).
 bool saveBeforeLeaving(const std::string& numQ);
+// Before question numQ is replaced from elsewhere in this program: where the screen shows it
+// (`shown`) with edits, asks as leaving it does; Yes runs `save`, No drops the edits.
+void settleEdits(RecordSaving& record, const std::string& shown, const std::string& numQ,
+                 const std::function<void()>& save);
 
 class Navigation {
  public:
@@ -60,6 +64,10 @@ class Navigation {
   void FillQuestionList();
   void cmbPool_Click();
   void lstQuestion_Click();
+
+  // Chooses pool and question numQ in the lists as a user does (leaving the question on
+  // screen as that does); false when the lists do not hold them.
+  bool show(const std::string& pool, const std::string& numQ);
 
   // Before another question or pool is shown.
   void leaveQuestion() { leave(true); }

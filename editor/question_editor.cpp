@@ -168,7 +168,8 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                                 [this] {
                                   ClearChoiceMarks();
                                   LoadQuestion();
-                                }}),
+                                },
+                            .show = [this](const Record& r) { showRecord(r); }}),
       navigation_({cmbPool, lstQuestion},
                   {.pools = [this] { return poolNames(); },
                    .numbers = [this](const std::string& pool) { return questionNumbers(pool); },
@@ -439,21 +440,25 @@ void QuestionEditor::LoadQuestion() {
     showEmptyQuestion();
     return;
   }
+  showRecord(*r);
+  record_.markShown();
+}
+
+void QuestionEditor::showRecord(const Record& r) {
   // The question's own sizes first: whatever a panel's load arranges uses them, never those
   // of the question shown before.
   for (const FieldDef& f : kind_.record.fields)
     if (isSizeField(f))
-      if (Value* v = byField(f.name)) *v = r->at(f.name);
-  rtxtQuestion.setTextRTF(QByteArray::fromStdString(r->at("question").toString()));
-  for (Panel* p : panels_) p->load(*r);
-  const std::string answer = r->at("answer").toString();
+      if (Value* v = byField(f.name)) *v = r.at(f.name);
+  rtxtQuestion.setTextRTF(QByteArray::fromStdString(r.at("question").toString()));
+  for (Panel* p : panels_) p->load(r);
+  const std::string answer = r.at("answer").toString();
   int item = 0;
   for (int i = 0; i < 5; ++i)
     if (answer == kLetters[i]) item = i;
   cmbAnswer.setListIndex(item);
   cmbAnswer.Refresh();
   arrangeShownQuestion();
-  record_.markShown();
 }
 
 void QuestionEditor::ArrangeControls() {
@@ -597,25 +602,33 @@ Value QuestionEditor::comparable(const std::string& field, const Value& v) {
 }
 
 void QuestionEditor::cmdSave_Click() {
-  store::DeferCheckpoint oneCheckpoint(state_.pConn());  // two writes, one emptying of the log
   store::history::ChangeTag tag(state_.pConn(), "Save");  // sizes and content, one change
-  SaveLayout();
-  SaveQuestion();
+  Record values = contentValues();
+  for (auto& [name, value] : layoutValues()) values[name] = value;
+  record_.save(state_.pConn(), state_.currentQNumber, values, {FieldWrite::Layout, FieldWrite::Content});
   tag.commit();
 }
 
 void QuestionEditor::cmdHistory_Click() {
   if (!questionShown()) return;
-  showHistory(state_.pConn(), kind_.kind, state_.currentQNumber, [this](const Record& values) { restoreVersion(values); });
+  showHistory(state_.pConn(), kind_.kind, state_.currentQNumber);
 }
 
-void QuestionEditor::restoreVersion(const Record& values) {
-  store::DeferCheckpoint oneCheckpoint(state_.pConn());
-  store::history::ChangeTag tag(state_.pConn(), "Restore from history");
-  record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Layout);
-  record_.save(state_.pConn(), state_.currentQNumber, values, FieldWrite::Content);
-  tag.commit();
+void QuestionEditor::settleEdits(const std::string& numQ) {
+  editor::settleEdits(record_, shownNumber(), numQ, [this] { cmdSave_Click(); });
+}
+
+void QuestionEditor::storedChanged(const std::string& numQ) {
+  if (numQ != shownNumber() || record_.hasUnsavedEdits()) return;
+  ClearChoiceMarks();
   LoadQuestion();
+}
+
+void QuestionEditor::bringBack(const std::string& pool, const std::string& numQ, const Record& edits) {
+  if (!navigation_.show(pool, numQ)) return;  // no longer in the bank: nothing to put the edits on
+  Record r = record_.loadedValues();
+  for (const auto& [name, value] : edits) r[name] = value;
+  showRecord(r);
 }
 
 void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }

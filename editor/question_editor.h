@@ -23,13 +23,14 @@
 #include "program_state.h"
 #include "record_saving.h"
 #include "rich_text_box.h"
+#include "shown_question.h"
 
 namespace editor {
 
 // Makes the kind's choices, with the window as their parent.
 using ChoicesFactory = std::unique_ptr<ChoicesPanel> (*)(QWidget* parent);
 
-class QuestionEditor : public ui::Form, public LayoutValues {
+class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestion {
   // First, so that the controls below can refer to the choices.
   std::unique_ptr<ChoicesPanel> choices_;
 
@@ -112,9 +113,8 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void SliderVH_Scroll();
   void chkBorder_Click();
   void cmdSave_Click();
-  // "History": the kept versions of the question on screen; one put back goes through Save.
+  // "History": the kept versions of the question on screen.
   void cmdHistory_Click();
-  void restoreVersion(const Record& values);
   void chkAutoSave_Click();
   void cmdReset_Click();
   virtual void cmdFont_Click();
@@ -129,6 +129,15 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   void cmdCopy2_Click() { editions_.cmdCopy2_Click(); }
   void cmdDuplicateCheck_Click() { editions_.cmdDuplicateCheck_Click(); }
   const EditionActions& editions() const { return editions_; }
+
+  // ShownQuestion
+  store::schema::Kind shownKind() const override { return kind_.kind; }
+  std::string shownNumber() const override { return record_.loaded() ? state_.currentQNumber : std::string(); }
+  std::string shownPool() const override { return state_.currentPool; }
+  void settleEdits(const std::string& numQ) override;
+  void storedChanged(const std::string& numQ) override;
+  Record unsavedEdits() const override { return record_.unsavedEdits(); }
+  void bringBack(const std::string& pool, const std::string& numQ, const Record& edits) override;
 
  protected:
   void Form_Load() override;
@@ -176,6 +185,9 @@ class QuestionEditor : public ui::Form, public LayoutValues {
   ui::Placeable* sharedControl(Shared c);
   void fitToScreen();
   void showEmptyQuestion();
+  // Shows the values of every field of the record (what LoadQuestion read, or the screen's
+  // own values over it).
+  void showRecord(const Record& r);
   void orderBoxesForReading();
   void arrangeShownQuestion();
   void updateActiveState();

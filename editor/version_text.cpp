@@ -44,8 +44,10 @@ std::string plain(const store::schema::Field& f, const store::Value& v) {
   return ui::rtf::boxText(doc).toStdString();
 }
 
+}  // namespace
+
 // "choiceA" reads "Choice A", "statement1" "Statement 1", "reading" "Passage".
-std::string label(const std::string& field) {
+std::string fieldLabel(const std::string& field) {
   if (field == "reading") return "Passage";
   if (field == "passageNum") return "Passage number";
   std::string out = field;
@@ -54,8 +56,6 @@ std::string label(const std::string& field) {
   if (out.size() > 1 && (std::isupper(last) || std::isdigit(last))) out.insert(out.size() - 1, " ");
   return out;
 }
-
-}  // namespace
 
 std::vector<DiffPart> wordDiff(const std::string& before, const std::string& after) {
   const std::vector<std::string> a = words(before), b = words(after);
@@ -84,7 +84,7 @@ std::vector<ShownField> shownFields(store::schema::Kind kind, const Record& valu
   for (const store::schema::Field& f : store::schema::kindEntry(kind).fields) {
     if (f.write != FieldWrite::Content && f.write != FieldWrite::ContentIfGiven) continue;
     auto it = values.find(f.name);
-    out.push_back({label(f.name), it == values.end() ? std::string() : plain(f, it->second)});
+    out.push_back({fieldLabel(f.name), it == values.end() ? std::string() : plain(f, it->second)});
   }
   return out;
 }

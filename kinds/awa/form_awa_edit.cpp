@@ -97,7 +97,8 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       state_(state),
       formInit_(formInit),
       record_(editor::recordFields(store::schema::Kind::AWA), {.values = [this] { return editor::Record{{"question", topicText()}}; },
-                             .reload = [this] { LoadQuestion(); }}),
+                             .reload = [this] { LoadQuestion(); },
+                             .show = [this](const editor::Record& r) { showTopic(r); }}),
       navigation_({cmbPool, lstQuestion},
                   {.pools = [] { return std::vector<std::string>{"Argument", "Issue"}; },
                    .numbers = [this](const std::string& type) { return topicNumbers(type); },
@@ -235,7 +236,7 @@ std::string FormAWAEdit::topicText() const { return rtxtQuestion.TextRTF().toStd
 void FormAWAEdit::LoadQuestion() {
   // A topic removed elsewhere since the list was filled shows as an empty one.
   const std::optional<editor::Record> r = record_.load(state_.pConn(), state_.currentQNumber);
-  rtxtQuestion.setTextRTF(r ? QByteArray::fromStdString(r->at("question").toString()) : QByteArray());
+  showTopic(r.value_or(editor::Record()));
   record_.markShown();
   updateActiveState();
 }
@@ -247,12 +248,28 @@ void FormAWAEdit::SaveQuestion() {
 
 void FormAWAEdit::cmdHistory_Click() {
   if (state_.currentQNumber.empty()) return;
-  editor::showHistory(state_.pConn(), store::schema::Kind::AWA, state_.currentQNumber, [this](const editor::Record& values) {
-    store::history::ChangeTag tag(state_.pConn(), "Restore from history");
-    record_.save(state_.pConn(), state_.currentQNumber, values, editor::FieldWrite::Content);
-    tag.commit();
-    LoadQuestion();
-  });
+  editor::showHistory(state_.pConn(), store::schema::Kind::AWA, state_.currentQNumber);
+}
+
+void FormAWAEdit::showTopic(const editor::Record& r) {
+  auto topic = r.find("question");
+  rtxtQuestion.setTextRTF(topic == r.end() ? QByteArray() : QByteArray::fromStdString(topic->second.toString()));
+}
+
+void FormAWAEdit::settleEdits(const std::string& numQ) {
+  editor::settleEdits(record_, shownNumber(), numQ, [this] { cmdSave_Click(); });
+}
+
+void FormAWAEdit::storedChanged(const std::string& numQ) {
+  if (numQ != shownNumber() || record_.hasUnsavedEdits()) return;
+  LoadQuestion();
+}
+
+void FormAWAEdit::bringBack(const std::string& pool, const std::string& numQ, const editor::Record& edits) {
+  if (!navigation_.show(pool, numQ)) return;  // no longer in the bank: nothing to put the edits on
+  editor::Record r = record_.loadedValues();
+  for (const auto& [name, value] : edits) r[name] = value;
+  showTopic(r);
 }
 
 void FormAWAEdit::cmdSave_Click() {

@@ -13,6 +13,7 @@
 #include "program_state.h"
 #include "record_saving.h"
 #include "rich_text_box.h"
+#include "shown_question.h"
 
 namespace kinds {
 
@@ -28,7 +29,7 @@ class ToolPicture : public ui::PictureBox {
   void mouseReleaseEvent(QMouseEvent* e) override;
 };
 
-class FormAWAEdit : public ui::Form {
+class FormAWAEdit : public ui::Form, public editor::ShownQuestion {
  public:
   FormAWAEdit(store::ProgramState& state, ui::Form& formInit);
   ~FormAWAEdit() override;
@@ -85,6 +86,15 @@ class FormAWAEdit : public ui::Form {
   void cmdFont_Click();
   void cmdGo_Click();
 
+  // ShownQuestion
+  store::schema::Kind shownKind() const override { return store::schema::Kind::AWA; }
+  std::string shownNumber() const override { return record_.loaded() ? state_.currentQNumber : std::string(); }
+  std::string shownPool() const override { return state_.currentPool; }
+  void settleEdits(const std::string& numQ) override;
+  void storedChanged(const std::string& numQ) override;
+  editor::Record unsavedEdits() const override { return record_.unsavedEdits(); }
+  void bringBack(const std::string& pool, const std::string& numQ, const editor::Record& edits) override;
+
  protected:
   void Form_Load() override;
   void Form_Unload() override;
@@ -98,6 +108,7 @@ class FormAWAEdit : public ui::Form {
   std::vector<std::string> topicNumbers(const std::string& type);
   // The topic box's text as stored (RTF).
   std::string topicText() const;
+  void showTopic(const editor::Record& r);
 
   store::ProgramState& state_;
   ui::Form& formInit_;

@@ -1,5 +1,6 @@
 // The History window over a bank on a server: the versions that the server kept are listed,
-// shown beside the question as it is now, and a chosen one is handed back whole to be saved.
+// shown beside the question as it is now, and a chosen one is put back whole, with no editor
+// open.
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-TEST(HistoryWindowOnServer, ListsTheKeptVersionsAndHandsTheChosenOneBackWhole) {
+TEST(HistoryWindowOnServer, ListsTheKeptVersionsAndPutsTheChosenOneBackWhole) {
   ui::ScriptedDialogs dialogs;
   testing_support::ServerDb server;
   store::schema::createServerBank(server.uri());
@@ -22,8 +23,7 @@ TEST(HistoryWindowOnServer, ListsTheKeptVersionsAndHandsTheChosenOneBackWhole) {
     c.execute(std::string("update SCtbl set choiceA = '") + words + "' where numQ = '01201'");
     tag.commit();
   }
-  editor::Record restored;
-  auto& h = editor::showHistory(c, store::schema::Kind::SC, "01201", [&](const editor::Record& r) { restored = r; });
+  auto& h = editor::showHistory(c, store::schema::Kind::SC, "01201");
   ASSERT_EQ(h.lstVersions.ListCount(), 2);
   EXPECT_NE(h.lstVersions.List(0).find("   Save   "), std::string::npos) << h.lstVersions.List(0);
   EXPECT_NE(h.txtVersion.toPlainText().indexOf("second words"), -1);
@@ -33,8 +33,12 @@ TEST(HistoryWindowOnServer, ListsTheKeptVersionsAndHandsTheChosenOneBackWhole) {
 
   dialogs.queueAnswer(ui::MsgResult::Yes);
   h.cmdRestore.Press();
-  EXPECT_EQ(restored["choiceA"].toString(), "first words");  // under the editor's own field names
-  EXPECT_EQ(restored["answer"].toString(), "A");
+  const std::optional<editor::Record> stored =
+      editor::readRecord(c, editor::recordFields(store::schema::Kind::SC), "01201");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->at("choiceA").toString(), "first words");
+  EXPECT_EQ(stored->at("answer").toString(), "A");
+  EXPECT_EQ(store::history::versions(c, store::schema::Kind::SC, "01201").front().operation, "Restore from history");
   h.cmdClose.Press();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -49,8 +49,12 @@ class QtDialogs : public DialogProvider {
     switch (box.buttons) {
       case MsgButtons::OkOnly: break;
       case MsgButtons::OkCancel: mb.setDefaultButton(second ? QMessageBox::Cancel : QMessageBox::Ok); break;
-      case MsgButtons::YesNo:
-      case MsgButtons::YesNoCancel: mb.setDefaultButton(second ? QMessageBox::No : QMessageBox::Yes); break;
+      case MsgButtons::YesNo: mb.setDefaultButton(second ? QMessageBox::No : QMessageBox::Yes); break;
+      case MsgButtons::YesNoCancel:
+        mb.setDefaultButton(box.defaultButton == MsgDefault::Third ? QMessageBox::Cancel
+                            : second                               ? QMessageBox::No
+                                                                   : QMessageBox::Yes);
+        break;
     }
     switch (mb.exec()) {
       case QMessageBox::Ok: return MsgResult::Ok;

@@ -12,7 +12,7 @@ namespace ui {
 enum class MsgButtons { OkOnly, OkCancel, YesNo, YesNoCancel };
 enum class MsgIcon { None, Critical, Exclamation, Information };
 enum class MsgResult { Ok, Cancel, Yes, No };
-enum class MsgDefault { First, Second };  // the button that Enter presses
+enum class MsgDefault { First, Second, Third };  // the button that Enter presses
 
 struct ShownMessage {
   std::string text;
