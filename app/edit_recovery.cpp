@@ -126,13 +126,20 @@ void EditRecovery::keepNow() {
 void EditRecovery::stop() { timer_.stop(); }
 
 void EditRecovery::offerThenWatch(ui::Form& formInit) {
+  // Whatever the offer did, the watch starts from the file as it is now.
+  auto watch = [this] {
+    std::error_code ec;
+    fileThere_ = fs::exists(recoveryPath(state_.appFolder), ec);
+    written_.clear();
+    timer_.start();
+  };
   try {
     offer(formInit);
   } catch (...) {
-    timer_.start();
+    watch();
     throw;
   }
-  timer_.start();
+  watch();
 }
 
 void EditRecovery::offer(ui::Form& formInit) {

@@ -128,34 +128,38 @@ TYPED_TEST(WindowSafety, ARecordDeletedWhileShownIsReportedAndTheEditsStay) {
   }
 }
 
+// Another program changed the field that the screen edits too: the user is asked, and
+// Cancel (the default) keeps the edits on screen with nothing written.
 TYPED_TEST(WindowSafety, SaveAsksBeforeOverwritingAnotherProgramsChange) {
   using W = TypeParam;
   auto& ed = this->openWindow();
   W::edit(ed, "mine");
   this->changeElsewhere(0, "theirs");
-  // The default answer keeps the stored version and shows it.
   ed.cmdSave.Press();
   ASSERT_EQ(this->dialogs.shown.size(), 1u);
-  EXPECT_EQ(this->lastMessage().text, std::string("Question ") + W::numbers[0] +
-                                          " was changed by another program after it was loaded here.\n\n"
-                                          "Overwrite it with what is on screen?\n"
-                                          "Yes: your edits replace the stored question.\n"
-                                          "No: your edits are discarded and the stored question is loaded.");
-  EXPECT_EQ(this->lastMessage().buttons, ui::MsgButtons::YesNo);
-  EXPECT_EQ(this->lastMessage().defaultButton, ui::MsgDefault::Second);
+  EXPECT_EQ(this->lastMessage().title, "Changed Meanwhile");
+  EXPECT_NE(this->lastMessage().text.find("Question " + std::string(W::numbers[0]) + " was changed by another program"),
+            std::string::npos)
+      << this->lastMessage().text;
+  EXPECT_EQ(this->lastMessage().buttons, ui::MsgButtons::YesNoCancel);
+  EXPECT_EQ(this->stored(0), "theirs");
+  EXPECT_EQ(W::shown(ed), "mine");
+  // No keeps theirs and shows it.
+  this->dialogs.queueAnswer(ui::MsgResult::No);
+  ed.cmdSave.Press();
   EXPECT_EQ(this->stored(0), "theirs");
   EXPECT_EQ(W::shown(ed), "theirs");
-  // With the stored version loaded, Save writes without asking.
+  // With the stored version shown, Save writes without asking.
   W::edit(ed, "mine");
   ed.cmdSave.Press();
-  EXPECT_EQ(this->dialogs.shown.size(), 1u);
+  EXPECT_EQ(this->dialogs.shown.size(), 2u);
   EXPECT_EQ(this->stored(0), "mine");
   // Yes overwrites.
   this->changeElsewhere(0, "theirs again");
   W::edit(ed, "mine again");
   this->dialogs.queueAnswer(ui::MsgResult::Yes);
   ed.cmdSave.Press();
-  EXPECT_EQ(this->dialogs.shown.size(), 2u);
+  EXPECT_EQ(this->dialogs.shown.size(), 3u);
   EXPECT_EQ(this->stored(0), "mine again");
 }
 
@@ -165,16 +169,14 @@ TYPED_TEST(WindowSafety, AutoSaveAsksBeforeOverwritingAnotherProgramsChange) {
   W::setAutoSave(ed, 1);
   W::edit(ed, "mine");
   this->changeElsewhere(0, "theirs");
-  // Keeping the stored version stays on the record and shows it.
+  // Cancel stays on the record with the edits.
   ed.lstQuestion.setListIndex(1);
   ASSERT_EQ(this->dialogs.shown.size(), 1u);
   EXPECT_EQ(ed.lstQuestion.ListIndex(), 0);
   EXPECT_EQ(this->state->currentQNumber, W::numbers[0]);
-  EXPECT_EQ(W::shown(ed), "theirs");
+  EXPECT_EQ(W::shown(ed), "mine");
   EXPECT_EQ(this->stored(0), "theirs");
   // Overwriting saves and moves on.
-  W::edit(ed, "mine");
-  this->changeElsewhere(0, "theirs again");
   this->dialogs.queueAnswer(ui::MsgResult::Yes);
   ed.lstQuestion.setListIndex(1);
   EXPECT_EQ(this->dialogs.shown.size(), 2u);

@@ -121,7 +121,54 @@ TEST_F(HistoryWindow, RestoreOverAChangeMadeElsewhereAsksAsSaveDoes) {
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_NE(dialogs.shown.back().text.find("was changed by another program"), std::string::npos);
   EXPECT_EQ(choiceA(), "theirs");
-  EXPECT_EQ(ed.txtAnswer[0].Text(), "theirs");
+  EXPECT_NE(h.txtCurrent.toPlainText().indexOf("theirs"), -1);  // shown again as it now is
+}
+
+// Restore writes onto the question the window is for, whatever the editor shows meanwhile.
+TEST_F(HistoryWindow, RestoreWritesOntoItsOwnQuestionNotTheOneOnScreen) {
+  add("SCtbl", {{"numQ", "01202"}, {"src", "X012"}, {"choiceA", "other words"}});
+  auto& ed = editor();
+  saveChoice(ed, "second words");
+  auto& h = historyWindow(ed.cmdHistory);
+  ed.lstQuestion.setListIndex(1);
+  ASSERT_EQ(state->currentQNumber, "01202");
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  h.cmdRestore.Press();
+  EXPECT_EQ(choiceA(), "first words");
+  EXPECT_EQ(field("SCtbl", "01202", "choiceA").toString(), "other words");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "other words");
+}
+
+// The window outlives its editor: Restore still works, with nothing to call back.
+TEST_F(HistoryWindow, RestoreAfterTheEditorClosedStillWorks) {
+  auto& ed = editor();
+  saveChoice(ed, "second words");
+  auto& h = historyWindow(ed.cmdHistory);
+  delete &ed;
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  h.cmdRestore.Press();
+  EXPECT_EQ(choiceA(), "first words");
+}
+
+// Edits on screen of the question are never dropped unasked: Cancel restores nothing, No
+// drops them, and the editor then shows the version put back.
+TEST_F(HistoryWindow, RestoreAsksAboutTheEditsOnScreenFirst) {
+  auto& ed = editor();
+  saveChoice(ed, "second words");
+  auto& h = historyWindow(ed.cmdHistory);
+  ed.txtAnswer[0].setText("typed words");
+  dialogs.queueAnswer(ui::MsgResult::Yes);  // put back? then Cancel (unanswered) about the edits
+  h.cmdRestore.Press();
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown.back().title, "Unsaved Edits");
+  EXPECT_EQ(choiceA(), "second words");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "typed words");
+
+  dialogs.queueAnswer(ui::MsgResult::Yes);
+  dialogs.queueAnswer(ui::MsgResult::No);
+  h.cmdRestore.Press();
+  EXPECT_EQ(choiceA(), "first words");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "first words");
 }
 
 TEST_F(HistoryWindow, AutoSaveAndGOAreKeptUnderTheirNamesAsTheQuestionWasBefore) {
