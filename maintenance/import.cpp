@@ -244,10 +244,7 @@ std::unique_ptr<ImportSource> openImportSource(const std::string& path, const fs
 
 fs::path stagingPath(const fs::path& folder) { return folder / kStagingFile; }
 
-bool isKeyViolation(const DbError& e) {
-  return e.number == store::err::Generic &&
-         e.description.rfind("The changes were not made because they would repeat a value", 0) == 0;
-}
+bool isKeyViolation(const DbError& e) { return store::isKeyViolation(e); }
 
 namespace {
 

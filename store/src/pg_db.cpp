@@ -81,8 +81,7 @@ DbError serverError(const std::string& sqlstate, const std::string& message, con
   const std::string m = trimmed(message);
   const std::string cls = sqlstate.substr(0, 2);
   if (sqlstate == "23505")
-    return DbError(err::Generic, "The changes were not made because they would repeat a value in a field that must be "
-                                 "unique (" + m + ").");
+    return DbError(err::Generic, std::string(kRepeatedValue) + " (" + m + ").");
   if (sqlstate == "23502") return DbError(err::FieldRequired, "A field that cannot be left empty got Null (" + m + ").");
   if (cls == "23") return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
   if (sqlstate == "42P01") return DbError(err::TableNotFound, "The table or query could not be found (" + m + ").");

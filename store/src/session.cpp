@@ -91,9 +91,7 @@ DbError engineError(const SqliteFailure& f) {
   switch (f.primary()) {
     case SQLITE_CONSTRAINT:
       if (f.code == SQLITE_CONSTRAINT_UNIQUE || f.code == SQLITE_CONSTRAINT_PRIMARYKEY)
-        return DbError(err::Generic,
-                       "The changes were not made because they would repeat a value in a field that must be "
-                       "unique (" + named() + ").");
+        return DbError(err::Generic, std::string(kRepeatedValue) + " (" + named() + ").");
       if (f.code == SQLITE_CONSTRAINT_NOTNULL)
         return DbError(err::FieldRequired, "The field '" + named() + "' cannot be left empty (Null).");
       return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
