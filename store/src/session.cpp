@@ -289,14 +289,19 @@ std::vector<TableDefRow> Session::tableDefs() {
   return out;
 }
 
+void Session::setTag(history::Tag* tag) {
+  tag_ = tag;
+  if (!file_) static_cast<PgDb&>(*engine_).setChanging(tag_ != nullptr);
+}
+
 void Session::pushTag(history::Tag& tag) {
   tag.previous = tag_;
-  tag_ = &tag;
+  setTag(&tag);
   if (keepsHistory_ && engine_->inTransaction()) {
     try {
       writeContext(tag);
     } catch (...) {
-      tag_ = tag.previous;  // a tag that could not begin is none
+      setTag(tag.previous);  // a tag that could not begin is none
       throw;
     }
     contextWritten_ = true;
@@ -306,7 +311,7 @@ void Session::pushTag(history::Tag& tag) {
 void Session::popTag(history::Tag& tag) {
   if (tag_ != &tag) return;
   if (holder_ == &tag) rollbackHeld();  // ended without commit: its writes go back
-  tag_ = tag.previous;
+  setTag(tag.previous);
   if (!contextWritten_ || !engine_->inTransaction()) return;
   if (tag_) {
     writeContext(*tag_);

@@ -34,6 +34,9 @@ TEST_F(LostConnection, SaveShowsTheLossKeepsTheEditsAndTheNextSaveReconnectsAndW
   EXPECT_NE(dialogs.shown[0].text.find("The connection to the server '" + server->name() + "'"), std::string::npos)
       << dialogs.shown[0].text;
   EXPECT_NE(dialogs.shown[0].text.find("The next action connects again."), std::string::npos) << dialogs.shown[0].text;
+  EXPECT_EQ(dialogs.shown[0].text, "3151:The connection to the server " + state->pConn().path() +
+                                       " was lost; the change was not made. The next action connects again. Your "
+                                       "edits are still on screen.");
   EXPECT_EQ(ed.txtAnswer[0].Text(), "edited");
   EXPECT_EQ(state->currentQNumber, "01201");
 
@@ -57,6 +60,15 @@ TEST_F(LostConnection, AutoSaveOnLeavingShowsTheLossAndStaysOnTheQuestion) {
   EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(state->currentQNumber, "01202");
   EXPECT_EQ(field("SCtbl", "01201", "choiceA").toString(), "edited");
+}
+
+TEST_F(LostConnection, AClickOnAnotherQuestionConnectsAgainWithoutAWord) {
+  FormSCEdit& ed = open<FormSCEdit>();
+  endConnections();
+  ui::runEvent([&] { ed.lstQuestion.setListIndex(1); });
+  EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+  EXPECT_EQ(state->currentQNumber, "01202");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "second");
 }
 
 }  // namespace
