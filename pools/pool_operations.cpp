@@ -93,14 +93,17 @@ std::string newPoolNameProblem(const std::string& letter, const std::string& poo
   return poolLetterAllowed(letter) && threeDigits ? std::string() : kInvalidPoolName;
 }
 
-PoolAddedMeanwhile::PoolAddedMeanwhile(const std::string& wanted, std::string theirs)
-    : store::DbError(kPoolAddedMeanwhile,
-                     store::equalsIgnoringCase(wanted, theirs) ? "The pool " + theirs + " was added meanwhile by another user; nothing was added."
-                                      : "The pool number " + poolNumberOf(theirs) +
-                                            " was taken meanwhile by another user's pool " + theirs + "; " + wanted +
-                                            " was not added."),
-      pool(std::move(theirs)) {}
+namespace {
 
+std::string addedMeanwhileText(const std::string& wanted, const std::string& theirs) {
+  if (store::equalsIgnoringCase(wanted, theirs))
+    return "The pool " + theirs + " was added meanwhile by another user; nothing was added.";
+  return "The pool number " + poolNumberOf(theirs) + " was taken meanwhile by another user's pool " + theirs + "; " +
+         wanted + " was not added.";
+}
+
+// The pool of the table whose name ends in poolNumber and whose questions begin with it; empty
+// when there is none.
 std::string poolNumbered(store::Connection& conn, const std::string& table, const std::string& poolNumber) {
   store::Recordset rs;
   rs.open(sql::poolsOfNumbersWithPrefix(table, poolNumber), conn, store::adOpenDynamic, store::adLockReadOnly);
@@ -110,6 +113,11 @@ std::string poolNumbered(store::Connection& conn, const std::string& table, cons
   rs.close();
   return found;
 }
+
+}  // namespace
+
+PoolAddedMeanwhile::PoolAddedMeanwhile(const std::string& wanted, std::string theirs)
+    : store::DbError(kPoolAddedMeanwhile, addedMeanwhileText(wanted, theirs)), pool(std::move(theirs)) {}
 
 std::string addPool(store::Connection& conn, const std::string& table, const std::string& letter,
                     const std::string& poolNumber, long count) {

@@ -58,10 +58,6 @@ struct PoolAddedMeanwhile : store::DbError {
   std::string pool;
 };
 
-// The pool of the table whose name ends in poolNumber and whose questions begin with it; empty
-// when there is none.
-std::string poolNumbered(store::Connection& conn, const std::string& table, const std::string& poolNumber);
-
 // Adds pool letter + poolNumber with the questions poolNumber + 01..count, skipping
 // numbers that exist; all or none of them. Refuses (kInvalidInput, the text above) what
 // newPoolNameProblem or addedCountProblem(0, count) refuses, and (PoolAddedMeanwhile) a pool

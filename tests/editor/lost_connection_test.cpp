@@ -17,9 +17,9 @@ class LostConnection : public EditorTest {
     add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}, {"choiceA", "stored"}});
     add("SCtbl", {{"numQ", "01202"}, {"src", "X012"}, {"choiceA", "second"}});
   }
-  // Every connection to the test's database ends, as when the server restarts.
+  // Every connection to the test's database ends, as when the server restarts (waited for).
   void endConnections() {
-    testing_support::pgAdmin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+    testing_support::pgAdmin("SELECT pg_terminate_backend(pid, 600000) FROM pg_stat_activity WHERE datname = '" +
                              server->name() + "' AND pid <> pg_backend_pid()");
   }
 };

@@ -78,15 +78,19 @@ TEST_F(ServerBank, APublicationWritesAPairThatChecksAndLinksItsOwnUserDatabase) 
 
 namespace {
 
+// The server ends every session of the bank, as a restart does, and returns once they have ended.
+void endSessions(const ServerDb& server) {
+  pgAdmin("SELECT pg_terminate_backend(pid, 600000) FROM pg_stat_activity WHERE datname = '" + server.name() +
+          "' AND pid <> pg_backend_pid()");
+}
+
 TEST(ServerConnection, ALostConnectionIsReportedAndTheNextStatementConnectsAgain) {
   ServerDb server;
   schema::createServerBank(server.uri());
   Connection c;
   c.open(server.uri());
   addQuestion(c, "SCtbl", "01201", "X012");
-  // The server ends every session of the bank, as a restart does.
-  pgAdmin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + server.name() +
-          "' AND pid <> pg_backend_pid()");
+  endSessions(server);
   EXPECT_EQ(errorNumberOf([&] { c.execute("update SCtbl set answer = 'B'"); }), err::ServerUnreachable);
   EXPECT_EQ(c.execute("update SCtbl set answer = 'C'"), 1);
   EXPECT_EQ(rowsOf(c, "select answer from SCtbl"), "C\n");
@@ -101,19 +105,15 @@ TEST(ServerConnection, AfterTheLossReadsAndTransactionsConnectAgainAndAChangeIsT
   Connection c;
   c.open(server.uri());
   addQuestion(c, "SCtbl", "01201", "X012");
-  auto endSessions = [&] {
-    pgAdmin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + server.name() +
-            "' AND pid <> pg_backend_pid()");
-  };
-  endSessions();
+  endSessions(server);
   EXPECT_EQ(rowsOf(c, "select src from SCtbl"), "X012\n");
-  endSessions();
+  endSessions(server);
   {
     Transaction t(c);
     c.execute("update SCtbl set answer = 'B'");
     t.commit();
   }
-  endSessions();
+  endSessions(server);
   history::ChangeTag save(c, "Save");
   try {
     rowsOf(c, "select answer from SCtbl");
