@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <atomic>
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -132,74 +131,49 @@ TEST_F(PoolOperations, AddingAPoolIsAllOrNothing) {
   EXPECT_TRUE(numbers("SCtbl", "X007").empty());
 }
 
-// Two editors add a pool of the same number: on a bank file, and on a bank on a server.
-class PoolAddedTwice : public PoolsBank, public ::testing::WithParamInterface<bool> {
- protected:
-  void SetUp() override {
-    PoolsBank::SetUp();
-    if (GetParam()) {
-      conn.close();
-      server.emplace();
-      store::schema::createServerBank(server->uri());
-      conn.open(server->uri());
-      other.open(server->uri());
-    } else {
-      other.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
-    }
-  }
-  // The refusal of conn's addPool, or nothing.
-  std::optional<pools::PoolAddedMeanwhile> refusalOf(const std::string& letter, long count) {
-    try {
-      pools::addPool(conn, "SCtbl", letter, "500", count);
-    } catch (const pools::PoolAddedMeanwhile& e) {
-      return e;
-    }
-    return std::nullopt;
-  }
-  std::optional<testing_support::ServerDb> server;
-  store::Connection other;  // the other editor's
-};
-
-INSTANTIATE_TEST_SUITE_P(Engines, PoolAddedTwice, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Server" : "File"; });
-
-TEST_P(PoolAddedTwice, ThePoolThatTookTheNumberMeanwhileIsNamedAndNothingIsAdded) {
-  // The number 500 was listed free to both; the other editor added its pool first.
+TEST_F(PoolOperations, APoolOfTheNumberThatAnotherUserAddedMeanwhileIsNamedAndNothingIsAdded) {
+  // The number 500 was listed free to both editors; the other one added its pool first.
+  store::Connection other;
+  other.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
   pools::addPool(other, "SCtbl", "X", "500", 2);
-  std::optional<pools::PoolAddedMeanwhile> same = refusalOf("X", 3);
-  ASSERT_TRUE(same);
-  EXPECT_EQ(same->number, pools::kPoolAddedMeanwhile);
-  EXPECT_EQ(same->pool, "X500");
-  EXPECT_EQ(same->description, "The pool X500 was added meanwhile by another user; nothing was added.");
-  std::optional<pools::PoolAddedMeanwhile> named = refusalOf("Y", 1);
-  ASSERT_TRUE(named);
-  EXPECT_EQ(named->description, "The pool number 500 was taken meanwhile by another user's pool X500; Y500 was not added.");
-  EXPECT_EQ(pools::questionsInPool(conn, "SCtbl", "X500"), 2);
-  EXPECT_EQ(pools::questionsInPool(conn, "SCtbl", "Y500"), 0);
+  try {
+    pools::addPool(conn, "SCtbl", "X", "500", 3);
+    ADD_FAILURE() << "added";
+  } catch (const pools::PoolAddedMeanwhile& e) {
+    EXPECT_EQ(e.number, pools::kPoolAddedMeanwhile);
+    EXPECT_EQ(e.pool, "X500");
+    EXPECT_EQ(e.description, "The pool X500 was added meanwhile by another user; nothing was added.");
+  }
+  std::string why;
+  EXPECT_EQ(failureOf([&] { pools::addPool(conn, "SCtbl", "Y", "500", 1); }, &why), pools::kPoolAddedMeanwhile);
+  EXPECT_EQ(why, "The pool number 500 was taken meanwhile by another user's pool X500; Y500 was not added.");
+  EXPECT_EQ(numbers("SCtbl", "X500"), (std::vector<std::string>{"50001", "50002"}));
+  EXPECT_TRUE(numbers("SCtbl", "Y500").empty());
 }
 
-// On a server both may be under way at once (a bank file lets one writer in at a time).
-class PoolAddedAtOnce : public PoolAddedTwice {};
-INSTANTIATE_TEST_SUITE_P(Engines, PoolAddedAtOnce, ::testing::Values(true),
-                         [](const ::testing::TestParamInfo<bool>&) { return "Server"; });
-
-TEST_P(PoolAddedAtOnce, APoolAddedWhileTheSameIsBeingAddedIsNamedRatherThanARepeatedKey) {
-  // The other editor's first question waits for its commit; this editor's insert of the same
-  // number waits for that commit, and then meets a repeated key.
+// On a server two editors' pools of one number may be under way at once: the second one's first
+// question waits for the first one's commit and then repeats its number.
+TEST(PoolOperationsOnAServer, APoolAddedWhileTheSameIsBeingAddedIsNamedRatherThanARepeatedKey) {
+  testing_support::ServerDb server;
+  store::schema::createServerBank(server.uri());
+  store::Connection mine, other;
+  mine.open(server.uri());
+  other.open(server.uri());
   store::Transaction theirs(other);
   pools::addQuestionIfNew(other, "SCtbl", "X500", "50001");
   std::atomic<bool> done{false};
-  std::optional<pools::PoolAddedMeanwhile> refused;
-  std::string otherFailure;
+  std::string refused;
   std::thread adding([&] {
     try {
-      refused = refusalOf("Y", 3);
+      pools::addPool(mine, "SCtbl", "Y", "500", 3);
+    } catch (const pools::PoolAddedMeanwhile& e) {
+      refused = e.pool;
     } catch (const store::DbError& e) {
-      otherFailure = e.message();
+      refused = e.message();
     }
     done = true;
   });
-  auto watch = store::PgDb::connect(server->uri(), "public");
+  auto watch = store::PgDb::connect(server.uri(), "public");
   auto waitsForALock = [&] {
     auto rows = watch->query("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
                              "wait_event_type = 'Lock'");
@@ -208,11 +182,8 @@ TEST_P(PoolAddedAtOnce, APoolAddedWhileTheSameIsBeingAddedIsNamedRatherThanARepe
   while (!done && !waitsForALock()) std::this_thread::yield();
   theirs.commit();
   adding.join();
-  EXPECT_EQ(otherFailure, "");
-  ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->pool, "X500");
-  EXPECT_EQ(pools::questionsInPool(conn, "SCtbl", "X500"), 1);
-  EXPECT_EQ(pools::questionsInPool(conn, "SCtbl", "Y500"), 0);
+  EXPECT_EQ(refused, "X500");
+  EXPECT_EQ(pools::questionsInPool(mine, "SCtbl", "Y500"), 0);
 }
 
 TEST(Numbering, NumbersAndPoolNames) {
