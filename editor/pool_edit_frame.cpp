@@ -141,10 +141,25 @@ void PoolEditFrame::addPool() {
   if (!confirmed("Do you add new pool " + newPool + " ?", "Add New Pool")) return;
   if (refusedCount(pools::addedCountProblem(0, countIn(c_.txtQNumber)))) return;
   if (host_.leaveShown) host_.leaveShown();
-  pools::addPool(state_.pConn(), table_, c_.txtPoolName.Text(), poolNumber, countIn(c_.txtQNumber));
+  try {
+    pools::addPool(state_.pConn(), table_, c_.txtPoolName.Text(), poolNumber, countIn(c_.txtQNumber));
+  } catch (const pools::PoolAddedMeanwhile& e) {
+    showAddedMeanwhile(e);
+    return;
+  }
   host_.FillPoolList();
   host_.FillQuestionList();
   backToEmptyMode();
+}
+
+void PoolEditFrame::showAddedMeanwhile(const pools::PoolAddedMeanwhile& e) {
+  MsgBox(e.description, MsgButtons::OkOnly, MsgIcon::Critical, "Error");
+  host_.FillPoolList();
+  for (int i = 0; i < c_.cmbPool.ListCount(); ++i)
+    if (c_.cmbPool.List(i) == e.pool) c_.cmbPool.setListIndex(i);
+  // The mode stays; the number just taken leaves the free ones.
+  BusyDisplay busy(c_);
+  FillFreePoolNumbers();
 }
 
 void PoolEditFrame::deletePool() {

@@ -8,6 +8,7 @@
 
 #include "controls/controls.h"
 #include "controls/form.h"
+#include "pool_operations.h"
 #include "program_state.h"
 
 namespace editor {
@@ -55,6 +56,8 @@ class PoolEditFrame {
 
  private:
   void addPool();
+  // Another user's pool took the number: says so, and shows their pool.
+  void showAddedMeanwhile(const pools::PoolAddedMeanwhile& e);
   void deletePool();
   void addQuestions();
   void deleteQuestions();

@@ -4,6 +4,7 @@
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "db_error.h"
 #include "history.h"
 #include "schema.h"
 #include "version_text.h"
@@ -114,13 +115,19 @@ void RecordSaving::save(store::Connection& conn, const std::string& numQ, const 
   if (numQ.empty() || !stored_.loaded()) return;  // nothing on screen: nothing to write
   Merge m;
   std::optional<Record> now;
-  // A question that changed again while the user decided is compared (and asked about) again.
-  do {
-    now = stored_.current(conn, numQ);
-    if (!now) reportRemoved(numQ);
-    m = merge(*now, values, groups);
-    askAbout(conn, numQ, values, m);
-  } while (!stored_.write(conn, numQ, m.write, groups));
+  try {
+    // A question that changed again while the user decided is compared (and asked about) again.
+    do {
+      now = stored_.current(conn, numQ);
+      if (!now) reportRemoved(numQ);
+      m = merge(*now, values, groups);
+      askAbout(conn, numQ, values, m);
+    } while (!stored_.write(conn, numQ, m.write, groups));
+  } catch (const store::DbError& e) {
+    // The server's connection went: nothing was written, and the user saves again.
+    if (e.number != store::err::ServerUnreachable) throw;
+    throw store::DbError(e.number, e.description + " Your edits are still on screen.");
+  }
   for (const auto& [name, value] : m.write) shown_[name] = asShown(name, value);
   if (m.keptStored.empty()) return;
   // The screen shows what is now stored in the fields it kept, and its own other edits.

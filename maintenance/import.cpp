@@ -171,6 +171,10 @@ struct SourceDetach {
   }
 };
 
+// The reasons for a source file of ours that does not read whole.
+constexpr const char* kDamaged = "The database file is damaged.";
+constexpr const char* kCutShort = "The database file is damaged: it has been cut short.";
+
 // The file's first bytes (up to n).
 std::string headOf(const std::string& file, size_t n) {
   std::ifstream in(file, std::ios::binary);
@@ -205,7 +209,11 @@ std::string whyNotOpened(const std::string& file, const char* key) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 0x20 || c == '\n' || c == '\r' || c == '\t';
   });
-  if (ec || size < 1024 || size % 512 != 0 || text) return "It is not a database file.";
+  if (ec || size == 0 || text) return "It is not a database file.";
+  // A database file is whole pages, and one whose first page the key opens is ours: either way a
+  // file that does not open was cut short or damaged, not made with another key.
+  if (size % store::kPageSize != 0) return kCutShort;
+  if (store::onlyFirstPageOpens(file, key)) return kDamaged;
   return "It is a database file with another key, or its first page is damaged.";
 }
 
@@ -236,10 +244,7 @@ std::unique_ptr<ImportSource> openImportSource(const std::string& path, const fs
 
 fs::path stagingPath(const fs::path& folder) { return folder / kStagingFile; }
 
-bool isKeyViolation(const DbError& e) {
-  return e.number == store::err::Generic &&
-         e.description.rfind("The changes were not made because they would repeat a value", 0) == 0;
-}
+bool isKeyViolation(const DbError& e) { return store::isKeyViolation(e); }
 
 namespace {
 
@@ -271,7 +276,7 @@ std::string importFileProblem(const fs::path& folder, const std::string& sourceF
     if (e.number == store::err::BadPassword) return whyNotOpened(sourceFile, key);
     return e.description;
   }
-  return "The database file is damaged.";
+  return kDamaged;
 }
 
 void requireRegularSource(const std::string& sourceFile) {

@@ -93,14 +93,53 @@ std::string newPoolNameProblem(const std::string& letter, const std::string& poo
   return poolLetterAllowed(letter) && threeDigits ? std::string() : kInvalidPoolName;
 }
 
+namespace {
+
+std::string addedMeanwhileText(const std::string& wanted, const std::string& theirs) {
+  if (store::equalsIgnoringCase(wanted, theirs))
+    return "The pool " + theirs + " was added meanwhile by another user; nothing was added.";
+  return "The pool number " + poolNumberOf(theirs) + " was taken meanwhile by another user's pool " + theirs + "; " +
+         wanted + " was not added.";
+}
+
+// The pool of the table whose name ends in poolNumber and whose questions begin with it; empty
+// when there is none.
+std::string poolNumbered(store::Connection& conn, const std::string& table, const std::string& poolNumber) {
+  store::Recordset rs;
+  rs.open(sql::poolsOfNumbersWithPrefix(table, poolNumber), conn, store::adOpenDynamic, store::adLockReadOnly);
+  std::string found;
+  for (; !rs.eof() && found.empty(); rs.moveNext())
+    if (const std::string src = rs.value("src").toString(); poolNumberOf(src) == poolNumber) found = src;
+  rs.close();
+  return found;
+}
+
+}  // namespace
+
+PoolAddedMeanwhile::PoolAddedMeanwhile(const std::string& wanted, std::string theirs)
+    : store::DbError(kPoolAddedMeanwhile, addedMeanwhileText(wanted, theirs)), pool(std::move(theirs)) {}
+
 std::string addPool(store::Connection& conn, const std::string& table, const std::string& letter,
                     const std::string& poolNumber, long count) {
   refuse(newPoolNameProblem(letter, poolNumber));
   refuse(addedCountProblem(0, count));
   const std::string pool = letter + poolNumber;
+  // The number was free when it was listed. Another user's pool of that number was added before
+  // this transaction began (a file holds the whole bank from here), or, on a server, is added
+  // while it runs: its first question number is then a repeated key once theirs is committed.
+  auto refuseIfAddedMeanwhile = [&] {
+    if (std::string theirs = poolNumbered(conn, table, poolNumber); !theirs.empty())
+      throw PoolAddedMeanwhile(pool, std::move(theirs));
+  };
   // One commit: a failure part-way leaves no part of the pool, and the log is emptied once.
   store::Transaction tx(conn);
-  addNumbers(conn, table, pool, poolNumber, 1, count);
+  refuseIfAddedMeanwhile();
+  try {
+    addNumbers(conn, table, pool, poolNumber, 1, count);
+  } catch (const store::DbError& e) {
+    if (store::isKeyViolation(e)) refuseIfAddedMeanwhile();
+    throw;
+  }
   tx.commit();
   return pool;
 }

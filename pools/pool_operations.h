@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "connection.h"
+#include "db_error.h"
 
 namespace pools {
 
@@ -49,9 +50,18 @@ std::string deletedCountProblem(long current, long count);
 // or a pool number that is not three digits. Empty when it can.
 std::string newPoolNameProblem(const std::string& letter, const std::string& poolNumber);
 
+// The refusal of a new pool whose number another user has given a pool of the same table since
+// it was listed free: pool is theirs, for the caller to show.
+inline constexpr long kPoolAddedMeanwhile = 3022;  // as a repeated key
+struct PoolAddedMeanwhile : store::DbError {
+  PoolAddedMeanwhile(const std::string& wanted, std::string theirs);
+  std::string pool;
+};
+
 // Adds pool letter + poolNumber with the questions poolNumber + 01..count, skipping
 // numbers that exist; all or none of them. Refuses (kInvalidInput, the text above) what
-// newPoolNameProblem or addedCountProblem(0, count) refuses. Returns the pool's name.
+// newPoolNameProblem or addedCountProblem(0, count) refuses, and (PoolAddedMeanwhile) a pool
+// number that a pool of the table has, added meanwhile by another user. Returns the pool's name.
 std::string addPool(store::Connection& conn, const std::string& table, const std::string& letter,
                     const std::string& poolNumber, long count);
 

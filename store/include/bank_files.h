@@ -52,6 +52,15 @@ struct FileCheck {
   bool whole() const { return integrity == "ok" && stoppedAt.empty(); }
 };
 
+// The size of a page of the bank and the user database (SQLCipher 3's, which the files keep): a
+// whole file is a whole number of pages.
+inline constexpr unsigned long long kPageSize = 1024;
+
+// Whether the first page of file opens with key while the file as a whole does not: the file has
+// that key and is damaged after its first page or cut short, rather than a file of another key or
+// of another format.
+bool onlyFirstPageOpens(const std::filesystem::path& file, const std::string& key);
+
 // Opens file with key (DbError when it does not open as a file of ours), runs the integrity
 // check and counts the rows of every table; nothing is written. Opened for writing only so
 // that, when no other program has the file open, closing it takes its log files away.

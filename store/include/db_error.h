@@ -58,4 +58,14 @@ class DbError : public std::runtime_error {
   std::string message() const { return std::to_string(number) + ":" + description; }
 };
 
+// How both engines begin the description of a write refused because it would repeat the value
+// of a field that must be unique (a question number, say).
+inline constexpr const char* kRepeatedValue =
+    "The changes were not made because they would repeat a value in a field that must be unique";
+
+// Whether e is such a refusal.
+inline bool isKeyViolation(const DbError& e) {
+  return e.number == err::Generic && e.description.rfind(kRepeatedValue, 0) == 0;
+}
+
 }  // namespace store

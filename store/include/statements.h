@@ -26,6 +26,9 @@ std::string topicsOfType(std::string_view type);
 // ----- question numbers and pools
 // "select count(*) as numQCount from SCtbl where SCtbl.numQ Like '012%';"
 std::string countNumbersWithPrefix(std::string_view table, std::string_view prefix);
+// "select distinct src from SCtbl where SCtbl.numQ Like '012%';": the pools whose questions
+// begin with a pool number.
+std::string poolsOfNumbersWithPrefix(std::string_view table, std::string_view prefix);
 // "select distinct Mid(numQ, 1, 3) as prefix from SCtbl;": the pool numbers a table uses.
 std::string usedNumberPrefixes(std::string_view table);
 // "select count(*) as numQCount from SCtbl where (SCtbl.numQ = '01201')"

@@ -413,6 +413,20 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
 
 // ----- the integrity check
 
+bool onlyFirstPageOpens(const fs::path& file, const std::string& key) {
+  std::error_code ec;
+  const auto size = fs::file_size(file, ec);
+  if (ec || size < kPageSize) return false;  // an empty file would open as an empty database
+  try {
+    SqliteDb::openExisting(file.string(), key, false);
+    return false;
+  } catch (const SqliteFailure& f) {
+    // The engine reads the first page's header only once the key has opened it: a fault found
+    // there or after it is damage; a first page that the key does not open is SQLITE_NOTADB.
+    return f.primary() == SQLITE_CORRUPT;
+  }
+}
+
 FileCheck checkFile(const fs::path& file, const std::string& key, bool countRows) {
   auto db = openOurFile(file.string(), key, false, ErrorStyle::Ado);
   FileCheck out;

@@ -81,8 +81,7 @@ DbError serverError(const std::string& sqlstate, const std::string& message, con
   const std::string m = trimmed(message);
   const std::string cls = sqlstate.substr(0, 2);
   if (sqlstate == "23505")
-    return DbError(err::Generic, "The changes were not made because they would repeat a value in a field that must be "
-                                 "unique (" + m + ").");
+    return DbError(err::Generic, std::string(kRepeatedValue) + " (" + m + ").");
   if (sqlstate == "23502") return DbError(err::FieldRequired, "A field that cannot be left empty got Null (" + m + ").");
   if (cls == "23") return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
   if (sqlstate == "42P01") return DbError(err::TableNotFound, "The table or query could not be found (" + m + ").");
@@ -95,9 +94,10 @@ DbError serverError(const std::string& sqlstate, const std::string& message, con
     return DbError(err::ReadOnly, "The bank cannot be changed through this connection (" + m + ").");
   if (sqlstate == "53100") return DbError(err::DiskFull, "The server's disk is full: the change was not written (" + m + ").");
   if (cls == "XX" && sqlstate != "XX000") return DbError(err::Damaged, "The server reports damaged data (" + m + ").");
+  // The client's own text of a lost connection runs over several indented lines: the program says it.
   if (cls == "08" || cls == "57")
-    return DbError(err::ServerUnreachable, "The connection to the server " + server + " was lost (" + m +
-                                               "); the change was not made. The next action connects again.");
+    return DbError(err::ServerUnreachable, "The connection to the server " + server +
+                                               " was lost; the change was not made. The next action connects again.");
   return DbError(err::Generic, "The database engine reported: " + m + ".");
 }
 
@@ -129,8 +129,8 @@ void PgDb::reconnectIfLost() {
   if (PQstatus(conn_) == CONNECTION_OK) return;
   PQreset(conn_);
   if (PQstatus(conn_) != CONNECTION_OK)
-    throw DbError(err::ServerUnreachable, "The server " + name_ + " could not be reached: " +
-                                              trimmed(PQerrorMessage(conn_)) + ". The next action tries again.");
+    throw DbError(err::ServerUnreachable, "The server " + name_ + " could not be reached; nothing was done or saved. "
+                                          "The next action tries again.");
   settle();
 }
 
@@ -192,14 +192,35 @@ Result oneStatement(PGconn* c, bool inTransaction, const std::string& sql, const
 }
 }  // namespace
 
-std::unique_ptr<EngineRows> PgDb::query(const std::string& sql, const std::vector<Value>& params) {
+namespace {
+// Whether a statement changes nothing, so that it may run again: a read, or a transaction's beginning.
+bool changesNothing(const std::string& sql) {
+  const std::string first = sql.substr(0, sql.find_first_of(" \t\r\n"));
+  return equalsIgnoringCase(first, "SELECT") || equalsIgnoringCase(first, "BEGIN");
+}
+}  // namespace
+
+Result PgDb::statement(const std::string& sql, const std::vector<Value>& params) {
   reconnectIfLost();
-  return std::make_unique<PgRows>(oneStatement(conn_, inTransaction(), sql, params, name_));
+  const bool idle = !inTransaction();
+  try {
+    return oneStatement(conn_, !idle, sql, params, name_);
+  } catch (const DbError&) {
+    // The server ended the connection while it was idle (a restart, an administrator): it is
+    // made again, silently, for a statement that changes nothing and is no part of a change.
+    // A change hears of the loss (nothing of it was written), and its next attempt connects.
+    if (!idle || changing_ || PQstatus(conn_) == CONNECTION_OK || !changesNothing(sql)) throw;
+  }
+  reconnectIfLost();
+  return oneStatement(conn_, false, sql, params, name_);
+}
+
+std::unique_ptr<EngineRows> PgDb::query(const std::string& sql, const std::vector<Value>& params) {
+  return std::make_unique<PgRows>(statement(sql, params));
 }
 
 long long PgDb::run(const std::string& sql, const std::vector<Value>& params) {
-  reconnectIfLost();
-  Result r = oneStatement(conn_, inTransaction(), sql, params, name_);
+  Result r = statement(sql, params);
   const char* n = PQcmdTuples(r.get());
   return n && *n ? std::atoll(n) : 0;
 }
@@ -217,7 +238,7 @@ Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, c
   return rows->next() ? rows->column(0) : rowidBefore;
 }
 
-void PgDb::begin(bool serializable) { exec(serializable ? "BEGIN ISOLATION LEVEL SERIALIZABLE;" : "BEGIN;"); }
+void PgDb::begin(bool serializable) { statement(serializable ? "BEGIN ISOLATION LEVEL SERIALIZABLE" : "BEGIN", {}); }
 
 bool PgDb::inTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
 

@@ -10,6 +10,7 @@
 #include "engine.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace store {
 
@@ -41,6 +42,9 @@ class PgDb : public Engine {
   void begin(bool serializable = false) override;
   bool inTransaction() const override;
   bool hasTable(const std::string& name) override;
+  // Whether a change is under way (a tagged write of the history): a connection lost under it is
+  // reported rather than made again for its reads.
+  void setChanging(bool on) { changing_ = on; }
 
  private:
   PgDb(pg_conn* conn, std::string name, std::string schema);
@@ -48,6 +52,10 @@ class PgDb : public Engine {
   // one, the transaction is gone and the caller hears so.
   void reconnectIfLost();
   void settle();  // the session settings every connection gets
+  // Runs one statement; one that the lost connection of an idle session failed runs once more on a
+  // new connection when it changes nothing and no change is under way.
+  std::unique_ptr<pg_result, void (*)(pg_result*)> statement(const std::string& sql, const std::vector<Value>& params);
+  bool changing_ = false;
   pg_conn* conn_;
   std::string name_;
   std::string schema_;

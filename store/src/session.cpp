@@ -91,9 +91,7 @@ DbError engineError(const SqliteFailure& f) {
   switch (f.primary()) {
     case SQLITE_CONSTRAINT:
       if (f.code == SQLITE_CONSTRAINT_UNIQUE || f.code == SQLITE_CONSTRAINT_PRIMARYKEY)
-        return DbError(err::Generic,
-                       "The changes were not made because they would repeat a value in a field that must be "
-                       "unique (" + named() + ").");
+        return DbError(err::Generic, std::string(kRepeatedValue) + " (" + named() + ").");
       if (f.code == SQLITE_CONSTRAINT_NOTNULL)
         return DbError(err::FieldRequired, "The field '" + named() + "' cannot be left empty (Null).");
       return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
@@ -291,14 +289,19 @@ std::vector<TableDefRow> Session::tableDefs() {
   return out;
 }
 
+void Session::setTag(history::Tag* tag) {
+  tag_ = tag;
+  if (!file_) static_cast<PgDb&>(*engine_).setChanging(tag_ != nullptr);
+}
+
 void Session::pushTag(history::Tag& tag) {
   tag.previous = tag_;
-  tag_ = &tag;
+  setTag(&tag);
   if (keepsHistory_ && engine_->inTransaction()) {
     try {
       writeContext(tag);
     } catch (...) {
-      tag_ = tag.previous;  // a tag that could not begin is none
+      setTag(tag.previous);  // a tag that could not begin is none
       throw;
     }
     contextWritten_ = true;
@@ -308,7 +311,7 @@ void Session::pushTag(history::Tag& tag) {
 void Session::popTag(history::Tag& tag) {
   if (tag_ != &tag) return;
   if (holder_ == &tag) rollbackHeld();  // ended without commit: its writes go back
-  tag_ = tag.previous;
+  setTag(tag.previous);
   if (!contextWritten_ || !engine_->inTransaction()) return;
   if (tag_) {
     writeContext(*tag_);

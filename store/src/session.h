@@ -100,6 +100,8 @@ class Session {
   std::unordered_map<std::string, Translation> translations_;
   bool keepsHistory_ = false;
   history::Tag* tag_ = nullptr;
+  // The tag whose change is under way now; on a server the engine learns of it too.
+  void setTag(history::Tag* tag);
   bool contextWritten_ = false;
   history::Tag* holder_ = nullptr;  // the tag whose change the open transaction is
   void rollbackHeld();

@@ -35,6 +35,10 @@ std::string countNumbersWithPrefix(std::string_view table, std::string_view pref
          "%';";
 }
 
+std::string poolsOfNumbersWithPrefix(std::string_view table, std::string_view prefix) {
+  return "select distinct src from " + s(table) + " where " + s(table) + ".numQ Like '" + sqlText(prefix) + "%';";
+}
+
 std::string usedNumberPrefixes(std::string_view table) {
   return "select distinct Mid(numQ, 1, 3) as prefix from " + s(table) + ";";
 }

@@ -17,9 +17,9 @@ class LostConnection : public EditorTest {
     add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}, {"choiceA", "stored"}});
     add("SCtbl", {{"numQ", "01202"}, {"src", "X012"}, {"choiceA", "second"}});
   }
-  // Every connection to the test's database ends, as when the server restarts.
+  // Every connection to the test's database ends, as when the server restarts (waited for).
   void endConnections() {
-    testing_support::pgAdmin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+    testing_support::pgAdmin("SELECT pg_terminate_backend(pid, 600000) FROM pg_stat_activity WHERE datname = '" +
                              server->name() + "' AND pid <> pg_backend_pid()");
   }
 };
@@ -34,6 +34,9 @@ TEST_F(LostConnection, SaveShowsTheLossKeepsTheEditsAndTheNextSaveReconnectsAndW
   EXPECT_NE(dialogs.shown[0].text.find("The connection to the server '" + server->name() + "'"), std::string::npos)
       << dialogs.shown[0].text;
   EXPECT_NE(dialogs.shown[0].text.find("The next action connects again."), std::string::npos) << dialogs.shown[0].text;
+  EXPECT_EQ(dialogs.shown[0].text, "3151:The connection to the server " + state->pConn().path() +
+                                       " was lost; the change was not made. The next action connects again. Your "
+                                       "edits are still on screen.");
   EXPECT_EQ(ed.txtAnswer[0].Text(), "edited");
   EXPECT_EQ(state->currentQNumber, "01201");
 
@@ -57,6 +60,15 @@ TEST_F(LostConnection, AutoSaveOnLeavingShowsTheLossAndStaysOnTheQuestion) {
   EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(state->currentQNumber, "01202");
   EXPECT_EQ(field("SCtbl", "01201", "choiceA").toString(), "edited");
+}
+
+TEST_F(LostConnection, AClickOnAnotherQuestionConnectsAgainWithoutAWord) {
+  FormSCEdit& ed = open<FormSCEdit>();
+  endConnections();
+  ui::runEvent([&] { ed.lstQuestion.setListIndex(1); });
+  EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+  EXPECT_EQ(state->currentQNumber, "01202");
+  EXPECT_EQ(ed.txtAnswer[0].Text(), "second");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // operations, driven through the SC editor's controls.
 #include "editor_fixture.h"
 #include "numbering.h"
+#include "pool_operations.h"
 #include "sc/form_sc_edit.h"
 
 using kinds::FormSCEdit;
@@ -99,6 +100,33 @@ TEST_P(PoolEditingStore, AddPoolChecksTheLetterAndTheCountAsksAndShowsThePool) {
   EXPECT_EQ(lastMessage(), "Invalid number of questions");
   EXPECT_EQ(ed.txtQNumber.SelStart(), 1);
   EXPECT_EQ(ed.txtQNumber.SelLength(), 2);
+}
+
+TEST_P(PoolEditingStore, AddPoolOfANumberThatAnotherUserTookMeanwhileSaysSoAndShowsTheirPool) {
+  add("SCtbl", {{"numQ", "00101"}, {"src", "A001"}});
+  FormSCEdit& ed = open<FormSCEdit>();
+  selectMode(ed, "Add Pool");
+  for (int i = 0; i < ed.cmbPoolName->ListCount(); ++i)
+    if (ed.cmbPoolName->List(i) == "012") ed.cmbPoolName->setListIndex(i);
+  ed.txtPoolName.setText("Y");
+  ed.txtQNumber.setText("3");
+  {
+    store::Connection other;  // another user's editor adds its pool of the number first
+    if (server)
+      other.open(server->uri());
+    else
+      other.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+    pools::addPool(other, "SCtbl", "X", "012", 2);
+  }
+  dialogs.queueAnswer(MsgResult::Ok);
+  ed.cmdEditSubmit.Press();
+  EXPECT_EQ(lastMessage(), "The pool number 012 was taken meanwhile by another user's pool X012; Y012 was not added.");
+  EXPECT_EQ(dialogs.shown.back().icon, MsgIcon::Critical);
+  EXPECT_EQ(ed.cmbPool.Text(), "X012");
+  EXPECT_EQ(ed.lstQuestion.ListCount(), 2);
+  EXPECT_EQ(ed.cmbEdit.Text(), "Add Pool");
+  EXPECT_EQ(ed.cmbPoolName->ListCount(), 998);  // 001 and 012 taken
+  EXPECT_TRUE(numbersOf("Y012").empty());
 }
 
 TEST_P(PoolEditingStore, AddQuestionStopsAtNinetyNine) {

@@ -52,6 +52,17 @@ TEST(ImportFile, EachRefusedFileGetsItsReason) {
   for (size_t i = 4096 + 100; i < 4096 + 400; ++i) bytes[i] = '\x5a';
   write(files / "damaged.mdb", bytes);
   EXPECT_EQ(why(files / "damaged.mdb"), "The database file is damaged.");
+
+  // Cut short part-way through a page, and at a page's end; pages that the opening reads overwritten.
+  const std::string whole = testing_support::bytesOf(bank);
+  write(files / "cut.mdb", whole.substr(0, whole.size() - 700));
+  EXPECT_EQ(why(files / "cut.mdb"), "The database file is damaged: it has been cut short.");
+  write(files / "cut-at-page.mdb", whole.substr(0, whole.size() - 3 * 1024));
+  EXPECT_EQ(why(files / "cut-at-page.mdb"), "The database file is damaged.");
+  std::string middle = whole;
+  for (size_t i = 1024; i < middle.size() / 2; ++i) middle[i] = '\x5a';
+  write(files / "middle.mdb", middle);
+  EXPECT_EQ(why(files / "middle.mdb"), "The database file is damaged.");
 }
 
 TEST(ImportFile, AMissingMemoSourceIsRefusedBeforeTheQuestion) {

@@ -2,11 +2,15 @@
 // run on real bank files without windows.
 #include <sqlite3.h>
 
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "bank_fixture.h"
 #include "numbering.h"
+#include "pg_db.h"
+#include "pg_server.h"
 #include "pool_operations.h"
 
 namespace {
@@ -125,6 +129,61 @@ TEST_F(PoolOperations, AddingAPoolIsAllOrNothing) {
   sqlite3_close(raw);
   EXPECT_NE(failureOf([&] { pools::addPool(conn, "SCtbl", "X", "007", 9); }), 0);
   EXPECT_TRUE(numbers("SCtbl", "X007").empty());
+}
+
+TEST_F(PoolOperations, APoolOfTheNumberThatAnotherUserAddedMeanwhileIsNamedAndNothingIsAdded) {
+  // The number 500 was listed free to both editors; the other one added its pool first.
+  store::Connection other;
+  other.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+  pools::addPool(other, "SCtbl", "X", "500", 2);
+  try {
+    pools::addPool(conn, "SCtbl", "X", "500", 3);
+    ADD_FAILURE() << "added";
+  } catch (const pools::PoolAddedMeanwhile& e) {
+    EXPECT_EQ(e.number, pools::kPoolAddedMeanwhile);
+    EXPECT_EQ(e.pool, "X500");
+    EXPECT_EQ(e.description, "The pool X500 was added meanwhile by another user; nothing was added.");
+  }
+  std::string why;
+  EXPECT_EQ(failureOf([&] { pools::addPool(conn, "SCtbl", "Y", "500", 1); }, &why), pools::kPoolAddedMeanwhile);
+  EXPECT_EQ(why, "The pool number 500 was taken meanwhile by another user's pool X500; Y500 was not added.");
+  EXPECT_EQ(numbers("SCtbl", "X500"), (std::vector<std::string>{"50001", "50002"}));
+  EXPECT_TRUE(numbers("SCtbl", "Y500").empty());
+}
+
+// On a server two editors' pools of one number may be under way at once: the second one's first
+// question waits for the first one's commit and then repeats its number.
+TEST(PoolOperationsOnAServer, APoolAddedWhileTheSameIsBeingAddedIsNamedRatherThanARepeatedKey) {
+  testing_support::ServerDb server;
+  store::schema::createServerBank(server.uri());
+  store::Connection mine, other;
+  mine.open(server.uri());
+  other.open(server.uri());
+  store::Transaction theirs(other);
+  pools::addQuestionIfNew(other, "SCtbl", "X500", "50001");
+  std::atomic<bool> done{false};
+  std::string refused;
+  std::thread adding([&] {
+    try {
+      pools::addPool(mine, "SCtbl", "Y", "500", 3);
+    } catch (const pools::PoolAddedMeanwhile& e) {
+      refused = e.pool;
+    } catch (const store::DbError& e) {
+      refused = e.message();
+    }
+    done = true;
+  });
+  auto watch = store::PgDb::connect(server.uri(), "public");
+  auto waitsForALock = [&] {
+    auto rows = watch->query("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                             "wait_event_type = 'Lock'");
+    return rows->next() && rows->column(0).toInt() > 0;
+  };
+  while (!done && !waitsForALock()) std::this_thread::yield();
+  theirs.commit();
+  adding.join();
+  EXPECT_EQ(refused, "X500");
+  EXPECT_EQ(pools::questionsInPool(mine, "SCtbl", "Y500"), 0);
 }
 
 TEST(Numbering, NumbersAndPoolNames) {

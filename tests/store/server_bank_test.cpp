@@ -78,18 +78,52 @@ TEST_F(ServerBank, APublicationWritesAPairThatChecksAndLinksItsOwnUserDatabase) 
 
 namespace {
 
+// The server ends every session of the bank, as a restart does, and returns once they have ended.
+void endSessions(const ServerDb& server) {
+  pgAdmin("SELECT pg_terminate_backend(pid, 600000) FROM pg_stat_activity WHERE datname = '" + server.name() +
+          "' AND pid <> pg_backend_pid()");
+}
+
 TEST(ServerConnection, ALostConnectionIsReportedAndTheNextStatementConnectsAgain) {
   ServerDb server;
   schema::createServerBank(server.uri());
   Connection c;
   c.open(server.uri());
   addQuestion(c, "SCtbl", "01201", "X012");
-  // The server ends every session of the bank, as a restart does.
-  pgAdmin("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + server.name() +
-          "' AND pid <> pg_backend_pid()");
+  endSessions(server);
   EXPECT_EQ(errorNumberOf([&] { c.execute("update SCtbl set answer = 'B'"); }), err::ServerUnreachable);
   EXPECT_EQ(c.execute("update SCtbl set answer = 'C'"), 1);
   EXPECT_EQ(rowsOf(c, "select answer from SCtbl"), "C\n");
+}
+
+// The server ends the sessions between actions: what changes nothing, a read or the beginning
+// of a transaction, runs on a new connection without a word; a change hears of the loss in the
+// program's words.
+TEST(ServerConnection, AfterTheLossReadsAndTransactionsConnectAgainAndAChangeIsToldInWords) {
+  ServerDb server;
+  schema::createServerBank(server.uri());
+  Connection c;
+  c.open(server.uri());
+  addQuestion(c, "SCtbl", "01201", "X012");
+  endSessions(server);
+  EXPECT_EQ(rowsOf(c, "select src from SCtbl"), "X012\n");
+  endSessions(server);
+  {
+    Transaction t(c);
+    c.execute("update SCtbl set answer = 'B'");
+    t.commit();
+  }
+  endSessions(server);
+  history::ChangeTag save(c, "Save");
+  try {
+    rowsOf(c, "select answer from SCtbl");
+    ADD_FAILURE() << "a change went on over a lost connection";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number, err::ServerUnreachable);
+    EXPECT_EQ(e.description, "The connection to the server " + c.path() +
+                                 " was lost; the change was not made. The next action connects again.");
+  }
+  EXPECT_EQ(rowsOf(c, "select answer from SCtbl"), "B\n");
 }
 
 }  // namespace

@@ -80,6 +80,9 @@ TEST_P(BankHistory, TrashAndUndeleteOfAPoolWithTakenAndFreeNumbers) {
   ASSERT_EQ(restored.status, 0) << restored.out;
   EXPECT_NE(cell("select count(*) as n from SCtbl where src='X012'"), "0");
   EXPECT_EQ(bank({"trash", d}).out.find("\tX012\tzorbex-bank sql"), std::string::npos);
+  ToolRun again = bank({"undelete", d, "X012"});
+  EXPECT_NE(again.status, 0);
+  EXPECT_NE(again.out.find("X012 is not in the trash; nothing was changed."), std::string::npos) << again.out;
 }
 
 TEST_P(BankHistory, ANumberInTwoKindsNeedsKindAndOtherwiseChangesNothing) {

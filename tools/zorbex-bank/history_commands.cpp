@@ -142,6 +142,7 @@ int cmdTrash(const Args& args) {
 int cmdUndelete(const Args& args) {
   return onBank(args, 2, "undelete DIR NUMQ|POOL [--kind KIND]", [](store::Connection& conn, const Words& w) {
     const std::vector<history::TrashEntry> entries = history::entriesFor(conn, w.plain[1]);
+    if (entries.empty()) return fail(w.plain[1] + " is not in the trash; nothing was changed.");
     std::vector<Kind> kinds;
     for (const history::TrashEntry& e : entries) kinds.push_back(e.kind);
     std::string problem;
