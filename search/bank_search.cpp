@@ -418,11 +418,15 @@ ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& r
     for (size_t i = 0; i < fields.size(); ++i) {
       if (!inView.contains({r.kind, r.numQ, fields[i]})) continue;
       const QString text = plain.of(r.kind, fields[i], valueOf(r.kind, values, fields[i]));
+      const int size = static_cast<int>(text.size());
       for (const Range& range : findInText(text, query)) {
-        const int from = std::max(0, range.start - 30), to = std::min<int>(static_cast<int>(text.size()), range.start + range.length + 30);
+        // About 30 characters each side, on whole words.
+        const int end = range.start + range.length;
+        const int from = startOnWord(text, std::max(0, range.start - 30), range.start);
+        const int to = endOnWord(text, std::min(size, end + 30), end);
         plan.occurrences.push_back({r.kind, r.numQ, fields[i], range, text.mid(range.start, range.length),
-                                    oneLine(text.mid(from, range.start - from)),
-                                    oneLine(text.mid(range.start + range.length, to - range.start - range.length))});
+                                    (from > 0 ? QStringLiteral("…") : QString()) + oneLine(text.mid(from, range.start - from)),
+                                    oneLine(text.mid(end, to - end)) + (to < size ? QStringLiteral("…") : QString())});
       }
     }
     plan.questions.push_back({r.kind, r.numQ, std::move(values)});

@@ -80,7 +80,7 @@ struct Occurrence {
   std::string numQ, field;
   Range range;
   QString found;          // the text that stands there
-  QString before, after;  // the context around it, on one line
+  QString before, after;  // the context around it, on one line, on whole words ("…" where cut)
 };
 
 struct ReplacePlan {

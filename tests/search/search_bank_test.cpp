@@ -332,6 +332,16 @@ TEST_P(SearchBank, ReplaceIsRefusedWhenAnotherProgramChangedOnlyTheAnswer) {
   EXPECT_EQ(field("SCtbl", "01001", "answer"), "C");
 }
 
+TEST_P(SearchBank, ReplaceShowsEachPlaceBetweenWholeWords) {
+  add("CRtbl", {{"numQ", "02001"}, {"src", "X020"},
+                {"choiceA", "The committee reconsidered its extraordinary decision about teh budget of "
+                            "the neighbouring municipalities yesterday."}});
+  const ReplacePlan plan = prepareReplace(conn, find("teh"), parseQuery("teh"));
+  ASSERT_EQ(plan.occurrences.size(), 1u);
+  EXPECT_EQ(plan.occurrences[0].before, "…extraordinary decision about ");
+  EXPECT_EQ(plan.occurrences[0].after, " budget of the neighbouring…");
+}
+
 TEST_P(SearchBank, AWordOfThousandsOfLettersIsIndexedAndFound) {
   const std::string word(3000, 'w');
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", "before " + word + " after"}});
