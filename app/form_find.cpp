@@ -216,6 +216,7 @@ FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
         return markBatch(r, from, to);
       })) {
   setCaption("Find");
+  setOwnWindow();
   lstHits->setModel(hits_);
   setWindowIcon(ui::Bitmap("app_icon"));
   setWidth(13500);
@@ -372,6 +373,7 @@ FormReplace::FormReplace(store::ProgramState& state, FormFind& find, search::Rep
       plan_(std::move(plan)),
       with_(with) {
   setCaption("Replace");
+  setOwnWindow();
   setWindowIcon(ui::Bitmap("app_icon"));
   setWidth(13500);
   setHeight(7200);

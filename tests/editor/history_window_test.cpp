@@ -94,6 +94,7 @@ TEST_F(HistoryWindow, ListsTheVersionsNewestFirstWithTheChosenOneBesideTheCurren
   window_check::save(h, "FormHistory");
   h.lstVersions.setListIndex(1);
   EXPECT_NE(h.txtVersion.toPlainText().indexOf("first words"), -1);
+  window_check::checkOwnWindow(h, h.txtVersion);
 }
 
 TEST_F(HistoryWindow, RestoreAsksThenSavesTheVersionAndKeepsTheOneItReplaces) {
