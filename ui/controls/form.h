@@ -36,9 +36,9 @@ class Form : public QWidget {
   void setMousePointer(MousePointer p);
   MousePointer mousePointer() const { return pointer_; }
 
-  // Makes this one of the program's own windows (Find, Replace, History, Trash) rather than
-  // one of its original design: Escape closes it as its close box does, and it opens wholly
-  // inside its screen's work area, frame included.
+  // Makes this one of the program's tool windows (Find, Replace, History, Trash): Escape
+  // closes it as its close box does, and it opens wholly inside its screen's work area, frame
+  // included.
   void setOwnWindow() { ownWindow_ = true; }
 
   std::string Caption() const { return windowTitle().toStdString(); }
