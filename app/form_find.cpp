@@ -53,11 +53,6 @@ QString snippetHtml(const search::Result& r) {
   return html;
 }
 
-QString poolShown(const search::Result& r) {
-  if (r.kind != Kind::AWA) return QString::fromStdString(r.pool);
-  return r.pool == "A" ? QStringLiteral("Argument") : r.pool == "I" ? QStringLiteral("Issue") : QString::fromStdString(r.pool);
-}
-
 QTreeWidget* makeList(QWidget* parent, const QStringList& headers) {
   auto* list = new QTreeWidget(parent);
   list->setHeaderLabels(headers);
@@ -171,7 +166,7 @@ QVariant HitList::data(const QModelIndex& index, int role) const {
   switch (index.column()) {
     case 0: return QString(store::schema::kindName(r.kind));
     case 1: return QString::fromStdString(r.numQ);
-    case 2: return poolShown(r);
+    case 2: return search::poolShown(r.kind, r.pool);
     case 3: return search::whereOf(r.kind, r.field);
     default: return snippetHtml(r);
   }
@@ -222,6 +217,7 @@ FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
         return markBatch(r, from, to);
       })) {
   setCaption("Find");
+  setOwnWindow();
   lstHits->setModel(hits_);
   setWindowIcon(ui::Bitmap("app_icon"));
   setWidth(13500);
@@ -323,7 +319,7 @@ void FormFind::OpenHit(int row) {
   ui::Form* editor = showEditorOf(hit.kind, state_, formInit_);
   if (!editor) return;
   if (hit.kind == Kind::AWA)
-    goToQuestion(static_cast<kinds::FormAWAEdit&>(*editor), poolShown(hit).toStdString(), hit.numQ);
+    goToQuestion(static_cast<kinds::FormAWAEdit&>(*editor), search::poolShown(hit.kind, hit.pool).toStdString(), hit.numQ);
   else
     goToQuestion(static_cast<editor::QuestionEditor&>(*editor), hit.pool, hit.numQ);
   editor->raise();
@@ -361,6 +357,7 @@ FormReplace::FormReplace(store::ProgramState& state, FormFind& find, search::Rep
       plan_(std::move(plan)),
       with_(with) {
   setCaption("Replace");
+  setOwnWindow();
   setWindowIcon(ui::Bitmap("app_icon"));
   setWidth(13500);
   setHeight(7200);

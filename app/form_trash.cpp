@@ -22,6 +22,7 @@ FormTrash::FormTrash(store::Connection& conn)
       conn_(conn) {
   setObjectName("FormTrash");
   setCaption("Trash");
+  setOwnWindow();
   setWidth(10200);
   setHeight(5400);
   lblTrash.Move(120, 120, 7000, 255);

@@ -30,6 +30,7 @@ FormHistory::FormHistory(store::Connection& conn, store::schema::Kind kind, std:
       shown_(recordFields(kind)) {
   setObjectName("FormHistory");
   setCaption("History of question " + numQ_);
+  setOwnWindow();
   setWidth(13500);
   setHeight(9000);
   lblVersions.Move(120, 120, 6000, 255);

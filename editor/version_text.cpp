@@ -1,6 +1,7 @@
 #include "version_text.h"
 
 #include <QTextDocument>
+#include <algorithm>
 #include <cctype>
 
 #include "rtf/rtf_reader.h"
@@ -13,24 +14,36 @@ namespace {
 using store::schema::FieldType;
 using store::schema::FieldWrite;
 
-std::vector<std::string> words(const std::string& s) {
-  std::vector<std::string> out;
+// A word and the blanks after it; words are compared without their blanks, so that a word
+// followed by a blank in one text and ending the other is the same word.
+struct Word {
+  std::string word, blanks;
+};
+
+std::vector<Word> words(const std::string& s) {
+  std::vector<Word> out;
   size_t i = 0;
   while (i < s.size()) {
     size_t j = i;
     while (j < s.size() && !std::isspace(static_cast<unsigned char>(s[j]))) ++j;
-    while (j < s.size() && std::isspace(static_cast<unsigned char>(s[j]))) ++j;
-    out.push_back(s.substr(i, j - i));
-    i = j;
+    size_t k = j;
+    while (k < s.size() && std::isspace(static_cast<unsigned char>(s[k]))) ++k;
+    out.push_back({s.substr(i, j - i), s.substr(j, k - j)});
+    i = k;
   }
   return out;
 }
 
 void add(std::vector<DiffPart>& parts, DiffPart::Kind kind, const std::string& text) {
+  if (text.empty()) return;
   if (!parts.empty() && parts.back().kind == kind)
     parts.back().text += text;
   else
     parts.push_back({kind, text});
+}
+
+bool onlyBlanks(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
 }
 
 std::string escaped(const std::string& s) {
@@ -58,22 +71,33 @@ std::string fieldLabel(const std::string& field) {
 }
 
 std::vector<DiffPart> wordDiff(const std::string& before, const std::string& after) {
-  const std::vector<std::string> a = words(before), b = words(after);
+  const std::vector<Word> a = words(before), b = words(after);
   // Longest common subsequence of the words, from the end, so that the walk goes forward.
   std::vector<std::vector<int>> lcs(a.size() + 1, std::vector<int>(b.size() + 1, 0));
   for (size_t i = a.size(); i-- > 0;)
     for (size_t j = b.size(); j-- > 0;)
-      lcs[i][j] = a[i] == b[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
+      lcs[i][j] = a[i].word == b[j].word ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
   std::vector<DiffPart> parts;
   size_t i = 0, j = 0;
   while (i < a.size() || j < b.size()) {
-    if (i < a.size() && j < b.size() && a[i] == b[j]) {
-      add(parts, DiffPart::Same, a[i++]);
+    if (i < a.size() && j < b.size() && a[i].word == b[j].word) {
+      add(parts, DiffPart::Same, a[i].word);
+      // Blanks that differ after the same word: each text keeps its own (only blanks, which
+      // markDifferences leaves unmarked).
+      if (a[i].blanks == b[j].blanks) {
+        add(parts, DiffPart::Same, a[i].blanks);
+      } else {
+        add(parts, DiffPart::Removed, a[i].blanks);
+        add(parts, DiffPart::Added, b[j].blanks);
+      }
+      ++i;
       ++j;
     } else if (i < a.size() && (j == b.size() || lcs[i + 1][j] >= lcs[i][j + 1])) {
-      add(parts, DiffPart::Removed, a[i++]);  // what went before what came in its place
+      add(parts, DiffPart::Removed, a[i].word + a[i].blanks);  // what went before what came in its place
+      ++i;
     } else {
-      add(parts, DiffPart::Added, b[j++]);
+      add(parts, DiffPart::Added, b[j].word + b[j].blanks);
+      ++j;
     }
   }
   return parts;
@@ -102,13 +126,15 @@ MarkedTexts markDifferences(const std::vector<ShownField>& version, const std::v
     out.version += head;
     out.current += head;
     for (const DiffPart& p : wordDiff(version[i].text, current[i].text)) {
+      // Blanks alone are shown as they are: only words are compared.
+      const bool marked = p.kind != DiffPart::Same && !onlyBlanks(p.text);
       if (p.kind != DiffPart::Added)
-        out.version += p.kind == DiffPart::Removed
+        out.version += marked
                            ? "<span style=\"background-color:#f6c6c6; text-decoration:line-through\">" +
                                  escaped(p.text) + "</span>"
                            : escaped(p.text);
       if (p.kind != DiffPart::Removed)
-        out.current += p.kind == DiffPart::Added
+        out.current += marked
                            ? "<span style=\"background-color:#c6ecc6\">" + escaped(p.text) + "</span>"
                            : escaped(p.text);
     }

@@ -17,8 +17,10 @@ struct DiffPart {
   std::string text;
 };
 
-// The differences between before and after, word by word (a word keeps the spaces after it).
-// The Same and Removed parts spell before; the Same and Added parts spell after.
+// The differences between before and after, word by word: words are compared without the
+// blanks after them, and where only those differ, each text's blanks are a Removed and an
+// Added part of blanks alone. The Same and Removed parts spell before; the Same and Added
+// parts spell after.
 std::vector<DiffPart> wordDiff(const std::string& before, const std::string& after);
 
 // A field's name as the user reads it: "Choice A", "Passage", "Statement 1".

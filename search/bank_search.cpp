@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "db_error.h"
 #include "history.h"
@@ -45,6 +46,24 @@ FieldType typeOf(Kind kind, const std::string& field) {
 
 // The field that names the question's group: its pool, or for essay topics their type.
 const char* poolField(Kind kind) { return kind == Kind::AWA ? "type" : "src"; }
+
+// The essay topics' types, as stored and as shown.
+constexpr std::pair<const char*, const char*> kEssayTypes[] = {{"A", "Argument"}, {"I", "Issue"}};
+
+// The filter as the index reads it, or nothing when no question can pass it. The index keeps
+// an essay topic's type as its stored letter: a pool named as the program shows a type
+// ("Argument") stands for the topics of that type alone (other kinds' pools are a letter and
+// a number).
+std::optional<sidx::Filter> indexFilter(sidx::Filter filter) {
+  for (const auto& [stored, shown] : kEssayTypes) {
+    if (QString::fromStdString(filter.pool).compare(QLatin1String(shown), Qt::CaseInsensitive) != 0) continue;
+    if (!filter.kinds.empty() && std::find(filter.kinds.begin(), filter.kinds.end(), Kind::AWA) == filter.kinds.end())
+      return std::nullopt;
+    filter.kinds = {Kind::AWA};
+    filter.pool = stored;
+  }
+  return filter;
+}
 
 std::vector<std::string> readFields(Kind kind) {
   std::vector<std::string> f = searchedFields(kind);
@@ -200,6 +219,13 @@ QString whereOf(Kind kind, const std::string& field) {
   return QString::fromStdString(field);
 }
 
+QString poolShown(Kind kind, const std::string& pool) {
+  if (kind == Kind::AWA)
+    for (const auto& [stored, shown] : kEssayTypes)
+      if (pool == stored) return QLatin1String(shown);
+  return QString::fromStdString(pool);
+}
+
 QString plainTextOf(Kind kind, const std::string& field, const Value& value) {
   PlainText plain;
   return plain.of(kind, field, value);
@@ -226,11 +252,13 @@ void reindexQuestion(store::Connection& conn, Kind kind, const std::string& numQ
 std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const sidx::Filter& filter,
                                const Progress& progress) {
   if (query.empty()) return {};
+  const std::optional<sidx::Filter> within = indexFilter(filter);
+  if (!within) return {};
   std::vector<sidx::Hit> hits;
   {
     store::Transaction t(conn);
     updateWithin(conn, progress);
-    hits = sidx::matchEntries(conn, matchExpression(query), filter);
+    hits = sidx::matchEntries(conn, matchExpression(query), *within);
     t.commit();
   }
   // Sorted by packed keys and an index, the hits themselves moved once: a frequent word has
@@ -307,11 +335,31 @@ std::vector<Result> searchBank(store::Connection& conn, const Query& query, cons
 
 namespace {
 
+// Every field of a kind's questions after the number: a question as Replace finds it again
+// (a change to any of them, the answer or a size too, refuses the replace).
+const std::vector<std::string>& wholeQuestion(Kind kind) {
+  static const std::vector<std::vector<std::string>> all = [] {
+    std::vector<std::vector<std::string>> v;
+    for (Kind k : store::schema::kAllKinds) {
+      std::vector<std::string> fields;
+      for (const store::schema::Field& f : store::schema::kindEntry(k).fields) fields.push_back(f.name);
+      v.push_back(fields);
+    }
+    return v;
+  }();
+  return all[static_cast<size_t>(kind)];
+}
+
+const Value& valueOf(Kind kind, const std::vector<Value>& whole, const std::string& field) {
+  const std::vector<std::string>& fields = wholeQuestion(kind);
+  return whole[static_cast<size_t>(std::find(fields.begin(), fields.end(), field) - fields.begin())];
+}
+
 std::vector<Value> storedValues(store::Connection& conn, Kind kind, const std::string& numQ, bool* exists) {
   std::vector<Value> values;
   *exists = false;
   sidx::forEachQuestion(
-      conn, kind, searchedFields(kind),
+      conn, kind, wholeQuestion(kind),
       [&](const std::string&, const std::vector<Value>& v) {
         values = v;
         *exists = true;
@@ -369,12 +417,16 @@ ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& r
     const std::vector<std::string>& fields = searchedFields(r.kind);
     for (size_t i = 0; i < fields.size(); ++i) {
       if (!inView.contains({r.kind, r.numQ, fields[i]})) continue;
-      const QString text = plain.of(r.kind, fields[i], values[i]);
+      const QString text = plain.of(r.kind, fields[i], valueOf(r.kind, values, fields[i]));
+      const int size = static_cast<int>(text.size());
       for (const Range& range : findInText(text, query)) {
-        const int from = std::max(0, range.start - 30), to = std::min<int>(static_cast<int>(text.size()), range.start + range.length + 30);
+        // About 30 characters each side, on whole words.
+        const int end = range.start + range.length;
+        const int from = startOnWord(text, std::max(0, range.start - 30), range.start);
+        const int to = endOnWord(text, std::min(size, end + 30), end);
         plan.occurrences.push_back({r.kind, r.numQ, fields[i], range, text.mid(range.start, range.length),
-                                    oneLine(text.mid(from, range.start - from)),
-                                    oneLine(text.mid(range.start + range.length, to - range.start - range.length))});
+                                    (from > 0 ? QStringLiteral("…") : QString()) + oneLine(text.mid(from, range.start - from)),
+                                    oneLine(text.mid(end, to - end)) + (to < size ? QStringLiteral("…") : QString())});
       }
     }
     plan.questions.push_back({r.kind, r.numQ, std::move(values)});
@@ -406,12 +458,10 @@ int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::ve
     if (now != q.values)
       throw store::DbError(store::err::Generic,
                            name + " was changed by another program since the search. Nothing was replaced; search again.");
-    const std::vector<std::string>& fields = searchedFields(q.kind);
     std::vector<std::pair<std::string, Value>> changed;
     for (auto& [field, ranges] : byField) {
-      const size_t at = static_cast<size_t>(std::find(fields.begin(), fields.end(), field) - fields.begin());
       replaced += static_cast<int>(ranges.size());
-      changed.emplace_back(field, replacedValue(q.kind, field, q.values[at], ranges, with));
+      changed.emplace_back(field, replacedValue(q.kind, field, valueOf(q.kind, q.values, field), ranges, with));
     }
     writeReplacedQuestion(conn, q.kind, q.numQ, changed);
     reindexQuestion(conn, q.kind, q.numQ);

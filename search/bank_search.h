@@ -24,6 +24,9 @@ const std::vector<std::string>& searchedFields(Kind kind);
 // Where in a question a field is, as the user reads it: "stem", "passage", "statement 1",
 // "choice A", "topic".
 QString whereOf(Kind kind, const std::string& field);
+// A question's group as the program shows it: its pool, or for an essay topic its type
+// ("Argument", "Issue") rather than the letter stored for it.
+QString poolShown(Kind kind, const std::string& pool);
 // The plain text of a stored field value: RTF through the rich-text reader (a paragraph
 // break as one "\n", so that places in it are places in the box's document), other text as
 // it is.
@@ -53,7 +56,8 @@ struct Result {
 constexpr size_t kFirstBatch = 50;
 constexpr size_t kBatch = 200;
 
-// The hits of the query within the filter, best first: most places found, then the shorter
+// The hits of the query within the filter, best first (a filter's pool may be any pool name
+// that poolShown gives): most places found, then the shorter
 // text, then by kind and number; their places are not marked yet. The index is brought up to
 // date first, in the same transaction, so that no hit is gone and none is missed. Everything
 // comes from the index: no hit's text is read for words here.
@@ -76,17 +80,17 @@ struct Occurrence {
   std::string numQ, field;
   Range range;
   QString found;          // the text that stands there
-  QString before, after;  // the context around it, on one line
+  QString before, after;  // the context around it, on one line, on whole words ("…" where cut)
 };
 
 struct ReplacePlan {
   std::vector<Occurrence> occurrences;
-  // Each question concerned, with the values of its searched fields as read (the
-  // changed-elsewhere check compares them).
+  // Each question concerned, with the values of all its fields as read (the changed-elsewhere
+  // check compares them: a change to any field refuses the replace).
   struct Stored {
     Kind kind;
     std::string numQ;
-    std::vector<store::Value> values;  // by searchedFields(kind)
+    std::vector<store::Value> values;  // every field of the kind after numQ, in stored order
   };
   std::vector<Stored> questions;
 };
@@ -97,8 +101,9 @@ ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& r
 
 // Writes `with` in place of each accepted occurrence (accepted[i] for occurrence i), in one
 // transaction, keeping the formatting of the text around each (the replacement takes the
-// format of the first character it replaces). A question changed or deleted since the plan
-// was prepared refuses the whole replace: DbError naming it, and nothing is written.
+// format of the first character it replaces). A question changed in any field (not only the
+// searched ones) or deleted since the plan was prepared refuses the whole replace: DbError
+// naming it, and nothing is written.
 // Returns the number of places replaced.
 int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::vector<bool>& accepted,
                  const QString& with);

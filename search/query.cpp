@@ -111,21 +111,54 @@ std::vector<Range> findInText(const QString& plain, const Query& query) {
   return ranges;
 }
 
+namespace {
+
+// The character that ends at `at` and the one that starts there (a surrogate pair as one).
+char32_t charBefore(const QString& s, int at) {
+  if (at >= 2 && s[at - 1].isLowSurrogate() && s[at - 2].isHighSurrogate())
+    return QChar::surrogateToUcs4(s[at - 2], s[at - 1]);
+  return s[at - 1].unicode();
+}
+char32_t charAt(const QString& s, int at) {
+  if (at + 1 < s.size() && s[at].isHighSurrogate() && s[at + 1].isLowSurrogate())
+    return QChar::surrogateToUcs4(s[at], s[at + 1]);
+  return s[at].unicode();
+}
+bool blankOrCjk(char32_t c) { return QChar::isSpace(c) || isCjk(c); }
+
+}  // namespace
+
+bool wordBoundary(const QString& plain, int at) {
+  if (at <= 0 || at >= plain.size()) return true;
+  if (plain[at].isLowSurrogate() && plain[at - 1].isHighSurrogate()) return false;
+  return blankOrCjk(charBefore(plain, at)) || blankOrCjk(charAt(plain, at));
+}
+
+int startOnWord(const QString& plain, int from, int limit) {
+  int at = from;
+  while (at < limit && !wordBoundary(plain, at)) ++at;
+  if (!wordBoundary(plain, at))  // the place itself begins inside a word ("e-mail"): its whole word
+    for (at = from; !wordBoundary(plain, at);) --at;
+  while (at < limit && plain[at].isSpace()) ++at;
+  return at;
+}
+
+int endOnWord(const QString& plain, int to, int limit) {
+  int at = to;
+  while (at > limit && !wordBoundary(plain, at)) --at;
+  if (!wordBoundary(plain, at))
+    for (at = to; !wordBoundary(plain, at);) ++at;
+  while (at > limit && plain[at - 1].isSpace()) --at;
+  return at;
+}
+
 std::vector<SnippetPart> snippet(const QString& plain, const std::vector<Range>& ranges, int width) {
   const int size = static_cast<int>(plain.size());
-  int from = 0, to = std::min(size, width);
+  int from = 0, to = endOnWord(plain, std::min(size, width), std::min(size, width) / 2);
   if (!ranges.empty()) {
     const Range& first = ranges.front();
-    from = std::max(0, first.start - width / 3);
-    to = std::min(size, std::max(from + width, first.start + first.length));
-    // Start and end at a blank where one is near, so that words are not cut.
-    if (from > 0)
-      if (int blank = static_cast<int>(plain.indexOf(QLatin1Char(' '), from)); blank >= 0 && blank < first.start)
-        from = blank + 1;
-    if (to < size)
-      if (int blank = static_cast<int>(plain.lastIndexOf(QLatin1Char(' '), to));
-          blank > first.start + first.length)
-        to = blank;
+    from = startOnWord(plain, std::max(0, first.start - width / 3), first.start);
+    to = endOnWord(plain, std::min(size, std::max(from + width, first.start + first.length)), first.start + first.length);
   }
   auto clean = [&](int a, int b) {
     QString s = plain.mid(a, b - a);

@@ -41,13 +41,23 @@ struct Range {
 // Every place in plain where an item of the query stands, in text order, overlaps merged.
 std::vector<Range> findInText(const QString& plain, const Query& query);
 
+// Whether plain may be cut at `at` without cutting a word: at either end, beside a blank, or
+// beside a CJK character (text without spaces is cut between any two characters).
+bool wordBoundary(const QString& plain, int at);
+// Where a piece of context that should start at `from` starts on a whole word: the first word
+// boundary from there up to `limit` (the found place), else the one before; blanks skipped.
+int startOnWord(const QString& plain, int from, int limit);
+// The same for its end at `to`: the last word boundary back to `limit`, else the one after.
+int endOnWord(const QString& plain, int to, int limit);
+
 // A piece of a snippet, marked where the query was found.
 struct SnippetPart {
   QString text;
   bool marked = false;
 };
 // A line of context around the first of ranges (about `width` characters), with every range in
-// it marked; line breaks and tabs become blanks, and a cut is shown by "…".
+// it marked; line breaks and tabs become blanks. It starts and ends on whole words, and a cut
+// is shown by "…".
 std::vector<SnippetPart> snippet(const QString& plain, const std::vector<Range>& ranges, int width = 120);
 // The snippet as one line with the marked parts in «».
 QString snippetLine(const std::vector<SnippetPart>& parts);

@@ -4,8 +4,6 @@
 
 namespace search {
 
-namespace {
-
 bool isCjk(char32_t c) {
   return (c >= 0x3040 && c <= 0x30FF) ||    // Hiragana, Katakana (with the prolonged sound mark)
          (c >= 0x31F0 && c <= 0x31FF) ||    // Katakana phonetic extensions
@@ -16,6 +14,8 @@ bool isCjk(char32_t c) {
          (c >= 0xAC00 && c <= 0xD7AF) ||    // Hangul syllables
          (c >= 0x20000 && c <= 0x3FFFF);    // the supplementary ideographs
 }
+
+namespace {
 
 bool isWordChar(char32_t c) {
   if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');

@@ -12,6 +12,9 @@
 
 namespace search {
 
+// A character of the scripts written without spaces (Chinese, Japanese, Korean).
+bool isCjk(char32_t c);
+
 struct FoldedText {
   QString text;
   // For each character of text: the range [from, to) of the original it comes from.

@@ -153,3 +153,22 @@ TEST_F(FindTest, ManyHitsAreListedBatchByBatchAsTheListIsScrolled) {
   ASSERT_NE(find.replaceWindow(), nullptr);
   EXPECT_EQ(find.replaceWindow()->lstPlaces->topLevelItemCount(), static_cast<int>(search::kFirstBatch));
 }
+
+TEST_F(FindTest, FindAndReplaceOpenOnTheScreenAndCloseWithEscape) {
+  app::FormFind& find = openFind();
+  find.txtWords.setText("zebra");
+  find.cmdFind.Press();
+  find.cmdReplace.Press();
+  ASSERT_NE(find.replaceWindow(), nullptr);
+  window_check::checkOwnWindow(*find.replaceWindow(), *find.replaceWindow()->lstPlaces);
+  window_check::checkOwnWindow(find, *find.lstHits);
+}
+
+TEST_F(FindTest, ThePoolBoxTakesAnEssayTypeByTheNameShown) {
+  app::FormFind& find = openFind();
+  find.txtWords.setText("giraffe");
+  find.txtPool.setText("Issue");
+  find.cmdFind.Press();
+  ASSERT_EQ(find.lstHits->model()->rowCount(), 1);
+  EXPECT_EQ(find.lstHits->model()->index(0, 2).data().toString(), "Issue");
+}

@@ -77,6 +77,8 @@ TEST_P(TrashWindow, ListsWhatWasDeletedAndRestoresItWholeOrSaysWhichNumberIsTake
   ASSERT_EQ(t.lstTrash.ListCount(), 2);  // the CR question, and the pool Y012 just deleted
   EXPECT_NE(t.lstTrash.List(0).find("pool Y012"), std::string::npos);
   t.cmdClose.Press();
+  app::FormTrash& again = trashWindow(init);
+  window_check::checkOwnWindow(again, again.lstTrash);
   flushDeletes();
 }
 

@@ -26,9 +26,17 @@ TEST(WordDiff, MarksWordsRemovedAndAddedAndKeepsTheRest) {
   }
   EXPECT_EQ(before, "the quick brown fox");
   EXPECT_EQ(after, "the slow brown fox jumps");
-  EXPECT_EQ(marks, "=[the ]-[quick ]+[slow ]=[brown ]-[fox]+[fox jumps]");
+  EXPECT_EQ(marks, "=[the ]-[quick ]+[slow ]=[brown fox]+[ jumps]");
   EXPECT_TRUE(editor::wordDiff("", "").empty());
   EXPECT_EQ(editor::wordDiff("same", "same").size(), 1u);
+}
+
+TEST(VersionText, AWordIsUnchangedWhateverBlanksFollowIt) {
+  // The last word of the version is followed by a blank in the current text, and a blank
+  // between two words became two: no word is marked, and each side keeps its blanks.
+  const auto marked = editor::markDifferences({{"Question", "one  two fox"}}, {{"Question", "one two fox jumps"}});
+  EXPECT_EQ(marked.version, "<p><b>Question</b><br>one  two fox</p>");
+  EXPECT_EQ(marked.current, "<p><b>Question</b><br>one two fox<span style=\"background-color:#c6ecc6\"> jumps</span></p>");
 }
 
 TEST(VersionText, ShowsTheEditedFieldsAsPlainTextWithTheDifferencesMarked) {
@@ -86,6 +94,7 @@ TEST_F(HistoryWindow, ListsTheVersionsNewestFirstWithTheChosenOneBesideTheCurren
   window_check::save(h, "FormHistory");
   h.lstVersions.setListIndex(1);
   EXPECT_NE(h.txtVersion.toPlainText().indexOf("first words"), -1);
+  window_check::checkOwnWindow(h, h.txtVersion);
 }
 
 TEST_F(HistoryWindow, RestoreAsksThenSavesTheVersionAndKeepsTheOneItReplaces) {

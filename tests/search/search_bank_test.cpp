@@ -133,6 +133,20 @@ TEST_P(SearchBank, LimitsToKindsPoolAndNumberPrefixAndBestHitsFirst) {
   EXPECT_EQ(snippetLine(snippet(r[0].plain, r[0].ranges)), "«apple» pie with «apple»");
 }
 
+// The window and the tool show an essay topic's type by its name: that name limits to those topics.
+TEST_P(SearchBank, AnEssayTypeByTheNameShownLimitsToItsTopics) {
+  add("AWAtbl", {{"numQ", "0001"}, {"type", "A"}, {"question", rtf("Argue about the pear")}});
+  add("AWAtbl", {{"numQ", "0002"}, {"type", "I"}, {"question", rtf("An issue of the pear")}});
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("pear")}});
+  const std::vector<Result> argument = find("pear", {.kinds = {}, .pool = "Argument", .numberPrefix = ""});
+  EXPECT_EQ(hitsOf(argument), (Hits{"AWA 0001 topic"}));
+  ASSERT_EQ(argument.size(), 1u);
+  EXPECT_EQ(poolShown(argument[0].kind, argument[0].pool), "Argument");
+  EXPECT_EQ(hits("pear", {.kinds = {}, .pool = "issue", .numberPrefix = ""}), (Hits{"AWA 0002 topic"}));
+  EXPECT_EQ(hits("pear", {.kinds = {Kind::SC, Kind::AWA}, .pool = "Issue", .numberPrefix = ""}), (Hits{"AWA 0002 topic"}));
+  EXPECT_TRUE(hits("pear", {.kinds = {Kind::SC}, .pool = "Argument", .numberPrefix = ""}).empty());
+}
+
 TEST_P(SearchBank, HitsAlikeInPlacesAndLengthAreOrderedByKindNumberAndField) {
   add("PStbl", {{"numQ", "00001"}, {"src", "X000"}, {"question", rtf("plum")}});
   add("SCtbl", {{"numQ", "0100000002"}, {"src", "X010"}, {"question", rtf("a plum")}, {"choiceB", "plum"}});
@@ -303,6 +317,29 @@ TEST_P(SearchBank, ReplaceIsRefusedWholeWhenAQuestionChangedElsewhere) {
   EXPECT_EQ(field("SCtbl", "01001", "question"), first);
   EXPECT_EQ(field("SCtbl", "01002", "question"), "teh second, edited");
   EXPECT_EQ(hits("teh").size(), 2u);
+}
+
+// A change to a field that is not searched is a change all the same: the replace would
+// otherwise write over a question that its user has not seen as it now is.
+TEST_P(SearchBank, ReplaceIsRefusedWhenAnotherProgramChangedOnlyTheAnswer) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("teh first")}, {"answer", "A"}});
+  const ReplacePlan plan = prepareReplace(conn, find("teh"), parseQuery("teh"));
+  ASSERT_EQ(plan.occurrences.size(), 1u);
+  otherProgram("UPDATE \"SCtbl\" SET answer = 'C' WHERE numQ = '01001';");
+  const std::string question = field("SCtbl", "01001", "question");
+  EXPECT_THROW(applyReplace(conn, plan, {true}, "the"), store::DbError);
+  EXPECT_EQ(field("SCtbl", "01001", "question"), question);
+  EXPECT_EQ(field("SCtbl", "01001", "answer"), "C");
+}
+
+TEST_P(SearchBank, ReplaceShowsEachPlaceBetweenWholeWords) {
+  add("CRtbl", {{"numQ", "02001"}, {"src", "X020"},
+                {"choiceA", "The committee reconsidered its extraordinary decision about teh budget of "
+                            "the neighbouring municipalities yesterday."}});
+  const ReplacePlan plan = prepareReplace(conn, find("teh"), parseQuery("teh"));
+  ASSERT_EQ(plan.occurrences.size(), 1u);
+  EXPECT_EQ(plan.occurrences[0].before, "…extraordinary decision about ");
+  EXPECT_EQ(plan.occurrences[0].after, " budget of the neighbouring…");
 }
 
 TEST_P(SearchBank, AWordOfThousandsOfLettersIsIndexedAndFound) {

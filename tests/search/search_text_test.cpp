@@ -66,6 +66,16 @@ TEST(SearchText, IndexWordsAreTheTokensTheQueryLooksFor) {
   EXPECT_EQ(matchExpression(parseQuery("\"東京 tower\"")), "\"東京 京 tower\"");
 }
 
+TEST(SearchText, SnippetStartsAndEndsOnWholeWordsAndCutsTextWithoutSpacesAnywhere) {
+  const QString text = "The committee reconsidered its extraordinary decision about the budget of the "
+                       "neighbouring municipalities yesterday.";
+  EXPECT_EQ(snippetLine(snippet(text, findInText(text, parseQuery("budget")), 40)),
+            "…about the «budget» of the neighbouring…");
+  const QString japanese = QString("あ").repeated(60) + "東京" + QString("い").repeated(100);
+  EXPECT_EQ(snippetLine(snippet(japanese, findInText(japanese, parseQuery("東京")), 40)),
+            "…" + QString("あ").repeated(13) + "«東京»" + QString("い").repeated(25) + "…");
+}
+
 TEST(SearchText, SnippetMarksTheWordsAroundTheFirstHit) {
   const QString text = QString("x ").repeated(100) + "the key\nword here " + QString("y ").repeated(100);
   const std::vector<Range> ranges = findInText(text, parseQuery("key word"));

@@ -10,10 +10,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <cstdlib>
 #include <iostream>
@@ -80,6 +82,18 @@ inline void checkFitsScreen(QWidget* window) {
     client = a->widget()->size();
   EXPECT_LE(client.width() + 16, 1280) << "too wide for the screen";
   EXPECT_LE(client.height() + 48, 800) << "too high for the screen";
+}
+
+// One of the program's own windows, just opened: the whole of it, frame included, in the
+// middle of its screen's work area; Escape pressed in `control` (where the focus may be)
+// closes it.
+inline void checkOwnWindow(QWidget& window, QWidget& control) {
+  const QRect area = window.screen()->availableGeometry();
+  EXPECT_TRUE(area.contains(window.frameGeometry())) << "the window reaches out of the screen";
+  EXPECT_LE((window.frameGeometry().center() - area.center()).manhattanLength(), 40) << "not in the middle";
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+  QApplication::sendEvent(&control, &escape);
+  EXPECT_FALSE(window.isVisible()) << "Escape did not close it";
 }
 
 inline void save(QWidget& form, const char* name) {

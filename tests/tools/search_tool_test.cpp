@@ -35,6 +35,9 @@ TEST(BankToolSearch, PrintsOneHitPerLineAndReindexes) {
   ASSERT_EQ(bank({"sql", d, "insert into PStbl (numQ, src, question) values ('03001', 'X030', 'zebra')"}).status, 0);
   EXPECT_EQ(bank({"search", d, "zebra", "--kind", "PS"}).out.substr(0, 13), "PS\t03001\tstem");
   EXPECT_NE(bank({"search", d, "zebra", "--kind", "XX"}).status, 0);
+  // An essay type by the name that the editor shows.
+  ASSERT_EQ(bank({"sql", d, "insert into AWAtbl (numQ, type, question) values ('0001', 'A', 'zebra')"}).status, 0);
+  EXPECT_EQ(bank({"search", d, "zebra", "--pool", "Argument"}).out, "AWA\t0001\ttopic\t«zebra»\n");
 }
 
 TEST(BankToolSearch, TakesTheUriOfABankOnAServer) {

@@ -1,6 +1,8 @@
 #include "form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -52,7 +54,13 @@ void Form::Show() {
     bringToFront(this);
     return;
   }
+  if (ownWindow_ && !placed_) placeOnScreen(*this);
   show();
+  if (ownWindow_ && !placed_) {
+    placed_ = true;
+    // Placed again where the window system now tells the frame and it reaches out of the area.
+    if (const QScreen* s = screen(); s && !s->availableGeometry().contains(frameGeometry())) placeOnScreen(*this);
+  }
   bringToFront(this);
   gate_.raise([this] { Form_Activate(); });
   gate_.rethrowPending();
@@ -104,20 +112,49 @@ void Form::setHeight(double twips) {
   resize(twipsToPixels(width_), twipsToPixels(height_));
 }
 
+namespace {
+// The size of the window with its frame. Before the first show the frame is not known: the
+// usual title bar and borders.
+QSize framedSize(const QWidget& window) {
+  return window.size() + (window.isVisible() ? window.frameGeometry().size() - window.size() : QSize(16, 48));
+}
+}  // namespace
+
 void centreOnScreen(QWidget& window) {
   const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
-  // Before the first show the frame is not known: the usual title bar and borders.
-  const QSize frame = window.isVisible() ? window.frameGeometry().size() - window.size() : QSize(16, 48);
-  QRect r(QPoint(0, 0), window.size() + frame);
+  QRect r(QPoint(0, 0), framedSize(window));
   r.moveCenter(screen->availableGeometry().center());
   window.move(r.topLeft());
+}
+
+void placeOnScreen(QWidget& window) {
+  const QWidget* opener = QApplication::activeWindow();
+  const QScreen* screen = opener && opener != &window ? opener->screen() : window.screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  QRect r(QPoint(0, 0), framedSize(window));
+  r.moveCenter(area.center());
+  if (r.width() > area.width()) r.moveLeft(area.left());
+  if (r.height() > area.height()) r.moveTop(area.top());
+  window.move(r.topLeft());  // a window's position is that of its frame
 }
 
 void Form::closeEvent(QCloseEvent* event) {
   // The close box unloads the window; Unload hides it itself, or keeps it when it fails.
   event->ignore();
   gate_.raise([this] { Unload(); });
+}
+
+void Form::keyPressEvent(QKeyEvent* event) {
+  // Escape reaches the window when the control with the focus has no use for it.
+  if (ownWindow_ && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 }  // namespace ui

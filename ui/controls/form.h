@@ -36,6 +36,11 @@ class Form : public QWidget {
   void setMousePointer(MousePointer p);
   MousePointer mousePointer() const { return pointer_; }
 
+  // Makes this one of the program's tool windows (Find, Replace, History, Trash): Escape
+  // closes it as its close box does, and it opens wholly inside its screen's work area, frame
+  // included.
+  void setOwnWindow() { ownWindow_ = true; }
+
   std::string Caption() const { return windowTitle().toStdString(); }
   void setCaption(const std::string& c) { setWindowTitle(QString::fromStdString(c)); }
   // Client size in twips.
@@ -50,17 +55,24 @@ class Form : public QWidget {
   virtual void Form_Unload() {}
   void setDeleteOnUnload(bool on) { deleteOnUnload_ = on; }
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   EventGate gate_;
   bool loaded_ = false;
   bool deleteOnUnload_ = false;
+  bool ownWindow_ = false;
+  bool placed_ = false;
   double width_ = 0, height_ = 0;
   MousePointer pointer_ = MousePointer::Default;
 };
 
 // Places a window, frame included, in the middle of its screen's work area.
 void centreOnScreen(QWidget& window);
+// Places a window, frame included, in the middle of the work area of the screen of the window
+// that is active (the one that opens it), or of its own; one larger than the area at its top
+// left, so that its title bar can be reached.
+void placeOnScreen(QWidget& window);
 
 // Loaded windows of the program.
 int LoadedFormCount();
