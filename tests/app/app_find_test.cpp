@@ -172,3 +172,44 @@ TEST_F(FindTest, ThePoolBoxTakesAnEssayTypeByTheNameShown) {
   ASSERT_EQ(find.lstHits->model()->rowCount(), 1);
   EXPECT_EQ(find.lstHits->model()->index(0, 2).data().toString(), "Issue");
 }
+
+// An editor that shows a replaced question: with its own edits elsewhere in the question it
+// saves them beside the replacement without a question; without edits it shows the
+// replacement at once.
+TEST_F(FindTest, ReplaceIsMergedWithAnEditorsEditsAndShownWhereItHasNone) {
+  app::FormFind& find = openFind();
+  find.txtWords.setText("zebra");
+  find.cmdFind.Press();
+  find.OpenHit(0);  // 01002
+  editor::QuestionEditor* editor = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* e = dynamic_cast<editor::QuestionEditor*>(w); e && e->isVisible()) editor = e;
+  ASSERT_NE(editor, nullptr);
+  ASSERT_EQ(editor->shownNumber(), "01002");
+  auto replaceAll = [&](const char* words, const char* with) {
+    find.txtWords.setText(words);
+    find.txtReplaceWith.setText(with);
+    find.cmdFind.Press();
+    find.cmdReplace.Press();
+    find.replaceWindow()->cmdApply.Press();
+  };
+  auto stem = [&] { return editor->rtxtQuestion.Text().trimmed().toStdString(); };
+
+  editor->cmbAnswer.setListIndex(2);  // an edit of the answer
+  replaceAll("zebra", "horse");
+  EXPECT_EQ(stem(), "Zebra and zebra");  // the edits stay as they are on screen
+  const size_t shown = dialogs.shown.size();
+  editor->cmdSave.Press();
+  EXPECT_EQ(dialogs.shown.size(), shown);  // nothing asked
+  EXPECT_EQ(stem(), "horse and horse");
+  store::Connection conn;
+  conn.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  store::Recordset rs;
+  rs.open("select answer from SCtbl where numQ = '01002'", conn, store::adOpenDynamic, store::adLockReadOnly);
+  EXPECT_EQ(rs.value("answer").toString(), "C");
+  rs.close();
+  conn.close();
+
+  replaceAll("horse", "zebra");
+  EXPECT_EQ(stem(), "zebra and zebra");
+}
