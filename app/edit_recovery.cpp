@@ -1,6 +1,8 @@
 #include "edit_recovery.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QEvent>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -104,6 +106,8 @@ std::optional<RecoveryFile> readRecoveryFile(const fs::path& path) {
 EditRecovery::EditRecovery(store::ProgramState& state) : state_(state) {
   timer_.setInterval(500);  // "within a second of each edit"
   connect(&timer_, &QTimer::timeout, this, [this] {
+    if (!inputSinceTick_) return;
+    inputSinceTick_ = false;
     try {
       keepNow();
     } catch (const std::exception&) {  // a full disk, say: tried again at the next tick
@@ -111,19 +115,38 @@ EditRecovery::EditRecovery(store::ProgramState& state) : state_(state) {
   });
 }
 
-void EditRecovery::keepNow() {
+bool EditRecovery::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::InputMethod:
+    case QEvent::Drop:
+    case QEvent::Wheel:
+      inputSinceTick_ = true;
+      break;
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+bool EditRecovery::keepNow() {
   std::vector<KeptEdits> edits;
   for (editor::ShownQuestion* e : editor::openEditors()) {
     editor::Record fields = e->unsavedEdits();
     if (!fields.empty()) edits.push_back({e->shownKind(), e->shownPool(), e->shownNumber(), std::move(fields)});
   }
-  if (edits == written_ && fileThere_ == !edits.empty()) return;
+  if (edits == written_ && fileThere_ == !edits.empty()) return !edits.empty();
   writeRecoveryFile(recoveryPath(state_.appFolder), {store::BankDescription(state_), now(), edits});
   written_ = std::move(edits);
   fileThere_ = !written_.empty();
+  return fileThere_;
 }
 
-void EditRecovery::stop() { timer_.stop(); }
+void EditRecovery::stop() {
+  timer_.stop();
+  if (QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
+}
 
 void EditRecovery::offerThenWatch(ui::Form& formInit) {
   // Whatever the offer did, the watch starts from the file as it is now.
@@ -131,6 +154,8 @@ void EditRecovery::offerThenWatch(ui::Form& formInit) {
     std::error_code ec;
     fileThere_ = fs::exists(recoveryPath(state_.appFolder), ec);
     written_.clear();
+    inputSinceTick_ = true;  // edits brought back are kept at the first tick
+    QCoreApplication::instance()->installEventFilter(this);
     timer_.start();
   };
   try {

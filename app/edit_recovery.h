@@ -39,6 +39,8 @@ void writeRecoveryFile(const std::filesystem::path& path, const RecoveryFile& fi
 // Nothing when there is no file. A file that cannot be read as one is std::runtime_error.
 std::optional<RecoveryFile> readRecoveryFile(const std::filesystem::path& path);
 
+// Watches the open editors. Their edits come from the user's input, so a tick after none
+// reads no screen: an idle editor costs nothing.
 class EditRecovery : public QObject {
  public:
   explicit EditRecovery(store::ProgramState& state);
@@ -46,18 +48,21 @@ class EditRecovery : public QObject {
   // Offers the edits that an earlier run left; Yes opens each in its kind's editor as unsaved
   // edits, No discards them. Then the open editors are watched.
   void offerThenWatch(ui::Form& formInit);
-  // Writes what the open editors hold unsaved now (or removes the file when nothing).
-  void keepNow();
+  // Writes what the open editors hold unsaved now (or removes the file when nothing); true
+  // when there were edits to keep.
+  bool keepNow();
   // No more watching (the program is ending).
   void stop();
 
  private:
   void offer(ui::Form& formInit);
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   store::ProgramState& state_;
   QTimer timer_;
   std::vector<KeptEdits> written_;
   bool fileThere_ = false;
+  bool inputSinceTick_ = false;
 };
 
 }  // namespace app

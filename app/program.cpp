@@ -6,7 +6,6 @@
 #include "bank_files.h"
 #include "controls/dialogs.h"
 #include "db_error.h"
-#include "shown_question.h"
 
 namespace app {
 
@@ -79,9 +78,7 @@ bool Program::endOnRequest() {
   recovery_.stop();
   bool quiet = QApplication::activeModalWidget() == nullptr;
   try {
-    recovery_.keepNow();
-    for (editor::ShownQuestion* e : editor::openEditors())
-      if (!e->unsavedEdits().empty()) quiet = false;
+    if (recovery_.keepNow()) quiet = false;
   } catch (const std::exception&) {
     quiet = false;  // whatever failed, nothing more may wait for an answer
   }

@@ -626,9 +626,7 @@ void QuestionEditor::storedChanged(const std::string& numQ) {
 
 void QuestionEditor::bringBack(const std::string& pool, const std::string& numQ, const Record& edits) {
   if (!navigation_.show(pool, numQ)) return;  // no longer in the bank: nothing to put the edits on
-  Record r = record_.loadedValues();
-  for (const auto& [name, value] : edits) r[name] = value;
-  showRecord(r);
+  showRecord(record_.loadedWith(edits));
 }
 
 void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }

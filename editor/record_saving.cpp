@@ -156,6 +156,12 @@ Record RecordSaving::unsavedEdits() const {
   return edits;
 }
 
+Record RecordSaving::loadedWith(const Record& edits) const {
+  Record r = loadedValues();
+  for (const auto& [name, value] : edits) r[name] = value;
+  return r;
+}
+
 Record RecordSaving::screenNow() const {
   Record r = screen_.values();
   for (auto& [name, value] : r) value = asShown(name, value);

@@ -57,9 +57,12 @@ class RecordSaving {
   }
 
   // The screen gives other values than when it showed the record or last wrote it.
-  bool hasUnsavedEdits() const { return loaded() && screenNow() != shown_; }
+  bool hasUnsavedEdits() const { return !unsavedEdits().empty(); }
   // The fields whose values on screen differ from those it showed, with their values.
   Record unsavedEdits() const;
+  // Every field of the record as loaded, with `edits` over it: what a screen shows to bring
+  // edits back.
+  Record loadedWith(const Record& edits) const;
   // The user dropped the edits: they no longer count as unsaved.
   void dropEdits() { markShown(); }
 

@@ -267,9 +267,7 @@ void FormAWAEdit::storedChanged(const std::string& numQ) {
 
 void FormAWAEdit::bringBack(const std::string& pool, const std::string& numQ, const editor::Record& edits) {
   if (!navigation_.show(pool, numQ)) return;  // no longer in the bank: nothing to put the edits on
-  editor::Record r = record_.loadedValues();
-  for (const auto& [name, value] : edits) r[name] = value;
-  showTopic(r);
+  showTopic(record_.loadedWith(edits));
 }
 
 void FormAWAEdit::cmdSave_Click() {

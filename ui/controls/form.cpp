@@ -120,12 +120,19 @@ QSize framedSize(const QWidget& window) {
 }
 }  // namespace
 
+namespace {
+// The window with its frame, centred in area.
+QRect centredIn(const QWidget& window, const QRect& area) {
+  QRect r(QPoint(0, 0), framedSize(window));
+  r.moveCenter(area.center());
+  return r;
+}
+}  // namespace
+
 void centreOnScreen(QWidget& window) {
   const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
-  QRect r(QPoint(0, 0), framedSize(window));
-  r.moveCenter(screen->availableGeometry().center());
-  window.move(r.topLeft());
+  window.move(centredIn(window, screen->availableGeometry()).topLeft());
 }
 
 void placeOnScreen(QWidget& window) {
@@ -134,8 +141,7 @@ void placeOnScreen(QWidget& window) {
   if (!screen) screen = QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect area = screen->availableGeometry();
-  QRect r(QPoint(0, 0), framedSize(window));
-  r.moveCenter(area.center());
+  QRect r = centredIn(window, area);
   if (r.width() > area.width()) r.moveLeft(area.left());
   if (r.height() > area.height()) r.moveTop(area.top());
   window.move(r.topLeft());  // a window's position is that of its frame
