@@ -268,6 +268,10 @@ void FormFind::cmdFind_Click() {
     lblStatus.setCaption("Type the words to find.");
     return;
   }
+  if (const std::string tooLong = search::tooLongQuery(query_); !tooLong.empty()) {
+    lblStatus.setCaption(tooLong);
+    return;
+  }
   store::search_index::Filter filter;
   for (Kind k : store::schema::kAllKinds)
     if (chkKind[static_cast<int>(k)].Value()) filter.kinds.push_back(k);

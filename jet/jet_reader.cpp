@@ -15,6 +15,7 @@
 #include <fstream>
 #include <set>
 
+#include "file_kind.h"
 #include "jet_reader.h"
 #include "jet_values.h"
 
@@ -474,7 +475,8 @@ struct Reader::Impl {
 Reader::Reader(const fs::path& file, const std::string& jet3Charset, Reading reading) : d_(std::make_unique<Impl>()) {
   d_->file = file;
   std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) throw JetError("The Jet database " + quoted(file) + " does not exist.");
+  if (const std::string why = store::notAFile(file); !why.empty())
+    throw JetError("The Jet database " + quoted(file) + " " + why + ".");
   long pageSize = headerPageSize(file);
   if (pageSize == 0) throw JetError(quoted(file) + " is not a Jet database.");
   auto size = d_->fileSize = fs::file_size(file, ec);

@@ -9,6 +9,7 @@
 #include "connection.h"
 #include "connections.h"
 #include "dao.h"
+#include "file_kind.h"
 #include "history.h"
 #include "import_source.h"
 #include "jet_import_source.h"
@@ -265,10 +266,11 @@ bool canImportFrom(const fs::path& folder, const std::string& sourceFile) {
 
 std::string importFileProblem(const fs::path& folder, const std::string& sourceFile, const char* key) {
   if (std::string why = nameProblem(folder, sourceFile); !why.empty()) return why;
-  std::error_code ec;
-  if (!fs::exists(sourceFile, ec)) return "The file does not exist.";
   // Nothing but a regular file is read: a pipe or a device would never end.
-  if (!fs::is_regular_file(sourceFile, ec)) return "It is not a database file.";
+  if (const std::string what = store::notAFile(sourceFile); what == "does not exist")
+    return "The file does not exist.";
+  else if (!what.empty())
+    return "It " + what + ".";
   if (jet::isJetFile(sourceFile) || !key) return "";
   try {
     if (store::checkFile(sourceFile, key, /*countRows=*/false).whole()) return "";
@@ -280,13 +282,8 @@ std::string importFileProblem(const fs::path& folder, const std::string& sourceF
 }
 
 void requireRegularSource(const std::string& sourceFile) {
-  std::error_code ec;
-  const fs::file_status st = fs::status(sourceFile, ec);
-  if (!fs::exists(st)) throw DbError(store::err::Generic, "Could not find the file '" + sourceFile + "'.");
-  if (!fs::is_regular_file(st))
-    throw DbError(store::err::Generic, "'" + sourceFile + "' is not a regular file (" +
-                                           (fs::is_directory(st) ? "a folder" : "a pipe, socket or device") +
-                                           "); nothing was imported.");
+  if (const std::string why = store::notAFile(sourceFile); !why.empty())
+    throw DbError(store::err::Generic, "'" + sourceFile + "' " + why + "; nothing was imported.");
 }
 
 std::vector<std::string> ListImportPools(const std::string& sourceFile, const std::string& table) {

@@ -252,6 +252,8 @@ void reindexQuestion(store::Connection& conn, Kind kind, const std::string& numQ
 std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const sidx::Filter& filter,
                                const Progress& progress) {
   if (query.empty()) return {};
+  if (const std::string tooLong = tooLongQuery(query); !tooLong.empty())
+    throw store::DbError(store::err::CommandError, tooLong);
   const std::optional<sidx::Filter> within = indexFilter(filter);
   if (!within) return {};
   std::vector<sidx::Hit> hits;

@@ -40,6 +40,19 @@ void addItem(Query& q, const QString& typed) {
 
 }  // namespace
 
+std::string tooLongQuery(const Query& query) {
+  qsizetype terms = 0, characters = 0;
+  for (const Item& item : query.items)
+    for (const Term& term : item.terms) {
+      ++terms;
+      characters += term.text.size();
+    }
+  if (terms <= kMaxQueryTerms && characters <= kMaxQueryCharacters) return {};
+  return "A search takes at most " + std::to_string(kMaxQueryTerms) + " words and " +
+         std::to_string(kMaxQueryCharacters) + " characters; this one has " + std::to_string(terms) + " words and " +
+         std::to_string(characters) + " characters. Nothing was searched.";
+}
+
 Query parseQuery(const QString& typed) {
   Query q;
   QString word;

@@ -28,6 +28,14 @@ struct Query {
 // the end). A word that is itself several tokens ("e-mail", Japanese) is a phrase.
 Query parseQuery(const QString& typed);
 
+// The most terms a search takes (every word of a phrase counted) and the most characters in
+// them: far beyond what anyone types, and well within what the engines' expression parsers
+// take (a longer query ends in their own words, or their stack).
+inline constexpr int kMaxQueryTerms = 200;
+inline constexpr int kMaxQueryCharacters = 2000;
+// Why the query is too long to search for, as a sentence; empty when it is not.
+std::string tooLongQuery(const Query& query);
+
 // The engine's full-text expression: every item, each as a quoted phrase. Empty for an
 // empty query.
 std::string matchExpression(const Query& query);

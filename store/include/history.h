@@ -98,5 +98,7 @@ void undelete(Connection& conn, const TrashEntry& entry);
 // Forgets the versions and trash entries kept before date (YYYY-MM-DD, UTC); returns how many
 // versions went. DbError for a date not of that form.
 long prune(Connection& conn, const std::string& beforeDate);
+// Whether text is YYYY-MM-DD naming a day that exists (2025-02-30 does not).
+bool isCalendarDate(const std::string& text);
 
 }  // namespace store::history

@@ -1,4 +1,5 @@
 #include "bank_files.h"
+#include "file_kind.h"
 
 #include <sqlite3.h>
 
@@ -192,9 +193,8 @@ void backupBank(const fs::path& folder, const fs::path& file) {
 void restoreBank(const fs::path& file, const fs::path& folder) {
   std::error_code ec;
   const fs::path bank = schema::bankPath(folder);
-  if (fs::is_directory(file, ec)) throw DbError(err::Generic, "'" + file.string() + "' is a folder, not a bank file.");
-  if (!fs::is_regular_file(file, ec))
-    throw DbError(err::Generic, "Could not find the file '" + file.string() + "'.");
+  if (const std::string why = notAFile(file); !why.empty())
+    throw DbError(err::Generic, "'" + file.string() + "' " + why + "; nothing was changed.");
   if (hasContent(file.string() + "-wal"))
     throw DbError(err::Locked, "'" + file.string() + "' has a log beside it: it is in use or was not closed; "
                                "take a backup of it with 'zorbex-bank backup' instead.");

@@ -55,6 +55,7 @@ void Connection::open(const std::string& connectionString) {
 void Connection::openServer(const std::string& conninfo, Space space) {
   if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
   auto db = PgDb::connect(conninfo, space == Space::User ? kUserSchema : "public");
+  schema::requireServerBank(*db);
   const bool keepsHistory = space == Space::Bank && history::ensureServerHistory(*db);
   path_ = db->serverName();
   session_ = std::make_unique<Session>(std::move(db));

@@ -137,6 +137,7 @@ Database openDatabase(const std::string& name, bool /*options*/, bool readOnly, 
 
 Database openServerDatabase(const std::string& conninfo, bool readOnly) {
   auto db = PgDb::connect(conninfo, "public");
+  schema::requireServerBank(*db);
   std::string name = db->serverName();
   return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
 }

@@ -285,13 +285,6 @@ std::vector<TrashEntry> group(const std::vector<TrashRow>& rows) {
   return out;
 }
 
-bool validDate(const std::string& d) {
-  if (d.size() != 10 || d[4] != '-' || d[7] != '-') return false;
-  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
-    if (d[i] < '0' || d[i] > '9') return false;
-  const int month = std::stoi(d.substr(5, 2)), day = std::stoi(d.substr(8, 2));
-  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
 
 }  // namespace
 
@@ -504,9 +497,20 @@ void undelete(Connection& conn, const TrashEntry& entry) {
   tag.commit();
 }
 
+bool isCalendarDate(const std::string& d) {
+  if (d.size() != 10 || d[4] != '-' || d[7] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+    if (d[i] < '0' || d[i] > '9') return false;
+  const int year = std::stoi(d.substr(0, 4)), month = std::stoi(d.substr(5, 2)), day = std::stoi(d.substr(8, 2));
+  if (month < 1 || month > 12 || day < 1) return false;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
 long prune(Connection& conn, const std::string& beforeDate) {
-  if (!validDate(beforeDate))
-    throw DbError(err::Generic, "'" + beforeDate + "' is not a date of the form YYYY-MM-DD; nothing was pruned.");
+  if (!isCalendarDate(beforeDate))
+    throw DbError(err::Generic, "'" + beforeDate + "' is not a day of the calendar written YYYY-MM-DD; nothing was pruned.");
   if (!hasTable(conn, "zx_history")) return 0;
   Transaction tx(conn);
   const Sql q(conn);

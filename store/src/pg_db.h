@@ -67,6 +67,9 @@ DbError serverError(const std::string& sqlstate, const std::string& message, con
 namespace schema {
 // Refuses (DbError) a database that holds tables of a bank or of anything else in its schemas.
 void requireEmptyServerDatabase(PgDb& db);
+// A database that holds no bank (its table of links is missing) is refused with a message that
+// says so, before any of the bank's tables or types is reached.
+void requireServerBank(PgDb& db);
 // The statements that make a bank in an empty database, without a transaction of their own.
 std::string serverBankSql();
 }  // namespace schema

@@ -163,6 +163,7 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
   auto server = PgDb::connect(conninfo, "public");
+  schema::requireServerBank(*server);
   // One snapshot of every table, however the editors go on writing meanwhile.
   server->exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY;");
   std::vector<std::pair<Place, Rows>> snapshot;

@@ -61,6 +61,13 @@ void requireEmptyServerDatabase(PgDb& db) {
                                 "empty database. Nothing was changed.");
 }
 
+void requireServerBank(PgDb& db) {
+  auto links = db.query("SELECT to_regclass('public.zx_tabledefs') IS NOT NULL", {});
+  if (links->next() && links->column(0).toInt() != 0) return;
+  throw DbError(err::CannotOpen, "The database " + db.serverName() +
+                                     " holds no bank; move one there with 'zorbex-bank server-push DIR URL'.");
+}
+
 std::string serverBankSql() {
   const Dialect d = Dialect::Postgres;
   std::string sql = "CREATE EXTENSION IF NOT EXISTS citext SCHEMA public;\n";

@@ -169,7 +169,7 @@ TEST_F(BankFaults, ImportRefusesAPipeAsItsSourceWithoutHoldingTheBank) {
         std::vector<std::string>{"import-memos", d(), pipe.string(), "01201"}}) {
     ToolRun r = bank(args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(r.out, "is not a regular file")) << r.out;
+    EXPECT_TRUE(has(r.out, "It is a named pipe (FIFO), not a file.")) << r.out;
   }
 }
 

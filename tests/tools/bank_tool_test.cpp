@@ -265,7 +265,7 @@ TEST(BankTool, CompactAndImportRunTheSectionWindowsOperations) {
   EXPECT_NE(dup.out.find("\n-2147467259:The changes were not made"), std::string::npos) << dup.out;
   EXPECT_EQ(rows("select count(*) as n from SCtbl;"), before);
   ToolRun own = bank({"import", a, (here / "zorbex_be.mdb").string(), "SC", "X012"});
-  EXPECT_EQ(own.out, "3055:Invalid File Name.\n");
+  EXPECT_EQ(own.out, "3055:Invalid File Name. It is the bank itself. Nothing was imported.\n");
 
   ASSERT_EQ(bank({"sql", b, "insert into SCtbl (numQ, src) values ('77701', 'N777');"}).status, 0);
   ToolRun pool = bank({"import", a, (there / "zorbex_be.mdb").string(), "SC", "N777"});

@@ -67,13 +67,6 @@ int checkServerBank(const std::string& uri) {
   }
 }
 
-bool reachesUserTables(const std::string& statement) {
-  const std::string text = lowerAscii(statement);
-  for (const char* link : schema::kLinkedUserTables)
-    if (text.find(lowerAscii(link)) != std::string::npos) return true;
-  return false;
-}
-
 }  // namespace
 
 int fail(const std::string& message) {
@@ -104,9 +97,9 @@ int cmdCreate(const Args& args) {
     else if (dir.empty())
       dir = a;
     else
-      return fail("create takes one folder.");
+      return usageError("create [--demo] DIR");
   }
-  if (dir.empty()) return fail("usage: zorbex-bank create [--demo] DIR");
+  if (dir.empty()) return usageError("create [--demo] DIR");
   try {
     schema::userLinkConnect(fs::absolute(dir));  // a path the links cannot carry is refused before the folder is made
     std::error_code ec;
@@ -123,7 +116,7 @@ int cmdCreate(const Args& args) {
 }
 
 int cmdCheck(const Args& args) {
-  if (args.size() != 1) return fail("usage: zorbex-bank check DIR");
+  if (args.size() != 1) return usageError("check DIR");
   if (isServerUri(args[0])) return checkServerBank(args[0]);
   fs::path dir = args[0];
   if (std::string problem = checkFolder(dir); !problem.empty()) return fail(problem);
@@ -150,9 +143,10 @@ int cmdCheck(const Args& args) {
 }
 
 int cmdBackup(const Args& args) {
-  if (args.size() != 2) return fail("usage: zorbex-bank backup DIR FILE");
+  if (args.size() != 2) return usageError("backup DIR FILE");
   if (std::string problem = checkFolder(args[0]); !problem.empty()) return fail(problem);
   try {
+    if (std::string problem = prepareBank(args[0]); !problem.empty()) return fail(problem);
     backupBank(args[0], args[1]);
     std::printf("copied %s to %s\n", schema::bankPath(args[0]).string().c_str(), args[1].c_str());
     return 0;
@@ -162,7 +156,7 @@ int cmdBackup(const Args& args) {
 }
 
 int cmdRestore(const Args& args) {
-  if (args.size() != 2) return fail("usage: zorbex-bank restore FILE DIR");
+  if (args.size() != 2) return usageError("restore FILE DIR");
   try {
     restoreBank(args[0], args[1]);
   } catch (const DbError& e) {
@@ -181,22 +175,16 @@ int cmdRestore(const Args& args) {
 }
 
 int cmdSql(const Args& args) {
-  if (args.size() != 2) return fail("usage: zorbex-bank sql DIR STATEMENT");
-  fs::path dir = args[0];
+  if (args.size() != 2) return usageError("sql DIR STATEMENT");
   const bool server = isServerUri(args[0]);
-  if (std::string problem = server ? "" : checkFolder(dir); !problem.empty()) return fail(problem);
-  // A bank on a server has no files of ours to leave whole.
-  auto done = [&] { return server ? 0 : afterWriting(dir); };
+  if (std::string problem = server ? "" : checkFolder(args[0]); !problem.empty()) return fail(problem);
+  auto done = [&] { return afterBank(args[0]); };
   try {
     Connection conn;
-    conn.setProvider(kJetProvider);
-    conn.setProperty(kPasswordProperty, schema::kBankKey);
-    conn.open(server ? args[0] : schema::bankPath(dir).string());
+    // Re-pointing the links is a write of its own, committed before the statement runs, so
+    // that a failed statement leaves the bank as it was.
+    if (std::string problem = openBank(args[0], conn); !problem.empty()) return fail(problem);
     const std::string& sql = args[1];
-    // Re-pointing the links is a write of its own, committed before the statement runs: only
-    // a statement that reaches the user tables needs it, and a failed one then leaves the
-    // bank as it was.
-    if (!server && reachesUserTables(sql)) pointLinksAtOwnUserDatabase(dir);
     std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
     if (first != "select") {
       history::ChangeTag tag(conn, "zorbex-bank sql");

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "connection.h"
+
 namespace bank_tool {
 
 using Args = std::vector<std::string>;
@@ -41,6 +43,13 @@ int cmdPruneHistory(const Args& args);
 // Prints "zorbex-bank: message" on stderr; returns the failure status 1.
 int fail(const std::string& message);
 
+// Exit status of a wrong command line: missing or extra words, an unknown kind, a malformed date.
+inline constexpr int kWrongCommandLine = 2;
+// Prints "zorbex-bank: usage: zorbex-bank USAGE" on stderr; returns kWrongCommandLine.
+int usageError(const std::string& usage);
+// Prints "zorbex-bank: message" on stderr; returns kWrongCommandLine.
+int wrongArgument(const std::string& message);
+
 int cmdSearch(const Args& args);
 int cmdReindex(const Args& args);
 
@@ -55,6 +64,17 @@ int afterWriting(const std::filesystem::path& dir);
 // Points the bank's links at dir's own user database, as the editor's start-up does. Throws
 // store::DbError.
 void pointLinksAtOwnUserDatabase(const std::filesystem::path& dir);
+
+// The one way a command reaches the bank it names: a folder, or a bank on a server named by a
+// libpq URI. For a folder, refuses one without a bank file (the problem as a sentence) and
+// points the links at the folder's own user database when it has one, so that a bank copied
+// or restored from elsewhere never reaches that folder's memos. Throws store::DbError.
+std::string prepareBank(const std::string& where);
+// prepareBank, then opens conn on the bank; the problem as a sentence, empty when conn is open.
+std::string openBank(const std::string& where, store::Connection& conn);
+// The exit status after a command that reached the bank with success: 0 for a bank on a server
+// (no files of ours to leave whole), afterWriting for a folder.
+int afterBank(const std::string& where);
 
 // Fills a newly created bank with the demo pools, questions and memos.
 void writeDemoContent(const std::filesystem::path& folder);

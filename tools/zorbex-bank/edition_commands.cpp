@@ -19,33 +19,15 @@ namespace {
 // number:description with a non-zero exit, and the operation has changed nothing.
 int onBank(const Args& args, size_t argCount, const char* usage,
            const std::function<void(store::Connection&, const pools::EditionRules&)>& work) {
-  if (args.size() != argCount) {
-    std::fprintf(stderr, "usage: zorbex-bank %s\n", usage);
-    return 2;
-  }
+  if (args.size() != argCount) return usageError(usage);
   store::schema::Kind kind;
-  if (!pools::choiceKindNamed(args[1], kind)) {
-    std::fprintf(stderr, "zorbex-bank: '%s' is not one of SC, CR, RC, DS, PS.\n", args[1].c_str());
-    return 2;
-  }
-  const bool server = store::isServerUri(args[0]);
-  const std::filesystem::path bank = store::schema::bankPath(args[0]);
-  std::error_code ec;
-  if (!server && !std::filesystem::is_regular_file(bank, ec)) {
-    std::fprintf(stderr, "zorbex-bank: the folder '%s' has no %s.\n", args[0].c_str(), store::schema::kBankFile);
-    return 1;
-  }
+  if (!pools::choiceKindNamed(args[1], kind)) return wrongArgument("'" + args[1] + "' is not one of SC, CR, RC, DS, PS.");
   try {
     store::Connection conn;
-    if (server) {
-      conn.open(args[0]);
-    } else {
-      conn.open(bank.string(), store::schema::kBankKey);
-      pointLinksAtOwnUserDatabase(args[0]);
-    }
+    if (std::string problem = openBank(args[0], conn); !problem.empty()) return fail(problem);
     work(conn, pools::editionRules(kind));
     conn.close();
-    return server ? 0 : afterWriting(args[0]);
+    return afterBank(args[0]);
   } catch (const store::DbError& e) {
     std::fprintf(stderr, "%s\n", e.message().c_str());
     return 1;

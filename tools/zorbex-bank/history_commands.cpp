@@ -69,29 +69,23 @@ std::optional<Kind> oneKind(const std::vector<Kind>& found, const Words& w, cons
 int onBank(const Args& args, size_t argCount, const char* usage,
            const std::function<int(store::Connection&, const Words&)>& work) {
   const Words w = split(args);
-  if (!w.problem.empty()) return fail(w.problem);
-  if (w.plain.size() != argCount) {
-    std::fprintf(stderr, "usage: zorbex-bank %s\n", usage);
-    return 2;
-  }
-  const bool server = store::isServerUri(w.plain[0]);
-  const std::filesystem::path bank = store::schema::bankPath(w.plain[0]);
-  std::error_code ec;
-  if (!server && !std::filesystem::is_regular_file(bank, ec))
-    return fail("the folder '" + w.plain[0] + "' has no " + store::schema::kBankFile + ".");
+  if (!w.problem.empty()) return wrongArgument(w.problem);
+  if (w.plain.size() != argCount) return usageError(usage);
   try {
     store::Connection conn;
-    if (server)
-      conn.open(w.plain[0]);
-    else
-      conn.open(bank.string(), store::schema::kBankKey);
+    if (std::string problem = openBank(w.plain[0], conn); !problem.empty()) return fail(problem);
     const int status = work(conn, w);
     conn.close();
-    // A bank on a server has no files of ours to leave whole.
-    return status != 0 || server ? status : afterWriting(w.plain[0]);
+    return status != 0 ? status : afterBank(w.plain[0]);
   } catch (const store::DbError& e) {
     return fail(e.message());
   }
+}
+
+// A version number as history prints it: digits only, nothing after them.
+std::optional<long long> versionNumber(const std::string& text) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return std::stoll(text);
 }
 
 std::string line(const history::TrashEntry& e) {
@@ -120,14 +114,10 @@ int cmdRevert(const Args& args) {
     std::string problem;
     const std::optional<Kind> kind = oneKind(history::kindsOf(conn, w.plain[1]), w, w.plain[1], problem);
     if (!kind) return fail(problem);
-    long long id = 0;
-    try {
-      id = std::stoll(w.plain[2]);
-    } catch (const std::exception&) {
-      return fail("'" + w.plain[2] + "' is not a version number; nothing was changed.");
-    }
-    history::revert(conn, *kind, w.plain[1], id);
-    std::printf("restored version %lld of %s (%s)\n", id, w.plain[1].c_str(), store::schema::kindName(*kind));
+    const std::optional<long long> id = versionNumber(w.plain[2]);
+    if (!id) return wrongArgument("'" + w.plain[2] + "' is not a version number; nothing was changed.");
+    history::revert(conn, *kind, w.plain[1], *id);
+    std::printf("restored version %lld of %s (%s)\n", *id, w.plain[1].c_str(), store::schema::kindName(*kind));
     return 0;
   });
 }
@@ -159,6 +149,9 @@ int cmdUndelete(const Args& args) {
 }
 
 int cmdPruneHistory(const Args& args) {
+  const Words w = split(args);
+  if (w.plain.size() == 2 && !history::isCalendarDate(w.plain[1]))
+    return wrongArgument("'" + w.plain[1] + "' is not a day of the calendar written YYYY-MM-DD; nothing was changed.");
   return onBank(args, 2, "prune-history DIR BEFORE-DATE", [](store::Connection& conn, const Words& w) {
     const long gone = history::prune(conn, w.plain[1]);
     std::printf("removed %ld version(s) kept before %s\n", gone, w.plain[1].c_str());

@@ -37,7 +37,7 @@ std::string shown(const jet::Column& c, const store::Value& v) {
 int cmdMigrate(const Args& args) {
   bool salvage = !args.empty() && args[0] == "--salvage";
   Args files(args.begin() + (salvage ? 1 : 0), args.end());
-  if (files.size() != 3) return fail("usage: zorbex-bank migrate [--salvage] JET-BANK JET-USERDB DIR");
+  if (files.size() != 3) return usageError("migrate [--salvage] JET-BANK JET-USERDB DIR");
   try {
     jet::MigrationResult r = jet::migrateFiles(files[0], files[1], files[2], jet3Charset(),
                                                salvage ? jet::Reading::Salvage : jet::Reading::Whole);
@@ -64,7 +64,7 @@ int cmdMigrate(const Args& args) {
 // Lists every table it can read; a table that cannot be read is listed with the reason, and
 // the exit status is then 1.
 int cmdJetTables(const Args& args) {
-  if (args.size() != 1) return fail("usage: zorbex-bank jet-tables FILE");
+  if (args.size() != 1) return usageError("jet-tables FILE");
   try {
     jet::Reader reader(args[0], jet3Charset(), jet::Reading::Salvage);
     int status = 0;
@@ -92,7 +92,7 @@ int cmdJetTables(const Args& args) {
 }
 
 int cmdJetExport(const Args& args) {
-  if (args.size() != 2) return fail("usage: zorbex-bank jet-export FILE TABLE");
+  if (args.size() != 2) return usageError("jet-export FILE TABLE");
   try {
     // Damage elsewhere in the catalogue does not keep a readable table from being exported.
     jet::Reader reader(args[0], jet3Charset(), jet::Reading::Salvage);

@@ -24,17 +24,13 @@ int failWith(const store::DbError& e) {
   return 1;
 }
 
-int usageError(const char* usage) {
-  std::fprintf(stderr, "zorbex-bank: usage: zorbex-bank %s\n", usage);
-  return 2;
-}
-
 // A folder of the command's own for what the import keeps beside the bank (a genuine Jet
 // file's pool waits there for the insert) when the bank is on a server; removed at the end.
+fs::path scratchPath() { return fs::temp_directory_path() / ("zorbex-import-" + std::to_string(getpid())); }
+
 struct ScratchFolder {
-  fs::path path;
+  fs::path path = scratchPath();
   ScratchFolder() {
-    path = fs::temp_directory_path() / ("zorbex-import-" + std::to_string(getpid()));
     fs::create_directories(path);
   }
   ~ScratchFolder() {
@@ -42,6 +38,15 @@ struct ScratchFolder {
     fs::remove_all(path, ec);
   }
 };
+
+// A source file that cannot be imported from is refused with the section window's reason,
+// before the bank is opened (a pipe would hold it for ever): the failure status, or 0.
+int refusedSource(const std::string& dir, const std::string& source, const char* key) {
+  const fs::path folder = store::isServerUri(dir) ? scratchPath() : fs::absolute(dir);
+  const std::string why = maintenance::importFileProblem(folder, source, key);
+  if (why.empty()) return 0;
+  return failWith(store::DbError(maintenance::kInvalidFileName, "Invalid File Name. " + why + " Nothing was imported."));
+}
 
 // Opens the bank's connections as the editor's start-up does (DIR, or a server by its URI), runs
 // the import, closes them.
@@ -84,6 +89,7 @@ int cmdCompact(const Args& args) {
   std::error_code ec;
   const auto before = fs::file_size(bank, ec);
   try {
+    if (std::string problem = prepareBank(args[0]); !problem.empty()) return fail(problem);
     store::compactBank(args[0]);
   } catch (const store::DbError& e) {
     return failWith(e);
@@ -98,13 +104,9 @@ int cmdImport(const Args& args) {
   const char* table = nullptr;
   for (store::schema::Kind k : store::schema::choiceKinds())
     if (args[2] == store::schema::kindName(k)) table = store::schema::tableName(k);
-  if (!table) return failWith(store::DbError(store::err::TableNotFound, "KIND is one of SC, CR, RC, PS, DS."));
+  if (!table) return wrongArgument("'" + args[2] + "' is not one of SC, CR, RC, PS, DS.");
   const std::string source = fs::absolute(args[1]).string();
-  try {
-    maintenance::requireRegularSource(source);  // before the bank is opened: a pipe would hold it for ever
-  } catch (const store::DbError& e) {
-    return failWith(e);
-  }
+  if (int status = refusedSource(args[0], source, store::schema::kBankKey)) return status;
   return withConnections(args[0], [&](store::ProgramState& state, const maintenance::ImportHooks& hooks) {
     maintenance::ImportPool(state, source, table, args[3], hooks);
   });
@@ -114,11 +116,7 @@ int cmdImportMemos(const Args& args) {
   if (args.size() < 3) return usageError("import-memos DIR SOURCE-FILE NUMQ...");
   const std::string source = fs::absolute(args[1]).string();
   const std::vector<std::string> numbers(args.begin() + 2, args.end());
-  try {
-    maintenance::requireRegularSource(source);
-  } catch (const store::DbError& e) {
-    return failWith(e);
-  }
+  if (int status = refusedSource(args[0], source, store::schema::kUserKey)) return status;
   return withConnections(args[0], [&](store::ProgramState& state, const maintenance::ImportHooks& hooks) {
     maintenance::ImportMemos(state, source, numbers, hooks);
   });

@@ -15,29 +15,26 @@ namespace bank_tool {
 
 namespace {
 
-// Reads FILE, or standard input for "-". False, with a message, when it cannot.
-bool readInput(const Args& args, const char* command, QByteArray& out) {
-  if (args.size() != 1) {
-    std::fprintf(stderr, "usage: zorbex-bank %s FILE   (FILE \"-\" reads standard input)\n", command);
-    return false;
-  }
+// Reads FILE, or standard input for "-": 0, or the exit status after a message.
+int readInput(const Args& args, const char* command, QByteArray& out) {
+  if (args.size() != 1) return usageError(std::string(command) + " FILE   (FILE \"-\" reads standard input)");
   std::string bytes;
   if (args[0] == "-") {
     bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     if (std::cin.bad()) {
       std::fprintf(stderr, "zorbex-bank: cannot read standard input.\n");
-      return false;
+      return 1;
     }
   } else {
     std::ifstream file(args[0], std::ios::binary);
     if (file) bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     if (!file || file.bad()) {
       std::fprintf(stderr, "zorbex-bank: cannot read '%s'.\n", args[0].c_str());
-      return false;
+      return 1;
     }
   }
   out = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  return true;
+  return 0;
 }
 
 int writeOut(const QByteArray& bytes) {
@@ -53,7 +50,7 @@ int writeOut(const QByteArray& bytes) {
 
 int cmdRtfText(const Args& args) {
   QByteArray rtf;
-  if (!readInput(args, "rtf-text", rtf)) return 1;
+  if (int status = readInput(args, "rtf-text", rtf)) return status;
   QTextDocument doc;
   ui::rtf::readRtf(rtf, doc);
   return writeOut(ui::rtf::boxText(doc).toUtf8());
@@ -61,7 +58,7 @@ int cmdRtfText(const Args& args) {
 
 int cmdRtfRoundtrip(const Args& args) {
   QByteArray rtf;
-  if (!readInput(args, "rtf-roundtrip", rtf)) return 1;
+  if (int status = readInput(args, "rtf-roundtrip", rtf)) return status;
   QTextDocument doc;
   ui::rtf::readRtf(rtf, doc);
   return writeOut(ui::rtf::writeRtf(doc));

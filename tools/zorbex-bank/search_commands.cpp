@@ -14,24 +14,6 @@ using namespace store;
 
 namespace {
 
-// A folder's bank file, or the bank on a server that a libpq URI names.
-bool openBank(const std::string& dir, Connection& conn, std::string& problem) {
-  if (isServerUri(dir)) {
-    conn.open(dir);
-    return true;
-  }
-  std::error_code ec;
-  if (!fs::is_regular_file(schema::bankPath(dir), ec)) {
-    problem = "the folder '" + dir + "' has no " + schema::kBankFile + ".";
-    return false;
-  }
-  conn.open(schema::bankPath(dir).string(), schema::kBankKey);
-  return true;
-}
-
-// A bank on a server has no files of ours to leave whole.
-int afterSearchWrite(const std::string& dir) { return isServerUri(dir) ? 0 : afterWriting(dir); }
-
 // The first build of the index over a large bank takes a while: its progress goes to stderr.
 search::Progress progressOnStderr() {
   return [](int percent) {
@@ -43,15 +25,15 @@ search::Progress progressOnStderr() {
 }  // namespace
 
 int cmdSearch(const Args& args) {
-  const char* usage = "usage: zorbex-bank search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]";
-  if (args.size() < 2) return fail(usage);
+  const char* usage = "search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]";
+  if (args.size() < 2) return usageError(usage);
   const std::string& dir = args[0];
   search_index::Filter filter;
   QString typed;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--kind" || a == "--pool" || a == "--prefix") {
-      if (i + 1 == args.size()) return fail(usage);
+      if (i + 1 == args.size()) return usageError(usage);
       const std::string& value = args[++i];
       if (a == "--pool") {
         filter.pool = value;
@@ -59,7 +41,7 @@ int cmdSearch(const Args& args) {
         filter.numberPrefix = value;
       } else {
         const std::optional<schema::Kind> kind = schema::kindNamed(value);
-        if (!kind) return fail("unknown kind '" + value + "' (SC, CR, RC, PS, DS or AWA).");
+        if (!kind) return wrongArgument("unknown kind '" + value + "' (SC, CR, RC, PS, DS or AWA).");
         filter.kinds.push_back(*kind);
       }
       continue;
@@ -70,11 +52,11 @@ int cmdSearch(const Args& args) {
     typed += (typed.isEmpty() ? "" : " ") + word;
   }
   const search::Query query = search::parseQuery(typed);
-  if (query.empty()) return fail("nothing to search for: give at least one word.");
+  if (query.empty()) return wrongArgument("nothing to search for: give at least one word.");
+  if (const std::string tooLong = search::tooLongQuery(query); !tooLong.empty()) return wrongArgument(tooLong);
   try {
     Connection conn;
-    std::string problem;
-    if (!openBank(dir, conn, problem)) return fail(problem);
+    if (std::string problem = openBank(dir, conn); !problem.empty()) return fail(problem);
     // Printed batch by batch as the places of each are marked, the best hits first.
     search::searchBank(conn, query, filter, progressOnStderr(), [](const std::vector<search::Result>& batch) {
       for (const search::Result& r : batch) {
@@ -88,21 +70,20 @@ int cmdSearch(const Args& args) {
   } catch (const DbError& e) {
     return fail(e.message());
   }
-  return afterSearchWrite(dir);
+  return afterBank(dir);
 }
 
 int cmdReindex(const Args& args) {
-  if (args.size() != 1) return fail("usage: zorbex-bank reindex DIR");
+  if (args.size() != 1) return usageError("reindex DIR");
   try {
     Connection conn;
-    std::string problem;
-    if (!openBank(args[0], conn, problem)) return fail(problem);
+    if (std::string problem = openBank(args[0], conn); !problem.empty()) return fail(problem);
     search::rebuildIndex(conn, progressOnStderr());
     conn.close();
   } catch (const DbError& e) {
     return fail(e.message());
   }
-  return afterSearchWrite(args[0]);
+  return afterBank(args[0]);
 }
 
 }  // namespace bank_tool

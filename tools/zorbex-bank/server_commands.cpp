@@ -16,10 +16,7 @@ int report(const std::vector<store::CopiedTable>& tables, const char* verb) {
 }  // namespace
 
 int cmdServerPush(const Args& args) {
-  if (args.size() != 2) {
-    std::fprintf(stderr, "zorbex-bank: usage: zorbex-bank server-push DIR URL\n");
-    return 2;
-  }
+  if (args.size() != 2) return usageError("server-push DIR URL");
   try {
     return report(store::pushBankToServer(std::filesystem::absolute(args[0]), args[1]), "copied");
   } catch (const store::DbError& e) {
@@ -28,10 +25,7 @@ int cmdServerPush(const Args& args) {
 }
 
 int cmdServerPublish(const Args& args) {
-  if (args.size() != 2) {
-    std::fprintf(stderr, "zorbex-bank: usage: zorbex-bank server-publish URL DIR\n");
-    return 2;
-  }
+  if (args.size() != 2) return usageError("server-publish URL DIR");
   try {
     return report(store::publishServerBank(args[0], std::filesystem::absolute(args[1])), "published");
   } catch (const store::DbError& e) {
