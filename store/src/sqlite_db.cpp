@@ -118,7 +118,11 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   if (!std::filesystem::is_regular_file(path, ec))
     throw SqliteFailure{SQLITE_CANTOPEN, "file not found"};
   sqlite3* raw = nullptr;
-  int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  // A reader, too, opens the file for writing (and is then kept from changing it): only the
+  // last connection that may write folds the log into the file and removes the -wal and -shm
+  // files beside it, and a reader is often the last. A write-protected file still opens for
+  // reading.
+  int flags = SQLITE_OPEN_READWRITE;
   if (createAttached && !readOnly) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
@@ -126,6 +130,7 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   db->applyKey(key);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
   db->exec("SELECT count(*) FROM sqlite_master;");
+  if (readOnly) db->exec("PRAGMA query_only = ON;");
   sqlite3_busy_timeout(raw, 5000);
   return db;
 }

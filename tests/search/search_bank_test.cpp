@@ -113,6 +113,21 @@ TEST_P(SearchBank, EachSearchedFieldOfEachKindIsFound) {
   EXPECT_TRUE(hits("zqanswer").empty());
 }
 
+TEST_P(SearchBank, TheLongestQueryRunsOnTheEngineAndALongerOneIsRefusedWithItsLength) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", "w1 w2 w3"}});
+  QString words, phrase;
+  for (int i = 1; i <= kMaxQueryTerms; ++i) words += QString(" w%1").arg(i);
+  EXPECT_TRUE(find(words).empty());
+  EXPECT_TRUE(find('"' + words + '"').empty());
+  EXPECT_TRUE(find(QString(kMaxQueryCharacters, 'w')).empty());
+  try {
+    find(words + " w0");
+    ADD_FAILURE() << "a query over the bound was searched";
+  } catch (const store::DbError& e) {
+    EXPECT_NE(e.description.find("this one has 201 words"), std::string::npos) << e.description;
+  }
+}
+
 TEST_P(SearchBank, JapaneseAndCyrillicInRichText) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("\\u26481?\\u20140?\\u37117?\\u24193?")}});  // 東京都庁
   add("CRtbl", {{"numQ", "02001"}, {"src", "X020"}, {"choiceA", "Встреча в Москве"}});

@@ -229,6 +229,14 @@ TEST_P(History, PruningForgetsWhatCameBeforeTheDate) {
   EXPECT_EQ(count("select count(*) from zx_history_SC"), 0);
 }
 
+TEST(HistoryDates, OnlyDaysOfTheCalendarAreDates) {
+  for (const char* day : {"2024-02-29", "2000-02-29", "2025-12-31", "2025-04-30"})
+    EXPECT_TRUE(history::isCalendarDate(day)) << day;
+  for (const char* day : {"2025-02-29", "1900-02-29", "2025-02-30", "2025-04-31", "2025-13-01", "2025-00-10",
+                          "2025-01-00", "2025-1-01", "2025/01/01", "20250101xx"})
+    EXPECT_FALSE(history::isCalendarDate(day)) << day;
+}
+
 TEST_P(History, ANumberInTwoKindsIsNamedWithBoth) {
   addQuestion(c, "DStbl", "DS1001", "DS1");
   addQuestion(c, "PStbl", "DS1001", "DS1");

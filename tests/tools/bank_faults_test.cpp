@@ -198,4 +198,51 @@ TEST_F(BankFaults, CompactOfABankThatIsASymbolicLinkReplacesItsTarget) {
   EXPECT_EQ(bank({"check", d()}).status, 0);
 }
 
+TEST_F(BankFaults, AWrongCommandLineExits2AndChangesNothing) {
+  const std::string before = bytesOf(be());
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"create", d(), d()}, {"check"}, {"backup", d()}, {"restore", d()}, {"sql", d()}, {"search", d()},
+           {"search", d(), "word", "--kind", "XX"}, {"search", d(), "word", "--pool"}, {"reindex"},
+           {"prune-history", d(), "2025-02-30"}, {"prune-history", d(), "2025-2-3"}, {"revert", d(), "01201", "1x"},
+           {"history", d(), "01201", "--kind", "XX"}, {"import", d(), d(), "XX", "X012"}, {"migrate", d()}}) {
+    ToolRun r = bank(args);
+    EXPECT_EQ(r.status, 2) << args[0] << ": " << r.out;
+  }
+  EXPECT_EQ(bytesOf(be()), before);
+}
+
+TEST_F(BankFaults, PipesAndDevicesAreNamedForWhatTheyAre) {
+  TempDir other;
+  const fs::path pipe = other / "pipe.mdb";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::string before = bytesOf(be());
+  for (const std::string& file : {pipe.string(), std::string("/dev/zero")}) {
+    const std::string what = file == "/dev/zero" ? "is a device, not a file" : "is a named pipe (FIFO), not a file";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"restore", file, d()}, {"jet-tables", file}, {"migrate", file, file, (other / "m").string()}}) {
+      ToolRun r = bank(args);
+      EXPECT_EQ(r.status, 1) << args[0];
+      EXPECT_TRUE(has(r.out, "'" + file + "' " + what)) << args[0] << ": " << r.out;
+    }
+  }
+  EXPECT_EQ(bytesOf(be()), before);
+}
+
+TEST_F(BankFaults, AUserDatabaseAsAPoolSourceIsRefusedWithTheReason) {
+  TempDir other;
+  ASSERT_EQ(bank({"create", "--demo", other.path().string()}).status, 0);
+  ToolRun r = bank({"import", d(), schema::userPath(other.path()).string(), "SC", "X012"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "3055:Invalid File Name. It is a user database, which has another key than a bank. "
+                   "Nothing was imported.\n");
+}
+
+TEST_F(BankFaults, ASearchLongerThanTheBoundExits2WithItsLength) {
+  std::vector<std::string> args{"search", d()};
+  for (int i = 0; i < 300; ++i) args.push_back("w" + std::to_string(i));
+  ToolRun r = bank(args);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(has(r.out, "this one has 300 words")) << r.out;
+}
+
 }  // namespace

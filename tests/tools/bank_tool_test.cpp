@@ -279,6 +279,27 @@ TEST(BankTool, CompactAndImportRunTheSectionWindowsOperations) {
   EXPECT_EQ(memoBefore.find('-'), std::string::npos);
 }
 
+TEST(BankTool, EveryCommandThatOpensAFolderPointsTheLinksAtItsOwnUserDatabase) {
+  TempDir dir;
+  const fs::path a = dir / "a", b = dir / "b";
+  ASSERT_EQ(bank({"create", "--demo", a.string()}).status, 0);
+  const std::string own = "-> tblMemo in " + store::schema::userPath(b).string() + "\n";
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"history", b.string(), "01201"}, {"prune-history", b.string(), "2000-01-01"},
+        {"search", b.string(), "the"}, {"reindex", b.string()}, {"compact", b.string()},
+        {"backup", b.string(), (dir / "copy.mdb").string()}, {"sql", b.string(), "select count(*) as n from SCtbl"}}) {
+    // A copy of folder a: its links name a's user database until a command points them home.
+    fs::remove_all(b);
+    fs::remove(dir / "copy.mdb");
+    fs::create_directory(b);
+    for (const fs::path& f : {store::schema::bankPath(a), store::schema::userPath(a)}) fs::copy_file(f, b / f.filename());
+    ASSERT_EQ(bank({"check", b.string()}).out.find(own), std::string::npos);
+    ToolRun r = bank(command);
+    EXPECT_EQ(r.status, 0) << command[0] << ": " << r.out;
+    EXPECT_NE(bank({"check", b.string()}).out.find(own), std::string::npos) << command[0];
+  }
+}
+
 TEST(BankTool, ImportFromAGenuineJetFileIsReadThroughTheJetReader) {
   const fs::path jetFile = fs::path(ZORBEX_CORPUS_DIR) / "mdb/mdb-reader/V2003_no-password.mdb";
   SKIP_WITHOUT_CORPUS(jetFile);

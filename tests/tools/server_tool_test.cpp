@@ -75,4 +75,30 @@ TEST(ServerTool, ImportAndImportMemosIntoAServerBankRefuseAndAddAsIntoAFile) {
   EXPECT_EQ(memoBefore.find('-'), std::string::npos);
 }
 
+TEST(ServerTool, ADatabaseWithoutABankIsNamedSoByEveryCommand) {
+  ServerDb server;
+  TempDir dir;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"check", server.uri()}, {"history", server.uri(), "01201"}, {"search", server.uri(), "word"},
+           {"sql", server.uri(), "select count(*) as n from SCtbl"}, {"edition-pool", server.uri(), "SC", "O140", "1"},
+           {"server-publish", server.uri(), dir.path().string()}}) {
+    ToolRun r = bank(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_NE(r.out.find("holds no bank; move one there with 'zorbex-bank server-push DIR URL'."), std::string::npos)
+        << args[0] << ": " << r.out;
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(ServerTool, APushLeavesTheSourceFolderAsItFoundIt) {
+  TempDir dir;
+  ServerDb server;
+  ASSERT_EQ(bank({"create", "--demo", dir.path().string()}).status, 0);
+  ASSERT_EQ(bank({"server-push", dir.path().string(), server.uri()}).status, 0);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{schema::kBankFile, schema::kUserFile}));
+}
+
 }  // namespace
