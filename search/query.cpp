@@ -47,10 +47,13 @@ std::string tooLongQuery(const Query& query) {
       ++terms;
       characters += term.text.size();
     }
-  if (terms <= kMaxQueryTerms && characters <= kMaxQueryCharacters) return {};
-  return "A search takes at most " + std::to_string(kMaxQueryTerms) + " words and " +
-         std::to_string(kMaxQueryCharacters) + " characters; this one has " + std::to_string(terms) + " words and " +
-         std::to_string(characters) + " characters. Nothing was searched.";
+  auto tooMany = [](qsizetype count, int most, const char* what) {
+    return "Too long: a search takes at most " + std::to_string(most) + " " + what + "; this one has " +
+           std::to_string(count) + ".";
+  };
+  if (terms > kMaxQueryTerms) return tooMany(terms, kMaxQueryTerms, "words");
+  if (characters > kMaxQueryCharacters) return tooMany(characters, kMaxQueryCharacters, "characters");
+  return {};
 }
 
 Query parseQuery(const QString& typed) {

@@ -103,6 +103,16 @@ TEST_F(FindTest, EnterOnAHitOpensTheEditorWithTheWordsSelected) {
   EXPECT_EQ(awa->rtxtQuestion.SelText(), "giraffe");
 }
 
+TEST_F(FindTest, AQueryOverTheBoundIsRefusedInTheStatusLine) {
+  app::FormFind& find = openFind();
+  find.txtWords.setText(QString(" zebra").repeated(search::kMaxQueryTerms + 1).toStdString());
+  find.cmdFind.Press();
+  EXPECT_EQ(find.lblStatus.Caption(), "Too long: a search takes at most 200 words; this one has 201.");
+  EXPECT_EQ(find.lstHits->model()->rowCount(), 0);
+  window_check::checkLayout(&find);
+  window_check::save(find, "find-too-long");
+}
+
 TEST_F(FindTest, ReplaceWritesTheAcceptedPlacesOnly) {
   app::FormFind& find = openFind();
   find.txtWords.setText("zebra");

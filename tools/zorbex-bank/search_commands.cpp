@@ -53,7 +53,7 @@ int cmdSearch(const Args& args) {
   }
   const search::Query query = search::parseQuery(typed);
   if (query.empty()) return wrongArgument("nothing to search for: give at least one word.");
-  if (const std::string tooLong = search::tooLongQuery(query); !tooLong.empty()) return wrongArgument(tooLong);
+  if (const std::string tooLong = search::tooLongQuery(query); !tooLong.empty()) return wrongArgument(tooLong + " Nothing was searched.");
   try {
     Connection conn;
     if (std::string problem = openBank(dir, conn); !problem.empty()) return fail(problem);
