@@ -84,6 +84,7 @@ int cmdCompact(const Args& args) {
   std::error_code ec;
   const auto before = fs::file_size(bank, ec);
   try {
+    if (fs::is_directory(args[0], ec)) settle(args[0]);
     store::compactBank(args[0]);
   } catch (const store::DbError& e) {
     return failWith(e);

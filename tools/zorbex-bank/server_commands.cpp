@@ -33,7 +33,10 @@ int cmdServerPublish(const Args& args) {
     return 2;
   }
   try {
-    return report(store::publishServerBank(args[0], std::filesystem::absolute(args[1])), "published");
+    const std::filesystem::path dir = std::filesystem::absolute(args[1]);
+    std::error_code ec;
+    if (std::filesystem::is_directory(dir, ec)) settle(dir);
+    return report(store::publishServerBank(args[0], dir), "published");
   } catch (const store::DbError& e) {
     return fail(e.message());
   }
