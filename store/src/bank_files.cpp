@@ -580,10 +580,14 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
       throw;
     } catch (const SqliteFailure& f) {
       DbError e = engineError(f);
-      if (e.number == err::DiskFull) throw compactDiskFull();
+      // The export reports the copy's full disk as a plain error of its statement: the free
+      // space tells them apart.
+      const bool noRoom = f.primary() == SQLITE_ERROR && diskNearlyFull(copy.string());
+      if (e.number == err::DiskFull || noRoom) throw compactDiskFull();
       throw DbError(e.number, "The bank could not be compacted: " + e.description);
     } catch (const DbError& e) {
-      if (e.number == err::DiskFull) throw compactDiskFull();
+      if (e.number == err::DiskFull || (e.number == err::Generic && diskNearlyFull(copy.string())))
+        throw compactDiskFull();
       throw;
     }
   }
