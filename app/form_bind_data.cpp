@@ -1,6 +1,7 @@
 #include "form_bind_data.h"
 
 #include "app_log.h"
+#include "bank_files.h"
 #include "connections.h"
 
 namespace app {
@@ -33,6 +34,9 @@ void FormBindData::Form_Load() {
 void FormBindData::Form_Activate() {
   if (endedAtOnce_) return;
   Refresh();
+  // A publication or restore stopped part-way is completed or cleared before the bank is opened.
+  if (!store::ServerConnectionString(state_.appFolder))
+    for (const std::string& note : store::settleFolder(state_.appFolder)) WriteLog(state_, state_.pLogTag + " " + note);
   store::RefreshTableLinks(
       state_, [this](int value) { PgrBar.setValue(value); },
       [this](const std::string& text) {

@@ -5,9 +5,14 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace platform {
+class HeldLock;
+}
 
 namespace store {
 
@@ -22,6 +27,37 @@ void backupBank(const std::filesystem::path& folder, const std::filesystem::path
 // the bank's name; the old bank's log and shared-memory files go before it. Throws DbError,
 // and then the bank is as it was.
 void restoreBank(const std::filesystem::path& file, const std::filesystem::path& folder);
+
+// A bank and user database built together (a publication) in a folder of one run's own inside
+// the folder whose pair they replace, on the same disk, so that renames put them in place. The
+// folder is held while the run lives, so that a later run tells a killed run's folder from a
+// running one's; it goes with the object unless its pair was put in place.
+class StagedPair {
+ public:
+  explicit StagedPair(const std::filesystem::path& folder);  // throws DbError
+  ~StagedPair();
+  StagedPair(const StagedPair&) = delete;
+  StagedPair& operator=(const StagedPair&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+  // Puts the staged pair in place of folder's, both or neither: once both files are on the disk
+  // the staging folder is renamed to a name that says the pair is due (one step, synced), and
+  // the two renames follow; a run stopped after that step is completed by settleFolder. Refused
+  // while any connection or a restore or compaction has folder's bank. Throws DbError; before
+  // that step the pair in place is the old one.
+  void putInPlace();
+
+ private:
+  std::filesystem::path folder_, path_;
+  std::unique_ptr<platform::HeldLock> lock_;
+};
+
+// Brings folder to one pair again after runs that were stopped: completes a publication stopped
+// after its pair was due, and removes what stopped runs left (a half-made publication, a
+// restore's half-made copy of the bank). Returns one note for each thing done. Throws DbError
+// when a due pair cannot be put in place (the bank is open elsewhere): the bank and user
+// database in place were then not published together.
+std::vector<std::string> settleFolder(const std::filesystem::path& folder);
 
 // The moments of a compaction, in order, as the progress callback sees them.
 enum class CompactStep {
@@ -65,6 +101,11 @@ bool onlyFirstPageOpens(const std::filesystem::path& file, const std::string& ke
 // check and counts the rows of every table; nothing is written. Opened for writing only so
 // that, when no other program has the file open, closing it takes its log files away.
 FileCheck checkFile(const std::filesystem::path& file, const std::string& key, bool countRows = true);
+
+// Why dbFile is not whole on its own: its write-ahead log still holds committed changes because
+// the disk was too full to fold them in, or because another program's read held them there.
+enum class LogWait { None, DiskFull, Reader };
+LogWait unfinishedLog(const std::filesystem::path& dbFile);
 
 // With every connection of this process to dbFile closed: empty when dbFile alone holds
 // every committed change; otherwise what the user must know and do, because the changes

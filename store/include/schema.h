@@ -3,6 +3,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -57,9 +58,11 @@ void createUserDatabase(const std::filesystem::path& file);
 extern const char* const kTableDefsSql;
 
 // Creates an empty bank with every table except those in omit, and its four links into
-// the user database of the same folder. Fails when either file exists.
-
-void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit = {});
+// the user database of the same folder, then lets fill write its first content into the pair.
+// Fails when either file exists. Whole or nothing: on any failure (fill's included) both files
+// are taken away again.
+void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit = {},
+                const std::function<void(const std::filesystem::path&)>& fill = {});
 
 // Makes a bank in an empty database on a PostgreSQL server (libpq connection string or URI): the
 // bank's tables, the user tables in a schema of their own, and the links to them. Refuses a

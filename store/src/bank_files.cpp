@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <random>
 #include <system_error>
 
@@ -128,15 +129,24 @@ void keepLog(SqliteDb& held) {
 
 }  // namespace
 
+LogWait unfinishedLog(const fs::path& dbFile) {
+  if (!hasContent(dbFile.string() + "-wal")) return LogWait::None;
+  return diskNearlyFull(dbFile.string()) ? LogWait::DiskFull : LogWait::Reader;
+}
+
 std::string unfinishedLogWarning(const fs::path& dbFile) {
   const fs::path log = dbFile.string() + "-wal";
-  if (!hasContent(log)) return {};
-  const std::string why = diskNearlyFull(dbFile.string()) ? " because the disk is full"
-                                                          : " because another program was reading it";
-  return "The change is saved, but the bank file '" + dbFile.string() + "' is not yet whole on its own" + why +
-         ": the change waits in '" + log.string() + "'. Free some space on the disk; the next change or the next "
-         "opening of the bank completes the file. Until then keep the -wal file beside the bank, and do not copy the "
-         "bank file alone: take a copy with 'zorbex-bank backup'.";
+  const LogWait wait = unfinishedLog(dbFile);
+  if (wait == LogWait::None) return {};
+  const std::string start = "The change is saved, but the bank file '" + dbFile.string() + "' is not yet whole on its own";
+  const std::string keep = " Until then keep the -wal file beside the bank, and do not copy the bank file alone: take a "
+                           "copy with 'zorbex-bank backup'.";
+  if (wait == LogWait::Reader)
+    return start + " because another program was reading it: the change waits in '" + log.string() +
+           "' and reaches the file when that program ends its reading (at the latest with the next change or the next "
+           "opening of the bank)." + keep;
+  return start + " because the disk is full: the change waits in '" + log.string() +
+         "'. Free some space on the disk; the next change or the next opening of the bank completes the file." + keep;
 }
 
 void backupBank(const fs::path& folder, const fs::path& file) {
@@ -192,6 +202,8 @@ void backupBank(const fs::path& folder, const fs::path& file) {
 
 void restoreBank(const fs::path& file, const fs::path& folder) {
   std::error_code ec;
+  // Its links could not name the folder's user database: refused before anything is written.
+  schema::userLinkConnect(fs::absolute(folder, ec));
   const fs::path bank = schema::bankPath(folder);
   if (const std::string why = notAFile(file); !why.empty())
     throw DbError(err::Generic, "'" + file.string() + "' " + why + "; nothing was changed.");
@@ -279,6 +291,169 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
 }
 
 
+// ----- a pair put in place together
+
+namespace {
+
+constexpr const char* kStagingPrefix = ".zorbex-publish-";
+constexpr const char* kDueFolder = ".zorbex-publish-due";  // the staged pair, committed to
+constexpr const char* kStagingLock = ".held";
+
+// The tests stop a publication at each step of putting its pair in place (ZORBEX_FAULT_STEP=N
+// ends the process at the Nth step, as a kill would).
+void faultPoint() {
+  static const char* const at = std::getenv("ZORBEX_FAULT_STEP");
+  static int count = 0;
+  if (at && ++count == std::atoi(at)) std::_Exit(70);
+}
+
+DbError stillInUse(const fs::path& folder, const std::string& then) {
+  return DbError(err::Locked, "The bank in '" + folder.string() +
+                                  "' is open in another program (the editor, a tool, or a restore or compaction); "
+                                  "close it and try again. " + then);
+}
+
+// The folder's bank held for a replacement, or nullptr when there is none to hold (missing, or
+// not opening as ours, which no connection can have open either). Throws when another has it.
+std::unique_ptr<SqliteDb> holdForReplacing(const fs::path& folder, const std::string& then) {
+  std::error_code ec;
+  const fs::path bank = schema::bankPath(folder);
+  if (!fs::exists(bank, ec)) return nullptr;
+  try {
+    auto held = tryHold(bank, ErrorStyle::Ado);
+    if (!held) throw stillInUse(folder, then);
+    return held;
+  } catch (const DbError& e) {
+    if (e.number != err::BadPassword) throw;
+  }
+  return nullptr;
+}
+
+// Moves what is left of a due pair into place (the bank first, without its old log, then the user
+// database, without its own) and removes the due folder.
+void finishDuePair(const fs::path& due, const fs::path& folder, SqliteDb* held) {
+  std::error_code ec;
+  auto failed = [&](const std::string& why) {
+    return DbError(err::ReplaceFailed, "The published pair waiting in '" + due.string() + "' could not be put in place (" +
+                                           why + "); the next command completes it.");
+  };
+  const fs::path bank = schema::bankPath(folder), user = schema::userPath(folder);
+  try {
+    if (fs::exists(schema::bankPath(due), ec)) {
+      if (std::string left = held ? retireLog(*held, bank) : removeLogFiles(bank.string()); !left.empty())
+        throw failed(left);
+      faultPoint();
+      platform::replaceFile(schema::bankPath(due), bank);
+      faultPoint();
+    }
+    if (fs::exists(schema::userPath(due), ec)) {
+      if (std::string left = removeLogFiles(user.string()); !left.empty()) throw failed(left);
+      faultPoint();
+      platform::replaceFile(schema::userPath(due), user);
+      faultPoint();
+    }
+  } catch (const std::system_error& e) {
+    throw failed(e.what());
+  } catch (const SqliteFailure& f) {
+    throw failed(engineError(f).description);
+  }
+  fs::remove_all(due, ec);
+  faultPoint();
+}
+
+// The lock of a staging folder, or nullptr while a running run holds it.
+std::unique_ptr<platform::HeldLock> holdStaging(const fs::path& staging) {
+  try {
+    return platform::tryHoldLock(staging / kStagingLock);
+  } catch (const std::system_error&) {
+    return nullptr;  // gone meanwhile, or not ours to take
+  }
+}
+
+}  // namespace
+
+StagedPair::StagedPair(const fs::path& folder)
+    : folder_(folder), path_(folder / (kStagingPrefix + std::to_string(platform::processId()))) {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+  fs::create_directory(path_, ec);
+  if (ec) throw DbError(err::FileAccess, "The folder '" + path_.string() + "' could not be made: " + ec.message() + ".");
+  lock_ = holdStaging(path_);
+  if (!lock_) throw DbError(err::FileAccess, "The folder '" + path_.string() + "' could not be held.");
+}
+
+StagedPair::~StagedPair() {
+  std::error_code ec;
+  if (path_.filename() != kDueFolder) fs::remove_all(path_, ec);
+}
+
+void StagedPair::putInPlace() {
+  faultPoint();
+  const fs::path due = folder_ / kDueFolder;
+  auto held = holdForReplacing(folder_, "Nothing was changed.");
+  try {
+    for (const fs::path& f : {schema::bankPath(path_), schema::userPath(path_)}) {
+      platform::syncFile(f);
+      faultPoint();
+    }
+    if (fs::exists(due)) throw DbError(err::Locked, "'" + due.string() + "' is in the way; nothing was changed.");
+    fs::rename(path_, due);
+    platform::syncFile(due);  // the rename is on the disk: from here on the new pair is the one in place
+  } catch (const std::system_error& e) {
+    if (outOfSpace(e.code(), folder_)) throw diskFull("the published pair could not be written; nothing was changed.");
+    throw DbError(err::ReplaceFailed, std::string("The published pair could not be made ready (") + e.what() +
+                                          "); nothing was changed.");
+  }
+  path_ = due;
+  faultPoint();
+  finishDuePair(due, folder_, held.get());
+}
+
+std::vector<std::string> settleFolder(const fs::path& folder) {
+  std::vector<std::string> notes;
+  std::error_code ec;
+  const fs::path due = folder / kDueFolder;
+  std::unique_ptr<SqliteDb> held;
+  if (fs::exists(due, ec)) {
+    if (auto lock = holdStaging(due)) {  // else its own run is putting it in place now
+      held = holdForReplacing(folder, "A publication into it was stopped part-way, so the bank and user database in "
+                                      "place were not published together; the pair published waits in '" +
+                                          due.string() + "' and goes in place at the next command.");
+      finishDuePair(due, folder, held.get());
+      notes.push_back("a publication stopped part-way was completed: the bank and user database in '" +
+                      folder.string() + "' are the pair it published");
+    }
+  }
+  for (const auto& e : fs::directory_iterator(folder, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(kStagingPrefix, 0) != 0 || name == kDueFolder) continue;
+    if (auto lock = holdStaging(e.path())) {
+      fs::remove_all(e.path(), ec);
+      notes.push_back("a half-made publication that an earlier run left in '" + e.path().string() + "' was removed");
+    }
+  }
+  // A restore's copy is only made while its run holds the bank: held here, none is running.
+  const std::string copyPrefix = std::string(schema::kBankFile) + ".zx-copy-";
+  std::vector<fs::path> copies;
+  for (const auto& e : fs::directory_iterator(folder, ec)) {
+    const std::string name = e.path().filename().string();
+    const bool logFile = name.ends_with("-wal") || name.ends_with("-shm") || name.ends_with("-journal");
+    if (name.rfind(copyPrefix, 0) == 0 && !logFile) copies.push_back(e.path());
+  }
+  held.reset();  // the file it held is no longer the bank
+  if (!copies.empty() && fs::exists(schema::bankPath(folder), ec)) {
+    try {
+      held = tryHold(schema::bankPath(folder), ErrorStyle::Ado);
+    } catch (const DbError&) {
+    }
+  }
+  if (held)
+    for (const fs::path& c : copies)
+      if (removeDatabaseFiles(c.string()).empty())
+        notes.push_back("a half-made copy of the bank that an earlier run left in '" + c.string() + "' was removed");
+  return notes;
+}
+
 // ----- compaction
 
 namespace {
@@ -357,6 +532,8 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
   auto report = [&](CompactStep s) {
     if (progress) progress(s);
   };
+  // In the words of every other command, not the engine's.
+  auto compactDiskFull = [] { return diskFull("the bank could not be compacted; it was kept."); };
   const fs::path bank = fileBehind(schema::bankPath(folder));
   const fs::path copy = bank.parent_path() / schema::kCompactFile;
 
@@ -403,7 +580,15 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
       throw;
     } catch (const SqliteFailure& f) {
       DbError e = engineError(f);
+      // The export reports the copy's full disk as a plain error of its statement: the free
+      // space tells them apart.
+      const bool noRoom = f.primary() == SQLITE_ERROR && diskNearlyFull(copy.string());
+      if (e.number == err::DiskFull || noRoom) throw compactDiskFull();
       throw DbError(e.number, "The bank could not be compacted: " + e.description);
+    } catch (const DbError& e) {
+      if (e.number == err::DiskFull || (e.number == err::Generic && diskNearlyFull(copy.string())))
+        throw compactDiskFull();
+      throw;
     }
   }
   report(CompactStep::Replaced);

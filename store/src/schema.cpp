@@ -140,13 +140,15 @@ void createUserDatabase(const std::filesystem::path& file) {
   });
 }
 
-void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit) {
+void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit,
+                const std::function<void(const std::filesystem::path&)>& fill) {
   std::error_code ec;
   if (std::filesystem::exists(bankPath(folder), ec) || std::filesystem::exists(userPath(folder), ec))
     throw DbError(err::Generic, "A bank already exists in '" + folder.string() + "'; nothing was changed.");
   const std::string connect = userLinkConnect(folder);  // refused here, before either file exists
-  // A failure part-way (a full disk) takes away what was made: a half-made pair would
-  // otherwise stand in the way of the next attempt as "a bank already exists".
+  // A failure part-way (a full disk, also while the first content is written) takes away what
+  // was made: a half-made pair would pass as a bank, and stand in the way of the next attempt
+  // as "a bank already exists".
   struct Undo {
     const std::filesystem::path& folder;
     bool done = false;
@@ -175,6 +177,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit)
     }
     history::createHistory(db);
   });
+  if (fill) fill(folder);
   undo.done = true;
 }
 

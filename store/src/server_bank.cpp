@@ -9,7 +9,6 @@
 #include "db_error.h"
 #include "history_context.h"
 #include "pg_db.h"
-#include "platform.h"
 #include "schema.h"
 #include "session.h"
 #include "sqlite_db.h"
@@ -141,27 +140,10 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
   return out;
 }
 
-namespace {
-// A folder beside the published files, removed with what is left in it.
-struct WorkFolder {
-  fs::path path;
-  explicit WorkFolder(const fs::path& beside)
-      : path(beside / (".zorbex-publish-" + std::to_string(platform::processId()))) {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-    fs::create_directory(path, ec);
-    if (ec) throw DbError(err::FileAccess, "The folder '" + path.string() + "' could not be made: " + ec.message() + ".");
-  }
-  ~WorkFolder() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
-}  // namespace
-
 std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs::path& folder) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
+  schema::userLinkConnect(folder);  // a folder the links cannot name is refused before anything is written
   auto server = PgDb::connect(conninfo, "public");
   schema::requireServerBank(*server);
   // One snapshot of every table, however the editors go on writing meanwhile.
@@ -171,12 +153,12 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
     forTable(p.table->name, [&] { snapshot.push_back({p, readRows(*server, serverTable(p), *p.table)}); });
   server->run("COMMIT");
 
-  WorkFolder work(folder);
-  schema::createBank(work.path);
+  StagedPair work(folder);
+  schema::createBank(work.path());
   std::vector<CopiedTable> out;
   {
-    auto bank = openOurFile(schema::bankPath(work.path).string(), schema::kBankKey, false, ErrorStyle::Ado);
-    auto user = openOurFile(schema::userPath(work.path).string(), schema::kUserKey, false, ErrorStyle::Ado);
+    auto bank = openOurFile(schema::bankPath(work.path()).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    auto user = openOurFile(schema::userPath(work.path()).string(), schema::kUserKey, false, ErrorStyle::Ado);
     bank->begin();
     user->begin();
     for (const auto& [p, rows] : snapshot) {
@@ -193,28 +175,19 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   }
   // Verified as written: each file read again through a connection of its own.
   for (const auto& [p, rows] : snapshot) {
-    auto file = openOurFile((p.user ? schema::userPath(work.path) : schema::bankPath(work.path)).string(),
+    auto file = openOurFile((p.user ? schema::userPath(work.path()) : schema::bankPath(work.path())).string(),
                             p.user ? schema::kUserKey : schema::kBankKey, true, ErrorStyle::Ado);
     forTable(p.table->name, [&] { requireSame(rows, readRows(*file, tableIdent(Dialect::Sqlite, p.table->name), *p.table), p.table->name); });
   }
-  for (const auto& [file, key] : {std::pair{schema::bankPath(work.path), schema::kBankKey},
-                                  std::pair{schema::userPath(work.path), schema::kUserKey}}) {
+  for (const auto& [file, key] : {std::pair{schema::bankPath(work.path()), schema::kBankKey},
+                                  std::pair{schema::userPath(work.path()), schema::kUserKey}}) {
     FileCheck check = checkFile(file, key, false);
     if (!check.whole())
       throw DbError(err::CopyDiffers, "The published file '" + file.filename().string() + "' fails its check (" +
                                           check.integrity + check.stoppedAt + "); nothing was changed.");
   }
-  // The bank as a restore puts it (refused while the folder's bank is open), then its user
-  // database, whose old log must not be replayed into the new file.
-  restoreBank(schema::bankPath(work.path), folder);
-  std::string left = removeLogFiles(schema::userPath(folder).string());
-  if (!left.empty()) throw DbError(err::ReplaceFailed, "The bank was published, but the user database was not: " + left);
-  try {
-    platform::replaceFile(schema::userPath(work.path), schema::userPath(folder));
-  } catch (const std::system_error& e) {
-    throw DbError(err::ReplaceFailed, "The bank was published, but the user database could not be put in place: " +
-                                          std::string(e.what()) + ".");
-  }
+  // Both in place or neither, refused while the folder's bank is open anywhere.
+  work.putInPlace();
   return out;
 }
 

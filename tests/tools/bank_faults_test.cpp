@@ -77,6 +77,31 @@ TEST_F(BankFaults, RestoreRefusesAFileThatIsNoBankBeforeCopyingAndNamesIt) {
   EXPECT_TRUE(has(folder.out, "is a folder")) << folder.out;
 }
 
+TEST_F(BankFaults, AChangeThatAReaderKeepsInTheLogIsSavedAndSaysWhyWithoutBlamingTheDisk) {
+  sqlite3* reader = nullptr;
+  ASSERT_EQ(sqlite3_open(be().c_str(), &reader), SQLITE_OK);
+  sqlite3_key(reader, schema::kBankKey, static_cast<int>(std::strlen(schema::kBankKey)));
+  ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM SCtbl;", nullptr, nullptr, nullptr), SQLITE_OK);
+  ToolRun r = bank({"sql", d(), "update SCtbl set question = 'read meanwhile'"});
+  sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr);
+  sqlite3_close(reader);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(has(r.out, "because another program was reading it")) << r.out;
+  EXPECT_FALSE(has(r.out, "Free some space")) << r.out;
+  EXPECT_EQ(bank({"sql", d(), "select count(*) as n from SCtbl where question = 'read meanwhile'"}).out, "n\n34\n");
+}
+
+TEST_F(BankFaults, ARestoreRemovesTheCopyAStoppedRestoreLeftAndSaysSo) {
+  const fs::path left = be().string() + ".zx-copy-4242-1-7";
+  fs::copy_file(be(), left);
+  ASSERT_EQ(bank({"backup", d(), (dir / "copy.mdb").string()}).status, 0);
+  ToolRun r = bank({"restore", (dir / "copy.mdb").string(), d()});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(has(r.out, "note: a half-made copy of the bank that an earlier run left in '" + left.string() +
+                             "' was removed")) << r.out;
+  EXPECT_FALSE(fs::exists(left));
+}
+
 TEST_F(BankFaults, EveryCommandUsesTheFoldersOwnUserDatabaseAndCheckReportsLinksElsewhere) {
   TempDir otherDir;
   const std::string other = otherDir.path().string();
@@ -152,6 +177,11 @@ TEST(BankNames, FolderNamesALinkCannotCarryAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(bytesOf(schema::bankPath(hostile)), before);
   EXPECT_FALSE(fs::exists(here / "evil"));
   EXPECT_FALSE(fs::exists(top / "evil"));
+  ASSERT_EQ(bank({"backup", (top / "source").string(), (top / "copy.mdb").string()}).status, 0);
+  ToolRun restore = bank({"restore", (top / "copy.mdb").string(), hostile.string()});
+  EXPECT_EQ(restore.status, 1);
+  EXPECT_TRUE(has(restore.out, "has a ';' in its path")) << restore.out;
+  EXPECT_EQ(bytesOf(schema::bankPath(hostile)), before);
 
   // Other characters are carried exactly.
   const fs::path odd = top / "a=b 'c'%_";

@@ -174,29 +174,31 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
       } else {
         ++full;
         EXPECT_EQ(r.status, 1) << r.out;
-        EXPECT_TRUE(has(r.out, "disk is full")) << r.out;
+        EXPECT_TRUE(has(r.out, "3026:The disk is full")) << r.out;
         EXPECT_FALSE(has(r.out, "I/O error")) << r.out;
         EXPECT_TRUE(contentOf(written, key) == before) << "a failed run changed the file\n" << r.out;
         EXPECT_TRUE(c.args[0] != "backup" || !fs::exists(copy));
       }
     }
   }
-  for (std::uintmax_t free : freeSizes) {
-    SCOPED_TRACE("create with " + std::to_string(free >> 10) + " KiB free");
-    fs::remove_all(dir);
-    leave(free);
-    ToolRun r = bank({"create", d});
-    freeAll();
-    if (r.status == 0 || r.status == 3) {
-      r.status == 0 ? ++succeeded : ++unfinished;
-      EXPECT_TRUE(r.status == 0 || has(r.out, "because the disk is full")) << r.out;
-      EXPECT_EQ(bank({"check", d}).status, 0) << r.out;
-    } else {
-      ++full;
-      EXPECT_TRUE(r.status == 1 && has(r.out, "disk is full")) << r.out;
-      EXPECT_FALSE(fs::exists(schema::bankPath(dir)) || fs::exists(schema::userPath(dir))) << "a half-made bank is left";
+  for (const bool demo : {false, true})
+    for (std::uintmax_t free : freeSizes) {
+      SCOPED_TRACE(std::string(demo ? "create --demo" : "create") + " with " + std::to_string(free >> 10) + " KiB free");
+      fs::remove_all(dir);
+      leave(free);
+      ToolRun r = bank(demo ? std::vector<std::string>{"create", "--demo", d} : std::vector<std::string>{"create", d});
+      freeAll();
+      if (r.status == 0 || r.status == 3) {
+        r.status == 0 ? ++succeeded : ++unfinished;
+        EXPECT_TRUE(r.status == 0 || has(r.out, "because the disk is full")) << r.out;
+        EXPECT_EQ(bank({"check", d}).status, 0) << r.out;
+        EXPECT_EQ(bank({"sql", d, "select count(*) as n from SCtbl"}).out, demo ? "n\n34\n" : "n\n0\n") << r.out;
+      } else {
+        ++full;
+        EXPECT_TRUE(r.status == 1 && has(r.out, "3026:The disk is full")) << r.out;
+        EXPECT_FALSE(fs::exists(dir)) << "a half-made bank is left\n" << r.out;
+      }
     }
-  }
   // The range reaches from too little room for anything to room for everything.
   EXPECT_GT(succeeded, 0);
   EXPECT_GT(full, 0);

@@ -1,6 +1,11 @@
 // The bank tool on a bank on a server: the push, a URI in place of a folder, the publication.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <cstring>
+
 #include "pg_server.h"
 #include "schema.h"
 #include "temp_dir.h"
@@ -37,6 +42,73 @@ TEST(ServerTool, APushedBankIsWorkedOnByItsUriAndPublishedBackAsAFilePairThatChe
   ToolRun published = bank({"check", (dir / "b").string()});
   EXPECT_EQ(published.status, 0) << published.out;
   EXPECT_NE(published.out.find("table SCtbl            37 rows"), std::string::npos) << published.out;
+}
+
+// The rows of a table of a file, read without the tool.
+long long rowsOf(const fs::path& file, const char* key, const char* table) {
+  sqlite3* raw = nullptr;
+  sqlite3_open(file.c_str(), &raw);
+  sqlite3_key(raw, key, static_cast<int>(std::strlen(key)));
+  long long n = -1;
+  sqlite3_exec(raw, (std::string("SELECT count(*) FROM ") + table).c_str(),
+               [](void* out, int, char** v, char**) { *static_cast<long long*>(out) = std::atoll(v[0]); return 0; }, &n,
+               nullptr);
+  sqlite3_close(raw);
+  return n;
+}
+
+TEST(ServerTool, APublicationStoppedAtAnyStepLeavesTheOldPairOrTheNewAndTheNextCommandSaysWhatItDid) {
+  TempDir dir;
+  ServerDb server;
+  const fs::path a = dir / "a", b = dir / "b";
+  ASSERT_EQ(bank({"create", "--demo", a.string()}).status, 0);
+  ASSERT_EQ(bank({"server-push", a.string(), server.uri()}).status, 0);
+  ASSERT_EQ(bank({"sql", server.uri(), "insert into tblMemo (numQ, description) values ('99901', 'published')"}).status, 0);
+  auto pairIn = [&](const fs::path& folder) {
+    return std::make_pair(rowsOf(schema::bankPath(folder), schema::kBankKey, "SCtbl"),
+                          rowsOf(schema::userPath(folder), schema::kUserKey, "tblMemo"));
+  };
+  const auto oldPair = std::make_pair(0LL, 0LL), newPair = std::make_pair(34LL, 4LL);
+  auto leftovers = [&] {
+    std::string out;
+    for (const auto& e : fs::directory_iterator(b))
+      if (e.path().filename().string().find(".zorbex-") == 0 || e.path().string().find("zx-copy") != std::string::npos)
+        out += e.path().filename().string() + " ";
+    return out;
+  };
+  int stoppedOld = 0, stoppedNew = 0, completed = 0;
+  for (int step = 1;; ++step) {
+    SCOPED_TRACE("stopped at step " + std::to_string(step));
+    fs::remove_all(b);
+    ASSERT_EQ(bank({"create", b.string()}).status, 0);
+    setenv("ZORBEX_FAULT_STEP", std::to_string(step).c_str(), 1);
+    ToolRun publish = bank({"server-publish", server.uri(), b.string()});
+    unsetenv("ZORBEX_FAULT_STEP");
+    if (publish.status == 0) {  // past the last step: the run went through
+      EXPECT_EQ(pairIn(b), newPair);
+      EXPECT_EQ(leftovers(), "");
+      break;
+    }
+    ASSERT_EQ(publish.status, 70) << publish.out;
+    const bool mixed = pairIn(b) != oldPair && pairIn(b) != newPair;
+    const bool leftSomething = !leftovers().empty();
+    ToolRun check = bank({"check", b.string()});
+    EXPECT_EQ(check.status, 0) << check.out;
+    const auto now = pairIn(b);
+    EXPECT_TRUE(now == oldPair || now == newPair) << check.out;
+    (now == oldPair ? stoppedOld : stoppedNew)++;
+    EXPECT_EQ(leftovers(), "") << check.out;
+    if (mixed) {
+      EXPECT_NE(check.out.find("note: a publication stopped part-way was completed"), std::string::npos) << check.out;
+    }
+    if (leftSomething) {
+      EXPECT_NE(check.out.find("note: "), std::string::npos) << check.out;
+    }
+    completed += mixed;
+  }
+  EXPECT_GT(stoppedOld, 0);
+  EXPECT_GT(stoppedNew, 0);
+  EXPECT_GT(completed, 0);
 }
 
 TEST(ServerTool, ImportAndImportMemosIntoAServerBankRefuseAndAddAsIntoAFile) {

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 
 #include "bank_check.h"
@@ -76,11 +77,20 @@ int fail(const std::string& message) {
 
 int afterWriting(const fs::path& dir) {
   std::string warnings;
+  bool diskFull = false;
   for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)})
-    if (std::string w = unfinishedLogWarning(f); !w.empty()) warnings += "zorbex-bank: " + w + "\n";
-  if (warnings.empty()) return 0;
+    if (std::string w = unfinishedLogWarning(f); !w.empty()) {
+      warnings += "zorbex-bank: " + w + "\n";
+      diskFull = diskFull || unfinishedLog(f) == LogWait::DiskFull;
+    }
   std::fprintf(stderr, "%s", warnings.c_str());
-  return kSavedNotWhole;
+  // A reader's hold ends by itself and nothing is lost: success, with the note.
+  return diskFull ? kSavedNotWhole : 0;
+}
+
+void settle(const fs::path& dir) {
+  for (const std::string& note : settleFolder(dir)) std::printf("note: %s\n", note.c_str());
+  std::fflush(stdout);  // in order with a failure printed on stderr
 }
 
 void pointLinksAtOwnUserDatabase(const fs::path& dir) {
@@ -103,11 +113,16 @@ int cmdCreate(const Args& args) {
   try {
     schema::userLinkConnect(fs::absolute(dir));  // a path the links cannot carry is refused before the folder is made
     std::error_code ec;
+    const bool existed = fs::exists(dir, ec);
     fs::create_directories(dir, ec);
     if (ec) return fail("the folder '" + dir + "' cannot be made: " + ec.message() + ".");
     fs::path folder = fs::absolute(dir);
-    schema::createBank(folder);
-    if (demo) writeDemoContent(folder);
+    try {
+      schema::createBank(folder, {}, demo ? writeDemoContent : std::function<void(const fs::path&)>());
+    } catch (const DbError&) {
+      if (!existed) fs::remove(folder, ec);  // the folder it made, empty again
+      throw;
+    }
     std::printf("created %s and %s in %s\n", schema::kBankFile, schema::kUserFile, folder.string().c_str());
     return afterWriting(folder);
   } catch (const DbError& e) {
@@ -119,6 +134,13 @@ int cmdCheck(const Args& args) {
   if (args.size() != 1) return usageError("check DIR");
   if (isServerUri(args[0])) return checkServerBank(args[0]);
   fs::path dir = args[0];
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return fail(checkFolder(dir));
+  try {
+    settle(dir);  // a pair not published together is completed first, or refused with its reason
+  } catch (const DbError& e) {
+    return fail(e.message());
+  }
   if (std::string problem = checkFolder(dir); !problem.empty()) return fail(problem);
   try {
     bool whole = checkOneFile(schema::bankPath(dir), schema::kBankKey);
@@ -158,6 +180,8 @@ int cmdBackup(const Args& args) {
 int cmdRestore(const Args& args) {
   if (args.size() != 2) return usageError("restore FILE DIR");
   try {
+    std::error_code ec;
+    if (fs::is_directory(args[1], ec)) settle(args[1]);
     restoreBank(args[0], args[1]);
   } catch (const DbError& e) {
     return fail(e.message());

@@ -57,9 +57,14 @@ int cmdReindex(const Args& args);
 // the file, which alone is not yet whole (the disk was full).
 inline constexpr int kSavedNotWhole = 3;
 
-// The exit status after a command that wrote to dir with success: 0, or kSavedNotWhole with
-// the warning printed when the bank or the user database is not yet whole on its own.
+// The exit status after a command that wrote to dir with success: 0, or kSavedNotWhole when the
+// bank or the user database is not yet whole on its own for lack of space. Either way the warning
+// is printed when a file is not whole (a reader that held the log is no failure: status 0).
 int afterWriting(const std::filesystem::path& dir);
+
+// Completes a publication into dir that was stopped part-way and removes what stopped runs left
+// there, printing a note for each. Throws store::DbError.
+void settle(const std::filesystem::path& dir);
 
 // Points the bank's links at dir's own user database, as the editor's start-up does. Throws
 // store::DbError.

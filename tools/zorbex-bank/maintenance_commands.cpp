@@ -58,6 +58,7 @@ int withConnections(const std::string& dir, F&& import) {
   store::ProgramState state(server ? scratch->path : fs::absolute(dir));
   if (server) state.serverBank = dir;
   try {
+    if (!server) settle(state.appFolder);
     store::RefreshTableLinks(state, [](int) {}, [](const std::string&) {});
     store::OpenConnections(state);
     maintenance::ImportHooks hooks;

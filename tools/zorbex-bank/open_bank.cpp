@@ -21,12 +21,14 @@ int wrongArgument(const std::string& message) {
 }
 
 namespace {
-// Why where names no bank that a command can open, as a sentence; empty when it does.
+// Why where names no bank that a command can open, as a sentence; empty when it does. A folder
+// is first brought to one pair again after runs that were stopped there.
 std::string bankProblem(const std::string& where) {
   if (store::isServerUri(where)) return {};
   std::error_code ec;
   if (!fs::is_directory(where, ec))
     return fs::exists(where, ec) ? "'" + where + "' is not a folder." : "the folder '" + where + "' does not exist.";
+  settle(where);
   const fs::path bank = store::schema::bankPath(where);
   if (const std::string why = store::notAFile(bank); why == "does not exist")
     return "the folder '" + where + "' has no " + store::schema::kBankFile + ".";
@@ -51,7 +53,8 @@ std::string openBank(const std::string& where, store::Connection& conn) {
   }
   // Opened first: a file that is no bank of ours is reported as the connection reports it.
   conn.open(store::schema::bankPath(where).string(), store::schema::kBankKey);
-  return prepareBank(where);
+  if (store::notAFile(store::schema::userPath(where)).empty()) pointLinksAtOwnUserDatabase(where);
+  return {};
 }
 
 int afterBank(const std::string& where) { return store::isServerUri(where) ? 0 : afterWriting(where); }

@@ -27,7 +27,10 @@ int cmdServerPush(const Args& args) {
 int cmdServerPublish(const Args& args) {
   if (args.size() != 2) return usageError("server-publish URL DIR");
   try {
-    return report(store::publishServerBank(args[0], std::filesystem::absolute(args[1])), "published");
+    const std::filesystem::path dir = std::filesystem::absolute(args[1]);
+    std::error_code ec;
+    if (std::filesystem::is_directory(dir, ec)) settle(dir);
+    return report(store::publishServerBank(args[0], dir), "published");
   } catch (const store::DbError& e) {
     return fail(e.message());
   }
