@@ -28,7 +28,7 @@ void backupBank(const std::filesystem::path& folder, const std::filesystem::path
 // and then the bank is as it was.
 void restoreBank(const std::filesystem::path& file, const std::filesystem::path& folder);
 
-// A bank and user database built together (a publication) in a folder of one run's own inside
+// A bank and user database built together (a publication, a new bank) in a folder of one run's own inside
 // the folder whose pair they replace, on the same disk, so that renames put them in place. The
 // folder is held while the run lives, so that a later run tells a killed run's folder from a
 // running one's; it goes with the object unless its pair was put in place.
@@ -40,7 +40,8 @@ class StagedPair {
   StagedPair& operator=(const StagedPair&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
-  // Puts the staged pair in place of folder's, both or neither: once both files are on the disk
+  // Points the staged bank's links at folder's user database and puts the staged pair in place of
+  // folder's, both or neither: once both files are on the disk
   // the staging folder is renamed to a name that says the pair is due (one step, synced), and
   // the two renames follow; a run stopped after that step is completed by settleFolder. Refused
   // while any connection or a restore or compaction has folder's bank. Throws DbError; before

@@ -334,7 +334,7 @@ std::unique_ptr<SqliteDb> holdForReplacing(const fs::path& folder, const std::st
 void finishDuePair(const fs::path& due, const fs::path& folder, SqliteDb* held) {
   std::error_code ec;
   auto failed = [&](const std::string& why) {
-    return DbError(err::ReplaceFailed, "The published pair waiting in '" + due.string() + "' could not be put in place (" +
+    return DbError(err::ReplaceFailed, "The new pair waiting in '" + due.string() + "' could not be put in place (" +
                                            why + "); the next command completes it.");
   };
   const fs::path bank = schema::bankPath(folder), user = schema::userPath(folder);
@@ -391,6 +391,9 @@ void StagedPair::putInPlace() {
   faultPoint();
   const fs::path due = folder_ / kDueFolder;
   auto held = holdForReplacing(folder_, "Nothing was changed.");
+  // The links reach the user database where it will be, beside the bank.
+  openOurFile(schema::bankPath(path_).string(), schema::kBankKey, false, ErrorStyle::Ado)
+      ->run("UPDATE zx_tabledefs SET connect = ?1 WHERE connect IS NOT NULL", {Value(schema::userLinkConnect(folder_))});
   try {
     for (const fs::path& f : {schema::bankPath(path_), schema::userPath(path_)}) {
       platform::syncFile(f);
@@ -400,8 +403,8 @@ void StagedPair::putInPlace() {
     fs::rename(path_, due);
     platform::syncFile(due);  // the rename is on the disk: from here on the new pair is the one in place
   } catch (const std::system_error& e) {
-    if (outOfSpace(e.code(), folder_)) throw diskFull("the published pair could not be written; nothing was changed.");
-    throw DbError(err::ReplaceFailed, std::string("The published pair could not be made ready (") + e.what() +
+    if (outOfSpace(e.code(), folder_)) throw diskFull("the new bank and user database could not be written; nothing was changed.");
+    throw DbError(err::ReplaceFailed, std::string("The new bank and user database could not be made ready (") + e.what() +
                                           "); nothing was changed.");
   }
   path_ = due;
@@ -416,12 +419,12 @@ std::vector<std::string> settleFolder(const fs::path& folder) {
   std::unique_ptr<SqliteDb> held;
   if (fs::exists(due, ec)) {
     if (auto lock = holdStaging(due)) {  // else its own run is putting it in place now
-      held = holdForReplacing(folder, "A publication into it was stopped part-way, so the bank and user database in "
-                                      "place were not published together; the pair published waits in '" +
+      held = holdForReplacing(folder, "A publication or creation into it was stopped part-way, so the bank and user database in "
+                                      "place were not made together; the new pair waits in '" +
                                           due.string() + "' and goes in place at the next command.");
       finishDuePair(due, folder, held.get());
-      notes.push_back("a publication stopped part-way was completed: the bank and user database in '" +
-                      folder.string() + "' are the pair it published");
+      notes.push_back("a publication or creation stopped part-way was completed: the bank and user database in '" +
+                      folder.string() + "' are the pair it made");
     }
   }
   for (const auto& e : fs::directory_iterator(folder, ec)) {
@@ -429,7 +432,8 @@ std::vector<std::string> settleFolder(const fs::path& folder) {
     if (name.rfind(kStagingPrefix, 0) != 0 || name == kDueFolder) continue;
     if (auto lock = holdStaging(e.path())) {
       fs::remove_all(e.path(), ec);
-      notes.push_back("a half-made publication that an earlier run left in '" + e.path().string() + "' was removed");
+      notes.push_back("a half-made bank and user database that an earlier run left in '" + e.path().string() +
+                      "' were removed");
     }
   }
   // A restore's copy is only made while its run holds the bank: held here, none is running.

@@ -168,8 +168,6 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
         out.push_back({p.table->name, static_cast<long long>(rows.size())});
       });
     }
-    // The links reach the user database where it will be, beside the bank.
-    bank->run("UPDATE zx_tabledefs SET connect = ?1 WHERE connect IS NOT NULL", {Value(schema::userLinkConnect(folder))});
     bank->run("COMMIT");
     user->run("COMMIT");
   }

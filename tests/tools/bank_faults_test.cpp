@@ -275,4 +275,31 @@ TEST_F(BankFaults, ASearchLongerThanTheBoundExits2WithItsLength) {
   EXPECT_EQ(r.out, "zorbex-bank: Too long: a search takes at most 200 words; this one has 300. Nothing was searched.\n");
 }
 
+TEST(CreateStopped, ACreateStoppedAtAnyStepLeavesTheWholeBankOrNoneAndTheNextCommandClearsUp) {
+  TempDir top;
+  const fs::path d = top / "bank";
+  int whole = 0, none = 0;
+  for (int step = 1;; ++step) {
+    SCOPED_TRACE("stopped at step " + std::to_string(step));
+    fs::remove_all(d);
+    setenv("ZORBEX_FAULT_STEP", std::to_string(step).c_str(), 1);
+    ToolRun create = bank({"create", "--demo", d.string()});
+    unsetenv("ZORBEX_FAULT_STEP");
+    if (create.status == 0) break;  // past the last step
+    ASSERT_EQ(create.status, 70) << create.out;
+    ToolRun check = bank({"check", d.string()});
+    if (check.status == 0) {
+      ++whole;
+      EXPECT_TRUE(has(check.out, "table SCtbl            34 rows")) << check.out;
+    } else {
+      ++none;
+      EXPECT_TRUE(has(check.out, "has no zorbex_be.mdb")) << check.out;
+      EXPECT_EQ(bank({"create", "--demo", d.string()}).status, 0);
+    }
+    EXPECT_EQ(namesIn(d), (std::vector<std::string>{schema::kBankFile, schema::kUserFile})) << check.out;
+  }
+  EXPECT_GT(whole, 0);
+  EXPECT_GT(none, 0);
+}
+
 }  // namespace

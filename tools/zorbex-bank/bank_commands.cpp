@@ -118,7 +118,13 @@ int cmdCreate(const Args& args) {
     if (ec) return fail("the folder '" + dir + "' cannot be made: " + ec.message() + ".");
     fs::path folder = fs::absolute(dir);
     try {
-      schema::createBank(folder, {}, demo ? writeDemoContent : std::function<void(const fs::path&)>());
+      if (fs::exists(schema::bankPath(folder), ec) || fs::exists(schema::userPath(folder), ec))
+        throw DbError(err::Generic, "A bank already exists in '" + folder.string() + "'; nothing was changed.");
+      // Made under a name of the run's own and put in place whole: a run stopped part-way leaves
+      // no half-made pair in the folder, only its own folder, which the next command removes.
+      StagedPair work(folder);
+      schema::createBank(work.path(), {}, demo ? writeDemoContent : std::function<void(const fs::path&)>());
+      work.putInPlace();
     } catch (const DbError&) {
       if (!existed) fs::remove(folder, ec);  // the folder it made, empty again
       throw;
