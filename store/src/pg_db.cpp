@@ -232,10 +232,10 @@ std::vector<std::string> PgDb::columnNames(const std::string& select) {
   return names;
 }
 
-Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) {
+Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, const Value& /*rowidBefore*/) {
   // A row's place changes with every update: the statement says where it is now.
   auto rows = query(sql + " RETURNING ctid::text", params);
-  return rows->next() ? rows->column(0) : rowidBefore;
+  return rows->next() ? rows->column(0) : Value();
 }
 
 void PgDb::begin(bool serializable) { statement(serializable ? "BEGIN ISOLATION LEVEL SERIALIZABLE" : "BEGIN", {}); }
