@@ -69,4 +69,13 @@ inline bool isKeyViolation(const DbError& e) {
   return e.number == err::Generic && e.description.rfind(kRepeatedValue, 0) == 0;
 }
 
+// How a server bank begins the description of a statement that waited for another session past
+// the lock or statement timeout (3218); the rest names the table and who holds it.
+inline constexpr const char* kHeldTooLong = "The server waited too long for another session";
+
+// Whether e is such a wait: waiting again at once would only wait as long again.
+inline bool isHeldTooLong(const DbError& e) {
+  return e.number == err::Locked && e.description.rfind(kHeldTooLong, 0) == 0;
+}
+
 }  // namespace store
