@@ -85,6 +85,11 @@ class Connection {
   std::unique_ptr<Session> session_;
 };
 
+// The name under which the program's sessions show on a server (its application_name), unless the
+// connection string names one: "zorbex-editor" until the program says otherwise.
+void setServerClientName(const std::string& name);
+const std::string& serverClientName();
+
 // Whether a bank name is a libpq URI ("postgresql://..." or "postgres://...") rather than a folder.
 bool isServerUri(const std::string& name);
 
