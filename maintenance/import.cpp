@@ -374,6 +374,9 @@ void ImportMemos(store::ProgramState& state, ImportSource& source, const std::ve
     const std::string& number = numbers[i];
     const Memo& m = memos[i];
     if (m.description.isNull()) continue;
+    // Held until the commit: another client's change to the memo is waited out and appended to,
+    // never overwritten with the text read before it.
+    conn.holdRows(sql::questionSource("tblMemo", number));
     store::Recordset rs;
     rs.open(sql::bankMemo(number), conn, store::adOpenDynamic, store::adLockOptimistic);
     if (!rs.eof()) {

@@ -2,8 +2,12 @@
 // The ADO-shaped connection: provider and key set as properties, then Open with the bare
 // file path; Execute runs one Jet statement; Close.
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db_error.h"
@@ -81,6 +85,11 @@ class Connection {
   std::unique_ptr<Session> session_;
 };
 
+// The name under which the program's sessions show on a server (its application_name), unless the
+// connection string names one: "zorbex-editor" until the program says otherwise.
+void setServerClientName(const std::string& name);
+const std::string& serverClientName();
+
 // Whether a bank name is a libpq URI ("postgresql://..." or "postgres://...") rather than a folder.
 bool isServerUri(const std::string& name);
 
@@ -100,13 +109,26 @@ class Transaction {
 };
 
 // How often runIsolated runs an operation that a conflict with another editor ended.
-inline constexpr int kIsolatedAttempts = 5;
+inline constexpr int kIsolatedAttempts = 10;
+// What runIsolated waits in all, at most, between its attempts.
+inline constexpr std::chrono::milliseconds kIsolatedWaitBound{3300};
+
+// The wait after the given attempt (from 1) ended in a conflict. Its ceiling doubles from 10 ms up
+// to 1 s, and the wait lies between half the ceiling and the ceiling as draw (in [0, 1)) says, so
+// that writers who met once do not meet again in step. The waits of every attempt together stay
+// within kIsolatedWaitBound.
+inline std::chrono::milliseconds isolatedRetryWait(int attempt, double draw) {
+  const long long ceiling = std::min(10LL << std::clamp(attempt - 1, 0, 20), 1000LL);
+  return std::chrono::milliseconds(ceiling / 2 + static_cast<long long>(draw * static_cast<double>(ceiling / 2)));
+}
 
 // Runs work, an operation that begins and commits its own transaction (an edition, a
 // renumbering), isolated from every other editor's: when the server ends it for a conflict
-// with another transaction (or the file is locked), nothing of it is left and it runs again,
-// at most kIsolatedAttempts times; then the conflict (3218) reaches the caller. Inside a
-// transaction begun by the caller it runs once, and a conflict ends the caller's transaction.
+// with another transaction (or the file is locked), nothing of it is left and it runs again
+// after a wait (isolatedRetryWait), at most kIsolatedAttempts times; then the conflict (3218)
+// reaches the caller. A table that another session holds past the lock timeout is reported at
+// once: it has been waited for already. Inside a transaction begun by the caller it runs once,
+// and a conflict ends the caller's transaction.
 template <typename F>
 auto runIsolated(Connection& conn, F&& work) -> decltype(work()) {
   const bool outer = conn.transactionLevel() == 0;
@@ -117,12 +139,14 @@ auto runIsolated(Connection& conn, F&& work) -> decltype(work()) {
     ~Restore() { c.setSerializable(was); }
   } restore{conn, was};
   conn.setSerializable(true);
+  thread_local std::mt19937 random{std::random_device{}()};
   for (int attempt = 1;; ++attempt) {
     try {
       return work();
     } catch (const DbError& e) {
-      if (e.number != err::Locked || !outer || attempt >= kIsolatedAttempts) throw;
+      if (e.number != err::Locked || isHeldTooLong(e) || !outer || attempt >= kIsolatedAttempts) throw;
     }
+    std::this_thread::sleep_for(isolatedRetryWait(attempt, std::uniform_real_distribution<double>(0, 1)(random)));
   }
 }
 

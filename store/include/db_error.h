@@ -21,6 +21,7 @@ inline constexpr long TableNotFound = -2147217865;   // table or query not found
 inline constexpr long Generic = -2147467259;         // duplicate key, missing file, other failures
 inline constexpr long CommandError = -2147217900;    // error in the command text
 inline constexpr long MissingParameter = -2147217904;  // unknown column name in a statement
+inline constexpr long RowNotFound = -2147217864;     // the row to update is gone or moved since it was read
 // Failures of the file and the engine under it, each with its own number so that a caller
 // never takes one for another (a locked bank is not a repeated question number).
 inline constexpr long NoTransaction = -2147168242;  // commit or rollback with none begun
@@ -66,6 +67,15 @@ inline constexpr const char* kRepeatedValue =
 // Whether e is such a refusal.
 inline bool isKeyViolation(const DbError& e) {
   return e.number == err::Generic && e.description.rfind(kRepeatedValue, 0) == 0;
+}
+
+// How a server bank begins the description of a statement that waited for another session past
+// the lock or statement timeout (3218); the rest names the table and who holds it.
+inline constexpr const char* kHeldTooLong = "The server waited too long for another session";
+
+// Whether e is such a wait: waiting again at once would only wait as long again.
+inline bool isHeldTooLong(const DbError& e) {
+  return e.number == err::Locked && e.description.rfind(kHeldTooLong, 0) == 0;
 }
 
 }  // namespace store

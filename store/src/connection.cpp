@@ -15,6 +15,16 @@ DbError noTransaction() { return DbError(err::NoTransaction, "No transaction is 
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
+namespace {
+std::string& clientNameSetting() {
+  static std::string name = "zorbex-editor";
+  return name;
+}
+}  // namespace
+
+void setServerClientName(const std::string& name) { clientNameSetting() = name; }
+const std::string& serverClientName() { return clientNameSetting(); }
+
 bool Connection::savedOnlyInLog() const {
   return session_ && session_->file() && session_->file()->checkpointFailure() != nullptr;
 }

@@ -4,9 +4,11 @@
 
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "dao.h"
 #include "db_error.h"
+#include "text.h"
 
 namespace store {
 
@@ -18,12 +20,58 @@ void openOne(Connection& c, const std::filesystem::path& file, const char* key) 
 }
 }  // namespace
 
+namespace {
+
+// Far more than any connection string needs; a file beyond it is not one.
+constexpr std::uintmax_t kMostConfBytes = 64 * 1024;
+
+DbError confRefused(const std::filesystem::path& file, const std::string& why) {
+  return DbError(err::Generic, "'" + file.string() + "' " + why + "; the bank is not opened.");
+}
+
+// The bytes of the file, once it is known to be a regular file of a size a connection string can
+// have: a pipe is never opened (reading one may never end), nor a device (one may never end either).
+std::string confText(const std::filesystem::path& file) {
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(file, ec);
+  if (!std::filesystem::exists(st)) throw confRefused(file, "is a link to a file that does not exist");
+  if (std::filesystem::is_directory(st)) throw confRefused(file, "is a folder, not a file holding a connection string");
+  if (std::filesystem::is_fifo(st)) throw confRefused(file, "is a pipe (FIFO), not a file holding a connection string");
+  if (std::filesystem::is_character_file(st) || std::filesystem::is_block_file(st))
+    throw confRefused(file, "is a device, not a file holding a connection string");
+  if (!std::filesystem::is_regular_file(st)) throw confRefused(file, "is not a regular file");
+  if (std::filesystem::file_size(file, ec) > kMostConfBytes)
+    throw confRefused(file, "is larger than 64 KiB: it cannot be a connection string");
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw DbError(err::FileAccess, "The file '" + file.string() + "' could not be read.");
+  std::string text(kMostConfBytes + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (text.size() > kMostConfBytes) throw confRefused(file, "is larger than 64 KiB: it cannot be a connection string");
+  return text;
+}
+
+// Whether the text names a password anywhere, a quoted value included ("password =" in any case):
+// such a text is never parsed, so that no message can echo it.
+bool mentionsPassword(const std::string& text) {
+  const std::string lower = lowerAscii(text);
+  for (size_t at = lower.find("password"); at != std::string::npos; at = lower.find("password", at + 1)) {
+    size_t after = lower.find_first_not_of(" \t", at + 8);
+    if (after != std::string::npos && lower[after] == '=') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::optional<std::string> ServerConnectionString(const std::filesystem::path& folder) {
   const std::filesystem::path file = folder / kServerConfFile;
   std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) return std::nullopt;
-  std::ifstream in(file);
-  if (!in) throw DbError(err::FileAccess, "The file '" + file.string() + "' could not be read.");
+  if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return std::nullopt;
+  std::string text = confText(file);
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // an editor's byte-order mark
+  if (text.find('\0') != std::string::npos) throw confRefused(file, "holds a NUL byte: it is no text file");
+  std::istringstream in(text);
   std::string conninfo, line;
   while (std::getline(in, line)) {
     size_t b = line.find_first_not_of(" \t\r");
@@ -31,6 +79,11 @@ std::optional<std::string> ServerConnectionString(const std::filesystem::path& f
     size_t e = line.find_last_not_of(" \t\r");
     conninfo += (conninfo.empty() ? "" : " ") + line.substr(b, e - b + 1);
   }
+  if (conninfo.empty()) throw confRefused(file, "holds no connection string, only notes or blank lines");
+  const DbError withPassword(err::Generic, "'" + file.string() + "' holds a password. Keep it out of the program's "
+                                           "folder: put it in the password file of the server's client (~/.pgpass) "
+                                           "or its environment.");
+  if (mentionsPassword(conninfo)) throw withPassword;
   char* parseError = nullptr;
   std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfoParse(conninfo.c_str(), &parseError),
                                                                           &PQconninfoFree);
@@ -40,9 +93,7 @@ std::optional<std::string> ServerConnectionString(const std::filesystem::path& f
     throw DbError(err::Generic, "The connection string in '" + file.string() + "' is not valid: " + why);
   }
   for (const PQconninfoOption* o = options.get(); o->keyword; ++o)
-    if (std::string(o->keyword) == "password" && o->val && *o->val)
-      throw DbError(err::Generic, "'" + file.string() + "' holds a password. Keep it out of the program's folder: "
-                                  "put it in the password file of the server's client (~/.pgpass) or its environment.");
+    if (std::string(o->keyword) == "password" && o->val && *o->val) throw withPassword;
   return conninfo;
 }
 

@@ -40,7 +40,8 @@ class Engine {
   // The names of the fields a select gives, without reading its rows.
   virtual std::vector<std::string> columnNames(const std::string& select) = 0;
   // Runs an INSERT or an UPDATE of one row (found by rowidBefore, Null for an insert) and
-  // gives the row's id afterwards, by which it is read back.
+  // gives the row's id afterwards, by which it is read back; Null when it wrote no row (the row
+  // was deleted or moved by another writer since it was read).
   virtual Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) = 0;
   // The condition that finds a row by its id, with the id as parameter n.
   virtual std::string rowidIs(int n) const = 0;

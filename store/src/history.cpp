@@ -427,7 +427,10 @@ void revert(Connection& conn, Kind kind, const std::string& numQ, long long id) 
     sql += std::string(params.size() > 1 ? ", " : "") + q.field(name) + " = " + q.p(static_cast<int>(params.size()));
   }
   params.emplace_back(numQ);
-  q.e.run(sql + " WHERE " + q.field("numQ") + " = " + q.p(static_cast<int>(params.size())), params);
+  // Deleted by another program since it was looked for: nothing to put the version into.
+  if (q.e.run(sql + " WHERE " + q.field("numQ") + " = " + q.p(static_cast<int>(params.size())), params) == 0)
+    throw DbError(err::RowNotFound, "Question " + numQ + " (" + schema::kindName(kind) +
+                                        ") was deleted meanwhile; nothing was changed.");
   tx.commit();
   tag.commit();
 }

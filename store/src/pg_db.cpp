@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 #include "connection.h"
 #include "db_error.h"
@@ -73,6 +74,21 @@ std::string nameOf(PGconn* c) {
 
 }  // namespace
 
+std::string serverTimeout(const char* variable) {
+  const char* set = std::getenv(variable);
+  const std::string value = set && *set ? set : std::strcmp(variable, kLockTimeoutVariable) == 0 ? "10s" : "5min";
+  const size_t digits = value.find_first_not_of("0123456789");
+  const std::string unit = digits == std::string::npos ? "" : value.substr(digits);
+  if (digits == 0 || !(unit.empty() || unit == "ms" || unit == "s" || unit == "min" || unit == "h"))
+    throw DbError(err::Generic, std::string(variable) + " is '" + value + "'; it must be a time such as 10s, 500ms or 5min.");
+  return value;
+}
+
+DbError heldTooLong(const std::string& what, const std::string& holder) {
+  if (holder.empty()) return DbError(err::Locked, what + "; nothing was changed. Try again when it has finished.");
+  return DbError(err::Locked, what + ": " + holder + ". Nothing was changed; try again when it has finished.");
+}
+
 bool isServerUri(const std::string& name) {
   return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
 }
@@ -88,7 +104,13 @@ DbError serverError(const std::string& sqlstate, const std::string& message, con
   if (sqlstate == "42703") return DbError(err::MissingParameter, "A field is not known to the table (" + m + ").");
   if (sqlstate == "42P07") return DbError(err::CommandError, "The " + m + ".");
   if (sqlstate == "42601") return DbError(err::CommandError, "Syntax error in the SQL statement (" + m + ").");
-  if (sqlstate == "40001" || sqlstate == "40P01" || sqlstate == "55P03")
+  if (sqlstate == "55P03" || sqlstate == "57014")
+    return heldTooLong(std::string(kHeldTooLong) + " (the " +
+                           (sqlstate == "55P03" ? "lock timeout of " + serverTimeout(kLockTimeoutVariable)
+                                                : "statement timeout of " + serverTimeout(kStatementTimeoutVariable)) +
+                           " passed)",
+                       "");
+  if (sqlstate == "40001" || sqlstate == "40P01")
     return DbError(err::Locked, "The bank is busy with another editor's change; try again (" + m + ").");
   if (sqlstate == "25006" || sqlstate == "42501")
     return DbError(err::ReadOnly, "The bank cannot be changed through this connection (" + m + ").");
@@ -107,7 +129,12 @@ PgDb::PgDb(pg_conn* conn, std::string name, std::string schema)
 PgDb::~PgDb() { PQfinish(conn_); }
 
 std::unique_ptr<PgDb> PgDb::connect(const std::string& conninfo, const std::string& schema) {
-  PGconn* c = PQconnectdb(conninfo.c_str());
+  // The bank's sessions show by name to the server's administrators (and in our own message of a
+  // session that holds a table); a name in the connection string wins.
+  const char* keywords[] = {"dbname", "fallback_application_name", nullptr};
+  const std::string client = serverClientName();
+  const char* values[] = {conninfo.c_str(), client.c_str(), nullptr};
+  PGconn* c = PQconnectdbParams(keywords, values, 1);
   std::unique_ptr<PgDb> db(new PgDb(c, c ? nameOf(c) : "", schema));
   if (!c || PQstatus(c) != CONNECTION_OK) {
     std::string reason = c ? trimmed(PQerrorMessage(c)) : "out of memory";
@@ -123,6 +150,10 @@ void PgDb::settle() {
   // names without a schema found in this connection's own schema first.
   exec("SET client_encoding = 'UTF8'; SET standard_conforming_strings = on; SET search_path = " +
        tableIdent(Dialect::Postgres, schema_) + ", public;");
+  // Behind a table or row that another session holds, a statement waits this long, not for ever;
+  // and no statement runs longer than the statement timeout.
+  exec("SET lock_timeout = '" + serverTimeout(kLockTimeoutVariable) + "'; SET statement_timeout = '" +
+       serverTimeout(kStatementTimeoutVariable) + "';");
 }
 
 void PgDb::reconnectIfLost() {
@@ -205,7 +236,12 @@ Result PgDb::statement(const std::string& sql, const std::vector<Value>& params)
   const bool idle = !inTransaction();
   try {
     return oneStatement(conn_, !idle, sql, params, name_);
-  } catch (const DbError&) {
+  } catch (const DbError& e) {
+    if (isHeldTooLong(e)) {
+      const std::string holder = holderOfWait();
+      if (holder.empty()) throw;
+      throw heldTooLong(e.description.substr(0, e.description.find(';')), holder);
+    }
     // The server ended the connection while it was idle (a restart, an administrator): it is
     // made again, silently, for a statement that changes nothing and is no part of a change.
     // A change hears of the loss (nothing of it was written), and its next attempt connects.
@@ -213,6 +249,30 @@ Result PgDb::statement(const std::string& sql, const std::vector<Value>& params)
   }
   reconnectIfLost();
   return oneStatement(conn_, false, sql, params, name_);
+}
+
+std::string PgDb::holderOfWait() {
+  if (PQstatus(conn_) != CONNECTION_OK || PQtransactionStatus(conn_) == PQTRANS_INERROR) return {};
+  // The session holding a table of the bank in the strongest mode, the longest; a row's holder
+  // holds its table in a row mode.
+  static const char* const kHolder =
+      "SELECT c.relname, a.pid, coalesce(a.usename, ''), coalesce(a.application_name, ''), "
+      "coalesce(host(a.client_addr), 'this machine'), to_char(a.xact_start, 'YYYY-MM-DD HH24:MI:SS TZ') "
+      "FROM pg_locks l JOIN pg_class c ON c.oid = l.relation JOIN pg_stat_activity a ON a.pid = l.pid "
+      "WHERE l.granted AND l.pid <> pg_backend_pid() AND c.relkind IN ('r', 'p') AND a.xact_start IS NOT NULL "
+      "AND c.relnamespace::regnamespace::text IN ('public', 'zx_user') AND l.mode <> 'AccessShareLock' "
+      "ORDER BY CASE l.mode WHEN 'AccessExclusiveLock' THEN 0 WHEN 'ExclusiveLock' THEN 1 "
+      "WHEN 'ShareRowExclusiveLock' THEN 2 WHEN 'ShareLock' THEN 3 ELSE 4 END, a.xact_start LIMIT 1";
+  try {
+    PgRows rows(oneStatement(conn_, inTransaction(), kHolder, {}, name_));
+    if (!rows.next()) return {};
+    const std::string app = rows.column(3).toString();
+    return "the table " + rows.column(0).toString() + " is held by session " + rows.column(1).toString() +
+           " of user " + rows.column(2).toString() + (app.empty() ? "" : ", application '" + app + "'") + ", from " +
+           rows.column(4).toString() + ", since " + rows.column(5).toString();
+  } catch (const DbError&) {
+    return {};  // the wait is reported without its holder
+  }
 }
 
 std::unique_ptr<EngineRows> PgDb::query(const std::string& sql, const std::vector<Value>& params) {
@@ -232,10 +292,10 @@ std::vector<std::string> PgDb::columnNames(const std::string& select) {
   return names;
 }
 
-Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) {
+Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, const Value& /*rowidBefore*/) {
   // A row's place changes with every update: the statement says where it is now.
   auto rows = query(sql + " RETURNING ctid::text", params);
-  return rows->next() ? rows->column(0) : rowidBefore;
+  return rows->next() ? rows->column(0) : Value();
 }
 
 void PgDb::begin(bool serializable) { statement(serializable ? "BEGIN ISOLATION LEVEL SERIALIZABLE" : "BEGIN", {}); }

@@ -42,6 +42,9 @@ class PgDb : public Engine {
   void begin(bool serializable = false) override;
   bool inTransaction() const override;
   bool hasTable(const std::string& name) override;
+  // Who holds what a statement waited for past a timeout ("the table ... is held by session ..."),
+  // as the server tells; empty when it cannot tell.
+  std::string holderOfWait();
   // Whether a change is under way (a tagged write of the history): a connection lost under it is
   // reported rather than made again for its reads.
   void setChanging(bool on) { changing_ = on; }
@@ -60,6 +63,16 @@ class PgDb : public Engine {
   std::string name_;
   std::string schema_;
 };
+
+// The environment variables that set the server's lock timeout (10s without) and statement timeout
+// (5min without) for the sessions of the program, in the server's units (500ms, 10s, 5min).
+inline constexpr const char* kLockTimeoutVariable = "ZORBEX_LOCK_TIMEOUT";
+inline constexpr const char* kStatementTimeoutVariable = "ZORBEX_STATEMENT_TIMEOUT";
+// The value of one of them (or its default); a value that is no time is refused (DbError).
+std::string serverTimeout(const char* variable);
+// A statement that waited for another session past a timeout (what: "... (the lock timeout of 10s
+// passed)"), with its holder as holderOfWait names it, or none.
+DbError heldTooLong(const std::string& what, const std::string& holder);
 
 // A DbError from the server's SQLSTATE and message, numbered as the callers expect.
 DbError serverError(const std::string& sqlstate, const std::string& message, const std::string& server);

@@ -35,6 +35,15 @@ void readNames(const std::vector<std::string>& all, bool withRowid, std::vector<
   names.assign(all.begin(), all.end() - (withRowid && !all.empty() ? 1 : 0));
 }
 
+// The id of the row a write wrote. A write that found no row (another writer deleted it, or
+// moved it, since it was read) is refused: reporting it as done would lose the change.
+const Value& written(const Value& rowid) {
+  if (rowid.isNull())
+    throw DbError(err::RowNotFound, "Row cannot be located for updating: another program changed or deleted it "
+                                    "since it was read. Nothing was written; read it again.");
+  return rowid;
+}
+
 }  // namespace
 
 Value Field::value() const { return rs_->get(index_); }
@@ -236,7 +245,7 @@ void Recordset::write(Session& session, const std::vector<size_t>& cols) {
       sql += " WHERE " + engine.rowidIs(static_cast<int>(cols.size() + 1));
       Value& rowid = rowids_[static_cast<size_t>(pos_)];
       params.push_back(rowid);
-      rowid = engine.writeRow(sql, params, rowid);
+      rowid = written(engine.writeRow(sql, params, rowid));
       reloadRow(rowid, static_cast<size_t>(pos_));
     }
   } else {
@@ -251,7 +260,7 @@ void Recordset::write(Session& session, const std::vector<size_t>& cols) {
       }
       sql += " (" + names + ") VALUES (" + marks + ")";
     }
-    Value rowid = engine.writeRow(sql, params, Value());
+    Value rowid = written(engine.writeRow(sql, params, Value()));
     rows_.emplace_back();
     rowids_.push_back(rowid);
     pos_ = static_cast<long>(rows_.size()) - 1;

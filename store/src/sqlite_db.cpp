@@ -394,6 +394,7 @@ Value SqliteDb::writeRow(const std::string& sql, const std::vector<Value>& param
   auto rows = queryKept(sql, params);
   while (rows->next()) {
   }
+  if (changes() == 0) return Value();
   return rowidBefore.isNull() ? Value(lastInsertRowid()) : rowidBefore;
 }
 

@@ -3,6 +3,9 @@
 // refusals that come before the question.
 #include <gtest/gtest.h>
 
+#include <latch>
+#include <thread>
+
 #include "connections.h"
 #include "import.h"
 #include "recordset.h"
@@ -10,6 +13,7 @@
 #include "session.h"
 #include "temp_dir.h"
 #include "import_sources.h"
+#include "pg_server.h"
 
 namespace {
 
@@ -189,6 +193,108 @@ TEST_F(Import, MemosAreAppendedOrCreatedAllOrNothing) {
   answer = false;
   maintenance::ImportMemos(state, sourceUser.string(), {"77701"}, hooks);
   EXPECT_EQ(memoOf("77701"), "first" + line + "second");
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::ServerDb;
+
+// A server bank with the memo '77701' "first", and a source file whose memo '77701' is "second".
+class ServerMemoImport : public testing::Test {
+ protected:
+  void SetUp() override {
+    store::schema::createServerBank(server.uri());
+    makeSource(sourceDir.path(), {});
+    addMemo(source, "77701", "second");
+    store::Connection c;
+    c.open(server.uri());
+    c.execute("insert into tblMemo (numQ, description) values ('77701', 'first');");
+  }
+  // Imports the source's memo into the server bank over connections of its own; confirm() is asked
+  // once the memo is read, just before the bank is written.
+  void importMemo(const std::function<bool()>& confirm) {
+    TempDir folder;
+    store::ProgramState state{folder.path()};
+    state.serverBank = server.uri();
+    store::OpenConnections(state);
+    maintenance::ImportHooks hooks;
+    hooks.log = [](const std::string&) {};
+    hooks.confirm = confirm;
+    maintenance::ImportMemos(state, source.string(), {"77701"}, hooks);
+    store::CloseConnections(state, [](const std::string&) {});
+  }
+  std::string memo() {
+    store::Connection c;
+    c.open(server.uri());
+    store::Recordset rs;
+    rs.open("select description from tblMemo where numQ='77701'", c, store::adOpenDynamic, store::adLockReadOnly);
+    std::string text = rs.value("description").toString();
+    rs.close();
+    return text;
+  }
+  ServerDb server;
+  TempDir sourceDir;
+  const fs::path source = store::schema::userPath(sourceDir.path());
+  const std::string line = "\r\n" + std::string(70, '-') + "\r\n";
+};
+
+// One statement on a connection of the test's own; the first field of its first row.
+std::string on(PGconn* c, const std::string& sql) {
+  PGresult* r = PQexec(c, sql.c_str());
+  EXPECT_TRUE(PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK) << PQresultErrorMessage(r);
+  std::string v = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+  PQclear(r);
+  return v;
+}
+
+// Another client has changed the memo and holds it in its open transaction; it commits once the
+// import waits for it. The append goes onto the text that client committed.
+TEST_F(ServerMemoImport, AnAppendWaitsOutAnotherClientsChangeAndAppendsToIt) {
+  PGconn* other = PQconnectdb(server.uri().c_str());
+  ASSERT_EQ(PQstatus(other), CONNECTION_OK);
+  on(other, "BEGIN");
+  on(other, "UPDATE zx_user.\"tblMemo\" SET description = description || ' edited' WHERE numq = '77701'");
+  std::string failure;
+  std::thread import([&] {
+    try {
+      importMemo([] { return true; });
+    } catch (const store::DbError& e) {
+      failure = e.message();
+    }
+  });
+  for (int i = 0; i < 6000 && on(other, "SELECT count(*) FROM pg_locks WHERE NOT granted") == "0"; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  on(other, "COMMIT");
+  import.join();
+  PQfinish(other);
+  EXPECT_EQ(failure, "");
+  EXPECT_EQ(memo(), "first edited" + line + "second");
+}
+
+// Eight imports of the same memo begin their writes together: each append is kept.
+TEST_F(ServerMemoImport, EightParallelAppendsToOneMemoAreAllKept) {
+  constexpr int kImports = 8;
+  std::latch together(kImports);
+  std::vector<std::string> failures(kImports);
+  std::vector<std::thread> imports;
+  for (int i = 0; i < kImports; ++i)
+    imports.emplace_back([&, i] {
+      try {
+        importMemo([&] {
+          together.arrive_and_wait();
+          return true;
+        });
+      } catch (const store::DbError& e) {
+        failures[static_cast<size_t>(i)] = e.message();
+      }
+    });
+  for (std::thread& t : imports) t.join();
+  EXPECT_EQ(failures, std::vector<std::string>(kImports));
+  std::string expected = "first";
+  for (int i = 0; i < kImports; ++i) expected += line + "second";
+  EXPECT_EQ(memo(), expected);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // Edition pools, edition copies, answer keys, renumbering and the duplicate check, run on
 // real bank files without windows.
+#include <latch>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "bank_fixture.h"
 #include "editions.h"
 #include "numbering.h"
+#include "pg_server.h"
 #include "pool_operations.h"
 
 using pools::editionRules;
@@ -250,6 +253,42 @@ TEST_F(Editions, DuplicateCheckReportsTheFirstEqualPair) {
   found = pools::findDuplicateChoices(conn, editionRules(Kind::CR), &last);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].label, "ERROR: B=C ");
+}
+
+}  // namespace
+
+namespace {
+
+// Eight editors make edition questions of one pool on a server at the same moment: each run that
+// the server ends for a conflict runs again after a wait, and every run gets its numbers.
+TEST(EditionsOnAServer, EightConcurrentEditionPoolsAllSucceed) {
+  constexpr int kRuns = 8;
+  testing_support::ServerDb server;
+  store::schema::createServerBank(server.uri());
+  std::latch together(kRuns);
+  std::vector<std::string> failures(kRuns);
+  std::vector<std::thread> runs;
+  for (int i = 0; i < kRuns; ++i)
+    runs.emplace_back([&, i] {
+      try {
+        store::Connection c;
+        c.open(server.uri());
+        together.arrive_and_wait();
+        pools::createEditionPool(c, editionRules(Kind::SC), "O140", 2, "2");
+      } catch (const store::DbError& e) {
+        failures[static_cast<size_t>(i)] = e.message();
+      }
+    });
+  for (std::thread& t : runs) t.join();
+  EXPECT_EQ(failures, std::vector<std::string>(kRuns));
+  store::Connection c;
+  c.open(server.uri());
+  store::Recordset rs;
+  rs.open("select numQ from SCtbl where src = 'O140'", c, store::adOpenDynamic, store::adLockReadOnly);
+  std::set<std::string> numbers;
+  for (; !rs.eof(); rs.moveNext()) numbers.insert(rs.value("numQ").toString());
+  EXPECT_EQ(rs.recordCount(), 2 * kRuns);
+  EXPECT_EQ(numbers.size(), 2u * kRuns);  // none repeated
 }
 
 }  // namespace

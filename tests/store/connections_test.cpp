@@ -146,6 +146,48 @@ TEST(ServerConnections, TheFileGivesOneConnectionStringAndNeverAPassword) {
   }
 }
 
+// What stands in the file's place and is no connection string is refused with its reason; nothing
+// is read for ever, and nothing falls back to the client's defaults without a word.
+TEST(ServerConnections, AnOddFileIsRefusedWithItsReasonAndNeverHangs) {
+  TempDir dir;
+  const fs::path conf = dir.path() / kServerConfFile;
+  auto refusal = [&] {
+    try {
+      return "accepted: " + ServerConnectionString(dir.path()).value_or("nothing");
+    } catch (const DbError& e) {
+      return e.description;
+    }
+  };
+  auto expectRefused = [&](const std::string& why) {
+    const std::string said = refusal();
+    EXPECT_NE(said.find("'" + conf.string() + "' " + why), std::string::npos) << said;
+    fs::remove(conf);
+  };
+  fs::create_directory(conf);
+  expectRefused("is a folder");
+  ASSERT_EQ(mkfifo(conf.c_str(), 0600), 0);
+  expectRefused("is a pipe (FIFO)");
+  fs::create_symlink("/dev/zero", conf);
+  expectRefused("is a device");
+  fs::create_symlink(dir.path() / "gone", conf);
+  expectRefused("is a link to a file that does not exist");
+  writeConf(dir.path(), "host=/tmp/x " + std::string(70 * 1024, ' ') + "dbname=bank");
+  expectRefused("is larger than 64 KiB");
+  writeConf(dir.path(), "# the team's bank, some day\n\n");
+  expectRefused("holds no connection string");
+  writeConf(dir.path(), std::string("host=/tmp/x\0dbname=bank", 23));
+  expectRefused("holds a NUL byte");
+  // A password in a quoted value is refused, never echoed; libpq's own complaint does not echo it.
+  for (const char* secretInside : {"host=/tmp/x dbname='bank password=s3cret'", "host=/tmp/x password 's3cret'"}) {
+    writeConf(dir.path(), secretInside);
+    const std::string said = refusal();
+    EXPECT_EQ(said.find("s3cret"), std::string::npos) << said;
+    EXPECT_EQ(said.find("accepted"), std::string::npos) << said;
+  }
+  writeConf(dir.path(), "\xEF\xBB\xBFhost=/tmp/x dbname=bank\n");
+  EXPECT_EQ(refusal(), "accepted: host=/tmp/x dbname=bank");
+}
+
 TEST(ServerConnections, BothConnectionsOpenOnTheServerAndTheLinksReachTheUserTables) {
   TempDir dir;
   ServerDb server;

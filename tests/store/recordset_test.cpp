@@ -154,3 +154,34 @@ TEST_F(RecordsetTest, AWholeTableOpenedToAddIsReadOnlyWhenAskedAndStaysOnTheNewR
 }
 
 }  // namespace
+
+namespace {
+
+class RecordsetOnEngines : public ::testing::TestWithParam<BankEngine> {};
+INSTANTIATE_TEST_SUITE_P(Engines, RecordsetOnEngines, ::testing::Values(BankEngine::File, BankEngine::Server),
+                         engineName);
+
+// Another program deletes the row read, or deletes it and adds it again (its row id moves): the
+// update finds nothing to write and says so, instead of reporting a change it did not make.
+TEST_P(RecordsetOnEngines, AnUpdateOfARowGoneOrMovedSinceItWasReadIsRefused) {
+  NewBank bank(GetParam());
+  Connection c, other;
+  bank.open(c);
+  bank.open(other);
+  addQuestion(c, "SCtbl", "01201", "X012");
+  addQuestion(c, "SCtbl", "01202", "X012");
+  addQuestion(c, "SCtbl", "01203", "X012");  // the file's new row ids then follow it
+  Recordset gone, moved;
+  gone.open("SCtbl where numQ='01201'", c, adOpenKeyset, adLockOptimistic, adCmdTable);
+  moved.open("SCtbl where numQ='01202'", c, adOpenKeyset, adLockOptimistic, adCmdTable);
+  other.execute("delete from SCtbl where numQ='01201'");
+  other.execute("delete from SCtbl where numQ='01202'");
+  addQuestion(other, "SCtbl", "01202", "Y012");
+  gone.setValue("answer", "B");
+  EXPECT_EQ(errorNumberOf([&] { gone.update(); }), err::RowNotFound);
+  moved.setValue("answer", "C");
+  EXPECT_EQ(errorNumberOf([&] { moved.update(); }), err::RowNotFound);
+  EXPECT_EQ(rowsOf(c, "select numQ, src, answer from SCtbl order by numQ"), "01202|Y012|A\n01203|X012|A\n");
+}
+
+}  // namespace

@@ -180,6 +180,20 @@ TEST(RunIsolated, AConflictIsRunAgainABoundedNumberOfTimesThenReported) {
   EXPECT_FALSE(c.serializable());
 }
 
+// The waits between attempts grow, differ by the draw, and stay within their bound in all.
+TEST(RunIsolated, TheWaitsBetweenAttemptsGrowJitteredWithinABoundInAll) {
+  std::chrono::milliseconds longest{0}, shortest{0};
+  for (int attempt = 1; attempt < kIsolatedAttempts; ++attempt) {
+    EXPECT_LT(isolatedRetryWait(attempt, 0.0), isolatedRetryWait(attempt, 0.999)) << attempt;
+    EXPECT_LE(isolatedRetryWait(attempt, 0.5), isolatedRetryWait(attempt + 1, 0.5)) << attempt;
+    longest += isolatedRetryWait(attempt, 0.999999);
+    shortest += isolatedRetryWait(attempt, 0.0);
+  }
+  EXPECT_LT(isolatedRetryWait(1, 0.999), isolatedRetryWait(4, 0.0));
+  EXPECT_LE(longest, kIsolatedWaitBound);
+  EXPECT_GE(shortest, std::chrono::seconds(1));  // a few seconds in all, not a burst
+}
+
 // Two isolated transactions that each read what the other writes cannot both commit: the
 // server ends one, and it comes out as the conflict that runIsolated runs again.
 TEST(ServerConnection, IsolatedTransactionsThatOverlapEndOneOfThemAsAConflict) {

@@ -1,5 +1,8 @@
 // The bank tool on a bank on a server: the push, a URI in place of a folder, the publication.
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <cstdlib>
 
 #include <sqlite3.h>
 
@@ -171,6 +174,35 @@ TEST(ServerTool, APushLeavesTheSourceFolderAsItFoundIt) {
   for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{schema::kBankFile, schema::kUserFile}));
+}
+
+}  // namespace
+
+namespace {
+
+// Another session holds a table of the bank: a command waits the lock timeout (set short here),
+// then names the table and its holder and changes nothing.
+TEST(ServerTool, ATableHeldByAnotherSessionEndsTheCommandNamingTheHolder) {
+  ServerDb server;
+  schema::createServerBank(server.uri());
+  PGconn* holder = PQconnectdb((server.uri() + "&application_name=nightly-cleanup").c_str());
+  ASSERT_EQ(PQstatus(holder), CONNECTION_OK);
+  PQclear(PQexec(holder, "BEGIN"));
+  PGresult* locked = PQexec(holder, "LOCK TABLE \"SCtbl\" IN ACCESS EXCLUSIVE MODE");
+  ASSERT_EQ(PQresultStatus(locked), PGRES_COMMAND_OK) << PQresultErrorMessage(locked);
+  PQclear(locked);
+  setenv("ZORBEX_LOCK_TIMEOUT", "1s", 1);
+  ToolRun run = bank({"edition-pool", server.uri(), "SC", "O140", "3"});
+  unsetenv("ZORBEX_LOCK_TIMEOUT");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("3218:The server waited too long for another session (the lock timeout of 1s passed): the "
+                         "table SCtbl is held by session " + std::to_string(PQbackendPID(holder)) +
+                         " of user postgres, application 'nightly-cleanup', from this machine, since "),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(". Nothing was changed; try again when it has finished.\n"), std::string::npos) << run.out;
+  PQfinish(holder);
+  EXPECT_EQ(bank({"sql", server.uri(), "select count(*) as n from SCtbl"}).out, "n\n0\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commands.h"
+#include "connection.h"
 
 using namespace bank_tool;
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     usage();
     return 2;
   }
+  store::setServerClientName("zorbex-bank");
   std::string name = argv[1];
   for (const Command& c : kCommands)
     if (name == c.name) return c.run(Args(argv + 2, argv + argc));
