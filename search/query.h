@@ -32,7 +32,7 @@ Query parseQuery(const QString& typed);
 // them: far beyond what anyone types, and well within what the engines' expression parsers
 // take (a longer query ends in their own words, or their stack).
 inline constexpr int kMaxQueryTerms = 200;
-inline constexpr int kMaxQueryCharacters = 2000;
+inline constexpr int kMaxQueryCharacters = 10000;
 // Why the query is too long to search for, as a sentence; empty when it is not.
 std::string tooLongQuery(const Query& query);
 

@@ -394,6 +394,13 @@ void StagedPair::putInPlace() {
   // The links reach the user database where it will be, beside the bank.
   openOurFile(schema::bankPath(path_).string(), schema::kBankKey, false, ErrorStyle::Ado)
       ->run("UPDATE zx_tabledefs SET connect = ?1 WHERE connect IS NOT NULL", {Value(schema::userLinkConnect(folder_))});
+  // A rename takes no log with it: only files whole on their own go in place.
+  for (const auto& [f, key] : {std::pair{schema::bankPath(path_), schema::kBankKey},
+                               std::pair{schema::userPath(path_), schema::kUserKey}}) {
+    openOurFile(f.string(), key, false, ErrorStyle::Ado)->checkpoint();
+    if (hasContent(f.string() + "-wal"))
+      throw diskFull("the new bank and user database could not be written whole; nothing was changed.");
+  }
   try {
     for (const fs::path& f : {schema::bankPath(path_), schema::userPath(path_)}) {
       platform::syncFile(f);

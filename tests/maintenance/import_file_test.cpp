@@ -31,7 +31,7 @@ TEST(ImportFile, EachRefusedFileGetsItsReason) {
   EXPECT_EQ(why(store::schema::bankPath(own.path())), "It is the bank itself.");
   EXPECT_EQ(why(store::schema::userPath(own.path()), kUserKey), "It is this folder's user database.");
   EXPECT_EQ(why(files / "gone.mdb"), "The file does not exist.");
-  EXPECT_EQ(why(files.path()), "It is not a database file.");
+  EXPECT_EQ(why(files.path()), "It is a folder, not a file.");
   write(files / "notes.mdb", std::string(8192, 'x'));
   EXPECT_EQ(why(files / "notes.mdb"), "It is not a database file.");
   write(files / "empty.mdb", "");

@@ -92,9 +92,9 @@ TEST_F(BankFaults, AChangeThatAReaderKeepsInTheLogIsSavedAndSaysWhyWithoutBlamin
 }
 
 TEST_F(BankFaults, ARestoreRemovesTheCopyAStoppedRestoreLeftAndSaysSo) {
+  ASSERT_EQ(bank({"backup", d(), (dir / "copy.mdb").string()}).status, 0);
   const fs::path left = be().string() + ".zx-copy-4242-1-7";
   fs::copy_file(be(), left);
-  ASSERT_EQ(bank({"backup", d(), (dir / "copy.mdb").string()}).status, 0);
   ToolRun r = bank({"restore", (dir / "copy.mdb").string(), d()});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(has(r.out, "note: a half-made copy of the bank that an earlier run left in '" + left.string() +

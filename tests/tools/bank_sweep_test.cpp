@@ -109,10 +109,18 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
   ASSERT_EQ(bank({"create", "--demo", source.path().string()}).status, 0);
   ASSERT_EQ(bank({"sql", source.path().string(), "insert into SCtbl (numQ, src) values ('77701', 'N777')"}).status, 0);
   ASSERT_EQ(bank({"backup", source.path().string(), (source / "restorable.mdb").string()}).status, 0);
-  const std::string original = bankContent(demo.path());
   const std::string restorable = contentOf(source / "restorable.mdb", schema::kBankKey);
   const fs::path dir = disk() / "bank";
   const std::string d = dir.string(), copy = (disk() / "copy.mdb").string();
+  // A copy of the demo bank whose links point home, as every command first makes them.
+  auto freshCopy = [&] {
+    fs::remove_all(dir);
+    fs::create_directory(dir);
+    for (const char* f : {schema::kBankFile, schema::kUserFile}) fs::copy_file(demo / f, dir / f);
+    ASSERT_EQ(bank({"trash", d}).status, 0);
+  };
+  freshCopy();
+  const std::string original = bankContent(dir);
 
   const std::string userOriginal = contentOf(demo / schema::kUserFile, schema::kUserKey);
   enum class After { BankChanged, UserChanged, BankAsBefore, BankRestored };
@@ -140,10 +148,8 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
     const std::string before = user ? userOriginal : original;
     for (std::uintmax_t free : freeSizes) {
       SCOPED_TRACE(c.args[0] + " with " + std::to_string(free >> 10) + " KiB free");
-      fs::remove_all(dir);
       fs::remove(copy);
-      fs::create_directory(dir);
-      for (const char* f : {schema::kBankFile, schema::kUserFile}) fs::copy_file(demo / f, dir / f);
+      freshCopy();
       leave(free);
       ToolRun r = bank(c.args);
       freeAll();

@@ -94,6 +94,18 @@ void settle(const fs::path& dir) {
 }
 
 void pointLinksAtOwnUserDatabase(const fs::path& dir) {
+  // Links that already point home are left alone: re-pointing opens the user database to
+  // check it, which a command that never reaches it should not need (on a full disk it cannot).
+  const std::string home = schema::userLinkConnect(fs::absolute(dir));
+  bool alreadyHome = true;
+  {
+    dao::Database db = dao::openDatabase(schema::bankPath(dir).string(), false, true,
+                                         std::string("MS Access;pwd=") + schema::kBankKey);
+    for (const dao::TableDef& def : db.tableDefs())
+      if (!def.connect().empty() && def.connect() != home) alreadyHome = false;
+    db.close();
+  }
+  if (alreadyHome) return;
   ProgramState state(fs::absolute(dir));
   RefreshTableLinks(state, [](int) {}, [](const std::string&) {});
 }
