@@ -152,6 +152,24 @@ TEST_F(StartupTest, MovedFolderRepointsTheLinks) {
   EXPECT_EQ(check.value("numQ").toString(), "0101001");
 }
 
+TEST_F(StartupTest, APairStoppedOnItsWayInIsPutInPlaceBeforeTheBankIsOpened) {
+  makeBank();
+  const fs::path due = folder() / ".zorbex-publish-due";  // where a stopped run's committed pair waits
+  fs::create_directory(due);
+  store::schema::createBank(due, {Kind::AWA});  // told apart from the old pair by its missing AWA table
+  {
+    app::Program p(folder());
+    startOk(p);
+    EXPECT_FALSE(p.state().hasTable(Kind::AWA));
+    p.formInit().imgExit.Press();
+  }
+  EXPECT_FALSE(fs::exists(due));
+  const auto lines = logLines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.find("a publication or creation stopped part-way was completed") != std::string::npos;
+  }));
+}
+
 TEST_F(StartupTest, MissingBankIsReportedAndEndsTheProgram) {
   ui::ShownMessage m = startFails();
   EXPECT_EQ(m.icon, ui::MsgIcon::Critical);
