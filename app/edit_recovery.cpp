@@ -14,7 +14,7 @@
 #include "connections.h"
 #include "controls/dialogs.h"
 #include "controls/events.h"
-#include "form_find.h"
+#include "kind_windows.h"
 #include "platform.h"
 #include "record_saving.h"
 #include "schema.h"
@@ -213,7 +213,7 @@ void EditRecovery::offer(ui::Form& formInit) {
   }
   std::string lost;
   for (const KeptEdits& e : file->edits) {
-    auto* shown = dynamic_cast<editor::ShownQuestion*>(showEditorOf(e.kind, state_, formInit));
+    editor::ShownQuestion* shown = showEditorOf(e.kind, state_, formInit);
     if (shown) shown->bringBack(e.pool, e.numQ, e.fields);
     if (!shown || shown->shownNumber() != e.numQ || shown->unsavedEdits().empty())
       lost += std::string("\n  ") + store::schema::kindEntry(e.kind).name + " question " + e.numQ;

@@ -1,20 +1,13 @@
 #include "form_find.h"
 
-#include <QApplication>
 #include <QHeaderView>
-#include <QPainter>
-#include <QPlainTextEdit>
 #include <QShortcut>
-#include <QStyledItemDelegate>
-#include <QTextDocument>
-#include <QTextEdit>
 
 #include "controls/dialogs.h"
 #include "db_error.h"
-#include "awa/form_awa_edit.h"
+#include "form_replace.h"
+#include "html_delegate.h"
 #include "kind_windows.h"
-#include "question_editor.h"
-#include "shown_question.h"
 
 namespace app {
 
@@ -23,45 +16,6 @@ namespace {
 using store::schema::Kind;
 
 constexpr int kHtmlColumn = 4;
-
-// Paints a column's text as rich text (the snippets, with the found words marked).
-class HtmlDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    const QString html = opt.text;
-    opt.text.clear();
-    opt.widget->style()->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
-    QTextDocument doc;
-    doc.setDefaultFont(opt.font);
-    doc.setDocumentMargin(0);
-    doc.setHtml(html);
-    painter->save();
-    painter->translate(opt.rect.left() + 3, opt.rect.top() + (opt.rect.height() - doc.size().height()) / 2);
-    painter->setClipRect(QRect(QPoint(0, 0), opt.rect.size()));
-    doc.drawContents(painter);
-    painter->restore();
-  }
-};
-
-QString snippetHtml(const search::Result& r) {
-  QString html;
-  for (const search::SnippetPart& p : search::snippet(r.plain, r.ranges))
-    html += p.marked ? "<b style=\"background-color:#ffe27a\">" + p.text.toHtmlEscaped() + "</b>" : p.text.toHtmlEscaped();
-  return html;
-}
-
-QTreeWidget* makeList(QWidget* parent, const QStringList& headers) {
-  auto* list = new QTreeWidget(parent);
-  list->setHeaderLabels(headers);
-  list->setRootIsDecorated(false);
-  list->setUniformRowHeights(true);
-  list->setAlternatingRowColors(true);
-  list->setSelectionMode(QAbstractItemView::SingleSelection);
-  return list;
-}
 
 // A table dressed as the other lists. Not a tree view: that one fetches another batch at each
 // layout, so that the first batch would never be shown alone.
@@ -82,119 +36,9 @@ QTableView* makeHitView(QWidget* parent) {
   return view;
 }
 
-// The editor window of a kind that is on screen, if any; and whether any editor is.
-ui::Form* shownEditor(Kind* kind) {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (!w->isVisible()) continue;
-    if (auto* e = dynamic_cast<editor::QuestionEditor*>(w)) {
-      *kind = e->kind().kind;
-      return e;
-    }
-    if (auto* e = dynamic_cast<kinds::FormAWAEdit*>(w)) {
-      *kind = Kind::AWA;
-      return e;
-    }
-  }
-  return nullptr;
-}
-
-template <class List>
-int entryIndex(const List& list, const std::string& text) {
-  for (int i = 0; i < list.ListCount(); ++i)
-    if (store::equalsIgnoringCase(list.List(i), text)) return i;
-  return -1;
-}
-
-// Chooses the pool and then the question in the editor's lists, as the user would.
-template <class Editor>
-void goToQuestion(Editor& w, const std::string& pool, const std::string& numQ) {
-  const int p = entryIndex(w.cmbPool, pool);
-  if (p < 0) throw store::DbError(store::err::Generic, "The pool '" + pool + "' is not in the editor's list.");
-  if (w.cmbPool.ListIndex() != p) w.cmbPool.setListIndex(p);
-  const int q = entryIndex(w.lstQuestion, numQ);
-  if (q < 0) throw store::DbError(store::err::Generic, "Question " + numQ + " is not in the editor's list.");
-  if (w.lstQuestion.ListIndex() != q) w.lstQuestion.setListIndex(q);
-}
-
-// The box of the editor that shows a field.
-QWidget* boxOf(ui::Form& editor, Kind kind, const std::string& field) {
-  if (kind == Kind::AWA) return &static_cast<kinds::FormAWAEdit&>(editor).rtxtQuestion;
-  QString name;
-  if (field == "question") name = "rtxtQuestion";
-  else if (field == "reading") name = "rtxtPassage";
-  else if (field.starts_with("statement")) name = QString("rtxtState%1").arg(std::stoi(field.substr(9)) - 1);
-  else if (field.starts_with("choice")) {
-    const int i = field.back() - 'A';
-    QWidget* rich = editor.findChild<QWidget*>(QString("rtxtAnswer%1").arg(i));
-    return rich ? rich : editor.findChild<QWidget*>(QString("txtAnswer%1").arg(i));
-  }
-  return editor.findChild<QWidget*>(name);
-}
-
-void selectIn(QWidget* box, const search::Range& range) {
-  auto select = [&](QTextDocument* doc, auto* edit) {
-    QTextCursor c(doc);
-    c.setPosition(std::min(range.start, doc->characterCount() - 1));
-    c.setPosition(std::min(range.start + range.length, doc->characterCount() - 1), QTextCursor::KeepAnchor);
-    edit->setTextCursor(c);
-    edit->ensureCursorVisible();
-  };
-  if (auto* rich = qobject_cast<QTextEdit*>(box)) select(rich->document(), rich);
-  else if (auto* plain = qobject_cast<QPlainTextEdit*>(box)) select(plain->document(), plain);
-  else return;
-  box->setFocus(Qt::OtherFocusReason);
-}
-
 QPointer<FormFind> g_find;
 
 }  // namespace
-
-// ----- The list of hits
-
-void HitList::reset(std::vector<search::Result> hits) {
-  beginResetModel();
-  hits_ = std::move(hits);
-  shown_ = 0;
-  failed_ = false;
-  endResetModel();
-  if (canFetchMore({})) fetchMore({});
-}
-
-QVariant HitList::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
-  const search::Result& r = hits_[static_cast<size_t>(index.row())];
-  switch (index.column()) {
-    case 0: return QString(store::schema::kindName(r.kind));
-    case 1: return QString::fromStdString(r.numQ);
-    case 2: return search::poolShown(r.kind, r.pool);
-    case 3: return search::whereOf(r.kind, r.field);
-    default: return snippetHtml(r);
-  }
-}
-
-QVariant HitList::headerData(int section, Qt::Orientation orientation, int role) const {
-  static const char* const kHeaders[] = {"Kind", "Number", "Pool", "Where", "Text"};
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 5) return {};
-  return QString(kHeaders[section]);
-}
-
-bool HitList::canFetchMore(const QModelIndex& parent) const {
-  return !parent.isValid() && !failed_ && shown_ < hits_.size();
-}
-
-void HitList::fetchMore(const QModelIndex& parent) {
-  if (!canFetchMore(parent)) return;
-  const size_t end = std::min(hits_.size(), shown_ + (shown_ == 0 ? search::kFirstBatch : search::kBatch));
-  if (!mark_(hits_, shown_, end)) {
-    failed_ = true;
-    return;
-  }
-  beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(end) - 1);
-  shown_ = end;
-  endInsertRows();
-}
-
-// ----- Find
 
 FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
     : lblWords(this, "Find what:"),
@@ -261,6 +105,8 @@ FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
 
 FormFind::~FormFind() { delete replace_.data(); }
 
+FormReplace* FormFind::replaceWindow() const { return replace_.data(); }
+
 void FormFind::cmdFind_Click() {
   query_ = search::parseQuery(QString::fromStdString(txtWords.Text()));
   hits_->reset({});
@@ -320,16 +166,11 @@ bool FormFind::markBatch(std::vector<search::Result>& results, size_t from, size
 void FormFind::OpenHit(int row) {
   if (row < 0 || row >= hits_->rowCount()) return;
   const search::Result hit = hits_->at(static_cast<size_t>(row));
-  ui::Form* editor = showEditorOf(hit.kind, state_, formInit_);
+  editor::ShownQuestion* editor = showEditorOf(hit.kind, state_, formInit_);
   if (!editor) return;
-  if (hit.kind == Kind::AWA)
-    goToQuestion(static_cast<kinds::FormAWAEdit&>(*editor), search::poolShown(hit.kind, hit.pool).toStdString(), hit.numQ);
-  else
-    goToQuestion(static_cast<editor::QuestionEditor&>(*editor), hit.pool, hit.numQ);
-  editor->raise();
-  editor->activateWindow();
-  if (!hit.ranges.empty())
-    if (QWidget* box = boxOf(*editor, hit.kind, hit.field)) selectIn(box, hit.ranges.front());
+  std::optional<editor::TextRange> range;
+  if (!hit.ranges.empty()) range = editor::TextRange{hit.ranges.front().start, hit.ranges.front().length};
+  editor->showAt(search::poolShown(hit.kind, hit.pool).toStdString(), hit.numQ, hit.field, range);
 }
 
 void FormFind::cmdReplace_Click() {
@@ -345,117 +186,6 @@ void FormFind::cmdReplace_Click() {
   delete replace_.data();
   replace_ = new FormReplace(state_, *this, std::move(plan), QString::fromStdString(txtReplaceWith.Text()));
   replace_->Show();
-}
-
-// ----- Replace
-
-FormReplace::FormReplace(store::ProgramState& state, FormFind& find, search::ReplacePlan plan, const QString& with)
-    : lblPlaces(this),
-      lstPlaces(makeList(this, {"", "Kind", "Number", "Where", "In its context"})),
-      cmdAccept(this, "Accept"),
-      cmdSkip(this, "Skip"),
-      cmdApply(this, "Replace"),
-      cmdCancel(this, "Cancel"),
-      state_(state),
-      find_(find),
-      plan_(std::move(plan)),
-      with_(with) {
-  setCaption("Replace");
-  setOwnWindow();
-  setWindowIcon(ui::Bitmap("app_icon"));
-  setWidth(13500);
-  setHeight(7200);
-  lblPlaces.setCaption(std::to_string(plan_.occurrences.size()) + " places; each accepted place becomes \"" +
-                       with.toStdString() + "\".");
-  lblPlaces.Move(120, 150, 13200, 300);
-  lstPlaces->setGeometry(8, 34, 884, 390);
-  lstPlaces->setItemDelegateForColumn(4, new HtmlDelegate(lstPlaces));
-  lstPlaces->setColumnWidth(0, 30);
-  lstPlaces->setColumnWidth(1, 50);
-  lstPlaces->setColumnWidth(2, 70);
-  lstPlaces->setColumnWidth(3, 80);
-  lstPlaces->setObjectName("lstPlaces");
-  for (const search::Occurrence& o : plan_.occurrences) {
-    const QString context = o.before.toHtmlEscaped() + "<s>" + o.found.toHtmlEscaped() + "</s><b style=\"background-color:#c6f0c2\">" +
-                            with.toHtmlEscaped() + "</b>" + o.after.toHtmlEscaped();
-    auto* item = new QTreeWidgetItem({"", store::schema::kindName(o.kind), QString::fromStdString(o.numQ),
-                                      search::whereOf(o.kind, o.field), context});
-    item->setCheckState(0, Qt::Checked);
-    lstPlaces->addTopLevelItem(item);
-  }
-  lstPlaces->setCurrentItem(lstPlaces->topLevelItem(0));
-  cmdAccept.Move(120, 6600, 1300, 420);
-  cmdSkip.Move(1560, 6600, 1300, 420);
-  cmdApply.Move(10500, 6600, 1350, 420);
-  cmdCancel.Move(12000, 6600, 1350, 420);
-  cmdAccept.Click = [this] { cmdAccept_Click(); };
-  cmdSkip.Click = [this] { cmdSkip_Click(); };
-  cmdApply.Click = [this] { cmdApply_Click(); };
-  cmdCancel.Click = [this] { cmdCancel_Click(); };
-  setDeleteOnUnload(true);
-}
-
-void FormReplace::decide(bool accept) {
-  QTreeWidgetItem* item = lstPlaces->currentItem();
-  if (!item) return;
-  item->setCheckState(0, accept ? Qt::Checked : Qt::Unchecked);
-  const int next = lstPlaces->indexOfTopLevelItem(item) + 1;
-  if (next < lstPlaces->topLevelItemCount()) lstPlaces->setCurrentItem(lstPlaces->topLevelItem(next));
-}
-
-std::vector<bool> FormReplace::accepted() const {
-  std::vector<bool> out;
-  for (int i = 0; i < lstPlaces->topLevelItemCount(); ++i)
-    out.push_back(lstPlaces->topLevelItem(i)->checkState(0) == Qt::Checked);
-  return out;
-}
-
-void FormReplace::cmdApply_Click() {
-  const std::vector<bool> chosen = accepted();
-  if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) {
-    ui::MsgBox("No place is accepted: nothing to replace.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Replace");
-    return;
-  }
-  int written = 0;
-  try {
-    written = search::applyReplace(state_.pConn(), plan_, chosen, with_);
-  } catch (const store::DbError& e) {
-    ui::MsgBox(e.description, ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Replace");
-    return;
-  }
-  // An editor that shows a replaced question without edits shows it again; one with edits
-  // merges the replacement when they are saved.
-  for (size_t i = 0; i < chosen.size(); ++i)
-    if (chosen[i])
-      for (editor::ShownQuestion* e : editor::editorsShowing(plan_.occurrences[i].kind, plan_.occurrences[i].numQ))
-        e->storedChanged(plan_.occurrences[i].numQ);
-  ui::MsgBox(std::to_string(written) + (written == 1 ? " place was" : " places were") + " replaced.",
-             ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Replace");
-  FormFind& find = find_;
-  Unload();
-  find.cmdFind_Click();  // the hits as they now stand
-}
-
-ui::Form* showEditorOf(Kind kind, store::ProgramState& state, ui::Form& formInit) {
-  Kind shownKind{};
-  ui::Form* editor = shownEditor(&shownKind);
-  if (editor && shownKind != kind) {
-    editor->Unload();  // saves or asks as closing it does; the section window comes back
-    editor = nullptr;
-  }
-  if (editor) return editor;
-  KindWindowFactory make = kindWindow(kind);
-  if (!make) return nullptr;
-  editor = make(state, formInit);
-  addFindShortcut(*editor, state, formInit);
-  try {
-    editor->Show();
-  } catch (...) {
-    if (!editor->Loaded()) delete editor;
-    throw;
-  }
-  formInit.Hide();
-  return editor;
 }
 
 FormFind& showFindWindow(store::ProgramState& state, ui::Form& formInit) {

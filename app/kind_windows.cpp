@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "form_find.h"
+
 namespace app {
 
 namespace {
@@ -17,6 +19,27 @@ KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static
 
 void setKindWindow(store::schema::Kind kind, KindWindowFactory factory) {
   g_windows[static_cast<size_t>(kind)] = factory;
+}
+
+editor::ShownQuestion* showEditorOf(store::schema::Kind kind, store::ProgramState& state, ui::Form& formInit) {
+  for (editor::ShownQuestion* shown : editor::openEditors()) {
+    if (!shown->window().isVisible()) continue;
+    if (shown->shownKind() == kind) return shown;
+    shown->window().Unload();  // saves or asks as closing it does; the section window comes back
+    break;
+  }
+  KindWindowFactory make = kindWindow(kind);
+  if (!make) return nullptr;
+  ui::Form* window = make(state, formInit);
+  addFindShortcut(*window, state, formInit);
+  try {
+    window->Show();
+  } catch (...) {
+    if (!window->Loaded()) delete window;
+    throw;
+  }
+  formInit.Hide();
+  return dynamic_cast<editor::ShownQuestion*>(window);  // a test's stand-in is none
 }
 
 }  // namespace app

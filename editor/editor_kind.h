@@ -63,9 +63,6 @@ struct EditorKind {
   const RecordFields& record = recordFields(kind);
 };
 
-// The places of the controls that every editor shares (the column right of the question).
-const std::vector<ControlPlace>& sharedPlaces();
-
 // Width of the window's page in twips: the right column ends 120 twips before its edge, and
 // with its frame the window fits a 1280 x 800 screen
 // (the tallest page, 11250, as well).

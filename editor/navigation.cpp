@@ -2,6 +2,8 @@
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "db_error.h"
+#include "text.h"
 
 namespace editor {
 
@@ -70,6 +72,20 @@ bool Navigation::show(const std::string& pool, const std::string& numQ) {
   if (q < 0) return false;
   if (c_.lstQuestion.ListIndex() != q) c_.lstQuestion.setListIndex(q);
   return state_.currentQNumber == numQ && record_.loaded();
+}
+
+void Navigation::choose(const std::string& pool, const std::string& numQ) {
+  auto indexOf = [](const auto& list, const std::string& text) {
+    for (int i = 0; i < list.ListCount(); ++i)
+      if (store::equalsIgnoringCase(list.List(i), text)) return i;
+    return -1;
+  };
+  const int p = indexOf(c_.cmbPool, pool);
+  if (p < 0) throw store::DbError(store::err::Generic, "The pool '" + pool + "' is not in the editor's list.");
+  if (c_.cmbPool.ListIndex() != p) c_.cmbPool.setListIndex(p);
+  const int q = indexOf(c_.lstQuestion, numQ);
+  if (q < 0) throw store::DbError(store::err::Generic, "Question " + numQ + " is not in the editor's list.");
+  if (c_.lstQuestion.ListIndex() != q) c_.lstQuestion.setListIndex(q);
 }
 
 void Navigation::FillQuestionList() {

@@ -68,6 +68,9 @@ class Navigation {
   // Chooses pool and question numQ in the lists as a user does (leaving the question on
   // screen as that does); false when the lists do not hold them.
   bool show(const std::string& pool, const std::string& numQ);
+  // Chooses pool and question numQ in the lists as a user does, names compared without
+  // regard to case; a pool or question that the lists do not hold is a store::DbError.
+  void choose(const std::string& pool, const std::string& numQ);
 
   // Before another question or pool is shown.
   void leaveQuestion() { leave(true); }

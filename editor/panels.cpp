@@ -14,6 +14,22 @@ ChoicesPanel::ChoicesPanel(QWidget* parent) {
 
 std::string ChoicesPanel::fieldOf(int index) { return std::string("choice") + static_cast<char>('A' + index); }
 
+int ChoicesPanel::indexOf(const std::string& field) {
+  for (int i = 0; i < 5; ++i)
+    if (field == fieldOf(i)) return i;
+  return -1;
+}
+
+QWidget* PlainChoices::boxOf(const std::string& field) {
+  const int i = indexOf(field);
+  return i < 0 ? nullptr : &txtAnswer[i];
+}
+
+QWidget* RichChoices::boxOf(const std::string& field) {
+  const int i = indexOf(field);
+  return i < 0 ? nullptr : &rtxtAnswer[i];
+}
+
 void ChoicesPanel::ClearChoiceMarks() {
   for (int i = 0; i < 5; ++i) imgClick[i].setPicture(ui::Bitmap(104));
 }

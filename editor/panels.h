@@ -28,6 +28,8 @@ class Panel {
   virtual void place(const Arrangement&) {}
   // The rich text of the panel in Verdana 11 ("GO").
   virtual void setDefaultFont() {}
+  // The box that shows field; nullptr for a field not on this panel.
+  virtual QWidget* boxOf(const std::string&) { return nullptr; }
 };
 
 // The five choices A..E with their markers (an empty or a filled circle beside each).
@@ -46,6 +48,8 @@ class ChoicesPanel : public Panel {
  protected:
   virtual void placeBox(int index, const Rect& r) = 0;
   static std::string fieldOf(int index);  // "choiceA" .. "choiceE"
+  // The choice that field names ("choiceA" .. "choiceE"); -1 for another field.
+  static int indexOf(const std::string& field);
 };
 
 // Plain-text choices in Verdana, each written only when its box is not empty.
@@ -58,6 +62,7 @@ class PlainChoices : public ChoicesPanel {
   void clear() override;
   void saveContent(Record& r) const override;
   void setBorder(bool on) override;
+  QWidget* boxOf(const std::string& field) override;
 
  protected:
   void placeBox(int index, const Rect& r) override;
@@ -84,6 +89,7 @@ class RichChoices : public ChoicesPanel {
   void saveContent(Record& r) const override;
   void setBorder(bool on) override;
   void setDefaultFont() override;
+  QWidget* boxOf(const std::string& field) override;
 
  protected:
   void placeBox(int index, const Rect& r) override;

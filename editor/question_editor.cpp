@@ -1,13 +1,11 @@
 #include "question_editor.h"
 
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <string_view>
 
@@ -15,6 +13,7 @@
 #include "controls/events.h"
 #include "form_history.h"
 #include "history.h"
+#include "question_geometry.h"
 #include "recordset.h"
 #include "statements.h"
 #include "text_conversions.h"
@@ -39,79 +38,10 @@ Control* pointerTo(std::optional<Control>& c) {
 
 const char* const kLetters[] = {"A", "B", "C", "D", "E"};
 
-// A size as the value box shows it: a single-precision number with up to seven digits.
-std::string singleText(float v) { return QString::number(static_cast<double>(v), 'g', 7).toStdString(); }
-std::string numberText(double v) { return QString::number(v, 'g', 15).toStdString(); }
-
-// The value box holds a number in the user's format or in the plain one; anything else
-// (letters, an empty box) is not a size.
-std::optional<double> sizeFromText(const std::string& text) {
-  const QString t = QString::fromStdString(text).trimmed();
-  bool ok = false;
-  double v = QLocale::system().toDouble(t, &ok);
-  if (!ok) v = QLocale::c().toDouble(t, &ok);
-  if (!ok || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-int sliderPosition(double value, double scale, int max) {
-  const double v = value * scale;
-  if (!(v > 0)) return 0;
-  if (v >= max) return max;
-  return static_cast<int>(std::lround(v));
-}
-
 // What a window frame adds around the client area at 100% scaling (pixels).
 constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
-bool isSizeField(const FieldDef& f) {
-  return f.write == FieldWrite::Layout && (f.type == FieldType::Size || f.type == FieldType::Single);
-}
-
 }  // namespace
-
-const std::vector<ControlPlace>& sharedPlaces() {
-  // The column right of the question and choices, from x = 15060 to the page's edge.
-  static const std::vector<ControlPlace> places = {
-      {Shared::lblTitle, {480, 300, 9000, 600}},
-      {Shared::lblPool, {15060, 120, 1740, 255}},
-      {Shared::cmbPool, {15060, 390, 1740, 330}},
-      {Shared::lblQuestion, {16920, 120, 1920, 255}},
-      {Shared::lstQuestion, {16920, 390, 1920, 2400}},
-      {Shared::lblAnswer, {15060, 870, 1200, 255}},
-      {Shared::cmbAnswer, {15060, 1140, 1200, 330}},
-      {Shared::FrameVH, {15060, 2940, 3780, 1500}},
-      {Shared::OptHW0, {120, 300, 1200, 300}},
-      {Shared::OptHW1, {1440, 300, 1200, 300}},
-      {Shared::txtValue, {120, 690, 900, 330}},
-      {Shared::SliderVH, {1140, 660, 2520, 420}},
-      {Shared::chkBorder, {120, 1110, 270, 270}},
-      {Shared::lblBorder, {420, 1110, 1200, 270}},
-      {Shared::cmdSave, {15060, 4560, 1140, 420}},
-      {Shared::cmdReset, {16320, 4560, 1140, 420}},
-      {Shared::chkAutoSave, {17580, 4635, 270, 270}},
-      {Shared::lblAutoSave, {17850, 4635, 990, 270}},
-      {Shared::cmdFont, {15060, 5100, 1140, 420}},
-      {Shared::cmdUnderLine, {16320, 5100, 1140, 420}},
-      {Shared::cmdGo, {17580, 5100, 1140, 420}},
-      {Shared::FrameEdit, {15060, 5640, 3780, 2340}},
-      {Shared::cmbEdit, {120, 330, 2280, 330}},
-      {Shared::cmdEditSubmit, {2520, 300, 1140, 390}},
-      {Shared::lblPoolName, {120, 810, 1800, 255}},
-      {Shared::txtPoolName, {120, 1080, 480, 330}},
-      {Shared::cmbPoolName, {720, 1080, 1200, 330}},
-      {Shared::lblQuestionNumber, {2520, 810, 1140, 255}},
-      {Shared::txtQNumber, {2520, 1080, 720, 330}},
-      {Shared::PgrBar, {120, 1560, 3540, 240}},
-      {Shared::lblProgress, {120, 1860, 3540, 255}},
-      {Shared::cmdOGcreate, {15060, 8160, 780, 420}},
-      {Shared::txtOG12, {15960, 8205, 900, 330}},
-      {Shared::cmdCopy, {16980, 8160, 840, 420}},
-      {Shared::cmdCopy2, {17940, 8160, 900, 420}},
-      {Shared::cmdDuplicateCheck, {15060, 8700, 780, 420}},
-  };
-  return places;
-}
 
 QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit,
                                ChoicesFactory choices)
@@ -154,6 +84,8 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
       cmdDuplicateCheck(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).checksDuplicates, this, "dbl")),
       cmdHistory(this, "History"),
       TimerInit(this),
+      sizes_({OptHW, txtValue, SliderVH}, kind, *this),
+      pFocus(sizes_.pFocus),
       kind_(kind),
       state_(state),
       formInit_(formInit),
@@ -207,51 +139,9 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
 
 QuestionEditor::~QuestionEditor() = default;
 
-ui::Placeable* QuestionEditor::sharedControl(Shared c) {
-  switch (c) {
-    case Shared::lblTitle: return &lblTitle;
-    case Shared::lblPool: return &lblPool;
-    case Shared::cmbPool: return &cmbPool;
-    case Shared::lblQuestion: return &lblQuestion;
-    case Shared::lstQuestion: return &lstQuestion;
-    case Shared::lblAnswer: return &lblAnswer;
-    case Shared::cmbAnswer: return &cmbAnswer;
-    case Shared::FrameVH: return &FrameVH;
-    case Shared::OptHW0: return &OptHW[0];
-    case Shared::OptHW1: return &OptHW[1];
-    case Shared::txtValue: return &txtValue;
-    case Shared::SliderVH: return &SliderVH;
-    case Shared::chkBorder: return &chkBorder;
-    case Shared::lblBorder: return &lblBorder;
-    case Shared::cmdSave: return &cmdSave;
-    case Shared::cmdReset: return &cmdReset;
-    case Shared::chkAutoSave: return pointerTo(chkAutoSave);
-    case Shared::lblAutoSave: return pointerTo(lblAutoSave);
-    case Shared::cmdFont: return pointerTo(cmdFont);
-    case Shared::cmdUnderLine: return pointerTo(cmdUnderLine);
-    case Shared::cmdGo: return pointerTo(cmdGo);
-    case Shared::FrameEdit: return &FrameEdit;
-    case Shared::cmbEdit: return &cmbEdit;
-    case Shared::cmdEditSubmit: return &cmdEditSubmit;
-    case Shared::lblPoolName: return &lblPoolName;
-    case Shared::txtPoolName: return &txtPoolName;
-    case Shared::cmbPoolName: return pointerTo(cmbPoolName);
-    case Shared::lblQuestionNumber: return &lblQuestionNumber;
-    case Shared::txtQNumber: return &txtQNumber;
-    case Shared::PgrBar: return pointerTo(PgrBar);
-    case Shared::lblProgress: return pointerTo(lblProgress);
-    case Shared::cmdOGcreate: return &cmdOGcreate;
-    case Shared::txtOG12: return &txtOG12;
-    case Shared::cmdCopy: return &cmdCopy;
-    case Shared::cmdCopy2: return pointerTo(cmdCopy2);
-    case Shared::cmdDuplicateCheck: return pointerTo(cmdDuplicateCheck);
-  }
-  return nullptr;
-}
-
 void QuestionEditor::placeControls(const std::vector<ControlPlace>& places) {
   for (const ControlPlace& p : places) {
-    ui::Placeable* control = sharedControl(p.control);
+    ui::Placeable* control = sharedControl(*this, p.control);
     if (!control) throw std::logic_error(std::string(kind_.caption) + " places a control that it does not have");
     place(*control, p.place);
   }
@@ -357,11 +247,11 @@ void QuestionEditor::buildControls() {
   if (cmdCopy2) cmdCopy2->Click = [this] { cmdCopy2_Click(); };
   if (cmdDuplicateCheck) cmdDuplicateCheck->Click = [this] { cmdDuplicateCheck_Click(); };
   cmdHistory.Click = [this] { cmdHistory_Click(); };
-  place(cmdHistory, {17280, 8700, 1140, 420});  // beside "dbl" and "Fix numQ", which some kinds have
+  place(cmdHistory, kHistoryPlace);
 
   // The shared column places what any kind may have; the kind's table only what it has.
   for (const ControlPlace& p : sharedPlaces())
-    if (ui::Placeable* control = sharedControl(p.control)) place(*control, p.place);
+    if (ui::Placeable* control = sharedControl(*this, p.control)) place(*control, p.place);
   placeControls(kind_.places);
 
   for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, pointerTo(cmdGo), pointerTo(cmdFont),
@@ -428,7 +318,7 @@ void QuestionEditor::showEmptyQuestion() {
   rtxtQuestion.setTextRTF(QByteArray());
   for (Panel* p : panels_) p->clear();
   cmbAnswer.setListIndex(0);
-  static_cast<LayoutValues&>(*this) = LayoutValues();
+  sizes_.clear();
   record_.clear();
   arrangeShownQuestion();
 }
@@ -447,9 +337,7 @@ void QuestionEditor::LoadQuestion() {
 void QuestionEditor::showRecord(const Record& r) {
   // The question's own sizes first: whatever a panel's load arranges uses them, never those
   // of the question shown before.
-  for (const FieldDef& f : kind_.record.fields)
-    if (isSizeField(f))
-      if (Value* v = byField(f.name)) *v = r.at(f.name);
+  sizes_.load(r);
   rtxtQuestion.setTextRTF(QByteArray::fromStdString(r.at("question").toString()));
   for (Panel* p : panels_) p->load(r);
   const std::string answer = r.at("answer").toString();
@@ -501,12 +389,6 @@ std::vector<std::string> QuestionEditor::questionNumbers(const std::string& pool
 
 // ---- Layout editing ----
 
-const SizeTarget* QuestionEditor::focusedTarget() const {
-  for (const SizeTarget& t : kind_.sizeTargets)
-    if (pFocus == t.focus) return &t;
-  return nullptr;
-}
-
 void QuestionEditor::rtxtQuestion_Click() {
   if (!questionShown()) return;
   // The focus moves before the value box shows the stem's size, so that showing it writes
@@ -522,44 +404,16 @@ void QuestionEditor::imgClick_Click(int index) {
 }
 
 void QuestionEditor::focusElement(const std::string& focus) {
-  pFocus = focus;
-  const SizeTarget* t = focusedTarget();
-  bufWidth = t && t->width ? byField(t->width)->toDouble() : 0;
-  bufHeight = t && t->height ? static_cast<float>(byField(t->height)->toDouble()) : 0;
+  sizes_.focusElement(focus);
   ShowSizeValue();
 }
 
-void QuestionEditor::ShowSizeValue() {
-  if (OptHW[0].Value()) {
-    txtValue.setText(singleText(bufHeight));
-    SliderVH.setMax(kind_.heightSliderMax);
-    SliderVH.setTickFrequency(kind_.heightSliderTick);
-    SliderVH.setValue(sliderPosition(bufHeight, 100, kind_.heightSliderMax));
-  } else if (OptHW[1].Value()) {
-    txtValue.setText(numberText(bufWidth));
-    SliderVH.setMax(kind_.widthSliderMax);
-    SliderVH.setTickFrequency(kind_.widthSliderTick);
-    SliderVH.setValue(sliderPosition(bufWidth, 10, kind_.widthSliderMax));
-  }
-}
+void QuestionEditor::ShowSizeValue() { sizes_.showValue(); }
 
-void QuestionEditor::SliderVH_Scroll() {
-  if (OptHW[0].Value())
-    txtValue.setText(numberText(SliderVH.Value() / 100.0));
-  else if (OptHW[1].Value())
-    txtValue.setText(numberText(SliderVH.Value() / 10.0));
-}
-
-const char* QuestionEditor::sizeTargetField() const {
-  const SizeTarget* t = focusedTarget();
-  if (!t) return nullptr;
-  return OptHW[0].Value() ? t->height : OptHW[1].Value() ? t->width : nullptr;
-}
+void QuestionEditor::SliderVH_Scroll() { sizes_.showSliderValue(); }
 
 void QuestionEditor::txtValue_Change() {
-  const char* field = sizeTargetField();
-  const std::optional<double> size = sizeFromText(txtValue.Text());
-  if (questionShown() && field && size && sizeCanBeDrawn(kind_.layout, *size)) *byField(field) = Value(*size);
+  if (questionShown()) sizes_.takeTypedValue();
   ArrangeControls();
 }
 
@@ -572,10 +426,7 @@ void QuestionEditor::chkBorder_Click() {
 // ---- Saving ----
 
 Record QuestionEditor::layoutValues() {
-  Record r;
-  for (const FieldDef& f : kind_.record.fields)
-    if (isSizeField(f))
-      if (Value* v = byField(f.name)) r[f.name] = *v;
+  Record r = sizes_.values();
   for (Panel* p : panels_) p->saveLayout(r);
   return r;
 }
@@ -598,7 +449,7 @@ void QuestionEditor::SaveQuestion() {
 
 Value QuestionEditor::comparable(const std::string& field, const Value& v) {
   if (!byField(field)) return v;
-  return sizeIsSet(v) ? Value(singleText(static_cast<float>(v.toDouble()))) : Value();
+  return SizeEditing::asShown(v);
 }
 
 void QuestionEditor::cmdSave_Click() {
@@ -629,11 +480,22 @@ void QuestionEditor::bringBack(const std::string& pool, const std::string& numQ,
   showRecord(record_.loadedWith(edits));
 }
 
+void QuestionEditor::showAt(const std::string& pool, const std::string& numQ, const std::string& field,
+                            const std::optional<TextRange>& range) {
+  navigation_.choose(pool, numQ);
+  raise();
+  activateWindow();
+  if (!range) return;
+  QWidget* box = field == "question" ? &rtxtQuestion : nullptr;
+  for (Panel* p : panels_)
+    if (!box) box = p->boxOf(field);
+  if (box) selectRange(*box, *range);
+}
+
 void QuestionEditor::chkAutoSave_Click() { updateActiveState(); }
 
 void QuestionEditor::cmdReset_Click() {
-  for (const auto& [field, value] : kind_.reset)
-    if (Value* v = byField(field)) *v = Value(value);
+  sizes_.reset();
   ArrangeControls();
 }
 

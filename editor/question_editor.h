@@ -24,6 +24,7 @@
 #include "record_saving.h"
 #include "rich_text_box.h"
 #include "shown_question.h"
+#include "size_editing.h"
 
 namespace editor {
 
@@ -82,10 +83,12 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   ui::CommandButton cmdHistory;
   ui::Timer TimerInit;
 
-  // Window state beyond the layout variables
-  std::string pFocus = "0";
-  double bufWidth = 0;
-  float bufHeight = 0;
+ private:
+  SizeEditing sizes_;  // before pFocus, which lives in it
+
+ public:
+  // The element whose size the value box edits.
+  std::string& pFocus;
 
   // Shared procedures
   void LoadQuestion();
@@ -138,6 +141,9 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   void storedChanged(const std::string& numQ) override;
   Record unsavedEdits() const override { return record_.unsavedEdits(); }
   void bringBack(const std::string& pool, const std::string& numQ, const Record& edits) override;
+  ui::Form& window() override { return *this; }
+  void showAt(const std::string& pool, const std::string& numQ, const std::string& field,
+              const std::optional<TextRange>& range) override;
 
  protected:
   void Form_Load() override;
@@ -166,8 +172,6 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   void placeControls(const std::vector<ControlPlace>& places);
   // Places a control of the kind's own.
   static void place(ui::Placeable& control, const Rect& r) { control.Move(r.left, r.top, r.width, r.height); }
-  // The focused element's size variables by pFocus; nullptr when nothing is focused.
-  const SizeTarget* focusedTarget() const;
   // An inactive action button: present, disabled, with the shared tooltip.
   static void notAvailable(QWidget& w);
   bool autoSaveOn() const { return chkAutoSave && chkAutoSave->Value() == 1; }
@@ -181,8 +185,6 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
 
  private:
   void buildControls();
-  // The shared control of the window; nullptr for one the kind does not have.
-  ui::Placeable* sharedControl(Shared c);
   void fitToScreen();
   void showEmptyQuestion();
   // Shows the values of every field of the record (what LoadQuestion read, or the screen's
@@ -203,8 +205,6 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   // A value as it counts for edits: a size goes through the value box when its box is
   // clicked and comes back in the box's precision (or as 0 for none), which is no edit.
   store::Value comparable(const std::string& field, const store::Value& v);
-  // The layout variable that a typed value goes to; nullptr for none.
-  const char* sizeTargetField() const;
 
   std::vector<Panel*> panels_;
   std::vector<QWidget*> questionControls_;

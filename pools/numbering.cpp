@@ -31,13 +31,6 @@ std::string firstChars(const std::string& text, size_t n) {
   return text.substr(0, pos);
 }
 
-size_t charCount(const std::string& text) {
-  size_t n = 0;
-  for (char c : text)
-    if (!continuationByte(c)) ++n;
-  return n;
-}
-
 std::string poolNumberOf(const std::string& poolName) {
   // Three characters, not bytes: a pool letter may be any character.
   size_t pos = poolName.size();

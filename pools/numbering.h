@@ -13,9 +13,8 @@ namespace pools {
 std::string format000(long n);
 std::string format00(long n);
 
-// Characters (not bytes) of a text: the first n, and how many there are.
+// The first n characters (not bytes) of a text.
 std::string firstChars(const std::string& text, size_t n);
-size_t charCount(const std::string& text);
 
 // The pool number of a pool name: its rightmost three characters.
 std::string poolNumberOf(const std::string& poolName);

@@ -231,12 +231,6 @@ QString plainTextOf(Kind kind, const std::string& field, const Value& value) {
   return plain.of(kind, field, value);
 }
 
-void updateIndex(store::Connection& conn, const Progress& progress) {
-  store::Transaction t(conn);
-  updateWithin(conn, progress);
-  t.commit();
-}
-
 void rebuildIndex(store::Connection& conn, const Progress& progress) {
   sidx::ensureSearchIndex(conn);
   store::Transaction t(conn);

@@ -35,9 +35,6 @@ QString plainTextOf(Kind kind, const std::string& field, const store::Value& val
 // Called with how much of a long job is done, 0..100.
 using Progress = std::function<void(int percent)>;
 
-// Brings the index up to date in one transaction: the first time over the whole bank
-// (progress reports it), afterwards the questions marked as changed since.
-void updateIndex(store::Connection& conn, const Progress& progress = {});
 // Builds the index again from the whole bank.
 void rebuildIndex(store::Connection& conn, const Progress& progress = {});
 // Indexes one question again (after a write of this program, inside its transaction).

@@ -270,6 +270,14 @@ void FormAWAEdit::bringBack(const std::string& pool, const std::string& numQ, co
   showTopic(record_.loadedWith(edits));
 }
 
+void FormAWAEdit::showAt(const std::string& pool, const std::string& numQ, const std::string&,
+                         const std::optional<editor::TextRange>& range) {
+  navigation_.choose(pool, numQ);
+  raise();
+  activateWindow();
+  if (range) editor::selectRange(rtxtQuestion, *range);
+}
+
 void FormAWAEdit::cmdSave_Click() {
   store::history::ChangeTag tag(state_.pConn(), "Save");
   SaveQuestion();

@@ -94,6 +94,10 @@ class FormAWAEdit : public ui::Form, public editor::ShownQuestion {
   void storedChanged(const std::string& numQ) override;
   editor::Record unsavedEdits() const override { return record_.unsavedEdits(); }
   void bringBack(const std::string& pool, const std::string& numQ, const editor::Record& edits) override;
+  ui::Form& window() override { return *this; }
+  // Every field of a topic is found in its one box.
+  void showAt(const std::string& pool, const std::string& numQ, const std::string& field,
+              const std::optional<editor::TextRange>& range) override;
 
  protected:
   void Form_Load() override;

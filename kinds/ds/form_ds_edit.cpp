@@ -96,6 +96,12 @@ void StatementsPanel::saveContent(Record& r) const {
   r["statement2"] = rtxtState[1].TextRTF().toStdString();
 }
 
+QWidget* StatementsPanel::boxOf(const std::string& field) {
+  if (field == "statement1") return &rtxtState[0];
+  if (field == "statement2") return &rtxtState[1];
+  return nullptr;
+}
+
 void StatementsPanel::saveLayout(Record& r) const {
   r["statePosition1"] = chkStatePos[0].Value();
   r["statePosition2"] = chkStatePos[1].Value();

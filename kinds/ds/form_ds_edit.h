@@ -24,6 +24,7 @@ class StatementsPanel : public editor::Panel {
   void setBorder(bool on) override;
   void place(const editor::Arrangement& a) override;
   void setDefaultFont() override;
+  QWidget* boxOf(const std::string& field) override;
 };
 
 class FormDSEdit : public editor::QuestionEditor {

@@ -23,6 +23,7 @@ class PassagePanel : public editor::Panel {
   void clear() override;
   void saveContent(editor::Record& r) const override;
   void setDefaultFont() override {}  // "GO" is no RC action
+  QWidget* boxOf(const std::string& field) override { return field == "reading" ? &rtxtPassage : nullptr; }
 };
 
 class FormRCEdit : public editor::QuestionEditor {

@@ -79,7 +79,6 @@ struct EditionRules {
   const char* duplicateQuestionText;
 
   bool updatesAnswerKeys() const { return answerKeyTable != nullptr; }
-  bool renumbers() const { return fixFrom != nullptr; }
 };
 
 // The part of the test that a kind's questions belong to.

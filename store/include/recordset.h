@@ -44,7 +44,6 @@ class Recordset {
             int lock = adLockUnspecified, int options = adCmdUnspecified);
   bool isOpen() const { return open_; }
   bool eof() const;
-  bool bof() const;
   void moveFirst();
   void moveNext();
   void moveLast();
@@ -57,7 +56,6 @@ class Recordset {
 
   void addNew();
   void update();
-  void cancelUpdate();
   // Pending changes that were not given to update() are dropped.
   void close();
 

@@ -24,8 +24,6 @@ std::string questionSource(std::string_view table, std::string_view numQ);
 std::string topicsOfType(std::string_view type);
 
 // ----- question numbers and pools
-// "select count(*) as numQCount from SCtbl where SCtbl.numQ Like '012%';"
-std::string countNumbersWithPrefix(std::string_view table, std::string_view prefix);
 // "select distinct src from SCtbl where SCtbl.numQ Like '012%';": the pools whose questions
 // begin with a pool number.
 std::string poolsOfNumbersWithPrefix(std::string_view table, std::string_view prefix);
@@ -44,10 +42,6 @@ std::string deletePoolQuestionsFrom(std::string_view table, std::string_view fir
 std::string countEditionQuestions(std::string_view table, std::string_view poolPrefix);
 
 // ----- duplicate-choice check
-// "select numQ from SCtbl where question like "%that%";"
-std::string questionsWhoseTextContains(std::string_view table, std::string_view text);
-// "select numQ from CRtbl;"
-std::string allQuestionNumbers(std::string_view table);
 // "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from SCtbl where question like "%that%";":
 // the questions examined with their five choices.
 std::string choicesOfQuestionsWhoseTextContains(std::string_view table, std::string_view text);

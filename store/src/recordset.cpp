@@ -141,12 +141,6 @@ bool Recordset::eof() const {
   return edit_ != Edit::New && pos_ >= static_cast<long>(rows_.size());
 }
 
-bool Recordset::bof() const {
-  requireOpen();
-  load();
-  return rows_.empty() || pos_ < 0;
-}
-
 void Recordset::moveFirst() {
   requireOpen();
   flushPending();
@@ -276,11 +270,6 @@ void Recordset::reloadRow(const Value& rowid, size_t at) {
     for (size_t i = 0; i < names_.size() && static_cast<int>(i) < rs->columnCount(); ++i)
       row[i] = rs->column(static_cast<int>(i));
   rows_[at] = std::move(row);
-}
-
-void Recordset::cancelUpdate() {
-  requireOpen();
-  edit_ = Edit::None;
 }
 
 void Recordset::close() {

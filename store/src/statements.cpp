@@ -30,11 +30,6 @@ std::string topicsOfType(std::string_view type) {
   return "select distinct numQ from AWAtbl where type='" + sqlText(type) + "' order by numQ;";
 }
 
-std::string countNumbersWithPrefix(std::string_view table, std::string_view prefix) {
-  return "select count(*) as numQCount from " + s(table) + " where " + s(table) + ".numQ Like '" + sqlText(prefix) +
-         "%';";
-}
-
 std::string poolsOfNumbersWithPrefix(std::string_view table, std::string_view prefix) {
   return "select distinct src from " + s(table) + " where " + s(table) + ".numQ Like '" + sqlText(prefix) + "%';";
 }
@@ -64,12 +59,6 @@ std::string countEditionQuestions(std::string_view table, std::string_view poolP
   return "select count(*) as numQCount from " + s(table) + " where (" + s(table) + ".src like \"" +
          sqlTextInDoubleQuotes(poolPrefix) + "%\");";
 }
-
-std::string questionsWhoseTextContains(std::string_view table, std::string_view text) {
-  return "select numQ from " + s(table) + " where question like \"%" + sqlTextInDoubleQuotes(text) + "%\";";
-}
-
-std::string allQuestionNumbers(std::string_view table) { return "select numQ from " + s(table) + ";"; }
 
 namespace {
 constexpr const char* kNumberAndChoices = "select numQ, choiceA, choiceB, choiceC, choiceD, choiceE from ";

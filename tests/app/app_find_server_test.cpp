@@ -8,6 +8,7 @@
 #include "app_fixture.h"
 #include "connections.h"
 #include "form_find.h"
+#include "form_replace.h"
 #include "pg_server.h"
 #include "program.h"
 #include "recordset.h"

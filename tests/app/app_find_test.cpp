@@ -10,6 +10,7 @@
 #include "bank_search.h"
 #include "awa/form_awa_edit.h"
 #include "form_find.h"
+#include "form_replace.h"
 #include "program.h"
 #include "question_editor.h"
 #include "recordset.h"

@@ -12,7 +12,7 @@
 #include "connections.h"
 #include "recordset.h"
 #include "edit_recovery.h"
-#include "form_find.h"
+#include "kind_windows.h"
 #include "program.h"
 #include "sc/form_sc_edit.h"
 

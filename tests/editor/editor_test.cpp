@@ -331,3 +331,19 @@ TEST_F(CREditor, DiffersWhereTheKindDoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// "Show this question at this field": chosen in the lists whatever the pool name's case,
+// the range selected in the field's own box; a question the lists lack is refused.
+TEST_F(SCEditor, ShowAtChoosesTheQuestionAndSelectsTheRangeInTheFieldsBox) {
+  addPool("X012", 1, 3);
+  FormSCEdit& ed = open<FormSCEdit>();
+  ed.showAt("x012", "01203", "choiceA", editor::TextRange{2, 2});
+  EXPECT_EQ(state->currentQNumber, "01203");
+  EXPECT_EQ(ed.txtAnswer[0].textCursor().selectedText().toStdString(), "of");
+  EXPECT_THROW(ed.showAt("X012", "01299", "question", std::nullopt), store::DbError);
+  EXPECT_EQ(state->currentQNumber, "01203");
+}
+
+}  // namespace

@@ -70,7 +70,6 @@ TEST_F(RecordsetTest, AddNewKeepsNullsAndRejectsARepeatedNumber) {
   rs.setValue("numQ", "01201");
   rs.setValue("src", "X012");
   EXPECT_EQ(errorNumberOf([&] { rs.update(); }), err::Generic);
-  rs.cancelUpdate();
   rs.close();
   Recordset one;
   one.open("select * from SCtbl where numQ='01201';", conn, adOpenDynamic, adLockReadOnly);

@@ -4,13 +4,12 @@
 #include <optional>
 #include <string>
 
-#include <unistd.h>
-
 #include "commands.h"
 #include "bank_files.h"
 #include "connections.h"
 #include "db_error.h"
 #include "import.h"
+#include "platform.h"
 #include "schema.h"
 
 namespace bank_tool {
@@ -26,7 +25,7 @@ int failWith(const store::DbError& e) {
 
 // A folder of the command's own for what the import keeps beside the bank (a genuine Jet
 // file's pool waits there for the insert) when the bank is on a server; removed at the end.
-fs::path scratchPath() { return fs::temp_directory_path() / ("zorbex-import-" + std::to_string(getpid())); }
+fs::path scratchPath() { return fs::temp_directory_path() / ("zorbex-import-" + std::to_string(platform::processId())); }
 
 struct ScratchFolder {
   fs::path path = scratchPath();
