@@ -14,7 +14,6 @@
 #include "controls/dialogs.h"
 #include "controls/events.h"
 #include "form_history.h"
-#include "history.h"
 #include "operation.h"
 #include "recordset.h"
 #include "statements.h"

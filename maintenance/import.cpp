@@ -10,7 +10,6 @@
 #include "connections.h"
 #include "dao.h"
 #include "file_kind.h"
-#include "history.h"
 #include "import_source.h"
 #include "jet_import_source.h"
 #include "jet_reader.h"

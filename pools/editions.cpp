@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "db_error.h"
-#include "history.h"
 #include "numbering.h"
 #include "operation.h"
 #include "recordset.h"

@@ -15,7 +15,6 @@
 
 #include "db_error.h"
 #include "field_labels.h"
-#include "history.h"
 #include "operation.h"
 #include "rtf/rtf_reader.h"
 #include "rtf/rtf_writer.h"

@@ -10,7 +10,6 @@
 
 #include "awa_text.h"
 #include "form_history.h"
-#include "history.h"
 #include "operation.h"
 #include "recordset.h"
 #include "statements.h"

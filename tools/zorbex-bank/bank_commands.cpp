@@ -10,7 +10,6 @@
 #include "connections.h"
 #include "dao.h"
 #include "db_error.h"
-#include "history.h"
 #include "operation.h"
 #include "recordset.h"
 #include "schema.h"
