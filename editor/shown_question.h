@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "kind_registry.h"
-#include "question_record.h"
+#include "bank_record.h"
 
 namespace editor {
 
