@@ -14,7 +14,7 @@
 #include "controls/form.h"
 #include "kind_registry.h"
 #include "program_state.h"
-#include "question_record.h"
+#include "bank_record.h"
 
 namespace app {
 

@@ -13,6 +13,7 @@
 #include "editions.h"
 #include "history.h"
 #include "numbering.h"
+#include "operation.h"
 #include "question_record.h"
 #include "schema.h"
 #include "session.h"
@@ -83,16 +84,16 @@ void openBank(Connection& conn, const fs::path& folder, bool keepsHistory) {
   conn.session().db().exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete;");
 }
 
-const editor::RecordFields& sc() { return editor::recordFields(schema::Kind::SC); }
+const bank::RecordFields& sc() { return bank::recordFields(schema::Kind::SC); }
 
 // What Save writes of one question: its layout, then its content.
 void writeQuestion(Connection& conn, const std::string& numQ, long round) {
-  editor::Record values = *editor::readRecord(conn, sc(), numQ);
+  bank::Record values = *bank::readRecord(conn, sc(), numQ);
   values["question"] = Value(stemOf(2000, round));
   values["choiceA"] = Value("first choice " + std::to_string(round));
   values["questionHeight"] = Value(2.0 + static_cast<double>(round % 7) / 10);
-  editor::writeRecord(conn, sc(), numQ, values, editor::FieldWrite::Layout);
-  editor::writeRecord(conn, sc(), numQ, values, editor::FieldWrite::Content);
+  bank::writeRecord(conn, sc(), numQ, values, bank::FieldWrite::Layout);
+  bank::writeRecord(conn, sc(), numQ, values, bank::FieldWrite::Content);
 }
 
 void save(benchmark::State& st, const fs::path& bank) {
@@ -101,7 +102,7 @@ void save(benchmark::State& st, const fs::path& bank) {
   long round = 0;
   for (auto _ : st) {
     DeferCheckpoint one(conn);
-    history::ChangeTag tag(conn, "Save");
+    bank::OperationTag tag(conn, bank::Operation::Save);
     writeQuestion(conn, "01201", ++round);
     tag.commit();
   }
@@ -113,7 +114,7 @@ void BM_Save_WithoutHistory(benchmark::State& st) { save(st, withoutHistory()); 
 // tag, one emptying of the log.
 void go(Connection& conn, const std::string& prefix, long count, long round) {
   DeferCheckpoint one(conn);
-  history::ChangeTag tag(conn, "GO");
+  bank::OperationTag tag(conn, bank::Operation::Go);
   for (long i = 1; i <= count; ++i) {
     writeQuestion(conn, prefix == "012" ? prefix + pools::format00(i) : "1" + pools::format000(i - 1) + "x", round);
     tag.commit();  // as the editor's "GO" commits each question

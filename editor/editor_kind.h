@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "layout.h"
-#include "question_record.h"
+#include "bank_record.h"
 #include "schema.h"
 
 namespace editor {

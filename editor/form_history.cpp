@@ -2,6 +2,7 @@
 
 #include "controls/dialogs.h"
 #include "controls/events.h"
+#include "operation.h"
 #include "record_saving.h"
 #include "shown_question.h"
 #include "version_text.h"
@@ -101,7 +102,7 @@ void FormHistory::cmdRestore_Click() {
   // An editor that shows the question with edits: saved or dropped first, as the user says.
   for (ShownQuestion* e : editorsShowing(kind_, numQ_)) e->settleEdits(numQ_);
   {
-    store::history::ChangeTag tag(conn_, "Restore from history");
+    bank::OperationTag tag(conn_, bank::Operation::RestoreFromHistory);
     do {
       if (!shown_.current(conn_, numQ_)) reportRemoved();
     } while (!shown_.write(conn_, numQ_, recordOf(v), {FieldWrite::Layout, FieldWrite::Content}));

@@ -14,7 +14,7 @@
 #include "controls/controls.h"
 #include "controls/form.h"
 #include "history.h"
-#include "stored_version.h"
+#include "bank_record.h"
 
 namespace editor {
 

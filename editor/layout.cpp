@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kind_registry.h"
+
 namespace editor {
 
 using store::Value;
@@ -10,16 +12,22 @@ using store::Value;
 bool sizeIsSet(const Value& v) { return !v.isNull() && v.toDouble() != 0.0; }
 
 Value* LayoutValues::byField(const std::string& field) {
-  if (field == "questionHeight") return &questionHeight;
-  if (field == "questionWidth") return &questionWidth;
-  if (field == "choiceAWidth") return &choiceAWidth;
-  if (field == "stateHeight1") return &stateHeight1;
-  if (field == "stateHeight2") return &stateHeight2;
-  if (field == "stateWidth") return &stateWidth;
-  static const char* const heights[] = {"choiceAHeight", "choiceBHeight", "choiceCHeight", "choiceDHeight",
-                                        "choiceEHeight"};
-  for (size_t i = 0; i < 5; ++i)
-    if (field == heights[i]) return &choiceHeight[i];
+  using store::schema::SizeOf;
+  switch (const SizeOf size = store::schema::sizeOf(field.c_str())) {
+    case SizeOf::None: return nullptr;
+    case SizeOf::QuestionHeight: return &questionHeight;
+    case SizeOf::QuestionWidth: return &questionWidth;
+    case SizeOf::ChoiceWidth: return &choiceAWidth;
+    case SizeOf::ChoiceHeightA:
+    case SizeOf::ChoiceHeightB:
+    case SizeOf::ChoiceHeightC:
+    case SizeOf::ChoiceHeightD:
+    case SizeOf::ChoiceHeightE:
+      return &choiceHeight[static_cast<size_t>(static_cast<int>(size) - static_cast<int>(SizeOf::ChoiceHeightA))];
+    case SizeOf::StatementHeight1: return &stateHeight1;
+    case SizeOf::StatementHeight2: return &stateHeight2;
+    case SizeOf::StatementWidth: return &stateWidth;
+  }
   return nullptr;
 }
 

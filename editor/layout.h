@@ -24,7 +24,8 @@ struct LayoutValues {
   store::Value stateHeight1, stateHeight2, stateWidth;
   bool flgStatePos1 = false, flgStatePos2 = false;
 
-  // The variable of a layout field by its field name; nullptr for another name.
+  // The variable of a size field by its field name (as the kind registry says); nullptr for
+  // another name.
   store::Value* byField(const std::string& field);
 };
 

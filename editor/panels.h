@@ -8,7 +8,7 @@
 
 #include "controls/controls.h"
 #include "layout.h"
-#include "question_record.h"
+#include "bank_record.h"
 #include "rich_text_box.h"
 
 namespace editor {

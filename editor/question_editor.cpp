@@ -12,7 +12,7 @@
 #include "controls/dialogs.h"
 #include "controls/events.h"
 #include "form_history.h"
-#include "history.h"
+#include "operation.h"
 #include "question_geometry.h"
 #include "recordset.h"
 #include "statements.h"
@@ -112,7 +112,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& stat
                    .autoSaveOn = [this] { return autoSaveOn(); },
                    .autoSave =
                        [this] {
-                         store::history::ChangeTag tag(state_.pConn(), "Auto-save");
+                         bank::OperationTag tag(state_.pConn(), bank::Operation::AutoSave);
                          SaveQuestion();
                          tag.commit();
                        },
@@ -453,7 +453,7 @@ Value QuestionEditor::comparable(const std::string& field, const Value& v) {
 }
 
 void QuestionEditor::cmdSave_Click() {
-  store::history::ChangeTag tag(state_.pConn(), "Save");  // sizes and content, one change
+  bank::OperationTag tag(state_.pConn(), bank::Operation::Save);  // sizes and content, one change
   Record values = contentValues();
   for (auto& [name, value] : layoutValues()) values[name] = value;
   record_.save(state_.pConn(), state_.currentQNumber, values, {FieldWrite::Layout, FieldWrite::Content});
@@ -533,7 +533,7 @@ void QuestionEditor::cmdGo_Click() {
     // Only the last question needs laying out, and the log is emptied once, at the end.
     ui::RichTextBox::Batch batch(rtxtQuestion);
     store::DeferCheckpoint oneCheckpoint(state_.pConn());
-    store::history::ChangeTag tag(state_.pConn(), "GO");
+    bank::OperationTag tag(state_.pConn(), bank::Operation::Go);
     // Each question is committed when done: a refusal part-way keeps the ones before it.
     navigation_.throughList([this, &tag] {
       convertLoadedQuestion();

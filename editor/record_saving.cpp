@@ -5,9 +5,9 @@
 #include "controls/dialogs.h"
 #include "controls/events.h"
 #include "db_error.h"
+#include "field_labels.h"
 #include "history.h"
 #include "schema.h"
-#include "version_text.h"
 
 namespace editor {
 
@@ -46,7 +46,7 @@ std::string fieldNames(const RecordFields& def, const std::vector<std::string>& 
   std::vector<std::string> names;
   for (const std::string& f : fields) {
     auto d = std::find_if(def.fields.begin(), def.fields.end(), [&](const FieldDef& x) { return x.name == f; });
-    const std::string name = d != def.fields.end() && d->write == FieldWrite::Layout ? "box sizes" : fieldLabel(f);
+    const std::string name = d != def.fields.end() && d->write == FieldWrite::Layout ? "box sizes" : bank::fieldLabel(f);
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
   }
   std::string out;

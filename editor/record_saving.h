@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "question_record.h"
-#include "stored_version.h"
+#include "bank_record.h"
 
 namespace editor {
 

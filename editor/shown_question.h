@@ -11,7 +11,7 @@
 #include "controls/form.h"
 
 #include "kind_registry.h"
-#include "question_record.h"
+#include "bank_record.h"
 
 class QWidget;
 

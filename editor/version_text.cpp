@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "field_labels.h"
 #include "rtf/rtf_reader.h"
 #include "rtf/rtf_format.h"
 
@@ -59,17 +60,6 @@ std::string plain(const store::schema::Field& f, const store::Value& v) {
 
 }  // namespace
 
-// "choiceA" reads "Choice A", "statement1" "Statement 1", "reading" "Passage".
-std::string fieldLabel(const std::string& field) {
-  if (field == "reading") return "Passage";
-  if (field == "passageNum") return "Passage number";
-  std::string out = field;
-  if (!out.empty()) out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
-  const auto last = static_cast<unsigned char>(out.back());
-  if (out.size() > 1 && (std::isupper(last) || std::isdigit(last))) out.insert(out.size() - 1, " ");
-  return out;
-}
-
 std::vector<DiffPart> wordDiff(const std::string& before, const std::string& after) {
   const std::vector<Word> a = words(before), b = words(after);
   // Longest common subsequence of the words, from the end, so that the walk goes forward.
@@ -108,7 +98,7 @@ std::vector<ShownField> shownFields(store::schema::Kind kind, const Record& valu
   for (const store::schema::Field& f : store::schema::kindEntry(kind).fields) {
     if (f.write != FieldWrite::Content && f.write != FieldWrite::ContentIfGiven) continue;
     auto it = values.find(f.name);
-    out.push_back({fieldLabel(f.name), it == values.end() ? std::string() : plain(f, it->second)});
+    out.push_back({bank::fieldLabel(f.name), it == values.end() ? std::string() : plain(f, it->second)});
   }
   return out;
 }

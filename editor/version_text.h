@@ -7,7 +7,7 @@
 
 #include "history.h"
 #include "kind_registry.h"
-#include "question_record.h"
+#include "bank_record.h"
 
 namespace editor {
 
@@ -22,9 +22,6 @@ struct DiffPart {
 // Added part of blanks alone. The Same and Removed parts spell before; the Same and Added
 // parts spell after.
 std::vector<DiffPart> wordDiff(const std::string& before, const std::string& after);
-
-// A field's name as the user reads it: "Choice A", "Passage", "Statement 1".
-std::string fieldLabel(const std::string& field);
 
 // The fields a user edits of a kind (stem, choices, passage, statements, topic, answer), each
 // with its text: rich text as the box shows it, other values as they read.

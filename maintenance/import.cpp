@@ -10,10 +10,10 @@
 #include "connections.h"
 #include "dao.h"
 #include "file_kind.h"
-#include "history.h"
 #include "import_source.h"
 #include "jet_import_source.h"
 #include "jet_reader.h"
+#include "operation.h"
 #include "recordset.h"
 #include "schema.h"
 #include "statements.h"
@@ -323,7 +323,7 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
     requireSameColumns(state.pConn().fieldNames(table), staged.fieldNames(kImportTable), table);
     if (hooks.confirm()) {
       before(sql::insertImportedPool(table));
-      store::history::ChangeTag tag(state.pConn(), "Import");
+      bank::OperationTag tag(state.pConn(), bank::Operation::Import);
       insertStagedRows(state.pConn(), staged, table);
       tag.commit();
     }
@@ -346,7 +346,7 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
   if (hooks.confirm()) {
     const std::string statement = sql::insertImportedPool(table);
     before(statement);
-    store::history::ChangeTag tag(state.pConn(), "Import");
+    bank::OperationTag tag(state.pConn(), bank::Operation::Import);
     state.pConn().execute(statement);
     tag.commit();
   }

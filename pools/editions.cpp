@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "db_error.h"
-#include "history.h"
 #include "numbering.h"
+#include "operation.h"
 #include "recordset.h"
 #include "statements.h"
 
@@ -98,7 +98,7 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
                   "more digit (such as O130); no question was created.");
   if (const std::string why = addedCountProblem(0, count); !why.empty()) throw DbError(editionErr::InvalidInput, why);
   const std::string table = rules.table;
-  store::history::ChangeTag tag(conn, "OG");
+  bank::OperationTag tag(conn, bank::Operation::EditionPool);
   store::Transaction tx(conn);
   const long existing =
       countOf(conn, sql::countEditionQuestions(table, firstChars(og, static_cast<size_t>(rules.countedChars))));
@@ -116,7 +116,7 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
     rs.setValue("src", og);
     rs.setValue("numQ", number);
     rs.setValue("answer", "A");
-    if (rules.setsQnumber) rs.setValue("Qnumber", qnumberText);
+    if (rules.countField) rs.setValue(rules.countField, qnumberText);
     rs.update();
     rs.close();
     created.push_back(number);
@@ -128,7 +128,7 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
 
 static long copyEditionOnce(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   const std::string table = rules.table;
-  store::history::ChangeTag tag(conn, "COPY");
+  bank::OperationTag tag(conn, bank::Operation::EditionCopy);
   store::Transaction tx(conn);
   long copied = 0;
   {
@@ -143,8 +143,8 @@ static long copyEditionOnce(store::Connection& conn, const EditionRules& rules, 
       auto target = openQuestion(conn, table, editionQuestionNumber(rules.newPrefix, to));
       if (rules.passageField) {
         const long passage = runningNumber(map.rs.value(rules.passageField), rules.mappingTable, row, rules.passageField);
-        target->setValue("passageNum", std::string(rules.passagePrefix) + format00(passage) +
-                                           lastChar(source->value("passageNum").toString()));
+        target->setValue(rules.passageNumberField, std::string(rules.passagePrefix) + format00(passage) +
+                                                       lastChar(source->value(rules.passageNumberField).toString()));
       }
       for (const char* f : rules.copiedFields) target->setValue(f, source->value(f));
       target->update();
@@ -160,7 +160,7 @@ static long copyEditionOnce(store::Connection& conn, const EditionRules& rules, 
 
 static long updateAnswerKeysOnce(store::Connection& conn, const EditionRules& rules, const Progress& progress) {
   if (!rules.answerKeyTable) throw DbError(editionErr::InvalidInput, "This kind has no answer-key table.");
-  store::history::ChangeTag tag(conn, "COPY2");
+  bank::OperationTag tag(conn, bank::Operation::AnswerKeys);
   store::Transaction tx(conn);
   long updated = 0;
   {
@@ -186,7 +186,7 @@ static long fixQuestionNumbersOnce(store::Connection& conn, const EditionRules& 
   if (!rules.fixFrom) throw DbError(editionErr::InvalidInput, "This kind has no renumbering.");
   const std::string table = rules.table;
   auto exists = [&](const std::string& number) { return countOf(conn, sql::countQuestionNumber(table, number)) != 0; };
-  store::history::ChangeTag tag(conn, "Fix numQ");
+  bank::OperationTag tag(conn, bank::Operation::FixNumQ);
   store::Transaction tx(conn);
   // An edition pool rarely holds every number of the range: the ones it has are moved.
   // Every target is checked before the first move, so that a collision changes nothing.

@@ -4,8 +4,8 @@
 #include <set>
 
 #include "db_error.h"
-#include "history.h"
 #include "numbering.h"
+#include "operation.h"
 #include "recordset.h"
 #include "schema.h"
 #include "statements.h"
@@ -153,7 +153,7 @@ void addQuestionsToPool(store::Connection& conn, const std::string& table, const
 }
 
 void deletePool(store::Connection& conn, const std::string& table, const std::string& pool) {
-  store::history::ChangeTag tag(conn, "Delete Pool");
+  bank::OperationTag tag(conn, bank::Operation::DeletePool);
   store::Recordset rs;
   rs.open(sql::deletePool(table, pool), conn, store::adOpenDynamic, store::adLockOptimistic);
   rs.close();
@@ -161,7 +161,7 @@ void deletePool(store::Connection& conn, const std::string& table, const std::st
 }
 
 void deleteLastQuestions(store::Connection& conn, const std::string& table, const std::string& pool, long count) {
-  store::history::ChangeTag tag(conn, "Delete Question");
+  bank::OperationTag tag(conn, bank::Operation::DeleteQuestion);
   store::Transaction tx(conn);
   refuse(deletedCountProblem(questionsInPool(conn, table, pool), count));
   // The first number to go is the count-th from the end of the pool's own numbers, not one

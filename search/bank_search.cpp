@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "db_error.h"
-#include "history.h"
-#include "recordset.h"
+#include "field_labels.h"
+#include "operation.h"
 #include "rtf/rtf_reader.h"
 #include "rtf/rtf_writer.h"
 #include "statements.h"
@@ -30,12 +30,12 @@ using store::schema::FieldWrite;
 
 namespace {
 
-bool searched(const store::schema::Field& f) {
-  const std::string name = f.name;
-  // The answer letter and the passage number are written with the content but are no text.
-  if (name == "answer" || name == "passageNum") return false;
+// Text that the user reads as words: the answer letter and the passage number are written
+// with the content but have no place among the searched text.
+bool searched(Kind kind, const store::schema::Field& f) {
   return (f.type == FieldType::Rtf || f.type == FieldType::Text) &&
-         (f.write == FieldWrite::Content || f.write == FieldWrite::ContentIfGiven);
+         (f.write == FieldWrite::Content || f.write == FieldWrite::ContentIfGiven) &&
+         !bank::fieldPlace(kind, f.name).empty();
 }
 
 FieldType typeOf(Kind kind, const std::string& field) {
@@ -203,7 +203,7 @@ const std::vector<std::string>& searchedFields(Kind kind) {
     for (Kind k : store::schema::kAllKinds) {
       std::vector<std::string> fields;
       for (const store::schema::Field& f : store::schema::kindEntry(k).fields)
-        if (searched(f)) fields.push_back(f.name);
+        if (searched(k, f)) fields.push_back(f.name);
       v.push_back(fields);
     }
     return v;
@@ -212,11 +212,8 @@ const std::vector<std::string>& searchedFields(Kind kind) {
 }
 
 QString whereOf(Kind kind, const std::string& field) {
-  if (field == "question") return kind == Kind::AWA ? QStringLiteral("topic") : QStringLiteral("stem");
-  if (field == "reading") return QStringLiteral("passage");
-  if (field.starts_with("statement")) return QStringLiteral("statement ") + QString::fromStdString(field.substr(9));
-  if (field.starts_with("choice")) return QStringLiteral("choice ") + QString::fromStdString(field.substr(6));
-  return QString::fromStdString(field);
+  const std::string place = bank::fieldPlace(kind, field);
+  return QString::fromStdString(place.empty() ? field : place);
 }
 
 QString poolShown(Kind kind, const std::string& pool) {
@@ -331,37 +328,11 @@ std::vector<Result> searchBank(store::Connection& conn, const Query& query, cons
 
 namespace {
 
-// Every field of a kind's questions after the number: a question as Replace finds it again
-// (a change to any of them, the answer or a size too, refuses the replace).
-const std::vector<std::string>& wholeQuestion(Kind kind) {
-  static const std::vector<std::vector<std::string>> all = [] {
-    std::vector<std::vector<std::string>> v;
-    for (Kind k : store::schema::kAllKinds) {
-      std::vector<std::string> fields;
-      for (const store::schema::Field& f : store::schema::kindEntry(k).fields) fields.push_back(f.name);
-      v.push_back(fields);
-    }
-    return v;
-  }();
-  return all[static_cast<size_t>(kind)];
-}
-
-const Value& valueOf(Kind kind, const std::vector<Value>& whole, const std::string& field) {
-  const std::vector<std::string>& fields = wholeQuestion(kind);
-  return whole[static_cast<size_t>(std::find(fields.begin(), fields.end(), field) - fields.begin())];
-}
-
-std::vector<Value> storedValues(store::Connection& conn, Kind kind, const std::string& numQ, bool* exists) {
-  std::vector<Value> values;
-  *exists = false;
-  sidx::forEachQuestion(
-      conn, kind, wholeQuestion(kind),
-      [&](const std::string&, const std::vector<Value>& v) {
-        values = v;
-        *exists = true;
-      },
-      &numQ);
-  return values;
+// The question as Replace finds it again: every field by name, and the whole row to compare
+// (a change to any column, the answer or a size too, refuses the replace).
+std::optional<bank::Record> storedQuestion(store::Connection& conn, Kind kind, const std::string& numQ,
+                                           std::vector<Value>* row) {
+  return bank::readRecord(conn, bank::wholeRecordFields(kind), numQ, row);
 }
 
 QString oneLine(QString s) {
@@ -407,13 +378,13 @@ ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& r
   for (const Result& r : results) {
     if (seen[{r.kind, r.numQ}]) continue;
     seen[{r.kind, r.numQ}] = true;
-    bool exists = false;
-    std::vector<Value> values = storedValues(conn, r.kind, r.numQ, &exists);
-    if (!exists) continue;
+    std::vector<Value> row;
+    std::optional<bank::Record> values = storedQuestion(conn, r.kind, r.numQ, &row);
+    if (!values) continue;
     const std::vector<std::string>& fields = searchedFields(r.kind);
     for (size_t i = 0; i < fields.size(); ++i) {
       if (!inView.contains({r.kind, r.numQ, fields[i]})) continue;
-      const QString text = plain.of(r.kind, fields[i], valueOf(r.kind, values, fields[i]));
+      const QString text = plain.of(r.kind, fields[i], values->at(fields[i]));
       const int size = static_cast<int>(text.size());
       for (const Range& range : findInText(text, query)) {
         // About 30 characters each side, on whole words.
@@ -425,14 +396,14 @@ ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& r
                                     oneLine(text.mid(end, to - end)) + (to < size ? QStringLiteral("…") : QString())});
       }
     }
-    plan.questions.push_back({r.kind, r.numQ, std::move(values)});
+    plan.questions.push_back({r.kind, r.numQ, std::move(*values), std::move(row)});
   }
   return plan;
 }
 
 int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::vector<bool>& accepted,
                  const QString& with) {
-  store::history::ChangeTag tag(conn, "Replace");
+  bank::OperationTag tag(conn, bank::Operation::Replace);
   store::Transaction t(conn);
   int replaced = 0;
   for (const ReplacePlan::Stored& q : plan.questions) {
@@ -445,43 +416,26 @@ int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::ve
     if (byField.empty()) continue;
     // Held until the commit, so that no other editor changes it between the check and the write.
     conn.holdRows(store::statements::questionSource(store::schema::tableName(q.kind), q.numQ));
-    bool exists = false;
-    const std::vector<Value> now = storedValues(conn, q.kind, q.numQ, &exists);
+    std::vector<Value> now;
+    const bool exists = storedQuestion(conn, q.kind, q.numQ, &now).has_value();
     const std::string name = std::string(store::schema::kindName(q.kind)) + " question " + q.numQ;
     if (!exists)
       throw store::DbError(store::err::Generic,
                            name + " no longer exists: another program has deleted it since the search. Nothing was replaced.");
-    if (now != q.values)
+    if (now != q.row)
       throw store::DbError(store::err::Generic,
                            name + " was changed by another program since the search. Nothing was replaced; search again.");
     std::vector<std::pair<std::string, Value>> changed;
     for (auto& [field, ranges] : byField) {
       replaced += static_cast<int>(ranges.size());
-      changed.emplace_back(field, replacedValue(q.kind, field, valueOf(q.kind, q.values, field), ranges, with));
+      changed.emplace_back(field, replacedValue(q.kind, field, q.values.at(field), ranges, with));
     }
-    writeReplacedQuestion(conn, q.kind, q.numQ, changed);
+    bank::writeFields(conn, store::schema::tableName(q.kind), q.numQ, changed);
     reindexQuestion(conn, q.kind, q.numQ);
   }
   t.commit();
   tag.commit();
   return replaced;
-}
-
-bool writeReplacedQuestion(store::Connection& conn, Kind kind, const std::string& numQ,
-                           const std::vector<std::pair<std::string, Value>>& fields) {
-  store::Recordset rs;
-  rs.cursorType = store::adOpenKeyset;
-  rs.lockType = store::adLockOptimistic;
-  rs.open(store::statements::questionSource(store::schema::tableName(kind), numQ), conn, store::adOpenUnspecified,
-          store::adLockUnspecified, store::adCmdTable);
-  if (rs.eof()) {
-    rs.close();
-    return false;
-  }
-  for (const auto& [field, value] : fields) rs.setValue(field, value);
-  rs.update();
-  rs.close();
-  return true;
 }
 
 }  // namespace search

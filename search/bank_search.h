@@ -11,6 +11,7 @@
 #include "connection.h"
 #include "kind_registry.h"
 #include "query.h"
+#include "question_record.h"
 #include "search_index.h"
 #include "value.h"
 
@@ -82,12 +83,13 @@ struct Occurrence {
 
 struct ReplacePlan {
   std::vector<Occurrence> occurrences;
-  // Each question concerned, with the values of all its fields as read (the changed-elsewhere
-  // check compares them: a change to any field refuses the replace).
+  // Each question concerned, as read (the changed-elsewhere check compares its whole row: a
+  // change to any field refuses the replace).
   struct Stored {
     Kind kind;
     std::string numQ;
-    std::vector<store::Value> values;  // every field of the kind after numQ, in stored order
+    bank::Record values;           // every field of the kind, by name
+    std::vector<store::Value> row;  // every column, in table order
   };
   std::vector<Stored> questions;
 };
@@ -104,10 +106,5 @@ ReplacePlan prepareReplace(store::Connection& conn, const std::vector<Result>& r
 // Returns the number of places replaced.
 int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::vector<bool>& accepted,
                  const QString& with);
-
-// Writes the new values of one question's fields; every write of Replace goes through here.
-// Returns false when the question is gone.
-bool writeReplacedQuestion(store::Connection& conn, Kind kind, const std::string& numQ,
-                           const std::vector<std::pair<std::string, store::Value>>& fields);
 
 }  // namespace search

@@ -10,7 +10,7 @@
 
 #include "awa_text.h"
 #include "form_history.h"
-#include "history.h"
+#include "operation.h"
 #include "recordset.h"
 #include "statements.h"
 #include "text_conversions.h"
@@ -112,7 +112,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
                    .autoSaveOn = [this] { return autoSaveOn(); },
                    .autoSave =
                        [this] {
-                         store::history::ChangeTag tag(state_.pConn(), "Auto-save");
+                         bank::OperationTag tag(state_.pConn(), bank::Operation::AutoSave);
                          SaveQuestion();
                          tag.commit();
                        },
@@ -279,7 +279,7 @@ void FormAWAEdit::showAt(const std::string& pool, const std::string& numQ, const
 }
 
 void FormAWAEdit::cmdSave_Click() {
-  store::history::ChangeTag tag(state_.pConn(), "Save");
+  bank::OperationTag tag(state_.pConn(), bank::Operation::Save);
   SaveQuestion();
   tag.commit();
 }
@@ -298,7 +298,7 @@ void FormAWAEdit::cmdGo_Click() {
   navigation_.leaveQuestion();  // "GO" loads every topic of the list in turn
   {
     ui::RichTextBox::Batch batch(rtxtQuestion);  // only the last topic needs laying out
-    store::history::ChangeTag tag(state_.pConn(), "GO");
+    bank::OperationTag tag(state_.pConn(), bank::Operation::Go);
     navigation_.throughList([this, &tag] {
       cmdAdd_Click();
       cmdFont_Click();

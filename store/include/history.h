@@ -18,6 +18,9 @@ namespace store::history {
 
 // The operation named for a change that another program wrote.
 inline constexpr const char* kAnotherProgram = "another program";
+// The operations that the history itself performs, as their changes are named.
+inline constexpr const char* kRestoreFromHistory = "Restore from history";
+inline constexpr const char* kUndelete = "Undelete";
 
 // Tags every write through conn, while it lives, with operation, the user's login name and
 // the machine's name. Tags nest: the inner one names the writes until it ends. All writes under

@@ -33,12 +33,33 @@ enum class FieldWrite {
   Unread,          // not part of the editor's record
 };
 
+// Which of the editor's size variables a size field holds.
+enum class SizeOf {
+  None,
+  QuestionHeight,
+  QuestionWidth,
+  ChoiceWidth,    // the width of every choice box, stored with choice A
+  ChoiceHeightA,  // then B to E, in order
+  ChoiceHeightB,
+  ChoiceHeightC,
+  ChoiceHeightD,
+  ChoiceHeightE,
+  StatementHeight1,
+  StatementHeight2,
+  StatementWidth,
+};
+
 struct Field {
   const char* name;
   FieldType type;
   FieldWrite write = FieldWrite::Unread;
+  SizeOf size = SizeOf::None;
   bool copied = true;  // carried over by an edition copy
 };
+
+// The size variable that the field named so holds in any kind; SizeOf::None for a field
+// that holds none.
+SizeOf sizeOf(const char* field);
 
 // What a multiple-choice kind does in edition pools, edition copies, answer keys,
 // renumbering and the duplicate check.
@@ -51,7 +72,7 @@ struct EditionRules {
   int countedChars;           // leading characters of the pool name that select the counted pools
   const char* editionSuffix;  // added to characters 2 and 3 of the pool name; nullptr: fixed prefix
   const char* fixedPrefix;    // the prefix whatever the pool name (DS, PS); nullptr otherwise
-  bool setsQnumber;           // RC: Qnumber = the count as typed
+  const char* countField = nullptr;  // RC: the field set to the count as typed; nullptr elsewhere
 
   // Edition copy ("COPY").
   const char* mappingTable;
@@ -61,7 +82,8 @@ struct EditionRules {
   const char* newPrefix;
   bool skipsEmptyOld;         // DS, PS: an empty old number is skipped like a Null one
   const char* passageField;   // RC: new passage number; nullptr elsewhere
-  const char* passagePrefix;  // RC: passageNum = prefix + passage "00" + last character of the old one
+  const char* passagePrefix;  // RC: the passage number = prefix + passage "00" + last character of the old one
+  const char* passageNumberField = nullptr;  // RC: the field that holds the passage number
   std::vector<const char*> copiedFields = {};  // the kind's fields marked copied, in stored order
 
   // Answer-key update ("COPY2"); nullptr where the kind has none.

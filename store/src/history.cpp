@@ -416,7 +416,7 @@ void revert(Connection& conn, Kind kind, const std::string& numQ, long long id) 
   if (!questionExists(conn, kind, numQ))
     throw DbError(err::Generic, "Question " + numQ + " (" + schema::kindName(kind) +
                                     ") does not exist now; a deleted question comes back with undelete. Nothing was changed.");
-  ChangeTag tag(conn, "Restore from history");
+  ChangeTag tag(conn, kRestoreFromHistory);
   Transaction tx(conn);  // the tag's change is this transaction
   const Sql q(conn);
   std::string sql = "UPDATE " + q.table(schema::tableName(kind)) + " SET ";
@@ -477,7 +477,7 @@ std::string undeleteProblem(Connection& conn, const TrashEntry& entry) {
 
 void undelete(Connection& conn, const TrashEntry& entry) {
   if (std::string problem = undeleteProblem(conn, entry); !problem.empty()) throw DbError(err::Generic, problem);
-  ChangeTag tag(conn, "Undelete");
+  ChangeTag tag(conn, kUndelete);
   Transaction tx(conn);
   const Sql q(conn);
   const std::string table = schema::tableName(entry.kind);

@@ -18,8 +18,12 @@ const char* lettered(const std::string& prefix, char letter, const std::string& 
   return names.insert(prefix + letter + suffix).first->c_str();
 }
 
-void addLettered(std::vector<Field>& fields, const char* prefix, const char* suffix, FieldType type, FieldWrite write) {
-  for (char c = 'A'; c <= 'E'; ++c) fields.push_back({lettered(prefix, c, suffix), type, write});
+void addLettered(std::vector<Field>& fields, const char* prefix, const char* suffix, FieldType type, FieldWrite write,
+                 SizeOf firstSize = SizeOf::None) {
+  for (char c = 'A'; c <= 'E'; ++c) {
+    const SizeOf size = firstSize == SizeOf::None ? firstSize : static_cast<SizeOf>(static_cast<int>(firstSize) + (c - 'A'));
+    fields.push_back({lettered(prefix, c, suffix), type, write, size});
+  }
 }
 
 // The stem, its five choices and the answer, as every kind with lettered choices stores them.
@@ -29,20 +33,22 @@ void addStemChoicesAnswer(std::vector<Field>& f, FieldType choiceType) {
   f.push_back({"answer", Text, Content});
 }
 
-const Field kPool{"src", Text, Unread, false};
+const Field kPool{"src", Text, Unread, SizeOf::None, false};
 
 KindEntry sc() {
   std::vector<Field> f{kPool};
   addStemChoicesAnswer(f, Text);
-  f.insert(f.end(), {{"questionTop", Number}, {"questionLeft", Number}, {"questionWidth", Size, Layout},
-                     {"questionHeight", Size, Layout}});
+  f.insert(f.end(), {{"questionTop", Number},
+                     {"questionLeft", Number},
+                     {"questionWidth", Size, Layout, SizeOf::QuestionWidth},
+                     {"questionHeight", Size, Layout, SizeOf::QuestionHeight}});
   addLettered(f, "btn", "Top", Number, Unread);
   addLettered(f, "btn", "Left", Number, Unread);
-  f.push_back({"choiceAWidth", Size, Layout});
+  f.push_back({"choiceAWidth", Size, Layout, SizeOf::ChoiceWidth});
   for (char c = 'B'; c <= 'E'; ++c) f.push_back({lettered("choice", c, "Width"), Number});
-  addLettered(f, "choice", "Height", Size, Layout);
+  addLettered(f, "choice", "Height", Size, Layout, SizeOf::ChoiceHeightA);
   return {Kind::SC, "SC", "SCtbl", Subject::Verbal, f,
-          EditionRules{.countedChars = 3, .editionSuffix = "", .fixedPrefix = nullptr, .setsQnumber = false,
+          EditionRules{.countedChars = 3, .editionSuffix = "", .fixedPrefix = nullptr,
                        .mappingTable = "12to13SC", .oldField = "12th", .newField = "13th", .oldPrefix = "12",
                        .newPrefix = "13", .skipsEmptyOld = false, .passageField = nullptr, .passagePrefix = nullptr,
                        .answerKeyTable = "answerkey13SC", .answerKeyPrefix = "13",
@@ -53,12 +59,14 @@ KindEntry sc() {
 KindEntry cr() {
   std::vector<Field> f{kPool};
   addStemChoicesAnswer(f, Text);
-  f.insert(f.end(), {{"questionTop", Number}, {"questionLeft", Number}, {"questionWidth", Size, Layout},
-                     {"questionHeight", Size, Layout}});
+  f.insert(f.end(), {{"questionTop", Number},
+                     {"questionLeft", Number},
+                     {"questionWidth", Size, Layout, SizeOf::QuestionWidth},
+                     {"questionHeight", Size, Layout, SizeOf::QuestionHeight}});
   addLettered(f, "btn", "Top", Number, Unread);
-  addLettered(f, "choice", "Height", Size, Layout);
+  addLettered(f, "choice", "Height", Size, Layout, SizeOf::ChoiceHeightA);
   return {Kind::CR, "CR", "CRtbl", Subject::Verbal, f,
-          EditionRules{.countedChars = 4, .editionSuffix = "2", .fixedPrefix = nullptr, .setsQnumber = false,
+          EditionRules{.countedChars = 4, .editionSuffix = "2", .fixedPrefix = nullptr,
                        .mappingTable = "12to13CR", .oldField = "12th", .newField = "13th", .oldPrefix = "121",
                        .newPrefix = "132", .skipsEmptyOld = false, .passageField = nullptr, .passagePrefix = nullptr,
                        .answerKeyTable = nullptr, .answerKeyPrefix = nullptr,
@@ -68,18 +76,20 @@ KindEntry cr() {
 
 KindEntry rc() {
   // The copy sets the passage number itself, from the mapping.
-  std::vector<Field> f{kPool, {"passageNum", Text, ContentIfGiven, false}, {"Qnumber", Text, Never},
+  constexpr const char* kPassageNumber = "passageNum";
+  constexpr const char* kCount = "Qnumber";
+  std::vector<Field> f{kPool, {kPassageNumber, Text, ContentIfGiven, SizeOf::None, false}, {kCount, Text, Never},
                        {"reading", Rtf, Content}};
   addStemChoicesAnswer(f, Text);
-  f.insert(f.end(), {{"questionTop", Number}, {"questionHeight", Size, Layout}});
+  f.insert(f.end(), {{"questionTop", Number}, {"questionHeight", Size, Layout, SizeOf::QuestionHeight}});
   addLettered(f, "btn", "Top", Number, Unread);
-  addLettered(f, "choice", "Height", Size, Layout);
+  addLettered(f, "choice", "Height", Size, Layout, SizeOf::ChoiceHeightA);
   f.push_back({"choiceWidth", Number});
   return {Kind::RC, "RC", "RCtbl", Subject::Verbal, f,
-          EditionRules{.countedChars = 3, .editionSuffix = "0", .fixedPrefix = nullptr, .setsQnumber = true,
+          EditionRules{.countedChars = 3, .editionSuffix = "0", .fixedPrefix = nullptr, .countField = kCount,
                        .mappingTable = "12to13RC", .oldField = "12th-Question", .newField = "13th-Question",
                        .oldPrefix = "120", .newPrefix = "130", .skipsEmptyOld = false,
-                       .passageField = "13th-Passage", .passagePrefix = "13",
+                       .passageField = "13th-Passage", .passagePrefix = "13", .passageNumberField = kPassageNumber,
                        .answerKeyTable = nullptr, .answerKeyPrefix = nullptr,
                        .fixFrom = nullptr, .fixTo = nullptr, .fixCount = 0,
                        .checksDuplicates = false, .duplicateQuestionText = nullptr}};
@@ -88,11 +98,13 @@ KindEntry rc() {
 KindEntry ps() {
   std::vector<Field> f{kPool};
   addStemChoicesAnswer(f, Rtf);
-  f.insert(f.end(), {{"questionWidth", Size, Layout}, {"questionHeight", Size, Layout}, {"choiceAWidth", Size, Layout}});
-  addLettered(f, "choice", "Height", Size, Layout);
+  f.insert(f.end(), {{"questionWidth", Size, Layout, SizeOf::QuestionWidth},
+                     {"questionHeight", Size, Layout, SizeOf::QuestionHeight},
+                     {"choiceAWidth", Size, Layout, SizeOf::ChoiceWidth}});
+  addLettered(f, "choice", "Height", Size, Layout, SizeOf::ChoiceHeightA);
   f.push_back({"choiceArrange", Flag, Layout});
   return {Kind::PS, "PS", "PStbl", Subject::Math, f,
-          EditionRules{.countedChars = 3, .editionSuffix = nullptr, .fixedPrefix = "009", .setsQnumber = false,
+          EditionRules{.countedChars = 3, .editionSuffix = nullptr, .fixedPrefix = "009",
                        .mappingTable = "11to12PS", .oldField = "12th", .newField = "13th", .oldPrefix = "008",
                        .newPrefix = "009", .skipsEmptyOld = true, .passageField = nullptr, .passagePrefix = nullptr,
                        .answerKeyTable = "answerkey13PS", .answerKeyPrefix = "009",
@@ -108,13 +120,13 @@ KindEntry ds() {
                        {"answer", Text, Content},
                        {"statePosition1", Flag, Layout},
                        {"statePosition2", Flag, Layout},
-                       {"questionWidth", Size, Layout},
-                       {"questionHeight", Size, Layout},
-                       {"stateWidth", Single, Layout},
-                       {"stateHeight1", Size, Layout},
-                       {"stateHeight2", Size, Layout}};
+                       {"questionWidth", Size, Layout, SizeOf::QuestionWidth},
+                       {"questionHeight", Size, Layout, SizeOf::QuestionHeight},
+                       {"stateWidth", Single, Layout, SizeOf::StatementWidth},
+                       {"stateHeight1", Size, Layout, SizeOf::StatementHeight1},
+                       {"stateHeight2", Size, Layout, SizeOf::StatementHeight2}};
   return {Kind::DS, "DS", "DStbl", Subject::Math, f,
-          EditionRules{.countedChars = 3, .editionSuffix = nullptr, .fixedPrefix = "010", .setsQnumber = false,
+          EditionRules{.countedChars = 3, .editionSuffix = nullptr, .fixedPrefix = "010",
                        .mappingTable = "12to13DS", .oldField = "12th", .newField = "13th", .oldPrefix = "009",
                        .newPrefix = "010", .skipsEmptyOld = true, .passageField = nullptr, .passagePrefix = nullptr,
                        .answerKeyTable = "answerkey13DS", .answerKeyPrefix = "010",
@@ -148,6 +160,14 @@ const KindEntry& kindEntry(Kind k) {
   const KindEntry& entry = registry().at(static_cast<size_t>(k));
   if (entry.kind != k) throw std::logic_error("the kind registry is not in the order of the kinds");
   return entry;
+}
+
+SizeOf sizeOf(const char* field) {
+  const std::string name = field;
+  for (const KindEntry& entry : registry())
+    for (const Field& f : entry.fields)
+      if (f.size != SizeOf::None && name == f.name) return f.size;
+  return SizeOf::None;
 }
 
 const std::vector<Kind>& choiceKinds() {

@@ -10,7 +10,7 @@
 #include "connections.h"
 #include "dao.h"
 #include "db_error.h"
-#include "history.h"
+#include "operation.h"
 #include "recordset.h"
 #include "schema.h"
 
@@ -229,7 +229,7 @@ int cmdSql(const Args& args) {
     const std::string& sql = args[1];
     std::string first = lowerAscii(sql.substr(0, sql.find_first_of(" \t\r\n")));
     if (first != "select") {
-      history::ChangeTag tag(conn, "zorbex-bank sql");
+      bank::OperationTag tag(conn, bank::Operation::ToolSql);
       long n = conn.execute(sql);
       tag.commit();
       std::printf("%ld rows changed\n", n);

@@ -18,6 +18,8 @@ int report(const std::vector<store::CopiedTable>& tables, const char* verb) {
 int cmdServerPush(const Args& args) {
   if (args.size() != 2) return usageError("server-push DIR URL");
   try {
+    std::error_code ec;
+    if (std::filesystem::is_directory(args[0], ec)) settle(args[0]);  // the pair pushed is the one in place
     return report(store::pushBankToServer(std::filesystem::absolute(args[0]), args[1]), "copied");
   } catch (const store::DbError& e) {
     return fail(e.message());

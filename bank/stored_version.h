@@ -9,7 +9,7 @@
 
 #include "question_record.h"
 
-namespace editor {
+namespace bank {
 
 class StoredVersion {
  public:
@@ -45,7 +45,4 @@ class StoredVersion {
   std::vector<store::Value> compared_;
 };
 
-// Whether field f is written by one of groups (Content covers ContentIfGiven).
-bool writtenBy(const FieldDef& f, const std::vector<FieldWrite>& groups);
-
-}  // namespace editor
+}  // namespace bank

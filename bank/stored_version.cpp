@@ -5,13 +5,7 @@
 #include "connection.h"
 #include "statements.h"
 
-namespace editor {
-
-bool writtenBy(const FieldDef& f, const std::vector<FieldWrite>& groups) {
-  return std::any_of(groups.begin(), groups.end(), [&](FieldWrite g) {
-    return f.write == g || (g == FieldWrite::Content && f.write == FieldWrite::ContentIfGiven);
-  });
-}
+namespace bank {
 
 std::optional<Record> StoredVersion::read(store::Connection& conn, const std::string& numQ,
                                           std::vector<store::Value>* all) const {
@@ -47,4 +41,4 @@ bool StoredVersion::write(store::Connection& conn, const std::string& numQ, cons
   return true;
 }
 
-}  // namespace editor
+}  // namespace bank

@@ -1,0 +1,33 @@
+#include "operation.h"
+
+namespace bank {
+
+const char* operationName(Operation op) {
+  switch (op) {
+    case Operation::Save: return "Save";
+    case Operation::AutoSave: return "Auto-save";
+    case Operation::Go: return "GO";
+    case Operation::EditionPool: return "OG";
+    case Operation::EditionCopy: return "COPY";
+    case Operation::AnswerKeys: return "COPY2";
+    case Operation::FixNumQ: return "Fix numQ";
+    case Operation::Import: return "Import";
+    case Operation::DeleteQuestion: return "Delete Question";
+    case Operation::DeletePool: return "Delete Pool";
+    case Operation::ToolSql: return "zorbex-bank sql";
+    // Written by the history itself, under the names it gives them.
+    case Operation::RestoreFromHistory: return store::history::kRestoreFromHistory;
+    case Operation::Undelete: return store::history::kUndelete;
+    case Operation::Replace: return "Replace";
+    case Operation::AnotherProgram: return store::history::kAnotherProgram;
+  }
+  return store::history::kAnotherProgram;
+}
+
+std::optional<Operation> operationNamed(std::string_view name) {
+  for (Operation op : kAllOperations)
+    if (name == operationName(op)) return op;
+  return std::nullopt;
+}
+
+}  // namespace bank
