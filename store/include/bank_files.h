@@ -112,5 +112,7 @@ LogWait unfinishedLog(const std::filesystem::path& dbFile);
 // every committed change; otherwise what the user must know and do, because the changes
 // still wait in its write-ahead log (the disk was full, or another program was reading).
 std::string unfinishedLogWarning(const std::filesystem::path& dbFile);
+// The same for a wait already found by unfinishedLog, so that the words and the status agree.
+std::string unfinishedLogWarning(const std::filesystem::path& dbFile, LogWait wait);
 
 }  // namespace store

@@ -134,9 +134,10 @@ LogWait unfinishedLog(const fs::path& dbFile) {
   return diskNearlyFull(dbFile.string()) ? LogWait::DiskFull : LogWait::Reader;
 }
 
-std::string unfinishedLogWarning(const fs::path& dbFile) {
+std::string unfinishedLogWarning(const fs::path& dbFile) { return unfinishedLogWarning(dbFile, unfinishedLog(dbFile)); }
+
+std::string unfinishedLogWarning(const fs::path& dbFile, LogWait wait) {
   const fs::path log = dbFile.string() + "-wal";
-  const LogWait wait = unfinishedLog(dbFile);
   if (wait == LogWait::None) return {};
   const std::string start = "The change is saved, but the bank file '" + dbFile.string() + "' is not yet whole on its own";
   const std::string keep = " Until then keep the -wal file beside the bank, and do not copy the bank file alone: take a "

@@ -79,9 +79,9 @@ int afterWriting(const fs::path& dir) {
   std::string warnings;
   bool diskFull = false;
   for (const fs::path& f : {schema::bankPath(dir), schema::userPath(dir)})
-    if (std::string w = unfinishedLogWarning(f); !w.empty()) {
-      warnings += "zorbex-bank: " + w + "\n";
-      diskFull = diskFull || unfinishedLog(f) == LogWait::DiskFull;
+    if (const LogWait wait = unfinishedLog(f); wait != LogWait::None) {
+      warnings += "zorbex-bank: " + unfinishedLogWarning(f, wait) + "\n";
+      diskFull = diskFull || wait == LogWait::DiskFull;
     }
   std::fprintf(stderr, "%s", warnings.c_str());
   // A reader's hold ends by itself and nothing is lost: success, with the note.

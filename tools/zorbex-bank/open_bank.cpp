@@ -36,12 +36,17 @@ std::string bankProblem(const std::string& where) {
     return "'" + bank.string() + "' " + why + ".";
   return {};
 }
+
+// A folder's links follow its own user database, when it has one.
+void pointLinksHome(const std::string& where) {
+  if (!store::isServerUri(where) && store::notAFile(store::schema::userPath(where)).empty())
+    pointLinksAtOwnUserDatabase(where);
+}
 }  // namespace
 
 std::string prepareBank(const std::string& where) {
   if (std::string problem = bankProblem(where); !problem.empty()) return problem;
-  if (!store::isServerUri(where) && store::notAFile(store::schema::userPath(where)).empty())
-    pointLinksAtOwnUserDatabase(where);
+  pointLinksHome(where);
   return {};
 }
 
@@ -53,7 +58,7 @@ std::string openBank(const std::string& where, store::Connection& conn) {
   }
   // Opened first: a file that is no bank of ours is reported as the connection reports it.
   conn.open(store::schema::bankPath(where).string(), store::schema::kBankKey);
-  if (store::notAFile(store::schema::userPath(where)).empty()) pointLinksAtOwnUserDatabase(where);
+  pointLinksHome(where);
   return {};
 }
 
