@@ -16,6 +16,7 @@
 namespace store {
 
 class Session;
+class Engine;
 
 inline constexpr const char* kJetProvider = "Microsoft.Jet.OLEDB.4.0";
 inline constexpr const char* kPasswordProperty = "Jet OLEDB:Database Password";
@@ -59,6 +60,9 @@ class Connection {
   void releaseFile(const std::string& file);
 
   Session& session();  // 3704 when closed; for the component itself
+  // The engine underneath (3704 when closed): for the bank's features, which keep tables and
+  // triggers of their own.
+  Engine& engine();
   // A commit is safe in the write-ahead log but a full (or failing) disk kept it from the
   // file; every later commit tries again.
   bool savedOnlyInLog() const;

@@ -84,6 +84,8 @@ Session& Connection::session() {
   return *session_;
 }
 
+Engine& Connection::engine() { return session().engine(); }
+
 long Connection::execute(const std::string& jetSql) {
   Session& s = session();
   Translation t = s.translate(jetSql);

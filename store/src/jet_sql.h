@@ -19,12 +19,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine.h"
+
 struct sqlite3;
 
 namespace store {
 
-// The SQL that a translation is written in: the embedded file's engine or the server's.
-enum class Dialect { Sqlite, Postgres };
 
 // Where a table that a statement names really is.
 struct ResolvedTable {

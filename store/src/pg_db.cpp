@@ -300,6 +300,12 @@ Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, c
 
 void PgDb::begin(bool serializable) { statement(serializable ? "BEGIN ISOLATION LEVEL SERIALIZABLE" : "BEGIN", {}); }
 
+void PgDb::commit() { statement("COMMIT", {}); }
+
+void PgDb::rollback() {
+  if (inTransaction()) statement("ROLLBACK", {});
+}
+
 bool PgDb::inTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
 
 bool PgDb::hasTable(const std::string& name) {

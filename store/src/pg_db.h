@@ -8,6 +8,7 @@
 
 #include "db_error.h"
 #include "engine.h"
+#include "jet_sql.h"
 
 struct pg_conn;
 struct pg_result;
@@ -40,7 +41,11 @@ class PgDb : public Engine {
   Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) override;
   std::string rowidIs(int n) const override { return "ctid = " + param(n) + "::tid"; }
   void begin(bool serializable = false) override;
+  void commit() override;
+  void rollback() override;
   bool inTransaction() const override;
+  void script(const std::string& sql) override { exec(sql); }
+  std::string schemaName() const override { return schema_; }
   bool hasTable(const std::string& name) override;
   // Who holds what a statement waited for past a timeout ("the table ... is held by session ..."),
   // as the server tells; empty when it cannot tell.

@@ -406,4 +406,18 @@ void SqliteDb::begin(bool /*serializable*/) {
   }
 }
 
+void SqliteDb::commit() { run("COMMIT"); }
+
+void SqliteDb::rollback() {
+  if (inTransaction()) run("ROLLBACK");
+}
+
+void SqliteDb::script(const std::string& sql) {
+  try {
+    exec(sql);
+  } catch (const SqliteFailure& f) {
+    throw engineError(f);
+  }
+}
+
 }  // namespace store

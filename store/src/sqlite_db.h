@@ -80,6 +80,10 @@ class SqliteDb : public Engine {
   // Takes the write lock at once (waiting out another writer), so that a transaction never
   // fails half-way for a lock it could not upgrade.
   void begin(bool serializable = false) override;  // a file's writer is alone anyway
+  void commit() override;
+  void rollback() override;
+  void script(const std::string& sql) override;
+  std::string schemaName() const override { return "main"; }
   // Whether the file this handle has open no longer carries its path's name (another file was
   // renamed over it, or it was deleted).
   bool fileHasMoved() const;

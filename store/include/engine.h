@@ -1,16 +1,19 @@
 #pragma once
-// What the session, the connection and the record set ask of the engine underneath, so that a
-// bank in an encrypted file and a bank on a PostgreSQL server look the same to every caller.
-// Every failure comes out as a DbError numbered as the callers expect.
+// The one way into a database engine: what the session, the connection, the record set and the
+// bank's features (their tables and triggers) ask of it, so that a bank in an encrypted file and
+// a bank on a PostgreSQL server look the same to every caller. Every failure comes out as a
+// DbError numbered as the callers expect.
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "jet_sql.h"
 #include "value.h"
 
 namespace store {
+
+// The SQL that an engine speaks: the embedded file's or the server's.
+enum class Dialect { Sqlite, Postgres };
 
 // The rows of one statement, read one at a time.
 class EngineRows {
@@ -48,7 +51,14 @@ class Engine {
   // Begins the outermost transaction; levels inside it are savepoints. Serializable: isolated
   // from every other writer as if the transactions ran one after another.
   virtual void begin(bool serializable = false) = 0;
+  virtual void commit() = 0;
+  // Takes back the open transaction; nothing when none is open.
+  virtual void rollback() = 0;
   virtual bool inTransaction() const = 0;
+  // Runs every statement of a text, without parameters: a feature's tables and triggers.
+  virtual void script(const std::string& sql) = 0;
+  // The schema that the engine's own tables live in: "main" in a file, the schema on a server.
+  virtual std::string schemaName() const = 0;
   // Whether the bank has its own table of that name (on a server: in the schema public).
   virtual bool hasTable(const std::string& name) = 0;
 };
