@@ -8,7 +8,7 @@
 #include "bench_main.h"
 #include "editions.h"
 #include "numbering.h"
-#include "quote.h"
+#include "dialect.h"
 #include "recordset.h"
 #include "schema.h"
 #include "session.h"
@@ -27,7 +27,7 @@ const fs::path& editionBank() {
     fs::create_directories(d);
     schema::createBank(d);
     auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
-    db->exec("BEGIN;");
+    db->script("BEGIN;");
     auto q = db->prepare(
         "INSERT INTO SCtbl (numQ, src, question, choiceA, choiceB, choiceC, choiceD, choiceE, answer, questionHeight) "
         "VALUES (?1, ?2, ?3, ?4, 'second choice', 'third choice', 'fourth choice', ?5, 'B', 1.5);");
@@ -51,7 +51,7 @@ const fs::path& editionBank() {
       map.reset();
     }
     for (long i = 1; i <= 4000; ++i) insert("9" + pools::format000(i / 100) + pools::format00(i % 100), "X", i);
-    db->exec("COMMIT;");
+    db->script("COMMIT;");
     return d;
   }();
   return dir;

@@ -17,6 +17,7 @@
 #include "question_record.h"
 #include "schema.h"
 #include "session.h"
+#include "sqlite_db.h"
 
 using namespace store;
 namespace fs = std::filesystem;
@@ -39,7 +40,7 @@ fs::path makeBank(const std::string& name) {
   fs::create_directories(d);
   schema::createBank(d);
   auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
-  db->exec("BEGIN;");
+  db->script("BEGIN;");
   auto q = db->prepare(
       "INSERT INTO SCtbl (numQ, src, question, choiceA, choiceB, choiceC, choiceD, choiceE, answer, questionHeight) "
       "VALUES (?1, ?2, ?3, 'first choice', 'second choice', 'third choice', 'fourth choice', 'fifth choice', 'B', 2);");
@@ -62,7 +63,7 @@ fs::path makeBank(const std::string& name) {
     map.step();
     map.reset();
   }
-  db->exec("COMMIT;");
+  db->script("COMMIT;");
   return d;
 }
 
@@ -81,7 +82,7 @@ void openBank(Connection& conn, const fs::path& folder, bool keepsHistory) {
   conn.open(schema::bankPath(folder).string(), schema::kBankKey);
   if (keepsHistory) return;
   conn.session().noteKeepsHistory(false);
-  conn.session().db().exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete;");
+  store::sqliteFile(conn.session().engine()).exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete;");
 }
 
 const bank::RecordFields& sc() { return bank::recordFields(schema::Kind::SC); }

@@ -24,7 +24,7 @@ const fs::path& halfDeletedBank() {
     auto db = store::openOurFile(store::schema::bankPath(d).string(), store::schema::kBankKey, false,
                                  store::ErrorStyle::Ado);
     const std::string stem(3600, 'x');
-    db->exec("BEGIN;");
+    db->script("BEGIN;");
     auto ins = db->prepare("INSERT INTO SCtbl (numQ, src, question, choiceA) VALUES (?1, ?2, ?3, 'a');");
     for (int i = 0; i < 10000; ++i) {
       char n[8], src[8];
@@ -36,9 +36,9 @@ const fs::path& halfDeletedBank() {
       ins.step();
       ins.reset();
     }
-    db->exec("COMMIT;");
-    db->exec("DELETE FROM SCtbl WHERE (CAST(substr(numQ, 1, 3) AS INTEGER) % 2) = 1;");
-    db->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+    db->script("COMMIT;");
+    db->script("DELETE FROM SCtbl WHERE (CAST(substr(numQ, 1, 3) AS INTEGER) % 2) = 1;");
+    db->script("PRAGMA wal_checkpoint(TRUNCATE);");
     return d;
   }();
   return dir;

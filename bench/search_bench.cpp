@@ -23,6 +23,7 @@
 #include "connection.h"
 #include "schema.h"
 #include "session.h"
+#include "sqlite_db.h"
 
 namespace fs = std::filesystem;
 using store::Value;
@@ -106,7 +107,7 @@ const Bank& bank() {
     auto db = store::openOurFile(store::schema::bankPath(out.dir).string(), store::schema::kBankKey, false,
                                  store::ErrorStyle::Ado);
     Words w;
-    db->exec("BEGIN;");
+    db->script("BEGIN;");
     const char* tables[] = {"SCtbl", "CRtbl", "RCtbl", "PStbl", "DStbl"};
     for (int i = 0; i < kQuestions; ++i) {
       const int pool = i / 100;
@@ -139,8 +140,8 @@ const Bank& bank() {
       for (size_t k = 0; k < values.size(); ++k) ins.bind(static_cast<int>(k) + 1, Value(values[k]));
       ins.step();
     }
-    db->exec("COMMIT;");
-    db->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+    db->script("COMMIT;");
+    db->script("PRAGMA wal_checkpoint(TRUNCATE);");
     out.rareWord = "Okonkwo";
     out.commonWord = w.at(15000);  // from the long tail of the vocabulary, still in every fourth field
     out.everywhereWord = w.at(0);  // the most frequent: in nearly every stem
@@ -165,7 +166,7 @@ void ensurePlainTable(store::Connection& conn) {
   static bool made = false;
   if (made) return;
   made = true;
-  store::SqliteDb& db = conn.session().db();
+  store::SqliteDb& db = store::sqliteFile(conn.session().engine());
   db.exec("DROP TABLE IF EXISTS bench_plain; CREATE TABLE bench_plain (plain TEXT);");
   std::vector<std::string> plains;
   forEachPlain(conn, [&](const QString& plain) {
@@ -191,7 +192,7 @@ store::Connection& connection() {
 }
 
 long long pages(store::Connection& conn, const char* pragma) {
-  auto st = conn.session().db().prepare(std::string("PRAGMA ") + pragma + ";");
+  auto st = store::sqliteFile(conn.session().engine()).prepare(std::string("PRAGMA ") + pragma + ";");
   st.step();
   return st.column(0).toInt();
 }
@@ -209,7 +210,7 @@ void BM_BuildIndex(benchmark::State& state) {
   store::Connection& conn = connection();
   const long long before = pages(conn, "page_count") - pages(conn, "freelist_count");
   for (auto _ : state) search::rebuildIndex(conn);
-  conn.session().db().exec("VACUUM;");
+  store::sqliteFile(conn.session().engine()).exec("VACUUM;");
   const long long after = pages(conn, "page_count");
   ensurePlainTable(conn);
   const double pageSize = static_cast<double>(pages(conn, "page_size"));
@@ -252,7 +253,7 @@ void likeFor(benchmark::State& state, const std::string& word) {
   store::Connection& conn = connection();
   if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
   ensurePlainTable(conn);
-  auto st = conn.session().db().prepare("SELECT count(*) FROM bench_plain WHERE plain LIKE ?1;");
+  auto st = store::sqliteFile(conn.session().engine()).prepare("SELECT count(*) FROM bench_plain WHERE plain LIKE ?1;");
   long long hits = 0;
   for (auto _ : state) {
     st.bind(1, Value("%" + word + "%"));

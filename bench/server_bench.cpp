@@ -80,7 +80,7 @@ const fs::path& fileBank() {
     fs::create_directories(d);
     schema::createBank(d);
     auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
-    db->exec("BEGIN;");
+    db->script("BEGIN;");
     for (int pool = 0; pool < 1000; ++pool) {
       if (pool == kTypicalPool) continue;
       auto ins = db->prepare(std::string("INSERT INTO [") + kTables[pool % 5] + "] (numQ, src, answer) VALUES (?1, ?2, 'A');");
@@ -93,7 +93,7 @@ const fs::path& fileBank() {
     }
     for (const Row& r : typicalPool())
       db->run(typicalInsert(*db), {Value(r.numQ), Value(r.src), Value(r.question), Value(r.height)});
-    db->exec("COMMIT;");
+    db->script("COMMIT;");
     return d;
   }();
   return dir;
@@ -127,11 +127,11 @@ std::unique_ptr<Cluster> cluster;
 const std::string& serverBank() {
   static std::string uri = [] {
     auto admin = PgDb::connect(cluster->uri("postgres"), "public");
-    admin->exec("CREATE DATABASE zx_bench");
+    admin->script("CREATE DATABASE zx_bench");
     const std::string u = cluster->uri("zx_bench");
     schema::createServerBank(u);
     auto db = PgDb::connect(u, "public");
-    db->exec("BEGIN;");
+    db->script("BEGIN;");
     const auto f = [&](const char* name) { return fieldIdent(Dialect::Postgres, name); };
     for (int t = 0; t < 5; ++t)
       db->run("INSERT INTO " + tableIdent(Dialect::Postgres, kTables[t]) + " (" + f("numQ") + ", " + f("src") + ", " +
@@ -140,7 +140,7 @@ const std::string& serverBank() {
               " AND p <> " + std::to_string(kTypicalPool));
     for (const Row& r : typicalPool())
       db->run(typicalInsert(*db), {Value(r.numQ), Value(r.src), Value(r.question), Value(r.height)});
-    db->exec("COMMIT; ANALYZE;");
+    db->script("COMMIT; ANALYZE;");
     return u;
   }();
   return uri;

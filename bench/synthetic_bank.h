@@ -10,6 +10,7 @@
 
 #include "schema.h"
 #include "session.h"
+#include "sqlite_db.h"
 
 namespace bench_support {
 
@@ -24,7 +25,7 @@ inline const std::filesystem::path& largeBank() {
     auto db = store::openOurFile(store::schema::bankPath(d).string(), store::schema::kBankKey, false,
                                  store::ErrorStyle::Ado);
     const char* tables[] = {"DStbl", "PStbl", "SCtbl", "CRtbl", "RCtbl"};
-    db->exec("BEGIN;");
+    db->script("BEGIN;");
     for (int pool = 0; pool < 1000; ++pool) {
       auto ins = db->prepare(std::string("INSERT INTO [") + tables[pool % 5] + "] (numQ, src, answer) VALUES (?1, ?2, 'A');");
       for (int i = 0; i < 100; ++i) {
@@ -37,7 +38,7 @@ inline const std::filesystem::path& largeBank() {
         ins.reset();
       }
     }
-    db->exec("COMMIT;");
+    db->script("COMMIT;");
     return d;
   }();
   return dir;

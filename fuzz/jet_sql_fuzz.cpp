@@ -14,6 +14,7 @@
 #include "db_error.h"
 #include "schema.h"
 #include "session.h"
+#include "sqlite_db.h"
 
 namespace {
 
@@ -51,11 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   try {
-    session.db().prepare(t.sql);
-  } catch (const store::SqliteFailure& f) {
-    if (isMeaningFailure(f.message)) return 0;
+    store::sqliteFile(session.engine()).prepare(t.sql);
+  } catch (const store::DbError& f) {
+    if (isMeaningFailure(f.engineMessage)) return 0;
     std::fprintf(stderr, "the engine refused the translation\n  jet: %s\n  sql: %s\n  engine: %s\n", jet.c_str(),
-                 t.sql.c_str(), f.message.c_str());
+                 t.sql.c_str(), f.engineMessage.c_str());
     std::abort();
   }
   return 0;

@@ -49,12 +49,42 @@ inline constexpr long FileDiskFull = 61;             // a file could not be writ
 inline constexpr long FileAccess = 75;               // a file could not be written: path or access
 }  // namespace err
 
+// What the engine underneath a failure found, for the callers that act on its kind (a file held
+// by another connection is tried again later; a full disk or a damaged page is named in their own
+// words) rather than on its number. None for every failure that the component itself finds and
+// for the server's failures, which their numbers tell apart.
+enum class EngineFault {
+  None,
+  Busy,          // another connection holds the file or a lock in it
+  DiskFull,      // no room left for the file or its log
+  IoError,       // the disk or network failed to read or write
+  Damaged,       // a page of the file is corrupt
+  NotADatabase,  // the key does not open the first page, or the file is no database (or empty)
+  ReadOnly,      // the file, its folder or the connection cannot be written
+  CannotOpen,    // the file cannot be opened (missing, permissions, a folder)
+  Constraint,    // a rule of a table (unique, not null) refused the change
+  NoEncryption,  // the engine's library cannot encrypt
+  Statement,     // the engine's plain error: a fault of the statement or of what it names
+  Other,
+};
+
 class DbError : public std::runtime_error {
  public:
   DbError(long number, std::string description)
       : std::runtime_error(description), number(number), description(std::move(description)) {}
+  DbError(long number, std::string description, EngineFault fault, std::string engineMessage)
+      : std::runtime_error(description),
+        number(number),
+        description(std::move(description)),
+        fault(fault),
+        engineMessage(std::move(engineMessage)) {}
   long number;
   std::string description;
+  EngineFault fault = EngineFault::None;
+  // The engine's own words for the failure, where it reported one (for a message that quotes it).
+  std::string engineMessage;
+  // Whether another connection had what the failed step needed: waiting may help.
+  bool busy() const { return fault == EngineFault::Busy; }
   // number + ":" + description, the form in which the program shows an error.
   std::string message() const { return std::to_string(number) + ":" + description; }
 };

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine.h"
 #include "kind_registry.h"
 
 namespace store::schema {
@@ -68,6 +69,13 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit 
 // bank's tables, the user tables in a schema of their own, and the links to them. Refuses a
 // database that holds tables.
 void createServerBank(const std::string& conninfo);
+// Refuses (DbError) a database that holds tables of a bank or of anything else in its schemas.
+void requireEmptyServerDatabase(Engine& db);
+// A database that holds no bank (its table of links is missing) is refused with a message that
+// says so, before any of the bank's tables or types is reached.
+void requireServerBank(Engine& db);
+// The statements that make a bank in an empty database, without a transaction of their own.
+std::string serverBankSql();
 // Connect string of the four links on a server: ";SCHEMA=zx_user;".
 std::string serverUserLinkConnect();
 

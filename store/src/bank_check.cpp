@@ -2,9 +2,11 @@
 
 #include <set>
 
+#include "dao.h"
 #include "db_error.h"
+#include "dialect.h"
+#include "engine.h"
 #include "schema.h"
-#include "session.h"
 #include "text.h"
 
 namespace store {
@@ -13,17 +15,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> columnsOf(SqliteDb& db, const std::string& table) {
+std::set<std::string> columnsOf(Engine& db, const std::string& table) {
   std::set<std::string> names;
-  auto st = db.prepare("PRAGMA table_info(" + sqlIdent(table) + ");");
-  while (st.step()) names.insert(lowerAscii(st.column(1).toString()));
+  auto st = db.query("PRAGMA table_info(" + tableIdent(Dialect::Sqlite, table) + ");");
+  while (st->next()) names.insert(lowerAscii(st->column(1).toString()));
   return names;
 }
 
-void findMissingTables(SqliteDb& db, const char* fileName, const std::vector<schema::TableSpec>& tables,
+void findMissingTables(Engine& db, const char* fileName, const std::vector<schema::TableSpec>& tables,
                        std::vector<std::string>& out) {
   for (const schema::TableSpec& t : tables) {
-    if (!db.tableExists("main", t.name)) {
+    if (!db.hasTable(t.name)) {
       out.push_back(std::string(fileName) + " has no table " + t.name);
       continue;
     }
@@ -34,17 +36,16 @@ void findMissingTables(SqliteDb& db, const char* fileName, const std::vector<sch
   }
 }
 
-void findBrokenLinks(SqliteDb& bank, const fs::path& folder, std::vector<std::string>& out) {
+void findBrokenLinks(Engine& bank, const fs::path& folder, std::vector<std::string>& out) {
   const fs::path own = schema::userPath(folder);
   for (const char* name : schema::kLinkedUserTables) {
-    auto st = bank.prepare(std::string("SELECT connect FROM ") + kTableDefsTable +
-                           " WHERE name = ?1 AND connect IS NOT NULL;");
-    st.bind(1, Value(name));
-    if (!st.step()) {
+    auto st = bank.query(std::string("SELECT connect FROM ") + kTableDefsTable + " WHERE name = ?1 AND connect IS NOT NULL;",
+                         {Value(name)});
+    if (!st->next()) {
       out.push_back(std::string("the link ") + name + " is missing from " + schema::kBankFile);
       continue;
     }
-    const std::string file = parseConnect(st.column(0).toString()).database;
+    const std::string file = parseConnect(st->column(0).toString()).database;
     std::error_code ec;
     if (file.empty())
       out.push_back(std::string("the link ") + name + " names no file");
@@ -63,13 +64,9 @@ std::vector<std::string> structureProblems(const fs::path& folder) {
   std::vector<std::string> out;
   auto bank = openOurFile(schema::bankPath(folder).string(), schema::kBankKey, false, ErrorStyle::Ado);
   auto user = openOurFile(schema::userPath(folder).string(), schema::kUserKey, false, ErrorStyle::Ado);
-  try {
-    findMissingTables(*bank, schema::kBankFile, schema::bankTables(), out);
-    findBrokenLinks(*bank, folder, out);
-    findMissingTables(*user, schema::kUserFile, schema::userTables(), out);
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  findMissingTables(*bank, schema::kBankFile, schema::bankTables(), out);
+  findBrokenLinks(*bank, folder, out);
+  findMissingTables(*user, schema::kUserFile, schema::userTables(), out);
   return out;
 }
 

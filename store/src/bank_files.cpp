@@ -1,18 +1,16 @@
 #include "bank_files.h"
 #include "file_kind.h"
 
-#include <sqlite3.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <random>
 #include <system_error>
 
 #include "db_error.h"
+#include "dialect.h"
+#include "engine.h"
 #include "platform.h"
 #include "schema.h"
-#include "session.h"
-#include "sqlite_db.h"
 
 namespace store {
 
@@ -57,12 +55,7 @@ void verifyCopy(const fs::path& copy, const fs::path& named) {
   };
   try {
     auto db = openOurFile(copy.string(), schema::kBankKey, false, ErrorStyle::Ado);
-    std::string verdict;
-    try {
-      verdict = db->integrityCheck();
-    } catch (const SqliteFailure& f) {
-      throw engineError(f);
-    }
+    std::string verdict = db->file()->integrityCheck();
     if (verdict != "ok")
       throw DbError(err::Damaged, "'" + named.string() + "' does not pass the integrity check: " + verdict);
   } catch (const DbError& e) {
@@ -89,27 +82,17 @@ fs::path withSuffix(const fs::path& file, const char* suffix) { return fs::path(
 // log), so the lock is refused while one is open. nullptr while another connection, restore
 // or compaction has the bank. The held file must still carry the bank's name: a run that
 // waited while another put a new file in place would otherwise hold the old one.
-std::unique_ptr<SqliteDb> tryHold(const fs::path& bank, ErrorStyle style) {
+std::unique_ptr<Engine> tryHold(const fs::path& bank, ErrorStyle style) {
   auto db = openOurFileUnlessHeld(bank.string(), schema::kBankKey, style, /*createAttached=*/true);
-  if (!db) return nullptr;
-  try {
-    db->exec("PRAGMA busy_timeout=1000;");
-    db->exec("PRAGMA locking_mode=EXCLUSIVE;");
-    db->exec("BEGIN IMMEDIATE;");
-    db->exec("COMMIT;");
-  } catch (const SqliteFailure& f) {
-    if (f.primary() == SQLITE_BUSY || f.primary() == SQLITE_LOCKED) return nullptr;
-    throw engineError(f);
-  }
-  if (db->fileHasMoved()) return nullptr;
+  if (!db || !db->file()->holdExclusively() || db->file()->fileHasMoved()) return nullptr;
   return db;
 }
 
 // Ends the held bank's write-ahead log (its commits go into the file about to be replaced)
 // and removes what is left of it: beside the new file the engine would replay it into that
 // file at its next opening. Returns what could not be removed (empty when nothing is left).
-std::string retireLog(SqliteDb& held, const fs::path& bank) {
-  held.exec("PRAGMA journal_mode=DELETE;");
+std::string retireLog(Engine& held, const fs::path& bank) {
+  held.file()->useRollbackJournal();
   // Held alone, the bank keeps an emptied rollback journal rather than deleting it.
   std::string left = removeLogFiles(bank.string());
   if (!left.empty()) return left;
@@ -120,10 +103,10 @@ std::string retireLog(SqliteDb& held, const fs::path& bank) {
 }
 
 // After a failure once the log was retired: the bank, still held, goes on with its log.
-void keepLog(SqliteDb& held) {
+void keepLog(Engine& held) {
   try {
-    held.exec("PRAGMA journal_mode=WAL;");
-  } catch (const SqliteFailure&) {
+    held.file()->useWriteAheadLog();
+  } catch (const DbError&) {
   }
 }
 
@@ -161,22 +144,22 @@ void backupBank(const fs::path& folder, const fs::path& file) {
   const fs::path target = fs::absolute(file, ec).parent_path();
   auto noRoom = [&] { return diskFull("the copy '" + file.string() + "' could not be made; nothing was written."); };
   {
-    std::unique_ptr<SqliteDb> copy;
+    std::unique_ptr<Engine> copy;
     try {
-      copy = SqliteDb::create(temp.path().string(), schema::kBankKey);
-    } catch (const SqliteFailure& f) {
-      if (f.primary() == SQLITE_FULL || diskNearlyFull(file.string())) throw noRoom();
-      throw copyFailed(file, f.message + ".");
+      copy = createFileEngine(temp.path().string(), schema::kBankKey);
+    } catch (const DbError& e) {
+      if (e.fault == EngineFault::DiskFull || diskNearlyFull(file.string())) throw noRoom();
+      throw copyFailed(file, e.engineMessage + ".");
     }
-    // One step under one read transaction: the copy is the bank as of one commit.
-    sqlite3_backup* b = sqlite3_backup_init(copy->handle(), "main", source->handle(), "main");
-    if (!b) throw copyFailed(file, std::string(sqlite3_errmsg(copy->handle())) + ".");
-    int rc = sqlite3_backup_step(b, -1);
-    sqlite3_backup_finish(b);
-    if ((rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && diskNearlyFull(file.string()))) throw noRoom();
-    if (rc != SQLITE_DONE) throw engineError(SqliteFailure{rc, sqlite3_errstr(rc)});
+    // The copy is the bank as of one commit.
+    try {
+      source->file()->copyInto(*copy->file());
+    } catch (const DbError& e) {
+      if (e.fault == EngineFault::DiskFull) throw noRoom();
+      throw;
+    }
     // The pages are in the copy's log; only the copy's file takes the name, so it must hold them.
-    if (!copy->checkpoint()) {
+    if (!copy->file()->checkpoint()) {
       if (diskNearlyFull(file.string())) throw noRoom();
       throw copyFailed(file, "its pages could not be written into the file.");
     }
@@ -234,7 +217,7 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
                                     "' is open in another program (the editor, a tool, or another restore or "
                                     "compaction); close it and try again. The bank was not changed.");
   };
-  std::unique_ptr<SqliteDb> held;
+  std::unique_ptr<Engine> held;
   if (hadBank) {
     try {
       held = tryHold(bank, ErrorStyle::Ado);
@@ -266,8 +249,8 @@ void restoreBank(const fs::path& file, const fs::path& folder) {
   std::string logLeft;
   try {
     logLeft = held ? retireLog(*held, bank) : removeLogFiles(bank.string());
-  } catch (const SqliteFailure& f) {
-    logLeft = engineError(f).description;
+  } catch (const DbError& e) {
+    logLeft = e.description;
   }
   if (!logLeft.empty()) {
     if (held) keepLog(*held);
@@ -316,7 +299,7 @@ DbError stillInUse(const fs::path& folder, const std::string& then) {
 
 // The folder's bank held for a replacement, or nullptr when there is none to hold (missing, or
 // not opening as ours, which no connection can have open either). Throws when another has it.
-std::unique_ptr<SqliteDb> holdForReplacing(const fs::path& folder, const std::string& then) {
+std::unique_ptr<Engine> holdForReplacing(const fs::path& folder, const std::string& then) {
   std::error_code ec;
   const fs::path bank = schema::bankPath(folder);
   if (!fs::exists(bank, ec)) return nullptr;
@@ -332,7 +315,7 @@ std::unique_ptr<SqliteDb> holdForReplacing(const fs::path& folder, const std::st
 
 // Moves what is left of a due pair into place (the bank first, without its old log, then the user
 // database, without its own) and removes the due folder.
-void finishDuePair(const fs::path& due, const fs::path& folder, SqliteDb* held) {
+void finishDuePair(const fs::path& due, const fs::path& folder, Engine* held) {
   std::error_code ec;
   auto failed = [&](const std::string& why) {
     return DbError(err::ReplaceFailed, "The new pair waiting in '" + due.string() + "' could not be put in place (" +
@@ -355,8 +338,9 @@ void finishDuePair(const fs::path& due, const fs::path& folder, SqliteDb* held) 
     }
   } catch (const std::system_error& e) {
     throw failed(e.what());
-  } catch (const SqliteFailure& f) {
-    throw failed(engineError(f).description);
+  } catch (const DbError& e) {
+    if (e.fault == EngineFault::None) throw;  // already in this operation's words
+    throw failed(e.description);
   }
   fs::remove_all(due, ec);
   faultPoint();
@@ -398,7 +382,7 @@ void StagedPair::putInPlace() {
   // A rename takes no log with it: only files whole on their own go in place.
   for (const auto& [f, key] : {std::pair{schema::bankPath(path_), schema::kBankKey},
                                std::pair{schema::userPath(path_), schema::kUserKey}}) {
-    openOurFile(f.string(), key, false, ErrorStyle::Ado)->checkpoint();
+    openOurFile(f.string(), key, false, ErrorStyle::Ado)->file()->checkpoint();
     if (hasContent(f.string() + "-wal"))
       throw diskFull("the new bank and user database could not be written whole; nothing was changed.");
   }
@@ -424,7 +408,7 @@ std::vector<std::string> settleFolder(const fs::path& folder) {
   std::vector<std::string> notes;
   std::error_code ec;
   const fs::path due = folder / kDueFolder;
-  std::unique_ptr<SqliteDb> held;
+  std::unique_ptr<Engine> held;
   if (fs::exists(due, ec)) {
     if (auto lock = holdStaging(due)) {  // else its own run is putting it in place now
       held = holdForReplacing(folder, "A publication or creation into it was stopped part-way, so the bank and user database in "
@@ -472,45 +456,38 @@ namespace {
 
 // Everything that makes two banks equivalent: the definitions of tables and indexes, the
 // rows of the table definitions (links included) and the row count of every table.
-std::vector<std::string> contentsOf(SqliteDb& db) {
+std::vector<std::string> contentsOf(Engine& db) {
   std::vector<std::string> out;
   std::vector<std::string> tables;
-  auto master = db.prepare(
+  auto master = db.query(
       "SELECT type, name, tbl_name, sql, rootpage FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
       "ORDER BY type, name;");
-  while (master.step()) {
-    out.push_back(master.column(0).toString() + " " + master.column(1).toString() + " on " +
-                  master.column(2).toString() + ": " + master.column(3).toString());
+  while (master->next()) {
+    out.push_back(master->column(0).toString() + " " + master->column(1).toString() + " on " +
+                  master->column(2).toString() + ": " + master->column(3).toString());
     // A virtual table (the search index's words) is counted through the tables that hold it.
-    if (master.column(0).toString() == "table" && !master.column(4).isNull() && master.column(4).toInt() > 0)
-      tables.push_back(master.column(1).toString());
+    if (master->column(0).toString() == "table" && !master->column(4).isNull() && master->column(4).toInt() > 0)
+      tables.push_back(master->column(1).toString());
   }
   for (const std::string& t : tables) {
-    auto count = db.prepare("SELECT count(*) FROM " + sqlIdent(t) + ";");
-    count.step();
-    out.push_back("rows of " + t + ": " + count.column(0).toString());
+    auto count = db.query("SELECT count(*) FROM " + tableIdent(Dialect::Sqlite, t) + ";");
+    count->next();
+    out.push_back("rows of " + t + ": " + count->column(0).toString());
   }
-  auto defs = db.prepare(std::string("SELECT name, attributes, connect, source_table FROM ") + kTableDefsTable +
-                         " ORDER BY name;");
-  while (defs.step())
-    out.push_back("definition " + defs.column(0).toString() + " " + defs.column(1).toString() + " " +
-                  defs.column(2).toString() + " " + defs.column(3).toString());
+  auto defs = db.query(std::string("SELECT name, attributes, connect, source_table FROM ") + kTableDefsTable +
+                       " ORDER BY name;");
+  while (defs->next())
+    out.push_back("definition " + defs->column(0).toString() + " " + defs->column(1).toString() + " " +
+                  defs->column(2).toString() + " " + defs->column(3).toString());
   return out;
-}
-
-void writeCompactCopy(SqliteDb& bank, const fs::path& copy) {
-  bank.exec("ATTACH DATABASE " + sqlLiteral(copy.string()) + " AS zx_compact KEY " + sqlLiteral(schema::kBankKey) +
-            ";");
-  bank.exec("SELECT sqlcipher_export('zx_compact');");
-  bank.exec("DETACH DATABASE zx_compact;");
 }
 
 // The copy opens with the bank's key, passes the integrity check and holds what the bank
 // holds. It keeps the bank's write-ahead log mode.
-void verifyCompactCopy(SqliteDb& bank, const fs::path& copy) {
+void verifyCompactCopy(Engine& bank, const fs::path& copy) {
   auto db = openOurFile(copy.string(), schema::kBankKey, false, ErrorStyle::Dao);
-  db->useWriteAheadLog();
-  std::string verdict = db->integrityCheck();
+  db->file()->useWriteAheadLog();
+  std::string verdict = db->file()->integrityCheck();
   if (verdict != "ok")
     throw DbError(err::CopyDiffers, "The compacted copy failed its integrity check (" + verdict + "); the bank was kept.");
   std::vector<std::string> want = contentsOf(bank), got = contentsOf(*db);
@@ -551,7 +528,7 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
 
   // Held before the copy's name is touched: a second run meanwhile is refused rather than
   // deleting this run's copy.
-  std::unique_ptr<SqliteDb> held = tryHold(bank, ErrorStyle::Dao);
+  std::unique_ptr<Engine> held = tryHold(bank, ErrorStyle::Dao);
   if (!held)
     throw DbError(err::Locked, "Could not use '" + bank.string() +
                                    "'; file already in use. Close every other program that has the bank open "
@@ -562,7 +539,7 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
   try {
     removeCompactCopy(copy);
     report(CompactStep::StaleCopyRemoved);
-    writeCompactCopy(*held, copy);
+    held->file()->writeCompactCopy(copy.string(), schema::kBankKey);
     report(CompactStep::CopyWritten);
     verifyCompactCopy(*held, copy);
     report(CompactStep::CopyVerified);
@@ -590,14 +567,14 @@ void compactBank(const fs::path& folder, const CompactProgress& progress) {
     held.reset();
     try {
       throw;
-    } catch (const SqliteFailure& f) {
-      DbError e = engineError(f);
-      // The export reports the copy's full disk as a plain error of its statement: the free
-      // space tells them apart.
-      const bool noRoom = f.primary() == SQLITE_ERROR && diskNearlyFull(copy.string());
-      if (e.number == err::DiskFull || noRoom) throw compactDiskFull();
-      throw DbError(e.number, "The bank could not be compacted: " + e.description);
     } catch (const DbError& e) {
+      if (e.fault != EngineFault::None) {  // the engine's failure, in the engine's words so far
+        // The export reports the copy's full disk as a plain error of its statement: the free
+        // space tells them apart.
+        const bool noRoom = e.fault == EngineFault::Statement && diskNearlyFull(copy.string());
+        if (e.number == err::DiskFull || noRoom) throw compactDiskFull();
+        throw DbError(e.number, "The bank could not be compacted: " + e.description);
+      }
       if (e.number == err::DiskFull || (e.number == err::Generic && diskNearlyFull(copy.string())))
         throw compactDiskFull();
       throw;
@@ -615,12 +592,12 @@ bool onlyFirstPageOpens(const fs::path& file, const std::string& key) {
   const auto size = fs::file_size(file, ec);
   if (ec || size < kPageSize) return false;  // an empty file would open as an empty database
   try {
-    SqliteDb::openExisting(file.string(), key, false);
+    openFileEngine(file.string(), key, false);
     return false;
-  } catch (const SqliteFailure& f) {
+  } catch (const DbError& e) {
     // The engine reads the first page's header only once the key has opened it: a fault found
-    // there or after it is damage; a first page that the key does not open is SQLITE_NOTADB.
-    return f.primary() == SQLITE_CORRUPT;
+    // there or after it is damage; a first page that the key does not open is no database.
+    return e.fault == EngineFault::Damaged;
   }
 }
 
@@ -628,22 +605,21 @@ FileCheck checkFile(const fs::path& file, const std::string& key, bool countRows
   auto db = openOurFile(file.string(), key, false, ErrorStyle::Ado);
   FileCheck out;
   try {
-    out.integrity = db->integrityCheck();
+    out.integrity = db->file()->integrityCheck();
     if (!countRows) return out;
     // Virtual tables (the search index's words) hold no rows of their own: their tables are counted.
-    auto tables = db->prepare(
+    auto tables = db->query(
         "SELECT name FROM sqlite_master WHERE type='table' AND rootpage > 0 AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
         "ORDER BY name;");
-    while (tables.step()) {
-      std::string name = tables.column(0).toString();
-      auto count = db->prepare("SELECT count(*) FROM " + sqlIdent(name) + ";");
-      count.step();
-      out.tableRows.emplace_back(name, count.column(0).toInt());
+    while (tables->next()) {
+      std::string name = tables->column(0).toString();
+      auto count = db->query("SELECT count(*) FROM " + tableIdent(Dialect::Sqlite, name) + ";");
+      count->next();
+      out.tableRows.emplace_back(name, count->column(0).toInt());
     }
-  } catch (const SqliteFailure& f) {
-    DbError e = engineError(f);
-    if (e.number != err::Damaged) throw e;
-    out.stoppedAt = f.message;
+  } catch (const DbError& e) {
+    if (e.number != err::Damaged || e.fault == EngineFault::None) throw;
+    out.stoppedAt = e.engineMessage;
   }
   return out;
 }

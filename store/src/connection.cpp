@@ -2,8 +2,8 @@
 
 #include "db_error.h"
 #include "history_context.h"
+#include "schema.h"
 #include "session.h"
-#include "sqlite_db.h"
 #include "statements.h"
 
 namespace store {
@@ -26,7 +26,7 @@ void setServerClientName(const std::string& name) { clientNameSetting() = name; 
 const std::string& serverClientName() { return clientNameSetting(); }
 
 bool Connection::savedOnlyInLog() const {
-  return session_ && session_->file() && session_->file()->checkpointFailure() != nullptr;
+  return session_ && session_->file() && session_->file()->savedOnlyInLog();
 }
 
 void Connection::setProvider(const std::string& provider) {
@@ -52,9 +52,9 @@ void Connection::open(const std::string& connectionString) {
   path_ = connectionString;
   // A log left by a crash still holds commits: fold them into the file now, not at the
   // first write, so that the file alone is complete from the start.
-  session_->db().checkpoint();
+  session_->file()->checkpoint();
   try {
-    session_->noteKeepsHistory(history::ensureHistory(session_->db()));
+    session_->noteKeepsHistory(history::ensureHistory(session_->engine()));
   } catch (...) {
     session_.reset();
     path_.clear();
@@ -64,10 +64,10 @@ void Connection::open(const std::string& connectionString) {
 
 void Connection::openServer(const std::string& conninfo, Space space) {
   if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
-  auto db = PgDb::connect(conninfo, space == Space::User ? kUserSchema : "public");
+  auto db = connectServerEngine(conninfo, space == Space::User ? kUserSchema : "public");
   schema::requireServerBank(*db);
   const bool keepsHistory = space == Space::Bank && history::ensureServerHistory(*db);
-  path_ = db->serverName();
+  path_ = db->location();
   session_ = std::make_unique<Session>(std::move(db));
   session_->noteKeepsHistory(keepsHistory);
 }
@@ -115,7 +115,8 @@ void Connection::releaseFile(const std::string& file) { session().detach(file); 
 void Connection::close() {
   if (!session_) throw DbError(err::ObjectClosed, "The operation is not allowed while the connection is closed.");
   // A log that a full disk kept from the file gets one more try before the handle goes.
-  if (SqliteDb* f = session_->file(); f && f->checkpointFailure() && !f->inTransaction()) f->checkpoint();
+  if (FileStorage* f = session_->file(); f && f->savedOnlyInLog() && !session_->engine().inTransaction())
+    f->checkpoint();
   session_.reset();  // an open transaction is rolled back with the handle
   path_.clear();
   level_ = 0;
@@ -131,12 +132,12 @@ long Connection::BeginTrans() {
     try {
       session().transactionBegun();
     } catch (...) {
-      e.run("ROLLBACK");
+      e.rollback();
       session().afterRollback();
       throw;
     }
   } else {
-    e.run("SAVEPOINT zx_level" + std::to_string(level_ + 1));
+    e.savepoint("zx_level" + std::to_string(level_ + 1));
   }
   return ++level_;
 }
@@ -147,7 +148,10 @@ void Connection::CommitTrans() {
   try {
     const bool outermost = level_ == 1 && !outerIsSavepoint_;
     if (outermost) session().beforeCommit();
-    e.run(outermost ? "COMMIT" : "RELEASE zx_level" + std::to_string(level_));
+    if (outermost)
+      e.commit();
+    else
+      e.releaseSavepoint("zx_level" + std::to_string(level_));
   } catch (const DbError&) {
     RollbackTrans();
     throw;
@@ -163,11 +167,11 @@ void Connection::RollbackTrans() {
   if (level_ == 0 && !outerIsSavepoint_) {
     // The engine may have rolled back already (a full disk does that).
     session().afterRollback();
-    if (e.inTransaction()) e.run("ROLLBACK");
+    e.rollback();
   } else {
     std::string name = "zx_level" + std::to_string(level_ + 1);
-    e.run("ROLLBACK TO " + name);
-    e.run("RELEASE " + name);
+    e.rollbackToSavepoint(name);
+    e.releaseSavepoint(name);
   }
 }
 
@@ -190,12 +194,12 @@ void Transaction::commit() {
 DeferCheckpoint::DeferCheckpoint(Connection& conn) : conn_(conn) {
   if (!conn.isOpen() || !conn.session().file()) return;  // a server keeps no log of ours
   session_ = &conn.session();
-  session_->db().deferCheckpoints();
+  session_->file()->deferCheckpoints();
 }
 
 DeferCheckpoint::~DeferCheckpoint() {
   // A connection closed or reopened meanwhile has checkpointed on its own.
-  if (session_ && conn_.isOpen() && &conn_.session() == session_) session_->db().resumeCheckpoints();
+  if (session_ && conn_.isOpen() && &conn_.session() == session_) session_->file()->resumeCheckpoints();
 }
 
 }  // namespace store

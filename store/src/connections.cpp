@@ -1,13 +1,12 @@
 #include "connections.h"
 
-#include <libpq-fe.h>
-
 #include <fstream>
 #include <memory>
 #include <sstream>
 
 #include "dao.h"
 #include "db_error.h"
+#include "engine.h"
 #include "text.h"
 
 namespace store {
@@ -84,16 +83,13 @@ std::optional<std::string> ServerConnectionString(const std::filesystem::path& f
                                            "folder: put it in the password file of the server's client (~/.pgpass) "
                                            "or its environment.");
   if (mentionsPassword(conninfo)) throw withPassword;
-  char* parseError = nullptr;
-  std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfoParse(conninfo.c_str(), &parseError),
-                                                                          &PQconninfoFree);
-  if (!options) {
-    std::string why = parseError ? parseError : "it cannot be read";
-    PQfreemem(parseError);
-    throw DbError(err::Generic, "The connection string in '" + file.string() + "' is not valid: " + why);
+  bool setsPassword = false;
+  try {
+    setsPassword = connectionStringSetsPassword(conninfo);
+  } catch (const DbError& e) {
+    throw DbError(err::Generic, "The connection string in '" + file.string() + "' is not valid: " + e.description);
   }
-  for (const PQconninfoOption* o = options.get(); o->keyword; ++o)
-    if (std::string(o->keyword) == "password" && o->val && *o->val) throw withPassword;
+  if (setsPassword) throw withPassword;
   return conninfo;
 }
 

@@ -5,7 +5,7 @@
 #include "connection.h"
 #include "db_error.h"
 #include "session.h"
-#include "sqlite_db.h"
+#include "schema.h"
 
 namespace store::dao {
 
@@ -31,13 +31,8 @@ void checkLinkTarget(Session& session, const TableDefRow& row) {
   if (c.database.empty()) throw DbError(err::DaoNoConnect, "The connect string of '" + row.name + "' names no database file.");
   auto db = openOurFile(c.database, c.password, true, ErrorStyle::Dao);
   const std::string& source = row.sourceTable.empty() ? row.name : row.sourceTable;
-  try {
-    if (!db->tableExists("main", source))
-      throw DbError(err::DaoObjectNotFound,
-                    "The table '" + source + "' could not be found in '" + c.database + "'.");
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  if (!db->hasTable(source))
+    throw DbError(err::DaoObjectNotFound, "The table '" + source + "' could not be found in '" + c.database + "'.");
 }
 
 }  // namespace
@@ -136,9 +131,9 @@ Database openDatabase(const std::string& name, bool /*options*/, bool readOnly, 
 }
 
 Database openServerDatabase(const std::string& conninfo, bool readOnly) {
-  auto db = PgDb::connect(conninfo, "public");
+  auto db = connectServerEngine(conninfo, "public");
   schema::requireServerBank(*db);
-  std::string name = db->serverName();
+  std::string name = db->location();
   return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
 }
 

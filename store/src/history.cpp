@@ -1,7 +1,5 @@
 #include "history.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <map>
 #include <set>
@@ -40,7 +38,7 @@ struct ColumnInfo {
 
 std::vector<ColumnInfo> columnsOf(SqliteDb& db, const std::string& table) {
   std::vector<ColumnInfo> out;
-  auto st = db.prepare("PRAGMA table_info(" + sqlIdent(table) + ");");
+  auto st = db.prepare("PRAGMA table_info(" + tableIdent(Dialect::Sqlite, table) + ");");
   while (st.step()) out.push_back({st.column(1).toString(), st.column(2).toString()});
   return out;
 }
@@ -71,26 +69,26 @@ std::string keepOldRow(Kind k, const std::vector<ColumnInfo>& cols, const char* 
   bool hasPool = false;
   std::string names, olds;
   for (size_t i = 0; i < cols.size(); ++i) {
-    names += ", " + sqlIdent(cols[i].name);
-    olds += ", OLD." + sqlIdent(cols[i].name);
+    names += ", " + tableIdent(Dialect::Sqlite, cols[i].name);
+    olds += ", OLD." + tableIdent(Dialect::Sqlite, cols[i].name);
     hasPool = hasPool || lower(cols[i].name) == "src";
   }
   return kKeepInsert +
          std::string("zx_history (kind, numQ, pool, change, at, operation, user, machine, batch) VALUES (") +
-         sqlLiteral(schema::kindName(k)) + ", OLD.numQ, " + (hasPool ? "OLD.src" : "NULL") + ", " +
-         sqlLiteral(change) +
+         textLiteral(schema::kindName(k)) + ", OLD.numQ, " + (hasPool ? "OLD.src" : "NULL") + ", " +
+         textLiteral(change) +
          ", strftime('%Y-%m-%d %H:%M:%f', 'now'), "
          "coalesce((SELECT operation FROM zx_change_context), " +
-         sqlLiteral(kAnotherProgram) +
+         textLiteral(kAnotherProgram) +
          "), (SELECT user FROM zx_change_context), (SELECT machine FROM zx_change_context), "
          "(SELECT id FROM zx_change_context)); " +
-         kKeepInsert + sqlIdent(rowsTable(k)) + " (id" + names + ") VALUES (last_insert_rowid()" + olds + "); ";
+         kKeepInsert + tableIdent(Dialect::Sqlite, rowsTable(k)) + " (id" + names + ") VALUES (last_insert_rowid()" + olds + "); ";
 }
 
 // A row's first change within one tagged change is the one kept. The change's number is looked
 // up first, so that the probe is one index search however long the row's history is.
 std::string firstInChange(Kind k) {
-  return "NOT EXISTS (SELECT 1 FROM zx_history h WHERE h.kind = " + sqlLiteral(schema::kindName(k)) +
+  return "NOT EXISTS (SELECT 1 FROM zx_history h WHERE h.kind = " + textLiteral(schema::kindName(k)) +
          " AND h.numQ = OLD.numQ AND h.batch = (SELECT id FROM zx_change_context))";
 }
 
@@ -100,11 +98,11 @@ std::string firstInChange(Kind k) {
 std::string currentTriggerText(Kind k, std::string sql) {
   const std::string slowProbe =
       "NOT EXISTS (SELECT 1 FROM zx_history h JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = " +
-      sqlLiteral(schema::kindName(k)) + " AND h.numQ = OLD.numQ)";
+      textLiteral(schema::kindName(k)) + " AND h.numQ = OLD.numQ)";
   const std::pair<std::string, std::string> replacements[] = {
       {slowProbe, firstInChange(k)},
       {kEarlierKeepInsert + std::string("zx_history ("), kKeepInsert + std::string("zx_history (")},
-      {kEarlierKeepInsert + sqlIdent(rowsTable(k)) + " (", kKeepInsert + sqlIdent(rowsTable(k)) + " ("}};
+      {kEarlierKeepInsert + tableIdent(Dialect::Sqlite, rowsTable(k)) + " (", kKeepInsert + tableIdent(Dialect::Sqlite, rowsTable(k)) + " ("}};
   for (const auto& [before, after] : replacements)
     if (size_t at = sql.find(before); at != std::string::npos) sql.replace(at, before.size(), after);
   return sql;
@@ -128,20 +126,20 @@ void addForKind(SqliteDb& db, Kind k, const std::set<std::string>& tables, const
   const std::string table = schema::tableName(k);
   const std::vector<ColumnInfo> cols = columnsOf(db, table);
   if (!tables.count(lower(rowsTable(k)))) {
-    std::string sql = "CREATE TABLE " + sqlIdent(rowsTable(k)) + " (id INTEGER PRIMARY KEY";
-    for (const ColumnInfo& c : cols) sql += ", " + sqlIdent(c.name) + " " + c.type;
+    std::string sql = "CREATE TABLE " + tableIdent(Dialect::Sqlite, rowsTable(k)) + " (id INTEGER PRIMARY KEY";
+    for (const ColumnInfo& c : cols) sql += ", " + tableIdent(Dialect::Sqlite, c.name) + " " + c.type;
     db.exec(sql + ");");
   }
   if (!triggers.count(lower(updateTrigger(k)))) {
     std::string changed;
     for (const ColumnInfo& c : cols)
-      changed += std::string(changed.empty() ? "" : " OR ") + "OLD." + sqlIdent(c.name) + " IS NOT NEW." +
-                 sqlIdent(c.name) + " COLLATE BINARY";
-    db.exec("CREATE TRIGGER " + sqlIdent(updateTrigger(k)) + " AFTER UPDATE ON " + sqlIdent(table) + " WHEN (" +
+      changed += std::string(changed.empty() ? "" : " OR ") + "OLD." + tableIdent(Dialect::Sqlite, c.name) + " IS NOT NEW." +
+                 tableIdent(Dialect::Sqlite, c.name) + " COLLATE BINARY";
+    db.exec("CREATE TRIGGER " + tableIdent(Dialect::Sqlite, updateTrigger(k)) + " AFTER UPDATE ON " + tableIdent(Dialect::Sqlite, table) + " WHEN (" +
             changed + ") AND " + firstInChange(k) + " BEGIN " + keepOldRow(k, cols, "update") + "END;");
   }
   if (!triggers.count(lower(deleteTrigger(k))))
-    db.exec("CREATE TRIGGER " + sqlIdent(deleteTrigger(k)) + " AFTER DELETE ON " + sqlIdent(table) + " BEGIN " +
+    db.exec("CREATE TRIGGER " + tableIdent(Dialect::Sqlite, deleteTrigger(k)) + " AFTER DELETE ON " + tableIdent(Dialect::Sqlite, table) + " BEGIN " +
             keepOldRow(k, cols, "delete") + "END;");
 }
 
@@ -167,7 +165,7 @@ void addMissing(SqliteDb& db) {
   db.exec(kTableSql);
   for (Kind k : schema::kAllKinds)
     if (tables.count(lower(schema::tableName(k)))) addForKind(db, k, tables, triggers);
-  for (const auto& [name, sql] : earlierTriggers(db)) db.exec("DROP TRIGGER " + sqlIdent(name) + "; " + sql + ";");
+  for (const auto& [name, sql] : earlierTriggers(db)) db.exec("DROP TRIGGER " + tableIdent(Dialect::Sqlite, name) + "; " + sql + ";");
 }
 
 Kind kindNamed(const std::string& name) {
@@ -177,11 +175,7 @@ Kind kindNamed(const std::string& name) {
 
 template <typename F>
 auto engineCall(F&& f) {
-  try {
-    return f();
-  } catch (const SqliteFailure& e) {
-    throw engineError(e);
-  }
+  return f();
 }
 
 // The readers and writers below run on either engine: the same statements, with each engine's
@@ -290,9 +284,10 @@ std::vector<TrashEntry> group(const std::vector<TrashRow>& rows) {
 
 // ----- the store's side
 
-void createHistory(SqliteDb& db) { addMissing(db); }
+void createHistory(Engine& e) { addMissing(sqliteFile(e)); }
 
-bool ensureHistory(SqliteDb& db) {
+bool ensureHistory(Engine& e) {
+  SqliteDb& db = sqliteFile(e);
   const std::set<std::string> tables = namesOfType(db, "table");
   if (!hasQuestionTables(tables)) return false;
   const bool whole = complete(tables, namesOfType(db, "trigger"));
@@ -313,16 +308,17 @@ bool ensureHistory(SqliteDb& db) {
       if (db.inTransaction()) db.exec("ROLLBACK;");
       throw;
     }
-  } catch (const SqliteFailure& f) {
+  } catch (const DbError& f) {
     // A bank that cannot be written cannot change either: it is read as it is.
-    if (f.primary() == SQLITE_READONLY) return whole;
-    throw engineError(f);
+    if (f.fault == EngineFault::ReadOnly) return whole;
+    throw;
   }
   return true;
 }
 
-void writeContext(SqliteDb& db, Tag& tag) {
-  clearContext(db);
+void writeContext(Engine& e, Tag& tag) {
+  SqliteDb& db = sqliteFile(e);
+  clearContext(e);
   auto st = db.prepareKept(tag.batch ? "INSERT INTO zx_change_context (operation, user, machine, id) VALUES (?1, ?2, ?3, ?4);"
                                  : "INSERT INTO zx_change_context (operation, user, machine) VALUES (?1, ?2, ?3);");
   st.bind(1, Value(tag.operation));
@@ -336,7 +332,7 @@ void writeContext(SqliteDb& db, Tag& tag) {
   }
 }
 
-void clearContext(SqliteDb& db) { db.prepareKept("DELETE FROM zx_change_context;").step(); }
+void clearContext(Engine& e) { sqliteFile(e).prepareKept("DELETE FROM zx_change_context;").step(); }
 
 // ----- tags
 
@@ -364,10 +360,9 @@ ChangeTag::~ChangeTag() {
   if (conn_.isOpen() && &conn_.session() == state_->session) {
     try {
       state_->session->popTag(state_->tag);
-    } catch (const SqliteFailure&) {
-      // The transaction fails at its commit instead; a destructor must not throw.
     } catch (const DbError&) {
-      // The same on a server (a lost connection took the transaction with it).
+      // The transaction fails at its commit instead (on a server, a lost connection took it with
+      // it); a destructor must not throw.
     }
   }
   delete state_;

@@ -7,12 +7,7 @@
 #include <vector>
 
 #include "schema.h"
-#include "sqlite_db.h"
-
-namespace store {
-class Engine;
-class PgDb;
-}  // namespace store
+#include "engine.h"
 
 namespace store::history {
 
@@ -27,20 +22,20 @@ struct Tag {
 };
 
 // Makes the history's tables and triggers (a new bank, in the transaction that makes it).
-void createHistory(SqliteDb& db);
+void createHistory(Engine& db);
 // Adds what is missing of them to a bank that has question tables; true when the file keeps a
 // history (false for a user database). A file that cannot be written is left as it is.
-bool ensureHistory(SqliteDb& db);
+bool ensureHistory(Engine& db);
 // Within an open transaction: the context row that the triggers read, for tag.
-void writeContext(SqliteDb& db, Tag& tag);
+void writeContext(Engine& db, Tag& tag);
 // Within an open transaction: no context row (before the commit).
-void clearContext(SqliteDb& db);
+void clearContext(Engine& db);
 
 // The same on a bank on a server: the statements that make the history (with a new bank),
 // adding what is missing when a connection opens it (false when the role may not), and the
 // change context of the open transaction.
 std::string serverHistorySql();
-bool ensureServerHistory(PgDb& db);
+bool ensureServerHistory(Engine& db);
 void writeServerContext(Engine& e, Tag& tag);
 void clearServerContext(Engine& e);
 // The history's tables, as a copy of a bank reads them (zx_history first, then the kept rows of

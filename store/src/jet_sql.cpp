@@ -1,7 +1,5 @@
 #include "jet_sql.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -12,7 +10,6 @@
 #include <vector>
 
 #include "db_error.h"
-#include "sqlite_db.h"
 #include "text.h"
 
 namespace store {
@@ -296,7 +293,7 @@ class Renderer {
   Sql valueOf(const Node& n) const {
     switch (n.kind) {
       case Kind::Text:
-        return {sqlLiteral(n.text), kAtom};
+        return {textLiteral(n.text), kAtom};
       case Kind::Number:
         return {n.text, kAtom};
       case Kind::BoolLit:
@@ -1079,123 +1076,12 @@ class Translator {
   std::vector<std::string>* sink_ = nullptr;  // where fields outside aggregates are recorded
 };
 
-// ---------------------------------------------------------------------------------------
-// Jet's + and & for values whose type shows only when the statement runs
-
-enum class Num { No, Int, Real };
-
-Num asNumber(sqlite3_value* v, long long* i, double* d) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-      *i = sqlite3_value_int64(v);
-      *d = static_cast<double>(*i);
-      return Num::Int;
-    case SQLITE_FLOAT:
-      *d = sqlite3_value_double(v);
-      return Num::Real;
-    case SQLITE_TEXT: {
-      std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<size_t>(sqlite3_value_bytes(v)));
-      size_t b = s.find_first_not_of(' ');
-      size_t e = s.find_last_not_of(' ');
-      if (b == std::string::npos) return Num::No;
-      s = s.substr(b, e - b + 1);
-      char* end = nullptr;
-      errno = 0;
-      long long asInt = std::strtoll(s.c_str(), &end, 10);
-      if (*end == '\0' && errno == 0) {
-        *i = asInt;
-        *d = static_cast<double>(asInt);
-        return Num::Int;
-      }
-      double asReal = std::strtod(s.c_str(), &end);
-      if (*end != '\0' || s.find_first_of("xXnN") != std::string::npos) return Num::No;  // no hex, inf, nan
-      *d = asReal;
-      return Num::Real;
-    }
-    default:
-      return Num::No;
-  }
-}
-
-std::string textOf(sqlite3_value* v) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
-      return {};
-    case SQLITE_FLOAT: {
-      char buf[40];
-      std::snprintf(buf, sizeof buf, "%.15g", sqlite3_value_double(v));
-      return buf;
-    }
-    default:
-      return std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<size_t>(sqlite3_value_bytes(v)));
-  }
-}
-
-void jetAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  sqlite3_value* a = argv[0];
-  sqlite3_value* b = argv[1];
-  if (sqlite3_value_type(a) == SQLITE_NULL || sqlite3_value_type(b) == SQLITE_NULL) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  if (sqlite3_value_type(a) == SQLITE_TEXT && sqlite3_value_type(b) == SQLITE_TEXT) {
-    std::string s = textOf(a) + textOf(b);
-    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-    return;
-  }
-  long long ia = 0, ib = 0;
-  double da = 0, db = 0;
-  Num na = asNumber(a, &ia, &da);
-  Num nb = asNumber(b, &ib, &db);
-  if (na == Num::No || nb == Num::No) {
-    sqlite3_result_error(ctx, "Type mismatch in expression.", -1);
-    return;
-  }
-  long long sum = 0;
-  if (na == Num::Int && nb == Num::Int && !__builtin_add_overflow(ia, ib, &sum))
-    sqlite3_result_int64(ctx, sum);
-  else
-    sqlite3_result_double(ctx, da + db);
-}
-
-// Jet's &: Null counts as empty text, and only Null & Null is Null.
-void jetConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  std::string s;
-  bool allNull = true;
-  for (int i = 0; i < argc; ++i) {
-    allNull = allNull && sqlite3_value_type(argv[i]) == SQLITE_NULL;
-    s += textOf(argv[i]);
-  }
-  if (allNull) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-}
-
 }  // namespace
 
 Translation translateJetSql(std::string_view jet, const TableResolver& resolve, Dialect dialect) {
   Translation t = Translator(jet, resolve, dialect).run();
   if (parenthesisDepth(t.sql) > kMaxSqlNesting) commandError("the expression is nested too deeply.");
   return t;
-}
-
-std::string tableIdent(Dialect d, const std::string& name) {
-  if (d == Dialect::Sqlite) return sqlIdent(name);
-  std::string out = "\"";
-  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
-
-std::string fieldIdent(Dialect d, const std::string& name) {
-  return tableIdent(d, d == Dialect::Sqlite ? name : lowerAscii(name));
-}
-
-void registerJetFunctions(sqlite3* db) {
-  sqlite3_create_function(db, "zx_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetAdd, nullptr, nullptr);
-  sqlite3_create_function(db, "zx_concat", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetConcat, nullptr,
-                          nullptr);
 }
 
 }  // namespace store

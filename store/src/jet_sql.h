@@ -21,8 +21,6 @@
 
 #include "engine.h"
 
-struct sqlite3;
-
 namespace store {
 
 
@@ -52,14 +50,5 @@ struct Translation {
 inline constexpr const char* kRowidColumn = "zx_rowid__";
 
 Translation translateJetSql(std::string_view jet, const TableResolver& resolve, Dialect dialect = Dialect::Sqlite);
-
-// A name in the SQL of the dialect: [name] for the file's engine; "name" for the server, where
-// field names are kept in lower case so that the Jet names of any case reach them.
-std::string tableIdent(Dialect d, const std::string& name);
-std::string fieldIdent(Dialect d, const std::string& name);
-
-// The functions through which translated statements keep Jet's + and & on values whose
-// type shows only when the statement runs; every connection registers them.
-void registerJetFunctions(sqlite3* db);
 
 }  // namespace store

@@ -179,6 +179,28 @@ Result checked(PGconn* c, PGresult* raw, const std::string& server) {
 }
 }  // namespace
 
+std::unique_ptr<Engine> connectServerEngine(const std::string& conninfo, const std::string& schema) {
+  return PgDb::connect(conninfo, schema);
+}
+
+bool connectionStringSetsPassword(const std::string& conninfo) {
+  char* parseError = nullptr;
+  std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfoParse(conninfo.c_str(), &parseError),
+                                                                          &PQconninfoFree);
+  if (!options) {
+    std::string why = parseError ? parseError : "it cannot be read";
+    PQfreemem(parseError);
+    throw DbError(err::Generic, why);
+  }
+  for (const PQconninfoOption* o = options.get(); o->keyword; ++o)
+    if (std::string(o->keyword) == "password" && o->val && *o->val) return true;
+  return false;
+}
+
+void PgDb::savepoint(const std::string& name) { statement("SAVEPOINT " + name, {}); }
+void PgDb::releaseSavepoint(const std::string& name) { statement("RELEASE " + name, {}); }
+void PgDb::rollbackToSavepoint(const std::string& name) { statement("ROLLBACK TO " + name, {}); }
+
 void PgDb::exec(const std::string& sql) {
   reconnectIfLost();
   checked(conn_, PQexec(conn_, sql.c_str()), name_);
@@ -299,6 +321,8 @@ Value PgDb::writeRow(const std::string& sql, const std::vector<Value>& params, c
 }
 
 void PgDb::begin(bool serializable) { statement(serializable ? "BEGIN ISOLATION LEVEL SERIALIZABLE" : "BEGIN", {}); }
+
+void PgDb::beginReading() { statement("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", {}); }
 
 void PgDb::commit() { statement("COMMIT", {}); }
 

@@ -8,15 +8,11 @@
 
 #include "db_error.h"
 #include "engine.h"
-#include "jet_sql.h"
 
 struct pg_conn;
 struct pg_result;
 
 namespace store {
-
-// The schema of the user tables on the server.
-inline constexpr const char* kUserSchema = "zx_user";
 
 class PgDb : public Engine {
  public:
@@ -41,18 +37,23 @@ class PgDb : public Engine {
   Value writeRow(const std::string& sql, const std::vector<Value>& params, const Value& rowidBefore) override;
   std::string rowidIs(int n) const override { return "ctid = " + param(n) + "::tid"; }
   void begin(bool serializable = false) override;
+  void beginReading() override;
   void commit() override;
   void rollback() override;
   bool inTransaction() const override;
   void script(const std::string& sql) override { exec(sql); }
   std::string schemaName() const override { return schema_; }
   bool hasTable(const std::string& name) override;
+  std::string location() const override { return name_; }
+  void savepoint(const std::string& name) override;
+  void releaseSavepoint(const std::string& name) override;
+  void rollbackToSavepoint(const std::string& name) override;
   // Who holds what a statement waited for past a timeout ("the table ... is held by session ..."),
   // as the server tells; empty when it cannot tell.
   std::string holderOfWait();
   // Whether a change is under way (a tagged write of the history): a connection lost under it is
   // reported rather than made again for its reads.
-  void setChanging(bool on) { changing_ = on; }
+  void setChanging(bool on) override { changing_ = on; }
 
  private:
   PgDb(pg_conn* conn, std::string name, std::string schema);
@@ -82,15 +83,6 @@ DbError heldTooLong(const std::string& what, const std::string& holder);
 // A DbError from the server's SQLSTATE and message, numbered as the callers expect.
 DbError serverError(const std::string& sqlstate, const std::string& message, const std::string& server);
 
-namespace schema {
-// Refuses (DbError) a database that holds tables of a bank or of anything else in its schemas.
-void requireEmptyServerDatabase(PgDb& db);
-// A database that holds no bank (its table of links is missing) is refused with a message that
-// says so, before any of the bank's tables or types is reached.
-void requireServerBank(PgDb& db);
-// The statements that make a bank in an empty database, without a transaction of their own.
-std::string serverBankSql();
-}  // namespace schema
 
 
 }  // namespace store

@@ -4,7 +4,6 @@
 
 #include "db_error.h"
 #include "session.h"
-#include "sqlite_db.h"
 #include "statements.h"
 
 namespace store {

@@ -1,11 +1,10 @@
 #include "schema.h"
 
-#include <sqlite3.h>
-
 #include "db_error.h"
+#include "dialect.h"
+#include "engine.h"
 #include "history_context.h"
 #include "session.h"
-#include "sqlite_db.h"
 #include "text.h"
 
 namespace store::schema {
@@ -37,33 +36,36 @@ std::vector<Column> makeColumns(Kind k) {
 }
 
 std::string createTableSql(const std::string& name, const std::vector<Column>& cols) {
-  std::string sql = "CREATE TABLE " + sqlIdent(name) + " (";
-  for (size_t i = 0; i < cols.size(); ++i) sql += (i ? ", " : "") + sqlIdent(cols[i].name) + " " + cols[i].type;
+  std::string sql = "CREATE TABLE " + tableIdent(Dialect::Sqlite, name) + " (";
+  for (size_t i = 0; i < cols.size(); ++i) sql += (i ? ", " : "") + tableIdent(Dialect::Sqlite, cols[i].name) + " " + cols[i].type;
   return sql + ");";
 }
 
+// Runs body in one transaction of the new file.
 template <typename F>
-void inFile(std::unique_ptr<SqliteDb> db, F&& body) {
+void inFile(std::unique_ptr<Engine> db, F&& body) {
   try {
-    db->exec("BEGIN;");
+    db->begin();
     body(*db);
-    db->exec("COMMIT;");
-  } catch (const SqliteFailure& f) {
-    if (f.primary() == SQLITE_FULL)
+    db->commit();
+  } catch (const DbError& e) {
+    if (e.fault == EngineFault::None) throw;  // not the engine's: already in the program's words
+    if (e.fault == EngineFault::DiskFull)
       throw DbError(err::DiskFull,
-                    "The disk is full: '" + db->path() + "' could not be written. Free some space and try again.");
-    throw DbError(err::Generic, "The database file could not be written: " + f.message + ".");
+                    "The disk is full: '" + db->location() + "' could not be written. Free some space and try again.");
+    throw DbError(err::Generic, "The database file could not be written: " + e.engineMessage + ".");
   }
 }
 
-std::unique_ptr<SqliteDb> newFile(const std::filesystem::path& file, const char* key) {
+std::unique_ptr<Engine> newFile(const std::filesystem::path& file, const char* key) {
   try {
-    return SqliteDb::create(file.string(), key);
-  } catch (const SqliteFailure& f) {
-    if (f.primary() == SQLITE_FULL)
+    return createFileEngine(file.string(), key);
+  } catch (const DbError& e) {
+    if (e.fault == EngineFault::DiskFull)
       throw DbError(err::DiskFull,
                     "The disk is full: '" + file.string() + "' could not be created. Free some space and try again.");
-    throw DbError(err::Generic, "The database file '" + file.string() + "' could not be created (" + f.message + ").");
+    throw DbError(err::Generic, "The database file '" + file.string() + "' could not be created (" + e.engineMessage +
+                                    ").");
   }
 }
 
@@ -133,10 +135,10 @@ const std::vector<TableSpec>& userTables() {
 }
 
 void createUserDatabase(const std::filesystem::path& file) {
-  inFile(newFile(file, kUserKey), [](SqliteDb& db) {
-    db.exec(kTableDefsSql);
-    for (const TableSpec& t : userTables()) db.exec(createTableSql(t.name, t.columns));
-    db.exec("CREATE INDEX tblMemo_numQ ON tblMemo (numQ);");
+  inFile(newFile(file, kUserKey), [](Engine& db) {
+    db.script(kTableDefsSql);
+    for (const TableSpec& t : userTables()) db.script(createTableSql(t.name, t.columns));
+    db.script("CREATE INDEX tblMemo_numQ ON tblMemo (numQ);");
   });
 }
 
@@ -158,22 +160,19 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit,
     }
   } undo{folder};
   createUserDatabase(userPath(folder));
-  inFile(newFile(bankPath(folder), kBankKey), [&](SqliteDb& db) {
-    db.exec(kTableDefsSql);
+  inFile(newFile(bankPath(folder), kBankKey), [&](Engine& db) {
+    db.script(kTableDefsSql);
     for (const TableSpec& t : bankTables()) {
       bool omitted = false;
       for (Kind k : kAllKinds) omitted = omitted || (omit.count(k) && t.name == tableName(k));
       if (omitted) continue;
-      db.exec(createTableSql(t.name, t.columns));
+      db.script(createTableSql(t.name, t.columns));
       if (t.columns.size() > 1 && t.columns[1].name == "src")
-        db.exec("CREATE INDEX " + sqlIdent(t.name + "_src") + " ON " + sqlIdent(t.name) + " (src);");
+        db.script("CREATE INDEX " + tableIdent(Dialect::Sqlite, t.name + "_src") + " ON " + tableIdent(Dialect::Sqlite, t.name) + " (src);");
     }
     for (const char* link : kLinkedUserTables) {
-      auto st = db.prepare("INSERT INTO zx_tabledefs (name, attributes, connect, source_table) VALUES (?1, ?2, ?3, ?1);");
-      st.bind(1, Value(link));
-      st.bind(2, Value(0x40000000LL));
-      st.bind(3, Value(connect));
-      st.step();
+      db.run("INSERT INTO zx_tabledefs (name, attributes, connect, source_table) VALUES (?1, ?2, ?3, ?1);",
+             {Value(link), Value(0x40000000LL), Value(connect)});
     }
     history::createHistory(db);
   });
@@ -184,15 +183,9 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit,
 void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,
                         long attributes) {
   auto db = openOurFile(file.string(), key, false, ErrorStyle::Dao);
-  try {
-    auto st = db->prepare("INSERT OR REPLACE INTO zx_tabledefs (name, attributes) VALUES (?1, ?2);");
-    st.bind(1, Value(table));
-    st.bind(2, Value(static_cast<long long>(attributes)));
-    st.step();
-    noteCatalogChanged();
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  db->run("INSERT OR REPLACE INTO zx_tabledefs (name, attributes) VALUES (?1, ?2);",
+          {Value(table), Value(static_cast<long long>(attributes))});
+  noteCatalogChanged();
 }
 
 }  // namespace store::schema

@@ -19,7 +19,7 @@ using schema::Kind;
 std::string watchedColumns(Kind k) {
   std::string cols = "numQ";
   for (const schema::Field& f : schema::kindEntry(k).fields)
-    if (f.type == schema::FieldType::Rtf || f.type == schema::FieldType::Text) cols += ", " + sqlIdent(f.name);
+    if (f.type == schema::FieldType::Rtf || f.type == schema::FieldType::Text) cols += ", " + tableIdent(Dialect::Sqlite, f.name);
   return cols;
 }
 
@@ -29,14 +29,14 @@ void createTriggers(SqliteDb& db, Kind k) {
   const std::string name = "zx_search_" + table;
   // Until the first build there is nothing to keep up to date: the build reads every question.
   auto mark = [&](const char* row) {
-    return "INSERT INTO zx_search_marks (kind, numQ) SELECT " + sqlLiteral(schema::kindName(k)) + ", " + row +
+    return "INSERT INTO zx_search_marks (kind, numQ) SELECT " + textLiteral(schema::kindName(k)) + ", " + row +
            ".numQ FROM zx_search_state WHERE built = 1; ";
   };
-  db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_insert") + " AFTER INSERT ON " + sqlIdent(table) +
+  db.exec("CREATE TRIGGER IF NOT EXISTS " + tableIdent(Dialect::Sqlite, name + "_insert") + " AFTER INSERT ON " + tableIdent(Dialect::Sqlite, table) +
           " BEGIN " + mark("new") + "END;");
-  db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_update") + " AFTER UPDATE OF " + watchedColumns(k) +
-          " ON " + sqlIdent(table) + " BEGIN " + mark("old") + mark("new") + "END;");
-  db.exec("CREATE TRIGGER IF NOT EXISTS " + sqlIdent(name + "_delete") + " AFTER DELETE ON " + sqlIdent(table) +
+  db.exec("CREATE TRIGGER IF NOT EXISTS " + tableIdent(Dialect::Sqlite, name + "_update") + " AFTER UPDATE OF " + watchedColumns(k) +
+          " ON " + tableIdent(Dialect::Sqlite, table) + " BEGIN " + mark("old") + mark("new") + "END;");
+  db.exec("CREATE TRIGGER IF NOT EXISTS " + tableIdent(Dialect::Sqlite, name + "_delete") + " AFTER DELETE ON " + tableIdent(Dialect::Sqlite, table) +
           " BEGIN " + mark("old") + "END;");
 }
 
@@ -51,14 +51,10 @@ namespace {
 
 template <typename F>
 auto engine(F&& body) {
-  try {
-    return body();
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  return body();
 }
 
-SqliteDb& dbOf(Connection& conn) { return conn.session().db(); }
+SqliteDb& dbOf(Connection& conn) { return sqliteFile(conn.session().engine()); }
 
 // The places of a hit from the engine's match information 'py' (32-bit words in the
 // machine's order): the number of phrases, then for each phrase its matches in the one column.
@@ -320,7 +316,7 @@ Filler::~Filler() {
   if (!st_) return;
   try {
     st_->db.exec("PRAGMA cache_size = " + std::to_string(cacheSize_) + ";");
-  } catch (const SqliteFailure&) {
+  } catch (const DbError&) {
     // The cache stays large until the connection closes: nothing is lost.
   }
 }
@@ -346,8 +342,8 @@ namespace {
 
 std::string questionsSql(Kind kind, const std::vector<std::string>& fields, bool oneNumber) {
   std::string sql = "SELECT numQ";
-  for (const std::string& f : fields) sql += ", " + sqlIdent(f);
-  sql += " FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
+  for (const std::string& f : fields) sql += ", " + tableIdent(Dialect::Sqlite, f);
+  sql += " FROM " + tableIdent(Dialect::Sqlite, schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
   return sql + (oneNumber ? " AND numQ = ?1;" : " ORDER BY numQ;");
 }
 
@@ -395,7 +391,7 @@ long long countQuestions(Connection& conn, Kind kind) {
   return engine([&]() -> long long {
     SqliteDb& db = dbOf(conn);
     if (!db.tableExists("main", schema::tableName(kind))) return 0;
-    auto st = db.prepare("SELECT count(*) FROM " + sqlIdent(schema::tableName(kind)) + " WHERE numQ IS NOT NULL;");
+    auto st = db.prepare("SELECT count(*) FROM " + tableIdent(Dialect::Sqlite, schema::tableName(kind)) + " WHERE numQ IS NOT NULL;");
     st.step();
     return st.column(0).toInt();
   });
@@ -430,7 +426,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
         "WHERE s.words MATCH ?1";
     if (!filter.kinds.empty()) {
       sql += " AND d.kind IN (";
-      for (size_t i = 0; i < filter.kinds.size(); ++i) sql += (i ? ", " : "") + sqlLiteral(schema::kindName(filter.kinds[i]));
+      for (size_t i = 0; i < filter.kinds.size(); ++i) sql += (i ? ", " : "") + textLiteral(schema::kindName(filter.kinds[i]));
       sql += ")";
     }
     if (!filter.pool.empty()) sql += " AND d.pool = ?2";

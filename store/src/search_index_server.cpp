@@ -226,7 +226,7 @@ END $f$;
   for (Kind k : schema::kAllKinds)
     sql += "CREATE TRIGGER zx_search_mark AFTER INSERT OR DELETE OR UPDATE OF " + watchedColumns(k) + " ON " +
            table(schema::tableName(k)) + " FOR EACH ROW EXECUTE FUNCTION public.zx_search_mark(" +
-           sqlLiteral(schema::kindName(k)) + ");\n";
+           textLiteral(schema::kindName(k)) + ");\n";
   return sql;
 }
 
@@ -236,7 +236,7 @@ void ensure(Connection& conn) {
   if (present(conn)) return;
   // A bank made on the server before it had an index gets one (its owner's rights are needed).
   Transaction t(conn);
-  static_cast<PgDb&>(engineOf(conn)).exec(indexSql());
+  engineOf(conn).script(indexSql());
   t.commit();
   noteCatalogChanged();
 }
@@ -368,7 +368,7 @@ std::vector<Hit> matchEntries(Connection& conn, const std::string& matchExpressi
   std::vector<Value> params{Value(queryText(phrases)), Value(joined(exact)), Value(joined(prefixes))};
   if (!filter.kinds.empty()) {
     sql += " AND s.kind IN (";
-    for (size_t i = 0; i < filter.kinds.size(); ++i) sql += (i ? ", " : "") + sqlLiteral(schema::kindName(filter.kinds[i]));
+    for (size_t i = 0; i < filter.kinds.size(); ++i) sql += (i ? ", " : "") + textLiteral(schema::kindName(filter.kinds[i]));
     sql += ")";
   }
   if (!filter.pool.empty()) {

@@ -7,11 +7,11 @@
 
 #include "bank_files.h"
 #include "db_error.h"
+#include "dialect.h"
+#include "engine.h"
 #include "history_context.h"
-#include "pg_db.h"
 #include "schema.h"
 #include "session.h"
-#include "sqlite_db.h"
 
 namespace store {
 
@@ -105,21 +105,16 @@ void forTable(const std::string& table, F&& body) {
 std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::string& conninfo) {
   auto bank = openOurFile(schema::bankPath(folder).string(), schema::kBankKey, true, ErrorStyle::Ado);
   auto user = openOurFile(schema::userPath(folder).string(), schema::kUserKey, true, ErrorStyle::Ado);
-  auto server = PgDb::connect(conninfo, "public");
+  auto server = connectServerEngine(conninfo, "public");
   schema::requireEmptyServerDatabase(*server);
   // Each file read as of one moment.
-  bank->run("BEGIN");
-  user->run("BEGIN");
+  bank->beginReading();
+  user->beginReading();
   server->begin();
-  server->exec(schema::serverBankSql());
+  server->script(schema::serverBankSql());
   std::vector<CopiedTable> out;
-  auto copy = [&](SqliteDb& file, const Place& p) {
-    bool present = false;
-    try {
-      present = file.tableExists("main", p.table->name);
-    } catch (const SqliteFailure& f) {
-      throw engineError(f);
-    }
+  auto copy = [&](Engine& file, const Place& p) {
+    const bool present = file.hasTable(p.table->name);
     // A bank made without that kind: its table stays empty on the server; a bank that this
     // program never opened for writing has no history to carry.
     if (!present) return;
@@ -135,7 +130,7 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
   // The history comes along, under the numbers it had, and new versions and changes follow them.
   for (const schema::TableSpec& t : history::historyTables()) copy(*bank, {&t, false});
   server->run(history::serverHistoryNumbersSql());
-  server->run("COMMIT");
+  server->commit();
   noteCatalogChanged();
   return out;
 }
@@ -144,14 +139,14 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
   schema::userLinkConnect(folder);  // a folder the links cannot name is refused before anything is written
-  auto server = PgDb::connect(conninfo, "public");
+  auto server = connectServerEngine(conninfo, "public");
   schema::requireServerBank(*server);
   // One snapshot of every table, however the editors go on writing meanwhile.
-  server->exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY;");
+  server->beginReading();
   std::vector<std::pair<Place, Rows>> snapshot;
   for (const Place& p : everyTable())
     forTable(p.table->name, [&] { snapshot.push_back({p, readRows(*server, serverTable(p), *p.table)}); });
-  server->run("COMMIT");
+  server->commit();
 
   StagedPair work(folder);
   schema::createBank(work.path());
@@ -162,14 +157,14 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
     bank->begin();
     user->begin();
     for (const auto& [p, rows] : snapshot) {
-      SqliteDb& file = p.user ? *user : *bank;
+      Engine& file = p.user ? *user : *bank;
       forTable(p.table->name, [&] {
         insertRows(file, tableIdent(Dialect::Sqlite, p.table->name), *p.table, rows);
         out.push_back({p.table->name, static_cast<long long>(rows.size())});
       });
     }
-    bank->run("COMMIT");
-    user->run("COMMIT");
+    bank->commit();
+    user->commit();
   }
   // Verified as written: each file read again through a connection of its own.
   for (const auto& [p, rows] : snapshot) {

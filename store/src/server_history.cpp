@@ -134,7 +134,7 @@ std::string serverHistoryNumbersSql() {
          "setval('public.zx_change_batch', coalesce(max(batch), 0) + 1, false) FROM public.zx_history";
 }
 
-bool ensureServerHistory(PgDb& db) {
+bool ensureServerHistory(Engine& db) {
   auto whole = [&] {
     auto r = db.query(
         "SELECT to_regclass('public.zx_history') IS NOT NULL AND to_regclass('public.zx_change_batch') IS NOT NULL "
@@ -151,9 +151,9 @@ bool ensureServerHistory(PgDb& db) {
   if (!tables->next() || tables->column(0).toInt() != static_cast<long long>(schema::kAllKinds.size())) return false;
   try {
     // One editor adds it while another that opens the bank at the same moment waits.
-    db.exec("BEGIN; SELECT pg_advisory_xact_lock(hashtext('zx_history')); " + serverHistorySql() + "COMMIT;");
+    db.script("BEGIN; SELECT pg_advisory_xact_lock(hashtext('zx_history')); " + serverHistorySql() + "COMMIT;");
   } catch (const DbError& e) {
-    if (db.inTransaction()) db.exec("ROLLBACK;");
+    if (db.inTransaction()) db.script("ROLLBACK;");
     // A role that may not add it reads the bank as it is.
     if (e.number == err::ReadOnly) return false;
     throw;

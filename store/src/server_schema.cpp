@@ -4,7 +4,8 @@
 
 #include "db_error.h"
 #include "history_context.h"
-#include "pg_db.h"
+#include "dialect.h"
+#include "engine.h"
 #include "schema.h"
 #include "search_index_server.h"
 #include "session.h"
@@ -54,17 +55,17 @@ CREATE FUNCTION public.zx_add(a double precision, b text) RETURNS double precisi
 
 }  // namespace
 
-void requireEmptyServerDatabase(PgDb& db) {
+void requireEmptyServerDatabase(Engine& db) {
   auto taken = db.query("SELECT count(*) FROM pg_tables WHERE schemaname IN ('public', $1)", {Value(kUserSchema)});
   if (taken->next() && taken->column(0).toInt() != 0)
-    throw DbError(err::Generic, "The database " + db.serverName() + " already holds tables; a bank is made only in an "
+    throw DbError(err::Generic, "The database " + db.location() + " already holds tables; a bank is made only in an "
                                 "empty database. Nothing was changed.");
 }
 
-void requireServerBank(PgDb& db) {
+void requireServerBank(Engine& db) {
   auto links = db.query("SELECT to_regclass('public.zx_tabledefs') IS NOT NULL", {});
   if (links->next() && links->column(0).toInt() != 0) return;
-  throw DbError(err::CannotOpen, "The database " + db.serverName() +
+  throw DbError(err::CannotOpen, "The database " + db.location() +
                                      " holds no bank; move one there with 'zorbex-bank server-push DIR URL'.");
 }
 
@@ -91,9 +92,11 @@ std::string serverBankSql() {
 }
 
 void createServerBank(const std::string& conninfo) {
-  auto db = PgDb::connect(conninfo, "public");
+  auto db = connectServerEngine(conninfo, "public");
   requireEmptyServerDatabase(*db);
-  db->exec("BEGIN;\n" + serverBankSql() + "COMMIT;");
+  db->begin();
+  db->script(serverBankSql());
+  db->commit();
   noteCatalogChanged();
 }
 

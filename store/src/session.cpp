@@ -1,7 +1,5 @@
 #include "session.h"
 
-#include <sqlite3.h>
-
 #include <atomic>
 #include <cctype>
 #include <filesystem>
@@ -31,7 +29,7 @@ ConnectString parseConnect(const std::string& connect) {
 }
 
 namespace {
-std::unique_ptr<SqliteDb> openOurs(const std::string& path, const std::string& key, bool readOnly, ErrorStyle style,
+std::unique_ptr<Engine> openOurs(const std::string& path, const std::string& key, bool readOnly, ErrorStyle style,
                                    bool createAttached, bool nullWhenHeld) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
@@ -48,98 +46,38 @@ std::unique_ptr<SqliteDb> openOurs(const std::string& path, const std::string& k
                        "' is not a ZORBEX database file or is damaged (run 'zorbex-bank check' on its folder).";
     return DbError(style == ErrorStyle::Dao ? err::DaoBadPassword : err::BadPassword, text);
   };
-  std::unique_ptr<SqliteDb> db;
+  std::unique_ptr<Engine> db;
   try {
-    db = SqliteDb::openExisting(path, key, readOnly, createAttached);
-  } catch (const SqliteFailure& f) {
-    if (nullWhenHeld && (f.primary() == SQLITE_BUSY || f.primary() == SQLITE_LOCKED)) return nullptr;
-    if (f.primary() == SQLITE_NOTADB || f.primary() == SQLITE_CORRUPT || f.primary() == SQLITE_EMPTY)
-      throw refused();
-    if (f.primary() == SQLITE_MISUSE) throw DbError(err::Generic, f.message);
-    if (f.primary() == SQLITE_FULL)
+    db = openFileEngine(path, key, readOnly, createAttached);
+  } catch (const DbError& e) {
+    if (nullWhenHeld && e.busy()) return nullptr;
+    if (e.fault == EngineFault::NotADatabase || e.fault == EngineFault::Damaged) throw refused();
+    if (e.fault == EngineFault::NoEncryption) throw DbError(err::Generic, e.engineMessage);
+    if (e.fault == EngineFault::DiskFull)
       throw DbError(err::DiskFull, "The disk is full: '" + path + "' could not be opened. Free some space and try again.");
-    throw DbError(err::Generic, "The file '" + path + "' could not be opened: " + f.message + ".");
+    throw DbError(err::Generic, "The file '" + path + "' could not be opened: " + e.engineMessage + ".");
   }
+  bool ours = false;
   try {
-    if (!db->tableExists("main", kTableDefsTable)) throw refused();
-  } catch (const SqliteFailure&) {
-    throw refused();
+    ours = db->hasTable(kTableDefsTable);
+  } catch (const DbError&) {
   }
+  if (!ours) throw refused();
   return db;
 }
 }  // namespace
 
-std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
+std::unique_ptr<Engine> openOurFile(const std::string& path, const std::string& key, bool readOnly,
                                       ErrorStyle style, bool createAttached) {
   return openOurs(path, key, readOnly, style, createAttached, false);
 }
 
-std::unique_ptr<SqliteDb> openOurFileUnlessHeld(const std::string& path, const std::string& key, ErrorStyle style,
+std::unique_ptr<Engine> openOurFileUnlessHeld(const std::string& path, const std::string& key, ErrorStyle style,
                                                 bool createAttached) {
   return openOurs(path, key, false, style, createAttached, true);
 }
 
-std::string damagedFileText() {
-  return "The database file is damaged. Nothing more is written through this connection; close the "
-         "program and run 'zorbex-bank check' on the application folder, then restore a backup.";
-}
-
-DbError engineError(const SqliteFailure& f) {
-  const std::string& m = f.message;
-  // The message is read only for the name it carries after "...: ".
-  auto named = [&]() { return m.find(": ") == std::string::npos ? m : m.substr(m.find(": ") + 2); };
-  switch (f.primary()) {
-    case SQLITE_CONSTRAINT:
-      if (f.code == SQLITE_CONSTRAINT_UNIQUE || f.code == SQLITE_CONSTRAINT_PRIMARYKEY)
-        return DbError(err::Generic, std::string(kRepeatedValue) + " (" + named() + ").");
-      if (f.code == SQLITE_CONSTRAINT_NOTNULL)
-        return DbError(err::FieldRequired, "The field '" + named() + "' cannot be left empty (Null).");
-      return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      return DbError(err::Locked, "The database is locked by another program; try again.");
-    case SQLITE_READONLY:
-      return DbError(err::ReadOnly, "The database cannot be changed: the file, its folder or the connection is read-only.");
-    case SQLITE_FULL:
-      return DbError(err::DiskFull, "The disk is full: the change was not written. Free some space and try again.");
-    case SQLITE_IOERR:
-      return DbError(err::DiskError, "The disk could not read or write the database file (" + m + ").");
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-      return DbError(err::Damaged, damagedFileText());
-    case SQLITE_CANTOPEN:
-      return DbError(err::CannotOpen, "The database file could not be opened (" + m + ").");
-    case SQLITE_ERROR:
-      break;
-    default:
-      return DbError(err::Generic, "The database engine reported: " + m + ".");
-  }
-  // The engine gives one code to every fault of a statement's text; its wording tells them apart.
-  auto after = [&](const char* prefix) { return m.substr(std::string(prefix).size()); };
-  if (m.rfind("no such table: ", 0) == 0)
-    return DbError(err::TableNotFound, "The table or query '" + after("no such table: ") + "' could not be found.");
-  if (m.rfind("no such column: ", 0) == 0)
-    return DbError(err::MissingParameter, "The field '" + after("no such column: ") + "' is not known to the table.");
-  if (m.find("already exists") != std::string::npos)
-    return DbError(err::CommandError, "The " + m + ".");
-  if (m.find("columns but") != std::string::npos || m.find("values for") != std::string::npos)
-    return DbError(err::CommandError, "The number of values does not match the number of fields (" + m + ").");
-  if (m.find("syntax error") != std::string::npos)
-    return DbError(err::CommandError, "Syntax error in the SQL statement (" + m + ").");
-  return DbError(err::Generic, "The database engine reported: " + m + ".");
-}
-
-Session::Session(std::unique_ptr<Engine> engine) : engine_(std::move(engine)) {
-  file_ = dynamic_cast<SqliteDb*>(engine_.get());
-  // Translated statements call the functions that keep Jet's + and & apart (on a server, the
-  // bank carries them).
-  if (file_) registerJetFunctions(file_->handle());
-}
-
-SqliteDb& Session::db() {
-  if (!file_) throw DbError(err::Generic, "This operation works on a bank file, not on a bank on a server.");
-  return *file_;
-}
+Session::Session(std::unique_ptr<Engine> engine) : engine_(std::move(engine)), file_(engine_->file()) {}
 
 namespace {
 std::atomic<long long> catalogGeneration{0};
@@ -176,7 +114,7 @@ std::vector<std::string> Session::localTableNames() {
                                      "ESCAPE '\\' ORDER BY rowid;")
                     : engine_->query("SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                                      "WHERE n.nspname = $1 AND c.relkind = 'r' ORDER BY c.oid",
-                                     {Value(static_cast<PgDb&>(*engine_).schema())});
+                                     {Value(engine_->schemaName())});
   while (rows->next()) names.push_back(rows->column(0).toString());
   return names;
 }
@@ -193,11 +131,7 @@ void Session::detach(const std::string& database) {
   if (!file_) return;
   auto it = attached_.find(attachedPath(database));
   if (it == attached_.end()) return;
-  try {
-    file_->exec("DETACH DATABASE " + sqlIdent(it->second) + ";");
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  file_->detach(it->second);
   attached_.erase(it);
   translations_.clear();  // they name the alias
 }
@@ -210,10 +144,9 @@ std::string Session::attach(const ConnectString& c) {
   openOurFile(path, c.password, true, ErrorStyle::Ado);
   std::string alias = "zxl" + std::to_string(++attachCount_);
   try {
-    file_->exec("ATTACH DATABASE " + sqlLiteral(path) + " AS " + sqlIdent(alias) + " KEY " +
-              sqlLiteral(c.password) + ";");
-  } catch (const SqliteFailure& f) {
-    throw DbError(err::Generic, "The linked file '" + path + "' could not be attached: " + f.message + ".");
+    file_->attach(path, c.password, alias);
+  } catch (const DbError& e) {
+    throw DbError(err::Generic, "The linked file '" + path + "' could not be attached: " + e.engineMessage + ".");
   }
   attached_[path] = alias;
   return alias;
@@ -224,16 +157,10 @@ std::string Session::linkedTable(const TableDefRow& link, const std::string& nam
   const std::string& source = link.sourceTable.empty() ? link.name : link.sourceTable;
   if (file_) {
     std::string alias = attach(c);
-    bool found = false;
-    try {
-      found = file_->tableExists(alias, source);
-    } catch (const SqliteFailure& f) {
-      throw engineError(f);
-    }
-    if (!found)
+    if (!file_->hasTableIn(alias, source))
       throw DbError(err::TableNotFound, "The table '" + source + "' that '" + name +
                                             "' links to could not be found in '" + c.database + "'.");
-    return sqlIdent(alias) + "." + sqlIdent(source);
+    return tableIdent(Dialect::Sqlite, alias) + "." + tableIdent(Dialect::Sqlite, source);
   }
   // On a server a link names a schema of the same database; a linked file cannot be reached there.
   auto rows = engine_->query("SELECT tablename FROM pg_tables WHERE schemaname = $1 AND lower(tablename) = lower($2)",
@@ -291,7 +218,7 @@ std::vector<TableDefRow> Session::tableDefs() {
 
 void Session::setTag(history::Tag* tag) {
   tag_ = tag;
-  if (!file_) static_cast<PgDb&>(*engine_).setChanging(tag_ != nullptr);
+  engine_->setChanging(tag_ != nullptr);
 }
 
 void Session::pushTag(history::Tag& tag) {
@@ -346,7 +273,7 @@ void Session::commitTag(history::Tag& tag) {
   }
   try {
     beforeCommit();
-    engine_->run("COMMIT");
+    engine_->commit();
   } catch (...) {
     rollbackHeld();
     throw;
@@ -358,7 +285,7 @@ void Session::commitTag(history::Tag& tag) {
 void Session::rollbackHeld() {
   holder_ = nullptr;
   try {
-    if (engine_->inTransaction()) engine_->run("ROLLBACK");
+    engine_->rollback();
   } catch (const DbError&) {
     // Closing the handle rolls back what is left.
   }
@@ -393,20 +320,12 @@ void Session::afterRollback() {
 
 void Session::writeContext(history::Tag& tag) {
   if (!file_) return history::writeServerContext(*engine_, tag);
-  try {
-    history::writeContext(db(), tag);
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  history::writeContext(*engine_, tag);
 }
 
 void Session::clearContext() {
   if (!file_) return history::clearServerContext(*engine_);
-  try {
-    history::clearContext(db());
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  history::clearContext(*engine_);
 }
 
 }  // namespace store

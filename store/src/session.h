@@ -15,27 +15,9 @@
 #include "db_error.h"
 #include "engine.h"
 #include "jet_sql.h"
-#include "pg_db.h"
-#include "sqlite_db.h"
 #include "text.h"
 
 namespace store {
-
-// The table of table definitions that every file of ours carries; its presence is the
-// mark of a ZORBEX database.
-inline constexpr const char* kTableDefsTable = "zx_tabledefs";
-
-// Which numbering a failure to open a file is reported in.
-enum class ErrorStyle { Ado, Dao };
-
-// Opens a file of ours with its key. Missing file, wrong key, foreign or damaged file
-// become DbErrors numbered in the given style; nothing is created or changed.
-std::unique_ptr<SqliteDb> openOurFile(const std::string& path, const std::string& key, bool readOnly,
-                                      ErrorStyle style, bool createAttached = false);
-// As openOurFile, but nullptr while another connection holds the file exclusively (a
-// compaction or a restore at work) instead of a failure.
-std::unique_ptr<SqliteDb> openOurFileUnlessHeld(const std::string& path, const std::string& key, ErrorStyle style,
-                                                bool createAttached = false);
 
 // Table definitions change only through this process's own sessions (links are refreshed
 // at start-up and by the import); each change bumps a generation that every session
@@ -46,10 +28,8 @@ class Session {
  public:
   explicit Session(std::unique_ptr<Engine> engine);
   Engine& engine() { return *engine_; }
-  // The file underneath, for what only a file has (its log, its integrity check); nullptr for
-  // a server. db() is for the component's file-only code: a server there is a fault (Generic).
-  SqliteDb* file() { return file_; }
-  SqliteDb& db();
+  // What only a file has (its log, its integrity check, attaching); nullptr for a server.
+  FileStorage* file() { return file_; }
 
   Translation translate(std::string_view jet);
   ResolvedTable resolve(const std::string& name);
@@ -88,7 +68,7 @@ class Session {
   std::string linkedTable(const TableDefRow& link, const std::string& name);
 
   std::unique_ptr<Engine> engine_;
-  SqliteDb* file_ = nullptr;  // the engine, when it is a file
+  FileStorage* file_ = nullptr;  // the engine's file, when it is one
   std::map<std::string, std::string> localTables_;  // lower-case name -> name
   std::map<std::string, TableDefRow> links_;        // lower-case name -> link
   std::map<std::string, std::string> attached_;     // file path -> schema alias

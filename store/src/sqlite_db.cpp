@@ -2,14 +2,25 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
-#include "quote.h"
+#include "dialect.h"
 
 namespace store {
 
 namespace {
+// A failure of the engine itself, with SQLite's extended result code and message; it leaves
+// this file only as a DbError.
+struct SqliteFailure {
+  int code;
+  std::string message;
+  int primary() const { return code & 0xff; }
+};
+
 SqliteFailure failureOf(sqlite3* db, int rc) {
   return SqliteFailure{rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)};
 }
@@ -44,22 +55,201 @@ bool startsWithWord(const char* sql, const char* word) {
     if ((*sql | 0x20) != *word) return false;
   return !((*sql >= 'a' && *sql <= 'z') || (*sql >= 'A' && *sql <= 'Z'));
 }
+
+EngineFault faultOf(int code) {
+  switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return EngineFault::Busy;
+    case SQLITE_FULL: return EngineFault::DiskFull;
+    case SQLITE_IOERR: return EngineFault::IoError;
+    case SQLITE_CORRUPT: return EngineFault::Damaged;
+    case SQLITE_NOTADB:
+    case SQLITE_EMPTY: return EngineFault::NotADatabase;
+    case SQLITE_READONLY: return EngineFault::ReadOnly;
+    case SQLITE_CANTOPEN: return EngineFault::CannotOpen;
+    case SQLITE_CONSTRAINT: return EngineFault::Constraint;
+    case SQLITE_MISUSE: return EngineFault::NoEncryption;
+    case SQLITE_ERROR: return EngineFault::Statement;
+    default: return EngineFault::Other;
+  }
+}
+
+std::string damagedFileText() {
+  return "The database file is damaged. Nothing more is written through this connection; close the "
+         "program and run 'zorbex-bank check' on the application folder, then restore a backup.";
+}
+
+DbError numbered(int code, const std::string& m) {
+  // The message is read only for the name it carries after "...: ".
+  auto named = [&]() { return m.find(": ") == std::string::npos ? m : m.substr(m.find(": ") + 2); };
+  switch (code & 0xff) {
+    case SQLITE_CONSTRAINT:
+      if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
+        return DbError(err::Generic, std::string(kRepeatedValue) + " (" + named() + ").");
+      if (code == SQLITE_CONSTRAINT_NOTNULL)
+        return DbError(err::FieldRequired, "The field '" + named() + "' cannot be left empty (Null).");
+      return DbError(err::Generic, "The changes were not made because they break a rule of the table (" + m + ").");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return DbError(err::Locked, "The database is locked by another program; try again.");
+    case SQLITE_READONLY:
+      return DbError(err::ReadOnly, "The database cannot be changed: the file, its folder or the connection is read-only.");
+    case SQLITE_FULL:
+      return DbError(err::DiskFull, "The disk is full: the change was not written. Free some space and try again.");
+    case SQLITE_IOERR:
+      return DbError(err::DiskError, "The disk could not read or write the database file (" + m + ").");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return DbError(err::Damaged, damagedFileText());
+    case SQLITE_CANTOPEN:
+      return DbError(err::CannotOpen, "The database file could not be opened (" + m + ").");
+    case SQLITE_ERROR:
+      break;
+    default:
+      return DbError(err::Generic, "The database engine reported: " + m + ".");
+  }
+  // The engine gives one code to every fault of a statement's text; its wording tells them apart.
+  auto after = [&](const char* prefix) { return m.substr(std::string(prefix).size()); };
+  if (m.rfind("no such table: ", 0) == 0)
+    return DbError(err::TableNotFound, "The table or query '" + after("no such table: ") + "' could not be found.");
+  if (m.rfind("no such column: ", 0) == 0)
+    return DbError(err::MissingParameter, "The field '" + after("no such column: ") + "' is not known to the table.");
+  if (m.find("already exists") != std::string::npos)
+    return DbError(err::CommandError, "The " + m + ".");
+  if (m.find("columns but") != std::string::npos || m.find("values for") != std::string::npos)
+    return DbError(err::CommandError, "The number of values does not match the number of fields (" + m + ").");
+  if (m.find("syntax error") != std::string::npos)
+    return DbError(err::CommandError, "Syntax error in the SQL statement (" + m + ").");
+  return DbError(err::Generic, "The database engine reported: " + m + ".");
+}
+
+DbError errorOf(const SqliteFailure& f) { return store::engineError(f.code, f.message); }
+
+// ---------------------------------------------------------------------------------------
+// Jet's + and & for values whose type shows only when the statement runs
+
+enum class Num { No, Int, Real };
+
+Num asNumber(sqlite3_value* v, long long* i, double* d) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      *i = sqlite3_value_int64(v);
+      *d = static_cast<double>(*i);
+      return Num::Int;
+    case SQLITE_FLOAT:
+      *d = sqlite3_value_double(v);
+      return Num::Real;
+    case SQLITE_TEXT: {
+      std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<size_t>(sqlite3_value_bytes(v)));
+      size_t b = s.find_first_not_of(' ');
+      size_t e = s.find_last_not_of(' ');
+      if (b == std::string::npos) return Num::No;
+      s = s.substr(b, e - b + 1);
+      char* end = nullptr;
+      errno = 0;
+      long long asInt = std::strtoll(s.c_str(), &end, 10);
+      if (*end == '\0' && errno == 0) {
+        *i = asInt;
+        *d = static_cast<double>(asInt);
+        return Num::Int;
+      }
+      double asReal = std::strtod(s.c_str(), &end);
+      if (*end != '\0' || s.find_first_of("xXnN") != std::string::npos) return Num::No;  // no hex, inf, nan
+      *d = asReal;
+      return Num::Real;
+    }
+    default:
+      return Num::No;
+  }
+}
+
+std::string textOf(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      return {};
+    case SQLITE_FLOAT: {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.15g", sqlite3_value_double(v));
+      return buf;
+    }
+    default:
+      return std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<size_t>(sqlite3_value_bytes(v)));
+  }
+}
+
+void jetAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* a = argv[0];
+  sqlite3_value* b = argv[1];
+  if (sqlite3_value_type(a) == SQLITE_NULL || sqlite3_value_type(b) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (sqlite3_value_type(a) == SQLITE_TEXT && sqlite3_value_type(b) == SQLITE_TEXT) {
+    std::string s = textOf(a) + textOf(b);
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  long long ia = 0, ib = 0;
+  double da = 0, db = 0;
+  Num na = asNumber(a, &ia, &da);
+  Num nb = asNumber(b, &ib, &db);
+  if (na == Num::No || nb == Num::No) {
+    sqlite3_result_error(ctx, "Type mismatch in expression.", -1);
+    return;
+  }
+  long long sum = 0;
+  if (na == Num::Int && nb == Num::Int && !__builtin_add_overflow(ia, ib, &sum))
+    sqlite3_result_int64(ctx, sum);
+  else
+    sqlite3_result_double(ctx, da + db);
+}
+
+// Jet's &: Null counts as empty text, and only Null & Null is Null.
+void jetConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  std::string s;
+  bool allNull = true;
+  for (int i = 0; i < argc; ++i) {
+    allNull = allNull && sqlite3_value_type(argv[i]) == SQLITE_NULL;
+    s += textOf(argv[i]);
+  }
+  if (allNull) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// The functions through which translated statements keep Jet's + and & on values whose type
+// shows only when the statement runs; every handle registers them.
+void registerJetFunctions(sqlite3* db) {
+  sqlite3_create_function(db, "zx_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetAdd, nullptr, nullptr);
+  sqlite3_create_function(db, "zx_concat", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetConcat, nullptr,
+                          nullptr);
+}
 }  // namespace
+
+DbError engineError(int code, const std::string& message) {
+  DbError numberedError = numbered(code, message);
+  return DbError(numberedError.number, numberedError.description, faultOf(code), message);
+}
 
 SqliteDb::SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
   if (!db_) return;
   // Classification needs the extended codes (UNIQUE among the constraints, and so on).
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_wal_hook(db_, &SqliteDb::onCommit, this);
+  // Translated statements call the functions that keep Jet's + and & apart (on a server, the
+  // bank carries them).
+  registerJetFunctions(db_);
 }
 
-SqliteFailure SqliteDb::failure(int rc) {
+DbError SqliteDb::failure(int rc) {
   SqliteFailure f = withFullDiskNamed(failureOf(db_, rc), path_);
   if (failedPageAuthentication(rc, f.message))
     f = SqliteFailure{SQLITE_CORRUPT, "a page failed its authentication check (" + f.message + ")"};
-  rc = f.code;
-  if (isDamage(rc) && !damage_) damage_ = std::make_unique<SqliteFailure>(f);
-  return f;
+  DbError e = errorOf(f);
+  if (isDamage(f.code) && !damage_) damage_ = std::make_unique<DbError>(e);
+  return e;
 }
 
 int SqliteDb::onCommit(void* self, sqlite3* db, const char* schema, int /*pages*/) {
@@ -80,9 +270,8 @@ bool SqliteDb::noteCheckpoint(int rc) {
     checkpointFailure_.reset();
     return true;
   }
-  SqliteFailure f = failure(rc);
-  if (f.primary() != SQLITE_BUSY && f.primary() != SQLITE_LOCKED)
-    checkpointFailure_ = std::make_unique<SqliteFailure>(f);
+  DbError f = failure(rc);
+  if (!f.busy()) checkpointFailure_ = std::make_unique<DbError>(f);
   return false;
 }
 
@@ -100,6 +289,52 @@ bool SqliteDb::checkpoint() {
 
 bool SqliteDb::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
+long long SqliteDb::schemaVersion() {
+  auto st = prepare("PRAGMA schema_version;");
+  st.step();
+  return st.column(0).toInt();
+}
+
+void SqliteDb::attach(const std::string& path, const std::string& key, const std::string& alias) {
+  exec("ATTACH DATABASE " + textLiteral(path) + " AS " + tableIdent(Dialect::Sqlite, alias) + " KEY " +
+       textLiteral(key) + ";");
+}
+
+void SqliteDb::detach(const std::string& alias) { exec("DETACH DATABASE " + tableIdent(Dialect::Sqlite, alias) + ";"); }
+
+void SqliteDb::useRollbackJournal() { exec("PRAGMA journal_mode=DELETE;"); }
+
+bool SqliteDb::holdExclusively() {
+  // In exclusive locking mode the first write lock is kept until the handle closes.
+  try {
+    exec("PRAGMA busy_timeout=1000;");
+    exec("PRAGMA locking_mode=EXCLUSIVE;");
+    exec("BEGIN IMMEDIATE;");
+    exec("COMMIT;");
+  } catch (const DbError& e) {
+    if (e.busy()) return false;
+    throw;
+  }
+  return true;
+}
+
+void SqliteDb::copyInto(FileStorage& target) {
+  auto* to = dynamic_cast<SqliteDb*>(&target);
+  if (!to) throw DbError(err::Generic, "A file can be copied only into another file.");
+  // One step under one read transaction: the copy is the file as of one commit.
+  sqlite3_backup* b = sqlite3_backup_init(to->db_, "main", db_, "main");
+  if (!b) throw to->failure(sqlite3_extended_errcode(to->db_));
+  int rc = sqlite3_backup_step(b, -1);
+  sqlite3_backup_finish(b);
+  if (rc != SQLITE_DONE) throw errorOf(withFullDiskNamed(SqliteFailure{rc, sqlite3_errstr(rc)}, to->path_));
+}
+
+void SqliteDb::writeCompactCopy(const std::string& path, const std::string& key) {
+  attach(path, key, "zx_compact");
+  exec("SELECT sqlcipher_export('zx_compact');");
+  detach("zx_compact");
+}
+
 bool SqliteDb::fileHasMoved() const {
   int moved = 0;
   return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || moved != 0;
@@ -116,7 +351,7 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
                                                  bool readOnly, bool createAttached) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec))
-    throw SqliteFailure{SQLITE_CANTOPEN, "file not found"};
+    throw engineError(SQLITE_CANTOPEN, "file not found");
   sqlite3* raw = nullptr;
   // A reader, too, opens the file for writing (and is then kept from changing it): only the
   // last connection that may write folds the log into the file and removes the -wal and -shm
@@ -126,7 +361,7 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
   if (createAttached && !readOnly) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
-  if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
+  if (rc != SQLITE_OK) throw errorOf(withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path));
   db->applyKey(key);
   // The first read shows a wrong key or a foreign file (SQLITE_NOTADB).
   db->exec("SELECT count(*) FROM sqlite_master;");
@@ -137,12 +372,12 @@ std::unique_ptr<SqliteDb> SqliteDb::openExisting(const std::string& path, const 
 
 std::unique_ptr<SqliteDb> SqliteDb::create(const std::string& path, const std::string& key) {
   std::error_code ec;
-  if (std::filesystem::exists(path, ec)) throw SqliteFailure{SQLITE_CANTOPEN, "file exists"};
+  if (std::filesystem::exists(path, ec)) throw engineError(SQLITE_CANTOPEN, "file exists");
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &raw,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteDb> db(new SqliteDb(raw, path));
-  if (rc != SQLITE_OK) throw withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path);
+  if (rc != SQLITE_OK) throw errorOf(withFullDiskNamed(failureOf(raw, sqlite3_extended_errcode(raw)), path));
   db->applyKey(key);
   sqlite3_busy_timeout(raw, 5000);
   db->useWriteAheadLog();
@@ -161,7 +396,7 @@ void SqliteDb::applyKey(const std::string& key) {
   // A library without encryption ignores the key and would write the file in the clear.
   auto st = prepare("PRAGMA cipher_version;");
   if (!st.step() || st.column(0).toString().empty())
-    throw SqliteFailure{SQLITE_MISUSE, "the SQLite library in use has no encryption (SQLCipher)"};
+    throw engineError(SQLITE_MISUSE, "the SQLite library in use has no encryption (SQLCipher)");
 }
 
 SqliteDb::~SqliteDb() {
@@ -207,7 +442,7 @@ SqliteStatement SqliteDb::prepareKept(const std::string& sql) {
 }
 
 bool SqliteDb::tableExists(const std::string& schema, const std::string& name) {
-  auto st = prepare("SELECT 1 FROM " + sqlIdent(schema) +
+  auto st = prepare("SELECT 1 FROM " + tableIdent(Dialect::Sqlite, schema) +
                     ".sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE;");
   st.bind(1, Value(name));
   return st.step();
@@ -261,7 +496,7 @@ bool SqliteStatement::step() {
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  SqliteFailure f = db_->failure(rc);
+  DbError f = db_->failure(rc);
   sqlite3_reset(stmt_);
   throw f;
 }
@@ -325,8 +560,20 @@ bool diskNearlyFull(const std::string& path) {
   return !ec && room.available < kRoomTheEngineNeeds;
 }
 
-std::string sqlIdent(const std::string& name) { return "[" + name + "]"; }
-std::string sqlLiteral(const std::string& text) { return "'" + sqlText(text) + "'"; }
+SqliteDb& sqliteFile(Engine& engine) {
+  auto* file = dynamic_cast<SqliteDb*>(&engine);
+  if (!file) throw DbError(err::Generic, "This operation works on a bank file, not on a bank on a server.");
+  return *file;
+}
+
+std::unique_ptr<Engine> openFileEngine(const std::string& path, const std::string& key, bool readOnly,
+                                       bool createAttached) {
+  return SqliteDb::openExisting(path, key, readOnly, createAttached);
+}
+
+std::unique_ptr<Engine> createFileEngine(const std::string& path, const std::string& key) {
+  return SqliteDb::create(path, key);
+}
 
 }  // namespace store
 
@@ -339,13 +586,7 @@ namespace {
 class SqliteRows : public EngineRows {
  public:
   explicit SqliteRows(SqliteStatement st) : st_(std::move(st)) {}
-  bool next() override {
-    try {
-      return st_.step();
-    } catch (const SqliteFailure& f) {
-      throw engineError(f);
-    }
-  }
+  bool next() override { return st_.step(); }
   int columnCount() const override { return st_.columnCount(); }
   std::string columnName(int i) const override { return st_.columnName(i); }
   Value column(int i) const override { return st_.column(i); }
@@ -356,13 +597,9 @@ class SqliteRows : public EngineRows {
 
 template <typename Prepare>
 std::unique_ptr<EngineRows> rowsOf(Prepare prepare, const std::vector<Value>& params) {
-  try {
-    SqliteStatement st = prepare();
-    for (size_t i = 0; i < params.size(); ++i) st.bind(static_cast<int>(i + 1), params[i]);
-    return std::make_unique<SqliteRows>(std::move(st));
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+  SqliteStatement st = prepare();
+  for (size_t i = 0; i < params.size(); ++i) st.bind(static_cast<int>(i + 1), params[i]);
+  return std::make_unique<SqliteRows>(std::move(st));
 }
 }  // namespace
 
@@ -398,13 +635,10 @@ Value SqliteDb::writeRow(const std::string& sql, const std::vector<Value>& param
   return rowidBefore.isNull() ? Value(lastInsertRowid()) : rowidBefore;
 }
 
-void SqliteDb::begin(bool /*serializable*/) {
-  try {
-    exec("BEGIN IMMEDIATE;");
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
-}
+void SqliteDb::begin(bool /*serializable*/) { exec("BEGIN IMMEDIATE;"); }
+
+// Deferred: the snapshot is taken at the first read, and no write lock is held.
+void SqliteDb::beginReading() { exec("BEGIN;"); }
 
 void SqliteDb::commit() { run("COMMIT"); }
 
@@ -412,12 +646,8 @@ void SqliteDb::rollback() {
   if (inTransaction()) run("ROLLBACK");
 }
 
-void SqliteDb::script(const std::string& sql) {
-  try {
-    exec(sql);
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
-}
+void SqliteDb::savepoint(const std::string& name) { run("SAVEPOINT " + name); }
+void SqliteDb::releaseSavepoint(const std::string& name) { run("RELEASE " + name); }
+void SqliteDb::rollbackToSavepoint(const std::string& name) { run("ROLLBACK TO " + name); }
 
 }  // namespace store

@@ -1,6 +1,8 @@
 #pragma once
-// A thin RAII layer over the SQLCipher C API: an open, keyed database file and its
-// prepared statements. Knows nothing of Jet numbering; callers map failures.
+// A thin RAII layer over the SQLCipher C API: an open, keyed database file and its prepared
+// statements, behind the engine interface and the file's own capability. Every failure leaves
+// it as a DbError (numbered as the callers expect, its fault saying what the engine found); the
+// engine's own result codes stay in here.
 
 #include <map>
 #include <memory>
@@ -20,55 +22,48 @@ namespace store {
 
 class SqliteStatement;
 
-// Failure of the engine itself, with SQLite's extended result code and message.
-struct SqliteFailure {
-  int code;
-  std::string message;
-  int primary() const { return code & 0xff; }
-};
-
-class SqliteDb : public Engine {
+class SqliteDb : public Engine, public FileStorage {
  public:
   // Opens an existing file (never creates one) with the key, reads once so that a wrong
   // key or a foreign file fails here, and refuses a library without encryption.
-  // Throws SqliteFailure.
   // createAttached lets ATTACH make a new file (compaction writes its copy that way).
   static std::unique_ptr<SqliteDb> openExisting(const std::string& path, const std::string& key,
                                                 bool readOnly, bool createAttached = false);
-  // Creates a new, empty encrypted file. Throws SqliteFailure.
+  // Creates a new, empty encrypted file.
   static std::unique_ptr<SqliteDb> create(const std::string& path, const std::string& key);
-  ~SqliteDb();
+  ~SqliteDb() override;
   SqliteDb(const SqliteDb&) = delete;
   SqliteDb& operator=(const SqliteDb&) = delete;
 
   sqlite3* handle() const { return db_; }
-  const std::string& path() const { return path_; }
 
-  // Runs every statement of the text in turn. Throws SqliteFailure.
+  // Runs every statement of the text in turn.
   void exec(const std::string& sql);
-  void useWriteAheadLog();
 
-  // Each commit empties the write-ahead log into the file (a truncating checkpoint), so
-  // that whenever no write is in progress the file alone holds every committed change.
-  // While deferred (counted), commits only note that a checkpoint is owed; the last
-  // resume pays it.
-  void deferCheckpoints() { ++deferrals_; }
-  void resumeCheckpoints();
-  // Empties the logs of this file and of the files attached to it, as far as readers of
-  // other connections allow. Returns false when some of the log had to stay.
-  bool checkpoint();
-  // The failure of the last checkpoint when the file itself could not take the log (a full
-  // disk, a failing disk), not merely readers holding it back; nullptr once one succeeds.
-  // The commits are safe in the log meanwhile, and every later commit tries again.
-  const SqliteFailure* checkpointFailure() const { return checkpointFailure_.get(); }
+  // The file's capability (see FileStorage).
+  const std::string& path() const override { return path_; }
+  void deferCheckpoints() override { ++deferrals_; }
+  void resumeCheckpoints() override;
+  bool checkpoint() override;
+  bool savedOnlyInLog() const override { return checkpointFailure_ != nullptr; }
+  // The failure of the last checkpoint when the file itself could not take the log; nullptr
+  // once one succeeds.
+  const DbError* checkpointFailure() const { return checkpointFailure_.get(); }
+  bool damaged() const override { return damage_ != nullptr; }
+  const DbError* damage() const { return damage_.get(); }
+  std::string integrityCheck() override;
+  bool fileHasMoved() const override;
+  long long schemaVersion() override;
+  void attach(const std::string& path, const std::string& key, const std::string& alias) override;
+  void detach(const std::string& alias) override;
+  bool hasTableIn(const std::string& alias, const std::string& name) override { return tableExists(alias, name); }
+  void useWriteAheadLog() override;
+  void useRollbackJournal() override;
+  bool holdExclusively() override;
+  void copyInto(FileStorage& target) override;
+  void writeCompactCopy(const std::string& path, const std::string& key) override;
 
-  // After the engine has reported the file damaged (corrupt, or not a database) the
-  // handle writes nothing more: each later write or commit fails with that failure.
-  bool damaged() const { return damage_ != nullptr; }
-  const SqliteFailure* damage() const { return damage_.get(); }
-  bool inTransaction() const override;
-
-  // The engine interface; failures come out as DbErrors.
+  // The engine interface.
   Dialect dialect() const override { return Dialect::Sqlite; }
   std::string param(int n) const override { return "?" + std::to_string(n); }
   std::unique_ptr<EngineRows> query(const std::string& sql, const std::vector<Value>& params = {}) override;
@@ -80,22 +75,25 @@ class SqliteDb : public Engine {
   // Takes the write lock at once (waiting out another writer), so that a transaction never
   // fails half-way for a lock it could not upgrade.
   void begin(bool serializable = false) override;  // a file's writer is alone anyway
+  void beginReading() override;
   void commit() override;
   void rollback() override;
-  void script(const std::string& sql) override;
+  bool inTransaction() const override;
+  void script(const std::string& sql) override { exec(sql); }
   std::string schemaName() const override { return "main"; }
-  // Whether the file this handle has open no longer carries its path's name (another file was
-  // renamed over it, or it was deleted).
-  bool fileHasMoved() const;
-  // "ok", or the integrity check's findings joined by "; ". Throws SqliteFailure.
-  std::string integrityCheck();
+  bool hasTable(const std::string& name) override { return tableExists("main", name); }
+  std::string location() const override { return path_; }
+  FileStorage* file() override { return this; }
+  void savepoint(const std::string& name) override;
+  void releaseSavepoint(const std::string& name) override;
+  void rollbackToSavepoint(const std::string& name) override;
+
   SqliteStatement prepare(const std::string& sql);
   // The same, from statements kept for reuse: a row write of a shape written before is not
   // prepared again, since each preparation also compiles the triggers on its table (the
   // history's and the search index's). A kept statement still in use gives a fresh one.
   SqliteStatement prepareKept(const std::string& sql);
   bool tableExists(const std::string& schema, const std::string& name);
-  bool hasTable(const std::string& name) override { return tableExists("main", name); }
   long long totalChanges() const;
   long long changes() const;
   long long lastInsertRowid() const;  // rows changed by the last statement
@@ -105,14 +103,14 @@ class SqliteDb : public Engine {
   SqliteDb(sqlite3* db, std::string path);
   void applyKey(const std::string& key);
   // The failure for result code rc, noting damage.
-  SqliteFailure failure(int rc);
+  DbError failure(int rc);
   static int onCommit(void* self, sqlite3* db, const char* schema, int pages);
   sqlite3* db_;
   std::string path_;
   int deferrals_ = 0;
   bool checkpointOwed_ = false;
-  std::unique_ptr<SqliteFailure> damage_;
-  std::unique_ptr<SqliteFailure> checkpointFailure_;
+  std::unique_ptr<DbError> damage_;
+  std::unique_ptr<DbError> checkpointFailure_;
   std::map<std::string, sqlite3_stmt*> kept_;
   std::set<sqlite3_stmt*> lent_;
   // Notes the outcome of a checkpoint; returns whether the log was emptied.
@@ -129,7 +127,7 @@ class SqliteStatement {
 
   void bind(int index1, const Value& v);
   void bindBlob(int index1, const std::string& bytes);  // bytes stored as a BLOB
-  bool step();  // true while a row is available; throws SqliteFailure
+  bool step();  // true while a row is available
   void reset();
   int columnCount() const;
   std::string columnName(int i) const;
@@ -145,23 +143,12 @@ class SqliteStatement {
   bool kept_;  // reset and given back to db_ at the end, not finalized
 };
 
-// A failure of the engine while running a statement, numbered as the callers expect.
-DbError engineError(const SqliteFailure& f);
+// The failure that the engine reported with an extended result code and its message, numbered
+// as the callers expect.
+DbError engineError(int code, const std::string& message);
 
-// Whether the disk that holds path has too little room left for the engine's own files
-// (its shared-memory file alone takes 32 KiB): an I/O error there is a full disk.
-bool diskNearlyFull(const std::string& path);
-
-// Removes a database file with the engine's files beside it (log, shared memory, journal),
-// each that is there. Returns what could not be removed (empty when nothing is left): a copy
-// being given up ignores it, a stale copy that must go first does not.
-std::string removeDatabaseFiles(const std::string& path);
-// The same for the engine's files beside path alone (log, shared memory, journal).
-std::string removeLogFiles(const std::string& path);
-
-// Text for an identifier in generated SQL: [name].
-std::string sqlIdent(const std::string& name);
-// A literal in generated SQL: 'text' with apostrophes doubled.
-std::string sqlLiteral(const std::string& text);
+// The file engine underneath, for the history and the search index until they run over the
+// engine interface alone; a server there is a fault (DbError, Generic).
+SqliteDb& sqliteFile(Engine& engine);
 
 }  // namespace store

@@ -1,6 +1,6 @@
 #include "statements.h"
 
-#include "quote.h"
+#include "dialect.h"
 
 namespace store::statements {
 

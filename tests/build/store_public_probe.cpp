@@ -6,7 +6,7 @@
 #include "dao.h"
 #include "db_error.h"
 #include "program_state.h"
-#include "quote.h"
+#include "dialect.h"
 #include "recordset.h"
 #include "schema.h"
 #include "statements.h"

@@ -10,13 +10,14 @@
 #include "editor_fixture.h"
 #include "sc/form_sc_edit.h"
 #include "session.h"
+#include "sqlite_db.h"
 
 using kinds::FormSCEdit;
 
 namespace {
 
 // Another program's connection to the same bank.
-std::unique_ptr<store::SqliteDb> otherProgram(const testing_support::TempDir& dir) {
+std::unique_ptr<store::Engine> otherProgram(const testing_support::TempDir& dir) {
   return store::openOurFile(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false,
                             store::ErrorStyle::Ado);
 }
@@ -71,7 +72,7 @@ class WindowSafety : public EditorTest {
   typename W::Form& openWindow() { return open<typename W::Form>(); }
   std::string stored(int i) { return W::text(field(W::table, W::numbers[i], W::field)); }
   void changeElsewhere(int i, const std::string& text) {
-    otherProgram(dir)->exec(std::string("UPDATE ") + W::table + " SET " + W::field + " = '" + W::stored(text) +
+    otherProgram(dir)->script(std::string("UPDATE ") + W::table + " SET " + W::field + " = '" + W::stored(text) +
                             "' WHERE numQ = '" + W::numbers[i] + "';");
   }
   long records() { return count(std::string("select count(*) as n from ") + W::table); }
@@ -102,7 +103,7 @@ TYPED_TEST(WindowSafety, ARecordDeletedWhileShownIsReportedAndTheEditsStay) {
   using W = TypeParam;
   auto& ed = this->openWindow();
   W::edit(ed, "edited");
-  otherProgram(this->dir)->exec(std::string("DELETE FROM ") + W::table + " WHERE numQ = '" + W::numbers[0] + "';");
+  otherProgram(this->dir)->script(std::string("DELETE FROM ") + W::table + " WHERE numQ = '" + W::numbers[0] + "';");
   ed.cmdSave.Press();
   ASSERT_EQ(this->dialogs.shown.size(), 1u);
   EXPECT_EQ(this->lastMessage().text, std::string("Question ") + W::numbers[0] +
@@ -265,11 +266,11 @@ TYPED_TEST(WindowSafety, ClosingWithEditsAsksFirst) {
 TYPED_TEST(WindowSafety, AFailedAutoSaveLeavesTheListsOnTheRecordShown) {
   using W = TypeParam;
   auto& ed = this->openWindow();
-  this->state->pConn().session().db().exec("PRAGMA busy_timeout = 50;");
+  store::sqliteFile(this->state->pConn().session().engine()).exec("PRAGMA busy_timeout = 50;");
   W::setAutoSave(ed, 1);
   W::edit(ed, "edited");
   auto other = otherProgram(this->dir);
-  other->exec("BEGIN IMMEDIATE;");  // another program writes: the bank is locked
+  other->script("BEGIN IMMEDIATE;");  // another program writes: the bank is locked
 
   // A user's click on the second record: the save fails, the error is shown, and the
   // highlight stays with the record on screen.
@@ -291,7 +292,7 @@ TYPED_TEST(WindowSafety, AFailedAutoSaveLeavesTheListsOnTheRecordShown) {
   EXPECT_EQ(W::shown(ed), "edited");
 
   // Once the lock is gone, Save writes the record on screen to its own number.
-  other->exec("ROLLBACK;");
+  other->script("ROLLBACK;");
   W::setAutoSave(ed, 0);
   ed.cmdSave.Press();
   EXPECT_EQ(this->stored(0), "edited");
@@ -302,7 +303,7 @@ TYPED_TEST(WindowSafety, AFailedLoadLeavesTheListsOnTheRecordShown) {
   using W = TypeParam;
   auto& ed = this->openWindow();
   W::edit(ed, "edited");
-  otherProgram(this->dir)->exec(std::string("ALTER TABLE ") + W::table + " RENAME TO away;");
+  otherProgram(this->dir)->script(std::string("ALTER TABLE ") + W::table + " RENAME TO away;");
   // The edits are dropped, then the other record cannot be read.
   this->dialogs.queueAnswer(ui::MsgResult::No);
   ui::runEvent([&] { ed.lstQuestion.setListIndex(1); });
@@ -315,7 +316,7 @@ TYPED_TEST(WindowSafety, AFailedLoadLeavesTheListsOnTheRecordShown) {
   EXPECT_EQ(ed.lstQuestion.ListCount(), 2);
   EXPECT_EQ(this->state->currentQNumber, W::numbers[0]);
   EXPECT_EQ(W::shown(ed), "edited");
-  otherProgram(this->dir)->exec(std::string("ALTER TABLE away RENAME TO ") + W::table + ";");
+  otherProgram(this->dir)->script(std::string("ALTER TABLE away RENAME TO ") + W::table + ";");
   ed.cmdSave.Press();
   EXPECT_EQ(this->stored(0), "edited");
   EXPECT_EQ(this->stored(1), "r1");

@@ -124,7 +124,7 @@ TEST_F(HistoryWindow, RestoreOverAChangeMadeElsewhereAsksAsSaveDoes) {
   auto& h = historyWindow(ed.cmdHistory);
   store::openOurFile(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false,
                      store::ErrorStyle::Ado)
-      ->exec("UPDATE SCtbl SET choiceA = 'theirs' WHERE numQ = '01201';");
+      ->script("UPDATE SCtbl SET choiceA = 'theirs' WHERE numQ = '01201';");
   dialogs.queueAnswer(ui::MsgResult::Yes);  // restore; the question of overwriting gets its default, No
   h.cmdRestore.Press();
   ASSERT_EQ(dialogs.shown.size(), 2u);
@@ -222,7 +222,7 @@ TEST_F(HistoryWindow, ASaveWhoseHistoryCannotBeWrittenIsRefusedWithAMessage) {
   auto& ed = editor();
   store::openOurFile(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false,
                      store::ErrorStyle::Ado)
-      ->exec("DROP TABLE zx_history_SC;");
+      ->script("DROP TABLE zx_history_SC;");
   saveChoice(ed, "unsaved words");
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_NE(dialogs.shown.back().text.find("zx_history_SC"), std::string::npos) << dialogs.shown.back().text;

@@ -110,7 +110,7 @@ TEST(Migrate, BankTablesLinksAndUserTablesArriveWhole) {
   for (const std::string& n : r.notes) noted = noted || n.find("repeats numQ 'a00101'") != std::string::npos;
   EXPECT_TRUE(noted);
   // Kinds the old bank did not have stay absent; other tables come as they were.
-  EXPECT_FALSE(bank->tableExists("main", "CRtbl"));
+  EXPECT_FALSE(bank->hasTable("CRtbl"));
   EXPECT_EQ(rowsOf(*bank, "SELECT Price, typeof(Shot), Shot, [When], Done FROM Prices;"),
             (std::vector<std::vector<Value>>{{"12.3456", "blob", kBytes, "1899-12-29 06:00:00", -1}}));
 

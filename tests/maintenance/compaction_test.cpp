@@ -16,6 +16,7 @@
 #include "dao.h"
 #include "schema.h"
 #include "session.h"
+#include "sqlite_db.h"
 #include "temp_dir.h"
 
 namespace {
@@ -32,7 +33,7 @@ void makeBank(const fs::path& dir) {
   bank_tool::writeDemoContent(dir);
   store::Connection c;
   c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
-  auto& db = c.session().db();
+  auto& db = store::sqliteFile(c.session().engine());
   db.exec("BEGIN;");
   for (int i = 0; i < 2000; ++i)
     db.exec("INSERT INTO SCtbl (numQ, src, question) VALUES ('9" + std::to_string(10000 + i) + "', 'Y" +
@@ -45,7 +46,7 @@ void makeBank(const fs::path& dir) {
 std::string contentOf(const fs::path& dir) {
   store::Connection c;
   c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
-  auto& db = c.session().db();
+  auto& db = store::sqliteFile(c.session().engine());
   std::string out;
   auto ic = db.prepare("PRAGMA integrity_check;");
   while (ic.step()) out += ic.column(0).toString() + ";";

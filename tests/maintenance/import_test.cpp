@@ -154,9 +154,9 @@ TEST_F(Import, ASourceWithOtherColumnsIsRefusedBeforeTheQuestion) {
   {
     auto db = store::openOurFile(store::schema::bankPath(sourceDir.path()).string(), store::schema::kBankKey, false,
                                  store::ErrorStyle::Ado);
-    db->exec("DROP TABLE SCtbl;");
-    db->exec("CREATE TABLE SCtbl (numQ TEXT, question TEXT, src TEXT);");
-    db->exec("INSERT INTO SCtbl VALUES ('77701', 'stem', 'N777');");
+    db->script("DROP TABLE SCtbl;");
+    db->script("CREATE TABLE SCtbl (numQ TEXT, question TEXT, src TEXT);");
+    db->script("INSERT INTO SCtbl VALUES ('77701', 'stem', 'N777');");
   }
   const store::DbError e = failureOf(
       [&] { maintenance::ImportPool(state, store::schema::bankPath(sourceDir.path()).string(), "SCtbl", "N777", hooks); });

@@ -58,9 +58,9 @@ class SearchBank : public ::testing::TestWithParam<BankEngine> {
   // (as the sqlcipher shell or psql does).
   void otherProgram(const std::string& sql) {
     if (GetParam() == BankEngine::File) {
-      store::SqliteDb::openExisting(made.name(), store::schema::kBankKey, false)->exec(sql);
+      store::SqliteDb::openExisting(made.name(), store::schema::kBankKey, false)->script(sql);
     } else {
-      store::PgDb::connect(made.name(), "public")->exec(sql);
+      store::PgDb::connect(made.name(), "public")->script(sql);
     }
   }
 
@@ -77,7 +77,7 @@ class SearchBankFile : public PoolsBank {
   std::vector<Result> find(const QString& typed) { return searchBank(conn, parseQuery(typed), {}); }
   Hits hits(const QString& typed) { return hitsOf(find(typed)); }
   void otherProgram(const std::string& sql) {
-    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->exec(sql);
+    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->script(sql);
   }
 };
 
@@ -247,7 +247,7 @@ TEST_F(SearchBankFile, AnIndexKeepingItsPlainTextsDropsThemAndStaysWhole) {
   otherProgram("CREATE TABLE zx_search_texts (docid INTEGER PRIMARY KEY, plain TEXT);");
   EXPECT_EQ(hits("words"), (Hits{"SC 01001 stem"}));
   auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
-  EXPECT_FALSE(db->tableExists("main", "zx_search_texts"));
+  EXPECT_FALSE(db->hasTable("zx_search_texts"));
 }
 
 TEST_P(SearchBank, TheFirstBuildIndexesEveryQuestionOfManyBatches) {

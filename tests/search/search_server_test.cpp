@@ -62,7 +62,7 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
   EXPECT_EQ(progress.back(), 100);
   // Written on the server after its index was built: the published file must not miss it.
   store::PgDb::connect(server.uri(), "public")
-      ->exec("INSERT INTO \"SCtbl\" (numq, src, question) VALUES ('01002', 'X010', 'a narwhal')");
+      ->script("INSERT INTO \"SCtbl\" (numq, src, question) VALUES ('01002', 'X010', 'a narwhal')");
   EXPECT_EQ(numbersFound(conn, "narwhal"), Numbers{"01002"});
   conn.close();
 
@@ -85,7 +85,7 @@ TEST(SearchServer, TwoEditorsIndexingOneQuestionAtOnceLeaveItIndexedOnce) {
   addStem(a, "01001", "a walrus");
   ASSERT_EQ(numbersFound(a, "walrus"), Numbers{"01001"});
   auto other = store::PgDb::connect(server.uri(), "public");
-  other->exec("UPDATE \"SCtbl\" SET question = 'a walrus again' WHERE numq = '01001'");
+  other->script("UPDATE \"SCtbl\" SET question = 'a walrus again' WHERE numq = '01001'");
   // Editor A indexes the question in an open transaction (as Replace does) while B's search
   // indexes it for the mark the change left.
   a.BeginTrans();

@@ -94,7 +94,7 @@ TEST(Crash, AWriterKilledAtRandomMomentsLeavesAWholeBank) {
 
     Connection c;
     openBank(c, dir.path());
-    EXPECT_EQ(c.session().db().integrityCheck(), "ok");
+    EXPECT_EQ(c.session().file()->integrityCheck(), "ok");
     Recordset rs;
     rs.open("select * from SCtbl;", c, adOpenDynamic, adLockReadOnly);
     long rows = 0;

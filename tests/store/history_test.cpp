@@ -41,9 +41,9 @@ class History : public ::testing::TestWithParam<BankEngine> {
   // the sqlcipher shell on a file, psql on a server.
   void anotherProgram(const std::string& sql) {
     if (onFile())
-      SqliteDb::openExisting(bank.name(), schema::kBankKey, false)->exec(sql);
+      SqliteDb::openExisting(bank.name(), schema::kBankKey, false)->script(sql);
     else
-      PgDb::connect(bank.name(), "public")->exec(sql);
+      PgDb::connect(bank.name(), "public")->script(sql);
   }
 
   NewBank bank{GetParam()};
@@ -170,7 +170,7 @@ TEST_P(History, AChangeWhoseHistoryCannotBeWrittenFailsWhole) {
     }
     EXPECT_EQ(stemOf("A12001"), "stem one\n");
     EXPECT_EQ(stemOf("A12002"), "\n");
-    EXPECT_FALSE(c.session().db().inTransaction());
+    EXPECT_FALSE(store::sqliteFile(c.session().engine()).inTransaction());
     EXPECT_EQ(count("select count(*) from zx_change_context"), 0);
   }
   anotherProgram("DROP TABLE \"zx_history_SC\";");  // another program took it away
@@ -199,7 +199,7 @@ TEST_P(History, AnOlderBankGetsItsHistoryAtTheFirstOpenAndCompactionKeepsIt) {
 TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpen) {
   if (!onFile()) return;  // the server's triggers are made by the server bank's own code
   auto triggers = [&] {
-    auto st = c.session().db().prepare(
+    auto st = store::sqliteFile(c.session().engine()).prepare(
         "SELECT group_concat(sql, ';') FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'zx_history_SC_%';");
     st.step();
     return st.column(0).toString();
@@ -215,7 +215,7 @@ TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpen) {
   replaceAll("WHERE h.kind = 'SC' AND h.numQ = OLD.numQ AND h.batch = (SELECT id FROM zx_change_context))",
              "JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = 'SC' AND h.numQ = OLD.numQ)");
   ASSERT_NE(earlier, current);
-  c.session().db().exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; " + earlier + ";");
+  store::sqliteFile(c.session().engine()).exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; " + earlier + ";");
   c.close();
   bank.open(c);
   EXPECT_EQ(triggers(), current);
@@ -307,7 +307,7 @@ TEST(ServerHistory, ALostConnectionTakesTheTaggedChangeBackAndTheNextIsKept) {
     history::ChangeTag tag(c, "Save");
     c.execute("update SCtbl set answer='B' where numQ='A12001'");
     PgDb::connect(bank.name(), "public")
-        ->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
+        ->script("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
                "pid <> pg_backend_pid()");
     EXPECT_EQ(errorNumberOf([&] { c.execute("update SCtbl set src='A13' where numQ='A12001'"); }), err::ServerUnreachable);
   }

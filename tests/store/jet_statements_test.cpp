@@ -4,7 +4,7 @@
 #include "dao.h"
 #include "db_error.h"
 #include "jet_sql.h"
-#include "quote.h"
+#include "dialect.h"
 #include "statements.h"
 #include "support.h"
 

@@ -5,8 +5,9 @@
 
 #include <fstream>
 
-#include "quote.h"
+#include "dialect.h"
 #include "session.h"
+#include "sqlite_db.h"
 #include "support.h"
 
 using namespace store;
@@ -126,7 +127,7 @@ TEST_F(StoreSafety, AValueBetweenDoubleQuotesStaysData) {
 }
 
 TEST(StoreErrors, EachFamilyOfEngineFailuresHasItsOwnNumber) {
-  auto number = [](int code) { return engineError(SqliteFailure{code, "x"}).number; };
+  auto number = [](int code) { return engineError(code, "x").number; };
   EXPECT_EQ(number(SQLITE_CONSTRAINT_UNIQUE), err::Generic);
   EXPECT_EQ(number(SQLITE_CONSTRAINT_PRIMARYKEY), err::Generic);
   EXPECT_EQ(number(SQLITE_CONSTRAINT_NOTNULL), err::FieldRequired);
@@ -140,7 +141,25 @@ TEST(StoreErrors, EachFamilyOfEngineFailuresHasItsOwnNumber) {
   EXPECT_EQ(number(SQLITE_NOTADB), err::Damaged);
   EXPECT_EQ(number(SQLITE_CANTOPEN_ISDIR), err::CannotOpen);
   // A full disk whose message reads like a repeated key is still a full disk.
-  EXPECT_EQ(engineError(SqliteFailure{SQLITE_FULL, "UNIQUE constraint failed: SCtbl.numQ"}).number, err::DiskFull);
+  EXPECT_EQ(engineError(SQLITE_FULL, "UNIQUE constraint failed: SCtbl.numQ").number, err::DiskFull);
+}
+
+TEST(StoreErrors, EachEngineFailureSaysWhatTheEngineFoundInItsOwnWords) {
+  auto fault = [](int code) { return engineError(code, "x").fault; };
+  EXPECT_EQ(fault(SQLITE_BUSY_SNAPSHOT), EngineFault::Busy);
+  EXPECT_EQ(fault(SQLITE_LOCKED_SHAREDCACHE), EngineFault::Busy);
+  EXPECT_EQ(fault(SQLITE_FULL), EngineFault::DiskFull);
+  EXPECT_EQ(fault(SQLITE_IOERR_FSYNC), EngineFault::IoError);
+  EXPECT_EQ(fault(SQLITE_CORRUPT_VTAB), EngineFault::Damaged);
+  // A key that does not open the first page is not a damaged page: a restore treats them apart.
+  EXPECT_EQ(fault(SQLITE_NOTADB), EngineFault::NotADatabase);
+  EXPECT_EQ(fault(SQLITE_READONLY_DBMOVED), EngineFault::ReadOnly);
+  EXPECT_EQ(fault(SQLITE_ERROR), EngineFault::Statement);
+  const DbError e = engineError(SQLITE_CONSTRAINT_UNIQUE, "UNIQUE constraint failed: SCtbl.numQ");
+  EXPECT_TRUE(isKeyViolation(e));
+  EXPECT_EQ(e.fault, EngineFault::Constraint);
+  EXPECT_EQ(e.engineMessage, "UNIQUE constraint failed: SCtbl.numQ");
+  EXPECT_TRUE(engineError(SQLITE_BUSY, "database is locked").busy());
 }
 
 // A bank of 99 long questions with one page in the middle of the file damaged.
@@ -210,7 +229,7 @@ namespace {
 TEST(StoreStatements, AKeptStatementInUseGivesAFreshOneAndHoldsNothingAfterUse) {
   testing_support::TempDir dir;
   auto db = store::SqliteDb::create((dir.path() / "kept.db").string(), "k");
-  db->exec("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1); INSERT INTO t VALUES (2);");
+  db->script("CREATE TABLE t (a INTEGER); INSERT INTO t VALUES (1); INSERT INTO t VALUES (2);");
   const std::string sql = "SELECT a FROM t ORDER BY a;";
   {
     auto outer = db->prepareKept(sql);
@@ -225,6 +244,6 @@ TEST(StoreStatements, AKeptStatementInUseGivesAFreshOneAndHoldsNothingAfterUse) 
   ASSERT_TRUE(again.step());
   EXPECT_EQ(again.column(0).toInt(), 1);
   again.reset();
-  db->exec("DROP TABLE t;");
+  db->script("DROP TABLE t;");
 }
 }  // namespace

@@ -139,7 +139,7 @@ TEST(ServerConnection, HeldRowsStayOutOfReachOfOtherWritersUntilTheCommit) {
   addQuestion(c, "SCtbl", "01202", "X012");
   EXPECT_EQ(errorNumberOf([&] { c.holdRows("SCtbl where numQ='01201'"); }), err::NoTransaction);
   auto other = PgDb::connect(server.uri(), "public");
-  other->exec("SET lock_timeout = '100ms'");
+  other->script("SET lock_timeout = '100ms'");
   {
     Transaction t(c);
     c.holdRows("SCtbl where numQ='01201'");

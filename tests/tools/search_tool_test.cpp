@@ -59,7 +59,7 @@ TEST(BankToolSearch, KilledWhileIndexingLeavesNoStaleIndex) {
   const std::string d = dir.path().string();
   ASSERT_EQ(bank({"create", d}).status, 0);
   auto otherProgram = [&](const std::string& sql) {
-    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->exec(sql);
+    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->script(sql);
   };
   otherProgram(
       "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 1999) "
