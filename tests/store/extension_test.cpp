@@ -150,8 +150,10 @@ TEST(ExtensionsReadOnly, ABankOpenedReadOnlyIsReadAsItIsAndUpgradedByNoOne) {
     std::vector<OpenExtension> opened = openExtensions(*db);
     EXPECT_TRUE(probe.upgradedFrom.empty());
     EXPECT_FALSE(db->hasTable("zx_extensions"));
-    for (const OpenExtension& o : opened)
-      if (o.extension == &probe) EXPECT_FALSE(o.keeping);  // its table is not there to keep anything in
+    for (const OpenExtension& o : opened) {
+      if (o.extension != &probe) continue;
+      EXPECT_FALSE(o.keeping);  // its table is not there to keep anything in
+    }
   }
   Connection c;
   openBank(c, dir.path());  // the first writable open does it
