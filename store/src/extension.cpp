@@ -23,8 +23,10 @@ std::vector<const Extension*>& registry() {
 std::string versionsTable(Engine& e) { return tableIdent(e.dialect(), kExtensionsTable); }
 
 std::string createVersionsSql(Engine& e) {
+  // Every role that opens the bank reads it, also where the table came after the roles' grants.
   if (e.dialect() == Dialect::Postgres)
-    return "CREATE TABLE IF NOT EXISTS public.zx_extensions (name citext PRIMARY KEY, version bigint NOT NULL);";
+    return "CREATE TABLE IF NOT EXISTS public.zx_extensions (name citext PRIMARY KEY, version bigint NOT NULL); "
+           "GRANT SELECT ON public.zx_extensions TO PUBLIC;";
   return "CREATE TABLE IF NOT EXISTS zx_extensions (name TEXT COLLATE NOCASE PRIMARY KEY, version INTEGER NOT NULL);";
 }
 
