@@ -11,6 +11,8 @@
 #include "controls/app_services.h"
 #include "controls/controls.h"
 #include "controls/form.h"
+#include "extension.h"
+#include "history.h"
 #include "platform.h"
 #include "program.h"
 
@@ -43,6 +45,8 @@ std::unique_ptr<platform::TerminationWatch> endOnTerminate(QApplication* qapp, a
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The bank's extensions that this program keeps, before any bank is opened.
+  store::registerExtension(history::extension());
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(ui::AppTitle()));
   QApplication::setWindowIcon(ui::Bitmap("app_icon"));

@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "extension.h"
+#include "history.h"
+
 namespace bench_support {
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -41,6 +44,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 };
 
 inline int runWithRatios(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs) {
+  // The bank's extensions that the program keeps, as every program registers them.
+  store::registerExtension(history::extension());
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter(std::move(pairs));
   benchmark::RunSpecifiedBenchmarks(&reporter);

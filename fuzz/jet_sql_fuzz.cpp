@@ -12,6 +12,8 @@
 
 #include "connection.h"
 #include "db_error.h"
+#include "extension.h"
+#include "history.h"
 #include "schema.h"
 #include "session.h"
 #include "sqlite_db.h"
@@ -23,6 +25,7 @@ store::Connection& bank() {
     char pattern[] = "/tmp/zx_jet_fuzz_XXXXXX";
     const char* dir = mkdtemp(pattern);
     if (!dir) std::abort();
+    store::registerExtension(history::extension());  // its triggers are on the tables, as in the program
     store::schema::createBank(dir);
     auto* c = new store::Connection;
     c->open(store::schema::bankPath(dir).string(), store::schema::kBankKey);

@@ -6,6 +6,7 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
+#include "extension_loops.h"
 #include "schema.h"
 #include "text.h"
 
@@ -66,6 +67,7 @@ std::vector<std::string> structureProblems(const fs::path& folder) {
   auto user = openOurFile(schema::userPath(folder).string(), schema::kUserKey, false, ErrorStyle::Ado);
   findMissingTables(*bank, schema::kBankFile, schema::bankTables(), out);
   findBrokenLinks(*bank, folder, out);
+  for (const std::string& p : extensionProblems(*bank, schema::kBankFile)) out.push_back(p);
   findMissingTables(*user, schema::kUserFile, schema::userTables(), out);
   return out;
 }

@@ -3,7 +3,7 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "history_context.h"
+#include "extension_loops.h"
 #include "session.h"
 #include "text.h"
 
@@ -174,7 +174,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit,
       db.run("INSERT INTO zx_tabledefs (name, attributes, connect, source_table) VALUES (?1, ?2, ?3, ?1);",
              {Value(link), Value(0x40000000LL), Value(connect)});
     }
-    history::createHistory(db);
+    createExtensions(db);
   });
   if (fill) fill(folder);
   undo.done = true;

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "db_error.h"
-#include "history_context.h"
 #include "dialect.h"
 #include "engine.h"
+#include "extension_loops.h"
 #include "schema.h"
 #include "search_index_server.h"
 #include "session.h"
@@ -88,7 +88,7 @@ std::string serverBankSql() {
     sql += std::string("INSERT INTO public.zx_tabledefs (name, attributes, connect, source_table) VALUES ('") + link +
            "', " + std::to_string(0x40000000L) + ", '" + serverUserLinkConnect() + "', '" + link + "');\n";
   sql += search_index::server::indexSql();  // empty: the first search builds it
-  return sql + history::serverHistorySql();
+  return sql;
 }
 
 void createServerBank(const std::string& conninfo) {
@@ -96,6 +96,7 @@ void createServerBank(const std::string& conninfo) {
   requireEmptyServerDatabase(*db);
   db->begin();
   db->script(serverBankSql());
+  createExtensions(*db);
   db->commit();
   noteCatalogChanged();
 }

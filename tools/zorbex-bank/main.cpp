@@ -4,6 +4,8 @@
 
 #include "commands.h"
 #include "connection.h"
+#include "extension.h"
+#include "history.h"
 
 using namespace bank_tool;
 
@@ -52,6 +54,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   store::setServerClientName("zorbex-bank");
+  // The bank's extensions that this program keeps, before any bank is opened.
+  store::registerExtension(history::extension());
   std::string name = argv[1];
   for (const Command& c : kCommands)
     if (name == c.name) return c.run(Args(argv + 2, argv + argc));

@@ -41,9 +41,9 @@ class History : public ::testing::TestWithParam<BankEngine> {
   // the sqlcipher shell on a file, psql on a server.
   void anotherProgram(const std::string& sql) {
     if (onFile())
-      SqliteDb::openExisting(bank.name(), schema::kBankKey, false)->script(sql);
+      SqliteDb::openExisting(bank.name(), schema::kBankKey, false)->exec(sql);
     else
-      PgDb::connect(bank.name(), "public")->script(sql);
+      PgDb::connect(bank.name(), "public")->exec(sql);
   }
 
   NewBank bank{GetParam()};
@@ -170,7 +170,7 @@ TEST_P(History, AChangeWhoseHistoryCannotBeWrittenFailsWhole) {
     }
     EXPECT_EQ(stemOf("A12001"), "stem one\n");
     EXPECT_EQ(stemOf("A12002"), "\n");
-    EXPECT_FALSE(store::sqliteFile(c.session().engine()).inTransaction());
+    EXPECT_FALSE(c.engine().inTransaction());
     EXPECT_EQ(count("select count(*) from zx_change_context"), 0);
   }
   anotherProgram("DROP TABLE \"zx_history_SC\";");  // another program took it away
@@ -196,13 +196,13 @@ TEST_P(History, AnOlderBankGetsItsHistoryAtTheFirstOpenAndCompactionKeepsIt) {
   EXPECT_EQ(history::versions(c, Kind::SC, "A12001").size(), kept + 1);
 }
 
-TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpen) {
+TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpenAndTheVersionRecorded) {
   if (!onFile()) return;  // the server's triggers are made by the server bank's own code
   auto triggers = [&] {
-    auto st = store::sqliteFile(c.session().engine()).prepare(
+    auto rows = c.engine().query(
         "SELECT group_concat(sql, ';') FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'zx_history_SC_%';");
-    st.step();
-    return st.column(0).toString();
+    rows->next();
+    return rows->column(0).toString();
   };
   const std::string current = triggers();
   // As an earlier build made them: a probe through every kept version, inserts that can abort.
@@ -215,10 +215,13 @@ TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpen) {
   replaceAll("WHERE h.kind = 'SC' AND h.numQ = OLD.numQ AND h.batch = (SELECT id FROM zx_change_context))",
              "JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = 'SC' AND h.numQ = OLD.numQ)");
   ASSERT_NE(earlier, current);
-  store::sqliteFile(c.session().engine()).exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; " + earlier + ";");
+  // An earlier build recorded no versions.
+  c.engine().script("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; " + earlier +
+                        "; DROP TABLE zx_extensions;");
   c.close();
   bank.open(c);
   EXPECT_EQ(triggers(), current);
+  EXPECT_EQ(recordedVersion(c.engine(), history::extension().name()), history::extension().version());
 }
 
 TEST_P(History, PruningForgetsWhatCameBeforeTheDate) {
@@ -307,7 +310,7 @@ TEST(ServerHistory, ALostConnectionTakesTheTaggedChangeBackAndTheNextIsKept) {
     history::ChangeTag tag(c, "Save");
     c.execute("update SCtbl set answer='B' where numQ='A12001'");
     PgDb::connect(bank.name(), "public")
-        ->script("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
+        ->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
                "pid <> pg_backend_pid()");
     EXPECT_EQ(errorNumberOf([&] { c.execute("update SCtbl set src='A13' where numQ='A12001'"); }), err::ServerUnreachable);
   }

@@ -1,0 +1,6 @@
+#include "bank_extensions.h"
+
+#include "extension.h"
+#include "history.h"
+
+void registerBankExtensions() { store::registerExtension(history::extension()); }
