@@ -77,11 +77,12 @@ const fs::path& withoutHistory() {
 }
 
 // A connection as the editor has one. Opening adds missing triggers: on the bank that keeps no
-// history they go again, and the connection writes no context rows.
+// history they go again, and the connection tells the history of no change.
 void openBank(Connection& conn, const fs::path& folder, bool keepsHistory) {
   conn.open(schema::bankPath(folder).string(), schema::kBankKey);
   if (keepsHistory) return;
-  conn.session().noteKeepsHistory(false);
+  for (store::OpenExtension& o : conn.session().extensions())
+    if (o.extension == &history::extension()) o.keeping = false;
   store::sqliteFile(conn.session().engine()).exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete;");
 }
 
