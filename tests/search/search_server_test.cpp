@@ -17,7 +17,7 @@
 #include "temp_dir.h"
 
 using namespace search;
-namespace sidx = store::search_index;
+namespace sidx = search::index;
 
 namespace {
 
@@ -55,7 +55,7 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
 
   store::Connection conn;
   conn.open(server.uri());
-  EXPECT_FALSE(sidx::searchIndexBuilt(conn));
+  EXPECT_FALSE(sidx::indexOf(conn).built());
   std::vector<int> progress;
   EXPECT_EQ(searchBank(conn, parseQuery("walrus"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
   ASSERT_FALSE(progress.empty());
