@@ -11,6 +11,9 @@
 #include "controls/app_services.h"
 #include "controls/controls.h"
 #include "controls/form.h"
+#include "extension.h"
+#include "history.h"
+#include "search_index.h"
 #include "platform.h"
 #include "program.h"
 
@@ -43,6 +46,9 @@ std::unique_ptr<platform::TerminationWatch> endOnTerminate(QApplication* qapp, a
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The bank's extensions that this program keeps, before any bank is opened.
+  store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(ui::AppTitle()));
   QApplication::setWindowIcon(ui::Bitmap("app_icon"));

@@ -15,13 +15,13 @@ const char* operationName(Operation op) {
     case Operation::DeleteQuestion: return "Delete Question";
     case Operation::DeletePool: return "Delete Pool";
     case Operation::ToolSql: return "zorbex-bank sql";
-    // Written by the history itself, under the names it gives them.
-    case Operation::RestoreFromHistory: return store::history::kRestoreFromHistory;
-    case Operation::Undelete: return store::history::kUndelete;
+    // The history's own operations, and what it names a change that no operation tagged.
+    case Operation::RestoreFromHistory: return "Restore from history";
+    case Operation::Undelete: return "Undelete";
     case Operation::Replace: return "Replace";
-    case Operation::AnotherProgram: return store::history::kAnotherProgram;
+    case Operation::AnotherProgram: return "another program";
   }
-  return store::history::kAnotherProgram;
+  return "another program";
 }
 
 std::optional<Operation> operationNamed(std::string_view name) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "change_tag.h"
 #include "connection.h"
-#include "history.h"
 
 namespace bank {
 
@@ -42,8 +42,8 @@ const char* operationName(Operation op);
 // The operation kept under name; nothing for a name this program does not write.
 std::optional<Operation> operationNamed(std::string_view name);
 
-// Tags the writes through conn with the operation while it lives (see store::history::ChangeTag).
-class OperationTag : public store::history::ChangeTag {
+// Tags the writes through conn with the operation while it lives (see store::ChangeTag).
+class OperationTag : public store::ChangeTag {
  public:
   OperationTag(store::Connection& conn, Operation op) : ChangeTag(conn, operationName(op)) {}
 };

@@ -11,6 +11,9 @@
 #include "connections.h"
 #include "controls/form.h"
 #include "controls/scripted_dialogs.h"
+#include "extension.h"
+#include "history.h"
+#include "search_index.h"
 #include "sc/form_sc_edit.h"
 #include "session.h"
 #include "synthetic_bank.h"
@@ -43,6 +46,8 @@ void addStems(const std::filesystem::path& folder) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
+  store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
   const std::filesystem::path& bank = bench_support::largeBank();
   addStems(bank);
   store::ProgramState state(bank);

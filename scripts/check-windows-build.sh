@@ -18,7 +18,7 @@ flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror)
 engine="$(pkg-config --variable=includedir sqlcipher)/sqlcipher"
 server="$(pkg-config --variable=includedir libpq)"
 # After the cross compiler's own folders, so that nothing else of the host's is taken.
-includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ibank -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
+includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ibank -Ihistory -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
@@ -45,7 +45,7 @@ needs='fatal error: (mdbtools\.h|glib\.h|iconv\.h|Q[A-Za-z]*): No such file'
 compiled=0
 skipped=()
 failed=0
-for f in store/src/*.cpp bank/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp search/*.cpp tools/zorbex-bank/*.cpp; do
+for f in store/src/*.cpp bank/*.cpp history/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp search/*.cpp tools/zorbex-bank/*.cpp; do
   if log="$("$cxx" "${flags[@]}" "${includes[@]}" -fsyntax-only "$f" 2>&1)"; then
     compiled=$((compiled + 1))
   elif grep -Eq "$needs" <<<"$log"; then

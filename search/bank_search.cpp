@@ -164,7 +164,7 @@ void indexOne(sidx::Index& idx, PlainText& plain, Kind kind, const std::string& 
 
 void updateWithin(store::Connection& conn, const Progress& progress) {
   sidx::Index& idx = sidx::indexOf(conn);
-  idx.install();
+  idx.keepWhole();
   if (!idx.built()) {
     indexWhole(idx, progress);
     return;
@@ -215,8 +215,8 @@ QString plainTextOf(Kind kind, const std::string& field, const Value& value) {
 
 void rebuildIndex(store::Connection& conn, const Progress& progress) {
   sidx::Index& idx = sidx::indexOf(conn);
-  idx.install();
   store::Transaction t(conn);
+  idx.keepWhole();
   indexWhole(idx, progress);
   t.commit();
 }

@@ -122,9 +122,30 @@ class FileFiller : public Filler {
 
 class FileIndex : public Index {
  public:
-  FileIndex(store::Connection& conn, Engine& e) : conn_(conn), e_(e) {}
+  explicit FileIndex(Engine& e) : e_(e) {}
 
-  void install() override {
+  // The bank, not the user database beside it.
+  bool appliesTo() override {
+    for (Kind k : store::schema::kAllKinds)
+      if (e_.hasTable(store::schema::tableName(k))) return true;
+    return false;
+  }
+  void create() override { createTables(); }
+  bool settled() override { return !lacksSomething(); }
+  // Whatever the version: an index of an earlier layout is recognised by its tables and made anew.
+  void upgrade(int /*from*/) override { createTables(); }
+  std::vector<std::string> problems(int version) override {
+    if (version < 1) return {};
+    if (!present()) return {"the search index's tables are missing"};
+    std::vector<std::string> out;
+    for (Kind k : store::schema::kAllKinds)
+      if (e_.hasTable(store::schema::tableName(k)) && !hasTriggers(k))
+        out.push_back(std::string("the search index does not learn of changes to ") + store::schema::tableName(k) +
+                      " (its triggers are missing)");
+    return out;
+  }
+
+  void keepWhole() override {
     // Each search comes here: the catalogue is looked at again only when some program changed it.
     const long long version = integer(e_, "PRAGMA schema_version;");
     if (version == checkedAt_) return;
@@ -255,22 +276,21 @@ class FileIndex : public Index {
     if (!present()) return true;
     // A question table made after the index (an import of a kind the bank lacked) gets its
     // triggers too.
-    for (Kind k : store::schema::kAllKinds) {
-      if (!e_.hasTable(store::schema::tableName(k))) continue;
-      if (integer(e_, "SELECT count(*) FROM sqlite_master WHERE type='trigger' AND name=" +
-                          literal(triggerName(k, "delete")) + ";") == 0)
-        return true;
-    }
+    for (Kind k : store::schema::kAllKinds)
+      if (e_.hasTable(store::schema::tableName(k)) && !hasTriggers(k)) return true;
     return earlierLayout() || sqlOf("zx_search_state").find("dead") == std::string::npos;
   }
 
+  bool hasTriggers(Kind k) {
+    return integer(e_, "SELECT count(*) FROM sqlite_master WHERE type='trigger' AND name=" +
+                           literal(triggerName(k, "delete")) + ";") > 0;
+  }
+
   // Makes whatever of the index or its triggers is missing (the statements change nothing where
-  // they exist); whether anything was.
+  // they exist), in the caller's transaction; whether anything was.
   bool makeWhole() {
     if (!lacksSomething()) return false;
-    store::Transaction t(conn_);
     createTables();
-    t.commit();
     return true;
   }
 
@@ -319,7 +339,6 @@ class FileIndex : public Index {
     if (bytes < kBytes) e_.script("PRAGMA cache_size = -" + std::to_string(kBytes / 1024) + ";");
   }
 
-  store::Connection& conn_;  // for its transactions
   Engine& e_;
   // The file's schema version at which the index's tables and triggers were last found whole
   // (-1: never); any program's change to the schema changes the version.
@@ -339,6 +358,6 @@ std::string fileMatchText(const TermQuery& query) {
   return expr;
 }
 
-std::unique_ptr<Index> makeFileIndex(store::Connection& conn) { return std::make_unique<FileIndex>(conn, conn.engine()); }
+std::unique_ptr<Index> makeFileIndex(Engine& engine) { return std::make_unique<FileIndex>(engine); }
 
 }  // namespace search::index

@@ -14,6 +14,6 @@ namespace search::index {
 // read as syntax.
 std::string fileMatchText(const TermQuery& query);
 
-std::unique_ptr<Index> makeFileIndex(store::Connection& conn);
+std::unique_ptr<Index> makeFileIndex(store::Engine& engine);
 
 }  // namespace search::index

@@ -9,16 +9,40 @@
 namespace search::index {
 
 namespace {
-constexpr const char* kFeature = "search index";
+
+class IndexExtension : public store::Extension {
+ public:
+  std::string name() const override { return "search index"; }
+  // 1: the words in a contentless FTS4 table (a tsvector on a server), ranked by small rows, with
+  // a count of dead entries. Older layouts in a file are recognised by their tables' SQL.
+  int version() const override { return 1; }
+  std::unique_ptr<store::ExtensionBackend> backendFor(store::Engine& engine) const override {
+    // The one place where the engine decides: every call of the index goes to the backend made here.
+    if (engine.dialect() == store::Dialect::Postgres) return makeServerIndex(engine);
+    return makeFileIndex(engine);
+  }
+  // A copy carries none of the index: it holds nothing but what the questions give again, and
+  // each copy builds its own from its questions at its first search.
+  std::vector<store::ExtensionTable> tables() const override { return {}; }
+  bool carriedByPush() const override { return false; }
+  bool carriedByPublish() const override { return false; }
+};
+
+}  // namespace
+
+const store::Extension& extension() {
+  static const IndexExtension ext;
+  return ext;
 }
 
 Index& indexOf(store::Connection& conn) {
-  store::Engine& engine = conn.engine();
-  if (store::FeatureState* kept = engine.featureState(kFeature)) return static_cast<Index&>(*kept);
-  // The one place where the engine decides: every later call goes to the backend chosen here.
-  std::unique_ptr<Index> index =
-      engine.dialect() == store::Dialect::Postgres ? makeServerIndex(conn) : makeFileIndex(conn);
-  return static_cast<Index&>(engine.keepFeatureState(kFeature, std::move(index)));
+  conn.engine();  // 3704 when closed
+  auto* index = dynamic_cast<Index*>(store::extensionBackend(conn, extension()));
+  if (!index)
+    throw store::DbError(store::err::Generic, "The database " + conn.path() +
+                                                  " keeps no search index (it holds no questions, or this program "
+                                                  "did not register the index).");
+  return *index;
 }
 
 std::vector<Phrase> tokenPhrases(const TermQuery& query) {

@@ -7,11 +7,14 @@
 // is never stale. The triggers use nothing but the engine's own SQL, so that any other program
 // can still write the bank.
 //
-// One backend per engine, chosen once for each open connection (indexOf): a bank in a file keeps
-// its index in the file's FTS4 tables (file_index.h), a bank on a server with the server's own
-// full-text search (server_index.h). Both work through the store's public Engine alone. Knows
-// nothing of RTF, of Qt or of how words are made: the search above gives the words, and asks
-// with a TermQuery that each backend writes in its engine's own syntax.
+// The index is an extension of the bank (extension()): made with the bank, added to an older bank
+// at its first writable open, never carried by a push or a publish (the copy builds its own
+// from its questions at its first search), kept by a compaction. One backend per engine, made
+// once by the store as it opens the bank: a bank in a file keeps its index in the file's FTS4
+// tables (file_index.h), a bank on a server with the server's own full-text search
+// (server_index.h). Both work through the store's public Engine alone. Knows nothing of RTF, of
+// Qt or of how words are made: the search above gives the words, and asks with a TermQuery that
+// each backend writes in its engine's own syntax.
 
 #include <functional>
 #include <memory>
@@ -21,6 +24,7 @@
 
 #include "connection.h"
 #include "engine.h"
+#include "extension.h"
 #include "kind_registry.h"
 #include "schema.h"
 #include "value.h"
@@ -85,15 +89,16 @@ class Filler {
   virtual void finish() = 0;
 };
 
-// Kept with the engine of the connection it serves (store::Engine::featureState).
-class Index : public store::FeatureState {
+// The backend of the index on one bank; present(), appliesTo() and the making and upgrading of
+// its tables are those of an extension.
+class Index : public store::ExtensionBackend {
  public:
   // ----- its tables
-  // Makes whatever of the index's tables and triggers is missing (a question table made after
-  // the index gets its triggers too); nothing where they are whole. An index made here still
-  // needs its first build.
-  virtual void install() = 0;
-  virtual bool present() = 0;
+  // Before each search, in its transaction: whatever of the index's tables and triggers another
+  // program took away since, or a question table made since (an import of a kind the bank
+  // lacked) needs, is made again; nothing where they are whole. An index made here still needs
+  // its first build.
+  virtual void keepWhole() = 0;
   // Whether the index has been built over the whole bank (after that, the marks keep it whole).
   virtual bool built() = 0;
 
@@ -131,8 +136,12 @@ class Index : public store::FeatureState {
 // prefix term's last piece is the prefix. Empty terms and phrases are left out.
 std::vector<Phrase> tokenPhrases(const TermQuery& query);
 
-// The index of the bank that conn has open: its backend chosen by the engine at the first call
-// and kept for as long as the connection stays open. 3704 when conn is closed.
+// The index as an extension of the bank, for each program to register before it opens a bank.
+const store::Extension& extension();
+
+// The index of the bank that conn has open: the backend that the store made for its engine as
+// it opened the bank. 3704 when conn is closed; a DbError when the database keeps no index (the
+// user tables) or the program did not register it.
 Index& indexOf(store::Connection& conn);
 
 // The kind an index row names (it was written by this program: anything else is a fault).

@@ -227,14 +227,26 @@ int visitRows(store::EngineRows& rows, size_t fields, const QuestionVisitor& vis
 
 class ServerIndex : public Index {
  public:
-  ServerIndex(store::Connection& conn, Engine& e) : conn_(conn), e_(e) {}
+  explicit ServerIndex(Engine& e) : e_(e) {}
 
-  void install() override {
-    if (present()) return;
-    // A bank made on the server before it had an index gets one (its owner's rights are needed).
-    store::Transaction t(conn_);
-    e_.script(serverIndexSql());
-    t.commit();
+  // The bank's schema with its question tables, not the user tables' schema.
+  bool appliesTo() override {
+    for (Kind k : store::schema::kAllKinds)
+      if (!e_.hasTable(store::schema::tableName(k))) return false;
+    return true;
+  }
+  void create() override { e_.script(serverIndexSql()); }
+  // A bank made on the server before it had an index gets one (its owner's rights are needed).
+  void upgrade(int /*from*/) override {
+    if (!present()) create();
+  }
+  std::vector<std::string> problems(int version) override {
+    if (version >= 1 && !present()) return {"the search index's tables are missing"};
+    return {};
+  }
+
+  void keepWhole() override {
+    if (!present()) create();
   }
 
   bool present() override { return e_.hasTable("zx_search_state"); }
@@ -358,7 +370,6 @@ class ServerIndex : public Index {
   }
 
  private:
-  store::Connection& conn_;  // for its transactions
   Engine& e_;
 };
 
@@ -395,8 +406,6 @@ END $f$;
 
 std::string serverQueryText(const TermQuery& query) { return queryText(phrasesOf(query)); }
 
-std::unique_ptr<Index> makeServerIndex(store::Connection& conn) {
-  return std::make_unique<ServerIndex>(conn, conn.engine());
-}
+std::unique_ptr<Index> makeServerIndex(Engine& engine) { return std::make_unique<ServerIndex>(engine); }
 
 }  // namespace search::index

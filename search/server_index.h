@@ -20,6 +20,6 @@ std::string serverIndexSql();
 // term as lexeme:*; every lexeme quoted, so that nothing in a term is tsquery syntax.
 std::string serverQueryText(const TermQuery& query);
 
-std::unique_ptr<Index> makeServerIndex(store::Connection& conn);
+std::unique_ptr<Index> makeServerIndex(store::Engine& engine);
 
 }  // namespace search::index

@@ -4,7 +4,6 @@
 // a bank on a PostgreSQL server look the same to every caller. Every failure comes out as a
 // DbError numbered as the callers expect.
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,13 +23,6 @@ class EngineRows {
   virtual int columnCount() const = 0;
   virtual std::string columnName(int i) const = 0;
   virtual Value column(int i) const = 0;  // of the current row
-};
-
-// What a feature above the store keeps for as long as the engine stays open (the backend it
-// chose for the bank, what it last found there); dropped with the engine.
-class FeatureState {
- public:
-  virtual ~FeatureState() = default;
 };
 
 class Engine {
@@ -69,18 +61,6 @@ class Engine {
   virtual std::string schemaName() const = 0;
   // Whether the bank has its own table of that name (on a server: in the schema public).
   virtual bool hasTable(const std::string& name) = 0;
-
-  // The state that a feature keeps here under its name; nullptr while it keeps none.
-  FeatureState* featureState(const std::string& feature) const {
-    const auto it = features_.find(feature);
-    return it == features_.end() ? nullptr : it->second.get();
-  }
-  FeatureState& keepFeatureState(const std::string& feature, std::unique_ptr<FeatureState> state) {
-    return *(features_[feature] = std::move(state));
-  }
-
- private:
-  std::map<std::string, std::unique_ptr<FeatureState>> features_;
 };
 
 }  // namespace store

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "db_error.h"
+#include "extension_loops.h"
 #include "schema.h"
 #include "session.h"
 #include "text.h"
@@ -66,6 +67,7 @@ std::vector<std::string> structureProblems(const fs::path& folder) {
   try {
     findMissingTables(*bank, schema::kBankFile, schema::bankTables(), out);
     findBrokenLinks(*bank, folder, out);
+    for (const std::string& p : extensionProblems(*bank, schema::kBankFile)) out.push_back(p);
     findMissingTables(*user, schema::kUserFile, schema::userTables(), out);
   } catch (const SqliteFailure& f) {
     throw engineError(f);

@@ -495,6 +495,8 @@ std::vector<std::string> contentsOf(SqliteDb& db) {
   while (defs.step())
     out.push_back("definition " + defs.column(0).toString() + " " + defs.column(1).toString() + " " +
                   defs.column(2).toString() + " " + defs.column(3).toString());
+  // The versions of the extensions, which the copy must carry as the bank holds them.
+  for (const auto& [name, version] : recordedExtensions(db)) out.push_back("extension " + name + " " + std::to_string(version));
   return out;
 }
 

@@ -1,7 +1,6 @@
 #include "connection.h"
 
 #include "db_error.h"
-#include "history_context.h"
 #include "session.h"
 #include "sqlite_db.h"
 #include "statements.h"
@@ -54,7 +53,7 @@ void Connection::open(const std::string& connectionString) {
   // first write, so that the file alone is complete from the start.
   session_->db().checkpoint();
   try {
-    session_->noteKeepsHistory(history::ensureHistory(session_->db()));
+    session_->openExtensions();
   } catch (...) {
     session_.reset();
     path_.clear();
@@ -66,10 +65,11 @@ void Connection::openServer(const std::string& conninfo, Space space) {
   if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
   auto db = PgDb::connect(conninfo, space == Space::User ? kUserSchema : "public");
   schema::requireServerBank(*db);
-  const bool keepsHistory = space == Space::Bank && history::ensureServerHistory(*db);
-  path_ = db->serverName();
-  session_ = std::make_unique<Session>(std::move(db));
-  session_->noteKeepsHistory(keepsHistory);
+  const std::string name = db->serverName();
+  auto session = std::make_unique<Session>(std::move(db));
+  if (space == Space::Bank) session->openExtensions();  // the user tables' schema keeps none
+  path_ = name;
+  session_ = std::move(session);
 }
 
 bool Connection::onServer() const { return session_ && !session_->file(); }

@@ -3,7 +3,7 @@
 #include <sqlite3.h>
 
 #include "db_error.h"
-#include "history_context.h"
+#include "extension_loops.h"
 #include "session.h"
 #include "sqlite_db.h"
 #include "text.h"
@@ -175,7 +175,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit,
       st.bind(3, Value(connect));
       st.step();
     }
-    history::createHistory(db);
+    createExtensions(db);
   });
   if (fill) fill(folder);
   undo.done = true;

@@ -7,7 +7,8 @@
 
 #include "bank_files.h"
 #include "db_error.h"
-#include "history_context.h"
+#include "extension.h"
+#include "extension_loops.h"
 #include "pg_db.h"
 #include "schema.h"
 #include "session.h"
@@ -90,6 +91,27 @@ void requireSame(const Rows& written, const Rows& readBack, const std::string& t
                                         std::to_string(readBack.size()) + " read back); nothing was changed.");
 }
 
+// The extensions whose rows a push (or a publish) carries, with their tables as a copy reads them.
+struct Carried {
+  const Extension* extension;
+  std::vector<schema::TableSpec> tables;
+};
+
+std::vector<Carried> carriedExtensions(bool push) {
+  std::vector<Carried> out;
+  for (const Extension* ext : registeredExtensions()) {
+    if (!(push ? ext->carriedByPush() : ext->carriedByPublish())) continue;
+    Carried c{ext, {}};
+    for (const ExtensionTable& t : ext->tables()) {
+      schema::TableSpec spec{t.name, {}};
+      for (const ExtensionColumn& col : t.columns) spec.columns.push_back({col.name, col.type});
+      c.tables.push_back(std::move(spec));
+    }
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
 // Names the table in a failure while copying it.
 template <typename F>
 void forTable(const std::string& table, F&& body) {
@@ -105,6 +127,9 @@ void forTable(const std::string& table, F&& body) {
 std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::string& conninfo) {
   auto bank = openOurFile(schema::bankPath(folder).string(), schema::kBankKey, true, ErrorStyle::Ado);
   auto user = openOurFile(schema::userPath(folder).string(), schema::kUserKey, true, ErrorStyle::Ado);
+  // What the bank keeps that this program does not know could not be carried, nor kept after.
+  if (std::vector<std::string> unknown = unknownExtensions(*bank, schema::kBankFile); !unknown.empty())
+    throw DbError(err::Generic, unknown.front() + "; nothing was copied. Use the newer program.");
   auto server = PgDb::connect(conninfo, "public");
   schema::requireEmptyServerDatabase(*server);
   // Each file read as of one moment.
@@ -112,6 +137,7 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
   user->run("BEGIN");
   server->begin();
   server->exec(schema::serverBankSql());
+  createExtensions(*server);
   std::vector<CopiedTable> out;
   auto copy = [&](SqliteDb& file, const Place& p) {
     bool present = false;
@@ -121,7 +147,7 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
       throw engineError(f);
     }
     // A bank made without that kind: its table stays empty on the server; a bank that this
-    // program never opened for writing has no history to carry.
+    // program never opened for writing has no extension's rows to carry.
     if (!present) return;
     forTable(p.table->name, [&] {
       Rows rows = readRows(file, tableIdent(Dialect::Sqlite, p.table->name), *p.table);
@@ -132,9 +158,12 @@ std::vector<CopiedTable> pushBankToServer(const fs::path& folder, const std::str
     });
   };
   for (const Place& p : everyTable()) copy(p.user ? *user : *bank, p);
-  // The history comes along, under the numbers it had, and new versions and changes follow them.
-  for (const schema::TableSpec& t : history::historyTables()) copy(*bank, {&t, false});
-  server->run(history::serverHistoryNumbersSql());
+  // The extensions that a push carries come along, under the numbers they had.
+  const std::vector<Carried> carried = carriedExtensions(true);
+  for (const Carried& c : carried) {
+    for (const schema::TableSpec& t : c.tables) copy(*bank, {&t, false});
+    c.extension->backendFor(*server)->copied();
+  }
   server->run("COMMIT");
   noteCatalogChanged();
   return out;
@@ -151,6 +180,12 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   std::vector<std::pair<Place, Rows>> snapshot;
   for (const Place& p : everyTable())
     forTable(p.table->name, [&] { snapshot.push_back({p, readRows(*server, serverTable(p), *p.table)}); });
+  // The extensions that a publish carries, where the server's bank has them.
+  const std::vector<Carried> carried = carriedExtensions(false);
+  for (const Carried& c : carried)
+    for (const schema::TableSpec& t : c.tables)
+      if (server->hasTable(t.name))
+        forTable(t.name, [&] { snapshot.push_back({{&t, false}, readRows(*server, serverTable({&t, false}), t)}); });
   server->run("COMMIT");
 
   StagedPair work(folder);
@@ -168,6 +203,7 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
         out.push_back({p.table->name, static_cast<long long>(rows.size())});
       });
     }
+    for (const Carried& c : carried) c.extension->backendFor(*bank)->copied();
     bank->run("COMMIT");
     user->run("COMMIT");
   }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "db_error.h"
-#include "history_context.h"
+#include "extension_loops.h"
 #include "pg_db.h"
 #include "schema.h"
 #include "session.h"
@@ -85,13 +85,16 @@ std::string serverBankSql() {
   for (const char* link : kLinkedUserTables)
     sql += std::string("INSERT INTO public.zx_tabledefs (name, attributes, connect, source_table) VALUES ('") + link +
            "', " + std::to_string(0x40000000L) + ", '" + serverUserLinkConnect() + "', '" + link + "');\n";
-  return sql + history::serverHistorySql();
+  return sql;
 }
 
 void createServerBank(const std::string& conninfo) {
   auto db = PgDb::connect(conninfo, "public");
   requireEmptyServerDatabase(*db);
-  db->exec("BEGIN;\n" + serverBankSql() + "COMMIT;");
+  db->begin();
+  db->script(serverBankSql());
+  createExtensions(*db);
+  db->commit();
   noteCatalogChanged();
 }
 

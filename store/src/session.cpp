@@ -289,15 +289,15 @@ std::vector<TableDefRow> Session::tableDefs() {
   return out;
 }
 
-void Session::setTag(history::Tag* tag) {
+void Session::setTag(TaggedChange* tag) {
   tag_ = tag;
   if (!file_) static_cast<PgDb&>(*engine_).setChanging(tag_ != nullptr);
 }
 
-void Session::pushTag(history::Tag& tag) {
+void Session::pushTag(TaggedChange& tag) {
   tag.previous = tag_;
   setTag(&tag);
-  if (keepsHistory_ && engine_->inTransaction()) {
+  if (keepsChanges() && engine_->inTransaction()) {
     try {
       writeContext(tag);
     } catch (...) {
@@ -308,7 +308,7 @@ void Session::pushTag(history::Tag& tag) {
   }
 }
 
-void Session::popTag(history::Tag& tag) {
+void Session::popTag(TaggedChange& tag) {
   if (tag_ != &tag) return;
   if (holder_ == &tag) rollbackHeld();  // ended without commit: its writes go back
   setTag(tag.previous);
@@ -322,7 +322,7 @@ void Session::popTag(history::Tag& tag) {
 }
 
 void Session::writing(const std::function<void()>& body) {
-  if (!tag_ || !keepsHistory_) return body();
+  if (!tag_ || !keepsChanges()) return body();
   try {
     if (!engine_->inTransaction()) {
       engine_->begin();
@@ -337,7 +337,7 @@ void Session::writing(const std::function<void()>& body) {
   }
 }
 
-void Session::commitTag(history::Tag& tag) {
+void Session::commitTag(TaggedChange& tag) {
   if (holder_ != &tag) return;
   if (!engine_->inTransaction()) {  // the engine rolled back already (a full disk does that)
     holder_ = nullptr;
@@ -366,47 +366,45 @@ void Session::rollbackHeld() {
 }
 
 void Session::transactionBegun() {
-  if (!tag_ || !keepsHistory_) return;
+  if (!tag_ || !keepsChanges()) return;
   writeContext(*tag_);
   contextWritten_ = true;
 }
 
 void Session::beforeCommit() {
   if (!contextWritten_) return;
-  if (file_) clearContext();  // a server's settings end with the transaction by themselves
+  clearContext(true);
   contextWritten_ = false;
 }
 
 void Session::afterCommit() {
-  for (history::Tag* t = tag_; t; t = t->previous) t->batchFresh = false;
+  for (TaggedChange* t = tag_; t; t = t->previous) t->batchFresh = false;
 }
 
 void Session::afterRollback() {
   contextWritten_ = false;
   // A change number taken in the transaction went back with it: the next write takes a new one.
-  for (history::Tag* t = tag_; t; t = t->previous)
+  for (TaggedChange* t = tag_; t; t = t->previous)
     if (t->batchFresh) {
       t->batch = 0;
       t->batchFresh = false;
     }
 }
 
-void Session::writeContext(history::Tag& tag) {
-  if (!file_) return history::writeServerContext(*engine_, tag);
-  try {
-    history::writeContext(db(), tag);
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+bool Session::keepsChanges() const {
+  for (const OpenExtension& o : extensions_)
+    if (o.keeping && o.backend->keepsChanges()) return true;
+  return false;
 }
 
-void Session::clearContext() {
-  if (!file_) return history::clearServerContext(*engine_);
-  try {
-    history::clearContext(db());
-  } catch (const SqliteFailure& f) {
-    throw engineError(f);
-  }
+void Session::writeContext(TaggedChange& tag) {
+  for (OpenExtension& o : extensions_)
+    if (o.keeping && o.backend->keepsChanges()) o.backend->changeWriting(tag);
+}
+
+void Session::clearContext(bool committing) {
+  for (OpenExtension& o : extensions_)
+    if (o.keeping && o.backend->keepsChanges()) o.backend->changeEnded(committing);
 }
 
 }  // namespace store

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "dao.h"
-#include "history_context.h"
 #include "db_error.h"
 #include "engine.h"
+#include "extension_loops.h"
 #include "jet_sql.h"
 #include "pg_db.h"
 #include "sqlite_db.h"
@@ -58,16 +58,18 @@ class Session {
   // Lets go of a linked file attached for earlier statements (nothing when it is not).
   void detach(const std::string& path);
 
-  // The change history: whether the file keeps one, the tag its writes carry now, and the
-  // context row that tells the triggers so, written in each transaction that writes under
-  // a tag and removed before its commit.
-  void noteKeepsHistory(bool keeps) { keepsHistory_ = keeps; }
-  void pushTag(history::Tag& tag);
-  void popTag(history::Tag& tag);
+  // The extensions of the bank, made and upgraded as it opens (none for a user database).
+  void openExtensions() { extensions_ = store::openExtensions(*engine_); }
+  std::vector<OpenExtension>& extensions() { return extensions_; }
+
+  // Tagged changes: the tag the writes carry now, which the extensions that keep changes tell
+  // their triggers of in each transaction that writes under a tag, and forget before its commit.
+  void pushTag(TaggedChange& tag);
+  void popTag(TaggedChange& tag);
   // Runs a write: under a tag and outside any transaction, it begins the transaction of the
   // tag's change (with the context row), which commitTag commits and popTag takes back.
   void writing(const std::function<void()>& body);
-  void commitTag(history::Tag& tag);
+  void commitTag(TaggedChange& tag);
   void transactionBegun();
   void beforeCommit();
   void afterCommit();
@@ -92,16 +94,20 @@ class Session {
   // Translations of recent statement texts; the free pool-number search runs the same
   // thousands of texts each time. Emptied whenever the table definitions are read again.
   std::unordered_map<std::string, Translation> translations_;
-  bool keepsHistory_ = false;
-  history::Tag* tag_ = nullptr;
+  // After the engine: they write through it.
+  std::vector<OpenExtension> extensions_;
+  // Whether an extension keeps the tagged changes: only then are a tag's writes gathered.
+  bool keepsChanges() const;
+  TaggedChange* tag_ = nullptr;
   // The tag whose change is under way now; on a server the engine learns of it too.
-  void setTag(history::Tag* tag);
+  void setTag(TaggedChange* tag);
   bool contextWritten_ = false;
-  history::Tag* holder_ = nullptr;  // the tag whose change the open transaction is
+  TaggedChange* holder_ = nullptr;  // the tag whose change the open transaction is
   void rollbackHeld();
-  // The context row through which the triggers learn who writes (a DbError when it fails).
-  void writeContext(history::Tag& tag);
-  void clearContext();
+  // Tells the extensions who writes in the open transaction (a DbError when it fails), and that
+  // nobody does any more.
+  void writeContext(TaggedChange& tag);
+  void clearContext(bool committing = false);
 };
 
 

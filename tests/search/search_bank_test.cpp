@@ -214,11 +214,18 @@ TEST_F(SearchBankFile, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
   EXPECT_TRUE(hits("alpha").empty());
 }
 
-TEST_F(SearchBankFile, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheIndex) {
+TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstOpenAndTheFirstSearchBuildsIt) {
   add("DStbl", {{"numQ", "01001"}, {"src", "X010"}, {"statement1", rtf("quantity")}});
+  conn.close();
+  // As a bank made before the index was an extension, or whose index another program dropped.
+  otherProgram(
+      "DROP TABLE zx_search; DROP TABLE zx_search_docs; DROP TABLE zx_search_marks; DROP TABLE zx_search_state; "
+      "DELETE FROM zx_extensions WHERE name = 'search index';");
+  conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
   store::ProgramState state(dir.path());
   store::OpenConnections(state);
-  EXPECT_FALSE(sidx::indexOf(state.pConn()).present());
+  EXPECT_TRUE(sidx::indexOf(state.pConn()).present());
+  EXPECT_FALSE(sidx::indexOf(state.pConn()).built());
   std::vector<int> progress;
   EXPECT_EQ(searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
   EXPECT_EQ(progress.back(), 100);

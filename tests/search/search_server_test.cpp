@@ -76,6 +76,20 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
   EXPECT_EQ(numbersFound(published, "walrus"), Numbers{"01001"});
 }
 
+TEST(SearchServer, ABankMadeOnTheServerHasItsIndexFromTheStartBuiltAtTheFirstSearch) {
+  testing_support::ServerDb server;
+  store::schema::createServerBank(server.uri());
+  auto other = store::PgDb::connect(server.uri(), "public");
+  EXPECT_TRUE(other->hasTable("zx_search_state"));
+  store::Connection conn;
+  conn.open(server.uri());
+  EXPECT_TRUE(sidx::indexOf(conn).present());
+  EXPECT_FALSE(sidx::indexOf(conn).built());
+  addStem(conn, "01001", "a walrus");
+  EXPECT_EQ(numbersFound(conn, "walrus"), Numbers{"01001"});
+  EXPECT_TRUE(sidx::indexOf(conn).built());
+}
+
 TEST(SearchServer, TwoEditorsIndexingOneQuestionAtOnceLeaveItIndexedOnce) {
   testing_support::ServerDb server;
   store::schema::createServerBank(server.uri());

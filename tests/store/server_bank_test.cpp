@@ -3,7 +3,6 @@
 
 #include "bank_files.h"
 #include "history.h"
-#include "history_context.h"
 #include "pg_db.h"
 #include "server_bank.h"
 #include "support.h"
@@ -32,7 +31,7 @@ class ServerBank : public ::testing::Test {
 TEST_F(ServerBank, APushCopiesEveryRowAndRefusesADatabaseThatHoldsTables) {
   std::vector<CopiedTable> copied = pushBankToServer(files.path(), server.uri());
   ASSERT_EQ(copied.size(),
-            schema::bankTables().size() + schema::userTables().size() + history::historyTables().size());
+            schema::bankTables().size() + schema::userTables().size() + history::extension().tables().size());
   EXPECT_EQ(copied[0].table, "SCtbl");
   EXPECT_EQ(copied[0].rows, 2);
   Connection c;

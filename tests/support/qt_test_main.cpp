@@ -7,7 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "bank_extensions.h"
+
 int main(int argc, char** argv) {
+  registerBankExtensions();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);  // a screenshot run may choose xcb
   // The offscreen screen is the one the program is made for, 1280 x 800 (its own is 800 x 800,
   // narrower than some of the program's windows), so that placement on it can be checked.

@@ -17,7 +17,6 @@ namespace bank_tool {
 namespace {
 
 using store::schema::Kind;
-namespace history = store::history;
 
 // The words of a command with "--kind KIND" taken out of them.
 struct Words {

@@ -4,6 +4,9 @@
 
 #include "commands.h"
 #include "connection.h"
+#include "extension.h"
+#include "history.h"
+#include "search_index.h"
 
 using namespace bank_tool;
 
@@ -52,6 +55,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   store::setServerClientName("zorbex-bank");
+  // The bank's extensions that this program keeps, before any bank is opened.
+  store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
   std::string name = argv[1];
   for (const Command& c : kCommands)
     if (name == c.name) return c.run(Args(argv + 2, argv + argc));

@@ -14,28 +14,28 @@
 
 #include "db_error.h"
 #include "history.h"
-#include "history_context.h"
-#include "jet_sql.h"
-#include "pg_db.h"
+#include "history_backends.h"
 #include "schema.h"
 #include "text.h"
 
-namespace store::history {
+namespace history {
 
 namespace {
 
 using schema::Kind;
+using store::Engine;
+using store::TaggedChange;
+using store::Value;
 
-constexpr Dialect kPg = Dialect::Postgres;
+constexpr store::Dialect kPg = store::Dialect::Postgres;
 
-std::string rowsTable(Kind k) { return std::string("zx_history_") + schema::kindName(k); }
 std::string keepFunction(Kind k) { return rowsTable(k) + "_keep"; }
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }  // our own names and words only
 
 bool hasPool(Kind k) {
   for (const schema::Column& c : schema::questionColumns(k))
-    if (lowerAscii(c.name) == "src") return true;
+    if (lower(c.name) == "src") return true;
   return false;
 }
 
@@ -77,8 +77,8 @@ std::string triggerName(Kind k, const char* change) { return rowsTable(k) + "_" 
 
 constexpr int kTriggersPerKind = 2;
 
-}  // namespace
-
+// The history's tables, trigger functions and triggers; what exists is made again as this
+// program makes it, so that the same statements make a new bank's and upgrade an older one's.
 std::string serverHistorySql() {
   std::string sql =
       "CREATE SEQUENCE IF NOT EXISTS public.zx_change_batch;\n"
@@ -103,80 +103,74 @@ std::string serverHistorySql() {
   return sql;
 }
 
-const std::vector<schema::TableSpec>& historyTables() {
-  static const std::vector<schema::TableSpec> tables = [] {
-    const char* text = "TEXT";
-    const char* nocase = "TEXT COLLATE NOCASE";
-    std::vector<schema::TableSpec> t{{"zx_history",
-                                      {{"id", "INTEGER"},
-                                       {"kind", text},
-                                       {"numQ", nocase},
-                                       {"pool", nocase},
-                                       {"change", text},
-                                       {"at", text},
-                                       {"operation", text},
-                                       {"user", text},
-                                       {"machine", text},
-                                       {"batch", "INTEGER"},
-                                       {"restored", "INTEGER"}}}};
-    for (Kind k : schema::kAllKinds) {
-      schema::TableSpec rows{rowsTable(k), {{"id", "INTEGER"}}};
-      for (const schema::Column& c : schema::questionColumns(k)) rows.columns.push_back(c);
-      t.push_back(std::move(rows));
-    }
-    return t;
-  }();
-  return tables;
-}
+// The server's numbering of versions and changes follows the copied ones.
+const char* const kNumbersFollowSql =
+    "SELECT setval('public.zx_history_id_seq', coalesce(max(id), 0) + 1, false), "
+    "setval('public.zx_change_batch', coalesce(max(batch), 0) + 1, false) FROM public.zx_history";
 
-std::string serverHistoryNumbersSql() {
-  return "SELECT setval('public.zx_history_id_seq', coalesce(max(id), 0) + 1, false), "
-         "setval('public.zx_change_batch', coalesce(max(batch), 0) + 1, false) FROM public.zx_history";
-}
+// The change context travels in transaction-local settings (see the top of this file).
+class ServerHistory : public store::ExtensionBackend {
+ public:
+  explicit ServerHistory(Engine& e) : e_(e) {}
 
-bool ensureServerHistory(PgDb& db) {
-  auto whole = [&] {
-    auto r = db.query(
+  // A database without the bank's question tables (the user tables' schema, say) keeps none.
+  bool appliesTo() override {
+    std::string names;
+    for (Kind k : schema::kAllKinds) names += std::string(names.empty() ? "" : ", ") + quoted(schema::tableName(k));
+    auto tables = e_.query("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' AND tablename IN (" + names + ")");
+    return tables->next() && tables->column(0).toInt() == static_cast<long long>(schema::kAllKinds.size());
+  }
+
+  void create() override { e_.script(serverHistorySql()); }
+
+  bool present() override {
+    auto r = e_.query(
         "SELECT to_regclass('public.zx_history') IS NOT NULL AND to_regclass('public.zx_change_batch') IS NOT NULL "
         "AND (SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid JOIN pg_namespace n ON "
         "n.oid = c.relnamespace WHERE n.nspname = 'public' AND t.tgname LIKE 'zx\\_history\\_%' AND NOT t.tgisinternal) = " +
         std::to_string(kTriggersPerKind * static_cast<int>(schema::kAllKinds.size())));
     return r->next() && r->column(0).toInt() != 0;
-  };
-  if (whole()) return true;
-  // A database without the bank's question tables (the user tables' schema, say) keeps none.
-  std::string names;
-  for (Kind k : schema::kAllKinds) names += std::string(names.empty() ? "" : ", ") + quoted(schema::tableName(k));
-  auto tables = db.query("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' AND tablename IN (" + names + ")");
-  if (!tables->next() || tables->column(0).toInt() != static_cast<long long>(schema::kAllKinds.size())) return false;
-  try {
-    // One editor adds it while another that opens the bank at the same moment waits.
-    db.exec("BEGIN; SELECT pg_advisory_xact_lock(hashtext('zx_history')); " + serverHistorySql() + "COMMIT;");
-  } catch (const DbError& e) {
-    if (db.inTransaction()) db.exec("ROLLBACK;");
-    // A role that may not add it reads the bank as it is.
-    if (e.number == err::ReadOnly) return false;
-    throw;
   }
-  return true;
-}
 
-void writeServerContext(Engine& e, Tag& tag) {
-  auto r = e.query(
-      "SELECT set_config('zorbex.batch', coalesce($1::bigint, nextval('public.zx_change_batch'))::text, true), "
-      "set_config('zorbex.operation', $2, true), set_config('zorbex.user', $3, true), "
-      "set_config('zorbex.machine', $4, true)",
-      {tag.batch ? Value(tag.batch) : Value(), Value(tag.operation), Value(tag.user), Value(tag.machine)});
-  r->next();
-  if (!tag.batch) {
-    tag.batch = std::stoll(r->column(0).toString());
-    tag.batchFresh = true;
+  void upgrade(int /*from*/) override { e_.script(serverHistorySql()); }
+
+  std::vector<std::string> problems(int version) override {
+    if (version == 0 || present()) return {};
+    return {"the history lacks tables or triggers (open the bank for writing to add them)"};
   }
-}
 
-void clearServerContext(Engine& e) {
-  e.run("SELECT set_config('zorbex.batch', '', true), set_config('zorbex.operation', '', true), "
-        "set_config('zorbex.user', '', true), set_config('zorbex.machine', '', true)");
-}
+  bool keepsChanges() const override { return true; }
 
-}  // namespace store::history
+  void changeWriting(TaggedChange& change) override {
+    auto r = e_.query(
+        "SELECT set_config('zorbex.batch', coalesce($1::bigint, nextval('public.zx_change_batch'))::text, true), "
+        "set_config('zorbex.operation', $2, true), set_config('zorbex.user', $3, true), "
+        "set_config('zorbex.machine', $4, true)",
+        {change.batch ? Value(change.batch) : Value(), Value(change.operation), Value(change.user),
+         Value(change.machine)});
+    r->next();
+    if (!change.batch) {
+      change.batch = std::stoll(r->column(0).toString());
+      change.batchFresh = true;
+    }
+  }
+
+  // The settings end with the transaction by themselves: only a transaction that goes on after
+  // its last tag forgets them here.
+  void changeEnded(bool committing) override {
+    if (committing) return;
+    e_.run("SELECT set_config('zorbex.batch', '', true), set_config('zorbex.operation', '', true), "
+           "set_config('zorbex.user', '', true), set_config('zorbex.machine', '', true)");
+  }
+
+  void copied() override { e_.run(kNumbersFollowSql); }
+
+ private:
+  Engine& e_;
+};
+
+}  // namespace
+
+std::unique_ptr<store::ExtensionBackend> serverBackend(Engine& e) { return std::make_unique<ServerHistory>(e); }
+
+}  // namespace history

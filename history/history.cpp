@@ -1,202 +1,114 @@
 #include "history.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
+#include <cctype>
 #include <map>
-#include <set>
 
 #include "db_error.h"
-#include "history_context.h"
-#include "platform.h"
+#include "engine.h"
+#include "history_backends.h"
+#include "quote.h"
 #include "schema.h"
-#include "session.h"
-#include "sqlite_db.h"
 
-namespace store::history {
-
-namespace {
+namespace history {
 
 using schema::Kind;
+using store::DbError;
+using store::EngineRows;
+using store::Transaction;
+namespace err = store::err;
 
-const char* kTableSql =
-    "CREATE TABLE IF NOT EXISTS zx_history (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, "
-    "numQ TEXT COLLATE NOCASE, pool TEXT COLLATE NOCASE, change TEXT NOT NULL, at TEXT NOT NULL, "
-    "operation TEXT NOT NULL, user TEXT, machine TEXT, batch INTEGER, restored INTEGER NOT NULL DEFAULT 0);"
-    "CREATE INDEX IF NOT EXISTS zx_history_question ON zx_history (kind, numQ, batch);"
-    "CREATE INDEX IF NOT EXISTS zx_history_trash ON zx_history (batch) WHERE change = 'delete' AND restored = 0;"
-    "CREATE TABLE IF NOT EXISTS zx_change_context (id INTEGER PRIMARY KEY AUTOINCREMENT, operation TEXT NOT NULL, "
-    "user TEXT, machine TEXT);";
+// ----- names
 
-// The kept rows of a kind: the version's number, then the question table's columns.
 std::string rowsTable(Kind k) { return std::string("zx_history_") + schema::kindName(k); }
-std::string updateTrigger(Kind k) { return rowsTable(k) + "_update"; }
-std::string deleteTrigger(Kind k) { return rowsTable(k) + "_delete"; }
 
-struct ColumnInfo {
-  std::string name;
-  std::string type;
-};
-
-std::vector<ColumnInfo> columnsOf(SqliteDb& db, const std::string& table) {
-  std::vector<ColumnInfo> out;
-  auto st = db.prepare("PRAGMA table_info(" + sqlIdent(table) + ");");
-  while (st.step()) out.push_back({st.column(1).toString(), st.column(2).toString()});
-  return out;
+std::string tableIdent(store::Dialect d, const std::string& name) {
+  if (d == store::Dialect::Sqlite) return "[" + name + "]";
+  std::string out = "\"";
+  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
 }
 
-std::set<std::string> namesOfType(SqliteDb& db, const char* type) {
-  std::set<std::string> names;
-  auto st = db.prepare("SELECT lower(name) FROM sqlite_master WHERE type = ?1;");
-  st.bind(1, Value(type));
-  while (st.step()) names.insert(st.column(0).toString());
-  return names;
+std::string fieldIdent(store::Dialect d, const std::string& name) {
+  return tableIdent(d, d == store::Dialect::Sqlite ? name : lower(name));
 }
+
+std::string literal(const std::string& text) { return "'" + store::sqlText(text) + "'"; }
 
 std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
-// How the triggers insert a kept version. A failed insert takes the whole transaction back, so
-// the change and its history go together; since nothing in a trigger can then fail halfway
-// through one statement, the engine keeps no statement journal for a write in a transaction
-// (each of its pages would be one more page to encrypt: most of the cost of a Save's history).
-const char* kKeepInsert = "INSERT OR ROLLBACK INTO ";
-const char* kEarlierKeepInsert = "INSERT INTO ";
-
-// The statement that keeps OLD as a version: the meta row, then the row itself under its id.
-// Everything the triggers do is the engine's own SQL, so that any program can write the bank.
-std::string keepOldRow(Kind k, const std::vector<ColumnInfo>& cols, const char* change) {
-  bool hasPool = false;
-  std::string names, olds;
-  for (size_t i = 0; i < cols.size(); ++i) {
-    names += ", " + sqlIdent(cols[i].name);
-    olds += ", OLD." + sqlIdent(cols[i].name);
-    hasPool = hasPool || lower(cols[i].name) == "src";
+std::vector<store::ExtensionTable> historyTables() {
+  const char* text = "TEXT";
+  const char* nocase = "TEXT COLLATE NOCASE";
+  std::vector<store::ExtensionTable> t{{"zx_history",
+                                        {{"id", "INTEGER"},
+                                         {"kind", text},
+                                         {"numQ", nocase},
+                                         {"pool", nocase},
+                                         {"change", text},
+                                         {"at", text},
+                                         {"operation", text},
+                                         {"user", text},
+                                         {"machine", text},
+                                         {"batch", "INTEGER"},
+                                         {"restored", "INTEGER"}}}};
+  for (Kind k : schema::kAllKinds) {
+    store::ExtensionTable rows{rowsTable(k), {{"id", "INTEGER"}}};
+    for (const schema::Column& c : schema::questionColumns(k)) rows.columns.push_back({c.name, c.type});
+    t.push_back(std::move(rows));
   }
-  return kKeepInsert +
-         std::string("zx_history (kind, numQ, pool, change, at, operation, user, machine, batch) VALUES (") +
-         sqlLiteral(schema::kindName(k)) + ", OLD.numQ, " + (hasPool ? "OLD.src" : "NULL") + ", " +
-         sqlLiteral(change) +
-         ", strftime('%Y-%m-%d %H:%M:%f', 'now'), "
-         "coalesce((SELECT operation FROM zx_change_context), " +
-         sqlLiteral(kAnotherProgram) +
-         "), (SELECT user FROM zx_change_context), (SELECT machine FROM zx_change_context), "
-         "(SELECT id FROM zx_change_context)); " +
-         kKeepInsert + sqlIdent(rowsTable(k)) + " (id" + names + ") VALUES (last_insert_rowid()" + olds + "); ";
+  return t;
 }
 
-// A row's first change within one tagged change is the one kept. The change's number is looked
-// up first, so that the probe is one index search however long the row's history is.
-std::string firstInChange(Kind k) {
-  return "NOT EXISTS (SELECT 1 FROM zx_history h WHERE h.kind = " + sqlLiteral(schema::kindName(k)) +
-         " AND h.numQ = OLD.numQ AND h.batch = (SELECT id FROM zx_change_context))";
-}
+// ----- the extension
 
-// The text of a trigger of kind k as this build makes it, from the text an earlier build made:
-// the probe that walked every kept version of the row, and inserts that made the engine keep a
-// statement journal, are replaced; the rest (the columns kept) stays as it is.
-std::string currentTriggerText(Kind k, std::string sql) {
-  const std::string slowProbe =
-      "NOT EXISTS (SELECT 1 FROM zx_history h JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = " +
-      sqlLiteral(schema::kindName(k)) + " AND h.numQ = OLD.numQ)";
-  const std::pair<std::string, std::string> replacements[] = {
-      {slowProbe, firstInChange(k)},
-      {kEarlierKeepInsert + std::string("zx_history ("), kKeepInsert + std::string("zx_history (")},
-      {kEarlierKeepInsert + sqlIdent(rowsTable(k)) + " (", kKeepInsert + sqlIdent(rowsTable(k)) + " ("}};
-  for (const auto& [before, after] : replacements)
-    if (size_t at = sql.find(before); at != std::string::npos) sql.replace(at, before.size(), after);
-  return sql;
-}
+namespace {
 
-// The history's triggers that an earlier build made, each with its text of today.
-std::vector<std::pair<std::string, std::string>> earlierTriggers(SqliteDb& db) {
-  std::vector<std::pair<std::string, std::string>> out;
-  for (Kind k : schema::kAllKinds)
-    for (const std::string& name : {updateTrigger(k), deleteTrigger(k)}) {
-      auto st = db.prepare("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1 COLLATE NOCASE;");
-      st.bind(1, Value(name));
-      if (!st.step()) continue;
-      const std::string sql = st.column(0).toString(), current = currentTriggerText(k, sql);
-      if (current != sql) out.emplace_back(name, current);
-    }
-  return out;
-}
-
-void addForKind(SqliteDb& db, Kind k, const std::set<std::string>& tables, const std::set<std::string>& triggers) {
-  const std::string table = schema::tableName(k);
-  const std::vector<ColumnInfo> cols = columnsOf(db, table);
-  if (!tables.count(lower(rowsTable(k)))) {
-    std::string sql = "CREATE TABLE " + sqlIdent(rowsTable(k)) + " (id INTEGER PRIMARY KEY";
-    for (const ColumnInfo& c : cols) sql += ", " + sqlIdent(c.name) + " " + c.type;
-    db.exec(sql + ");");
+// Version 1: the tables and triggers as they are made today, recorded in the bank's table of
+// versions. A bank that records none was made, or last upgraded, before that table existed; its
+// triggers may still have an earlier text, which its first writable open replaces.
+class HistoryExtension : public store::Extension {
+ public:
+  std::string name() const override { return "history"; }
+  int version() const override { return 1; }
+  std::unique_ptr<store::ExtensionBackend> backendFor(store::Engine& e) const override {
+    return e.dialect() == store::Dialect::Postgres ? serverBackend(e) : fileBackend(e);
   }
-  if (!triggers.count(lower(updateTrigger(k)))) {
-    std::string changed;
-    for (const ColumnInfo& c : cols)
-      changed += std::string(changed.empty() ? "" : " OR ") + "OLD." + sqlIdent(c.name) + " IS NOT NEW." +
-                 sqlIdent(c.name) + " COLLATE BINARY";
-    db.exec("CREATE TRIGGER " + sqlIdent(updateTrigger(k)) + " AFTER UPDATE ON " + sqlIdent(table) + " WHEN (" +
-            changed + ") AND " + firstInChange(k) + " BEGIN " + keepOldRow(k, cols, "update") + "END;");
-  }
-  if (!triggers.count(lower(deleteTrigger(k))))
-    db.exec("CREATE TRIGGER " + sqlIdent(deleteTrigger(k)) + " AFTER DELETE ON " + sqlIdent(table) + " BEGIN " +
-            keepOldRow(k, cols, "delete") + "END;");
+  std::vector<store::ExtensionTable> tables() const override { return historyTables(); }
+  // A bank moved to a server keeps its past; a published file is a fresh start for the test
+  // application, which keeps no history of its own.
+  bool carriedByPush() const override { return true; }
+  bool carriedByPublish() const override { return false; }
+};
+
+}  // namespace
+
+const store::Extension& extension() {
+  static const HistoryExtension ext;
+  return ext;
 }
 
-// Whether everything of the history is there for the question tables that exist.
-bool complete(const std::set<std::string>& tables, const std::set<std::string>& triggers) {
-  if (!tables.count("zx_history") || !tables.count("zx_change_context")) return false;
-  for (Kind k : schema::kAllKinds)
-    if (tables.count(lower(schema::tableName(k))) &&
-        (!tables.count(lower(rowsTable(k))) || !triggers.count(lower(updateTrigger(k))) ||
-         !triggers.count(lower(deleteTrigger(k)))))
-      return false;
-  return true;
-}
-
-bool hasQuestionTables(const std::set<std::string>& tables) {
-  for (Kind k : schema::kAllKinds)
-    if (tables.count(lower(schema::tableName(k)))) return true;
-  return false;
-}
-
-void addMissing(SqliteDb& db) {
-  const std::set<std::string> tables = namesOfType(db, "table"), triggers = namesOfType(db, "trigger");
-  db.exec(kTableSql);
-  for (Kind k : schema::kAllKinds)
-    if (tables.count(lower(schema::tableName(k)))) addForKind(db, k, tables, triggers);
-  for (const auto& [name, sql] : earlierTriggers(db)) db.exec("DROP TRIGGER " + sqlIdent(name) + "; " + sql + ";");
-}
+namespace {
 
 Kind kindNamed(const std::string& name) {
   if (const std::optional<Kind> k = schema::kindNamed(name)) return *k;
   throw DbError(err::Generic, "The history names an unknown kind '" + name + "'.");
 }
 
-template <typename F>
-auto engineCall(F&& f) {
-  try {
-    return f();
-  } catch (const SqliteFailure& e) {
-    throw engineError(e);
-  }
-}
-
 // The readers and writers below run on either engine: the same statements, with each engine's
 // names and parameter marks.
 struct Sql {
-  Engine& e;
-  explicit Sql(Connection& conn) : e(conn.session().engine()) {}
+  store::Engine& e;
+  explicit Sql(Connection& conn) : e(conn.engine()) {}
   std::string table(const std::string& name) const { return tableIdent(e.dialect(), name); }
   std::string field(const std::string& name) const { return fieldIdent(e.dialect(), name); }
   std::string p(int n) const { return e.param(n); }
 };
 
-bool hasTable(Connection& conn, const std::string& name) {
-  return engineCall([&] { return conn.session().engine().hasTable(name); });
-}
+bool hasTable(Connection& conn, const std::string& name) { return conn.engine().hasTable(name); }
 
 bool questionExists(Connection& conn, Kind k, const std::string& numQ) {
   const Sql q(conn);
@@ -287,91 +199,6 @@ std::vector<TrashEntry> group(const std::vector<TrashRow>& rows) {
 
 
 }  // namespace
-
-// ----- the store's side
-
-void createHistory(SqliteDb& db) { addMissing(db); }
-
-bool ensureHistory(SqliteDb& db) {
-  const std::set<std::string> tables = namesOfType(db, "table");
-  if (!hasQuestionTables(tables)) return false;
-  const bool whole = complete(tables, namesOfType(db, "trigger"));
-  // A context row is only ever written inside a transaction and removed before its commit:
-  // one that another connection can see was left by a program that did not keep to that.
-  const bool staleContext = tables.count("zx_change_context") && [&] {
-    auto st = db.prepare("SELECT 1 FROM zx_change_context;");
-    return st.step();
-  }();
-  if (whole && !staleContext && earlierTriggers(db).empty()) return true;
-  try {
-    db.exec("BEGIN IMMEDIATE;");
-    try {
-      addMissing(db);
-      db.exec("DELETE FROM zx_change_context;");
-      db.exec("COMMIT;");
-    } catch (...) {
-      if (db.inTransaction()) db.exec("ROLLBACK;");
-      throw;
-    }
-  } catch (const SqliteFailure& f) {
-    // A bank that cannot be written cannot change either: it is read as it is.
-    if (f.primary() == SQLITE_READONLY) return whole;
-    throw engineError(f);
-  }
-  return true;
-}
-
-void writeContext(SqliteDb& db, Tag& tag) {
-  clearContext(db);
-  auto st = db.prepareKept(tag.batch ? "INSERT INTO zx_change_context (operation, user, machine, id) VALUES (?1, ?2, ?3, ?4);"
-                                 : "INSERT INTO zx_change_context (operation, user, machine) VALUES (?1, ?2, ?3);");
-  st.bind(1, Value(tag.operation));
-  st.bind(2, Value(tag.user));
-  st.bind(3, Value(tag.machine));
-  if (tag.batch) st.bind(4, Value(tag.batch));
-  st.step();
-  if (!tag.batch) {
-    tag.batch = db.lastInsertRowid();
-    tag.batchFresh = true;
-  }
-}
-
-void clearContext(SqliteDb& db) { db.prepareKept("DELETE FROM zx_change_context;").step(); }
-
-// ----- tags
-
-struct ChangeTag::State {
-  Session* session;
-  Tag tag;
-};
-
-ChangeTag::ChangeTag(Connection& conn, std::string operation)
-    : conn_(conn), state_(new State{&conn.session(), {std::move(operation), platform::loginName(), platform::machineName()}}) {
-  try {
-    engineCall([&] { state_->session->pushTag(state_->tag); });
-  } catch (...) {
-    delete state_;
-    throw;
-  }
-}
-
-void ChangeTag::commit() {
-  if (conn_.isOpen() && &conn_.session() == state_->session) engineCall([&] { state_->session->commitTag(state_->tag); });
-}
-
-ChangeTag::~ChangeTag() {
-  // A connection closed meanwhile took its transaction, and the context row, with it.
-  if (conn_.isOpen() && &conn_.session() == state_->session) {
-    try {
-      state_->session->popTag(state_->tag);
-    } catch (const SqliteFailure&) {
-      // The transaction fails at its commit instead; a destructor must not throw.
-    } catch (const DbError&) {
-      // The same on a server (a lost connection took the transaction with it).
-    }
-  }
-  delete state_;
-}
 
 // ----- reading
 
@@ -527,4 +354,4 @@ long prune(Connection& conn, const std::string& beforeDate) {
   return gone;
 }
 
-}  // namespace store::history
+}  // namespace history

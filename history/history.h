@@ -2,48 +2,41 @@
 // The bank's memory of its questions: every change to a question row keeps the row it
 // replaces, and every deleted row goes to the trash, in zx_ tables of the bank filled by
 // triggers in the same transaction as the change, whoever writes. This program tags its
-// writes with the operation, the user and the machine; a change without a tag came from
-// another program and is kept as such, with its time.
+// writes with the operation, the user and the machine (a ChangeTag); a change without a tag
+// came from another program and is kept as such, with its time.
+//
+// An extension of the bank (extension.h), with one backend per engine: a program that keeps the
+// history registers extension() before it opens or makes a bank.
 
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "change_tag.h"
 #include "connection.h"
+#include "extension.h"
 #include "kind_registry.h"
+#include "operation.h"
 #include "value.h"
 
-namespace store::history {
+namespace history {
+
+namespace schema = store::schema;
+using store::Connection;
+using store::Value;
+
+// The history as an extension of the bank, to register with store::registerExtension.
+const store::Extension& extension();
 
 // The operation named for a change that another program wrote.
-inline constexpr const char* kAnotherProgram = "another program";
+inline const std::string kAnotherProgram = bank::operationName(bank::Operation::AnotherProgram);
 // The operations that the history itself performs, as their changes are named.
-inline constexpr const char* kRestoreFromHistory = "Restore from history";
-inline constexpr const char* kUndelete = "Undelete";
+inline const std::string kRestoreFromHistory = bank::operationName(bank::Operation::RestoreFromHistory);
+inline const std::string kUndelete = bank::operationName(bank::Operation::Undelete);
 
-// Tags every write through conn, while it lives, with operation, the user's login name and
-// the machine's name. Tags nest: the inner one names the writes until it ends. All writes under
-// one tag form one change: a question keeps only the version from before the first of them
-// (a Save writes layout and content, a "GO" each question twice, and each is one version).
-// On a bank that keeps a history, writes made outside a transaction of the connection's own
-// gather in one transaction, which commit() commits with their history; a tag that ends
-// without commit takes them back, as a Transaction does.
-class ChangeTag {
- public:
-  ChangeTag(Connection& conn, std::string operation);
-  ~ChangeTag();
-  // Commits the writes so far; later writes under the tag begin another transaction of the
-  // same change. Throws DbError (the writes are then taken back).
-  void commit();
-  ChangeTag(const ChangeTag&) = delete;
-  ChangeTag& operator=(const ChangeTag&) = delete;
-
- private:
-  Connection& conn_;
-  struct State;
-  State* state_;
-};
+// Tags a change (change_tag.h); the history keeps it under the tag's operation, user and machine.
+using store::ChangeTag;
 
 // One kept version of a question: the row as it was before a change, and what changed it.
 struct Version {
@@ -104,4 +97,9 @@ long prune(Connection& conn, const std::string& beforeDate);
 // Whether text is YYYY-MM-DD naming a day that exists (2025-02-30 does not).
 bool isCalendarDate(const std::string& text);
 
-}  // namespace store::history
+}  // namespace history
+
+// Where the program has always called it.
+namespace store {
+namespace history = ::history;
+}

@@ -196,7 +196,7 @@ TEST_P(History, AnOlderBankGetsItsHistoryAtTheFirstOpenAndCompactionKeepsIt) {
   EXPECT_EQ(history::versions(c, Kind::SC, "A12001").size(), kept + 1);
 }
 
-TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpen) {
+TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpenAndTheVersionRecorded) {
   if (!onFile()) return;  // the server's triggers are made by the server bank's own code
   auto triggers = [&] {
     auto st = c.session().db().prepare(
@@ -215,10 +215,13 @@ TEST_P(History, AnEarlierBuildsTriggersAreMadeCurrentAtTheFirstOpen) {
   replaceAll("WHERE h.kind = 'SC' AND h.numQ = OLD.numQ AND h.batch = (SELECT id FROM zx_change_context))",
              "JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = 'SC' AND h.numQ = OLD.numQ)");
   ASSERT_NE(earlier, current);
-  c.session().db().exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; " + earlier + ";");
+  // An earlier build recorded no versions.
+  c.session().db().exec("DROP TRIGGER zx_history_SC_update; DROP TRIGGER zx_history_SC_delete; " + earlier +
+                        "; DROP TABLE zx_extensions;");
   c.close();
   bank.open(c);
   EXPECT_EQ(triggers(), current);
+  EXPECT_EQ(recordedVersion(c.engine(), history::extension().name()), history::extension().version());
 }
 
 TEST_P(History, PruningForgetsWhatCameBeforeTheDate) {
