@@ -151,9 +151,8 @@ TEST(ExtensionsReadOnly, ABankOpenedReadOnlyIsReadAsItIsAndUpgradedByNoOne) {
     EXPECT_TRUE(probe.upgradedFrom.empty());
     EXPECT_FALSE(db->hasTable("zx_extensions"));
     for (const OpenExtension& o : opened) {
-      if (o.extension == &probe) {
-        EXPECT_FALSE(o.keeping);  // its table is not there to keep anything in
-      }
+      if (o.extension != &probe) continue;
+      EXPECT_FALSE(o.keeping);  // its table is not there to keep anything in
     }
   }
   Connection c;
