@@ -118,7 +118,7 @@ void FormFind::cmdFind_Click() {
     lblStatus.setCaption(tooLong);
     return;
   }
-  store::search_index::Filter filter;
+  search::index::Filter filter;
   for (Kind k : store::schema::kAllKinds)
     if (chkKind[static_cast<int>(k)].Value()) filter.kinds.push_back(k);
   if (filter.kinds.size() == store::schema::kAllKinds.size()) filter.kinds.clear();

@@ -13,6 +13,7 @@
 #include "controls/form.h"
 #include "extension.h"
 #include "history.h"
+#include "search_index.h"
 #include "platform.h"
 #include "program.h"
 
@@ -47,6 +48,7 @@ std::unique_ptr<platform::TerminationWatch> endOnTerminate(QApplication* qapp, a
 int main(int argc, char** argv) {
   // The bank's extensions that this program keeps, before any bank is opened.
   store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QString::fromStdString(ui::AppTitle()));
   QApplication::setWindowIcon(ui::Bitmap("app_icon"));

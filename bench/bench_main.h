@@ -12,6 +12,7 @@
 
 #include "extension.h"
 #include "history.h"
+#include "search_index.h"
 
 namespace bench_support {
 
@@ -46,6 +47,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 inline int runWithRatios(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs) {
   // The bank's extensions that the program keeps, as every program registers them.
   store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter(std::move(pairs));
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -13,6 +13,7 @@
 #include "controls/scripted_dialogs.h"
 #include "extension.h"
 #include "history.h"
+#include "search_index.h"
 #include "sc/form_sc_edit.h"
 #include "session.h"
 #include "synthetic_bank.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
   const std::filesystem::path& bank = bench_support::largeBank();
   addStems(bank);
   store::ProgramState state(bank);

@@ -154,7 +154,7 @@ const Bank& bank() {
 void forEachPlain(store::Connection& conn, const std::function<void(const QString&)>& f) {
   for (store::schema::Kind k : store::schema::kAllKinds) {
     const std::vector<std::string>& fields = search::searchedFields(k);
-    store::search_index::forEachQuestion(conn, k, fields, [&](const std::string&, const std::vector<Value>& v) {
+    search::index::indexOf(conn).forEachQuestion(k, fields, [&](const std::string&, const std::vector<Value>& v) {
       for (size_t i = 0; i < fields.size(); ++i) f(search::plainTextOf(k, fields[i], v[i]));
     });
   }
@@ -226,7 +226,7 @@ void BM_BuildIndex(benchmark::State& state) {
 // batches are marked as they are shown.
 void searchFor(benchmark::State& state, const std::string& word) {
   store::Connection& conn = connection();
-  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  if (!search::index::indexOf(conn).built()) search::rebuildIndex(conn);
   const search::Query q = search::parseQuery(QString::fromStdString(word));
   size_t hits = 0;
   for (auto _ : state) {
@@ -242,7 +242,7 @@ void searchFor(benchmark::State& state, const std::string& word) {
 // Every batch marked, as the bank tool prints them all (for comparison, no target).
 void searchAllMarked(benchmark::State& state, const std::string& word) {
   store::Connection& conn = connection();
-  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  if (!search::index::indexOf(conn).built()) search::rebuildIndex(conn);
   const search::Query q = search::parseQuery(QString::fromStdString(word));
   size_t hits = 0;
   for (auto _ : state) hits = search::searchBank(conn, q, {}).size();
@@ -251,7 +251,7 @@ void searchAllMarked(benchmark::State& state, const std::string& word) {
 
 void likeFor(benchmark::State& state, const std::string& word) {
   store::Connection& conn = connection();
-  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  if (!search::index::indexOf(conn).built()) search::rebuildIndex(conn);
   ensurePlainTable(conn);
   auto st = store::sqliteFile(conn.session().engine()).prepare("SELECT count(*) FROM bench_plain WHERE plain LIKE ?1;");
   long long hits = 0;
@@ -276,7 +276,7 @@ double residentMb() {
 // (the baseline) and after 5,000 more, in the same run.
 void BM_SearchMemory(benchmark::State& state) {
   store::Connection& conn = connection();
-  if (!store::search_index::searchIndexBuilt(conn)) search::rebuildIndex(conn);
+  if (!search::index::indexOf(conn).built()) search::rebuildIndex(conn);
   const search::Query q = search::parseQuery(QString::fromStdString(bank().rareWord));
   auto searchOnce = [&] {
     std::vector<search::Result> results = search::rankedHits(conn, q, {});

@@ -1,12 +1,10 @@
 #include "version_text.h"
 
-#include <QTextDocument>
 #include <algorithm>
 #include <cctype>
 
 #include "field_labels.h"
-#include "rtf/rtf_reader.h"
-#include "rtf/rtf_format.h"
+#include "plain_text.h"
 
 namespace editor {
 
@@ -51,11 +49,9 @@ std::string escaped(const std::string& s) {
   return QString::fromStdString(s).toHtmlEscaped().replace("\n", "<br>").toStdString();
 }
 
+// As the rich-text box gives its text, breaks as CR LF: what the History window compares.
 std::string plain(const store::schema::Field& f, const store::Value& v) {
-  if (f.type != FieldType::Rtf || v.isNull()) return v.toString();
-  QTextDocument doc;
-  ui::rtf::readRtf(QByteArray::fromStdString(v.toString()), doc);
-  return ui::rtf::boxText(doc).toStdString();
+  return bank::PlainText(bank::Breaks::AsTheBoxGivesThem).of(f.type, v).toStdString();
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ needs='fatal error: (mdbtools\.h|glib\.h|iconv\.h|Q[A-Za-z]*): No such file'
 compiled=0
 skipped=()
 failed=0
-for f in store/src/*.cpp bank/*.cpp history/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp tools/zorbex-bank/*.cpp; do
+for f in store/src/*.cpp bank/*.cpp history/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp search/*.cpp tools/zorbex-bank/*.cpp; do
   if log="$("$cxx" "${flags[@]}" "${includes[@]}" -fsyntax-only "$f" 2>&1)"; then
     compiled=$((compiled + 1))
   elif grep -Eq "$needs" <<<"$log"; then

@@ -1,6 +1,5 @@
 #include "bank_search.h"
 
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "db_error.h"
 #include "field_labels.h"
 #include "operation.h"
+#include "plain_text.h"
 #include "rtf/rtf_reader.h"
 #include "rtf/rtf_writer.h"
 #include "statements.h"
@@ -23,7 +23,7 @@
 
 namespace search {
 
-namespace sidx = store::search_index;
+namespace sidx = search::index;
 using store::Value;
 using store::schema::FieldType;
 using store::schema::FieldWrite;
@@ -71,30 +71,14 @@ std::vector<std::string> readFields(Kind kind) {
   return f;
 }
 
-QString documentText(const QTextDocument& doc) {
-  QString text;
-  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-    if (b != doc.begin()) text += QLatin1Char('\n');
-    QString t = b.text();
-    t.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text += t;
-  }
-  return text;
-}
-
-// Turns stored values into plain text; one document serves a whole run of RTF fields.
+// The search's plain text of stored values: one character for each break, so that a place in it
+// is the same place in the rich-text box's document, where the Find window marks it.
 class PlainText {
  public:
-  QString of(Kind kind, const std::string& field, const Value& value) {
-    if (value.isNull()) return {};
-    const std::string raw = value.toString();
-    if (typeOf(kind, field) != FieldType::Rtf) return QString::fromStdString(raw);
-    ui::rtf::readRtf(QByteArray(raw.data(), static_cast<qsizetype>(raw.size())), doc_);
-    return documentText(doc_);
-  }
+  QString of(Kind kind, const std::string& field, const Value& value) { return maker_.of(typeOf(kind, field), value); }
 
  private:
-  QTextDocument doc_;
+  bank::PlainText maker_{bank::Breaks::OneCharacter};
 };
 
 std::vector<sidx::Entry> entriesOf(PlainText& plain, Kind kind, const std::vector<Value>& values) {
@@ -127,11 +111,11 @@ std::vector<std::vector<sidx::Entry>> entriesOf(const Batch& batch) {
   return entries;
 }
 
-void indexWhole(store::Connection& conn, const Progress& progress) {
-  sidx::clearSearchIndex(conn);
+void indexWhole(sidx::Index& idx, const Progress& progress) {
+  idx.clear();
   long long total = 0, done = 0;
-  for (Kind k : store::schema::kAllKinds) total += sidx::countQuestions(conn, k);
-  sidx::Filler filler(conn);
+  for (Kind k : store::schema::kAllKinds) total += idx.countQuestions(k);
+  const std::unique_ptr<sidx::Filler> filler = idx.filler();
   int shown = -1;
   // Converting the RTF and writing the index take about as long each: a batch is converted
   // on a second thread while the entries of the batch before it are written here.
@@ -142,7 +126,7 @@ void indexWhole(store::Connection& conn, const Progress& progress) {
   auto write = [&](Converting& c) {
     const std::vector<std::vector<sidx::Entry>> entries = c.entries.get();
     for (size_t i = 0; i < entries.size(); ++i) {
-      filler.add({c.batch->kind, c.batch->numQs[i]}, entries[i]);
+      filler->add({c.batch->kind, c.batch->numQs[i]}, entries[i]);
       const int percent = total ? static_cast<int>(++done * 100 / total) : 100;
       if (progress && percent != shown) progress(shown = percent);
     }
@@ -157,7 +141,7 @@ void indexWhole(store::Connection& conn, const Progress& progress) {
   };
   for (Kind k : store::schema::kAllKinds) {
     Batch batch{k, {}, {}};
-    sidx::forEachQuestion(conn, k, readFields(k), [&](const std::string& numQ, const std::vector<Value>& values) {
+    idx.forEachQuestion(k, readFields(k), [&](const std::string& numQ, const std::vector<Value>& values) {
       batch.numQs.push_back(numQ);
       batch.values.push_back(values);
       if (batch.numQs.size() == kBuildBatch) handOver(batch);
@@ -165,29 +149,30 @@ void indexWhole(store::Connection& conn, const Progress& progress) {
     if (!batch.numQs.empty()) handOver(batch);
   }
   if (previous) write(*previous);
-  filler.finish();
-  sidx::setSearchIndexBuilt(conn);
+  filler->finish();
+  idx.setBuilt();
   if (progress && shown != 100) progress(100);
 }
 
-void indexOne(store::Connection& conn, PlainText& plain, Kind kind, const std::string& numQ) {
+void indexOne(sidx::Index& idx, PlainText& plain, Kind kind, const std::string& numQ) {
   std::vector<sidx::Entry> entries;
-  sidx::forEachQuestion(
-      conn, kind, readFields(kind),
+  idx.forEachQuestion(
+      kind, readFields(kind),
       [&](const std::string&, const std::vector<Value>& values) { entries = entriesOf(plain, kind, values); }, &numQ);
-  sidx::putEntries(conn, {kind, numQ}, entries);
+  idx.putEntries({kind, numQ}, entries);
 }
 
 void updateWithin(store::Connection& conn, const Progress& progress) {
-  sidx::ensureSearchIndex(conn);
-  if (!sidx::searchIndexBuilt(conn)) {
-    indexWhole(conn, progress);
+  sidx::Index& idx = sidx::indexOf(conn);
+  idx.keepWhole();
+  if (!idx.built()) {
+    indexWhole(idx, progress);
     return;
   }
   PlainText plain;
-  const std::vector<sidx::QuestionRef> marked = sidx::takeMarkedQuestions(conn);
-  for (const sidx::QuestionRef& q : marked) indexOne(conn, plain, q.kind, q.numQ);
-  if (!marked.empty() && sidx::tooManyDeadEntries(conn)) indexWhole(conn, progress);
+  const std::vector<sidx::QuestionRef> marked = idx.takeMarked();
+  for (const sidx::QuestionRef& q : marked) indexOne(idx, plain, q.kind, q.numQ);
+  if (!marked.empty() && idx.tooManyDeadEntries()) indexWhole(idx, progress);
 }
 
 int fieldOrder(Kind kind, const std::string& field) {
@@ -229,15 +214,16 @@ QString plainTextOf(Kind kind, const std::string& field, const Value& value) {
 }
 
 void rebuildIndex(store::Connection& conn, const Progress& progress) {
-  sidx::ensureSearchIndex(conn);
+  sidx::Index& idx = sidx::indexOf(conn);
   store::Transaction t(conn);
-  indexWhole(conn, progress);
+  idx.keepWhole();
+  indexWhole(idx, progress);
   t.commit();
 }
 
 void reindexQuestion(store::Connection& conn, Kind kind, const std::string& numQ) {
   PlainText plain;
-  indexOne(conn, plain, kind, numQ);
+  indexOne(sidx::indexOf(conn), plain, kind, numQ);
 }
 
 std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const sidx::Filter& filter,
@@ -251,7 +237,7 @@ std::vector<Result> rankedHits(store::Connection& conn, const Query& query, cons
   {
     store::Transaction t(conn);
     updateWithin(conn, progress);
-    hits = sidx::matchEntries(conn, matchExpression(query), *within);
+    hits = sidx::indexOf(conn).matchEntries(termQuery(query), *within);
     t.commit();
   }
   // Sorted by packed keys and an index, the hits themselves moved once: a frequent word has
@@ -299,7 +285,7 @@ void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t fr
     std::set<std::string> numQs;
     for (size_t i = from; i < to; ++i)
       if (results[i].kind == k) numQs.insert(results[i].numQ);
-    sidx::forEachQuestionOf(conn, k, searchedFields(k), {numQs.begin(), numQs.end()},
+    sidx::indexOf(conn).forEachQuestionOf(k, searchedFields(k), {numQs.begin(), numQs.end()},
                             [&](const std::string& numQ, const std::vector<Value>& v) { stored[{k, numQ}] = v; });
   }
   PlainText plain;

@@ -59,7 +59,7 @@ constexpr size_t kBatch = 200;
 // text, then by kind and number; their places are not marked yet. The index is brought up to
 // date first, in the same transaction, so that no hit is gone and none is missed. Everything
 // comes from the index: no hit's text is read for words here.
-std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const store::search_index::Filter& filter,
+std::vector<Result> rankedHits(store::Connection& conn, const Query& query, const index::Filter& filter,
                                const Progress& progress = {});
 // Reads the plain text of results [from, to) (clipped) from their questions and finds their
 // ranges, for the batch about to be shown (a question gone since: no text, no ranges).
@@ -67,7 +67,7 @@ void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t fr
 
 // The ranked hits with every place marked. `found` receives them in batches (kFirstBatch,
 // then kBatch each), each marked just before it is handed over.
-std::vector<Result> searchBank(store::Connection& conn, const Query& query, const store::search_index::Filter& filter,
+std::vector<Result> searchBank(store::Connection& conn, const Query& query, const index::Filter& filter,
                                const Progress& progress = {},
                                const std::function<void(const std::vector<Result>&)>& found = {});
 

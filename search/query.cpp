@@ -78,19 +78,14 @@ Query parseQuery(const QString& typed) {
   return q;
 }
 
-std::string matchExpression(const Query& query) {
-  std::string expr;
+index::TermQuery termQuery(const Query& query) {
+  index::TermQuery out;
   for (const Item& item : query.items) {
-    if (!expr.empty()) expr += ' ';
-    expr += '"';
-    for (size_t i = 0; i < item.terms.size(); ++i) {
-      if (i) expr += ' ';
-      expr += item.terms[i].text.toStdString();
-      if (item.terms[i].prefix) expr += '*';
-    }
-    expr += '"';
+    index::Phrase phrase;
+    for (const Term& term : item.terms) phrase.terms.push_back({term.text.toStdString(), term.prefix});
+    out.phrases.push_back(std::move(phrase));
   }
-  return expr;
+  return out;
 }
 
 std::vector<Range> findInText(const QString& plain, const Query& query) {

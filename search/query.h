@@ -1,11 +1,13 @@
 #pragma once
 // What the user types into the search: words and "quoted phrases", each of which must be in
-// a field for it to be a hit. Turned into the engine's full-text expression, and found
-// again in a field's plain text to mark the hit.
+// a field for it to be a hit. Handed to the index as its terms, and found again in a field's
+// plain text to mark the hit.
 
 #include <QString>
 #include <string>
 #include <vector>
+
+#include "search_index.h"
 
 namespace search {
 
@@ -36,9 +38,9 @@ inline constexpr int kMaxQueryCharacters = 10000;
 // Why the query is too long to search for, as a sentence; empty when it is not.
 std::string tooLongQuery(const Query& query);
 
-// The engine's full-text expression: every item, each as a quoted phrase. Empty for an
+// What the index is asked: every item as a phrase of its terms (UTF-8). No phrases for an
 // empty query.
-std::string matchExpression(const Query& query);
+index::TermQuery termQuery(const Query& query);
 
 // A found place in the original text: [start, start + length).
 struct Range {

@@ -7,7 +7,6 @@
 #include "engine.h"
 #include "extension_loops.h"
 #include "schema.h"
-#include "search_index_server.h"
 #include "session.h"
 
 namespace store::schema {
@@ -87,7 +86,6 @@ std::string serverBankSql() {
   for (const char* link : kLinkedUserTables)
     sql += std::string("INSERT INTO public.zx_tabledefs (name, attributes, connect, source_table) VALUES ('") + link +
            "', " + std::to_string(0x40000000L) + ", '" + serverUserLinkConnect() + "', '" + link + "');\n";
-  sql += search_index::server::indexSql();  // empty: the first search builds it
   return sql;
 }
 

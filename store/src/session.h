@@ -55,11 +55,6 @@ class Session {
   void afterCommit();
   void afterRollback();
 
-  // The file's schema version at which the search index's tables and triggers were last found
-  // whole (-1: never); any program's change to the schema changes the version.
-  long long searchIndexCheckedAt() const { return searchIndexCheckedAt_; }
-  void noteSearchIndexChecked(long long schemaVersion) { searchIndexCheckedAt_ = schemaVersion; }
-
  private:
   void refreshCatalogIfChanged();
   void loadCatalog();
@@ -76,7 +71,6 @@ class Session {
   std::map<std::string, std::string> attached_;     // file path -> schema alias
   int attachCount_ = 0;                             // aliases are never reused
   long long catalogSeen_ = -1;
-  long long searchIndexCheckedAt_ = -1;
   // Translations of recent statement texts; the free pool-number search runs the same
   // thousands of texts each time. Emptied whenever the table definitions are read again.
   std::unordered_map<std::string, Translation> translations_;

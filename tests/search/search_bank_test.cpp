@@ -21,7 +21,7 @@
 using namespace search;
 using store::schema::Kind;
 using testing_support::BankEngine;
-namespace sidx = store::search_index;
+namespace sidx = search::index;
 
 namespace {
 
@@ -210,19 +210,26 @@ TEST_F(SearchBankFile, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
   EXPECT_EQ(searchBank(conn, parseQuery("beta"), {}, [&](int p) { progress.push_back(p); }).size(), 1200u);
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.back(), 100);
-  EXPECT_FALSE(sidx::tooManyDeadEntries(conn));
+  EXPECT_FALSE(sidx::indexOf(conn).tooManyDeadEntries());
   EXPECT_TRUE(hits("alpha").empty());
 }
 
-TEST_F(SearchBankFile, OpeningLeavesTheBankAsItIsAndTheFirstSearchMakesAndBuildsTheIndex) {
+TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstOpenAndTheFirstSearchBuildsIt) {
   add("DStbl", {{"numQ", "01001"}, {"src", "X010"}, {"statement1", rtf("quantity")}});
+  conn.close();
+  // As a bank made before the index was an extension, or whose index another program dropped.
+  otherProgram(
+      "DROP TABLE zx_search; DROP TABLE zx_search_docs; DROP TABLE zx_search_marks; DROP TABLE zx_search_state; "
+      "DELETE FROM zx_extensions WHERE name = 'search index';");
+  conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
   store::ProgramState state(dir.path());
   store::OpenConnections(state);
-  EXPECT_FALSE(sidx::searchIndexPresent(state.pConn()));
+  EXPECT_TRUE(sidx::indexOf(state.pConn()).present());
+  EXPECT_FALSE(sidx::indexOf(state.pConn()).built());
   std::vector<int> progress;
   EXPECT_EQ(searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
   EXPECT_EQ(progress.back(), 100);
-  EXPECT_TRUE(sidx::searchIndexBuilt(conn));
+  EXPECT_TRUE(sidx::indexOf(conn).built());
   // Built once: later searches index only what changed.
   progress.clear();
   searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); });
@@ -278,7 +285,7 @@ TEST_F(SearchBankFile, CompactionKeepsTheIndex) {
   conn.close();
   store::compactBank(dir.path());
   conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
-  EXPECT_TRUE(sidx::searchIndexBuilt(conn));
+  EXPECT_TRUE(sidx::indexOf(conn).built());
   EXPECT_EQ(hits("kept"), (Hits{"SC 01001 stem"}));
 }
 

@@ -17,7 +17,7 @@
 #include "temp_dir.h"
 
 using namespace search;
-namespace sidx = store::search_index;
+namespace sidx = search::index;
 
 namespace {
 
@@ -55,7 +55,7 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
 
   store::Connection conn;
   conn.open(server.uri());
-  EXPECT_FALSE(sidx::searchIndexBuilt(conn));
+  EXPECT_FALSE(sidx::indexOf(conn).built());
   std::vector<int> progress;
   EXPECT_EQ(searchBank(conn, parseQuery("walrus"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
   ASSERT_FALSE(progress.empty());
@@ -74,6 +74,20 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
   published.open(store::schema::bankPath(dir / "b").string(), store::schema::kBankKey);
   EXPECT_EQ(numbersFound(published, "narwhal"), Numbers{"01002"});
   EXPECT_EQ(numbersFound(published, "walrus"), Numbers{"01001"});
+}
+
+TEST(SearchServer, ABankMadeOnTheServerHasItsIndexFromTheStartBuiltAtTheFirstSearch) {
+  testing_support::ServerDb server;
+  store::schema::createServerBank(server.uri());
+  auto other = store::PgDb::connect(server.uri(), "public");
+  EXPECT_TRUE(other->hasTable("zx_search_state"));
+  store::Connection conn;
+  conn.open(server.uri());
+  EXPECT_TRUE(sidx::indexOf(conn).present());
+  EXPECT_FALSE(sidx::indexOf(conn).built());
+  addStem(conn, "01001", "a walrus");
+  EXPECT_EQ(numbersFound(conn, "walrus"), Numbers{"01001"});
+  EXPECT_TRUE(sidx::indexOf(conn).built());
 }
 
 TEST(SearchServer, TwoEditorsIndexingOneQuestionAtOnceLeaveItIndexedOnce) {

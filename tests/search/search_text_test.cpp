@@ -1,6 +1,7 @@
 // Folding, tokens, the query and snippets: what makes a word found, below the bank.
 #include <gtest/gtest.h>
 
+#include "file_index.h"
 #include "query.h"
 #include "text_fold.h"
 
@@ -17,6 +18,9 @@ std::vector<QString> found(const QString& text, const QString& typed) {
 
 using Texts = std::vector<QString>;
 
+// What a file's index is asked for a typed query.
+std::string fileMatch(const QString& typed) { return index::fileMatchText(termQuery(parseQuery(typed))); }
+
 }  // namespace
 
 TEST(SearchText, CaseAndWidthDoNotMatter) {
@@ -28,16 +32,16 @@ TEST(SearchText, CaseAndWidthDoNotMatter) {
 
 TEST(SearchText, WordsAreWholeAndEveryWordMustBeThere) {
   EXPECT_EQ(found("the cat sat on the catalogue", "cat"), (Texts{"cat"}));
-  EXPECT_EQ(matchExpression(parseQuery("cat dog")), "\"cat\" \"dog\"");
-  EXPECT_EQ(matchExpression(parseQuery("  ")), "");
+  EXPECT_EQ(fileMatch("cat dog"), "\"cat\" \"dog\"");
+  EXPECT_EQ(fileMatch("  "), "");
 }
 
 TEST(SearchText, QuotedPhraseMustStandInOrder) {
   EXPECT_EQ(found("a quick, brown fox", "\"quick brown\""), (Texts{"quick, brown"}));
   EXPECT_TRUE(found("brown and quick", "\"quick brown\"").empty());
-  EXPECT_EQ(matchExpression(parseQuery("\"quick brown\" fox")), "\"quick brown\" \"fox\"");
+  EXPECT_EQ(fileMatch("\"quick brown\" fox"), "\"quick brown\" \"fox\"");
   // A word of several tokens is a phrase of its own.
-  EXPECT_EQ(matchExpression(parseQuery("e-mail")), "\"e mail\"");
+  EXPECT_EQ(fileMatch("e-mail"), "\"e mail\"");
 }
 
 TEST(SearchText, TextWithoutSpacesIsFoundByAnyPart) {
@@ -61,9 +65,9 @@ TEST(SearchText, IndexWordsAreTheTokensTheQueryLooksFor) {
   for (const Token& tk : tokenize(fold(ascii))) tokens += (tokens.isEmpty() ? "" : " ") + tk.text;
   EXPECT_EQ(QString::fromStdString(indexWords(ascii)), tokens);
   EXPECT_EQ(indexWords(ascii), "don t stop me 42x ok 2");
-  EXPECT_EQ(matchExpression(parseQuery("京")), "\"京*\"");
-  EXPECT_EQ(matchExpression(parseQuery("東京")), "\"東京\"");
-  EXPECT_EQ(matchExpression(parseQuery("\"東京 tower\"")), "\"東京 京 tower\"");
+  EXPECT_EQ(fileMatch("京"), "\"京*\"");
+  EXPECT_EQ(fileMatch("東京"), "\"東京\"");
+  EXPECT_EQ(fileMatch("\"東京 tower\""), "\"東京 京 tower\"");
 }
 
 TEST(SearchText, SnippetStartsAndEndsOnWholeWordsAndCutsTextWithoutSpacesAnywhere) {

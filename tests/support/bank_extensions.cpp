@@ -2,5 +2,9 @@
 
 #include "extension.h"
 #include "history.h"
+#include "search_index.h"
 
-void registerBankExtensions() { store::registerExtension(history::extension()); }
+void registerBankExtensions() {
+  store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
+}

@@ -6,6 +6,7 @@
 #include "connection.h"
 #include "extension.h"
 #include "history.h"
+#include "search_index.h"
 
 using namespace bank_tool;
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   store::setServerClientName("zorbex-bank");
   // The bank's extensions that this program keeps, before any bank is opened.
   store::registerExtension(history::extension());
+  store::registerExtension(search::index::extension());
   std::string name = argv[1];
   for (const Command& c : kCommands)
     if (name == c.name) return c.run(Args(argv + 2, argv + argc));

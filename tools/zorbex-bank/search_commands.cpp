@@ -28,7 +28,7 @@ int cmdSearch(const Args& args) {
   const char* usage = "search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]";
   if (args.size() < 2) return usageError(usage);
   const std::string& dir = args[0];
-  search_index::Filter filter;
+  search::index::Filter filter;
   QString typed;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];

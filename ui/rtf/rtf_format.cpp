@@ -65,19 +65,21 @@ QString defaultFontName(const QTextDocument& document) {
   return family.trimmed().isEmpty() ? QStringLiteral("MS Sans Serif") : family;
 }
 
-QString boxText(const QTextDocument& document) {
+QString documentText(const QTextDocument& document, const QString& lineBreak) {
   QString text;
   for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-    if (block != document.begin()) text += QLatin1String("\r\n");
+    if (block != document.begin()) text += lineBreak;
     const QString blockText = block.text();
     for (QChar c : blockText) {
       if (c == QChar::LineSeparator)
-        text += QLatin1String("\r\n");
+        text += lineBreak;
       else
         text += c;
     }
   }
   return text;
 }
+
+QString boxText(const QTextDocument& document) { return documentText(document, QStringLiteral("\r\n")); }
 
 }  // namespace ui::rtf

@@ -35,8 +35,10 @@ bool isUnderlined(const QTextCharFormat& format);
 QString defaultFontName(const QTextDocument& document);
 QString fontName(const QTextCharFormat& format);
 
-// The document as the rich-text box's Text gives it: paragraphs and line breaks as
-// CR LF, no line break after the last paragraph.
+// The document's text with each break between paragraphs and each line break in one written
+// as lineBreak; none after the last paragraph.
+QString documentText(const QTextDocument& document, const QString& lineBreak);
+// The document as the rich-text box's Text gives it: paragraphs and line breaks as CR LF.
 QString boxText(const QTextDocument& document);
 
 }  // namespace ui::rtf
