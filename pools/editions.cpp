@@ -68,8 +68,6 @@ std::string lastChar(const std::string& s) {
   return pos > 0 ? s.substr(pos - 1) : std::string();
 }
 
-const std::array<const char*, 5> kChoiceFields = {"choiceA", "choiceB", "choiceC", "choiceD", "choiceE"};
-
 }  // namespace
 
 bool editionPoolNameValid(const EditionRules& rules, const std::string& og) {
@@ -238,10 +236,12 @@ std::vector<DuplicateFinding> findDuplicateChoices(store::Connection& conn, cons
                                       : sql::choicesOfAllQuestions(rules.table),
           conn, store::adOpenDynamic, store::adLockReadOnly);
   const long total = rs.recordCount();
+  std::array<const char*, 5> choiceFields;
+  for (size_t i = 0; i < 5; ++i) choiceFields[i] = store::schema::fieldFor(rules.kind, store::schema::choiceAt(i));
   for (long row = 0; !rs.eof(); ++row, rs.moveNext()) {
     if (progress) progress(row, total);
     std::array<std::string, 5> choice;
-    for (size_t i = 0; i < 5; ++i) choice[i] = rs.value(kChoiceFields[i]).toString();
+    for (size_t i = 0; i < 5; ++i) choice[i] = rs.value(choiceFields[i]).toString();
     const std::string numQ = rs.value("numQ").toString();
     if (examined) *examined = numQ;
     [&] {
