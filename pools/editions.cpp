@@ -111,9 +111,9 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
     Recordset rs;
     rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
     rs.addNew();
-    rs.setValue("src", og);
+    rs.setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Pool), og);
     rs.setValue("numQ", number);
-    rs.setValue("answer", "A");
+    rs.setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Answer), "A");
     if (rules.countField) rs.setValue(rules.countField, qnumberText);
     rs.update();
     rs.close();
@@ -169,7 +169,7 @@ static long updateAnswerKeysOnce(store::Connection& conn, const EditionRules& ru
       if (isEmptyNumber(number)) continue;
       const long n = runningNumber(number, rules.answerKeyTable, row, "number");
       auto question = openQuestion(conn, rules.table, editionQuestionNumber(rules.answerKeyPrefix, n));
-      question->setValue("answer", keys.rs.value("key"));
+      question->setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Answer), keys.rs.value("key"));
       question->update();
       question->close();
       ++updated;

@@ -154,6 +154,8 @@ const char* sizeField(Kind k, SizeOf size);
 const Field* findField(Kind k, std::string_view name);
 // The first field of any kind named so; nullptr where no kind has one.
 const Field* findFieldOfAnyKind(std::string_view name);
+// The kind whose table is named so, in any case; none for another table.
+std::optional<Kind> kindWithTable(std::string_view table);
 // The multiple-choice kinds, in the order of kAllKinds.
 const std::vector<Kind>& choiceKinds();
 

@@ -1,5 +1,6 @@
 #include "kind_registry.h"
 
+#include <algorithm>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -213,6 +214,17 @@ const Field* findFieldOfAnyKind(std::string_view name) {
   for (Kind k : kAllKinds)
     if (const Field* f = findField(k, name)) return f;
   return nullptr;
+}
+
+std::optional<Kind> kindWithTable(std::string_view table) {
+  const auto lower = [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); };
+  for (const KindEntry& entry : registry()) {
+    const std::string_view name = entry.table;
+    if (name.size() == table.size() &&
+        std::equal(name.begin(), name.end(), table.begin(), [&](char a, char b) { return lower(a) == lower(b); }))
+      return entry.kind;
+  }
+  return std::nullopt;
 }
 
 const std::vector<Kind>& choiceKinds() {
