@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bench_main.h"
+#include "synthetic_bank.h"
 #include "editions.h"
 #include "numbering.h"
 #include "dialect.h"
@@ -22,30 +23,28 @@ namespace {
 // them; 4,000 further SC questions, 5,000 in all whose stems contain "that".
 const fs::path& editionBank() {
   static fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / "zorbex-bench-editions";
-    fs::remove_all(d);
-    fs::create_directories(d);
-    schema::createBank(d);
+    using namespace bench_support;
+    fs::path d = freshBank("zorbex-bench-editions");
     auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    RowWriter w(*db);
     db->script("BEGIN;");
-    auto q = db->prepare(
-        "INSERT INTO SCtbl (numQ, src, question, choiceA, choiceB, choiceC, choiceD, choiceE, answer, questionHeight) "
-        "VALUES (?1, ?2, ?3, ?4, 'second choice', 'third choice', 'fourth choice', ?5, 'B', 1.5);");
     auto insert = [&](const std::string& numQ, const std::string& src, long i) {
-      q.bind(1, Value(numQ));
-      q.bind(2, Value(src));
-      q.bind(3, Value("{\\rtf1 so that the stem of " + numQ + " is long enough to be a stem\\par}"));
-      q.bind(4, Value("first choice " + std::to_string(i)));
-      q.bind(5, Value(i % 7 == 0 ? std::string("second choice") : "last " + std::to_string(i)));
-      q.step();
-      q.reset();
+      w.add(Kind::SC, {{"numQ", numQ},
+                       {Holds::Pool, src},
+                       {Holds::Stem, "{\\rtf1 so that the stem of " + numQ + " is long enough to be a stem\\par}"},
+                       {Holds::ChoiceA, "first choice " + std::to_string(i)},
+                       {Holds::ChoiceB, std::string("second choice")},
+                       {Holds::ChoiceC, std::string("third choice")},
+                       {Holds::ChoiceD, std::string("fourth choice")},
+                       {Holds::ChoiceE, i % 7 == 0 ? std::string("second choice") : "last " + std::to_string(i)},
+                       {Holds::Answer, std::string("B")},
+                       {SizeOf::QuestionHeight, 1.5}});
     };
     auto map = db->prepare("INSERT INTO [12to13SC] ([12th], [13th]) VALUES (?1, ?1);");
     for (long i = 1; i <= 1000; ++i) {
       insert(pools::editionQuestionNumber("12", i), "O120", i);
-      auto bare = db->prepare("INSERT INTO SCtbl (numQ, src, answer) VALUES (?1, 'O130', 'A');");
-      bare.bind(1, Value(pools::editionQuestionNumber("13", i)));
-      bare.step();
+      w.add(Kind::SC, {{"numQ", pools::editionQuestionNumber("13", i)}, {Holds::Pool, std::string("O130")},
+                       {Holds::Answer, std::string("A")}});
       map.bind(1, Value(static_cast<long long>(i)));
       map.step();
       map.reset();

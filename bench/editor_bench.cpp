@@ -28,68 +28,43 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string stemOf(size_t bytes) {
-  std::string body;
-  const char* sentence = "The committee's report, \\f1 which were released\\f0  yesterday, drew `wide~ notice. ";
-  while (body.size() < bytes) body += sentence;
-  return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fnil\\fcharset0 CBT;}"
-         "{\\f1\\fnil\\fcharset0 CBTLINE;}}\r\n\\viewkind4\\uc1\\pard\\f0\\fs23 " +
-         body + "\r\n\\par }\r\n";
-}
+using bench_support::Holds;
+using bench_support::Kind;
+using bench_support::Row;
+using bench_support::SizeOf;
+using bench_support::stemOf;
 
 // Pool X012 with 99 typical questions; pool X013 with one 20 KB stem.
 const fs::path& editorBank() {
   static fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / "zorbex-bench-editor";
-    fs::remove_all(d);
-    fs::create_directories(d);
-    schema::createBank(d);
+    fs::path d = bench_support::freshBank("zorbex-bench-editor");
     Connection c;
     c.open(schema::bankPath(d).string(), schema::kBankKey);
-    auto add = [&](const std::string& numQ, const std::string& src, const std::string& question) {
-      Recordset rs;
-      rs.open("SCtbl", c, adOpenKeyset, adLockOptimistic);
-      rs.addNew();
-      rs.setValue("numQ", numQ);
-      rs.setValue("src", src);
-      rs.setValue("question", question);
-      for (const char* f : {"choiceA", "choiceB", "choiceC", "choiceD", "choiceE"}) rs.setValue(f, "a choice");
-      rs.setValue("answer", "C");
-      rs.setValue("questionHeight", 2.0);
-      rs.update();
-      rs.close();
+    auto add = [&](const std::string& numQ, const std::string& pool, const std::string& stem) {
+      Row row{{"numQ", numQ}, {Holds::Pool, pool}, {Holds::Stem, stem}, {Holds::Answer, std::string("C")},
+              {SizeOf::QuestionHeight, 2.0}};
+      for (size_t i = 0; i < 5; ++i) row[schema::choiceAt(i)] = std::string("a choice");
+      bench_support::addThroughRecordset(c, Kind::SC, row);
     };
-    for (int i = 1; i <= 99; ++i) {
-      char n[8];
-      std::snprintf(n, sizeof n, "012%02d", i);
-      add(n, "X012", stemOf(2000));
-    }
+    for (int i = 1; i <= 99; ++i) add(bench_support::questionNumber(12, i), "X012", stemOf(2000));
     add("01301", "X013", stemOf(20000));
     add("01302", "X013", stemOf(20000));
     // RC: two questions on a 20 KB passage, typical stems. PS: 99 typical questions
     // whose choices are short rich texts.
-    auto addTo = [&](const char* table, const std::string& numQ, const std::string& src,
-                     std::map<std::string, Value> fields) {
-      Recordset rs;
-      rs.open(table, c, adOpenKeyset, adLockOptimistic);
-      rs.addNew();
-      rs.setValue("numQ", numQ);
-      rs.setValue("src", src);
-      for (const auto& [name, value] : fields) rs.setValue(name, value);
-      rs.update();
-      rs.close();
-    };
-    const std::string choice = "{\\rtf1\\ansi{\\fonttbl{\\f0 CBT;}}\\pard\\f0 2\\super 3\\nosupersub  ~n\\par}";
     for (const char* n : {"03001", "03002"})
-      addTo("RCtbl", n, "X030",
-            {{"question", stemOf(2000)}, {"reading", stemOf(20000)}, {"passageNum", "301"}, {"Qnumber", "00002"},
-             {"choiceA", "a choice"}, {"choiceE", "a choice"}, {"answer", "C"}, {"questionHeight", 2.0}});
+      bench_support::addThroughRecordset(
+          c, Kind::RC,
+          {{"numQ", std::string(n)}, {Holds::Pool, std::string("X030")}, {Holds::Stem, stemOf(2000)},
+           {Holds::Passage, stemOf(20000)}, {Holds::PassageNumber, std::string("301")},
+           {Holds::PassageCount, std::string("00002")}, {Holds::ChoiceA, std::string("a choice")},
+           {Holds::ChoiceE, std::string("a choice")}, {Holds::Answer, std::string("C")},
+           {SizeOf::QuestionHeight, 2.0}});
+    const std::string choice = "{\\rtf1\\ansi{\\fonttbl{\\f0 CBT;}}\\pard\\f0 2\\super 3\\nosupersub  ~n\\par}";
     for (int i = 1; i <= 99; ++i) {
-      char n[8];
-      std::snprintf(n, sizeof n, "050%02d", i);
-      addTo("PStbl", n, "X050",
-            {{"question", stemOf(2000)}, {"choiceA", choice}, {"choiceB", choice}, {"choiceC", choice},
-             {"choiceD", choice}, {"choiceE", choice}, {"answer", "C"}, {"questionHeight", 2.0}});
+      Row row{{"numQ", bench_support::questionNumber(50, i)}, {Holds::Pool, std::string("X050")},
+              {Holds::Stem, stemOf(2000)}, {Holds::Answer, std::string("C")}, {SizeOf::QuestionHeight, 2.0}};
+      for (size_t k = 0; k < 5; ++k) row[schema::choiceAt(k)] = choice;
+      bench_support::addThroughRecordset(c, Kind::PS, row);
     }
     return d;
   }();
@@ -127,8 +102,9 @@ void BM_SwitchQuestion_20KB(benchmark::State& st) {
 // The plain read of what a switch loads: one record by its number.
 void readOne(Connection& c, const std::string& numQ) {
   Recordset rs;
-  rs.open("select * from SCtbl where numQ='" + numQ + "';", c, adOpenDynamic, adLockReadOnly);
-  benchmark::DoNotOptimize(rs.value("question").toString().size());
+  rs.open(std::string("select * from ") + bench_support::tableOf(Kind::SC) + " where numQ='" + numQ + "';", c,
+          adOpenDynamic, adLockReadOnly);
+  benchmark::DoNotOptimize(rs.value(bench_support::fieldName(Kind::SC, Holds::Stem)).toString().size());
   rs.close();
 }
 
@@ -154,14 +130,17 @@ void BM_Go_99Questions(benchmark::State& st) {
 void BM_PlainReadWrite_99Questions(benchmark::State& st) {
   Connection c;
   c.open(schema::bankPath(editorBank()).string(), schema::kBankKey);
+  const std::string stem = bench_support::fieldName(Kind::SC, Holds::Stem);
+  const std::string height = bench_support::fieldName(Kind::SC, SizeOf::QuestionHeight);
   for (auto _ : st) {
     for (int i = 1; i <= 99; ++i) {
       char n[8];
       std::snprintf(n, sizeof n, "012%02d", i);
       Recordset rs;
-      rs.open(std::string("SCtbl where numQ='") + n + "'", c, adOpenKeyset, adLockOptimistic, adCmdTable);
-      rs.setValue("question", rs.value("question"));
-      rs.setValue("questionHeight", 0.0);
+      rs.open(std::string(bench_support::tableOf(Kind::SC)) + " where numQ='" + n + "'", c, adOpenKeyset,
+              adLockOptimistic, adCmdTable);
+      rs.setValue(stem, rs.value(stem));
+      rs.setValue(height, 0.0);
       rs.update();
       rs.close();
     }

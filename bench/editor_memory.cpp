@@ -28,7 +28,8 @@ double residentMb() {
   return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-// Gives every question of the first SC pool, the one the editor opens on, a 2 KB stem.
+// Gives every question of the first SC pool, the one the editor opens on, a 2 KB stem. The
+// stem is this benchmark's own, kept as it was so that its figures compare with earlier runs.
 void addStems(const std::filesystem::path& folder) {
   std::string body;
   while (body.size() < 2000) body += "The committee's report, \\f1 which were released\\f0  yesterday, drew notice. ";
@@ -36,7 +37,12 @@ void addStems(const std::filesystem::path& folder) {
                            body + "\\par }";
   auto db = store::openOurFile(store::schema::bankPath(folder).string(), store::schema::kBankKey, false,
                                store::ErrorStyle::Ado);
-  auto update = db->prepare("UPDATE SCtbl SET question = ?1 WHERE src = (SELECT min(src) FROM SCtbl);");
+  using bench_support::Holds;
+  using bench_support::Kind;
+  const std::string table = bench_support::tableOf(Kind::SC);
+  const std::string pool = bench_support::fieldName(Kind::SC, Holds::Pool);
+  auto update = db->prepare("UPDATE " + table + " SET " + bench_support::fieldName(Kind::SC, Holds::Stem) +
+                            " = ?1 WHERE " + pool + " = (SELECT min(" + pool + ") FROM " + table + ");");
   update.bind(1, store::Value(stem));
   update.step();
 }

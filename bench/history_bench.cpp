@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench_main.h"
+#include "synthetic_bank.h"
 #include "editions.h"
 #include "history.h"
 #include "numbering.h"
@@ -24,41 +25,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string stemOf(size_t bytes, long round) {
-  std::string body = "round " + std::to_string(round) + " ";
-  const char* sentence = "The committee's report, \\f1 which were released\\f0  yesterday, drew `wide~ notice. ";
-  while (body.size() < bytes) body += sentence;
-  return "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 CBT;}{\\f1\\fnil\\fcharset0 CBTLINE;}}"
-         "\\pard\\f0\\fs23 " + body + "\\par }";
-}
+using namespace bench_support;
+
+std::string stemOf(size_t bytes, long round) { return bench_support::stemOf(bytes, "round " + std::to_string(round) + " ", false); }
 
 // A bank with pool X012 (99 questions), pool X100 (1,000 questions), the 1,000 old and bare new
 // questions of the SC edition copy, and its mapping.
 fs::path makeBank(const std::string& name) {
-  fs::path d = fs::temp_directory_path() / name;
-  fs::remove_all(d);
-  fs::create_directories(d);
-  schema::createBank(d);
+  fs::path d = freshBank(name);
   auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+  RowWriter w(*db);
   db->script("BEGIN;");
-  auto q = db->prepare(
-      "INSERT INTO SCtbl (numQ, src, question, choiceA, choiceB, choiceC, choiceD, choiceE, answer, questionHeight) "
-      "VALUES (?1, ?2, ?3, 'first choice', 'second choice', 'third choice', 'fourth choice', 'fifth choice', 'B', 2);");
   auto add = [&](const std::string& numQ, const std::string& src) {
-    q.bind(1, Value(numQ));
-    q.bind(2, Value(src));
-    q.bind(3, Value(stemOf(2000, 0)));
-    q.step();
-    q.reset();
+    w.add(Kind::SC, {{"numQ", numQ},
+                     {Holds::Pool, src},
+                     {Holds::Stem, stemOf(2000, 0)},
+                     {Holds::ChoiceA, std::string("first choice")},
+                     {Holds::ChoiceB, std::string("second choice")},
+                     {Holds::ChoiceC, std::string("third choice")},
+                     {Holds::ChoiceD, std::string("fourth choice")},
+                     {Holds::ChoiceE, std::string("fifth choice")},
+                     {Holds::Answer, std::string("B")},
+                     {SizeOf::QuestionHeight, Value(static_cast<long long>(2))}});
   };
   for (long i = 1; i <= 99; ++i) add("012" + pools::format00(i), "X012");
   for (long i = 1; i <= 1000; ++i) add("1" + pools::format000(i - 1) + "x", "X100");
   auto map = db->prepare("INSERT INTO [12to13SC] ([12th], [13th]) VALUES (?1, ?1);");
   for (long i = 1; i <= 1000; ++i) {
     add(pools::editionQuestionNumber("12", i), "O120");
-    auto bare = db->prepare("INSERT INTO SCtbl (numQ, src, answer) VALUES (?1, 'O130', 'A');");
-    bare.bind(1, Value(pools::editionQuestionNumber("13", i)));
-    bare.step();
+    w.add(Kind::SC, {{"numQ", pools::editionQuestionNumber("13", i)}, {Holds::Pool, std::string("O130")},
+                     {Holds::Answer, std::string("A")}});
     map.bind(1, Value(static_cast<long long>(i)));
     map.step();
     map.reset();
@@ -91,9 +87,9 @@ const bank::RecordFields& sc() { return bank::recordFields(schema::Kind::SC); }
 // What Save writes of one question: its layout, then its content.
 void writeQuestion(Connection& conn, const std::string& numQ, long round) {
   bank::Record values = *bank::readRecord(conn, sc(), numQ);
-  values["question"] = Value(stemOf(2000, round));
-  values["choiceA"] = Value("first choice " + std::to_string(round));
-  values["questionHeight"] = Value(2.0 + static_cast<double>(round % 7) / 10);
+  values[fieldName(Kind::SC, Holds::Stem)] = Value(stemOf(2000, round));
+  values[fieldName(Kind::SC, Holds::ChoiceA)] = Value("first choice " + std::to_string(round));
+  values[fieldName(Kind::SC, SizeOf::QuestionHeight)] = Value(2.0 + static_cast<double>(round % 7) / 10);
   bank::writeRecord(conn, sc(), numQ, values, bank::FieldWrite::Layout);
   bank::writeRecord(conn, sc(), numQ, values, bank::FieldWrite::Content);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bench_main.h"
+#include "synthetic_bank.h"
 #include "bank_files.h"
 #include "schema.h"
 #include "session.h"
@@ -17,24 +18,17 @@ namespace {
 
 const fs::path& halfDeletedBank() {
   static fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / "zorbex-bench-compact";
-    fs::remove_all(d);
-    fs::create_directories(d);
-    store::schema::createBank(d);
+    using namespace bench_support;
+    fs::path d = freshBank("zorbex-bench-compact");
     auto db = store::openOurFile(store::schema::bankPath(d).string(), store::schema::kBankKey, false,
                                  store::ErrorStyle::Ado);
     const std::string stem(3600, 'x');
+    RowWriter w(*db);
     db->script("BEGIN;");
-    auto ins = db->prepare("INSERT INTO SCtbl (numQ, src, question, choiceA) VALUES (?1, ?2, ?3, 'a');");
     for (int i = 0; i < 10000; ++i) {
-      char n[8], src[8];
-      std::snprintf(n, sizeof n, "%03d%02d", i / 100, i % 100);
-      std::snprintf(src, sizeof src, "X%03d", i / 100);
-      ins.bind(1, store::Value(std::string(n)));
-      ins.bind(2, store::Value(std::string(src)));
-      ins.bind(3, store::Value(stem + n));
-      ins.step();
-      ins.reset();
+      const std::string n = questionNumber(i / 100, i % 100);
+      w.add(Kind::SC, {{"numQ", n}, {Holds::Pool, poolName(i / 100)}, {Holds::Stem, stem + n},
+                       {Holds::ChoiceA, std::string("a")}});
     }
     db->script("COMMIT;");
     db->script("DELETE FROM SCtbl WHERE (CAST(substr(numQ, 1, 3) AS INTEGER) % 2) = 1;");

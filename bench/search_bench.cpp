@@ -24,6 +24,7 @@
 #include "schema.h"
 #include "session.h"
 #include "sqlite_db.h"
+#include "synthetic_bank.h"
 
 namespace fs = std::filesystem;
 using store::Value;
@@ -100,45 +101,35 @@ struct Bank {
 const Bank& bank() {
   static Bank b = [] {
     Bank out;
-    out.dir = fs::temp_directory_path() / "zorbex-bench-search";
-    fs::remove_all(out.dir);
-    fs::create_directories(out.dir);
-    store::schema::createBank(out.dir);
+    out.dir = bench_support::freshBank("zorbex-bench-search");
     auto db = store::openOurFile(store::schema::bankPath(out.dir).string(), store::schema::kBankKey, false,
                                  store::ErrorStyle::Ado);
+    bench_support::RowWriter writer(*db);
     Words w;
     db->script("BEGIN;");
-    const char* tables[] = {"SCtbl", "CRtbl", "RCtbl", "PStbl", "DStbl"};
+    // This bank deals its pools round the kinds in their own order, not the large bank's.
+    using store::schema::Holds;
+    using store::schema::Kind;
+    const Kind kinds[] = {Kind::SC, Kind::CR, Kind::RC, Kind::PS, Kind::DS};
     for (int i = 0; i < kQuestions; ++i) {
       const int pool = i / 100;
-      const std::string table = tables[pool % 5];
-      char n[8], src[8];
-      std::snprintf(n, sizeof n, "%03d%02d", pool, i % 100);
-      std::snprintf(src, sizeof src, "X%03d", pool);
+      const Kind kind = kinds[pool % 5];
       std::string stem = i % 10 == 0 ? japaneseRtf(w) : latinRtf(w);
       // A name that one question in a thousand uses: what people look for most.
       if (i % 1000 == 999) stem.insert(stem.rfind("\\par"), " Okonkwo ");
-      std::string sql = "INSERT INTO [" + table + "] (numQ, src, question";
-      std::vector<std::string> values{n, src, stem};
-      if (table == "DStbl") {
-        sql += ", statement1, statement2";
-        values.push_back(latinRtf(w));
-        values.push_back(latinRtf(w));
+      bench_support::Row row{{"numQ", bench_support::questionNumber(pool, i % 100)},
+                             {Holds::Pool, bench_support::poolName(pool)},
+                             {Holds::Stem, stem}};
+      // The texts are drawn in this order, so that every run makes the same bank.
+      if (kind == Kind::DS) {
+        row[Holds::Statement1] = latinRtf(w);
+        row[Holds::Statement2] = latinRtf(w);
       } else {
-        if (table == "RCtbl") {
-          sql += ", reading";
-          values.push_back(latinRtf(w));
-        }
-        for (char c = 'A'; c <= 'E'; ++c) {
-          sql += std::string(", choice") + c;
-          values.push_back(table == "PStbl" ? "{\\rtf1\\ansi " + w.sentence(4) + "}" : w.sentence(4));
-        }
+        if (kind == Kind::RC) row[Holds::Passage] = latinRtf(w);
+        for (size_t c = 0; c < 5; ++c)
+          row[store::schema::choiceAt(c)] = kind == Kind::PS ? "{\\rtf1\\ansi " + w.sentence(4) + "}" : w.sentence(4);
       }
-      sql += ") VALUES (?1";
-      for (size_t k = 2; k <= values.size(); ++k) sql += ", ?" + std::to_string(k);
-      auto ins = db->prepare(sql + ");");
-      for (size_t k = 0; k < values.size(); ++k) ins.bind(static_cast<int>(k) + 1, Value(values[k]));
-      ins.step();
+      writer.add(kind, row);
     }
     db->script("COMMIT;");
     db->script("PRAGMA wal_checkpoint(TRUNCATE);");

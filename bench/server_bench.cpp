@@ -23,76 +23,63 @@
 #include "sc/form_sc_edit.h"
 #include "schema.h"
 #include "session.h"
+#include "synthetic_bank.h"
 
 using namespace store;
 namespace fs = std::filesystem;
 
 namespace {
 
-// The tables the pool numbers are dealt round; pool 012 falls to SCtbl.
-const char* const kTables[] = {"DStbl", "PStbl", "SCtbl", "CRtbl", "RCtbl"};
+using bench_support::Holds;
+using bench_support::Kind;
+using bench_support::SizeOf;
+
+// Pool numbers are dealt round bench_support::kDealtKinds; pool 012 falls to SC.
 constexpr int kTypicalPool = 12;
-
-std::string stemOf(size_t bytes) {
-  std::string body;
-  const char* sentence = "The committee's report, \\f1 which were released\\f0  yesterday, drew `wide~ notice. ";
-  while (body.size() < bytes) body += sentence;
-  return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fnil\\fcharset0 CBT;}"
-         "{\\f1\\fnil\\fcharset0 CBTLINE;}}\r\n\\viewkind4\\uc1\\pard\\f0\\fs23 " +
-         body + "\r\n\\par }\r\n";
-}
-
-std::string number(int pool, int i) {
-  char n[8];
-  std::snprintf(n, sizeof n, "%03d%02d", pool, i);
-  return n;
-}
 
 // The 100 rows of pool 012 as both banks hold them: 99 typical questions of pool X012, and one
 // short question of another pool in the same number range.
-struct Row {
-  std::string numQ, src, question;
-  double height;
-};
-std::vector<Row> typicalPool() {
-  std::vector<Row> rows{{number(kTypicalPool, 0), "Y012", "", 0.0}};
-  for (int i = 1; i <= 99; ++i) rows.push_back({number(kTypicalPool, i), "X012", stemOf(2000), 2.0});
+std::vector<bench_support::Row> typicalPool() {
+  auto row = [](int i, const char* pool, const std::string& stem, double height) {
+    bench_support::Row r{{"numQ", bench_support::questionNumber(kTypicalPool, i)}, {Holds::Pool, std::string(pool)},
+                         {Holds::Stem, stem}, {SizeOf::QuestionHeight, height}, {Holds::Answer, std::string("C")}};
+    for (size_t k = 0; k < 5; ++k) r[schema::choiceAt(k)] = std::string("a choice");
+    return r;
+  };
+  std::vector<bench_support::Row> rows{row(0, "Y012", "", 0.0)};
+  for (int i = 1; i <= 99; ++i) rows.push_back(row(i, "X012", bench_support::stemOf(2000), 2.0));
   return rows;
 }
-std::string typicalInsert(Engine& e) {
+
+// Writes one SC row in the engine's own dialect.
+void addSC(Engine& e, const bench_support::Row& row) {
   std::string names, marks;
-  int n = 0;
-  for (const char* f : {"numQ", "src", "question", "questionHeight", "choiceA", "choiceB", "choiceC", "choiceD",
-                        "choiceE", "answer"}) {
-    names += (n ? ", " : "") + fieldIdent(e.dialect(), f);
-    marks += n ? ", " : "";
-    marks += n < 4 ? e.param(n + 1) : n < 9 ? std::string("'a choice'") : std::string("'C'");
-    ++n;
+  std::vector<Value> values;
+  for (const auto& [key, value] : row) {
+    names += (values.empty() ? "" : ", ") + fieldIdent(e.dialect(), bench_support::fieldName(Kind::SC, key));
+    values.push_back(value);
+    marks += (values.size() == 1 ? "" : ", ") + e.param(static_cast<int>(values.size()));
   }
-  return "INSERT INTO " + tableIdent(e.dialect(), "SCtbl") + " (" + names + ") VALUES (" + marks + ")";
+  e.run("INSERT INTO " + tableIdent(e.dialect(), bench_support::tableOf(Kind::SC)) + " (" + names + ") VALUES (" +
+            marks + ")",
+        values);
 }
 
 // The file bank: 1,000 pools of 100 questions, pool 012 as typicalPool() gives it.
 const fs::path& fileBank() {
   static fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / "zorbex-bench-server-file";
-    fs::remove_all(d);
-    fs::create_directories(d);
-    schema::createBank(d);
+    fs::path d = bench_support::freshBank("zorbex-bench-server-file");
     auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    bench_support::RowWriter w(*db);
     db->script("BEGIN;");
     for (int pool = 0; pool < 1000; ++pool) {
       if (pool == kTypicalPool) continue;
-      auto ins = db->prepare(std::string("INSERT INTO [") + kTables[pool % 5] + "] (numQ, src, answer) VALUES (?1, ?2, 'A');");
-      for (int i = 0; i < 100; ++i) {
-        ins.bind(1, Value(number(pool, i)));
-        ins.bind(2, Value("X" + number(pool, 0).substr(0, 3)));
-        ins.step();
-        ins.reset();
-      }
+      for (int i = 0; i < 100; ++i)
+        w.add(bench_support::kDealtKinds[pool % 5], {{"numQ", bench_support::questionNumber(pool, i)},
+                                                     {Holds::Pool, bench_support::poolName(pool)},
+                                                     {Holds::Answer, std::string("A")}});
     }
-    for (const Row& r : typicalPool())
-      db->run(typicalInsert(*db), {Value(r.numQ), Value(r.src), Value(r.question), Value(r.height)});
+    for (const bench_support::Row& r : typicalPool()) addSC(*db, r);
     db->script("COMMIT;");
     return d;
   }();
@@ -132,14 +119,17 @@ const std::string& serverBank() {
     schema::createServerBank(u);
     auto db = PgDb::connect(u, "public");
     db->script("BEGIN;");
-    const auto f = [&](const char* name) { return fieldIdent(Dialect::Postgres, name); };
-    for (int t = 0; t < 5; ++t)
-      db->run("INSERT INTO " + tableIdent(Dialect::Postgres, kTables[t]) + " (" + f("numQ") + ", " + f("src") + ", " +
-              f("answer") + ") SELECT lpad(p::text, 3, '0') || lpad(i::text, 2, '0'), 'X' || lpad(p::text, 3, '0'), "
+    for (int t = 0; t < 5; ++t) {
+      const Kind kind = bench_support::kDealtKinds[t];
+      const auto f = [&](const bench_support::Row::key_type& key) {
+        return fieldIdent(Dialect::Postgres, bench_support::fieldName(kind, key));
+      };
+      db->run("INSERT INTO " + tableIdent(Dialect::Postgres, bench_support::tableOf(kind)) + " (" + f("numQ") + ", " +
+              f(Holds::Pool) + ", " + f(Holds::Answer) + ") SELECT lpad(p::text, 3, '0') || lpad(i::text, 2, '0'), 'X' || lpad(p::text, 3, '0'), "
               "'A' FROM generate_series(0, 999) p, generate_series(0, 99) i WHERE p % 5 = " + std::to_string(t) +
               " AND p <> " + std::to_string(kTypicalPool));
-    for (const Row& r : typicalPool())
-      db->run(typicalInsert(*db), {Value(r.numQ), Value(r.src), Value(r.question), Value(r.height)});
+    }
+    for (const bench_support::Row& r : typicalPool()) addSC(*db, r);
     db->script("COMMIT; ANALYZE;");
     return u;
   }();

@@ -15,9 +15,9 @@ namespace editor {
 
 // The layout variables that a value typed for a focused element goes to.
 struct SizeTarget {
-  const char* focus;   // pFocus
-  const char* height;  // with "Height" selected; nullptr: not stored
-  const char* width;   // with "Width" selected; nullptr: not stored
+  const char* focus;                                    // pFocus
+  store::schema::SizeOf height = store::schema::SizeOf::None;  // with "Height" selected; None: not stored
+  store::schema::SizeOf width = store::schema::SizeOf::None;   // with "Width" selected; None: not stored
 };
 
 // The controls of the shared window that a kind's geometry table may place; OptHW0 and
@@ -55,7 +55,7 @@ struct EditorKind {
   std::vector<SizeTarget> sizeTargets;
   int heightSliderMax, heightSliderTick;
   int widthSliderMax, widthSliderTick;
-  std::vector<std::pair<const char*, double>> reset;  // layout variable, value
+  std::vector<std::pair<store::schema::SizeOf, double>> reset;  // layout variable, value
   std::vector<ControlPlace> places;                   // over the shared column's places
   Capabilities has;
   double height = 10680;                              // of the window's page, twips

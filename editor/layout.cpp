@@ -11,9 +11,11 @@ using store::Value;
 
 bool sizeIsSet(const Value& v) { return !v.isNull() && v.toDouble() != 0.0; }
 
-Value* LayoutValues::byField(const std::string& field) {
+Value* LayoutValues::byField(const std::string& field) { return of(store::schema::sizeOf(field.c_str())); }
+
+Value* LayoutValues::of(store::schema::SizeOf size) {
   using store::schema::SizeOf;
-  switch (const SizeOf size = store::schema::sizeOf(field.c_str())) {
+  switch (size) {
     case SizeOf::None: return nullptr;
     case SizeOf::QuestionHeight: return &questionHeight;
     case SizeOf::QuestionWidth: return &questionWidth;

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "kind_registry.h"
 #include "value.h"
 
 namespace editor {
@@ -27,6 +28,8 @@ struct LayoutValues {
   // The variable of a size field by its field name (as the kind registry says); nullptr for
   // another name.
   store::Value* byField(const std::string& field);
+  // The variable that holds a size; nullptr for SizeOf::None.
+  store::Value* of(store::schema::SizeOf size);
 };
 
 // How the boxes follow each other down the window.

@@ -1,5 +1,6 @@
 #include "panels.h"
 
+#include "kind_registry.h"
 #include "text_conversions.h"
 
 namespace editor {
@@ -12,7 +13,10 @@ ChoicesPanel::ChoicesPanel(QWidget* parent) {
   }
 }
 
-std::string ChoicesPanel::fieldOf(int index) { return std::string("choice") + static_cast<char>('A' + index); }
+// Every kind with lettered choices names them alike: SC's names stand for all.
+std::string ChoicesPanel::fieldOf(int index) {
+  return store::schema::fieldFor(store::schema::Kind::SC, store::schema::choiceAt(static_cast<size_t>(index)));
+}
 
 int ChoicesPanel::indexOf(const std::string& field) {
   for (int i = 0; i < 5; ++i)

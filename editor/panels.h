@@ -47,8 +47,8 @@ class ChoicesPanel : public Panel {
 
  protected:
   virtual void placeBox(int index, const Rect& r) = 0;
-  static std::string fieldOf(int index);  // "choiceA" .. "choiceE"
-  // The choice that field names ("choiceA" .. "choiceE"); -1 for another field.
+  static std::string fieldOf(int index);  // the field of choice A .. E
+  // The choice that field holds, 0..4; -1 for another field.
   static int indexOf(const std::string& field);
 };
 

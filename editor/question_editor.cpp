@@ -12,6 +12,7 @@
 #include "controls/dialogs.h"
 #include "controls/events.h"
 #include "form_history.h"
+#include "kind_registry.h"
 #include "operation.h"
 #include "question_geometry.h"
 #include "recordset.h"
@@ -19,6 +20,9 @@
 #include "text_conversions.h"
 
 namespace editor {
+
+using store::schema::fieldFor;
+using store::schema::Holds;
 
 using store::Value;
 
@@ -338,9 +342,9 @@ void QuestionEditor::showRecord(const Record& r) {
   // The question's own sizes first: whatever a panel's load arranges uses them, never those
   // of the question shown before.
   sizes_.load(r);
-  rtxtQuestion.setTextRTF(QByteArray::fromStdString(r.at("question").toString()));
+  rtxtQuestion.setTextRTF(QByteArray::fromStdString(r.at(fieldFor(kind_.kind, Holds::Stem)).toString()));
   for (Panel* p : panels_) p->load(r);
-  const std::string answer = r.at("answer").toString();
+  const std::string answer = r.at(fieldFor(kind_.kind, Holds::Answer)).toString();
   int item = 0;
   for (int i = 0; i < 5; ++i)
     if (answer == kLetters[i]) item = i;
@@ -372,7 +376,7 @@ std::vector<std::string> QuestionEditor::poolNames() {
   store::Recordset rs;
   rs.open(store::statements::poolsInOrder(kind_.record.table), state_.pConn(), store::adOpenDynamic,
           store::adLockReadOnly);
-  for (; !rs.eof(); rs.moveNext()) pools.push_back(rs.value("src").toString());
+  for (; !rs.eof(); rs.moveNext()) pools.push_back(rs.value(fieldFor(kind_.kind, Holds::Pool)).toString());
   rs.close();
   return pools;
 }
@@ -433,9 +437,9 @@ Record QuestionEditor::layoutValues() {
 
 Record QuestionEditor::contentValues() {
   Record r;
-  r["question"] = rtxtQuestion.TextRTF().toStdString();
+  r[fieldFor(kind_.kind, Holds::Stem)] = rtxtQuestion.TextRTF().toStdString();
   for (Panel* p : panels_) p->saveContent(r);
-  r["answer"] = cmbAnswer.Text();
+  r[fieldFor(kind_.kind, Holds::Answer)] = cmbAnswer.Text();
   return r;
 }
 
@@ -486,7 +490,7 @@ void QuestionEditor::showAt(const std::string& pool, const std::string& numQ, co
   raise();
   activateWindow();
   if (!range) return;
-  QWidget* box = field == "question" ? &rtxtQuestion : nullptr;
+  QWidget* box = field == fieldFor(kind_.kind, Holds::Stem) ? &rtxtQuestion : nullptr;
   for (Panel* p : panels_)
     if (!box) box = p->boxOf(field);
   if (box) selectRange(*box, *range);
@@ -553,7 +557,7 @@ void QuestionEditor::showAfterWholePoolWork() {
   store::Recordset rs;
   rs.open(store::statements::questionSource(kind_.record.table, shown.numQ), state_.pConn(), store::adOpenUnspecified,
           store::adLockReadOnly, store::adCmdTable);
-  if (!rs.eof()) shown.pool = rs.value("src").toString();
+  if (!rs.eof()) shown.pool = rs.value(fieldFor(kind_.kind, Holds::Pool)).toString();
   rs.close();
   rs.open(store::statements::questionsOfPool(kind_.record.table, shown.pool), state_.pConn(), store::adOpenDynamic,
           store::adLockReadOnly);

@@ -8,6 +8,7 @@
 namespace editor {
 
 using store::Value;
+using store::schema::SizeOf;
 
 namespace {
 
@@ -51,8 +52,8 @@ const SizeTarget* SizeEditing::focusedTarget() const {
 void SizeEditing::focusElement(const std::string& focus) {
   pFocus = focus;
   const SizeTarget* t = focusedTarget();
-  bufWidth = t && t->width ? sizes_.byField(t->width)->toDouble() : 0;
-  bufHeight = t && t->height ? static_cast<float>(sizes_.byField(t->height)->toDouble()) : 0;
+  bufWidth = t && t->width != SizeOf::None ? sizes_.of(t->width)->toDouble() : 0;
+  bufHeight = t && t->height != SizeOf::None ? static_cast<float>(sizes_.of(t->height)->toDouble()) : 0;
 }
 
 void SizeEditing::showValue() {
@@ -76,16 +77,16 @@ void SizeEditing::showSliderValue() {
     c_.txtValue.setText(numberText(c_.SliderVH.Value() / 10.0));
 }
 
-const char* SizeEditing::typedValueField() const {
+SizeOf SizeEditing::typedValueSize() const {
   const SizeTarget* t = focusedTarget();
-  if (!t) return nullptr;
-  return c_.OptHW[0].Value() ? t->height : c_.OptHW[1].Value() ? t->width : nullptr;
+  if (!t) return SizeOf::None;
+  return c_.OptHW[0].Value() ? t->height : c_.OptHW[1].Value() ? t->width : SizeOf::None;
 }
 
 void SizeEditing::takeTypedValue() {
-  const char* field = typedValueField();
+  Value* variable = sizes_.of(typedValueSize());
   const std::optional<double> size = sizeFromText(c_.txtValue.Text());
-  if (field && size && sizeCanBeDrawn(kind_.layout, *size)) *sizes_.byField(field) = Value(*size);
+  if (variable && size && sizeCanBeDrawn(kind_.layout, *size)) *variable = Value(*size);
 }
 
 void SizeEditing::load(const Record& r) {
@@ -105,8 +106,8 @@ Record SizeEditing::values() const {
 }
 
 void SizeEditing::reset() {
-  for (const auto& [field, value] : kind_.reset)
-    if (Value* v = sizes_.byField(field)) *v = Value(value);
+  for (const auto& [size, value] : kind_.reset)
+    if (Value* v = sizes_.of(size)) *v = Value(value);
 }
 
 Value SizeEditing::asShown(const Value& v) {

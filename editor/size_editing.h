@@ -52,8 +52,8 @@ class SizeEditing {
  private:
   // The focused element's size variables by pFocus; nullptr when nothing is focused.
   const SizeTarget* focusedTarget() const;
-  // The layout variable that a typed value goes to; nullptr for none.
-  const char* typedValueField() const;
+  // The size that a typed value goes to; SizeOf::None for none.
+  store::schema::SizeOf typedValueSize() const;
 
   SizeControls c_;
   const EditorKind& kind_;

@@ -500,14 +500,6 @@ Reader::~Reader() = default;
 
 const fs::path& Reader::file() const { return d_->file; }
 
-int Reader::jetVersion() const {
-  switch (d_->mdb->f->jet_version) {
-    case MDB_VER_JET3: return 3;
-    case MDB_VER_JET4: return 4;
-    default: return 5;
-  }
-}
-
 std::vector<std::string> Reader::tableNames() const {
   std::vector<std::string> names;
   for (MdbCatalogEntry& e : d_->entries)

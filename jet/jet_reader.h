@@ -97,7 +97,6 @@ class Reader {
   Reader& operator=(const Reader&) = delete;
 
   const std::filesystem::path& file() const;
-  int jetVersion() const;  // 3, 4; 5 and above for ACE files
   std::vector<std::string> tableNames() const;  // user tables, catalogue order
   std::vector<Link> links() const;
   Table readTable(const std::string& name) const;  // JetError if it cannot be read whole

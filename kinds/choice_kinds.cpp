@@ -13,16 +13,16 @@ KindGeometry stemAndChoices(double defaultQuestionHeight) {
   return g;
 }
 
+using enum store::schema::SizeOf;
+
 std::vector<SizeTarget> sharedWidthTargets() {
-  return {{"0", "questionHeight", "questionWidth"}, {"1", "choiceAHeight", "choiceAWidth"},
-          {"2", "choiceBHeight", "choiceAWidth"},   {"3", "choiceCHeight", "choiceAWidth"},
-          {"4", "choiceDHeight", "choiceAWidth"},   {"5", "choiceEHeight", "choiceAWidth"}};
+  return {{"0", QuestionHeight, QuestionWidth}, {"1", ChoiceHeightA, ChoiceWidth}, {"2", ChoiceHeightB, ChoiceWidth},
+          {"3", ChoiceHeightC, ChoiceWidth},    {"4", ChoiceHeightD, ChoiceWidth}, {"5", ChoiceHeightE, ChoiceWidth}};
 }
 
-std::vector<std::pair<const char*, double>> resetAllTo(double value) {
-  return {{"questionWidth", value}, {"questionHeight", value}, {"choiceAWidth", value},
-          {"choiceAHeight", value}, {"choiceBHeight", value},  {"choiceCHeight", value},
-          {"choiceDHeight", value}, {"choiceEHeight", value}};
+std::vector<std::pair<store::schema::SizeOf, double>> resetAllTo(double value) {
+  return {{QuestionWidth, value},  {QuestionHeight, value}, {ChoiceWidth, value},    {ChoiceHeightA, value},
+          {ChoiceHeightB, value}, {ChoiceHeightC, value},  {ChoiceHeightD, value}, {ChoiceHeightE, value}};
 }
 
 std::unique_ptr<ChoicesPanel> plainChoices(QWidget* parent) { return std::make_unique<PlainChoices>(parent); }

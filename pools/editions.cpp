@@ -68,8 +68,6 @@ std::string lastChar(const std::string& s) {
   return pos > 0 ? s.substr(pos - 1) : std::string();
 }
 
-const std::array<const char*, 5> kChoiceFields = {"choiceA", "choiceB", "choiceC", "choiceD", "choiceE"};
-
 }  // namespace
 
 bool editionPoolNameValid(const EditionRules& rules, const std::string& og) {
@@ -113,9 +111,9 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
     Recordset rs;
     rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
     rs.addNew();
-    rs.setValue("src", og);
+    rs.setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Pool), og);
     rs.setValue("numQ", number);
-    rs.setValue("answer", "A");
+    rs.setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Answer), "A");
     if (rules.countField) rs.setValue(rules.countField, qnumberText);
     rs.update();
     rs.close();
@@ -171,7 +169,7 @@ static long updateAnswerKeysOnce(store::Connection& conn, const EditionRules& ru
       if (isEmptyNumber(number)) continue;
       const long n = runningNumber(number, rules.answerKeyTable, row, "number");
       auto question = openQuestion(conn, rules.table, editionQuestionNumber(rules.answerKeyPrefix, n));
-      question->setValue("answer", keys.rs.value("key"));
+      question->setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Answer), keys.rs.value("key"));
       question->update();
       question->close();
       ++updated;
@@ -238,10 +236,12 @@ std::vector<DuplicateFinding> findDuplicateChoices(store::Connection& conn, cons
                                       : sql::choicesOfAllQuestions(rules.table),
           conn, store::adOpenDynamic, store::adLockReadOnly);
   const long total = rs.recordCount();
+  std::array<const char*, 5> choiceFields;
+  for (size_t i = 0; i < 5; ++i) choiceFields[i] = store::schema::fieldFor(rules.kind, store::schema::choiceAt(i));
   for (long row = 0; !rs.eof(); ++row, rs.moveNext()) {
     if (progress) progress(row, total);
     std::array<std::string, 5> choice;
-    for (size_t i = 0; i < 5; ++i) choice[i] = rs.value(kChoiceFields[i]).toString();
+    for (size_t i = 0; i < 5; ++i) choice[i] = rs.value(choiceFields[i]).toString();
     const std::string numQ = rs.value("numQ").toString();
     if (examined) *examined = numQ;
     [&] {

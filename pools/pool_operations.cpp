@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 
 #include "db_error.h"
+#include "kind_registry.h"
 #include "numbering.h"
 #include "operation.h"
 #include "recordset.h"
@@ -42,15 +44,27 @@ std::vector<std::string> freePoolNumbers(store::Connection& conn, const Progress
   return free;
 }
 
+namespace {
+
+// The field of the table's kind that holds what.
+std::string fieldOf(const std::string& table, store::schema::Holds what) {
+  const auto kind = store::schema::kindWithTable(table);
+  const char* field = kind ? store::schema::fieldFor(*kind, what) : nullptr;
+  if (!field) throw std::logic_error(table + " is not the table of a question kind with pools");
+  return field;
+}
+
+}  // namespace
+
 bool addQuestionIfNew(store::Connection& conn, const std::string& table, const std::string& pool,
                       const std::string& number) {
   if (countOf(conn, sql::countQuestionNumber(table, number)) != 0) return false;
   store::Recordset rs;
   rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
   rs.addNew();
-  rs.setValue("src", pool);
+  rs.setValue(fieldOf(table, store::schema::Holds::Pool), pool);
   rs.setValue("numQ", number);
-  rs.setValue("answer", "A");
+  rs.setValue(fieldOf(table, store::schema::Holds::Answer), "A");
   rs.update();
   rs.close();
   return true;
@@ -107,9 +121,10 @@ std::string addedMeanwhileText(const std::string& wanted, const std::string& the
 std::string poolNumbered(store::Connection& conn, const std::string& table, const std::string& poolNumber) {
   store::Recordset rs;
   rs.open(sql::poolsOfNumbersWithPrefix(table, poolNumber), conn, store::adOpenDynamic, store::adLockReadOnly);
+  const std::string poolField = fieldOf(table, store::schema::Holds::Pool);
   std::string found;
   for (; !rs.eof() && found.empty(); rs.moveNext())
-    if (const std::string src = rs.value("src").toString(); poolNumberOf(src) == poolNumber) found = src;
+    if (const std::string pool = rs.value(poolField).toString(); poolNumberOf(pool) == poolNumber) found = pool;
   rs.close();
   return found;
 }

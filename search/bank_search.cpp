@@ -45,7 +45,7 @@ FieldType typeOf(Kind kind, const std::string& field) {
 }
 
 // The field that names the question's group: its pool, or for essay topics their type.
-const char* poolField(Kind kind) { return kind == Kind::AWA ? "type" : "src"; }
+const char* poolField(Kind kind) { return store::schema::fieldFor(kind, store::schema::Holds::Pool); }
 
 // The essay topics' types, as stored and as shown.
 constexpr std::pair<const char*, const char*> kEssayTypes[] = {{"A", "Argument"}, {"I", "Issue"}};

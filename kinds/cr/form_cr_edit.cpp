@@ -5,6 +5,7 @@
 namespace kinds {
 
 using namespace editor;
+using store::schema::SizeOf;
 
 const EditorKind& crKind() {
   static const EditorKind k{
@@ -13,23 +14,23 @@ const EditorKind& crKind() {
       .title = "Verbal CR Editor",
       .editionPool = "O120",
       .layout = stemAndChoices(1965),
-      .sizeTargets = {{"0", "questionHeight", "questionWidth"},
-                      {"1", "choiceAHeight", nullptr},
-                      {"2", "choiceBHeight", nullptr},
-                      {"3", "choiceCHeight", nullptr},
-                      {"4", "choiceDHeight", nullptr},
-                      {"5", "choiceEHeight", nullptr}},
+      .sizeTargets = {{"0", SizeOf::QuestionHeight, SizeOf::QuestionWidth},
+                      {"1", SizeOf::ChoiceHeightA},
+                      {"2", SizeOf::ChoiceHeightB},
+                      {"3", SizeOf::ChoiceHeightC},
+                      {"4", SizeOf::ChoiceHeightD},
+                      {"5", SizeOf::ChoiceHeightE}},
       .heightSliderMax = 500,
       .heightSliderTick = 25,
       .widthSliderMax = 200,
       .widthSliderTick = 10,
-      .reset = {{"questionWidth", 12},
-                {"questionHeight", 0},
-                {"choiceAHeight", 0},
-                {"choiceBHeight", 0},
-                {"choiceCHeight", 0},
-                {"choiceDHeight", 0},
-                {"choiceEHeight", 0}},
+      .reset = {{SizeOf::QuestionWidth, 12},
+                {SizeOf::QuestionHeight, 0},
+                {SizeOf::ChoiceHeightA, 0},
+                {SizeOf::ChoiceHeightB, 0},
+                {SizeOf::ChoiceHeightC, 0},
+                {SizeOf::ChoiceHeightD, 0},
+                {SizeOf::ChoiceHeightE, 0}},
       .places = {},
       .has = {.autoSave = false, .underline = false},
   };

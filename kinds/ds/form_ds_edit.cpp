@@ -6,6 +6,7 @@
 namespace kinds {
 
 using namespace editor;
+using store::schema::SizeOf;
 
 namespace {
 
@@ -42,14 +43,17 @@ const EditorKind& dsKind() {
       .title = "Math DS Editor",
       .editionPool = "O130",
       .layout = dsGeometry(),
-      .sizeTargets = {{"0", "questionHeight", "questionWidth"},
-                      {"1", "stateHeight1", "stateWidth"},
-                      {"2", "stateHeight2", "stateWidth"}},
+      .sizeTargets = {{"0", SizeOf::QuestionHeight, SizeOf::QuestionWidth},
+                      {"1", SizeOf::StatementHeight1, SizeOf::StatementWidth},
+                      {"2", SizeOf::StatementHeight2, SizeOf::StatementWidth}},
       .heightSliderMax = 740,
       .heightSliderTick = 15,
       .widthSliderMax = 160,
       .widthSliderTick = 10,
-      .reset = {{"questionWidth", 0}, {"questionHeight", 0}, {"stateHeight1", 0}, {"stateHeight2", 0}},
+      .reset = {{SizeOf::QuestionWidth, 0},
+                {SizeOf::QuestionHeight, 0},
+                {SizeOf::StatementHeight1, 0},
+                {SizeOf::StatementHeight2, 0}},
       .places = {{Shared::lblTitle, {480, 660, 6000, 540}},
                  {Shared::cmdOGcreate, {480, 120, 960, 375}},
                  {Shared::txtOG12, {1560, 240, 900, 330}},

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace store::schema {
@@ -49,12 +50,40 @@ enum class SizeOf {
   StatementWidth,
 };
 
+// What a field holds, so that code which fills or reads a question finds the field by its
+// role instead of spelling its name.
+enum class Holds {
+  Other,
+  Pool,  // the pool name; an essay topic's type
+  Stem,
+  ChoiceA,  // then B to E, in order
+  ChoiceB,
+  ChoiceC,
+  ChoiceD,
+  ChoiceE,
+  Answer,
+  Passage,             // RC: the passage text
+  PassageNumber,       // RC
+  PassageCount,        // RC: the number of questions on the passage, as typed
+  Statement1,          // DS
+  Statement2,
+  StatementPosition1,  // DS: the flags that place each statement
+  StatementPosition2,
+  ChoiceArrangement,   // PS: the flag that lays the choices out in a row
+};
+
+// The role of choice A, B, ... E by its index 0..4.
+inline Holds choiceAt(size_t index) { return static_cast<Holds>(static_cast<size_t>(Holds::ChoiceA) + index); }
+
 struct Field {
   const char* name;
   FieldType type;
   FieldWrite write = FieldWrite::Unread;
   SizeOf size = SizeOf::None;
   bool copied = true;  // carried over by an edition copy
+  Holds holds = Holds::Other;
+  const char* label = nullptr;  // as the windows show it; nullptr: read from the name
+  const char* place = nullptr;  // where it stands, as the search shows it; nullptr: no text to search
 };
 
 // The size variable that the field named so holds in any kind; SizeOf::None for a field
@@ -118,6 +147,15 @@ struct KindEntry {
 };
 
 const KindEntry& kindEntry(Kind k);
+// The field of kind k that holds what, or that holds the size; nullptr where the kind has none.
+const char* fieldFor(Kind k, Holds what);
+const char* sizeField(Kind k, SizeOf size);
+// The field of kind k named so (case as stored); nullptr where the kind has none.
+const Field* findField(Kind k, std::string_view name);
+// The first field of any kind named so; nullptr where no kind has one.
+const Field* findFieldOfAnyKind(std::string_view name);
+// The kind whose table is named so, in any case; none for another table.
+std::optional<Kind> kindWithTable(std::string_view table);
 // The multiple-choice kinds, in the order of kAllKinds.
 const std::vector<Kind>& choiceKinds();
 

@@ -1,5 +1,6 @@
 #include "kind_registry.h"
 
+#include <algorithm>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -26,14 +27,28 @@ void addLettered(std::vector<Field>& fields, const char* prefix, const char* suf
   }
 }
 
-// The stem, its five choices and the answer, as every kind with lettered choices stores them.
-void addStemChoicesAnswer(std::vector<Field>& f, FieldType choiceType) {
-  f.push_back({"question", Rtf, Content});
-  addLettered(f, "choice", "", choiceType, ContentIfGiven);
-  f.push_back({"answer", Text, Content});
+// A field with its role and, where the user reads its name, its label and place.
+constexpr Field holding(Field f, Holds what, const char* label = nullptr, const char* place = nullptr) {
+  f.holds = what;
+  f.label = label;
+  f.place = place;
+  return f;
 }
 
-const Field kPool{"src", Text, Unread, SizeOf::None, false};
+constexpr Field kStem = holding({"question", Rtf, Content}, Holds::Stem, "Question", "stem");
+constexpr Field kAnswer = holding({"answer", Text, Content}, Holds::Answer, "Answer");
+
+// The stem, its five choices and the answer, as every kind with lettered choices stores them.
+void addStemChoicesAnswer(std::vector<Field>& f, FieldType choiceType) {
+  f.push_back(kStem);
+  for (char c = 'A'; c <= 'E'; ++c)
+    f.push_back(holding({lettered("choice", c, ""), choiceType, ContentIfGiven},
+                        choiceAt(static_cast<size_t>(c - 'A')), lettered("Choice ", c, ""),
+                        lettered("choice ", c, "")));
+  f.push_back(kAnswer);
+}
+
+constexpr Field kPool = holding({"src", Text, Unread, SizeOf::None, false}, Holds::Pool);
 
 KindEntry sc() {
   std::vector<Field> f{kPool};
@@ -78,8 +93,11 @@ KindEntry rc() {
   // The copy sets the passage number itself, from the mapping.
   constexpr const char* kPassageNumber = "passageNum";
   constexpr const char* kCount = "Qnumber";
-  std::vector<Field> f{kPool, {kPassageNumber, Text, ContentIfGiven, SizeOf::None, false}, {kCount, Text, Never},
-                       {"reading", Rtf, Content}};
+  std::vector<Field> f{kPool,
+                       holding({kPassageNumber, Text, ContentIfGiven, SizeOf::None, false}, Holds::PassageNumber,
+                               "Passage number"),
+                       holding({kCount, Text, Never}, Holds::PassageCount),
+                       holding({"reading", Rtf, Content}, Holds::Passage, "Passage", "passage")};
   addStemChoicesAnswer(f, Text);
   f.insert(f.end(), {{"questionTop", Number}, {"questionHeight", Size, Layout, SizeOf::QuestionHeight}});
   addLettered(f, "btn", "Top", Number, Unread);
@@ -102,7 +120,7 @@ KindEntry ps() {
                      {"questionHeight", Size, Layout, SizeOf::QuestionHeight},
                      {"choiceAWidth", Size, Layout, SizeOf::ChoiceWidth}});
   addLettered(f, "choice", "Height", Size, Layout, SizeOf::ChoiceHeightA);
-  f.push_back({"choiceArrange", Flag, Layout});
+  f.push_back(holding({"choiceArrange", Flag, Layout}, Holds::ChoiceArrangement));
   return {Kind::PS, "PS", "PStbl", Subject::Math, f,
           EditionRules{.countedChars = 3, .editionSuffix = nullptr, .fixedPrefix = "009",
                        .mappingTable = "11to12PS", .oldField = "12th", .newField = "13th", .oldPrefix = "008",
@@ -114,12 +132,12 @@ KindEntry ps() {
 
 KindEntry ds() {
   std::vector<Field> f{kPool,
-                       {"question", Rtf, Content},
-                       {"statement1", Rtf, Content},
-                       {"statement2", Rtf, Content},
-                       {"answer", Text, Content},
-                       {"statePosition1", Flag, Layout},
-                       {"statePosition2", Flag, Layout},
+                       kStem,
+                       holding({"statement1", Rtf, Content}, Holds::Statement1, "Statement 1", "statement 1"),
+                       holding({"statement2", Rtf, Content}, Holds::Statement2, "Statement 2", "statement 2"),
+                       kAnswer,
+                       holding({"statePosition1", Flag, Layout}, Holds::StatementPosition1),
+                       holding({"statePosition2", Flag, Layout}, Holds::StatementPosition2),
                        {"questionWidth", Size, Layout, SizeOf::QuestionWidth},
                        {"questionHeight", Size, Layout, SizeOf::QuestionHeight},
                        {"stateWidth", Single, Layout, SizeOf::StatementWidth},
@@ -134,7 +152,11 @@ KindEntry ds() {
                        .checksDuplicates = false, .duplicateQuestionText = nullptr}};
 }
 
-KindEntry awa() { return {Kind::AWA, "AWA", "AWAtbl", Subject::Writing, {{"type", Text}, {"question", Rtf, Content}}, std::nullopt}; }
+KindEntry awa() {
+  // An essay question is a topic, with no stem; its type stands where a pool would.
+  return {Kind::AWA, "AWA", "AWAtbl", Subject::Writing,
+          {holding({"type", Text}, Holds::Pool), holding(kStem, Holds::Stem, "Question", "topic")}, std::nullopt};
+}
 
 // The edition rules take the kind, its table and the fields it copies from the entry.
 KindEntry completed(KindEntry entry) {
@@ -168,6 +190,41 @@ SizeOf sizeOf(const char* field) {
     for (const Field& f : entry.fields)
       if (f.size != SizeOf::None && name == f.name) return f.size;
   return SizeOf::None;
+}
+
+const char* fieldFor(Kind k, Holds what) {
+  for (const Field& f : kindEntry(k).fields)
+    if (f.holds == what) return f.name;
+  return nullptr;
+}
+
+const char* sizeField(Kind k, SizeOf size) {
+  for (const Field& f : kindEntry(k).fields)
+    if (size != SizeOf::None && f.size == size) return f.name;
+  return nullptr;
+}
+
+const Field* findField(Kind k, std::string_view name) {
+  for (const Field& f : kindEntry(k).fields)
+    if (name == f.name) return &f;
+  return nullptr;
+}
+
+const Field* findFieldOfAnyKind(std::string_view name) {
+  for (Kind k : kAllKinds)
+    if (const Field* f = findField(k, name)) return f;
+  return nullptr;
+}
+
+std::optional<Kind> kindWithTable(std::string_view table) {
+  const auto lower = [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); };
+  for (const KindEntry& entry : registry()) {
+    const std::string_view name = entry.table;
+    if (name.size() == table.size() &&
+        std::equal(name.begin(), name.end(), table.begin(), [&](char a, char b) { return lower(a) == lower(b); }))
+      return entry.kind;
+  }
+  return std::nullopt;
 }
 
 const std::vector<Kind>& choiceKinds() {

@@ -39,6 +39,7 @@ class FindServerTest : public AppFolderTest {
     ASSERT_TRUE(program->state().pConn().onServer());
   }
   void TearDown() override {
+    closeOpenEditors();
     program.reset();
     flushDeletes();
   }

@@ -39,6 +39,7 @@ class FindTest : public AppFolderTest {
     ASSERT_EQ(program->start(), app::Program::kRunning);
   }
   void TearDown() override {
+    closeOpenEditors();
     program.reset();
     flushDeletes();
   }

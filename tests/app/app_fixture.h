@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "controls/form.h"
 #include "controls/scripted_dialogs.h"
+#include "shown_question.h"
 #include "schema.h"
 
 namespace fs = std::filesystem;
@@ -46,6 +48,15 @@ class AppFolderTest : public ::testing::Test {
   }
   // Windows deleted after their unload go away once the event loop would run.
   static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+  // The editors a test opened (through Find, the section window, a recovery) and left open
+  // go before the program whose state and section window they use; a later test or the end
+  // of the process would otherwise reach them through a window that is gone. Deleted, not
+  // closed: closing would save or ask.
+  static void closeOpenEditors() {
+    flushDeletes();
+    for (editor::ShownQuestion* shown : editor::openEditors()) delete &shown->window();
+    flushDeletes();
+  }
 
   QTemporaryDir dir_;
   ui::ScriptedDialogs dialogs;

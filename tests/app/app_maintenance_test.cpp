@@ -48,6 +48,7 @@ class MaintenanceTest : public AppFolderTest {
     ASSERT_EQ(program->start(), app::Program::kRunning);
   }
   void TearDown() override {
+    closeOpenEditors();
     program.reset();
     flushDeletes();
   }

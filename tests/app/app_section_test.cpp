@@ -67,6 +67,7 @@ class SectionTest : public AppFolderTest {
   }
   void TearDown() override {
     app::setKindWindow(Kind::SC, scWindow);  // some tests stand another window in for the SC editor
+    closeOpenEditors();
     program.reset();
     flushDeletes();
   }

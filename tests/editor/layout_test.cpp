@@ -103,19 +103,20 @@ TEST(Layout, SizesBeyondTheWindowSystemsCoordinatesAreNotDrawn) {
   EXPECT_LT(arrange(kinds::dsKind().layout, ds).choices[4].bottom(), 32767 * 15);
 }
 
-// The size names of the kinds' window tables are written apart from the kind registry's
-// fields: each must name a layout variable, and every size the registry stores must have one.
-TEST(Layout, TheKindsSizeNamesAgreeWithTheirFields) {
+// The sizes of the kinds' window tables are roles apart from the kind registry's fields: each
+// must have a layout variable, and every size the registry stores must have one.
+TEST(Layout, TheKindsSizeRolesAgreeWithTheirFields) {
+  using store::schema::SizeOf;
   for (const editor::EditorKind* k : {&kinds::scKind(), &kinds::crKind(), &kinds::rcKind(), &kinds::dsKind(),
                                       &kinds::psKind()}) {
     SCOPED_TRACE(k->caption);
     LayoutValues v;
     for (const editor::SizeTarget& t : k->sizeTargets)
-      for (const char* name : {t.height, t.width})
-        if (name) {
-          EXPECT_NE(v.byField(name), nullptr) << name;
+      for (SizeOf size : {t.height, t.width})
+        if (size != SizeOf::None) {
+          EXPECT_NE(v.of(size), nullptr) << static_cast<int>(size);
         }
-    for (const auto& [name, value] : k->reset) EXPECT_NE(v.byField(name), nullptr) << name;
+    for (const auto& [size, value] : k->reset) EXPECT_NE(v.of(size), nullptr) << static_cast<int>(size);
     for (const editor::FieldDef& f : k->record.fields)
       if (f.write == editor::FieldWrite::Layout && f.type != editor::FieldType::Flag) {
         EXPECT_NE(v.byField(f.name), nullptr) << f.name;

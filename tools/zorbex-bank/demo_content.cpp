@@ -2,11 +2,14 @@
 // newcomer can try every window on real-looking questions.
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "commands.h"
 #include "connection.h"
+#include "kind_registry.h"
 #include "recordset.h"
 #include "schema.h"
 
@@ -33,6 +36,14 @@ std::string number(int pool, int index, int width = 2) {
   return buf;
 }
 
+using schema::Holds;
+using schema::Kind;
+using schema::SizeOf;
+
+// A question's fields by what they hold, so that the names stay the registry's; the question
+// number by its name, which every table has.
+using Row = std::map<std::variant<std::string, Holds, SizeOf>, Value>;
+
 class Writer {
  public:
   explicit Writer(Connection& c) : conn_(c) {}
@@ -46,7 +57,22 @@ class Writer {
     rs.close();
   }
 
+  void add(Kind kind, const Row& fields) {
+    std::map<std::string, Value> named;
+    for (const auto& [key, value] : fields) named[nameOf(kind, key)] = value;
+    add(schema::kindEntry(kind).table, named);
+  }
+
  private:
+  static std::string nameOf(Kind kind, const Row::key_type& key) {
+    if (const auto* name = std::get_if<std::string>(&key)) return *name;
+    const char* field = std::holds_alternative<Holds>(key) ? schema::fieldFor(kind, std::get<Holds>(key))
+                                                           : schema::sizeField(kind, std::get<SizeOf>(key));
+    if (!field) throw std::logic_error(std::string("the demo content fills a field that kind ") +
+                                       schema::kindEntry(kind).name + " does not have");
+    return field;
+  }
+
   Connection& conn_;
 };
 
@@ -109,31 +135,31 @@ void writeDemoContent(const std::filesystem::path& folder) {
   for (auto [pool, count] : scPools)
     for (int i = 1; i <= count; ++i) {
       int s = (pool + i) % 8;
-      std::map<std::string, Value> f = {{"numQ", number(pool, i)},
-                                        {"src", "X" + number(pool, 0).substr(0, 3)},
-                                        {"question", rtf(kScStems[s], true)},
-                                        {"answer", letters(i)}};
-      for (int c = 0; c < 5; ++c) f[std::string("choice") + letters(c)] = kScChoices[s % 5][c];
+      Row f = {{"numQ", number(pool, i)},
+                                        {Holds::Pool, "X" + number(pool, 0).substr(0, 3)},
+                                        {Holds::Stem, rtf(kScStems[s], true)},
+                                        {Holds::Answer, letters(i)}};
+      for (int c = 0; c < 5; ++c) f[schema::choiceAt(static_cast<size_t>(c))] = kScChoices[s % 5][c];
       if (i == 2) {
-        f["questionHeight"] = 2.0;
-        f["choiceAWidth"] = 12.5;
-        f["choiceAHeight"] = 1.5;
+        f[SizeOf::QuestionHeight] = 2.0;
+        f[SizeOf::ChoiceWidth] = 12.5;
+        f[SizeOf::ChoiceHeightA] = 1.5;
       }
-      w.add("SCtbl", f);
+      w.add(Kind::SC, f);
     }
   for (int i = 1; i <= 5; ++i)
-    w.add("SCtbl", {{"numQ", "12" + number(0, i, 3).substr(3)},
-                    {"src", "O120"},
-                    {"question", rtf(kScStems[i % 8], true)},
-                    {"choiceA", kScChoices[i % 5][0]},
-                    {"choiceB", kScChoices[i % 5][1]},
-                    {"choiceC", kScChoices[i % 5][2]},
-                    {"choiceD", kScChoices[i % 5][3]},
-                    {"choiceE", kScChoices[i % 5][4]},
-                    {"answer", "B"}});
+    w.add(Kind::SC, {{"numQ", "12" + number(0, i, 3).substr(3)},
+                    {Holds::Pool, "O120"},
+                    {Holds::Stem, rtf(kScStems[i % 8], true)},
+                    {Holds::ChoiceA, kScChoices[i % 5][0]},
+                    {Holds::ChoiceB, kScChoices[i % 5][1]},
+                    {Holds::ChoiceC, kScChoices[i % 5][2]},
+                    {Holds::ChoiceD, kScChoices[i % 5][3]},
+                    {Holds::ChoiceE, kScChoices[i % 5][4]},
+                    {Holds::Answer, "B"}});
   // SC edition numbers: the edition digits and a three-digit running number (13001...).
   for (int i = 1; i <= 10; ++i)
-    w.add("SCtbl", {{"numQ", "13" + number(0, i, 3).substr(3)}, {"src", "O130"}, {"answer", "A"}});
+    w.add(Kind::SC, {{"numQ", "13" + number(0, i, 3).substr(3)}, {Holds::Pool, "O130"}, {Holds::Answer, "A"}});
   const int mapping[][2] = {{1, 2}, {2, 1}, {3, 3}, {4, 5}, {5, 4}};
   for (auto [old, now] : mapping) w.add("12to13SC", {{"12th", old}, {"13th", now}});
   w.add("12to13SC", {{"13th", 6}});  // a row without an old number is skipped by the copy
@@ -143,29 +169,29 @@ void writeDemoContent(const std::filesystem::path& folder) {
   const int crPools[][2] = {{20, 7}, {21, 5}, {22, 6}};
   for (auto [pool, count] : crPools)
     for (int i = 1; i <= count; ++i)
-      w.add("CRtbl", {{"numQ", number(pool, i)},
-                      {"src", "X" + number(pool, 0).substr(0, 3)},
-                      {"question", rtf(kCrStems[(pool + i) % 3])},
-                      {"choiceA", "The bypass carries mostly trucks that never stopped downtown."},
-                      {"choiceB", "Parking downtown has become cheaper."},
-                      {"choiceC", "Shoppers came downtown mainly because they were passing through."},
-                      {"choiceD", "The bypass was finished ahead of schedule."},
-                      {"choiceE", "Other towns have built bypasses."},
-                      {"answer", letters(i + 2)},
-                      {"questionWidth", i == 1 ? Value(12.0) : Value()}});
+      w.add(Kind::CR, {{"numQ", number(pool, i)},
+                      {Holds::Pool, "X" + number(pool, 0).substr(0, 3)},
+                      {Holds::Stem, rtf(kCrStems[(pool + i) % 3])},
+                      {Holds::ChoiceA, "The bypass carries mostly trucks that never stopped downtown."},
+                      {Holds::ChoiceB, "Parking downtown has become cheaper."},
+                      {Holds::ChoiceC, "Shoppers came downtown mainly because they were passing through."},
+                      {Holds::ChoiceD, "The bypass was finished ahead of schedule."},
+                      {Holds::ChoiceE, "Other towns have built bypasses."},
+                      {Holds::Answer, letters(i + 2)},
+                      {SizeOf::QuestionWidth, i == 1 ? Value(12.0) : Value()}});
 
   // CR editions: old O120 (121001...) with content, new O130 (132001...) bare, their mapping.
   for (int i = 1; i <= 4; ++i) {
-    w.add("CRtbl", {{"numQ", "121" + number(0, i, 3).substr(3)},
-                    {"src", "O120"},
-                    {"question", rtf(kCrStems[i % 3])},
-                    {"choiceA", "The bypass carries mostly trucks that never stopped downtown."},
-                    {"choiceB", "Parking downtown has become cheaper."},
-                    {"choiceC", "Shoppers came downtown mainly because they were passing through."},
-                    {"choiceD", "The bypass was finished ahead of schedule."},
-                    {"choiceE", "Other towns have built bypasses."},
-                    {"answer", letters(i)}});
-    w.add("CRtbl", {{"numQ", "132" + number(0, i, 3).substr(3)}, {"src", "O130"}, {"answer", "A"}});
+    w.add(Kind::CR, {{"numQ", "121" + number(0, i, 3).substr(3)},
+                    {Holds::Pool, "O120"},
+                    {Holds::Stem, rtf(kCrStems[i % 3])},
+                    {Holds::ChoiceA, "The bypass carries mostly trucks that never stopped downtown."},
+                    {Holds::ChoiceB, "Parking downtown has become cheaper."},
+                    {Holds::ChoiceC, "Shoppers came downtown mainly because they were passing through."},
+                    {Holds::ChoiceD, "The bypass was finished ahead of schedule."},
+                    {Holds::ChoiceE, "Other towns have built bypasses."},
+                    {Holds::Answer, letters(i)}});
+    w.add(Kind::CR, {{"numQ", "132" + number(0, i, 3).substr(3)}, {Holds::Pool, "O130"}, {Holds::Answer, "A"}});
     w.add("12to13CR", {{"12th", i}, {"13th", 5 - i}});
   }
   w.add("12to13CR", {{"13th", 5}});
@@ -175,35 +201,35 @@ void writeDemoContent(const std::filesystem::path& folder) {
   for (auto [pool, count] : rcPools)
     for (int i = 1; i <= count; ++i) {
       int passage = (i - 1) / 3 + 1;
-      w.add("RCtbl", {{"numQ", number(pool, i)},
-                      {"src", "X" + number(pool, 0).substr(0, 3)},
-                      {"passageNum", std::to_string(pool) + std::to_string(passage)},
-                      {"Qnumber", "00003"},
-                      {"reading", rtf(kPassage)},
-                      {"question", rtf(kRcQuestions[(i - 1) % 3])},
-                      {"choiceA", "explaining why a settlement endured"},
-                      {"choiceB", "describing the course of a river"},
-                      {"choiceC", "criticizing the historians of a valley"},
-                      {"choiceD", "comparing two methods of farming"},
-                      {"choiceE", "listing the gifts recorded in a ledger"},
-                      {"answer", letters(i - 1)}});
+      w.add(Kind::RC, {{"numQ", number(pool, i)},
+                      {Holds::Pool, "X" + number(pool, 0).substr(0, 3)},
+                      {Holds::PassageNumber, std::to_string(pool) + std::to_string(passage)},
+                      {Holds::PassageCount, "00003"},
+                      {Holds::Passage, rtf(kPassage)},
+                      {Holds::Stem, rtf(kRcQuestions[(i - 1) % 3])},
+                      {Holds::ChoiceA, "explaining why a settlement endured"},
+                      {Holds::ChoiceB, "describing the course of a river"},
+                      {Holds::ChoiceC, "criticizing the historians of a valley"},
+                      {Holds::ChoiceD, "comparing two methods of farming"},
+                      {Holds::ChoiceE, "listing the gifts recorded in a ledger"},
+                      {Holds::Answer, letters(i - 1)}});
     }
 
   // RC editions: old O120 (120001...) on two passages, new O130 (130001...) bare.
   for (int i = 1; i <= 3; ++i) {
-    w.add("RCtbl", {{"numQ", "120" + number(0, i, 3).substr(3)},
-                    {"src", "O120"},
-                    {"passageNum", std::string("1201") + (i < 3 ? "1" : "2")},
-                    {"Qnumber", "00003"},
-                    {"reading", rtf(kPassage)},
-                    {"question", rtf(kRcQuestions[i - 1])},
-                    {"choiceA", "explaining why a settlement endured"},
-                    {"choiceB", "describing the course of a river"},
-                    {"choiceC", "criticizing the historians of a valley"},
-                    {"choiceD", "comparing two methods of farming"},
-                    {"choiceE", "listing the gifts recorded in a ledger"},
-                    {"answer", letters(i)}});
-    w.add("RCtbl", {{"numQ", "130" + number(0, i, 3).substr(3)}, {"src", "O130"}, {"answer", "A"}});
+    w.add(Kind::RC, {{"numQ", "120" + number(0, i, 3).substr(3)},
+                    {Holds::Pool, "O120"},
+                    {Holds::PassageNumber, std::string("1201") + (i < 3 ? "1" : "2")},
+                    {Holds::PassageCount, "00003"},
+                    {Holds::Passage, rtf(kPassage)},
+                    {Holds::Stem, rtf(kRcQuestions[i - 1])},
+                    {Holds::ChoiceA, "explaining why a settlement endured"},
+                    {Holds::ChoiceB, "describing the course of a river"},
+                    {Holds::ChoiceC, "criticizing the historians of a valley"},
+                    {Holds::ChoiceD, "comparing two methods of farming"},
+                    {Holds::ChoiceE, "listing the gifts recorded in a ledger"},
+                    {Holds::Answer, letters(i)}});
+    w.add(Kind::RC, {{"numQ", "130" + number(0, i, 3).substr(3)}, {Holds::Pool, "O130"}, {Holds::Answer, "A"}});
     w.add("12to13RC", {{"12th-Question", i}, {"13th-Question", i}, {"13th-Passage", 4}});
   }
   w.add("12to13RC", {{"13th-Question", 4}, {"13th-Passage", 5}});
@@ -212,26 +238,26 @@ void writeDemoContent(const std::filesystem::path& folder) {
   const int dsPools[][2] = {{40, 6}, {41, 5}, {42, 5}};
   for (auto [pool, count] : dsPools)
     for (int i = 1; i <= count; ++i)
-      w.add("DStbl", {{"numQ", number(pool, i)},
-                      {"src", "X" + number(pool, 0).substr(0, 3)},
-                      {"question", rtf("Is the integer \\i x\\i0  greater than " + std::to_string(i) + "?")},
-                      {"statement1", rtf("(1) \\i x\\i0\\super 2\\nosupersub  > " + std::to_string(i * i))},
-                      {"statement2", rtf("(2) \\i x\\i0  + 3 is even.")},
-                      {"answer", letters(i + 1)},
-                      {"statePosition1", i % 2},
-                      {"statePosition2", 0}});
-  for (int i = 1; i <= 5; ++i) w.add("DStbl", {{"numQ", number(10, i, 3)}, {"src", "O130"}, {"answer", "A"}});
+      w.add(Kind::DS, {{"numQ", number(pool, i)},
+                      {Holds::Pool, "X" + number(pool, 0).substr(0, 3)},
+                      {Holds::Stem, rtf("Is the integer \\i x\\i0  greater than " + std::to_string(i) + "?")},
+                      {Holds::Statement1, rtf("(1) \\i x\\i0\\super 2\\nosupersub  > " + std::to_string(i * i))},
+                      {Holds::Statement2, rtf("(2) \\i x\\i0  + 3 is even.")},
+                      {Holds::Answer, letters(i + 1)},
+                      {Holds::StatementPosition1, i % 2},
+                      {Holds::StatementPosition2, 0}});
+  for (int i = 1; i <= 5; ++i) w.add(Kind::DS, {{"numQ", number(10, i, 3)}, {Holds::Pool, "O130"}, {Holds::Answer, "A"}});
   for (int i = 1; i <= 5; ++i) w.add("answerkey13DS", {{"number", i}, {"key", letters(i + 1)}});
   // DS old edition O120 (009001...) and its mapping onto O130 (010001...).
   for (int i = 1; i <= 3; ++i) {
-    w.add("DStbl", {{"numQ", number(9, i, 3)},
-                    {"src", "O120"},
-                    {"question", rtf("Is the integer \\i y\\i0  odd?")},
-                    {"statement1", rtf("(1) \\i y\\i0  + " + std::to_string(i) + " is even.")},
-                    {"statement2", rtf("(2) 2\\i y\\i0  is even.")},
-                    {"answer", letters(i)},
-                    {"statePosition1", 1},
-                    {"statePosition2", 0}});
+    w.add(Kind::DS, {{"numQ", number(9, i, 3)},
+                    {Holds::Pool, "O120"},
+                    {Holds::Stem, rtf("Is the integer \\i y\\i0  odd?")},
+                    {Holds::Statement1, rtf("(1) \\i y\\i0  + " + std::to_string(i) + " is even.")},
+                    {Holds::Statement2, rtf("(2) 2\\i y\\i0  is even.")},
+                    {Holds::Answer, letters(i)},
+                    {Holds::StatementPosition1, 1},
+                    {Holds::StatementPosition2, 0}});
     w.add("12to13DS", {{"12th", i}, {"13th", i}});
   }
   w.add("12to13DS", {{"12th", ""}, {"13th", 4}});
@@ -241,29 +267,29 @@ void writeDemoContent(const std::filesystem::path& folder) {
   const int psPools[][2] = {{50, 7}, {51, 5}, {52, 5}};
   for (auto [pool, count] : psPools)
     for (int i = 1; i <= count; ++i) {
-      std::map<std::string, Value> f = {
+      Row f = {
           {"numQ", number(pool, i)},
-          {"src", "X" + number(pool, 0).substr(0, 3)},
-          {"question", rtf("If 2\\super " + std::to_string(i) + "\\nosupersub  = \\i n\\i0 , what is 2\\super " +
+          {Holds::Pool, "X" + number(pool, 0).substr(0, 3)},
+          {Holds::Stem, rtf("If 2\\super " + std::to_string(i) + "\\nosupersub  = \\i n\\i0 , what is 2\\super " +
                            std::to_string(i + 1) + "\\nosupersub ?")},
-          {"answer", letters(i)},
-          {"choiceArrange", i % 2}};
+          {Holds::Answer, letters(i)},
+          {Holds::ChoiceArrangement, i % 2}};
       for (int c = 0; c < 5; ++c)
-        f[std::string("choice") + letters(c)] = rtf("\\i n\\i0\\super " + std::to_string(c + 1) + "\\nosupersub ");
-      w.add("PStbl", f);
+        f[schema::choiceAt(static_cast<size_t>(c))] = rtf("\\i n\\i0\\super " + std::to_string(c + 1) + "\\nosupersub ");
+      w.add(Kind::PS, f);
     }
-  for (int i = 1; i <= 5; ++i) w.add("PStbl", {{"numQ", number(9, i, 3)}, {"src", "O130"}, {"answer", "A"}});
+  for (int i = 1; i <= 5; ++i) w.add(Kind::PS, {{"numQ", number(9, i, 3)}, {Holds::Pool, "O130"}, {Holds::Answer, "A"}});
   for (int i = 1; i <= 5; ++i) w.add("answerkey13PS", {{"number", i}, {"key", letters(i + 3)}});
   // PS old edition O120 (008001...) and its mapping onto O130 (009001...).
   for (int i = 1; i <= 3; ++i) {
-    std::map<std::string, Value> f = {
+    Row f = {
         {"numQ", number(8, i, 3)},
-        {"src", "O120"},
-        {"question", rtf("What is 3\\super " + std::to_string(i) + "\\nosupersub ?")},
-        {"answer", letters(i)},
-        {"choiceArrange", 1}};
-    for (int c = 0; c < 5; ++c) f[std::string("choice") + letters(c)] = rtf(std::to_string((c + 1) * 3 * i));
-    w.add("PStbl", f);
+        {Holds::Pool, "O120"},
+        {Holds::Stem, rtf("What is 3\\super " + std::to_string(i) + "\\nosupersub ?")},
+        {Holds::Answer, letters(i)},
+        {Holds::ChoiceArrangement, 1}};
+    for (int c = 0; c < 5; ++c) f[schema::choiceAt(static_cast<size_t>(c))] = rtf(std::to_string((c + 1) * 3 * i));
+    w.add(Kind::PS, f);
     w.add("11to12PS", {{"12th", i}, {"13th", 4 - i}});
   }
   w.add("11to12PS", {{"13th", 4}});
@@ -278,9 +304,9 @@ void writeDemoContent(const std::filesystem::path& folder) {
       "Technology has made people less patient. Discuss the extent to which you agree or disagree.",
   };
   for (int i = 0; i < 4; ++i)
-    w.add("AWAtbl", {{"numQ", std::string(i < 2 ? "A" : "I") + number(0, i + 1).substr(2)},
-                     {"type", i < 2 ? "A" : "I"},
-                     {"question", rtf(topics[i])}});
+    w.add(Kind::AWA, {{"numQ", std::string(i < 2 ? "A" : "I") + number(0, i + 1).substr(2)},
+                     {Holds::Pool, i < 2 ? "A" : "I"},
+                     {Holds::Stem, rtf(topics[i])}});
 
   // Memos through the bank's link.
   w.add("tblMemo", {{"numQ", "01201"}, {"probtype", "SC"}, {"choice", "B"}, {"category", "agreement"},

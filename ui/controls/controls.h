@@ -141,7 +141,6 @@ class WrappingTextBox : public Control<QPlainTextEdit> {
   std::string Text() const { return text_; }
   // Raises Change before returning when the text differs.
   void setText(const std::string& t);
-  bool hasFrame() const { return frameShape() != QFrame::NoFrame; }
   void setFrame(bool on) { setFrameShape(on ? QFrame::StyledPanel : QFrame::NoFrame); }
   int SelStart() const { return textCursor().selectionStart(); }
   int SelLength() const { return textCursor().selectionEnd() - textCursor().selectionStart(); }
