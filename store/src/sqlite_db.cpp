@@ -226,6 +226,15 @@ void registerJetFunctions(sqlite3* db) {
   sqlite3_create_function(db, "zx_concat", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, jetConcat, nullptr,
                           nullptr);
 }
+// The files' format: SQLCipher 3 (the format of every bank and user database so far, which the
+// old engine's shell still reads). A connection keyed without it would write the engine's own
+// default format, which no earlier version of the program reads.
+void useSqlCipher3(sqlite3* db) {
+  const int cipher = sqlite3mc_cipher_index("sqlcipher");
+  if (cipher <= 0 || sqlite3mc_config(db, "default:cipher", cipher) != cipher ||
+      sqlite3mc_config_cipher(db, "sqlcipher", "default:legacy", 3) != 3)
+    throw engineError(SQLITE_MISUSE, "the SQLite library in use cannot read SQLCipher 3 files");
+}
 }  // namespace
 
 DbError engineError(int code, const std::string& message) {
@@ -330,9 +339,13 @@ void SqliteDb::copyInto(FileStorage& target) {
 }
 
 void SqliteDb::writeCompactCopy(const std::string& path, const std::string& key) {
-  attach(path, key, "zx_compact");
-  exec("SELECT sqlcipher_export('zx_compact');");
-  detach("zx_compact");
+  // The copy is written page by page anew under this file's key (the engine keys the target
+  // like this file); another key is given to it afterwards.
+  exec("VACUUM main INTO " + textLiteral(path) + ";");
+  if (key == key_) return;
+  std::unique_ptr<SqliteDb> copy = openExisting(path, key_, false);
+  int rc = sqlite3_rekey(copy->db_, key.data(), static_cast<int>(key.size()));
+  if (rc != SQLITE_OK) throw copy->failure(rc);
 }
 
 bool SqliteDb::fileHasMoved() const {
@@ -391,12 +404,12 @@ void SqliteDb::useWriteAheadLog() {
 }
 
 void SqliteDb::applyKey(const std::string& key) {
+  // Set as the connection's default before its first key: every file it keys (this one, each
+  // ATTACH ... KEY, the target of a compacted copy) is read and written in that format.
+  useSqlCipher3(db_);
   int rc = sqlite3_key(db_, key.data(), static_cast<int>(key.size()));
   if (rc != SQLITE_OK) throw failure(rc);
-  // A library without encryption ignores the key and would write the file in the clear.
-  auto st = prepare("PRAGMA cipher_version;");
-  if (!st.step() || st.column(0).toString().empty())
-    throw engineError(SQLITE_MISUSE, "the SQLite library in use has no encryption (SQLCipher)");
+  key_ = key;
 }
 
 SqliteDb::~SqliteDb() {

@@ -1,5 +1,5 @@
 #pragma once
-// A thin RAII layer over the SQLCipher C API: an open, keyed database file and its prepared
+// A thin RAII layer over the engine's C API (SQLite3 Multiple Ciphers, files in SQLCipher 3's format): an open, keyed database file and its prepared
 // statements, behind the engine interface and the file's own capability. Every failure leaves
 // it as a DbError (numbered as the callers expect, its fault saying what the engine found); the
 // engine's own result codes stay in here.
@@ -107,6 +107,7 @@ class SqliteDb : public Engine, public FileStorage {
   static int onCommit(void* self, sqlite3* db, const char* schema, int pages);
   sqlite3* db_;
   std::string path_;
+  std::string key_;  // a compacted copy is written under it first
   int deferrals_ = 0;
   bool checkpointOwed_ = false;
   std::unique_ptr<DbError> damage_;
