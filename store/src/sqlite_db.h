@@ -102,6 +102,9 @@ class SqliteDb : public Engine, public FileStorage {
   friend class SqliteStatement;
   SqliteDb(sqlite3* db, std::string path);
   void applyKey(const std::string& key);
+  // Whether a finding of the integrity check is only that a contentless full-text index cannot
+  // be compared with its text.
+  bool unverifiableIndex(const std::string& finding);
   // The failure for result code rc, noting damage.
   DbError failure(int rc);
   static int onCommit(void* self, sqlite3* db, const char* schema, int pages);
