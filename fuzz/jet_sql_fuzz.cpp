@@ -20,7 +20,7 @@
 
 namespace {
 
-store::Connection& bank() {
+store::Connection& bankConnection() {
   static store::Connection* conn = [] {
     char pattern[] = "/tmp/zx_jet_fuzz_XXXXXX";
     const char* dir = mkdtemp(pattern);
@@ -45,7 +45,7 @@ bool isMeaningFailure(const std::string& m) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string jet(reinterpret_cast<const char*>(data), size);
-  store::Session& session = bank().session();
+  store::Session& session = bankConnection().session();
   store::Translation t;
   try {
     t = session.translate(jet);

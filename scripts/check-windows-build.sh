@@ -3,24 +3,35 @@
 # the Windows platform file and the portable code stay honest: platform/windows.cpp is
 # compiled and linked against a program that calls every platform function; every other
 # source file of the layers below the windows is compiled unless it needs Qt or libmdb (their
-# headers are not there for the cross compiler; such files are listed as skipped). The
-# engines' headers (SQLCipher's, libpq's) are plain C, the same on every system: the installed ones
-# are used. Any other
-# error fails the check.
+# headers are not there for the cross compiler; such files are listed as skipped). The file
+# engine (SQLite3 Multiple Ciphers' amalgamation, fetched by install-deps.sh) is compiled for
+# Windows with the program's options, and the store's files against its header; libpq's header
+# is plain C, the same on every system: the installed one is used. Any other error fails the
+# check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cxx=x86_64-w64-mingw32-g++-posix
+cc=x86_64-w64-mingw32-gcc-posix
 if ! command -v "$cxx" >/dev/null; then
   echo "$cxx is missing: install g++-mingw-w64-x86-64-posix (scripts/install-deps.sh)." >&2
   exit 1
 fi
 flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror)
-engine="$(pkg-config --variable=includedir sqlcipher)/sqlcipher"
+engine=third_party/sqlite3mc
+if [ ! -f "$engine/sqlite3.c" ]; then
+  echo "$engine/sqlite3.c is missing: run scripts/install-deps.sh, which fetches the engine's source." >&2
+  exit 1
+fi
 server="$(pkg-config --variable=includedir libpq)"
-# After the cross compiler's own folders, so that nothing else of the host's is taken.
-includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ibank -Ihistory -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
+# libpq's after the cross compiler's own folders, so that nothing else of the host's is taken.
+includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ibank -Ihistory -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -I"$engine" -idirafter "$server")
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
+
+# The engine, compiled as the program's build compiles it (store/engine.defines).
+mapfile -t engine_defines < <(grep -E '^[A-Z]' store/engine.defines | sed 's/^/-D/')
+"$cc" -O1 -w "${engine_defines[@]}" -c "$engine/sqlite3.c" -o "$out/sqlite3.o"
+echo "$engine/sqlite3.c: compiled"
 
 # The platform file in full: compiled, and linked with a call of each function.
 "$cxx" "${flags[@]}" -Iplatform -c platform/windows.cpp -o "$out/windows.o"

@@ -185,7 +185,10 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
     auto user = openOurFile(schema::userPath(work.path()).string(), schema::kUserKey, false, ErrorStyle::Ado);
     bank->begin();
     user->begin();
-    for (const auto& [p, rows] : snapshot) {
+    for (const auto& entry : snapshot) {
+      // Named, not bound: a lambda cannot capture a structured binding before clang 16.
+      const auto& p = entry.first;
+      const auto& rows = entry.second;
       Engine& file = p.user ? *user : *bank;
       forTable(p.table->name, [&] {
         insertRows(file, tableIdent(Dialect::Sqlite, p.table->name), *p.table, rows);
@@ -197,7 +200,9 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
     user->commit();
   }
   // Verified as written: each file read again through a connection of its own.
-  for (const auto& [p, rows] : snapshot) {
+  for (const auto& entry : snapshot) {
+    const auto& p = entry.first;  // named, not bound: captured below
+    const auto& rows = entry.second;
     auto file = openOurFile((p.user ? schema::userPath(work.path()) : schema::bankPath(work.path())).string(),
                             p.user ? schema::kUserKey : schema::kBankKey, true, ErrorStyle::Ado);
     forTable(p.table->name, [&] { requireSame(rows, readRows(*file, tableIdent(Dialect::Sqlite, p.table->name), *p.table), p.table->name); });

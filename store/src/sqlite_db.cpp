@@ -33,17 +33,6 @@ SqliteFailure withFullDiskNamed(SqliteFailure f, const std::string& path) {
   return f;
 }
 
-// The encryption layer can report a page that fails its authentication check as a bare
-// SQLITE_ERROR with no detail of its own, where every fault of a statement's text carries one
-// ("no such table: ...", "near ...: syntax error"): the message is then the engine's generic
-// text for the code, and that page is damaged. (A damaged page that a read meets comes as
-// SQLITE_CORRUPT with its own code; this is for the bare form, which the integrity check over
-// such a page gets. The engine gives no other sign of it; a test of the bank tool's check holds
-// the engine to this form.)
-bool failedPageAuthentication(int rc, const std::string& message) {
-  return rc == SQLITE_ERROR && message == sqlite3_errstr(SQLITE_ERROR);
-}
-
 bool isDamage(int code) {
   int primary = code & 0xff;
   return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
@@ -254,8 +243,6 @@ SqliteDb::SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 
 DbError SqliteDb::failure(int rc) {
   SqliteFailure f = withFullDiskNamed(failureOf(db_, rc), path_);
-  if (failedPageAuthentication(rc, f.message))
-    f = SqliteFailure{SQLITE_CORRUPT, "a page failed its authentication check (" + f.message + ")"};
   DbError e = errorOf(f);
   if (isDamage(f.code) && !damage_) damage_ = std::make_unique<DbError>(e);
   return e;
