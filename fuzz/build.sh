@@ -102,6 +102,6 @@ if [ "${1:-}" = run-bank ]; then
   seconds="${2:-1800}"
   cd "$out/findings"
   # The commands print their results and complaints; -close_fd_mask=3 keeps them out.
-  ASAN_OPTIONS=detect_leaks=0 "$out/bank_search_fuzz" -max_len=4096 -timeout=60 -rss_limit_mb=2048 \
+  ASAN_OPTIONS=detect_leaks=0 "$out/bank_search_fuzz" -max_len=512 -len_control=0 -timeout=120 -rss_limit_mb=2048 \
     -close_fd_mask=3 -max_total_time="$seconds" -print_final_stats=1 "$out/bank-corpus"
 fi
