@@ -20,7 +20,7 @@ echo "built $out/rtf_reader_fuzz"
 sqlflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
           -DSQLITE_HAS_CODEC -I"$root/store/include" -I"$root/store/src" -I"$root/platform" -I"$root/bank" -I"$root/history" $(pkg-config --cflags sqlcipher))
 clang++ "${sqlflags[@]}" -o "$out/jet_sql_fuzz" \
-  "$root/fuzz/jet_sql_fuzz.cpp" "$root"/store/src/*.cpp "$root"/history/*.cpp "$root"/bank/operation.cpp "$root"/platform/posix.cpp $(pkg-config --libs sqlcipher)
+  "$root/fuzz/jet_sql_fuzz.cpp" "$root"/store/src/*.cpp "$root"/history/*.cpp "$root"/bank/{kind_registry,schema,server_schema,bank_files,bank_check,server_bank,operation}.cpp "$root"/platform/posix.cpp $(pkg-config --libs sqlcipher)
 echo "built $out/jet_sql_fuzz"
 jetflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
           -I"$root/jet" -I"$root/store/include" $(pkg-config --cflags libmdb))

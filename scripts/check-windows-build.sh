@@ -18,7 +18,8 @@ flags=(-std=c++20 -Wall -Wextra -Wpedantic -Werror)
 engine="$(pkg-config --variable=includedir sqlcipher)/sqlcipher"
 server="$(pkg-config --variable=includedir libpq)"
 # After the cross compiler's own folders, so that nothing else of the host's is taken.
-includes=(-Iplatform -Istore/include -Istore/src -Ijet -Ibank -Ihistory -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
+# The store's private folder only for the store's own files: the layers above see its public side.
+includes=(-Iplatform -Istore/include -Ijet -Ibank -Ihistory -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -idirafter "$engine" -idirafter "$server" -DSQLITE_HAS_CODEC)
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
@@ -46,7 +47,9 @@ compiled=0
 skipped=()
 failed=0
 for f in store/src/*.cpp bank/*.cpp history/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp search/*.cpp tools/zorbex-bank/*.cpp; do
-  if log="$("$cxx" "${flags[@]}" "${includes[@]}" -fsyntax-only "$f" 2>&1)"; then
+  own=()
+  [[ $f == store/src/* ]] && own=(-Istore/src)
+  if log="$("$cxx" "${flags[@]}" "${own[@]}" "${includes[@]}" -fsyntax-only "$f" 2>&1)"; then
     compiled=$((compiled + 1))
   elif grep -Eq "$needs" <<<"$log"; then
     skipped+=("$f ($(grep -Eo "$needs" <<<"$log" | head -1 | sed -E 's/.*error: ([^:]*):.*/\1/'))")

@@ -582,6 +582,10 @@ std::unique_ptr<Engine> createFileEngine(const std::string& path, const std::str
 
 namespace store {
 
+const char* const kTableDefsSql =
+    "CREATE TABLE zx_tabledefs (name TEXT PRIMARY KEY COLLATE NOCASE, attributes INTEGER NOT NULL DEFAULT 0, "
+    "connect TEXT, source_table TEXT);";
+
 namespace {
 class SqliteRows : public EngineRows {
  public:

@@ -5,9 +5,9 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "extension_loops.h"
+#include "extension.h"
 #include "schema.h"
-#include "session.h"
+#include "connection.h"
 
 namespace store::schema {
 
@@ -59,13 +59,6 @@ void requireEmptyServerDatabase(Engine& db) {
   if (taken->next() && taken->column(0).toInt() != 0)
     throw DbError(err::Generic, "The database " + db.location() + " already holds tables; a bank is made only in an "
                                 "empty database. Nothing was changed.");
-}
-
-void requireServerBank(Engine& db) {
-  auto links = db.query("SELECT to_regclass('public.zx_tabledefs') IS NOT NULL", {});
-  if (links->next() && links->column(0).toInt() != 0) return;
-  throw DbError(err::CannotOpen, "The database " + db.location() +
-                                     " holds no bank; move one there with 'zorbex-bank server-push DIR URL'.");
 }
 
 std::string serverBankSql() {

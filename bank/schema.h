@@ -55,8 +55,6 @@ std::string userLinkConnect(const std::filesystem::path& folder);
 
 // Creates an empty user database (its four tables).
 void createUserDatabase(const std::filesystem::path& file);
-// The table of table definitions, which every file of ours holds.
-extern const char* const kTableDefsSql;
 
 // Creates an empty bank with every table except those in omit, and its four links into
 // the user database of the same folder, then lets fill write its first content into the pair.
@@ -71,9 +69,6 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit 
 void createServerBank(const std::string& conninfo);
 // Refuses (DbError) a database that holds tables of a bank or of anything else in its schemas.
 void requireEmptyServerDatabase(Engine& db);
-// A database that holds no bank (its table of links is missing) is refused with a message that
-// says so, before any of the bank's tables or types is reached.
-void requireServerBank(Engine& db);
 // The statements that make a bank in an empty database, without a transaction of their own.
 std::string serverBankSql();
 // Connect string of the four links on a server: ";SCHEMA=zx_user;".

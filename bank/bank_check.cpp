@@ -6,7 +6,7 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "extension_loops.h"
+#include "extension.h"
 #include "schema.h"
 #include "text.h"
 

@@ -3,15 +3,11 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "extension_loops.h"
-#include "session.h"
+#include "extension.h"
+#include "connection.h"
 #include "text.h"
 
 namespace store::schema {
-
-const char* const kTableDefsSql =
-    "CREATE TABLE zx_tabledefs (name TEXT PRIMARY KEY COLLATE NOCASE, attributes INTEGER NOT NULL DEFAULT 0, "
-    "connect TEXT, source_table TEXT);";
 
 namespace {
 

@@ -10,9 +10,8 @@
 #include "dialect.h"
 #include "engine.h"
 #include "extension.h"
-#include "extension_loops.h"
 #include "schema.h"
-#include "session.h"
+#include "connection.h"
 
 namespace store {
 
@@ -169,7 +168,7 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   if (!fs::is_directory(folder, ec)) throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
   schema::userLinkConnect(folder);  // a folder the links cannot name is refused before anything is written
   auto server = connectServerEngine(conninfo, "public");
-  schema::requireServerBank(*server);
+  requireServerBank(*server);
   // One snapshot of every table, however the editors go on writing meanwhile.
   server->beginReading();
   std::vector<std::pair<Place, Rows>> snapshot;
