@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "extension.h"
 #include "kind_registry.h"
 
 namespace store::schema {
@@ -30,18 +31,14 @@ std::optional<Kind> kindNamed(std::string_view name);
 // The four user tables that the bank reaches through links.
 inline constexpr std::array<const char*, 4> kLinkedUserTables = {"tblAnswer", "tblMemo", "tblSuspend", "tblAnsBuf"};
 
-struct Column {
-  std::string name;
-  std::string type;  // SQL declaration after the name
-};
+// A column: its name and its SQL declaration after the name. The same description as an
+// extension's tables, so that a copy of the bank reads both alike.
+using Column = ExtensionColumn;
 
 // Columns of a question table, in their stored order (an import copies by position).
 const std::vector<Column>& questionColumns(Kind k);
 
-struct TableSpec {
-  std::string name;
-  std::vector<Column> columns;
-};
+using TableSpec = ExtensionTable;
 // Every table of a new bank (question tables first, in the order of kAllKinds), and of a new
 // user database; the table of table definitions is not among them.
 const std::vector<TableSpec>& bankTables();

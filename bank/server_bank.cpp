@@ -100,13 +100,7 @@ std::vector<Carried> carriedExtensions(bool push) {
   std::vector<Carried> out;
   for (const Extension* ext : registeredExtensions()) {
     if (!(push ? ext->carriedByPush() : ext->carriedByPublish())) continue;
-    Carried c{ext, {}};
-    for (const ExtensionTable& t : ext->tables()) {
-      schema::TableSpec spec{t.name, {}};
-      for (const ExtensionColumn& col : t.columns) spec.columns.push_back({col.name, col.type});
-      c.tables.push_back(std::move(spec));
-    }
-    out.push_back(std::move(c));
+    out.push_back({ext, ext->tables()});
   }
   return out;
 }

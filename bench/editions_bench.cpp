@@ -25,7 +25,7 @@ const fs::path& editionBank() {
   static fs::path dir = [] {
     using namespace bench_support;
     fs::path d = freshBank("zorbex-bench-editions");
-    auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    auto db = bench_support::openBankFile(schema::bankPath(d), false);
     RowWriter w(*db);
     db->script("BEGIN;");
     auto insert = [&](const std::string& numQ, const std::string& src, long i) {
@@ -103,7 +103,7 @@ void BM_Dbl_5000Questions(benchmark::State& state) {
 }
 
 void BM_PlainChoiceRead(benchmark::State& state) {
-  auto db = openOurFile(schema::bankPath(editionBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  auto db = bench_support::openBankFile(schema::bankPath(editionBank()), true);
   size_t chars = 0;
   for (auto _ : state) {
     auto q = db->prepare(

@@ -167,7 +167,7 @@ void BM_AddPoolMode_100k(benchmark::State& st) {
 }
 
 void BM_UsedPrefixes_SingleScan_100k(benchmark::State& st) {
-  auto db = openOurFile(schema::bankPath(bench_support::largeBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  auto db = bench_support::openBankFile(schema::bankPath(bench_support::largeBank()), true);
   for (auto _ : st) benchmark::DoNotOptimize(bench_support::usedPoolNumbers(*db).size());
 }
 

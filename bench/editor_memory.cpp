@@ -35,8 +35,7 @@ void addStems(const std::filesystem::path& folder) {
   while (body.size() < 2000) body += "The committee's report, \\f1 which were released\\f0  yesterday, drew notice. ";
   const std::string stem = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil CBT;}{\\f1\\fnil CBTLINE;}}\\pard\\f0\\fs23 " +
                            body + "\\par }";
-  auto db = store::openOurFile(store::schema::bankPath(folder).string(), store::schema::kBankKey, false,
-                               store::ErrorStyle::Ado);
+  auto db = bench_support::openBankFile(store::schema::bankPath(folder), false);
   using bench_support::Holds;
   using bench_support::Kind;
   const std::string table = bench_support::tableOf(Kind::SC);

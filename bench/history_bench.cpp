@@ -33,7 +33,7 @@ std::string stemOf(size_t bytes, long round) { return bench_support::stemOf(byte
 // questions of the SC edition copy, and its mapping.
 fs::path makeBank(const std::string& name) {
   fs::path d = freshBank(name);
-  auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+  auto db = bench_support::openBankFile(schema::bankPath(d), false);
   RowWriter w(*db);
   db->script("BEGIN;");
   auto add = [&](const std::string& numQ, const std::string& src) {

@@ -20,8 +20,7 @@ const fs::path& halfDeletedBank() {
   static fs::path dir = [] {
     using namespace bench_support;
     fs::path d = freshBank("zorbex-bench-compact");
-    auto db = store::openOurFile(store::schema::bankPath(d).string(), store::schema::kBankKey, false,
-                                 store::ErrorStyle::Ado);
+    auto db = bench_support::openBankFile(store::schema::bankPath(d), false);
     const std::string stem(3600, 'x');
     RowWriter w(*db);
     db->script("BEGIN;");

@@ -102,8 +102,7 @@ const Bank& bank() {
   static Bank b = [] {
     Bank out;
     out.dir = bench_support::freshBank("zorbex-bench-search");
-    auto db = store::openOurFile(store::schema::bankPath(out.dir).string(), store::schema::kBankKey, false,
-                                 store::ErrorStyle::Ado);
+    auto db = bench_support::openBankFile(store::schema::bankPath(out.dir), false);
     bench_support::RowWriter writer(*db);
     Words w;
     db->script("BEGIN;");

@@ -69,7 +69,7 @@ void addSC(Engine& e, const bench_support::Row& row) {
 const fs::path& fileBank() {
   static fs::path dir = [] {
     fs::path d = bench_support::freshBank("zorbex-bench-server-file");
-    auto db = openOurFile(schema::bankPath(d).string(), schema::kBankKey, false, ErrorStyle::Ado);
+    auto db = bench_support::openBankFile(schema::bankPath(d), false);
     bench_support::RowWriter w(*db);
     db->script("BEGIN;");
     for (int pool = 0; pool < 1000; ++pool) {

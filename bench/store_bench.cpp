@@ -45,7 +45,7 @@ void BM_FreeNumbers_5000Statements(benchmark::State& state) {
 }
 
 void BM_FreeNumbers_SingleScan(benchmark::State& state) {
-  auto db = openOurFile(schema::bankPath(bench_support::largeBank()).string(), schema::kBankKey, true, ErrorStyle::Ado);
+  auto db = bench_support::openBankFile(schema::bankPath(bench_support::largeBank()), true);
   size_t freeCount = 0;
   for (auto _ : state) freeCount = 1000 - bench_support::usedPoolNumbers(*db).size();
   state.counters["free"] = static_cast<double>(freeCount);
