@@ -7,7 +7,10 @@
 #include "connection.h"
 #include "text.h"
 
-namespace store::schema {
+namespace bank::schema {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace {
 
@@ -184,4 +187,4 @@ void setTableAttributes(const std::filesystem::path& file, const std::string& ke
   noteCatalogChanged();
 }
 
-}  // namespace store::schema
+}  // namespace bank::schema

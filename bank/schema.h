@@ -14,7 +14,7 @@
 #include "extension.h"
 #include "kind_registry.h"
 
-namespace store::schema {
+namespace bank::schema {
 
 inline constexpr const char* kBankFile = "zorbex_be.mdb";
 inline constexpr const char* kUserFile = "zorbex_user.mdb";
@@ -33,12 +33,12 @@ inline constexpr std::array<const char*, 4> kLinkedUserTables = {"tblAnswer", "t
 
 // A column: its name and its SQL declaration after the name. The same description as an
 // extension's tables, so that a copy of the bank reads both alike.
-using Column = ExtensionColumn;
+using Column = store::ExtensionColumn;
 
 // Columns of a question table, in their stored order (an import copies by position).
 const std::vector<Column>& questionColumns(Kind k);
 
-using TableSpec = ExtensionTable;
+using TableSpec = store::ExtensionTable;
 // Every table of a new bank (question tables first, in the order of kAllKinds), and of a new
 // user database; the table of table definitions is not among them.
 const std::vector<TableSpec>& bankTables();
@@ -65,7 +65,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit 
 // database that holds tables.
 void createServerBank(const std::string& conninfo);
 // Refuses (DbError) a database that holds tables of a bank or of anything else in its schemas.
-void requireEmptyServerDatabase(Engine& db);
+void requireEmptyServerDatabase(store::Engine& db);
 // The statements that make a bank in an empty database, without a transaction of their own.
 std::string serverBankSql();
 // Connect string of the four links on a server: ";SCHEMA=zx_user;".
@@ -75,4 +75,4 @@ std::string serverUserLinkConnect();
 void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,
                         long attributes);
 
-}  // namespace store::schema
+}  // namespace bank::schema

@@ -13,7 +13,10 @@
 #include "schema.h"
 #include "connection.h"
 
-namespace store {
+namespace bank {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace fs = std::filesystem;
 
@@ -213,4 +216,4 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   return out;
 }
 
-}  // namespace store
+}  // namespace bank

@@ -9,7 +9,10 @@
 #include "schema.h"
 #include "connection.h"
 
-namespace store::schema {
+namespace bank::schema {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace {
 
@@ -94,4 +97,4 @@ void createServerBank(const std::string& conninfo) {
 
 std::string serverUserLinkConnect() { return std::string(";SCHEMA=") + kUserSchema + ";"; }
 
-}  // namespace store::schema
+}  // namespace bank::schema

@@ -15,6 +15,7 @@
 #include "session.h"
 
 using namespace store;
+namespace schema = bank::schema;
 namespace fs = std::filesystem;
 
 namespace {

@@ -21,6 +21,7 @@
 #include "sqlite_db.h"
 
 using namespace store;
+namespace schema = bank::schema;
 namespace fs = std::filesystem;
 
 namespace {

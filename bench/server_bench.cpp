@@ -26,6 +26,7 @@
 #include "synthetic_bank.h"
 
 using namespace store;
+namespace schema = bank::schema;
 namespace fs = std::filesystem;
 
 namespace {

@@ -31,7 +31,7 @@
 
 namespace search::index {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 // One searched field of a question, as the index keeps it.
 struct Entry {
