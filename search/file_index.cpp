@@ -130,13 +130,19 @@ class FileIndex : public Index {
       if (e_.hasTable(bank::schema::tableName(k))) return true;
     return false;
   }
-  void create() override { createTables(); }
-  bool settled() override { return !lacksSomething(); }
-  // Whatever the version: an index of an earlier layout is recognised by its tables and made anew.
-  void upgrade(int /*from*/) override { createTables(); }
+  // The tables and triggers are made at the first search or rebuild (keepWhole), not with the
+  // bank: until then the triggers would make each write of a question keep a statement journal
+  // of the pages it changes (each one more page to encrypt), in a bank that is never searched.
+  void create() override {}
+  bool settled() override { return !present() || !lacksSomething(); }
+  // Whatever the version: an index of an earlier layout is recognised by its tables and made
+  // anew; a bank without one gets it at its first search.
+  void upgrade(int /*from*/) override {
+    if (present()) createTables();
+  }
   std::vector<std::string> problems(int version) override {
-    if (version < 1) return {};
-    if (!present()) return {"the search index's tables are missing"};
+    // No index yet is no fault: the first search makes it.
+    if (version < 1 || !present()) return {};
     std::vector<std::string> out;
     for (Kind k : bank::schema::kAllKinds)
       if (e_.hasTable(bank::schema::tableName(k)) && !hasTriggers(k))

@@ -9,6 +9,7 @@
 
 #include "../pools/bank_fixture.h"
 #include "../store/support.h"
+#include "bank_check.h"
 #include "bank_files.h"
 #include "bank_search.h"
 #include "connections.h"
@@ -214,8 +215,21 @@ TEST_F(SearchBankFile, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
   EXPECT_TRUE(hits("alpha").empty());
 }
 
-TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstOpenAndTheFirstSearchBuildsIt) {
+TEST_F(SearchBankFile, ANewBankHasNoIndexAndNoFaultUntilItsFirstSearch) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("quantity")}});
+  EXPECT_FALSE(sidx::indexOf(conn).present());
+  EXPECT_TRUE(store::structureProblems(dir.path()).empty());
+  EXPECT_EQ(hits("quantity"), (Hits{"SC 01001 stem"}));
+  EXPECT_TRUE(sidx::indexOf(conn).built());
+  EXPECT_TRUE(store::structureProblems(dir.path()).empty());
+  // Made by the search, its triggers keep it up to date from then on.
+  otherProgram("UPDATE SCtbl SET question = 'other' WHERE numQ = '01001';");
+  EXPECT_TRUE(hits("quantity").empty());
+}
+
+TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstSearch) {
   add("DStbl", {{"numQ", "01001"}, {"src", "X010"}, {"statement1", rtf("quantity")}});
+  EXPECT_EQ(hits("quantity").size(), 1u);
   conn.close();
   // As a bank made before the index was an extension, or whose index another program dropped.
   otherProgram(
@@ -224,8 +238,8 @@ TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstOpenAndTheFirstSearchBui
   conn.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
   bank::ProgramState state(dir.path());
   bank::OpenConnections(state);
-  EXPECT_TRUE(sidx::indexOf(state.pConn()).present());
-  EXPECT_FALSE(sidx::indexOf(state.pConn()).built());
+  EXPECT_FALSE(sidx::indexOf(state.pConn()).present());
+  EXPECT_TRUE(bank::structureProblems(dir.path()).empty());
   std::vector<int> progress;
   EXPECT_EQ(searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
   EXPECT_EQ(progress.back(), 100);
