@@ -218,10 +218,10 @@ TEST_F(SearchBankFile, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
 TEST_F(SearchBankFile, ANewBankHasNoIndexAndNoFaultUntilItsFirstSearch) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("quantity")}});
   EXPECT_FALSE(sidx::indexOf(conn).present());
-  EXPECT_TRUE(store::structureProblems(dir.path()).empty());
+  EXPECT_TRUE(bank::structureProblems(dir.path()).empty());
   EXPECT_EQ(hits("quantity"), (Hits{"SC 01001 stem"}));
   EXPECT_TRUE(sidx::indexOf(conn).built());
-  EXPECT_TRUE(store::structureProblems(dir.path()).empty());
+  EXPECT_TRUE(bank::structureProblems(dir.path()).empty());
   // Made by the search, its triggers keep it up to date from then on.
   otherProgram("UPDATE SCtbl SET question = 'other' WHERE numQ = '01001';");
   EXPECT_TRUE(hits("quantity").empty());
