@@ -331,7 +331,16 @@ void SqliteDb::copyInto(FileStorage& target) {
 
 void SqliteDb::writeCompactCopy(const std::string& path, const std::string& key) {
   attach(path, key, "zx_compact");
-  exec("SELECT sqlcipher_export('zx_compact');");
+  // One transaction: the export writes each table and index as its own statement, and each
+  // would otherwise be committed (and synced) apart, though only the whole copy is of use.
+  try {
+    exec("BEGIN;");
+    exec("SELECT sqlcipher_export('zx_compact');");
+    exec("COMMIT;");
+  } catch (const DbError&) {
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+    throw;
+  }
   detach("zx_compact");
 }
 
