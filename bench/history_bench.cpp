@@ -21,7 +21,7 @@
 #include "sqlite_db.h"
 
 using namespace store;
-namespace schema = bank::schema;
+using namespace bank;
 namespace fs = std::filesystem;
 
 namespace {

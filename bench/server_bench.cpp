@@ -26,7 +26,7 @@
 #include "synthetic_bank.h"
 
 using namespace store;
-namespace schema = bank::schema;
+using namespace bank;
 namespace fs = std::filesystem;
 
 namespace {

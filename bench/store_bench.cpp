@@ -14,7 +14,7 @@
 #include "session.h"
 
 using namespace store;
-namespace schema = bank::schema;
+using namespace bank;
 namespace fs = std::filesystem;
 
 namespace {
