@@ -29,10 +29,10 @@ std::string formatLogLine(const QDateTime& now, const std::string& message, long
          oneLine(errDescription) + "\"\r\n";
 }
 
-void WriteLog(const store::ProgramState& state, const std::string& message, long errNumber,
+void WriteLog(const bank::ProgramState& state, const std::string& message, long errNumber,
               const std::string& errDescription) {
   const std::string line = formatLogLine(QDateTime::currentDateTime(), message, errNumber, errDescription);
-  const std::filesystem::path file = state.appFolder / store::schema::kLogFile;
+  const std::filesystem::path file = state.appFolder / bank::schema::kLogFile;
   std::error_code ec;
   const bool existed = std::filesystem::exists(std::filesystem::symlink_status(file, ec));
   std::FILE* f = std::fopen(file.c_str(), "ab");
@@ -51,11 +51,11 @@ void WriteLog(const store::ProgramState& state, const std::string& message, long
                                std::strerror(cause) + ").");
 }
 
-std::string startMessage(const store::ProgramState& state) {
+std::string startMessage(const bank::ProgramState& state) {
   return state.pLogTag + " ZORBEXEditor " + ui::AppVersion() + " is starting in debug mode.";
 }
 
-std::string terminationMessage(const store::ProgramState& state) {
+std::string terminationMessage(const bank::ProgramState& state) {
   return state.pLogTag + " ZORBEXEditor " + ui::AppVersion() + " has been terminated.";
 }
 

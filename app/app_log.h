@@ -21,11 +21,11 @@ std::string formatLogLine(const QDateTime& now, const std::string& message, long
 // being handled when the line is written (0 and "" when none). A file that cannot be
 // written fails with error 75, "Path/File access error", or 61, "Disk full", with the
 // system's own words for the cause.
-void WriteLog(const store::ProgramState& state, const std::string& message, long errNumber = 0,
+void WriteLog(const bank::ProgramState& state, const std::string& message, long errNumber = 0,
               const std::string& errDescription = "");
 
 // The start and termination messages of a run.
-std::string startMessage(const store::ProgramState& state);
-std::string terminationMessage(const store::ProgramState& state);
+std::string startMessage(const bank::ProgramState& state);
+std::string terminationMessage(const bank::ProgramState& state);
 
 }  // namespace app

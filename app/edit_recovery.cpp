@@ -61,7 +61,7 @@ void writeRecoveryFile(const fs::path& path, const RecoveryFile& file) {
   for (const KeptEdits& e : file.edits) {
     QJsonObject fields;
     for (const auto& [name, value] : e.fields) fields.insert(QString::fromStdString(name), toJson(value));
-    edits.append(QJsonObject{{"kind", store::schema::kindEntry(e.kind).name},
+    edits.append(QJsonObject{{"kind", bank::schema::kindEntry(e.kind).name},
                              {"pool", QString::fromStdString(e.pool)},
                              {"numQ", QString::fromStdString(e.numQ)},
                              {"fields", fields}});
@@ -92,7 +92,7 @@ std::optional<RecoveryFile> readRecoveryFile(const fs::path& path) {
   out.savedAt = doc["savedAt"].toString().toStdString();
   for (const QJsonValue& item : doc["edits"].toArray()) {
     const QJsonObject o = item.toObject();
-    const std::optional<store::schema::Kind> kind = store::schema::kindNamed(o["kind"].toString().toStdString());
+    const std::optional<bank::schema::Kind> kind = bank::schema::kindNamed(o["kind"].toString().toStdString());
     if (!kind) throw std::runtime_error("names no kind of question");
     KeptEdits e{*kind, o["pool"].toString().toStdString(), o["numQ"].toString().toStdString(), {}};
     const QJsonObject fields = o["fields"].toObject();
@@ -103,7 +103,7 @@ std::optional<RecoveryFile> readRecoveryFile(const fs::path& path) {
   return out;
 }
 
-EditRecovery::EditRecovery(store::ProgramState& state) : state_(state) {
+EditRecovery::EditRecovery(bank::ProgramState& state) : state_(state) {
   timer_.setInterval(500);  // "within a second of each edit"
   connect(&timer_, &QTimer::timeout, this, [this] {
     if (!inputSinceTick_) return;
@@ -137,7 +137,7 @@ bool EditRecovery::keepNow() {
     if (!fields.empty()) edits.push_back({e->shownKind(), e->shownPool(), e->shownNumber(), std::move(fields)});
   }
   if (edits == written_ && fileThere_ == !edits.empty()) return !edits.empty();
-  writeRecoveryFile(recoveryPath(state_.appFolder), {store::BankDescription(state_), now(), edits});
+  writeRecoveryFile(recoveryPath(state_.appFolder), {bank::BankDescription(state_), now(), edits});
   written_ = std::move(edits);
   fileThere_ = !written_.empty();
   return fileThere_;
@@ -188,7 +188,7 @@ void EditRecovery::offer(ui::Form& formInit) {
     return;
   }
   if (!file) return;
-  if (file->bank != store::BankDescription(state_)) {
+  if (file->bank != bank::BankDescription(state_)) {
     setAside("Edits kept when the program last ended (" + file->savedAt + ") were made on " + file->bank +
              ", not on the bank that the program now works on.");
     return;
@@ -197,7 +197,7 @@ void EditRecovery::offer(ui::Form& formInit) {
   for (const KeptEdits& e : file->edits) {
     std::vector<std::string> names;
     for (const auto& [name, value] : e.fields) names.push_back(name);
-    list += std::string("\n  ") + store::schema::kindEntry(e.kind).name + " question " + e.numQ + ": " +
+    list += std::string("\n  ") + bank::schema::kindEntry(e.kind).name + " question " + e.numQ + ": " +
             editor::fieldNames(editor::recordFields(e.kind), names);
   }
   const ui::MsgResult answer =
@@ -216,7 +216,7 @@ void EditRecovery::offer(ui::Form& formInit) {
     editor::ShownQuestion* shown = showEditorOf(e.kind, state_, formInit);
     if (shown) shown->bringBack(e.pool, e.numQ, e.fields);
     if (!shown || shown->shownNumber() != e.numQ || shown->unsavedEdits().empty())
-      lost += std::string("\n  ") + store::schema::kindEntry(e.kind).name + " question " + e.numQ;
+      lost += std::string("\n  ") + bank::schema::kindEntry(e.kind).name + " question " + e.numQ;
   }
   if (!lost.empty()) setAside("These questions are no longer in their pools, so their edits were not brought back:" + lost);
 }

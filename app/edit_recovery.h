@@ -19,7 +19,7 @@
 namespace app {
 
 struct KeptEdits {
-  store::schema::Kind kind{};
+  bank::schema::Kind kind{};
   std::string pool;
   std::string numQ;
   editor::Record fields;  // the fields edited, with their values on screen
@@ -43,7 +43,7 @@ std::optional<RecoveryFile> readRecoveryFile(const std::filesystem::path& path);
 // reads no screen: an idle editor costs nothing.
 class EditRecovery : public QObject {
  public:
-  explicit EditRecovery(store::ProgramState& state);
+  explicit EditRecovery(bank::ProgramState& state);
 
   // Offers the edits that an earlier run left; Yes opens each in its kind's editor as unsaved
   // edits, No discards them. Then the open editors are watched.
@@ -58,7 +58,7 @@ class EditRecovery : public QObject {
   void offer(ui::Form& formInit);
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   QTimer timer_;
   std::vector<KeptEdits> written_;
   bool fileThere_ = false;

@@ -6,7 +6,7 @@
 
 namespace app {
 
-FormBindData::FormBindData(store::ProgramState& state, ui::Form& formInit, bool prevInstance)
+FormBindData::FormBindData(bank::ProgramState& state, ui::Form& formInit, bool prevInstance)
     : lblMsg(this), PgrBar(this), cmdCancel(this, "Cancel"), state_(state), formInit_(formInit),
       prevInstance_(prevInstance) {
   setCaption("ZORBEX");
@@ -35,18 +35,18 @@ void FormBindData::Form_Activate() {
   if (endedAtOnce_) return;
   Refresh();
   // A publication or restore stopped part-way is completed or cleared before the bank is opened.
-  if (!store::ServerConnectionString(state_.appFolder))
-    for (const std::string& note : store::settleFolder(state_.appFolder)) WriteLog(state_, state_.pLogTag + " " + note);
-  store::RefreshTableLinks(
+  if (!bank::ServerConnectionString(state_.appFolder))
+    for (const std::string& note : bank::settleFolder(state_.appFolder)) WriteLog(state_, state_.pLogTag + " " + note);
+  bank::RefreshTableLinks(
       state_, [this](int value) { PgrBar.setValue(value); },
       [this](const std::string& text) {
         lblMsg.setCaption(text);
         lblMsg.Refresh();
       });
   PgrBar.setValue(90);
-  store::OpenConnections(state_);
+  bank::OpenConnections(state_);
   // A bank on a server is named in the log; the bank file of the folder goes without saying.
-  if (state_.pConn().onServer()) WriteLog(state_, state_.pLogTag + " ZORBEXEditor works on " + store::BankDescription(state_) + ".");
+  if (state_.pConn().onServer()) WriteLog(state_, state_.pLogTag + " ZORBEXEditor works on " + bank::BankDescription(state_) + ".");
   PgrBar.setValue(100);
   formInit_.Load();
   formInit_.Hide();

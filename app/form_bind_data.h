@@ -14,7 +14,7 @@ namespace app {
 class FormBindData : public ui::Form {
  public:
   // prevInstance: another copy runs on the same application folder.
-  FormBindData(store::ProgramState& state, ui::Form& formInit, bool prevInstance);
+  FormBindData(bank::ProgramState& state, ui::Form& formInit, bool prevInstance);
 
   ui::Label lblMsg;
   ui::ProgressBar PgrBar;
@@ -32,7 +32,7 @@ class FormBindData : public ui::Form {
   void Form_Activate() override;
 
  private:
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   ui::Form& formInit_;
   bool prevInstance_;
   bool endedAtOnce_ = false;

@@ -36,8 +36,8 @@ FormCustomPool::FormCustomPool(ui::Form& formInit)
 
   frameType.Move(240, 750, 1800, 2700);
   int i = 0;
-  for (store::schema::Kind k : store::schema::choiceKinds()) {
-    Option1.add(new ui::OptionButton(&frameType, store::schema::kindName(k), i)).Move(180, 360 + i * 450, 1440, 360);
+  for (bank::schema::Kind k : bank::schema::choiceKinds()) {
+    Option1.add(new ui::OptionButton(&frameType, bank::schema::kindName(k), i)).Move(180, 360 + i * 450, 1440, 360);
     ++i;
   }
 

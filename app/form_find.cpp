@@ -13,7 +13,7 @@ namespace app {
 
 namespace {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 constexpr int kHtmlColumn = 4;
 
@@ -40,7 +40,7 @@ QPointer<FormFind> g_find;
 
 }  // namespace
 
-FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
+FormFind::FormFind(bank::ProgramState& state, ui::Form& formInit)
     : lblWords(this, "Find what:"),
       txtWords(this),
       cmdFind(this, "Find"),
@@ -70,9 +70,9 @@ FormFind::FormFind(store::ProgramState& state, ui::Form& formInit)
   txtWords.Move(1380, 120, 10500, 360);
   cmdFind.Move(12060, 90, 1260, 420);
   frameLimits.Move(120, 600, 13200, 780);
-  for (Kind k : store::schema::kAllKinds) {
+  for (Kind k : bank::schema::kAllKinds) {
     const int i = static_cast<int>(k);
-    auto& box = chkKind.add(new ui::CheckBox(&frameLimits, store::schema::kindName(k), i));
+    auto& box = chkKind.add(new ui::CheckBox(&frameLimits, bank::schema::kindName(k), i));
     box.Move(180 + i * 930, 330, 870, 330);
     box.setChecked(true);
   }
@@ -119,9 +119,9 @@ void FormFind::cmdFind_Click() {
     return;
   }
   search::index::Filter filter;
-  for (Kind k : store::schema::kAllKinds)
+  for (Kind k : bank::schema::kAllKinds)
     if (chkKind[static_cast<int>(k)].Value()) filter.kinds.push_back(k);
-  if (filter.kinds.size() == store::schema::kAllKinds.size()) filter.kinds.clear();
+  if (filter.kinds.size() == bank::schema::kAllKinds.size()) filter.kinds.clear();
   if (filter.kinds.empty() && !chkKind[0].Value()) {  // no kind chosen: nothing to search
     lblStatus.setCaption("Choose at least one kind.");
     return;
@@ -188,7 +188,7 @@ void FormFind::cmdReplace_Click() {
   replace_->Show();
 }
 
-FormFind& showFindWindow(store::ProgramState& state, ui::Form& formInit) {
+FormFind& showFindWindow(bank::ProgramState& state, ui::Form& formInit) {
   if (!g_find) {
     g_find = new FormFind(state, formInit);
     addFindShortcut(*g_find, state, formInit);
@@ -208,7 +208,7 @@ void closeFindWindow() {
   g_find->Unload();
 }
 
-void addFindShortcut(QWidget& window, store::ProgramState& state, ui::Form& formInit) {
+void addFindShortcut(QWidget& window, bank::ProgramState& state, ui::Form& formInit) {
   auto* shortcut = new QShortcut(QKeySequence::Find, &window);
   QObject::connect(shortcut, &QShortcut::activated, &window,
                    [&state, &formInit] { ui::runEvent([&] { showFindWindow(state, formInit); }); });

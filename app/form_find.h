@@ -23,7 +23,7 @@ class FormReplace;
 
 class FormFind : public ui::Form {
  public:
-  FormFind(store::ProgramState& state, ui::Form& formInit);
+  FormFind(bank::ProgramState& state, ui::Form& formInit);
   ~FormFind() override;
 
   ui::Label lblWords;
@@ -52,7 +52,7 @@ class FormFind : public ui::Form {
  private:
   bool markBatch(std::vector<search::Result>& results, size_t from, size_t to);
 
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   ui::Form& formInit_;
   search::Query query_;
   HitList* hits_;
@@ -60,10 +60,10 @@ class FormFind : public ui::Form {
 };
 
 // Shows the program's Find window, making it on first use.
-FormFind& showFindWindow(store::ProgramState& state, ui::Form& formInit);
+FormFind& showFindWindow(bank::ProgramState& state, ui::Form& formInit);
 // Unloads the Find window and its Replace window, if they are loaded (the program is ending).
 void closeFindWindow();
 // Ctrl+F on window opens Find.
-void addFindShortcut(QWidget& window, store::ProgramState& state, ui::Form& formInit);
+void addFindShortcut(QWidget& window, bank::ProgramState& state, ui::Form& formInit);
 
 }  // namespace app

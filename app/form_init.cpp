@@ -14,11 +14,11 @@
 namespace app {
 
 namespace {
-using store::schema::Kind;
+using bank::schema::Kind;
 
 // The kinds to edit, each by its name, in the order of the table-present flags; the custom
 // pool comes after them.
-const int kCustomPoolOption = static_cast<int>(store::schema::kAllKinds.size());
+const int kCustomPoolOption = static_cast<int>(bank::schema::kAllKinds.size());
 
 // The sections of the import: the pools of each multiple-choice kind, the verbal ones, then
 // the memos, then the math ones.
@@ -29,13 +29,13 @@ struct ImportSection {
 const std::vector<ImportSection>& importSections() {
   static const std::vector<ImportSection> sections = [] {
     std::vector<ImportSection> v;
-    auto add = [&](store::schema::Subject subject) {
-      for (Kind k : store::schema::choiceKinds())
-        if (store::schema::kindEntry(k).subject == subject) v.push_back({store::schema::kindName(k), store::schema::tableName(k)});
+    auto add = [&](bank::schema::Subject subject) {
+      for (Kind k : bank::schema::choiceKinds())
+        if (bank::schema::kindEntry(k).subject == subject) v.push_back({bank::schema::kindName(k), bank::schema::tableName(k)});
     };
-    add(store::schema::Subject::Verbal);
+    add(bank::schema::Subject::Verbal);
     v.push_back({"Memo", nullptr});
-    add(store::schema::Subject::Math);
+    add(bank::schema::Subject::Math);
     return v;
   }();
   return sections;
@@ -45,13 +45,13 @@ bool isMemoSection(int section) { return section >= 0 && !importSections()[stati
 // The key a source is read with: the user database's for memos, the bank's for pools.
 const char* sourceKeyOf(int section) {
   if (section < 0) return nullptr;
-  return isMemoSection(section) ? store::schema::kUserKey : store::schema::kBankKey;
+  return isMemoSection(section) ? bank::schema::kUserKey : bank::schema::kBankKey;
 }
 const char* const kImportFilter = "すべてのﾌｧｲﾙ (*.*)|*.*| MDBﾌｧｲﾙ (*.mdb)|*.mdb";
 const char* const kNoPoolData = ":選択した問題種別には問題プールデータがありません。";
 }  // namespace
 
-FormInit::FormInit(store::ProgramState& state)
+FormInit::FormInit(bank::ProgramState& state)
     : lblTitle(this, "Select Section"),
       FrameEditQuestion(this, "Edit Question"),
       imgNext(this),
@@ -82,7 +82,7 @@ FormInit::FormInit(store::ProgramState& state)
 
   FrameEditQuestion.Move(240, 750, 3300, 3930);
   for (int i = 0; i <= kCustomPoolOption; ++i) {
-    const char* caption = i == kCustomPoolOption ? "Custom Pool" : store::schema::kindName(static_cast<Kind>(i));
+    const char* caption = i == kCustomPoolOption ? "Custom Pool" : bank::schema::kindName(static_cast<Kind>(i));
     auto& opt = optSelect.add(new ui::OptionButton(&FrameEditQuestion, caption, i));
     opt.Move(240, 360 + i * 480, 2850, 360);
   }
@@ -170,13 +170,13 @@ void FormInit::Form_Unload() { closeFindWindow(); }
 void FormInit::cmdFind_Click() { showFindWindow(state_, *this); }
 
 void FormInit::DisableMissingKinds() {
-  for (Kind k : store::schema::kAllKinds) {
+  for (Kind k : bank::schema::kAllKinds) {
     if (!state_.hasTable(k)) {
       optSelect[static_cast<int>(k)].setEnabled(false);
       state_.flgAllKinds = false;
     }
   }
-  for (Kind k : store::schema::kAllKinds) optSelect[static_cast<int>(k)].setValue(false);
+  for (Kind k : bank::schema::kAllKinds) optSelect[static_cast<int>(k)].setValue(false);
 }
 
 void FormInit::optSelect_Click(int /*index*/) { picDummy.SetFocus(); }
@@ -204,7 +204,7 @@ void FormInit::imgNext_Click() {
 }
 
 void FormInit::imgExit_Click() {
-  store::CloseConnections(state_, [](const std::string& message) {
+  bank::CloseConnections(state_, [](const std::string& message) {
     ui::MsgBox(message, ui::MsgButtons::OkOnly, ui::MsgIcon::Critical);
   });
   Unload();
@@ -217,7 +217,7 @@ void FormInit::cmdAbout_Click() {
 
 void FormInit::cmdCompress_Click() {
   if (state_.pConn().onServer()) {
-    ui::MsgBox(store::kServerKeepsItsFiles, ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Compress");
+    ui::MsgBox(bank::kServerKeepsItsFiles, ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Compress");
     return;
   }
   if (ui::MsgBox("Compression may need a few minutes. Are you sure?", ui::MsgButtons::OkCancel, ui::MsgIcon::Information,
@@ -225,9 +225,9 @@ void FormInit::cmdCompress_Click() {
     return;
   setMousePointer(ui::MousePointer::Hourglass);
   Refresh();
-  store::CloseConnections(state_, [](const std::string& message) { ui::MsgBox(message); });
+  bank::CloseConnections(state_, [](const std::string& message) { ui::MsgBox(message); });
   try {
-    store::compactBank(state_.appFolder);
+    bank::compactBank(state_.appFolder);
   } catch (const store::DbError& e) {
     // The bank is as it was: back to work on it.
     ui::MsgBox(e.message());
@@ -247,9 +247,9 @@ void FormInit::cmdTrash_Click() {
 }
 
 void FormInit::reopenConnections() {
-  if (!state_.pConn().isOpen()) state_.pConn().open(store::schema::bankPath(state_.appFolder).string(), store::schema::kBankKey);
+  if (!state_.pConn().isOpen()) state_.pConn().open(bank::schema::bankPath(state_.appFolder).string(), bank::schema::kBankKey);
   if (!state_.pConnUser().isOpen())
-    state_.pConnUser().open(store::schema::userPath(state_.appFolder).string(), store::schema::kUserKey);
+    state_.pConnUser().open(bank::schema::userPath(state_.appFolder).string(), bank::schema::kUserKey);
 }
 
 void FormInit::cmdFileOpen_Click() {

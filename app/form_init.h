@@ -19,7 +19,7 @@ namespace app {
 
 class FormInit : public ui::Form {
  public:
-  explicit FormInit(store::ProgramState& state);
+  explicit FormInit(bank::ProgramState& state);
   ~FormInit() override;
 
   ui::Label lblTitle;
@@ -79,7 +79,7 @@ class FormInit : public ui::Form {
   void importFailed(const store::DbError& e);
   void showListing(const std::vector<std::string>& entries);
 
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   QPointer<frmAbout> about_;
 };
 

@@ -24,7 +24,7 @@ QTreeWidget* makeList(QWidget* parent, const QStringList& headers) {
 
 }  // namespace
 
-FormReplace::FormReplace(store::ProgramState& state, FormFind& find, search::ReplacePlan plan, const QString& with)
+FormReplace::FormReplace(bank::ProgramState& state, FormFind& find, search::ReplacePlan plan, const QString& with)
     : lblPlaces(this),
       lstPlaces(makeList(this, {"", "Kind", "Number", "Where", "In its context"})),
       cmdAccept(this, "Accept"),
@@ -53,7 +53,7 @@ FormReplace::FormReplace(store::ProgramState& state, FormFind& find, search::Rep
   for (const search::Occurrence& o : plan_.occurrences) {
     const QString context = o.before.toHtmlEscaped() + "<s>" + o.found.toHtmlEscaped() + "</s><b style=\"background-color:#c6f0c2\">" +
                             with.toHtmlEscaped() + "</b>" + o.after.toHtmlEscaped();
-    auto* item = new QTreeWidgetItem({"", store::schema::kindName(o.kind), QString::fromStdString(o.numQ),
+    auto* item = new QTreeWidgetItem({"", bank::schema::kindName(o.kind), QString::fromStdString(o.numQ),
                                       search::whereOf(o.kind, o.field), context});
     item->setCheckState(0, Qt::Checked);
     lstPlaces->addTopLevelItem(item);

@@ -19,7 +19,7 @@ class FormFind;
 // accepted (the default) or skipped, then the accepted ones are written at once.
 class FormReplace : public ui::Form {
  public:
-  FormReplace(store::ProgramState& state, FormFind& find, search::ReplacePlan plan, const QString& with);
+  FormReplace(bank::ProgramState& state, FormFind& find, search::ReplacePlan plan, const QString& with);
 
   ui::Label lblPlaces;
   QTreeWidget* lstPlaces;  // accept box, kind, number, where, the place in its context
@@ -40,7 +40,7 @@ class FormReplace : public ui::Form {
  private:
   void decide(bool accept);
 
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   FormFind& find_;
   search::ReplacePlan plan_;
   QString with_;

@@ -10,7 +10,7 @@ std::string trashLine(const store::history::TrashEntry& e) {
   const std::string numbers = e.numbers.size() == 1 ? e.numbers.front()
                                                     : std::to_string(e.numbers.size()) + " questions, " +
                                                           e.numbers.front() + " to " + e.numbers.back();
-  return e.at.substr(0, 19) + "   " + store::schema::kindName(e.kind) + "   pool " + e.pool + "   " + numbers +
+  return e.at.substr(0, 19) + "   " + bank::schema::kindName(e.kind) + "   pool " + e.pool + "   " + numbers +
          "   " + e.operation + (e.user.empty() ? "" : " by " + e.user);
 }
 

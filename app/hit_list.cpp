@@ -28,7 +28,7 @@ QVariant HitList::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
   const search::Result& r = hits_[static_cast<size_t>(index.row())];
   switch (index.column()) {
-    case 0: return QString(store::schema::kindName(r.kind));
+    case 0: return QString(bank::schema::kindName(r.kind));
     case 1: return QString::fromStdString(r.numQ);
     case 2: return search::poolShown(r.kind, r.pool);
     case 3: return search::whereOf(r.kind, r.field);

@@ -8,20 +8,20 @@ namespace app {
 
 namespace {
 // By kind, from the kinds' registry of editors.
-std::array<KindWindowFactory, store::schema::kAllKinds.size()> g_windows = [] {
-  std::array<KindWindowFactory, store::schema::kAllKinds.size()> w{};
-  for (store::schema::Kind k : store::schema::kAllKinds) w[static_cast<size_t>(k)] = kinds::editorWindow(k);
+std::array<KindWindowFactory, bank::schema::kAllKinds.size()> g_windows = [] {
+  std::array<KindWindowFactory, bank::schema::kAllKinds.size()> w{};
+  for (bank::schema::Kind k : bank::schema::kAllKinds) w[static_cast<size_t>(k)] = kinds::editorWindow(k);
   return w;
 }();
 }  // namespace
 
-KindWindowFactory kindWindow(store::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }
+KindWindowFactory kindWindow(bank::schema::Kind kind) { return g_windows[static_cast<size_t>(kind)]; }
 
-void setKindWindow(store::schema::Kind kind, KindWindowFactory factory) {
+void setKindWindow(bank::schema::Kind kind, KindWindowFactory factory) {
   g_windows[static_cast<size_t>(kind)] = factory;
 }
 
-editor::ShownQuestion* showEditorOf(store::schema::Kind kind, store::ProgramState& state, ui::Form& formInit) {
+editor::ShownQuestion* showEditorOf(bank::schema::Kind kind, bank::ProgramState& state, ui::Form& formInit) {
   for (editor::ShownQuestion* shown : editor::openEditors()) {
     if (!shown->window().isVisible()) continue;
     if (shown->shownKind() == kind) return shown;

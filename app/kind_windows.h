@@ -11,13 +11,13 @@ namespace app {
 
 using KindWindowFactory = kinds::KindWindowFactory;
 
-KindWindowFactory kindWindow(store::schema::Kind kind);
+KindWindowFactory kindWindow(bank::schema::Kind kind);
 // Replaces an entry (tests put a stand-in window there).
-void setKindWindow(store::schema::Kind kind, KindWindowFactory factory);
+void setKindWindow(bank::schema::Kind kind, KindWindowFactory factory);
 
 // The editor of kind, open and shown: the one on screen when it is of that kind, otherwise
 // a new one (an editor of another kind is closed first, as its close box would); nothing
 // when no editor is registered for the kind or the window made for it is no editor.
-editor::ShownQuestion* showEditorOf(store::schema::Kind kind, store::ProgramState& state, ui::Form& formInit);
+editor::ShownQuestion* showEditorOf(bank::schema::Kind kind, bank::ProgramState& state, ui::Form& formInit);
 
 }  // namespace app

@@ -54,7 +54,7 @@ void Program::tellIfSavedOnlyInLog() {
   }
   if (toldSavedOnlyInLog_) return;
   toldSavedOnlyInLog_ = true;  // before the box: events while it shows must not repeat it
-  const std::string warning = store::unfinishedLogWarning(store::schema::bankPath(state_.appFolder));
+  const std::string warning = bank::unfinishedLogWarning(bank::schema::bankPath(state_.appFolder));
   if (!warning.empty()) ui::MsgBox(warning, ui::MsgButtons::OkOnly, ui::MsgIcon::Exclamation, "Disk Full");
 }
 

@@ -39,7 +39,7 @@ class Program {
 
   // The last loaded window has been unloaded.
   bool ended() const { return ended_; }
-  store::ProgramState& state() { return state_; }
+  bank::ProgramState& state() { return state_; }
   FormInit& formInit() { return formInit_; }
   FormBindData& formBindData() { return bind_; }
 
@@ -47,7 +47,7 @@ class Program {
   // Warns once when a save went only into the bank's log, until the file holds it again.
   void tellIfSavedOnlyInLog();
 
-  store::ProgramState state_;
+  bank::ProgramState state_;
   ui::InstanceLock instance_;
   FormInit formInit_;
   FormBindData bind_;

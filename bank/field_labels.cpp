@@ -6,7 +6,7 @@ namespace bank {
 
 std::string fieldLabel(const std::string& field) {
   // The labels are the registry's, the same in every kind that has the field.
-  if (const store::schema::Field* f = store::schema::findFieldOfAnyKind(field); f && f->label) return f->label;
+  if (const bank::schema::Field* f = bank::schema::findFieldOfAnyKind(field); f && f->label) return f->label;
   // Any other field reads as its name, capitalised, its last letter or digit set apart.
   std::string out = field;
   if (out.empty()) return out;
@@ -16,8 +16,8 @@ std::string fieldLabel(const std::string& field) {
   return out;
 }
 
-std::string fieldPlace(store::schema::Kind kind, const std::string& field) {
-  const store::schema::Field* f = store::schema::findField(kind, field);
+std::string fieldPlace(bank::schema::Kind kind, const std::string& field) {
+  const bank::schema::Field* f = bank::schema::findField(kind, field);
   return f && f->place ? f->place : std::string();
 }
 

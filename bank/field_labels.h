@@ -14,6 +14,6 @@ std::string fieldLabel(const std::string& field);
 // Where a field stands in a question of kind, as the search shows it: "stem", "topic",
 // "passage", "statement 1", "choice A". Empty for a field that holds no text to read (the
 // answer letter, the passage number, the sizes).
-std::string fieldPlace(store::schema::Kind kind, const std::string& field);
+std::string fieldPlace(bank::schema::Kind kind, const std::string& field);
 
 }  // namespace bank

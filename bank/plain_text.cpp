@@ -5,10 +5,10 @@
 
 namespace bank {
 
-QString PlainText::of(store::schema::FieldType type, const store::Value& value) {
+QString PlainText::of(bank::schema::FieldType type, const store::Value& value) {
   if (value.isNull()) return {};
   const std::string raw = value.toString();
-  if (type != store::schema::FieldType::Rtf) return QString::fromStdString(raw);
+  if (type != bank::schema::FieldType::Rtf) return QString::fromStdString(raw);
   ui::rtf::readRtf(QByteArray(raw.data(), static_cast<qsizetype>(raw.size())), doc_);
   return ui::rtf::documentText(doc_, breaks_ == Breaks::OneCharacter ? QStringLiteral("\n") : QStringLiteral("\r\n"));
 }

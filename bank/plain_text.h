@@ -24,7 +24,7 @@ class PlainText {
  public:
   explicit PlainText(Breaks breaks) : breaks_(breaks) {}
   // Empty for Null. One maker serves a whole run of fields: its document is read into again.
-  QString of(store::schema::FieldType type, const store::Value& value);
+  QString of(bank::schema::FieldType type, const store::Value& value);
 
  private:
   Breaks breaks_;

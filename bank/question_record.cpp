@@ -74,10 +74,10 @@ namespace {
 template <typename Pass>
 std::vector<RecordFields> definitions(Pass pass) {
   std::vector<RecordFields> v;
-  for (Kind k : store::schema::kAllKinds) {
-    const store::schema::KindEntry& entry = store::schema::kindEntry(k);
+  for (Kind k : bank::schema::kAllKinds) {
+    const bank::schema::KindEntry& entry = bank::schema::kindEntry(k);
     RecordFields def{entry.table, {}};
-    for (const store::schema::Field& f : entry.fields)
+    for (const bank::schema::Field& f : entry.fields)
       if (pass(f)) def.fields.push_back({f.name, f.type, f.write});
     v.push_back(def);
   }
@@ -88,12 +88,12 @@ std::vector<RecordFields> definitions(Pass pass) {
 
 const RecordFields& recordFields(Kind kind) {
   static const std::vector<RecordFields> all =
-      definitions([](const store::schema::Field& f) { return f.write != FieldWrite::Unread; });
+      definitions([](const bank::schema::Field& f) { return f.write != FieldWrite::Unread; });
   return all.at(static_cast<size_t>(kind));
 }
 
 const RecordFields& wholeRecordFields(Kind kind) {
-  static const std::vector<RecordFields> all = definitions([](const store::schema::Field&) { return true; });
+  static const std::vector<RecordFields> all = definitions([](const bank::schema::Field&) { return true; });
   return all.at(static_cast<size_t>(kind));
 }
 

@@ -16,9 +16,9 @@
 
 namespace bank {
 
-using store::schema::FieldType;
-using store::schema::FieldWrite;
-using store::schema::Kind;
+using bank::schema::FieldType;
+using bank::schema::FieldWrite;
+using bank::schema::Kind;
 
 struct FieldDef {
   const char* name;

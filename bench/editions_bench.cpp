@@ -15,6 +15,7 @@
 #include "session.h"
 
 using namespace store;
+using namespace bank;
 namespace fs = std::filesystem;
 
 namespace {

@@ -24,6 +24,7 @@
 #include "session.h"
 
 using namespace store;
+using namespace bank;
 namespace fs = std::filesystem;
 
 namespace {

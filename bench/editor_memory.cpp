@@ -35,7 +35,7 @@ void addStems(const std::filesystem::path& folder) {
   while (body.size() < 2000) body += "The committee's report, \\f1 which were released\\f0  yesterday, drew notice. ";
   const std::string stem = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil CBT;}{\\f1\\fnil CBTLINE;}}\\pard\\f0\\fs23 " +
                            body + "\\par }";
-  auto db = bench_support::openBankFile(store::schema::bankPath(folder), false);
+  auto db = bench_support::openBankFile(bank::schema::bankPath(folder), false);
   using bench_support::Holds;
   using bench_support::Kind;
   const std::string table = bench_support::tableOf(Kind::SC);
@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
   store::registerExtension(search::index::extension());
   const std::filesystem::path& bank = bench_support::largeBank();
   addStems(bank);
-  store::ProgramState state(bank);
+  bank::ProgramState state(bank);
   state.flgAllKinds = true;
-  store::OpenConnections(state);
+  bank::OpenConnections(state);
   ui::ScriptedDialogs dialogs;
   ui::Form formInit;
   auto* editor = new kinds::FormSCEdit(state, formInit);

@@ -21,6 +21,7 @@
 #include "sqlite_db.h"
 
 using namespace store;
+using namespace bank;
 namespace fs = std::filesystem;
 
 namespace {

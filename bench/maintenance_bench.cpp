@@ -20,7 +20,7 @@ const fs::path& halfDeletedBank() {
   static fs::path dir = [] {
     using namespace bench_support;
     fs::path d = freshBank("zorbex-bench-compact");
-    auto db = bench_support::openBankFile(store::schema::bankPath(d), false);
+    auto db = bench_support::openBankFile(bank::schema::bankPath(d), false);
     const std::string stem(3600, 'x');
     RowWriter w(*db);
     db->script("BEGIN;");
@@ -41,21 +41,21 @@ fs::path freshWorkCopy() {
   fs::path work = fs::temp_directory_path() / "zorbex-bench-compact-work";
   fs::remove_all(work);
   fs::create_directories(work);
-  for (const char* f : {store::schema::kBankFile, store::schema::kUserFile})
+  for (const char* f : {bank::schema::kBankFile, bank::schema::kUserFile})
     fs::copy_file(halfDeletedBank() / f, work / f);
   return work;
 }
 
 void BM_Compact40MBHalfDeleted(benchmark::State& state) {
-  const double input = static_cast<double>(fs::file_size(store::schema::bankPath(halfDeletedBank())));
+  const double input = static_cast<double>(fs::file_size(bank::schema::bankPath(halfDeletedBank())));
   double output = 0;
   for (auto _ : state) {
     state.PauseTiming();
     fs::path work = freshWorkCopy();
     state.ResumeTiming();
-    store::compactBank(work);
+    bank::compactBank(work);
     state.PauseTiming();
-    output = static_cast<double>(fs::file_size(store::schema::bankPath(work)));
+    output = static_cast<double>(fs::file_size(bank::schema::bankPath(work)));
     state.ResumeTiming();
   }
   state.counters["input_MB"] = input / 1e6;
@@ -63,7 +63,7 @@ void BM_Compact40MBHalfDeleted(benchmark::State& state) {
 }
 
 void BM_PlainCopyOfTheSameFile(benchmark::State& state) {
-  const fs::path from = store::schema::bankPath(halfDeletedBank());
+  const fs::path from = bank::schema::bankPath(halfDeletedBank());
   const fs::path to = fs::temp_directory_path() / "zorbex-bench-compact-copy.mdb";
   for (auto _ : state) {
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);

@@ -102,13 +102,13 @@ const Bank& bank() {
   static Bank b = [] {
     Bank out;
     out.dir = bench_support::freshBank("zorbex-bench-search");
-    auto db = bench_support::openBankFile(store::schema::bankPath(out.dir), false);
+    auto db = bench_support::openBankFile(bank::schema::bankPath(out.dir), false);
     bench_support::RowWriter writer(*db);
     Words w;
     db->script("BEGIN;");
     // This bank deals its pools round the kinds in their own order, not the large bank's.
-    using store::schema::Holds;
-    using store::schema::Kind;
+    using bank::schema::Holds;
+    using bank::schema::Kind;
     const Kind kinds[] = {Kind::SC, Kind::CR, Kind::RC, Kind::PS, Kind::DS};
     for (int i = 0; i < kQuestions; ++i) {
       const int pool = i / 100;
@@ -126,7 +126,7 @@ const Bank& bank() {
       } else {
         if (kind == Kind::RC) row[Holds::Passage] = latinRtf(w);
         for (size_t c = 0; c < 5; ++c)
-          row[store::schema::choiceAt(c)] = kind == Kind::PS ? "{\\rtf1\\ansi " + w.sentence(4) + "}" : w.sentence(4);
+          row[bank::schema::choiceAt(c)] = kind == Kind::PS ? "{\\rtf1\\ansi " + w.sentence(4) + "}" : w.sentence(4);
       }
       writer.add(kind, row);
     }
@@ -142,7 +142,7 @@ const Bank& bank() {
 
 // The plain text of every searched field of the bank, as the index is made of.
 void forEachPlain(store::Connection& conn, const std::function<void(const QString&)>& f) {
-  for (store::schema::Kind k : store::schema::kAllKinds) {
+  for (bank::schema::Kind k : bank::schema::kAllKinds) {
     const std::vector<std::string>& fields = search::searchedFields(k);
     search::index::indexOf(conn).forEachQuestion(k, fields, [&](const std::string&, const std::vector<Value>& v) {
       for (size_t i = 0; i < fields.size(); ++i) f(search::plainTextOf(k, fields[i], v[i]));
@@ -177,7 +177,7 @@ void ensurePlainTable(store::Connection& conn) {
 
 store::Connection& connection() {
   static store::Connection conn;
-  if (!conn.isOpen()) conn.open(store::schema::bankPath(bank().dir).string(), store::schema::kBankKey);
+  if (!conn.isOpen()) conn.open(bank::schema::bankPath(bank().dir).string(), bank::schema::kBankKey);
   return conn;
 }
 

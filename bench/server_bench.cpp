@@ -26,6 +26,7 @@
 #include "synthetic_bank.h"
 
 using namespace store;
+using namespace bank;
 namespace fs = std::filesystem;
 
 namespace {

@@ -24,9 +24,9 @@
 
 namespace bench_support {
 
-using store::schema::Holds;
-using store::schema::Kind;
-using store::schema::SizeOf;
+using bank::schema::Holds;
+using bank::schema::Kind;
+using bank::schema::SizeOf;
 
 // A question's fields by what they hold or by the size they keep; the question number by
 // its name, which every table has.
@@ -34,13 +34,13 @@ using Row = std::map<std::variant<std::string, Holds, SizeOf>, store::Value>;
 
 inline std::string fieldName(Kind kind, const Row::key_type& key) {
   if (const auto* name = std::get_if<std::string>(&key)) return *name;
-  const char* field = std::holds_alternative<Holds>(key) ? store::schema::fieldFor(kind, std::get<Holds>(key))
-                                                         : store::schema::sizeField(kind, std::get<SizeOf>(key));
+  const char* field = std::holds_alternative<Holds>(key) ? bank::schema::fieldFor(kind, std::get<Holds>(key))
+                                                         : bank::schema::sizeField(kind, std::get<SizeOf>(key));
   if (!field) throw std::logic_error("a benchmark bank fills a field its kind does not have");
   return field;
 }
 
-inline const char* tableOf(Kind kind) { return store::schema::kindEntry(kind).table; }
+inline const char* tableOf(Kind kind) { return bank::schema::kindEntry(kind).table; }
 
 // Question number "PPPNN": the pool number and a two-digit running number.
 inline std::string questionNumber(int pool, int i) {
@@ -71,7 +71,7 @@ inline std::filesystem::path freshBank(const std::string& name) {
   fs::path d = fs::temp_directory_path() / name;
   fs::remove_all(d);
   fs::create_directories(d);
-  store::schema::createBank(d);
+  bank::schema::createBank(d);
   return d;
 }
 
@@ -115,7 +115,7 @@ inline void addThroughRecordset(store::Connection& conn, Kind kind, const Row& r
 // A bank file opened through the engine's wrapper itself, whose statements the builders and the
 // baselines keep and step by hand.
 inline std::unique_ptr<store::SqliteDb> openBankFile(const std::filesystem::path& bank, bool readOnly) {
-  return store::SqliteDb::openExisting(bank.string(), store::schema::kBankKey, readOnly);
+  return store::SqliteDb::openExisting(bank.string(), bank::schema::kBankKey, readOnly);
 }
 
 // The multiple-choice kinds the pool numbers are dealt round in the large banks.
@@ -124,7 +124,7 @@ inline constexpr Kind kDealtKinds[] = {Kind::DS, Kind::PS, Kind::SC, Kind::CR, K
 inline const std::filesystem::path& largeBank() {
   static std::filesystem::path dir = [] {
     std::filesystem::path d = freshBank("zorbex-bench-large");
-    auto db = bench_support::openBankFile(store::schema::bankPath(d), false);
+    auto db = bench_support::openBankFile(bank::schema::bankPath(d), false);
     RowWriter w(*db);
     db->script("BEGIN;");
     for (int pool = 0; pool < 1000; ++pool)

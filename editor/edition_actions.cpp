@@ -25,8 +25,8 @@ long countIn(const ui::TextBox& box) { return pools::wholeNumber(box.Text()).val
 
 }  // namespace
 
-EditionActions::EditionActions(EditionControls controls, EditionHost host, store::ProgramState& state,
-                               store::schema::Kind kind)
+EditionActions::EditionActions(EditionControls controls, EditionHost host, bank::ProgramState& state,
+                               bank::schema::Kind kind)
     : c_(controls), host_(std::move(host)), state_(state), rules_(pools::editionRules(kind)) {}
 
 void EditionActions::busy(const std::function<void(const pools::Progress&)>& work) {

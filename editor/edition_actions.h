@@ -42,7 +42,7 @@ struct EditionHost {
 
 class EditionActions {
  public:
-  EditionActions(EditionControls controls, EditionHost host, store::ProgramState& state, store::schema::Kind kind);
+  EditionActions(EditionControls controls, EditionHost host, bank::ProgramState& state, bank::schema::Kind kind);
 
   void cmdOGcreate_Click();
   void cmdCopy_Click();
@@ -61,7 +61,7 @@ class EditionActions {
 
   EditionControls c_;
   EditionHost host_;
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   const pools::EditionRules& rules_;
   QPointer<QWidget> findings_;
   QPlainTextEdit* findingsText_ = nullptr;

@@ -16,8 +16,8 @@ namespace editor {
 // The layout variables that a value typed for a focused element goes to.
 struct SizeTarget {
   const char* focus;                                    // pFocus
-  store::schema::SizeOf height = store::schema::SizeOf::None;  // with "Height" selected; None: not stored
-  store::schema::SizeOf width = store::schema::SizeOf::None;   // with "Width" selected; None: not stored
+  bank::schema::SizeOf height = bank::schema::SizeOf::None;  // with "Height" selected; None: not stored
+  bank::schema::SizeOf width = bank::schema::SizeOf::None;   // with "Width" selected; None: not stored
 };
 
 // The controls of the shared window that a kind's geometry table may place; OptHW0 and
@@ -47,7 +47,7 @@ struct Capabilities {
 };
 
 struct EditorKind {
-  store::schema::Kind kind;
+  bank::schema::Kind kind;
   const char* caption;      // window caption
   const char* title;        // lblTitle
   const char* editionPool;  // default text of txtOG12
@@ -55,7 +55,7 @@ struct EditorKind {
   std::vector<SizeTarget> sizeTargets;
   int heightSliderMax, heightSliderTick;
   int widthSliderMax, widthSliderTick;
-  std::vector<std::pair<store::schema::SizeOf, double>> reset;  // layout variable, value
+  std::vector<std::pair<bank::schema::SizeOf, double>> reset;  // layout variable, value
   std::vector<ControlPlace> places;                   // over the shared column's places
   Capabilities has;
   double height = 10680;                              // of the window's page, twips

@@ -16,7 +16,7 @@ std::string entryOf(const store::history::Version& v) {
 }
 }  // namespace
 
-FormHistory::FormHistory(store::Connection& conn, store::schema::Kind kind, std::string numQ)
+FormHistory::FormHistory(store::Connection& conn, bank::schema::Kind kind, std::string numQ)
     : lblVersions(this, "Versions (newest first)"),
       lstVersions(this),
       lblVersion(this, "This version"),
@@ -112,7 +112,7 @@ void FormHistory::cmdRestore_Click() {
   refresh();
 }
 
-FormHistory& showHistory(store::Connection& conn, store::schema::Kind kind, const std::string& numQ) {
+FormHistory& showHistory(store::Connection& conn, bank::schema::Kind kind, const std::string& numQ) {
   auto* w = new FormHistory(conn, kind, numQ);
   w->Show();
   return *w;

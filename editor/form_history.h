@@ -20,7 +20,7 @@ namespace editor {
 
 class FormHistory : public ui::Form {
  public:
-  FormHistory(store::Connection& conn, store::schema::Kind kind, std::string numQ);
+  FormHistory(store::Connection& conn, bank::schema::Kind kind, std::string numQ);
 
   ui::Label lblVersions;
   ui::ListBox lstVersions;
@@ -46,13 +46,13 @@ class FormHistory : public ui::Form {
   void refresh();
 
   store::Connection& conn_;
-  store::schema::Kind kind_;
+  bank::schema::Kind kind_;
   std::string numQ_;
   std::vector<store::history::Version> versions_;
   StoredVersion shown_;  // the question as stored when its history was shown
 };
 
 // Opens the History window of question numQ of kind.
-FormHistory& showHistory(store::Connection& conn, store::schema::Kind kind, const std::string& numQ);
+FormHistory& showHistory(store::Connection& conn, bank::schema::Kind kind, const std::string& numQ);
 
 }  // namespace editor

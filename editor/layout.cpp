@@ -11,10 +11,10 @@ using store::Value;
 
 bool sizeIsSet(const Value& v) { return !v.isNull() && v.toDouble() != 0.0; }
 
-Value* LayoutValues::byField(const std::string& field) { return of(store::schema::sizeOf(field.c_str())); }
+Value* LayoutValues::byField(const std::string& field) { return of(bank::schema::sizeOf(field.c_str())); }
 
-Value* LayoutValues::of(store::schema::SizeOf size) {
-  using store::schema::SizeOf;
+Value* LayoutValues::of(bank::schema::SizeOf size) {
+  using bank::schema::SizeOf;
   switch (size) {
     case SizeOf::None: return nullptr;
     case SizeOf::QuestionHeight: return &questionHeight;

@@ -29,7 +29,7 @@ struct LayoutValues {
   // another name.
   store::Value* byField(const std::string& field);
   // The variable that holds a size; nullptr for SizeOf::None.
-  store::Value* of(store::schema::SizeOf size);
+  store::Value* of(bank::schema::SizeOf size);
 };
 
 // How the boxes follow each other down the window.

@@ -28,7 +28,7 @@ void settleEdits(RecordSaving& record, const std::string& shown, const std::stri
     record.dropEdits();
 }
 
-Navigation::Navigation(NavigationControls controls, NavigationHost host, store::ProgramState& state,
+Navigation::Navigation(NavigationControls controls, NavigationHost host, bank::ProgramState& state,
                        RecordSaving& record)
     : c_(controls), host_(std::move(host)), state_(state), record_(record) {
   QObject::connect(&c_.lstQuestion, &QListWidget::pressed, &c_.lstQuestion, [this] { highlightCurrentEntry(); });

@@ -52,7 +52,7 @@ void settleEdits(RecordSaving& record, const std::string& shown, const std::stri
 
 class Navigation {
  public:
-  Navigation(NavigationControls controls, NavigationHost host, store::ProgramState& state, RecordSaving& record);
+  Navigation(NavigationControls controls, NavigationHost host, bank::ProgramState& state, RecordSaving& record);
 
   // What the lists select: the pool, the question and the list of numbers.
   struct Shown {
@@ -97,7 +97,7 @@ class Navigation {
 
   NavigationControls c_;
   NavigationHost host_;
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   RecordSaving& record_;
 };
 

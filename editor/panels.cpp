@@ -15,7 +15,7 @@ ChoicesPanel::ChoicesPanel(QWidget* parent) {
 
 // Every kind with lettered choices names them alike: SC's names stand for all.
 std::string ChoicesPanel::fieldOf(int index) {
-  return store::schema::fieldFor(store::schema::Kind::SC, store::schema::choiceAt(static_cast<size_t>(index)));
+  return bank::schema::fieldFor(bank::schema::Kind::SC, bank::schema::choiceAt(static_cast<size_t>(index)));
 }
 
 int ChoicesPanel::indexOf(const std::string& field) {

@@ -41,7 +41,7 @@ long countIn(const ui::TextBox& box) { return wholeNumber(box.Text()).value_or(0
 
 }  // namespace
 
-PoolEditFrame::PoolEditFrame(EditFrameControls controls, EditFrameHost host, store::ProgramState& state,
+PoolEditFrame::PoolEditFrame(EditFrameControls controls, EditFrameHost host, bank::ProgramState& state,
                          std::string table)
     : c_(controls), host_(std::move(host)), state_(state), table_(std::move(table)) {}
 

@@ -47,7 +47,7 @@ void fillEditLists(ui::ComboBox& cmbEdit, ui::ComboBox& cmbAnswer, bool allKinds
 
 class PoolEditFrame {
  public:
-  PoolEditFrame(EditFrameControls controls, EditFrameHost host, store::ProgramState& state, std::string table);
+  PoolEditFrame(EditFrameControls controls, EditFrameHost host, bank::ProgramState& state, std::string table);
 
   void cmbEdit_Click();
   void cmdEditSubmit_Click();
@@ -70,7 +70,7 @@ class PoolEditFrame {
 
   EditFrameControls c_;
   EditFrameHost host_;
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   std::string table_;
 };
 

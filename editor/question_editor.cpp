@@ -21,8 +21,8 @@
 
 namespace editor {
 
-using store::schema::fieldFor;
-using store::schema::Holds;
+using bank::schema::fieldFor;
+using bank::schema::Holds;
 
 using store::Value;
 
@@ -47,7 +47,7 @@ constexpr int kFrameWidth = 16, kFrameHeight = 48;
 
 }  // namespace
 
-QuestionEditor::QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit,
+QuestionEditor::QuestionEditor(const EditorKind& kind, bank::ProgramState& state, ui::Form& formInit,
                                ChoicesFactory choices)
     : choices_(choices(this)),
       lblTitle(this, kind.title),

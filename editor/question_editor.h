@@ -36,7 +36,7 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   std::unique_ptr<ChoicesPanel> choices_;
 
  public:
-  QuestionEditor(const EditorKind& kind, store::ProgramState& state, ui::Form& formInit, ChoicesFactory choices);
+  QuestionEditor(const EditorKind& kind, bank::ProgramState& state, ui::Form& formInit, ChoicesFactory choices);
   ~QuestionEditor() override;
 
   const EditorKind& kind() const { return kind_; }
@@ -134,7 +134,7 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   const EditionActions& editions() const { return editions_; }
 
   // ShownQuestion
-  store::schema::Kind shownKind() const override { return kind_.kind; }
+  bank::schema::Kind shownKind() const override { return kind_.kind; }
   std::string shownNumber() const override { return record_.loaded() ? state_.currentQNumber : std::string(); }
   std::string shownPool() const override { return state_.currentPool; }
   void settleEdits(const std::string& numQ) override;
@@ -180,7 +180,7 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   EditionActions& editionActions() { return editions_; }
 
   const EditorKind& kind_;
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   ui::Form& formInit_;
 
  private:

@@ -24,8 +24,8 @@ namespace {
 }  // namespace
 
 std::string lastChangeOf(store::Connection& conn, const std::string& table, const std::string& numQ) {
-  for (store::schema::Kind k : store::schema::kAllKinds) {
-    if (table != store::schema::tableName(k)) continue;
+  for (bank::schema::Kind k : bank::schema::kAllKinds) {
+    if (table != bank::schema::tableName(k)) continue;
     try {
       const std::vector<store::history::Version> v = store::history::versions(conn, k, numQ);
       if (v.empty()) break;

@@ -29,7 +29,7 @@ void selectRange(QWidget& box, const TextRange& range) {
   box.setFocus(Qt::OtherFocusReason);
 }
 
-std::vector<ShownQuestion*> editorsShowing(store::schema::Kind kind, const std::string& numQ) {
+std::vector<ShownQuestion*> editorsShowing(bank::schema::Kind kind, const std::string& numQ) {
   std::vector<ShownQuestion*> out;
   for (ShownQuestion* e : openEditors())
     if (!numQ.empty() && e->shownKind() == kind && e->shownNumber() == numQ) out.push_back(e);

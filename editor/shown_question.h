@@ -29,7 +29,7 @@ class ShownQuestion {
   // The editor's window.
   virtual ui::Form& window() = 0;
 
-  virtual store::schema::Kind shownKind() const = 0;
+  virtual bank::schema::Kind shownKind() const = 0;
   // The question and the pool on screen; empty when none is shown.
   virtual std::string shownNumber() const = 0;
   virtual std::string shownPool() const = 0;
@@ -61,6 +61,6 @@ void selectRange(QWidget& box, const TextRange& range);
 // The editors that are open (shown or not), in no particular order.
 std::vector<ShownQuestion*> openEditors();
 // Those that show question numQ of kind.
-std::vector<ShownQuestion*> editorsShowing(store::schema::Kind kind, const std::string& numQ);
+std::vector<ShownQuestion*> editorsShowing(bank::schema::Kind kind, const std::string& numQ);
 
 }  // namespace editor

@@ -8,7 +8,7 @@
 namespace editor {
 
 using store::Value;
-using store::schema::SizeOf;
+using bank::schema::SizeOf;
 
 namespace {
 

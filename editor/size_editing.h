@@ -53,7 +53,7 @@ class SizeEditing {
   // The focused element's size variables by pFocus; nullptr when nothing is focused.
   const SizeTarget* focusedTarget() const;
   // The size that a typed value goes to; SizeOf::None for none.
-  store::schema::SizeOf typedValueSize() const;
+  bank::schema::SizeOf typedValueSize() const;
 
   SizeControls c_;
   const EditorKind& kind_;

@@ -10,8 +10,8 @@ namespace editor {
 
 namespace {
 
-using store::schema::FieldType;
-using store::schema::FieldWrite;
+using bank::schema::FieldType;
+using bank::schema::FieldWrite;
 
 // A word and the blanks after it; words are compared without their blanks, so that a word
 // followed by a blank in one text and ending the other is the same word.
@@ -50,7 +50,7 @@ std::string escaped(const std::string& s) {
 }
 
 // As the rich-text box gives its text, breaks as CR LF: what the History window compares.
-std::string plain(const store::schema::Field& f, const store::Value& v) {
+std::string plain(const bank::schema::Field& f, const store::Value& v) {
   return bank::PlainText(bank::Breaks::AsTheBoxGivesThem).of(f.type, v).toStdString();
 }
 
@@ -89,9 +89,9 @@ std::vector<DiffPart> wordDiff(const std::string& before, const std::string& aft
   return parts;
 }
 
-std::vector<ShownField> shownFields(store::schema::Kind kind, const Record& values) {
+std::vector<ShownField> shownFields(bank::schema::Kind kind, const Record& values) {
   std::vector<ShownField> out;
-  for (const store::schema::Field& f : store::schema::kindEntry(kind).fields) {
+  for (const bank::schema::Field& f : bank::schema::kindEntry(kind).fields) {
     if (f.write != FieldWrite::Content && f.write != FieldWrite::ContentIfGiven) continue;
     auto it = values.find(f.name);
     out.push_back({bank::fieldLabel(f.name), it == values.end() ? std::string() : plain(f, it->second)});

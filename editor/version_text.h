@@ -29,7 +29,7 @@ struct ShownField {
   std::string name;  // as the user reads it: "Choice A", "Passage", "Statement 1"
   std::string text;
 };
-std::vector<ShownField> shownFields(store::schema::Kind kind, const Record& values);
+std::vector<ShownField> shownFields(bank::schema::Kind kind, const Record& values);
 // The same fields of a kept version.
 Record recordOf(const store::history::Version& v);
 

@@ -99,12 +99,12 @@ void run(sqlite3* db, const std::string& sql, Input* in = nullptr) {
 sqlite3* openKeyed(const fs::path& file) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  sqlite3_key(db, store::schema::kBankKey, static_cast<int>(std::strlen(store::schema::kBankKey)));
+  sqlite3_key(db, bank::schema::kBankKey, static_cast<int>(std::strlen(bank::schema::kBankKey)));
   return db;
 }
 
 void names() {
-  sqlite3* db = openKeyed(store::schema::bankPath(templateDir()));
+  sqlite3* db = openKeyed(bank::schema::bankPath(templateDir()));
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db,
                      "SELECT type, name, sql LIKE 'CREATE VIRTUAL%' FROM sqlite_master "
@@ -127,7 +127,7 @@ void names() {
 }
 
 void junk(const uint8_t* data, size_t size) {
-  sqlite3* db = openKeyed(store::schema::bankPath(workDir()));
+  sqlite3* db = openKeyed(bank::schema::bankPath(workDir()));
   Input in(data, size);
   run(db, "BEGIN");
   for (int ops = 0; !in.empty() && ops < 64; ++ops) {

@@ -32,7 +32,7 @@ sqlflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-re
           -I"$root/store/include" -I"$root/store/src" -I"$root/platform" -I"$root/bank" -I"$root/history" -I"$engine_dir"
           $(pkg-config --cflags libpq))
 clang++ "${sqlflags[@]}" -o "$out/jet_sql_fuzz" \
-  "$root/fuzz/jet_sql_fuzz.cpp" "$root"/store/src/*.cpp "$root"/history/*.cpp "$root"/bank/operation.cpp "$root"/platform/posix.cpp \
+  "$root/fuzz/jet_sql_fuzz.cpp" "$root"/store/src/*.cpp "$root"/history/*.cpp "$root"/bank/{kind_registry,schema,server_schema,bank_files,bank_check,server_bank,operation}.cpp "$root"/platform/posix.cpp \
   "$engine_obj" $(pkg-config --libs libpq) -lpthread -lm
 echo "built $out/jet_sql_fuzz"
 jetflags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined

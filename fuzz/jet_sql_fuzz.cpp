@@ -26,9 +26,9 @@ store::Connection& bankConnection() {
     const char* dir = mkdtemp(pattern);
     if (!dir) std::abort();
     store::registerExtension(history::extension());  // its triggers are on the tables, as in the program
-    store::schema::createBank(dir);
+    bank::schema::createBank(dir);
     auto* c = new store::Connection;
-    c->open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
+    c->open(bank::schema::bankPath(dir).string(), bank::schema::kBankKey);
     return c;
   }();
   return *conn;

@@ -22,7 +22,7 @@
 
 namespace history {
 
-namespace schema = store::schema;
+namespace schema = bank::schema;
 using store::Connection;
 using store::Value;
 

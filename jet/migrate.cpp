@@ -52,8 +52,8 @@ std::vector<const Row*> rowsOf(const Table& t, const std::vector<size_t>& indexe
 }
 
 bool isQuestionTable(const std::string& name) {
-  for (auto k : store::schema::kAllKinds)
-    if (sameName(name, store::schema::tableName(k))) return true;
+  for (auto k : bank::schema::kAllKinds)
+    if (sameName(name, bank::schema::tableName(k))) return true;
   return false;
 }
 
@@ -107,7 +107,7 @@ std::vector<Plan> plan(const Database& source, bool isBank, MigrationResult& res
       throw MigrationError("'" + source.file.string() + "' has a table named '" + t.name +
                            "', a name this program keeps for itself; rename it in the source first.");
     // The bank reaches these through its links; a local table of that name would hide them.
-    for (const char* linked : store::schema::kLinkedUserTables)
+    for (const char* linked : bank::schema::kLinkedUserTables)
       if (isBank && sameName(t.name, linked))
         throw MigrationError("'" + source.file.string() + "' holds its own table '" + t.name +
                              "', which belongs in the user database; move its rows there first.");
@@ -137,7 +137,7 @@ void writeFile(const fs::path& file, const char* key, std::vector<Plan>& plans,
                const std::pair<fs::path, fs::path>& relink = {}) {
   TableFile w = TableFile::openForWriting(file, key);
   if (!relink.first.empty())
-    w.repointLinks(store::schema::userLinkConnect(relink.first), store::schema::userLinkConnect(relink.second));
+    w.repointLinks(bank::schema::userLinkConnect(relink.first), bank::schema::userLinkConnect(relink.second));
   for (Plan& p : plans) {
     const Table& t = *p.source;
     const std::vector<store::ColumnDef> columns = columnsOf(t);
@@ -204,7 +204,7 @@ void place(const fs::path& staging, const fs::path& target) {
   }
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(staging)) names.push_back(e.path().filename().string());
-  std::stable_partition(names.begin(), names.end(), [](const std::string& n) { return n != store::schema::kBankFile; });
+  std::stable_partition(names.begin(), names.end(), [](const std::string& n) { return n != bank::schema::kBankFile; });
   {
     std::ofstream list(staging / kMovingList);
     for (const std::string& n : names) list << n << "\n";
@@ -243,7 +243,7 @@ fs::path stagingFolder(const fs::path& dir) {
 }
 
 MigrationResult migrate(const Database& bank, const Database& user, const fs::path& dir, const std::string& salvageReport) {
-  namespace schema = store::schema;
+  namespace schema = bank::schema;
   const fs::path target = targetOf(dir), staging = stagingFolder(dir);
   MigrationResult result;
   if (removeLeftover(staging, target))

@@ -13,14 +13,14 @@ KindGeometry stemAndChoices(double defaultQuestionHeight) {
   return g;
 }
 
-using enum store::schema::SizeOf;
+using enum bank::schema::SizeOf;
 
 std::vector<SizeTarget> sharedWidthTargets() {
   return {{"0", QuestionHeight, QuestionWidth}, {"1", ChoiceHeightA, ChoiceWidth}, {"2", ChoiceHeightB, ChoiceWidth},
           {"3", ChoiceHeightC, ChoiceWidth},    {"4", ChoiceHeightD, ChoiceWidth}, {"5", ChoiceHeightE, ChoiceWidth}};
 }
 
-std::vector<std::pair<store::schema::SizeOf, double>> resetAllTo(double value) {
+std::vector<std::pair<bank::schema::SizeOf, double>> resetAllTo(double value) {
   return {{QuestionWidth, value},  {QuestionHeight, value}, {ChoiceWidth, value},    {ChoiceHeightA, value},
           {ChoiceHeightB, value}, {ChoiceHeightC, value},  {ChoiceHeightD, value}, {ChoiceHeightE, value}};
 }

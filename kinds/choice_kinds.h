@@ -17,7 +17,7 @@ editor::KindGeometry stemAndChoices(double defaultQuestionHeight);
 std::vector<editor::SizeTarget> sharedWidthTargets();
 
 // The eight layout variables of the stem and the choices to `value`.
-std::vector<std::pair<store::schema::SizeOf, double>> resetAllTo(double value);
+std::vector<std::pair<bank::schema::SizeOf, double>> resetAllTo(double value);
 
 std::unique_ptr<editor::ChoicesPanel> plainChoices(QWidget* parent);
 std::unique_ptr<editor::ChoicesPanel> richChoices(QWidget* parent);

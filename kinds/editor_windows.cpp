@@ -12,16 +12,16 @@ namespace kinds {
 namespace {
 
 template <class Editor>
-ui::Form* make(store::ProgramState& state, ui::Form& formInit) {
+ui::Form* make(bank::ProgramState& state, ui::Form& formInit) {
   return new Editor(state, formInit);
 }
 
 struct Entry {
-  store::schema::Kind kind;
+  bank::schema::Kind kind;
   KindWindowFactory open;
 };
 
-using store::schema::Kind;
+using bank::schema::Kind;
 const Entry kWindows[] = {
     {Kind::SC, make<FormSCEdit>}, {Kind::CR, make<FormCREdit>}, {Kind::RC, make<FormRCEdit>},
     {Kind::PS, make<FormPSEdit>}, {Kind::DS, make<FormDSEdit>}, {Kind::AWA, make<FormAWAEdit>},
@@ -29,7 +29,7 @@ const Entry kWindows[] = {
 
 }  // namespace
 
-KindWindowFactory editorWindow(store::schema::Kind kind) {
+KindWindowFactory editorWindow(bank::schema::Kind kind) {
   for (const Entry& e : kWindows)
     if (e.kind == kind) return e.open;
   return nullptr;

@@ -10,9 +10,9 @@ namespace kinds {
 
 // Creates the kind's editor, ready to be shown. The editor works over state.pConn() and,
 // when it is unloaded, shows formInit again.
-using KindWindowFactory = ui::Form* (*)(store::ProgramState& state, ui::Form& formInit);
+using KindWindowFactory = ui::Form* (*)(bank::ProgramState& state, ui::Form& formInit);
 
 // The kind's editor; nullptr for a kind without one.
-KindWindowFactory editorWindow(store::schema::Kind kind);
+KindWindowFactory editorWindow(bank::schema::Kind kind);
 
 }  // namespace kinds

@@ -27,7 +27,7 @@ namespace sql = store::statements;
 
 namespace {
 
-std::string bankConnect() { return std::string("MS Access;pwd=") + store::schema::kBankKey; }
+std::string bankConnect() { return std::string("MS Access;pwd=") + bank::schema::kBankKey; }
 
 // Opens a connection of our own to a file with its key, as the listings and the copy do.
 void openSource(store::Connection& conn, const std::string& file, const char* key) {
@@ -41,15 +41,15 @@ class OurFileSource : public ImportSource {
   explicit OurFileSource(std::string path) : path_(std::move(path)) {}
 
   std::vector<std::string> pools(const std::string& table) override {
-    return distinct(sql::poolsOfSource(table), store::schema::kBankKey, "src");
+    return distinct(sql::poolsOfSource(table), bank::schema::kBankKey, "src");
   }
 
   std::vector<std::string> memoNumbers() override {
-    return distinct(sql::memoNumbers(), store::schema::kUserKey, "numQ");
+    return distinct(sql::memoNumbers(), bank::schema::kUserKey, "numQ");
   }
 
   Memo memo(const std::string& numQ) override {
-    if (!memos_.isOpen()) openSource(memos_, path_, store::schema::kUserKey);
+    if (!memos_.isOpen()) openSource(memos_, path_, bank::schema::kUserKey);
     store::Recordset rs;
     rs.open(sql::sourceMemo(numQ), memos_, store::adOpenDynamic, store::adLockReadOnly);
     Memo m{rs.value("probtype"), rs.value("numQ"), rs.value("choice"), rs.value("description"),
@@ -64,12 +64,12 @@ class OurFileSource : public ImportSource {
     deleteImportTable(db);
     db.close();
     store::Connection conn;
-    openSource(conn, path_, store::schema::kBankKey);
+    openSource(conn, path_, bank::schema::kBankKey);
     const std::string statement = sql::copyPoolIntoImportTable(table, pool);
     before(statement);
     conn.execute(statement);
     conn.close();
-    return ";DATABASE=" + path_ + ";pwd=" + store::schema::kBankKey + ";";
+    return ";DATABASE=" + path_ + ";pwd=" + bank::schema::kBankKey + ";";
   }
 
   std::string stagedFile() const override { return path_; }
@@ -125,9 +125,9 @@ void requireSameColumns(store::Connection& conn, const std::string& table) {
 // Whether a column of a bank table holds numbers (or dates): the file's engine lets such a
 // field hold an empty text, which the server's cannot; it is the empty field, Null.
 bool holdsNumbers(const std::string& table, const std::string& column) {
-  for (const store::schema::TableSpec& t : store::schema::bankTables()) {
+  for (const bank::schema::TableSpec& t : bank::schema::bankTables()) {
     if (!store::equalsIgnoringCase(t.name, table)) continue;
-    for (const store::schema::Column& c : t.columns)
+    for (const bank::schema::Column& c : t.columns)
       if (store::equalsIgnoringCase(c.name, column)) return c.type.rfind("TEXT", 0) != 0;
   }
   return false;
@@ -160,9 +160,9 @@ void insertStagedRows(store::Connection& bank, store::Connection& staged, const 
 // Detaches the staged file from the bank's connection when the import ends, however it
 // ends, and before it is staged again (a Jet source's staging file is made anew).
 struct SourceDetach {
-  store::ProgramState& state;
+  bank::ProgramState& state;
   std::string file;
-  SourceDetach(store::ProgramState& s, std::string f) : state(s), file(std::move(f)) { detach(); }
+  SourceDetach(bank::ProgramState& s, std::string f) : state(s), file(std::move(f)) { detach(); }
   ~SourceDetach() { detach(); }
   void detach() {
     try {
@@ -200,9 +200,9 @@ bool opensWith(const std::string& file, const char* key) {
 std::string whyNotOpened(const std::string& file, const char* key) {
   const std::string head = headOf(file, 512);
   if (head.rfind(std::string("SQLite format 3", 16), 0) == 0) return "It is a database file with another key.";
-  for (const char* other : {store::schema::kBankKey, store::schema::kUserKey})
+  for (const char* other : {bank::schema::kBankKey, bank::schema::kUserKey})
     if (std::string_view(other) != key && opensWith(file, other))
-      return other == store::schema::kUserKey ? "It is a user database, which has another key than a bank."
+      return other == bank::schema::kUserKey ? "It is a user database, which has another key than a bank."
                                               : "It is a bank, which has another key than a user database.";
   std::error_code ec;
   const auto size = fs::file_size(file, ec);
@@ -213,8 +213,8 @@ std::string whyNotOpened(const std::string& file, const char* key) {
   if (ec || size == 0 || text) return "It is not a database file.";
   // A database file is whole pages, and one whose first page the key opens is ours: either way a
   // file that does not open was cut short or damaged, not made with another key.
-  if (size % store::kPageSize != 0) return kCutShort;
-  if (store::onlyFirstPageOpens(file, key)) return kDamaged;
+  if (size % bank::kPageSize != 0) return kCutShort;
+  if (bank::onlyFirstPageOpens(file, key)) return kDamaged;
   return "It is a database file with another key, or its first page is damaged.";
 }
 
@@ -232,7 +232,7 @@ void requirePool(ImportSource& source, const std::string& table, const std::stri
                 "There is no pool " + pool + " in " + table + " of the source file; nothing was imported.");
 }
 
-void requireForeignFile(const store::ProgramState& state, const std::string& file) {
+void requireForeignFile(const bank::ProgramState& state, const std::string& file) {
   if (!canImportFrom(state.appFolder, file)) throw DbError(kInvalidFileName, "Invalid File Name.");
 }
 
@@ -253,8 +253,8 @@ namespace {
 std::string nameProblem(const fs::path& folder, const std::string& sourceFile) {
   if (sourceFile.find(';') != std::string::npos) return "Its name contains \";\", which a link cannot hold.";
   std::error_code ec;
-  if (fs::equivalent(store::schema::bankPath(folder), sourceFile, ec)) return "It is the bank itself.";
-  if (fs::equivalent(store::schema::userPath(folder), sourceFile, ec)) return "It is this folder's user database.";
+  if (fs::equivalent(bank::schema::bankPath(folder), sourceFile, ec)) return "It is the bank itself.";
+  if (fs::equivalent(bank::schema::userPath(folder), sourceFile, ec)) return "It is this folder's user database.";
   return "";
 }
 
@@ -273,7 +273,7 @@ std::string importFileProblem(const fs::path& folder, const std::string& sourceF
     return "It " + what + ".";
   if (jet::isJetFile(sourceFile) || !key) return "";
   try {
-    if (store::checkFile(sourceFile, key, /*countRows=*/false).whole()) return "";
+    if (bank::checkFile(sourceFile, key, /*countRows=*/false).whole()) return "";
   } catch (const DbError& e) {
     if (e.number == store::err::BadPassword) return whyNotOpened(sourceFile, key);
     return e.description;
@@ -294,14 +294,14 @@ std::vector<std::string> ListImportMemos(const std::string& sourceFile) {
   return openImportSource(sourceFile, {})->memoNumbers();
 }
 
-void ImportPool(store::ProgramState& state, const std::string& sourceFile, const std::string& table,
+void ImportPool(bank::ProgramState& state, const std::string& sourceFile, const std::string& table,
                 const std::string& pool, const ImportHooks& hooks) {
   requireRegularSource(sourceFile);
   requireForeignFile(state, sourceFile);
   ImportPool(state, *openImportSource(sourceFile, stagingPath(state.appFolder)), table, pool, hooks);
 }
 
-void ImportPool(store::ProgramState& state, ImportSource& source, const std::string& table, const std::string& pool,
+void ImportPool(bank::ProgramState& state, ImportSource& source, const std::string& table, const std::string& pool,
                 const ImportHooks& hooks) {
   requirePool(source, table, pool);
   SourceDetach detach(state, source.stagedFile());
@@ -319,7 +319,7 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
   };
   if (state.pConn().onServer()) {
     store::Connection staged;
-    openSource(staged, source.stagedFile(), store::schema::kBankKey);
+    openSource(staged, source.stagedFile(), bank::schema::kBankKey);
     requireSameColumns(state.pConn().fieldNames(table), staged.fieldNames(kImportTable), table);
     if (hooks.confirm()) {
       before(sql::insertImportedPool(table));
@@ -332,7 +332,7 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
     return;
   }
   store::dao::Database bank =
-      store::dao::openDatabase(store::schema::bankPath(state.appFolder).string(), false, false, bankConnect());
+      store::dao::openDatabase(bank::schema::bankPath(state.appFolder).string(), false, false, bankConnect());
   tolerant([&] { OurFileSource::deleteImportTable(bank); });
   tolerant([&] {
     store::dao::TableDef link = bank.createTableDef(kImportTable);
@@ -353,14 +353,14 @@ void ImportPool(store::ProgramState& state, ImportSource& source, const std::str
   hooks.log(" successfully completed.");
 }
 
-void ImportMemos(store::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
+void ImportMemos(bank::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks) {
   requireRegularSource(sourceFile);
   requireForeignFile(state, sourceFile);
   ImportMemos(state, *openImportSource(sourceFile, stagingPath(state.appFolder)), numbers, hooks);
 }
 
-void ImportMemos(store::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,
+void ImportMemos(bank::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks) {
   // Read before the question: a source that is gone or unreadable is refused before it.
   std::vector<Memo> memos;

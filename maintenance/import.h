@@ -60,18 +60,18 @@ std::vector<std::string> ListImportMemos(const std::string& sourceFile);
 // The insert runs only when confirm() says so; a repeated question number inserts nothing,
 // and a pool that the source's table does not hold is refused before anything is written.
 // Failures that stop the import are thrown as store::DbError.
-void ImportPool(store::ProgramState& state, const std::string& sourceFile, const std::string& table,
+void ImportPool(bank::ProgramState& state, const std::string& sourceFile, const std::string& table,
                 const std::string& pool, const ImportHooks& hooks);
 // The same from a source already open (the file checks are the caller's).
-void ImportPool(store::ProgramState& state, ImportSource& source, const std::string& table, const std::string& pool,
+void ImportPool(bank::ProgramState& state, ImportSource& source, const std::string& table, const std::string& pool,
                 const ImportHooks& hooks);
 
 // Appends the source's memos of the given question numbers to this folder's memos (a new
 // memo where there is none), all or nothing. The memos are read before confirm() is asked;
 // nothing changes unless it says so.
-void ImportMemos(store::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
+void ImportMemos(bank::ProgramState& state, const std::string& sourceFile, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks);
-void ImportMemos(store::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,
+void ImportMemos(bank::ProgramState& state, ImportSource& source, const std::vector<std::string>& numbers,
                  const ImportHooks& hooks);
 
 }  // namespace maintenance

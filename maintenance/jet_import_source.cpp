@@ -68,8 +68,8 @@ class JetSource : public ImportSource {
     for (size_t i = 0; i < t.rows.size(); ++i)
       if (matches(t.rows[i][src], pool)) rows.push_back(i);
     before(store::statements::copyPoolIntoImportTable(table, pool));
-    jet::stageTable(staging_, store::schema::kBankKey, kImportTable, t, rows);
-    return ";DATABASE=" + staging_.string() + ";pwd=" + store::schema::kBankKey + ";";
+    jet::stageTable(staging_, bank::schema::kBankKey, kImportTable, t, rows);
+    return ";DATABASE=" + staging_.string() + ";pwd=" + bank::schema::kBankKey + ";";
   }
 
   std::string stagedFile() const override { return staging_.string(); }

@@ -9,12 +9,12 @@
 
 namespace pools {
 
-using EditionRules = store::schema::EditionRules;
+using EditionRules = bank::schema::EditionRules;
 
 // The rules of a multiple-choice kind; std::logic_error for a kind without edition work.
-const EditionRules& editionRules(store::schema::Kind kind);
+const EditionRules& editionRules(bank::schema::Kind kind);
 
 // The kind named "SC", "CR", "RC", "DS" or "PS" (any case); false for another text.
-bool choiceKindNamed(const std::string& name, store::schema::Kind& kind);
+bool choiceKindNamed(const std::string& name, bank::schema::Kind& kind);
 
 }  // namespace pools

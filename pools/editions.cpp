@@ -111,9 +111,9 @@ static std::vector<std::string> createEditionPoolOnce(store::Connection& conn, c
     Recordset rs;
     rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
     rs.addNew();
-    rs.setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Pool), og);
+    rs.setValue(bank::schema::fieldFor(rules.kind, bank::schema::Holds::Pool), og);
     rs.setValue("numQ", number);
-    rs.setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Answer), "A");
+    rs.setValue(bank::schema::fieldFor(rules.kind, bank::schema::Holds::Answer), "A");
     if (rules.countField) rs.setValue(rules.countField, qnumberText);
     rs.update();
     rs.close();
@@ -169,7 +169,7 @@ static long updateAnswerKeysOnce(store::Connection& conn, const EditionRules& ru
       if (isEmptyNumber(number)) continue;
       const long n = runningNumber(number, rules.answerKeyTable, row, "number");
       auto question = openQuestion(conn, rules.table, editionQuestionNumber(rules.answerKeyPrefix, n));
-      question->setValue(store::schema::fieldFor(rules.kind, store::schema::Holds::Answer), keys.rs.value("key"));
+      question->setValue(bank::schema::fieldFor(rules.kind, bank::schema::Holds::Answer), keys.rs.value("key"));
       question->update();
       question->close();
       ++updated;
@@ -237,7 +237,7 @@ std::vector<DuplicateFinding> findDuplicateChoices(store::Connection& conn, cons
           conn, store::adOpenDynamic, store::adLockReadOnly);
   const long total = rs.recordCount();
   std::array<const char*, 5> choiceFields;
-  for (size_t i = 0; i < 5; ++i) choiceFields[i] = store::schema::fieldFor(rules.kind, store::schema::choiceAt(i));
+  for (size_t i = 0; i < 5; ++i) choiceFields[i] = bank::schema::fieldFor(rules.kind, bank::schema::choiceAt(i));
   for (long row = 0; !rs.eof(); ++row, rs.moveNext()) {
     if (progress) progress(row, total);
     std::array<std::string, 5> choice;

@@ -28,9 +28,9 @@ std::vector<std::string> freePoolNumbers(store::Connection& conn, const Progress
   // One read of the numbers in use per table, not a count per number and table: on a server
   // each statement is a round trip.
   std::set<std::string> used;
-  for (store::schema::Kind k : store::schema::choiceKinds()) {
+  for (bank::schema::Kind k : bank::schema::choiceKinds()) {
     store::Recordset rs;
-    rs.open(sql::usedNumberPrefixes(store::schema::tableName(k)), conn, store::adOpenDynamic, store::adLockReadOnly);
+    rs.open(sql::usedNumberPrefixes(bank::schema::tableName(k)), conn, store::adOpenDynamic, store::adLockReadOnly);
     for (; !rs.eof(); rs.moveNext())
       if (!rs.value("prefix").isNull()) used.insert(rs.value("prefix").toString());
     rs.close();
@@ -47,9 +47,9 @@ std::vector<std::string> freePoolNumbers(store::Connection& conn, const Progress
 namespace {
 
 // The field of the table's kind that holds what.
-std::string fieldOf(const std::string& table, store::schema::Holds what) {
-  const auto kind = store::schema::kindWithTable(table);
-  const char* field = kind ? store::schema::fieldFor(*kind, what) : nullptr;
+std::string fieldOf(const std::string& table, bank::schema::Holds what) {
+  const auto kind = bank::schema::kindWithTable(table);
+  const char* field = kind ? bank::schema::fieldFor(*kind, what) : nullptr;
   if (!field) throw std::logic_error(table + " is not the table of a question kind with pools");
   return field;
 }
@@ -62,9 +62,9 @@ bool addQuestionIfNew(store::Connection& conn, const std::string& table, const s
   store::Recordset rs;
   rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic);
   rs.addNew();
-  rs.setValue(fieldOf(table, store::schema::Holds::Pool), pool);
+  rs.setValue(fieldOf(table, bank::schema::Holds::Pool), pool);
   rs.setValue("numQ", number);
-  rs.setValue(fieldOf(table, store::schema::Holds::Answer), "A");
+  rs.setValue(fieldOf(table, bank::schema::Holds::Answer), "A");
   rs.update();
   rs.close();
   return true;
@@ -121,7 +121,7 @@ std::string addedMeanwhileText(const std::string& wanted, const std::string& the
 std::string poolNumbered(store::Connection& conn, const std::string& table, const std::string& poolNumber) {
   store::Recordset rs;
   rs.open(sql::poolsOfNumbersWithPrefix(table, poolNumber), conn, store::adOpenDynamic, store::adLockReadOnly);
-  const std::string poolField = fieldOf(table, store::schema::Holds::Pool);
+  const std::string poolField = fieldOf(table, bank::schema::Holds::Pool);
   std::string found;
   for (; !rs.eof() && found.empty(); rs.moveNext())
     if (const std::string pool = rs.value(poolField).toString(); poolNumberOf(pool) == poolNumber) found = pool;

@@ -25,27 +25,27 @@ namespace search {
 
 namespace sidx = search::index;
 using store::Value;
-using store::schema::FieldType;
-using store::schema::FieldWrite;
+using bank::schema::FieldType;
+using bank::schema::FieldWrite;
 
 namespace {
 
 // Text that the user reads as words: the answer letter and the passage number are written
 // with the content but have no place among the searched text.
-bool searched(Kind kind, const store::schema::Field& f) {
+bool searched(Kind kind, const bank::schema::Field& f) {
   return (f.type == FieldType::Rtf || f.type == FieldType::Text) &&
          (f.write == FieldWrite::Content || f.write == FieldWrite::ContentIfGiven) &&
          !bank::fieldPlace(kind, f.name).empty();
 }
 
 FieldType typeOf(Kind kind, const std::string& field) {
-  for (const store::schema::Field& f : store::schema::kindEntry(kind).fields)
+  for (const bank::schema::Field& f : bank::schema::kindEntry(kind).fields)
     if (field == f.name) return f.type;
   return FieldType::Text;
 }
 
 // The field that names the question's group: its pool, or for essay topics their type.
-const char* poolField(Kind kind) { return store::schema::fieldFor(kind, store::schema::Holds::Pool); }
+const char* poolField(Kind kind) { return bank::schema::fieldFor(kind, bank::schema::Holds::Pool); }
 
 // The essay topics' types, as stored and as shown.
 constexpr std::pair<const char*, const char*> kEssayTypes[] = {{"A", "Argument"}, {"I", "Issue"}};
@@ -114,7 +114,7 @@ std::vector<std::vector<sidx::Entry>> entriesOf(const Batch& batch) {
 void indexWhole(sidx::Index& idx, const Progress& progress) {
   idx.clear();
   long long total = 0, done = 0;
-  for (Kind k : store::schema::kAllKinds) total += idx.countQuestions(k);
+  for (Kind k : bank::schema::kAllKinds) total += idx.countQuestions(k);
   const std::unique_ptr<sidx::Filler> filler = idx.filler();
   int shown = -1;
   // Converting the RTF and writing the index take about as long each: a batch is converted
@@ -139,7 +139,7 @@ void indexWhole(sidx::Index& idx, const Progress& progress) {
     if (previous) write(*previous);
     previous = std::move(next);
   };
-  for (Kind k : store::schema::kAllKinds) {
+  for (Kind k : bank::schema::kAllKinds) {
     Batch batch{k, {}, {}};
     idx.forEachQuestion(k, readFields(k), [&](const std::string& numQ, const std::vector<Value>& values) {
       batch.numQs.push_back(numQ);
@@ -185,9 +185,9 @@ int fieldOrder(Kind kind, const std::string& field) {
 const std::vector<std::string>& searchedFields(Kind kind) {
   static const std::vector<std::vector<std::string>> all = [] {
     std::vector<std::vector<std::string>> v;
-    for (Kind k : store::schema::kAllKinds) {
+    for (Kind k : bank::schema::kAllKinds) {
       std::vector<std::string> fields;
-      for (const store::schema::Field& f : store::schema::kindEntry(k).fields)
+      for (const bank::schema::Field& f : bank::schema::kindEntry(k).fields)
         if (searched(k, f)) fields.push_back(f.name);
       v.push_back(fields);
     }
@@ -281,7 +281,7 @@ void markPlaces(store::Connection& conn, std::vector<Result>& results, size_t fr
   // The index keeps no text: each question of the batch is read once and its fields made
   // into plain text again, as they were when indexed.
   std::map<std::pair<Kind, std::string>, std::vector<Value>> stored;
-  for (Kind k : store::schema::kAllKinds) {
+  for (Kind k : bank::schema::kAllKinds) {
     std::set<std::string> numQs;
     for (size_t i = from; i < to; ++i)
       if (results[i].kind == k) numQs.insert(results[i].numQ);
@@ -401,10 +401,10 @@ int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::ve
     }
     if (byField.empty()) continue;
     // Held until the commit, so that no other editor changes it between the check and the write.
-    conn.holdRows(store::statements::questionSource(store::schema::tableName(q.kind), q.numQ));
+    conn.holdRows(store::statements::questionSource(bank::schema::tableName(q.kind), q.numQ));
     std::vector<Value> now;
     const bool exists = storedQuestion(conn, q.kind, q.numQ, &now).has_value();
-    const std::string name = std::string(store::schema::kindName(q.kind)) + " question " + q.numQ;
+    const std::string name = std::string(bank::schema::kindName(q.kind)) + " question " + q.numQ;
     if (!exists)
       throw store::DbError(store::err::Generic,
                            name + " no longer exists: another program has deleted it since the search. Nothing was replaced.");
@@ -416,7 +416,7 @@ int applyReplace(store::Connection& conn, const ReplacePlan& plan, const std::ve
       replaced += static_cast<int>(ranges.size());
       changed.emplace_back(field, replacedValue(q.kind, field, q.values.at(field), ranges, with));
     }
-    bank::writeFields(conn, store::schema::tableName(q.kind), q.numQ, changed);
+    bank::writeFields(conn, bank::schema::tableName(q.kind), q.numQ, changed);
     reindexQuestion(conn, q.kind, q.numQ);
   }
   t.commit();

@@ -17,7 +17,7 @@
 
 namespace search {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 // The fields of a kind that are searched, in stored order: the stem or topic, the passage,
 // the statements and the choices.

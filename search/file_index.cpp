@@ -20,21 +20,21 @@ std::string literal(const std::string& text) { return store::textLiteral(text); 
 // pool (or type) and every text column.
 std::string watchedColumns(Kind k) {
   std::string cols = "numQ";
-  for (const store::schema::Field& f : store::schema::kindEntry(k).fields)
-    if (f.type == store::schema::FieldType::Rtf || f.type == store::schema::FieldType::Text) cols += ", " + ident(f.name);
+  for (const bank::schema::Field& f : bank::schema::kindEntry(k).fields)
+    if (f.type == bank::schema::FieldType::Rtf || f.type == bank::schema::FieldType::Text) cols += ", " + ident(f.name);
   return cols;
 }
 
 std::string triggerName(Kind k, const char* event) {
-  return "zx_search_" + std::string(store::schema::tableName(k)) + "_" + event;
+  return "zx_search_" + std::string(bank::schema::tableName(k)) + "_" + event;
 }
 
 // Marks each question that a statement of any program inserts, changes or deletes.
 std::string triggersSql(Kind k) {
-  const std::string table = ident(store::schema::tableName(k));
+  const std::string table = ident(bank::schema::tableName(k));
   // Until the first build there is nothing to keep up to date: the build reads every question.
   auto mark = [&](const char* row) {
-    return "INSERT INTO zx_search_marks (kind, numQ) SELECT " + literal(store::schema::kindName(k)) + ", " + row +
+    return "INSERT INTO zx_search_marks (kind, numQ) SELECT " + literal(bank::schema::kindName(k)) + ", " + row +
            ".numQ FROM zx_search_state WHERE built = 1; ";
   };
   return "CREATE TRIGGER IF NOT EXISTS " + ident(triggerName(k, "insert")) + " AFTER INSERT ON " + table + " BEGIN " +
@@ -84,7 +84,7 @@ void runKept(Engine& e, const char* sql, const std::vector<Value>& params) {
 
 // Adds the entries of one question with statements the engine keeps for the next question.
 void addEntries(Engine& e, const QuestionRef& q, const std::vector<Entry>& entries) {
-  const Value kind(store::schema::kindName(q.kind));
+  const Value kind(bank::schema::kindName(q.kind));
   for (const Entry& entry : entries) {
     runKept(e, kInsertDoc, {kind, Value(q.numQ), Value(entry.field), Value(entry.pool), Value(entry.length)});
     runKept(e, kInsertWords, {Value(entry.words)});
@@ -126,21 +126,27 @@ class FileIndex : public Index {
 
   // The bank, not the user database beside it.
   bool appliesTo() override {
-    for (Kind k : store::schema::kAllKinds)
-      if (e_.hasTable(store::schema::tableName(k))) return true;
+    for (Kind k : bank::schema::kAllKinds)
+      if (e_.hasTable(bank::schema::tableName(k))) return true;
     return false;
   }
-  void create() override { createTables(); }
-  bool settled() override { return !lacksSomething(); }
-  // Whatever the version: an index of an earlier layout is recognised by its tables and made anew.
-  void upgrade(int /*from*/) override { createTables(); }
+  // The tables and triggers are made at the first search or rebuild (keepWhole), not with the
+  // bank: until then the triggers would make each write of a question keep a statement journal
+  // of the pages it changes (each one more page to encrypt), in a bank that is never searched.
+  void create() override {}
+  bool settled() override { return !present() || !lacksSomething(); }
+  // Whatever the version: an index of an earlier layout is recognised by its tables and made
+  // anew; a bank without one gets it at its first search.
+  void upgrade(int /*from*/) override {
+    if (present()) createTables();
+  }
   std::vector<std::string> problems(int version) override {
-    if (version < 1) return {};
-    if (!present()) return {"the search index's tables are missing"};
+    // No index yet is no fault: the first search makes it.
+    if (version < 1 || !present()) return {};
     std::vector<std::string> out;
-    for (Kind k : store::schema::kAllKinds)
-      if (e_.hasTable(store::schema::tableName(k)) && !hasTriggers(k))
-        out.push_back(std::string("the search index does not learn of changes to ") + store::schema::tableName(k) +
+    for (Kind k : bank::schema::kAllKinds)
+      if (e_.hasTable(bank::schema::tableName(k)) && !hasTriggers(k))
+        out.push_back(std::string("the search index does not learn of changes to ") + bank::schema::tableName(k) +
                       " (its triggers are missing)");
     return out;
   }
@@ -187,7 +193,7 @@ class FileIndex : public Index {
 
   void putEntries(const QuestionRef& q, const std::vector<Entry>& entries) override {
     const long long dead = e_.run("DELETE FROM zx_search_docs WHERE kind=?1 AND numQ=?2;",
-                                  {Value(store::schema::kindName(q.kind)), Value(q.numQ)});
+                                  {Value(bank::schema::kindName(q.kind)), Value(q.numQ)});
     if (dead > 0) runKept(e_, "UPDATE zx_search_state SET dead = dead + ?1;", {Value(dead)});
     addEntries(e_, q, entries);
   }
@@ -204,7 +210,7 @@ class FileIndex : public Index {
 
   void forEachQuestion(Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
                        const std::string* numQ) override {
-    if (!e_.hasTable(store::schema::tableName(kind))) return;
+    if (!e_.hasTable(bank::schema::tableName(kind))) return;
     visitRows(*e_.query(questionsSql(kind, fields, numQ != nullptr), numQ ? std::vector<Value>{Value(*numQ)}
                                                                          : std::vector<Value>{}),
               fields.size(), visit);
@@ -212,14 +218,14 @@ class FileIndex : public Index {
 
   void forEachQuestionOf(Kind kind, const std::vector<std::string>& fields, const std::vector<std::string>& numQs,
                          const QuestionVisitor& visit) override {
-    if (numQs.empty() || !e_.hasTable(store::schema::tableName(kind))) return;
+    if (numQs.empty() || !e_.hasTable(bank::schema::tableName(kind))) return;
     const std::string sql = questionsSql(kind, fields, true);
     for (const std::string& numQ : numQs) visitRows(*e_.queryKept(sql, {Value(numQ)}), fields.size(), visit);
   }
 
   long long countQuestions(Kind kind) override {
-    if (!e_.hasTable(store::schema::tableName(kind))) return 0;
-    return integer(e_, "SELECT count(*) FROM " + ident(store::schema::tableName(kind)) + " WHERE numQ IS NOT NULL;");
+    if (!e_.hasTable(bank::schema::tableName(kind))) return 0;
+    return integer(e_, "SELECT count(*) FROM " + ident(bank::schema::tableName(kind)) + " WHERE numQ IS NOT NULL;");
   }
 
   std::vector<Hit> matchEntries(const TermQuery& query, const Filter& filter) override {
@@ -234,7 +240,7 @@ class FileIndex : public Index {
     if (!filter.kinds.empty()) {
       sql += " AND d.kind IN (";
       for (size_t i = 0; i < filter.kinds.size(); ++i)
-        sql += (i ? ", " : "") + literal(store::schema::kindName(filter.kinds[i]));
+        sql += (i ? ", " : "") + literal(bank::schema::kindName(filter.kinds[i]));
       sql += ")";
     }
     if (!filter.pool.empty()) {
@@ -276,8 +282,8 @@ class FileIndex : public Index {
     if (!present()) return true;
     // A question table made after the index (an import of a kind the bank lacked) gets its
     // triggers too.
-    for (Kind k : store::schema::kAllKinds)
-      if (e_.hasTable(store::schema::tableName(k)) && !hasTriggers(k)) return true;
+    for (Kind k : bank::schema::kAllKinds)
+      if (e_.hasTable(bank::schema::tableName(k)) && !hasTriggers(k)) return true;
     return earlierLayout() || sqlOf("zx_search_state").find("dead") == std::string::npos;
   }
 
@@ -308,15 +314,15 @@ class FileIndex : public Index {
     e_.script(std::string(kCreateWords) + kCreateDocs + kCreateDocsIndex);
     if (integer(e_, "SELECT count(*) FROM zx_search_state;") == 0) e_.run("INSERT INTO zx_search_state (built) VALUES (0);");
     std::string triggers;
-    for (Kind k : store::schema::kAllKinds)
-      if (e_.hasTable(store::schema::tableName(k))) triggers += triggersSql(k);
+    for (Kind k : bank::schema::kAllKinds)
+      if (e_.hasTable(bank::schema::tableName(k))) triggers += triggersSql(k);
     if (!triggers.empty()) e_.script(triggers);
   }
 
   static std::string questionsSql(Kind kind, const std::vector<std::string>& fields, bool oneNumber) {
     std::string sql = "SELECT numQ";
     for (const std::string& f : fields) sql += ", " + ident(f);
-    sql += " FROM " + ident(store::schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
+    sql += " FROM " + ident(bank::schema::tableName(kind)) + " WHERE numQ IS NOT NULL";
     return sql + (oneNumber ? " AND numQ = ?1;" : " ORDER BY numQ;");
   }
 

@@ -72,7 +72,7 @@ std::vector<Phrase> tokenPhrases(const TermQuery& query) {
 }
 
 Kind indexedKind(std::string_view name) {
-  if (const std::optional<Kind> k = store::schema::kindNamed(name)) return *k;
+  if (const std::optional<Kind> k = bank::schema::kindNamed(name)) return *k;
   throw store::DbError(store::err::Generic, "The search index names an unknown question kind '" + std::string(name) + "'.");
 }
 

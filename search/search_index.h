@@ -7,9 +7,10 @@
 // is never stale. The triggers use nothing but the engine's own SQL, so that any other program
 // can still write the bank.
 //
-// The index is an extension of the bank (extension()): made with the bank, added to an older bank
-// at its first writable open, never carried by a push or a publish (the copy builds its own
-// from its questions at its first search), kept by a compaction. One backend per engine, made
+// The index is an extension of the bank (extension()): in a file, made at the first search or
+// rebuild (keepWhole), so that a bank never searched pays nothing for its triggers; on a server,
+// made with the bank. Never carried by a push or a publish (the copy builds its own from its
+// questions at its first search), kept by a compaction. One backend per engine, made
 // once by the store as it opens the bank: a bank in a file keeps its index in the file's FTS4
 // tables (file_index.h), a bank on a server with the server's own full-text search
 // (server_index.h). Both work through the store's public Engine alone. Knows nothing of RTF, of
@@ -31,7 +32,7 @@
 
 namespace search::index {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 // One searched field of a question, as the index keeps it.
 struct Entry {

@@ -24,8 +24,8 @@ std::string literal(const std::string& text) { return store::textLiteral(text); 
 // (or type) and every text column.
 std::string watchedColumns(Kind k) {
   std::string cols = fieldIdent("numQ");
-  for (const store::schema::Field& f : store::schema::kindEntry(k).fields)
-    if (f.type == store::schema::FieldType::Rtf || f.type == store::schema::FieldType::Text) cols += ", " + fieldIdent(f.name);
+  for (const bank::schema::Field& f : bank::schema::kindEntry(k).fields)
+    if (f.type == bank::schema::FieldType::Rtf || f.type == bank::schema::FieldType::Text) cols += ", " + fieldIdent(f.name);
   return cols;
 }
 
@@ -166,7 +166,7 @@ void insertEntries(Engine& e, const std::vector<std::pair<QuestionRef, Entry>>& 
     sql += (n ? ", (" : "(");
     for (int i = 1; i <= 6; ++i) sql += (i > 1 ? ", " : "") + e.param(n + i) + (i == 6 ? "::tsvector" : "");
     sql += ")";
-    params.insert(params.end(), {Value(store::schema::kindName(q.kind)), Value(q.numQ), Value(entry.field),
+    params.insert(params.end(), {Value(bank::schema::kindName(q.kind)), Value(q.numQ), Value(entry.field),
                                  Value(entry.pool), Value(entry.length), Value(vectorText(entry.words))});
   }
   e.run(sql, params);
@@ -199,7 +199,7 @@ class ServerFiller : public Filler {
 std::string questionsSelect(Kind kind, const std::vector<std::string>& fields) {
   std::string select = "SELECT numq";
   for (const std::string& f : fields) select += ", " + fieldIdent(f);
-  return select + " FROM " + table(store::schema::tableName(kind)) + " WHERE numq IS NOT NULL";
+  return select + " FROM " + table(bank::schema::tableName(kind)) + " WHERE numq IS NOT NULL";
 }
 
 // Visits the rows; gives how many there were and the number of the last.
@@ -220,8 +220,8 @@ class ServerIndex : public Index {
 
   // The bank's schema with its question tables, not the user tables' schema.
   bool appliesTo() override {
-    for (Kind k : store::schema::kAllKinds)
-      if (!e_.hasTable(store::schema::tableName(k))) return false;
+    for (Kind k : bank::schema::kAllKinds)
+      if (!e_.hasTable(bank::schema::tableName(k))) return false;
     return true;
   }
   void create() override { e_.script(serverIndexSql()); }
@@ -269,7 +269,7 @@ class ServerIndex : public Index {
   void putEntries(const QuestionRef& q, const std::vector<Entry>& entries) override {
     holdIndex(e_);
     e_.run("DELETE FROM public.zx_search WHERE kind = $1 AND numq = $2",
-           {Value(store::schema::kindName(q.kind)), Value(q.numQ)});
+           {Value(bank::schema::kindName(q.kind)), Value(q.numQ)});
     std::vector<std::pair<QuestionRef, Entry>> rows;
     for (const Entry& entry : entries) rows.emplace_back(q, entry);
     insertEntries(e_, rows);
@@ -281,7 +281,7 @@ class ServerIndex : public Index {
 
   void forEachQuestion(Kind kind, const std::vector<std::string>& fields, const QuestionVisitor& visit,
                        const std::string* numQ) override {
-    if (!e_.hasTable(store::schema::tableName(kind))) return;
+    if (!e_.hasTable(bank::schema::tableName(kind))) return;
     const std::string select = questionsSelect(kind, fields);
     std::string last;  // the number of the last question visited
     auto visitPage = [&](store::EngineRows& rows) { return visitRows(rows, fields.size(), visit, last); };
@@ -299,7 +299,7 @@ class ServerIndex : public Index {
 
   void forEachQuestionOf(Kind kind, const std::vector<std::string>& fields, const std::vector<std::string>& numQs,
                          const QuestionVisitor& visit) override {
-    if (numQs.empty() || !e_.hasTable(store::schema::tableName(kind))) return;
+    if (numQs.empty() || !e_.hasTable(bank::schema::tableName(kind))) return;
     // One statement for the batch: each statement is a round trip to the server.
     std::string sql = questionsSelect(kind, fields) + " AND numq IN (";
     std::vector<Value> params;
@@ -312,8 +312,8 @@ class ServerIndex : public Index {
   }
 
   long long countQuestions(Kind kind) override {
-    if (!e_.hasTable(store::schema::tableName(kind))) return 0;
-    auto rows = e_.query("SELECT count(*) FROM " + table(store::schema::tableName(kind)) + " WHERE numq IS NOT NULL");
+    if (!e_.hasTable(bank::schema::tableName(kind))) return 0;
+    auto rows = e_.query("SELECT count(*) FROM " + table(bank::schema::tableName(kind)) + " WHERE numq IS NOT NULL");
     return rows->next() ? rows->column(0).toInt() : 0;
   }
 
@@ -338,7 +338,7 @@ class ServerIndex : public Index {
     if (!filter.kinds.empty()) {
       sql += " AND s.kind IN (";
       for (size_t i = 0; i < filter.kinds.size(); ++i)
-        sql += (i ? ", " : "") + literal(store::schema::kindName(filter.kinds[i]));
+        sql += (i ? ", " : "") + literal(bank::schema::kindName(filter.kinds[i]));
       sql += ")";
     }
     if (!filter.pool.empty()) {
@@ -386,10 +386,10 @@ END $f$;
 )";
   // Marks are written whether or not the index was ever built: a question written while the first
   // build reads the bank is then indexed again at the next search, whichever commits first.
-  for (Kind k : store::schema::kAllKinds)
+  for (Kind k : bank::schema::kAllKinds)
     sql += "CREATE TRIGGER zx_search_mark AFTER INSERT OR DELETE OR UPDATE OF " + watchedColumns(k) + " ON " +
-           table(store::schema::tableName(k)) + " FOR EACH ROW EXECUTE FUNCTION public.zx_search_mark(" +
-           literal(store::schema::kindName(k)) + ");\n";
+           table(bank::schema::tableName(k)) + " FOR EACH ROW EXECUTE FUNCTION public.zx_search_mark(" +
+           literal(bank::schema::kindName(k)) + ");\n";
   return sql;
 }
 

@@ -69,7 +69,7 @@ void ToolPicture::mouseReleaseEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) raiseEvent(Click);
 }
 
-FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
+FormAWAEdit::FormAWAEdit(bank::ProgramState& state, ui::Form& formInit)
     : scroll_(new QScrollArea(this)),
       canvas_(new Canvas(scroll_, pixels(shpBar))),
       lblTitle(canvas_, "AWA Editor"),
@@ -96,7 +96,7 @@ FormAWAEdit::FormAWAEdit(store::ProgramState& state, ui::Form& formInit)
       cmdHistory(canvas_, "History"),
       state_(state),
       formInit_(formInit),
-      record_(editor::recordFields(store::schema::Kind::AWA), {.values = [this] { return editor::Record{{"question", topicText()}}; },
+      record_(editor::recordFields(bank::schema::Kind::AWA), {.values = [this] { return editor::Record{{"question", topicText()}}; },
                              .reload = [this] { LoadQuestion(); },
                              .show = [this](const editor::Record& r) { showTopic(r); }}),
       navigation_({cmbPool, lstQuestion},
@@ -248,7 +248,7 @@ void FormAWAEdit::SaveQuestion() {
 
 void FormAWAEdit::cmdHistory_Click() {
   if (state_.currentQNumber.empty()) return;
-  editor::showHistory(state_.pConn(), store::schema::Kind::AWA, state_.currentQNumber);
+  editor::showHistory(state_.pConn(), bank::schema::Kind::AWA, state_.currentQNumber);
 }
 
 void FormAWAEdit::showTopic(const editor::Record& r) {

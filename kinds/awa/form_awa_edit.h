@@ -31,7 +31,7 @@ class ToolPicture : public ui::PictureBox {
 
 class FormAWAEdit : public ui::Form, public editor::ShownQuestion {
  public:
-  FormAWAEdit(store::ProgramState& state, ui::Form& formInit);
+  FormAWAEdit(bank::ProgramState& state, ui::Form& formInit);
   ~FormAWAEdit() override;
 
   // What the controls are drawn on; it scrolls when the screen is smaller than the window.
@@ -87,7 +87,7 @@ class FormAWAEdit : public ui::Form, public editor::ShownQuestion {
   void cmdGo_Click();
 
   // ShownQuestion
-  store::schema::Kind shownKind() const override { return store::schema::Kind::AWA; }
+  bank::schema::Kind shownKind() const override { return bank::schema::Kind::AWA; }
   std::string shownNumber() const override { return record_.loaded() ? state_.currentQNumber : std::string(); }
   std::string shownPool() const override { return state_.currentPool; }
   void settleEdits(const std::string& numQ) override;
@@ -114,7 +114,7 @@ class FormAWAEdit : public ui::Form, public editor::ShownQuestion {
   std::string topicText() const;
   void showTopic(const editor::Record& r);
 
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   ui::Form& formInit_;
   // The topic on screen as loaded, and the type and topic lists; leaving a topic (with
   // auto-save when the topic or type changes, never on closing) goes through them.

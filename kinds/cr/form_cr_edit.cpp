@@ -5,11 +5,11 @@
 namespace kinds {
 
 using namespace editor;
-using store::schema::SizeOf;
+using bank::schema::SizeOf;
 
 const EditorKind& crKind() {
   static const EditorKind k{
-      .kind = store::schema::Kind::CR,
+      .kind = bank::schema::Kind::CR,
       .caption = "ZORBEX CR Editor",
       .title = "Verbal CR Editor",
       .editionPool = "O120",
@@ -37,7 +37,7 @@ const EditorKind& crKind() {
   return k;
 }
 
-FormCREdit::FormCREdit(store::ProgramState& state, ui::Form& formInit)
+FormCREdit::FormCREdit(bank::ProgramState& state, ui::Form& formInit)
     : QuestionEditor(crKind(), state, formInit, plainChoices),
       txtAnswer(static_cast<PlainChoices&>(choices()).txtAnswer) {}
 

@@ -11,7 +11,7 @@ const editor::EditorKind& crKind();
 
 class FormCREdit : public editor::QuestionEditor {
  public:
-  FormCREdit(store::ProgramState& state, ui::Form& formInit);
+  FormCREdit(bank::ProgramState& state, ui::Form& formInit);
   ui::ControlArray<ui::WrappingTextBox>& txtAnswer;  // choices A..E
 
   void rtxtQuestion_Click() override;

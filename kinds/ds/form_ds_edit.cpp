@@ -6,7 +6,7 @@
 namespace kinds {
 
 using namespace editor;
-using store::schema::SizeOf;
+using bank::schema::SizeOf;
 
 namespace {
 
@@ -38,7 +38,7 @@ std::unique_ptr<ChoicesPanel> fixedChoices(QWidget* parent) {
 
 const EditorKind& dsKind() {
   static const EditorKind k{
-      .kind = store::schema::Kind::DS,
+      .kind = bank::schema::Kind::DS,
       .caption = "ZORBEX DS Editor",
       .title = "Math DS Editor",
       .editionPool = "O130",
@@ -132,7 +132,7 @@ void StatementsPanel::setDefaultFont() {
 
 // ---- window
 
-FormDSEdit::FormDSEdit(store::ProgramState& state, ui::Form& formInit)
+FormDSEdit::FormDSEdit(bank::ProgramState& state, ui::Form& formInit)
     : QuestionEditor(dsKind(), state, formInit, fixedChoices),
       txtAnswer(static_cast<PlainChoices&>(choices()).txtAnswer),
       statements(this),

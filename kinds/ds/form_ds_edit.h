@@ -29,7 +29,7 @@ class StatementsPanel : public editor::Panel {
 
 class FormDSEdit : public editor::QuestionEditor {
  public:
-  FormDSEdit(store::ProgramState& state, ui::Form& formInit);
+  FormDSEdit(bank::ProgramState& state, ui::Form& formInit);
   ui::ControlArray<ui::WrappingTextBox>& txtAnswer;  // the fixed answers
   StatementsPanel statements;
   ui::ControlArray<ui::RichTextBox>& rtxtState;

@@ -22,7 +22,7 @@ KindGeometry psGeometry() {
 
 const EditorKind& psKind() {
   static const EditorKind k{
-      .kind = store::schema::Kind::PS,
+      .kind = bank::schema::Kind::PS,
       .caption = "ZORBEX PS Editor",
       .title = "Math PS Editor",
       .editionPool = "O130",
@@ -58,7 +58,7 @@ void ArrangeFlag::saveLayout(Record& r) const { r["choiceArrange"] = chkArrange.
 
 // ---- window
 
-FormPSEdit::FormPSEdit(store::ProgramState& state, ui::Form& formInit)
+FormPSEdit::FormPSEdit(bank::ProgramState& state, ui::Form& formInit)
     : QuestionEditor(psKind(), state, formInit, richChoices),
       rtxtAnswer(static_cast<RichChoices&>(choices()).rtxtAnswer),
       arrangeFlag(this),

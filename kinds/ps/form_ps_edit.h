@@ -23,7 +23,7 @@ class ArrangeFlag : public editor::Panel {
 
 class FormPSEdit : public editor::QuestionEditor {
  public:
-  FormPSEdit(store::ProgramState& state, ui::Form& formInit);
+  FormPSEdit(bank::ProgramState& state, ui::Form& formInit);
   ui::ControlArray<ui::RichTextBox>& rtxtAnswer;  // choices A..E
   ArrangeFlag arrangeFlag;
   ui::CheckBox& chkArrange;

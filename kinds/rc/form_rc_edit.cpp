@@ -23,7 +23,7 @@ KindGeometry rcGeometry() {
 
 const EditorKind& rcKind() {
   static const EditorKind k{
-      .kind = store::schema::Kind::RC,
+      .kind = bank::schema::Kind::RC,
       .caption = "ZORBEX RC Editor",
       .title = "Verbal RC Editor",
       .editionPool = "O120",
@@ -88,7 +88,7 @@ void PassagePanel::saveContent(Record& r) const {
 
 // ---- window
 
-FormRCEdit::FormRCEdit(store::ProgramState& state, ui::Form& formInit)
+FormRCEdit::FormRCEdit(bank::ProgramState& state, ui::Form& formInit)
     : QuestionEditor(rcKind(), state, formInit, plainChoices),
       txtAnswer(static_cast<PlainChoices&>(choices()).txtAnswer),
       passage(this),

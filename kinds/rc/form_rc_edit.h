@@ -28,7 +28,7 @@ class PassagePanel : public editor::Panel {
 
 class FormRCEdit : public editor::QuestionEditor {
  public:
-  FormRCEdit(store::ProgramState& state, ui::Form& formInit);
+  FormRCEdit(bank::ProgramState& state, ui::Form& formInit);
   ui::ControlArray<ui::WrappingTextBox>& txtAnswer;  // choices A..E
   PassagePanel passage;
   ui::RichTextBox& rtxtPassage;

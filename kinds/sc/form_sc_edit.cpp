@@ -8,7 +8,7 @@ using namespace editor;
 
 const EditorKind& scKind() {
   static const EditorKind k{
-      .kind = store::schema::Kind::SC,
+      .kind = bank::schema::Kind::SC,
       .caption = "ZORBEX SC Editor",
       .title = "Verbal SC Editor",
       .editionPool = "O130",
@@ -25,7 +25,7 @@ const EditorKind& scKind() {
   return k;
 }
 
-FormSCEdit::FormSCEdit(store::ProgramState& state, ui::Form& formInit)
+FormSCEdit::FormSCEdit(bank::ProgramState& state, ui::Form& formInit)
     : QuestionEditor(scKind(), state, formInit, plainChoices),
       txtAnswer(static_cast<PlainChoices&>(choices()).txtAnswer) {}
 

@@ -10,7 +10,7 @@ const editor::EditorKind& scKind();
 
 class FormSCEdit : public editor::QuestionEditor {
  public:
-  FormSCEdit(store::ProgramState& state, ui::Form& formInit);
+  FormSCEdit(bank::ProgramState& state, ui::Form& formInit);
   ui::ControlArray<ui::WrappingTextBox>& txtAnswer;  // choices A..E
 };
 

@@ -92,6 +92,11 @@ class Connection {
 // The name under which the program's sessions show on a server (its application_name), unless the
 // connection string names one: "zorbex-editor" until the program says otherwise.
 void setServerClientName(const std::string& name);
+
+// Table definitions change only through this process's own connections (links are refreshed at
+// start-up and by the import); code that makes or replaces a bank's tables underneath them says so
+// here, and every open connection reads its table definitions again before its next statement.
+void noteCatalogChanged();
 const std::string& serverClientName();
 
 // Whether a bank name is a libpq URI ("postgresql://..." or "postgres://...") rather than a folder.

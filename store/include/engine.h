@@ -150,6 +150,11 @@ std::unique_ptr<Engine> connectServerEngine(const std::string& conninfo, const s
 // The table of table definitions that every file of ours carries; its presence is the mark of
 // a ZORBEX database.
 inline constexpr const char* kTableDefsTable = "zx_tabledefs";
+// The statement that makes it in a new file.
+extern const char* const kTableDefsSql;
+// A server database that holds no bank (its table of table definitions is missing) is refused
+// with a message that says so (DbError), before any of the bank's tables or types is reached.
+void requireServerBank(Engine& db);
 // The schema of the user tables on the server.
 inline constexpr const char* kUserSchema = "zx_user";
 

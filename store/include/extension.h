@@ -2,8 +2,8 @@
 // Features of a bank that keep tables and triggers of their own (the history, the search index)
 // are extensions: each declares its tables, makes and upgrades them on each engine from the
 // version the bank records for it, says whether a copy of the bank carries its rows, and checks
-// itself. The store creates, opens, checks, pushes, publishes and compacts a bank by looping
-// over the extensions registered with it; it names none of them.
+// itself. Creating, opening, checking, pushing, publishing and compacting a bank loop over the
+// extensions registered with the store; neither the store nor the bank's files name them.
 //
 // Each program registers the extensions it knows once, before it opens or makes a bank. A bank
 // that records an extension the program did not register, or a newer version of one, is not
@@ -123,6 +123,20 @@ int recordedVersion(Engine& engine, const std::string& name);
 // Records that the bank holds name at version, making the table of versions when it is missing;
 // within a transaction of the caller's.
 void recordVersion(Engine& engine, const std::string& name, int version);
+
+// ----- the loops over the registered extensions that making, checking, pushing and publishing a
+// bank run (opening one runs its own, inside the store)
+
+// A new bank, in the transaction that makes it: the table of versions, and each extension's
+// tables and triggers at its version.
+void createExtensions(Engine& engine);
+
+// The extensions that a bank records but this program does not know, or knows at an older
+// version only: one line each, naming the file; empty when none.
+std::vector<std::string> unknownExtensions(Engine& engine, const std::string& fileName);
+
+// What each registered extension finds amiss in the bank, one line each, naming the file.
+std::vector<std::string> extensionProblems(Engine& engine, const std::string& fileName);
 
 // The backend of ext on the bank that conn has open, made when it was opened; nullptr when the
 // bank is not one the extension lives in (or ext was not registered then).

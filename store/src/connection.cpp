@@ -1,7 +1,6 @@
 #include "connection.h"
 
 #include "db_error.h"
-#include "schema.h"
 #include "session.h"
 #include "statements.h"
 
@@ -64,7 +63,7 @@ void Connection::open(const std::string& connectionString) {
 void Connection::openServer(const std::string& conninfo, Space space) {
   if (isOpen()) throw DbError(err::AlreadyOpen, "The connection is already open.");
   auto db = connectServerEngine(conninfo, space == Space::User ? kUserSchema : "public");
-  schema::requireServerBank(*db);
+  requireServerBank(*db);
   const std::string name = db->location();
   auto session = std::make_unique<Session>(std::move(db));
   if (space == Space::Bank) session->openExtensions();  // the user tables' schema keeps none

@@ -5,7 +5,6 @@
 #include "connection.h"
 #include "db_error.h"
 #include "session.h"
-#include "schema.h"
 
 namespace store::dao {
 
@@ -132,7 +131,7 @@ Database openDatabase(const std::string& name, bool /*options*/, bool readOnly, 
 
 Database openServerDatabase(const std::string& conninfo, bool readOnly) {
   auto db = connectServerEngine(conninfo, "public");
-  schema::requireServerBank(*db);
+  requireServerBank(*db);
   std::string name = db->location();
   return Database(name, std::make_unique<Session>(std::move(db)), readOnly);
 }

@@ -183,6 +183,13 @@ std::unique_ptr<Engine> connectServerEngine(const std::string& conninfo, const s
   return PgDb::connect(conninfo, schema);
 }
 
+void requireServerBank(Engine& db) {
+  auto links = db.query("SELECT to_regclass('public.zx_tabledefs') IS NOT NULL", {});
+  if (links->next() && links->column(0).toInt() != 0) return;
+  throw DbError(err::CannotOpen, "The database " + db.location() +
+                                     " holds no bank; move one there with 'zorbex-bank server-push DIR URL'.");
+}
+
 bool connectionStringSetsPassword(const std::string& conninfo) {
   char* parseError = nullptr;
   std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfoParse(conninfo.c_str(), &parseError),

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "connection.h"
 #include "db_error.h"
 
 namespace store {

@@ -19,11 +19,6 @@
 
 namespace store {
 
-// Table definitions change only through this process's own sessions (links are refreshed
-// at start-up and by the import); each change bumps a generation that every session
-// compares before a statement, instead of asking the file on every statement.
-void noteCatalogChanged();
-
 class Session {
  public:
   explicit Session(std::unique_ptr<Engine> engine);

@@ -326,8 +326,8 @@ void SqliteDb::copyInto(FileStorage& target) {
 }
 
 void SqliteDb::writeCompactCopy(const std::string& path, const std::string& key) {
-  // The copy is written page by page anew under this file's key (the engine keys the target
-  // like this file); another key is given to it afterwards.
+  // The copy is written page by page anew, in one transaction, under this file's key (the
+  // engine keys the target like this file); another key is given to it afterwards.
   exec("VACUUM main INTO " + textLiteral(path) + ";");
   if (key == key_) return;
   std::unique_ptr<SqliteDb> copy = openExisting(path, key_, false);
@@ -606,6 +606,10 @@ std::unique_ptr<Engine> createFileEngine(const std::string& path, const std::str
 // The engine interface over the file
 
 namespace store {
+
+const char* const kTableDefsSql =
+    "CREATE TABLE zx_tabledefs (name TEXT PRIMARY KEY COLLATE NOCASE, attributes INTEGER NOT NULL DEFAULT 0, "
+    "connect TEXT, source_table TEXT);";
 
 namespace {
 class SqliteRows : public EngineRows {

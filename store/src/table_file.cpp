@@ -3,7 +3,6 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "schema.h"
 #include "session.h"
 #include "text.h"
 
@@ -58,7 +57,7 @@ TableFile TableFile::openForReading(const std::filesystem::path& file, const std
 
 TableFile TableFile::create(const std::filesystem::path& file, const std::string& key) {
   TableFile made(std::make_unique<Session>(createFileEngine(file.string(), key)), true);
-  made.file_->engine().script(schema::kTableDefsSql);
+  made.file_->engine().script(kTableDefsSql);
   return made;
 }
 

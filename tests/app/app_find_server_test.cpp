@@ -19,7 +19,7 @@ namespace {
 class FindServerTest : public AppFolderTest {
  protected:
   void SetUp() override {
-    store::schema::createServerBank(server.uri());
+    bank::schema::createServerBank(server.uri());
     store::Connection conn;
     conn.open(server.uri());
     for (const auto& [numQ, stem] : {std::pair{"01001", "A {\\b zebra} at the zoo"}, std::pair{"01002", "Zebra and zebra"}}) {
@@ -33,7 +33,7 @@ class FindServerTest : public AppFolderTest {
       rs.close();
     }
     conn.close();
-    std::ofstream(folder() / store::kServerConfFile) << server.uri() << "\n";
+    std::ofstream(folder() / bank::kServerConfFile) << server.uri() << "\n";
     program = std::make_unique<app::Program>(folder());
     ASSERT_EQ(program->start(), app::Program::kRunning);
     ASSERT_TRUE(program->state().pConn().onServer());

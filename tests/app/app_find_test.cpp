@@ -23,7 +23,7 @@ class FindTest : public AppFolderTest {
   void SetUp() override {
     makeBank();
     store::Connection conn;
-    conn.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+    conn.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
     add(conn, "SCtbl", "01001", "X010", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 A \\b zebra\\b0  at the zoo}");
     add(conn, "SCtbl", "01002", "X010", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Zebra and zebra}");
     store::Recordset rs;
@@ -84,7 +84,7 @@ TEST_F(FindTest, EnterOnAHitOpensTheEditorWithTheWordsSelected) {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (auto* e = dynamic_cast<editor::QuestionEditor*>(w); e && e->isVisible()) editor = e;
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(editor->kind().kind, store::schema::Kind::SC);
+  EXPECT_EQ(editor->kind().kind, bank::schema::Kind::SC);
   EXPECT_EQ(editor->lstQuestion.Text(), "01001");
   EXPECT_EQ(editor->rtxtQuestion.SelText(), "zebra");
   EXPECT_FALSE(program->formInit().isVisible());
@@ -139,7 +139,7 @@ TEST_F(FindTest, ManyHitsAreListedBatchByBatchAsTheListIsScrolled) {
   const size_t many = search::kFirstBatch + search::kBatch + 10;
   {
     store::Connection conn;
-    conn.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+    conn.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
     for (size_t i = 0; i < many; ++i)
       add(conn, "CRtbl", std::to_string(20000 + i).c_str(), "X200", "{\\rtf1\\ansi kiwi}");
   }
@@ -215,7 +215,7 @@ TEST_F(FindTest, ReplaceIsMergedWithAnEditorsEditsAndShownWhereItHasNone) {
   EXPECT_EQ(dialogs.shown.size(), shown);  // nothing asked
   EXPECT_EQ(stem(), "horse and horse");
   store::Connection conn;
-  conn.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  conn.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
   store::Recordset rs;
   rs.open("select answer from SCtbl where numQ = '01002'", conn, store::adOpenDynamic, store::adLockReadOnly);
   EXPECT_EQ(rs.value("answer").toString(), "C");

@@ -23,9 +23,9 @@ namespace fs = std::filesystem;
 class AppFolderTest : public ::testing::Test {
  protected:
   fs::path folder() const { return fs::path(dir_.path().toStdString()); }
-  void makeBank(const std::set<store::schema::Kind>& omit = {}) { store::schema::createBank(folder(), omit); }
+  void makeBank(const std::set<bank::schema::Kind>& omit = {}) { bank::schema::createBank(folder(), omit); }
 
-  fs::path logFile() const { return folder() / store::schema::kLogFile; }
+  fs::path logFile() const { return folder() / bank::schema::kLogFile; }
   std::string logText() const {
     std::ifstream in(logFile(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

@@ -42,7 +42,7 @@ TEST(LogLine, LineBreakInsideAFieldCannotSplitTheRecord) {
 class LogFileTest : public AppFolderTest {};
 
 TEST_F(LogFileTest, FirstLineCreatesTheFileAndEachCallAppendsOneLine) {
-  store::ProgramState state(folder());
+  bank::ProgramState state(folder());
   ASSERT_FALSE(fs::exists(logFile()));
   app::WriteLog(state, "first");
   app::WriteLog(state, "second 'quoted'", 3021, "No current record.");
@@ -54,7 +54,7 @@ TEST_F(LogFileTest, FirstLineCreatesTheFileAndEachCallAppendsOneLine) {
 }
 
 TEST_F(LogFileTest, UnwritableLogFailsWithNumberedError) {
-  store::ProgramState state(folder() / "missing-folder");
+  bank::ProgramState state(folder() / "missing-folder");
   try {
     app::WriteLog(state, "x");
     FAIL() << "no error";
@@ -65,7 +65,7 @@ TEST_F(LogFileTest, UnwritableLogFailsWithNumberedError) {
 }
 
 TEST_F(LogFileTest, AFullDiskIsReportedAsSuch) {
-  store::ProgramState state(folder());
+  bank::ProgramState state(folder());
   fs::create_symlink("/dev/full", logFile());  // every write fails: no space left
   try {
     app::WriteLog(state, "x");
@@ -77,7 +77,7 @@ TEST_F(LogFileTest, AFullDiskIsReportedAsSuch) {
 }
 
 TEST_F(LogFileTest, AFailedFirstWriteLeavesNoEmptyLogAndNamesItsCause) {
-  store::ProgramState state(folder());
+  bank::ProgramState state(folder());
   // No file may grow beyond zero bytes for this call: the write itself fails.
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);

@@ -35,7 +35,7 @@ long count(store::Connection& c, const std::string& sql) {
 
 void addMemo(const fs::path& userFile, const std::string& numQ, const std::string& text) {
   store::Connection c;
-  c.open(userFile.string(), store::schema::kUserKey);
+  c.open(userFile.string(), bank::schema::kUserKey);
   c.execute("insert into tblMemo (numQ, probtype, choice, category, description) values ('" + numQ +
             "', 'SC', 'B', 'grammar', '" + text + "');");
 }
@@ -85,7 +85,7 @@ class MaintenanceTest : public AppFolderTest {
 
 TEST_F(MaintenanceTest, ListsThePoolsOrTheMemosOfTheChosenFile) {
   fs::path source = makeSource(sourceDir.path(), {"N777", "N778"});
-  addMemo(store::schema::userPath(sourceDir.path()), "77701", "memo");
+  addMemo(bank::schema::userPath(sourceDir.path()), "77701", "memo");
   chooseFile(kSC, source);
   EXPECT_EQ(dialogs.fileFilters.at(0), "すべてのﾌｧｲﾙ (*.*)|*.*| MDBﾌｧｲﾙ (*.mdb)|*.mdb");
   EXPECT_EQ(listed(), (std::vector<std::string>{"N777", "N778"}));
@@ -93,7 +93,7 @@ TEST_F(MaintenanceTest, ListsThePoolsOrTheMemosOfTheChosenFile) {
   window_check::save(init(), "FormInit-import");
   init().optPoolSection[kMemo].setValue(true);  // the bank file under the memos' key: nothing
   EXPECT_TRUE(listed().empty());
-  chooseFile(kMemo, store::schema::userPath(sourceDir.path()));
+  chooseFile(kMemo, bank::schema::userPath(sourceDir.path()));
   EXPECT_EQ(listed(), (std::vector<std::string>{"77701"}));
   init().optPoolSection[kSC].setValue(true);
   EXPECT_TRUE(listed().empty());
@@ -107,10 +107,10 @@ TEST_F(MaintenanceTest, ListsThePoolsOrTheMemosOfTheChosenFile) {
 
 TEST_F(MaintenanceTest, EmptyTableAndForeignKeyListNothing) {
   TempDir emptyDir;
-  store::schema::createBank(emptyDir.path());
-  chooseFile(kSC, store::schema::bankPath(emptyDir.path()));
+  bank::schema::createBank(emptyDir.path());
+  chooseFile(kSC, bank::schema::bankPath(emptyDir.path()));
   expectShown(0, "3021:選択した問題種別には問題プールデータがありません。", ui::AppTitle(), MsgIcon::Critical);
-  chooseFile(kSC, store::schema::userPath(emptyDir.path()));  // not a bank's key: refused with the reason
+  chooseFile(kSC, bank::schema::userPath(emptyDir.path()));  // not a bank's key: refused with the reason
   expectShown(1, "Invalid File Name.\nIt is a user database, which has another key than a bank.", "Error",
               MsgIcon::Critical);
   EXPECT_TRUE(listed().empty());
@@ -127,7 +127,7 @@ TEST_F(MaintenanceTest, AFileThatIsNoDatabaseIsRefusedWithTheReason) {
 }
 
 TEST_F(MaintenanceTest, AMemoSourceGoneSinceItWasListedIsRefusedBeforeTheQuestion) {
-  const fs::path sourceUser = store::schema::userPath(sourceDir.path());
+  const fs::path sourceUser = bank::schema::userPath(sourceDir.path());
   makeSource(sourceDir.path(), {});
   addMemo(sourceUser, "77701", "memo");
   chooseFile(kMemo, sourceUser);
@@ -142,7 +142,7 @@ TEST_F(MaintenanceTest, RefusesWhatCannotBeImported) {
   expectShown(0, "Invalid file name", "Import Error", MsgIcon::Critical);
   EXPECT_EQ(logAfterStart().back(), "\"BindData Error:0:\",0,\"\"");
 
-  chooseFile(kSC, store::schema::bankPath(folder()));  // the bank itself
+  chooseFile(kSC, bank::schema::bankPath(folder()));  // the bank itself
   expectShown(1, "Invalid File Name.\nIt is the bank itself.", "Error", MsgIcon::Critical);
   EXPECT_TRUE(init().pImportFileName.empty());
   init().optPoolSection[kSC].setValue(true);
@@ -158,8 +158,8 @@ TEST_F(MaintenanceTest, RefusesWhatCannotBeImported) {
   init().lstEdit.setSelected(1, true);
   init().cmdImport.Press();
   expectShown(3, "You can select only one pool.", ui::AppTitle(), MsgIcon::Information);
-  addMemo(store::schema::userPath(sourceDir.path()), "77701", "memo");
-  chooseFile(kMemo, store::schema::userPath(sourceDir.path()));
+  addMemo(bank::schema::userPath(sourceDir.path()), "77701", "memo");
+  chooseFile(kMemo, bank::schema::userPath(sourceDir.path()));
   init().lstEdit.setSelected(0, false);
   init().cmdImport.Press();
   expectShown(4, "Select one or more question numbers.", ui::AppTitle(), MsgIcon::Information);
@@ -203,7 +203,7 @@ TEST_F(MaintenanceTest, AFailedImportIsLoggedAndShownAsARepeatedNumberOnlyWhenIt
   EXPECT_NE(log[2].find("\",-2147467259,\""), std::string::npos) << log[2];
 
   store::Connection writer;  // another program in the middle of a write
-  writer.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  writer.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
   store::Transaction busy(writer);
   writer.execute("insert into SCtbl (numQ, src) values ('55501', 'W');");
   init().cmdImport.Press();
@@ -214,7 +214,7 @@ TEST_F(MaintenanceTest, AFailedImportIsLoggedAndShownAsARepeatedNumberOnlyWhenIt
 }
 
 TEST_F(MaintenanceTest, MemosAreImportedAfterYesAndAFailureIsShownBeforeTheQuestion) {
-  const fs::path sourceUser = store::schema::userPath(sourceDir.path());
+  const fs::path sourceUser = bank::schema::userPath(sourceDir.path());
   makeSource(sourceDir.path(), {});
   addMemo(sourceUser, "77701", "second");
   addMemo(sourceUser, "77702", "new one");
@@ -227,7 +227,7 @@ TEST_F(MaintenanceTest, MemosAreImportedAfterYesAndAFailureIsShownBeforeTheQuest
   EXPECT_EQ(count(bank(), "select count(*) as n from tblMemo where numQ in ('77701', '77702');"), 2);
   // The second memo's row goes: its reading fails before the question.
   store::Connection source;
-  source.open(sourceUser.string(), store::schema::kUserKey);
+  source.open(sourceUser.string(), bank::schema::kUserKey);
   source.execute("delete from tblMemo where numQ='77702';");
   source.close();
   init().cmdImport.Press();
@@ -237,33 +237,33 @@ TEST_F(MaintenanceTest, MemosAreImportedAfterYesAndAFailureIsShownBeforeTheQuest
 }
 
 TEST_F(MaintenanceTest, CompressCancelledChangesNothing) {
-  const std::string bytes = testing_support::bytesOf(store::schema::bankPath(folder()));
+  const std::string bytes = testing_support::bytesOf(bank::schema::bankPath(folder()));
   init().cmdCompress.Press();
   expectShown(0, "Compression may need a few minutes. Are you sure?", "Compress", MsgIcon::Information);
   EXPECT_EQ(dialogs.shown[0].buttons, MsgButtons::OkCancel);
   EXPECT_EQ(dialogs.shown.size(), 1u);
   EXPECT_TRUE(bank().isOpen());
   EXPECT_FALSE(program->ended());
-  EXPECT_EQ(testing_support::bytesOf(store::schema::bankPath(folder())), bytes);
+  EXPECT_EQ(testing_support::bytesOf(bank::schema::bankPath(folder())), bytes);
 }
 
 TEST_F(MaintenanceTest, CompressReplacesTheBankAndEndsTheProgram) {
-  { std::ofstream(folder() / store::schema::kCompactFile) << "stale"; }
+  { std::ofstream(folder() / bank::schema::kCompactFile) << "stale"; }
   dialogs.queueAnswer(MsgResult::Ok);
   init().cmdCompress.Press();
   expectShown(1, "Compression completed. Restart ZORBEX Editor.", "Compress", MsgIcon::Information);
   EXPECT_TRUE(program->ended());
   EXPECT_EQ(program->finish(), 0);
   EXPECT_NE(logLines().back().find("has been terminated."), std::string::npos);
-  EXPECT_FALSE(fs::exists(folder() / store::schema::kCompactFile));
+  EXPECT_FALSE(fs::exists(folder() / bank::schema::kCompactFile));
   store::Connection c;
-  c.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  c.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
   EXPECT_EQ(count(c, "select count(*) as n from SCtbl;"), 0);
 }
 
 TEST_F(MaintenanceTest, CompressOfAHeldBankIsReportedAndWorkGoesOn) {
   store::Connection other;
-  other.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+  other.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
   other.execute("select count(*) from SCtbl;");
   dialogs.queueAnswer(MsgResult::Ok);
   init().cmdCompress.Press();

@@ -14,7 +14,7 @@ using window_check::save;
 class ScreensTest : public AppFolderTest {};
 
 TEST_F(ScreensTest, WindowsFitTheirTexts) {
-  makeBank({store::schema::Kind::AWA});
+  makeBank({bank::schema::Kind::AWA});
   app::Program p(folder());
   ASSERT_EQ(p.start(), app::Program::kRunning);
 

@@ -15,12 +15,12 @@
 
 namespace {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 // A stand-in editor: counts its loads and shows the section window when unloaded.
 class StandInEditor : public ui::Form {
  public:
-  StandInEditor(store::ProgramState& state, ui::Form& formInit) : state_(state), formInit_(formInit) {
+  StandInEditor(bank::ProgramState& state, ui::Form& formInit) : state_(state), formInit_(formInit) {
     setDeleteOnUnload(true);
   }
   static inline int loads = 0;
@@ -34,11 +34,11 @@ class StandInEditor : public ui::Form {
   void Form_Unload() override { formInit_.Show(); }
 
  private:
-  store::ProgramState& state_;
+  bank::ProgramState& state_;
   ui::Form& formInit_;
 };
 
-ui::Form* makeStandIn(store::ProgramState& state, ui::Form& formInit) { return new StandInEditor(state, formInit); }
+ui::Form* makeStandIn(bank::ProgramState& state, ui::Form& formInit) { return new StandInEditor(state, formInit); }
 
 template <class T>
 T* visibleWindow() {
@@ -56,7 +56,7 @@ class FailingEditor : public ui::Form {
   void Form_Load() override { throw store::DbError(-2147217865, "The table 'SCtbl' could not be found."); }
 };
 
-ui::Form* makeFailing(store::ProgramState&, ui::Form&) { return new FailingEditor; }
+ui::Form* makeFailing(bank::ProgramState&, ui::Form&) { return new FailingEditor; }
 
 class SectionTest : public AppFolderTest {
  protected:

@@ -16,12 +16,12 @@ namespace {
 
 class ServerStartTest : public AppFolderTest {
  protected:
-  void choose(const std::string& conninfo) { std::ofstream(folder() / store::kServerConfFile) << conninfo << "\n"; }
+  void choose(const std::string& conninfo) { std::ofstream(folder() / bank::kServerConfFile) << conninfo << "\n"; }
   testing_support::ServerDb server;
 };
 
 TEST_F(ServerStartTest, TheLogNamesTheServerBankAndCompressLeavesItsFilesToTheServer) {
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   choose(server.uri());
   app::Program p(folder());
   ASSERT_EQ(p.start(), app::Program::kRunning);
@@ -32,7 +32,7 @@ TEST_F(ServerStartTest, TheLogNamesTheServerBankAndCompressLeavesItsFilesToTheSe
       << lines[1];
   p.formInit().cmdCompress.Press();
   ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(dialogs.shown[0].text, store::kServerKeepsItsFiles);
+  EXPECT_EQ(dialogs.shown[0].text, bank::kServerKeepsItsFiles);
   EXPECT_EQ(dialogs.shown[0].title, "Compress");
   EXPECT_FALSE(p.ended());
   EXPECT_TRUE(p.state().pConn().isOpen());
@@ -50,7 +50,7 @@ TEST_F(ServerStartTest, AnUnreachableServerIsNamedAndTheProgramEnds) {
 }
 
 TEST_F(ServerStartTest, TheSectionWindowImportsAPoolIntoTheServerBankAndRefusesARepeatedNumber) {
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   choose(server.uri());
   testing_support::TempDir sourceDir;
   const std::filesystem::path source = testing_support::makeSource(sourceDir.path(), {"N777"});

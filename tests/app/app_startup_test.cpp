@@ -12,7 +12,7 @@
 
 namespace {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 class StartupTest : public AppFolderTest {
  protected:
@@ -114,11 +114,11 @@ TEST_F(StartupTest, OnlyTheExactNameOfAUserTableCounts) {
   makeBank({Kind::SC});
   {
     store::Connection c;
-    c.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+    c.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
     c.execute("select * into sctbl from CRtbl;");
     c.close();
   }
-  store::schema::setTableAttributes(store::schema::bankPath(folder()), store::schema::kBankKey, "PStbl",
+  bank::schema::setTableAttributes(bank::schema::bankPath(folder()), bank::schema::kBankKey, "PStbl",
                                     static_cast<long>(store::dao::dbSystemObject));
   app::Program p(folder());
   startOk(p);
@@ -130,8 +130,8 @@ TEST_F(StartupTest, OnlyTheExactNameOfAUserTableCounts) {
 TEST_F(StartupTest, MovedFolderRepointsTheLinks) {
   QTemporaryDir old;
   const fs::path before(old.path().toStdString());
-  store::schema::createBank(before);
-  for (const char* f : {store::schema::kBankFile, store::schema::kUserFile}) fs::rename(before / f, folder() / f);
+  bank::schema::createBank(before);
+  for (const char* f : {bank::schema::kBankFile, bank::schema::kUserFile}) fs::rename(before / f, folder() / f);
   fs::remove_all(before);
 
   app::Program p(folder());
@@ -145,7 +145,7 @@ TEST_F(StartupTest, MovedFolderRepointsTheLinks) {
 
   // The row is in the user database of the new folder.
   store::Connection user;
-  user.open(store::schema::userPath(folder()).string(), store::schema::kUserKey);
+  user.open(bank::schema::userPath(folder()).string(), bank::schema::kUserKey);
   store::Recordset check;
   check.open("select numQ from tblMemo;", user, store::adOpenDynamic, store::adLockReadOnly);
   ASSERT_FALSE(check.eof());
@@ -156,7 +156,7 @@ TEST_F(StartupTest, APairStoppedOnItsWayInIsPutInPlaceBeforeTheBankIsOpened) {
   makeBank();
   const fs::path due = folder() / ".zorbex-publish-due";  // where a stopped run's committed pair waits
   fs::create_directory(due);
-  store::schema::createBank(due, {Kind::AWA});  // told apart from the old pair by its missing AWA table
+  bank::schema::createBank(due, {Kind::AWA});  // told apart from the old pair by its missing AWA table
   {
     app::Program p(folder());
     startOk(p);
@@ -180,8 +180,8 @@ TEST_F(StartupTest, MissingBankIsReportedAndEndsTheProgram) {
 
 TEST_F(StartupTest, AFolderNamedLikeTheBankIsReportedAsAFolder) {
   makeBank();
-  fs::remove(store::schema::bankPath(folder()));
-  fs::create_directory(store::schema::bankPath(folder()));
+  fs::remove(bank::schema::bankPath(folder()));
+  fs::create_directory(bank::schema::bankPath(folder()));
   ui::ShownMessage m = startFails();
   EXPECT_NE(m.text.find("is a folder"), std::string::npos) << m.text;
 }
@@ -189,7 +189,7 @@ TEST_F(StartupTest, AFolderNamedLikeTheBankIsReportedAsAFolder) {
 TEST_F(StartupTest, WrongBankKeyIsReported) {
   makeBank();
   // A file of ours under another key: the user database put in the bank's place.
-  fs::copy_file(store::schema::userPath(folder()), store::schema::bankPath(folder()),
+  fs::copy_file(bank::schema::userPath(folder()), bank::schema::bankPath(folder()),
                 fs::copy_options::overwrite_existing);
   ui::ShownMessage m = startFails();
   EXPECT_EQ(m.text.substr(0, 5), "3031:") << m.text;
@@ -198,8 +198,8 @@ TEST_F(StartupTest, WrongBankKeyIsReported) {
 TEST_F(StartupTest, MissingLinkDefinitionIsReported) {
   makeBank();
   {
-    auto db = store::dao::openDatabase(store::schema::bankPath(folder()).string(), false, false,
-                                       std::string("MS Access;pwd=") + store::schema::kBankKey);
+    auto db = store::dao::openDatabase(bank::schema::bankPath(folder()).string(), false, false,
+                                       std::string("MS Access;pwd=") + bank::schema::kBankKey);
     db.deleteTableDef("tblSuspend");
     db.close();
   }
@@ -210,7 +210,7 @@ TEST_F(StartupTest, MissingLinkDefinitionIsReported) {
 
 TEST_F(StartupTest, MissingUserDatabaseIsReported) {
   makeBank();
-  fs::remove(store::schema::userPath(folder()));
+  fs::remove(bank::schema::userPath(folder()));
   ui::ShownMessage m = startFails();
   EXPECT_TRUE(std::regex_match(m.text, std::regex(R"(-?\d+:.+)"))) << m.text;
 }

@@ -24,7 +24,7 @@ TEST(RecoveryFile, KeepsEveryKindOfValueAndGoesWhenEmpty) {
   QTemporaryDir dir;
   const fs::path path = app::recoveryPath(dir.path().toStdString());
   const app::RecoveryFile file{"bank X", "2026-12-09 10:00:00",
-                               {{store::schema::Kind::DS, "X010", "010001",
+                               {{bank::schema::Kind::DS, "X010", "010001",
                                  {{"question", Value("{\\rtf1 選択肢 \"q\"}")},
                                   {"stateHeight1", Value(2.5)},
                                   {"statePosition1", Value(9007199254740993LL)},
@@ -46,18 +46,18 @@ class Recovery : public AppFolderTest {
   void SetUp() override {
     makeBank();
     store::Connection c;
-    c.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+    c.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
     c.execute("insert into SCtbl (numQ, src, answer, choiceA) values ('01201', 'X012', 'A', 'stored words')");
     c.close();
   }
   kinds::FormSCEdit& openSC(app::Program& p) {
-    auto* ed = dynamic_cast<kinds::FormSCEdit*>(app::showEditorOf(store::schema::Kind::SC, p.state(), p.formInit()));
+    auto* ed = dynamic_cast<kinds::FormSCEdit*>(app::showEditorOf(bank::schema::Kind::SC, p.state(), p.formInit()));
     if (!ed) throw std::runtime_error("no SC editor");
     return *ed;
   }
   std::string stored() {
     store::Connection c;
-    c.open(store::schema::bankPath(folder()).string(), store::schema::kBankKey);
+    c.open(bank::schema::bankPath(folder()).string(), bank::schema::kBankKey);
     store::Recordset rs;
     rs.open("select choiceA from SCtbl where numQ = '01201'", c, store::adOpenDynamic, store::adLockReadOnly);
     return rs.value("choiceA").toString();
@@ -104,7 +104,7 @@ TEST_F(Recovery, ATerminationKeepsTheEditsAndTheNextStartBringsThemBack) {
 
 // Edits kept for another bank are never put onto this one, and never lost: set aside.
 TEST_F(Recovery, EditsOfAnotherBankAreSetAsideNotLost) {
-  app::writeRecoveryFile(file(), {"", "", {{store::schema::Kind::SC, "X012", "01201", {{"choiceA", Value("x")}}}}});
+  app::writeRecoveryFile(file(), {"", "", {{bank::schema::Kind::SC, "X012", "01201", {{"choiceA", Value("x")}}}}});
   {
     app::Program p(folder());
     p.start();  // a bank named otherwise: set aside
@@ -130,11 +130,11 @@ TEST_F(Recovery, SigtermEndsTheProgramWhileAMessageBoxIsOpen) {
   {
     app::Program p(folder());  // what the program names its bank
     p.start();
-    bank = store::BankDescription(p.state());
+    bank = bank::BankDescription(p.state());
     p.formInit().Unload();
     p.finish();
   }
-  app::writeRecoveryFile(file(), {bank, "", {{store::schema::Kind::SC, "X012", "01201", {{"choiceA", Value("x")}}}}});
+  app::writeRecoveryFile(file(), {bank, "", {{bank::schema::Kind::SC, "X012", "01201", {{"choiceA", Value("x")}}}}});
   const pid_t child = fork();
   if (child == 0) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -14,7 +14,7 @@ namespace {
 TEST(HistoryWindowOnServer, ListsTheKeptVersionsAndPutsTheChosenOneBackWhole) {
   ui::ScriptedDialogs dialogs;
   testing_support::ServerDb server;
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   store::Connection c;
   c.open(server.uri());
   c.execute("insert into SCtbl (numQ, src, answer, choiceA) values ('01201', 'X012', 'A', 'first words')");
@@ -23,7 +23,7 @@ TEST(HistoryWindowOnServer, ListsTheKeptVersionsAndPutsTheChosenOneBackWhole) {
     c.execute(std::string("update SCtbl set choiceA = '") + words + "' where numQ = '01201'");
     tag.commit();
   }
-  auto& h = editor::showHistory(c, store::schema::Kind::SC, "01201");
+  auto& h = editor::showHistory(c, bank::schema::Kind::SC, "01201");
   ASSERT_EQ(h.lstVersions.ListCount(), 2);
   EXPECT_NE(h.lstVersions.List(0).find("   Save   "), std::string::npos) << h.lstVersions.List(0);
   EXPECT_NE(h.txtVersion.toPlainText().indexOf("second words"), -1);
@@ -34,11 +34,11 @@ TEST(HistoryWindowOnServer, ListsTheKeptVersionsAndPutsTheChosenOneBackWhole) {
   dialogs.queueAnswer(ui::MsgResult::Yes);
   h.cmdRestore.Press();
   const std::optional<editor::Record> stored =
-      editor::readRecord(c, editor::recordFields(store::schema::Kind::SC), "01201");
+      editor::readRecord(c, editor::recordFields(bank::schema::Kind::SC), "01201");
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->at("choiceA").toString(), "first words");
   EXPECT_EQ(stored->at("answer").toString(), "A");
-  EXPECT_EQ(store::history::versions(c, store::schema::Kind::SC, "01201").front().operation, "Restore from history");
+  EXPECT_EQ(store::history::versions(c, bank::schema::Kind::SC, "01201").front().operation, "Restore from history");
   h.cmdClose.Press();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -21,8 +21,8 @@ class TrashWindow : public AppFolderTest, public ::testing::WithParamInterface<b
   void makeBankOnEngine() {
     if (!GetParam()) return makeBank();
     server.emplace();
-    store::schema::createServerBank(server->uri());
-    std::ofstream(folder() / store::kServerConfFile) << server->uri() << "\n";
+    bank::schema::createServerBank(server->uri());
+    std::ofstream(folder() / bank::kServerConfFile) << server->uri() << "\n";
   }
   app::FormTrash& trashWindow(app::FormInit& init) {
     init.cmdTrash.Press();

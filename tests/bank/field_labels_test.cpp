@@ -9,7 +9,7 @@
 
 namespace {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 TEST(FieldLabels, TheWindowsAndTheSearchNameTheSameFieldsEachTheirWay) {
   EXPECT_EQ(bank::fieldLabel("choiceC"), "Choice C");
@@ -35,24 +35,24 @@ TEST(FieldLabels, AFieldWithoutTextToReadHasALabelButNoPlace) {
 // The registry's roles: code that fills or reads a question finds its fields by them.
 namespace roles {
 
-using store::schema::choiceAt;
-using store::schema::fieldFor;
-using store::schema::Holds;
-using store::schema::kAllKinds;
-using store::schema::kindEntry;
-using store::schema::SizeOf;
+using bank::schema::choiceAt;
+using bank::schema::fieldFor;
+using bank::schema::Holds;
+using bank::schema::kAllKinds;
+using bank::schema::kindEntry;
+using bank::schema::SizeOf;
 
 TEST(FieldRoles, EveryRoleAndSizeIsHeldByOneFieldAtMostInEachKind) {
   for (Kind k : kAllKinds) {
     std::map<Holds, int> roles;
     std::map<SizeOf, int> sizes;
-    for (const store::schema::Field& f : kindEntry(k).fields) {
+    for (const bank::schema::Field& f : kindEntry(k).fields) {
       if (f.holds != Holds::Other) {
         EXPECT_EQ(++roles[f.holds], 1) << kindEntry(k).name << " " << f.name;
       }
       if (f.size != SizeOf::None) {
         EXPECT_EQ(++sizes[f.size], 1) << kindEntry(k).name << " " << f.name;
-        EXPECT_STREQ(store::schema::sizeField(k, f.size), f.name);
+        EXPECT_STREQ(bank::schema::sizeField(k, f.size), f.name);
       }
     }
   }
@@ -63,7 +63,7 @@ TEST(FieldRoles, EveryKindHasItsPoolAndStemAndTheChoicesFollowTheirLetters) {
     EXPECT_NE(fieldFor(k, Holds::Pool), nullptr) << kindEntry(k).name;
     EXPECT_NE(fieldFor(k, Holds::Stem), nullptr) << kindEntry(k).name;
   }
-  for (Kind k : store::schema::choiceKinds()) {
+  for (Kind k : bank::schema::choiceKinds()) {
     EXPECT_NE(fieldFor(k, Holds::Answer), nullptr) << kindEntry(k).name;
     if (k == Kind::DS) continue;  // its choices are fixed texts, not stored
     for (size_t i = 0; i < 5; ++i) {
@@ -77,21 +77,21 @@ TEST(FieldRoles, EveryKindHasItsPoolAndStemAndTheChoicesFollowTheirLetters) {
 
 TEST(FieldRoles, AFieldIsFoundByNameOnlyInAKindThatHasIt) {
   const std::string passage = fieldFor(Kind::RC, Holds::Passage);
-  EXPECT_NE(store::schema::findField(Kind::RC, passage), nullptr);
-  EXPECT_EQ(store::schema::findField(Kind::SC, passage), nullptr);
+  EXPECT_NE(bank::schema::findField(Kind::RC, passage), nullptr);
+  EXPECT_EQ(bank::schema::findField(Kind::SC, passage), nullptr);
   EXPECT_EQ(bank::fieldPlace(Kind::SC, passage), "");  // not a place of an SC question
   EXPECT_EQ(bank::fieldPlace(Kind::DS, fieldFor(Kind::SC, choiceAt(0))), "");
 }
 
 TEST(FieldRoles, AKindIsFoundByItsTableInAnyCase) {
   for (Kind k : kAllKinds) {
-    EXPECT_EQ(store::schema::kindWithTable(kindEntry(k).table), k);
+    EXPECT_EQ(bank::schema::kindWithTable(kindEntry(k).table), k);
     std::string upper = kindEntry(k).table;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(store::schema::kindWithTable(upper), k);
+    EXPECT_EQ(bank::schema::kindWithTable(upper), k);
   }
-  EXPECT_EQ(store::schema::kindWithTable("tblMemo"), std::nullopt);
-  EXPECT_EQ(store::schema::kindWithTable("SCtb"), std::nullopt);
+  EXPECT_EQ(bank::schema::kindWithTable("tblMemo"), std::nullopt);
+  EXPECT_EQ(bank::schema::kindWithTable("SCtb"), std::nullopt);
 }
 
 }  // namespace roles

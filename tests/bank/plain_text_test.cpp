@@ -4,7 +4,7 @@
 #include "plain_text.h"
 
 using bank::Breaks;
-using store::schema::FieldType;
+using bank::schema::FieldType;
 
 TEST(PlainText, RichTextBreaksAreWrittenAsAskedOtherTextIsKeptAsStored) {
   const store::Value rtf(std::string("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 one\\par two\\line three}"));

@@ -15,18 +15,18 @@ namespace {
 using bank::FieldWrite;
 using bank::Record;
 using store::Value;
-using store::schema::Kind;
+using bank::schema::Kind;
 
 class QuestionRecord : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     if (GetParam()) {
       server.emplace();
-      store::schema::createServerBank(server->uri());
+      bank::schema::createServerBank(server->uri());
       conn.open(server->uri());
     } else {
-      store::schema::createBank(dir.path());
-      conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+      bank::schema::createBank(dir.path());
+      conn.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
     }
     store::Recordset rs;
     rs.open("RCtbl", conn, store::adOpenKeyset, store::adLockOptimistic);

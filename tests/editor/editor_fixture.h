@@ -26,16 +26,16 @@ class EditorTest : public ::testing::Test {
   // Where the bank is: the tests of what the store decides run on both engines (OnBothEngines).
   virtual testing_support::BankEngine bankEngine() const { return testing_support::BankEngine::File; }
   void SetUp() override {
-    state = std::make_unique<store::ProgramState>(dir.path());
+    state = std::make_unique<bank::ProgramState>(dir.path());
     if (bankEngine() == testing_support::BankEngine::Server) {
       server.emplace();
-      store::schema::createServerBank(server->uri());
+      bank::schema::createServerBank(server->uri());
       state->serverBank = server->uri();
     } else {
-      store::schema::createBank(dir.path());
+      bank::schema::createBank(dir.path());
     }
     state->flgAllKinds = true;
-    store::OpenConnections(*state);
+    bank::OpenConnections(*state);
     ASSERT_EQ(state->pConn().onServer(), bankEngine() == testing_support::BankEngine::Server);
   }
   void TearDown() override {
@@ -91,7 +91,7 @@ class EditorTest : public ::testing::Test {
 
   testing_support::TempDir dir;
   std::optional<testing_support::ServerDb> server;
-  std::unique_ptr<store::ProgramState> state;
+  std::unique_ptr<bank::ProgramState> state;
   ui::Form formInit;
   ui::ScriptedDialogs dialogs;
   QPointer<ui::Form> window;

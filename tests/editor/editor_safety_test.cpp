@@ -18,7 +18,7 @@ namespace {
 
 // Another program's connection to the same bank.
 std::unique_ptr<store::Engine> otherProgram(const testing_support::TempDir& dir) {
-  return store::openOurFile(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false,
+  return store::openOurFile(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey, false,
                             store::ErrorStyle::Ado);
 }
 

@@ -16,11 +16,11 @@ namespace {
 class EditorScreens : public ::testing::Test {
  protected:
   void SetUp() override {
-    store::schema::createBank(dir.path());
+    bank::schema::createBank(dir.path());
     bank_tool::writeDemoContent(dir.path());
-    state = std::make_unique<store::ProgramState>(dir.path());
+    state = std::make_unique<bank::ProgramState>(dir.path());
     state->flgAllKinds = true;
-    store::OpenConnections(*state);
+    bank::OpenConnections(*state);
   }
   template <class Editor>
   void look(const char* name) {
@@ -42,7 +42,7 @@ class EditorScreens : public ::testing::Test {
     EXPECT_TRUE(dialogs.shown.empty());
   }
   testing_support::TempDir dir;
-  std::unique_ptr<store::ProgramState> state;
+  std::unique_ptr<bank::ProgramState> state;
   ui::Form formInit;
   ui::ScriptedDialogs dialogs;
 };

@@ -40,7 +40,7 @@ TEST(VersionText, AWordIsUnchangedWhateverBlanksFollowIt) {
 }
 
 TEST(VersionText, ShowsTheEditedFieldsAsPlainTextWithTheDifferencesMarked) {
-  const auto version = editor::shownFields(store::schema::Kind::AWA, {{"question", store::Value(kCbtStem)}});
+  const auto version = editor::shownFields(bank::schema::Kind::AWA, {{"question", store::Value(kCbtStem)}});
   ASSERT_EQ(version.size(), 1u);
   EXPECT_EQ(version[0].name, "Question");
   EXPECT_EQ(version[0].text, "abcdefghijk");
@@ -111,7 +111,7 @@ TEST_F(HistoryWindow, RestoreAsksThenSavesTheVersionAndKeepsTheOneItReplaces) {
   h.cmdRestore.Press();
   EXPECT_EQ(choiceA(), "first words");
   EXPECT_EQ(ed.txtAnswer[0].Text(), "first words");
-  auto v = store::history::versions(state->pConn(), store::schema::Kind::SC, "01201");
+  auto v = store::history::versions(state->pConn(), bank::schema::Kind::SC, "01201");
   ASSERT_EQ(v.size(), 2u);
   EXPECT_EQ(v[0].operation, "Restore from history");
   EXPECT_EQ(v[0].field("choiceA")->toString(), "second words");
@@ -122,7 +122,7 @@ TEST_F(HistoryWindow, RestoreOverAChangeMadeElsewhereAsksAsSaveDoes) {
   auto& ed = editor();
   saveChoice(ed, "second words");
   auto& h = historyWindow(ed.cmdHistory);
-  store::openOurFile(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false,
+  store::openOurFile(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey, false,
                      store::ErrorStyle::Ado)
       ->script("UPDATE SCtbl SET choiceA = 'theirs' WHERE numQ = '01201';");
   dialogs.queueAnswer(ui::MsgResult::Yes);  // restore; the question of overwriting gets its default, No
@@ -186,14 +186,14 @@ TEST_F(HistoryWindow, AutoSaveAndGOAreKeptUnderTheirNamesAsTheQuestionWasBefore)
   ed.chkAutoSave->setValue(1);
   ed.txtAnswer[0].setText("auto words");
   ed.lstQuestion.setListIndex(1);  // leaving the question saves it
-  auto v = store::history::versions(state->pConn(), store::schema::Kind::SC, "01201");
+  auto v = store::history::versions(state->pConn(), bank::schema::Kind::SC, "01201");
   ASSERT_EQ(v.size(), 1u);
   EXPECT_EQ(v[0].operation, "Auto-save");
   EXPECT_EQ(v[0].field("choiceA")->toString(), "first words");
 
   ed.chkAutoSave->setValue(0);
   ed.cmdGo->Press();  // converts and saves every question of the pool: the bare stem gets its RTF
-  v = store::history::versions(state->pConn(), store::schema::Kind::SC, "01202");
+  v = store::history::versions(state->pConn(), bank::schema::Kind::SC, "01202");
   ASSERT_EQ(v.size(), 1u);
   EXPECT_EQ(v[0].operation, "GO");
   EXPECT_TRUE(v[0].field("question")->isNull());
@@ -220,7 +220,7 @@ namespace {
 // A history that cannot be written stops the Save with a message; the edits stay on screen.
 TEST_F(HistoryWindow, ASaveWhoseHistoryCannotBeWrittenIsRefusedWithAMessage) {
   auto& ed = editor();
-  store::openOurFile(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false,
+  store::openOurFile(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey, false,
                      store::ErrorStyle::Ado)
       ->script("DROP TABLE zx_history_SC;");
   saveChoice(ed, "unsaved words");

@@ -106,7 +106,7 @@ TEST(Layout, SizesBeyondTheWindowSystemsCoordinatesAreNotDrawn) {
 // The sizes of the kinds' window tables are roles apart from the kind registry's fields: each
 // must have a layout variable, and every size the registry stores must have one.
 TEST(Layout, TheKindsSizeRolesAgreeWithTheirFields) {
-  using store::schema::SizeOf;
+  using bank::schema::SizeOf;
   for (const editor::EditorKind* k : {&kinds::scKind(), &kinds::crKind(), &kinds::rcKind(), &kinds::dsKind(),
                                       &kinds::psKind()}) {
     SCOPED_TRACE(k->caption);
@@ -121,7 +121,7 @@ TEST(Layout, TheKindsSizeRolesAgreeWithTheirFields) {
       if (f.write == editor::FieldWrite::Layout && f.type != editor::FieldType::Flag) {
         EXPECT_NE(v.byField(f.name), nullptr) << f.name;
       }
-    EXPECT_EQ(k->record.table, std::string(store::schema::tableName(k->kind)));
+    EXPECT_EQ(k->record.table, std::string(bank::schema::tableName(k->kind)));
   }
 }
 

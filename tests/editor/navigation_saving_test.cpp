@@ -102,10 +102,10 @@ class TwoEditors : public EditorTest {
   void SetUp() override {
     EditorTest::SetUp();
     add("SCtbl", {{"numQ", "01201"}, {"src", "X012"}, {"choiceA", "a"}, {"choiceB", "b"}});
-    other = std::make_unique<store::ProgramState>(dir.path());
+    other = std::make_unique<bank::ProgramState>(dir.path());
     other->serverBank = state->serverBank;
     other->flgAllKinds = true;
-    store::OpenConnections(*other);
+    bank::OpenConnections(*other);
     for (auto* s : {&first, &second}) {
       ASSERT_TRUE(s->saving.load(connOf(*s), "01201"));
       s->values = {{"choiceA", Value("a")}, {"choiceB", Value("b")}};
@@ -123,7 +123,7 @@ class TwoEditors : public EditorTest {
   const editor::RecordFields def{"SCtbl",
                                  {{"choiceA", FieldType::Text, FieldWrite::Content},
                                   {"choiceB", FieldType::Text, FieldWrite::Content}}};
-  std::unique_ptr<store::ProgramState> other;
+  std::unique_ptr<bank::ProgramState> other;
   Screen first{def}, second{def};
 };
 using TwoEditorsStore = OnBothEngines<TwoEditors>;

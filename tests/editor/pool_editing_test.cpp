@@ -115,7 +115,7 @@ TEST_P(PoolEditingStore, AddPoolOfANumberThatAnotherUserTookMeanwhileSaysSoAndSh
     if (server)
       other.open(server->uri());
     else
-      other.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+      other.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
     pools::addPool(other, "SCtbl", "X", "012", 2);
   }
   dialogs.queueAnswer(MsgResult::Ok);

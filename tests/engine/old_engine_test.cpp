@@ -20,9 +20,9 @@
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
-using store::schema::kBankKey;
-using store::schema::kUserKey;
-using testing_support::bank;
+using bank::schema::kBankKey;
+using bank::schema::kUserKey;
+using testing_support::bankTool;
 using testing_support::ToolRun;
 
 namespace {
@@ -98,11 +98,11 @@ const char* const kQuokka = "update SCtbl set question='{\\rtf1\\ansi The quokka
 class OldEngine : public ::testing::Test {
  protected:
   void SetUp() override {
-    const ToolRun made = bank({"create", "--demo", dir.path().string()});
+    const ToolRun made = bankTool({"create", "--demo", dir.path().string()});
     ASSERT_EQ(made.status, 0) << made.out;
   }
-  fs::path be() const { return store::schema::bankPath(dir.path()); }
-  fs::path user() const { return store::schema::userPath(dir.path()); }
+  fs::path be() const { return bank::schema::bankPath(dir.path()); }
+  fs::path user() const { return bank::schema::userPath(dir.path()); }
 
   testing_support::TempDir dir;
 };
@@ -111,19 +111,19 @@ TEST_F(OldEngine, FilesItWroteOpenTakeWritesAndStayReadableToIt) {
   rewriteWithOldEngine(be(), kBankKey);
   rewriteWithOldEngine(user(), kUserKey);
   // Both files open with their keys, the user database through its links from the bank.
-  const ToolRun checked = bank({"check", dir.path().string()});
+  const ToolRun checked = bankTool({"check", dir.path().string()});
   ASSERT_EQ(checked.status, 0) << checked.out;
   EXPECT_NE(checked.out.find("zorbex_be.mdb: integrity ok"), std::string::npos) << checked.out;
   EXPECT_NE(checked.out.find("zorbex_user.mdb: integrity ok"), std::string::npos) << checked.out;
   EXPECT_NE(checked.out.find("tblMemo          3 rows"), std::string::npos) << checked.out;
 
   // A write keeps its version in the history and reaches the search index.
-  const ToolRun written = bank({"sql", dir.path().string(), kQuokka});
+  const ToolRun written = bankTool({"sql", dir.path().string(), kQuokka});
   ASSERT_EQ(written.status, 0) << written.out;
   // (The first search builds the index, its progress printed ahead of the hit.)
-  EXPECT_NE(bank({"search", dir.path().string(), "quokka"}).out.find("SC\t01201\tstem\tThe «quokka» sleeps"),
+  EXPECT_NE(bankTool({"search", dir.path().string(), "quokka"}).out.find("SC\t01201\tstem\tThe «quokka» sleeps"),
             std::string::npos);
-  const ToolRun kept = bank({"history", dir.path().string(), "01201", "--kind", "SC"});
+  const ToolRun kept = bankTool({"history", dir.path().string(), "01201", "--kind", "SC"});
   EXPECT_EQ(kept.status, 0) << kept.out;
   EXPECT_FALSE(kept.out.empty());
 
@@ -136,8 +136,8 @@ TEST_F(OldEngine, FilesItWroteOpenTakeWritesAndStayReadableToIt) {
 
 TEST_F(OldEngine, FilesWrittenHereOpenThereWhole) {
   // History, the search index and its words written by this engine.
-  ASSERT_EQ(bank({"sql", dir.path().string(), kQuokka}).status, 0);
-  ASSERT_EQ(bank({"search", dir.path().string(), "quokka"}).status, 0);
+  ASSERT_EQ(bankTool({"sql", dir.path().string(), kQuokka}).status, 0);
+  ASSERT_EQ(bankTool({"search", dir.path().string(), "quokka"}).status, 0);
   auto kept = store::SqliteDb::openExisting(be().string(), kBankKey, true);
   ASSERT_GT(kept->query("SELECT count(*) FROM zx_history")->next() ? 1 : 0, 0);
   kept.reset();
@@ -158,8 +158,8 @@ TEST_F(OldEngine, FilesWrittenHereOpenThereWhole) {
 }
 
 TEST_F(OldEngine, ACompactedBankOpensThere) {
-  ASSERT_EQ(bank({"sql", dir.path().string(), kQuokka}).status, 0);
-  const ToolRun compacted = bank({"compact", dir.path().string()});
+  ASSERT_EQ(bankTool({"sql", dir.path().string(), kQuokka}).status, 0);
+  const ToolRun compacted = bankTool({"compact", dir.path().string()});
   ASSERT_EQ(compacted.status, 0) << compacted.out;
   EXPECT_EQ(oldShell(be(), kBankKey, "PRAGMA integrity_check;").out, "ok\n");
   expectSameRowsInOldEngine(be(), kBankKey);

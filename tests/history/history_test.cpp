@@ -19,8 +19,9 @@
 #include "support.h"
 
 using namespace store;
+namespace schema = bank::schema;
 using namespace testing_support;
-using store::schema::Kind;
+using bank::schema::Kind;
 namespace fs = std::filesystem;
 
 namespace {
@@ -189,7 +190,7 @@ TEST_P(History, AnOlderBankGetsItsHistoryAtTheFirstOpenAndCompactionKeepsIt) {
   EXPECT_EQ(kept, 1u);  // the versions kept before the table went are gone with it
   if (!onFile()) return;  // a server keeps its own files
   c.close();
-  compactBank(fs::path(bank.name()).parent_path());
+  bank::compactBank(fs::path(bank.name()).parent_path());
   bank.open(c);
   EXPECT_EQ(history::versions(c, Kind::SC, "A12001").size(), kept);
   c.execute("update SCtbl set question='stem three' where numQ='A12001'");

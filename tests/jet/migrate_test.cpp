@@ -21,7 +21,7 @@
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
-namespace schema = store::schema;
+namespace schema = bank::schema;
 using jet::ColumnType;
 using store::Value;
 using testing_support::TempDir;
@@ -85,7 +85,7 @@ std::vector<std::vector<Value>> rowsOf(store::SqliteDb& db, const std::string& s
 }
 
 using testing_support::ToolRun;
-const auto tool = testing_support::bank;
+const auto tool = testing_support::bankTool;
 
 }  // namespace
 

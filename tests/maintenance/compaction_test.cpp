@@ -22,17 +22,17 @@
 namespace {
 
 namespace fs = std::filesystem;
-using store::CompactStep;
-using store::compactBank;
+using bank::CompactStep;
+using bank::compactBank;
 using testing_support::bytesOf;
 using testing_support::TempDir;
 
 // A demo bank with 2,000 more SC questions, half of them deleted again.
 void makeBank(const fs::path& dir) {
-  store::schema::createBank(dir);
+  bank::schema::createBank(dir);
   bank_tool::writeDemoContent(dir);
   store::Connection c;
-  c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
+  c.open(bank::schema::bankPath(dir).string(), bank::schema::kBankKey);
   auto& db = store::sqliteFile(c.session().engine());
   db.exec("BEGIN;");
   for (int i = 0; i < 2000; ++i)
@@ -45,7 +45,7 @@ void makeBank(const fs::path& dir) {
 // What a complete bank holds: row counts of the question tables and the links.
 std::string contentOf(const fs::path& dir) {
   store::Connection c;
-  c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
+  c.open(bank::schema::bankPath(dir).string(), bank::schema::kBankKey);
   auto& db = store::sqliteFile(c.session().engine());
   std::string out;
   auto ic = db.prepare("PRAGMA integrity_check;");
@@ -72,27 +72,27 @@ const std::vector<std::string> kOnlyTheFiles = {"zorbex_be.mdb", "zorbex_user.md
 TEST(Compaction, GivesASmallerEquivalentBankUnderTheSameKey) {
   TempDir dir, other;
   makeBank(dir.path());
-  store::schema::createBank(other.path());
+  bank::schema::createBank(other.path());
   {  // a link such as an import leaves
-    auto bank = store::dao::openDatabase(store::schema::bankPath(dir.path()).string(), false, false,
-                                         std::string("MS Access;pwd=") + store::schema::kBankKey);
+    auto bank = store::dao::openDatabase(bank::schema::bankPath(dir.path()).string(), false, false,
+                                         std::string("MS Access;pwd=") + bank::schema::kBankKey);
     auto link = bank.createTableDef("ImportTbl");
-    link.setConnect(";DATABASE=" + store::schema::bankPath(other.path()).string() + ";pwd=" +
-                    store::schema::kBankKey + ";");
+    link.setConnect(";DATABASE=" + bank::schema::bankPath(other.path()).string() + ";pwd=" +
+                    bank::schema::kBankKey + ";");
     link.setSourceTableName("SCtbl");
     bank.append(link);
   }
   const std::string before = contentOf(dir.path());
-  const auto sizeBefore = fs::file_size(store::schema::bankPath(dir.path()));
+  const auto sizeBefore = fs::file_size(bank::schema::bankPath(dir.path()));
   std::vector<CompactStep> steps;
   compactBank(dir.path(), [&](CompactStep s) { steps.push_back(s); });
 
   EXPECT_EQ(steps.back(), CompactStep::Done);
   EXPECT_EQ(filesIn(dir.path()), kOnlyTheFiles);
   EXPECT_EQ(contentOf(dir.path()), before);
-  EXPECT_LT(fs::file_size(store::schema::bankPath(dir.path())), sizeBefore * 3 / 4);
+  EXPECT_LT(fs::file_size(bank::schema::bankPath(dir.path())), sizeBefore * 3 / 4);
   store::Connection c;
-  c.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+  c.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
   EXPECT_EQ(c.execute("insert into SCtbl (numQ, src) values ('999999', 'Z');"), 1);
   try {
     c.execute("insert into SCtbl (numQ, src) values ('999999', 'Z');");
@@ -103,9 +103,9 @@ TEST(Compaction, GivesASmallerEquivalentBankUnderTheSameKey) {
   EXPECT_EQ(c.execute("select * into Probe from ImportTbl;"), 0);  // the link still reaches its table
   c.close();
   store::Connection wrongKey;  // and the bank's key is still the only one that opens it
-  wrongKey.setProperty(store::kPasswordProperty, store::schema::kUserKey);
+  wrongKey.setProperty(store::kPasswordProperty, bank::schema::kUserKey);
   try {
-    wrongKey.open(store::schema::bankPath(dir.path()).string());
+    wrongKey.open(bank::schema::bankPath(dir.path()).string());
     ADD_FAILURE() << "the compacted bank opened with another key";
   } catch (const store::DbError& e) {
     EXPECT_EQ(e.number, store::err::BadPassword);
@@ -115,7 +115,7 @@ TEST(Compaction, GivesASmallerEquivalentBankUnderTheSameKey) {
 TEST(Compaction, RemovesAStaleCopyFirst) {
   TempDir dir;
   makeBank(dir.path());
-  { std::ofstream(dir / store::schema::kCompactFile) << "left by a failed run"; }
+  { std::ofstream(dir / bank::schema::kCompactFile) << "left by a failed run"; }
   compactBank(dir.path());
   EXPECT_EQ(filesIn(dir.path()), kOnlyTheFiles);
 }
@@ -123,10 +123,10 @@ TEST(Compaction, RemovesAStaleCopyFirst) {
 TEST(Compaction, RefusedWhileAnotherConnectionHoldsTheBank) {
   TempDir dir;
   makeBank(dir.path());
-  const std::string bytes = bytesOf(store::schema::bankPath(dir.path()));
+  const std::string bytes = bytesOf(bank::schema::bankPath(dir.path()));
   {
     store::Connection holder;
-    holder.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+    holder.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
     holder.execute("select count(*) from SCtbl;");
     try {
       compactBank(dir.path());
@@ -134,10 +134,10 @@ TEST(Compaction, RefusedWhileAnotherConnectionHoldsTheBank) {
     } catch (const store::DbError& e) {
       EXPECT_EQ(e.number, store::err::Locked) << e.description;
     }
-    EXPECT_FALSE(fs::exists(dir / store::schema::kCompactFile));
+    EXPECT_FALSE(fs::exists(dir / bank::schema::kCompactFile));
     EXPECT_EQ(holder.execute("delete from SCtbl where src='Y0';"), 1000);  // the holder goes on writing
   }
-  EXPECT_NE(bytesOf(store::schema::bankPath(dir.path())), bytes);
+  EXPECT_NE(bytesOf(bank::schema::bankPath(dir.path())), bytes);
   compactBank(dir.path());  // once it is closed
   EXPECT_EQ(filesIn(dir.path()), kOnlyTheFiles);
 }
@@ -145,13 +145,13 @@ TEST(Compaction, RefusedWhileAnotherConnectionHoldsTheBank) {
 TEST(Compaction, AFailedReplacementKeepsTheBankAndRemovesTheCopy) {
   TempDir dir;
   makeBank(dir.path());
-  const fs::path bank = store::schema::bankPath(dir.path());
+  const fs::path bank = bank::schema::bankPath(dir.path());
   const std::string content = contentOf(dir.path());
   try {
     compactBank(dir.path(), [&](CompactStep s) {
       if (s != CompactStep::CopySynced) return;
-      fs::remove(dir / store::schema::kCompactFile);  // the rename cannot put a folder over a file
-      fs::create_directory(dir / store::schema::kCompactFile);
+      fs::remove(dir / bank::schema::kCompactFile);  // the rename cannot put a folder over a file
+      fs::create_directory(dir / bank::schema::kCompactFile);
     });
     ADD_FAILURE() << "the replacement did not fail";
   } catch (const store::DbError& e) {
@@ -161,7 +161,7 @@ TEST(Compaction, AFailedReplacementKeepsTheBankAndRemovesTheCopy) {
   EXPECT_EQ(contentOf(dir.path()), content);
   {  // still refused while held: the bank is back in its shared log mode
     store::Connection holder;
-    holder.open(bank.string(), store::schema::kBankKey);
+    holder.open(bank.string(), bank::schema::kBankKey);
     holder.execute("select count(*) from SCtbl;");
     EXPECT_THROW(compactBank(dir.path()), store::DbError);
   }

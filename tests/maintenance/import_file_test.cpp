@@ -12,24 +12,24 @@
 namespace {
 
 namespace fs = std::filesystem;
-using store::schema::kBankKey;
-using store::schema::kUserKey;
+using bank::schema::kBankKey;
+using bank::schema::kUserKey;
 using testing_support::TempDir;
 
 void write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
 
 TEST(ImportFile, EachRefusedFileGetsItsReason) {
   TempDir own, other, files;
-  store::schema::createBank(own.path());
-  store::schema::createBank(other.path());
-  const fs::path bank = store::schema::bankPath(other.path()), user = store::schema::userPath(other.path());
+  bank::schema::createBank(own.path());
+  bank::schema::createBank(other.path());
+  const fs::path bank = bank::schema::bankPath(other.path()), user = bank::schema::userPath(other.path());
   auto why = [&](const fs::path& f, const char* key = kBankKey) {
     return maintenance::importFileProblem(own.path(), f.string(), key);
   };
   EXPECT_EQ(why(bank), "");
   EXPECT_EQ(why(user, kUserKey), "");
-  EXPECT_EQ(why(store::schema::bankPath(own.path())), "It is the bank itself.");
-  EXPECT_EQ(why(store::schema::userPath(own.path()), kUserKey), "It is this folder's user database.");
+  EXPECT_EQ(why(bank::schema::bankPath(own.path())), "It is the bank itself.");
+  EXPECT_EQ(why(bank::schema::userPath(own.path()), kUserKey), "It is this folder's user database.");
   EXPECT_EQ(why(files / "gone.mdb"), "The file does not exist.");
   EXPECT_EQ(why(files.path()), "It is a folder, not a file.");
   write(files / "notes.mdb", std::string(8192, 'x'));
@@ -67,11 +67,11 @@ TEST(ImportFile, EachRefusedFileGetsItsReason) {
 
 TEST(ImportFile, AMissingMemoSourceIsRefusedBeforeTheQuestion) {
   TempDir own, other;
-  store::schema::createBank(own.path());
-  store::schema::createBank(other.path());
-  store::ProgramState state(own.path());
-  store::OpenConnections(state);
-  const fs::path source = store::schema::userPath(other.path());
+  bank::schema::createBank(own.path());
+  bank::schema::createBank(other.path());
+  bank::ProgramState state(own.path());
+  bank::OpenConnections(state);
+  const fs::path source = bank::schema::userPath(other.path());
   fs::remove(source);
   bool asked = false;
   maintenance::ImportHooks hooks;
@@ -80,7 +80,7 @@ TEST(ImportFile, AMissingMemoSourceIsRefusedBeforeTheQuestion) {
   hooks.confirm = [&] { return asked = true; };
   EXPECT_THROW(maintenance::ImportMemos(state, source.string(), {"77701"}, hooks), store::DbError);
   EXPECT_FALSE(asked);
-  store::CloseConnections(state, [](const std::string&) {});
+  bank::CloseConnections(state, [](const std::string&) {});
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ using testing_support::makeSource;
 
 void addMemo(const fs::path& userFile, const std::string& numQ, const std::string& text) {
   store::Connection c;
-  c.open(userFile.string(), store::schema::kUserKey);
+  c.open(userFile.string(), bank::schema::kUserKey);
   c.execute("insert into tblMemo (numQ, probtype, choice, category, description) values ('" + numQ +
             "', 'SC', 'B', 'grammar', '" + text + "');");
 }
@@ -41,8 +41,8 @@ store::DbError failureOf(const std::function<void()>& f) {
 class Import : public testing::Test {
  protected:
   void SetUp() override {
-    store::schema::createBank(dir.path());
-    store::OpenConnections(state);
+    bank::schema::createBank(dir.path());
+    bank::OpenConnections(state);
     hooks.log = [this](const std::string& m) { log.push_back(m); };
     hooks.passedOver = [](const store::DbError& e) { ADD_FAILURE() << e.message(); };
     hooks.confirm = [this] {
@@ -51,7 +51,7 @@ class Import : public testing::Test {
     };
   }
   void TearDown() override {
-    store::CloseConnections(state, [](const std::string&) {});
+    bank::CloseConnections(state, [](const std::string&) {});
   }
   long count(const std::string& sql) {
     store::Recordset rs;
@@ -70,7 +70,7 @@ class Import : public testing::Test {
   }
 
   TempDir dir, sourceDir;
-  store::ProgramState state{dir.path()};
+  bank::ProgramState state{dir.path()};
   maintenance::ImportHooks hooks;
   std::vector<std::string> log;
   int asked = 0;
@@ -79,7 +79,7 @@ class Import : public testing::Test {
 
 TEST_F(Import, ListsThePoolsOfATableOrTheMemosOfAFile) {
   const fs::path source = makeSource(sourceDir.path(), {"N777", "N778"});
-  const fs::path sourceUser = store::schema::userPath(sourceDir.path());
+  const fs::path sourceUser = bank::schema::userPath(sourceDir.path());
   EXPECT_EQ(maintenance::ListImportPools(source.string(), "SCtbl"), (std::vector<std::string>{"N777", "N778"}));
   EXPECT_EQ(failureOf([&] { maintenance::ListImportMemos(sourceUser.string()); }).number, store::err::NoCurrentRecord);
   addMemo(sourceUser, "77701", "memo");
@@ -96,7 +96,7 @@ TEST_F(Import, ThePoolIsInsertedWithTheLogLinesFromOneFileAfterAnother) {
   const fs::path source = makeSource(sourceDir.path(), {"N777", "N778"});
   {  // a table left by an earlier import, named in another case
     store::Connection c;
-    c.open(source.string(), store::schema::kBankKey);
+    c.open(source.string(), bank::schema::kBankKey);
     c.execute("select * into importtbl from SCtbl;");
   }
   maintenance::ImportPool(state, source.string(), "SCtbl", "N778", hooks);
@@ -134,12 +134,12 @@ TEST_F(Import, WhatCannotBeImportedIsRefusedBeforeTheQuestion) {
   auto importPool = [&](const std::string& file, const std::string& pool) {
     return failureOf([&] { maintenance::ImportPool(state, file, "SCtbl", pool, hooks); });
   };
-  EXPECT_EQ(importPool(store::schema::bankPath(dir.path()).string(), "N777").number, maintenance::kInvalidFileName);
+  EXPECT_EQ(importPool(bank::schema::bankPath(dir.path()).string(), "N777").number, maintenance::kInvalidFileName);
   EXPECT_EQ(importPool(sourceDir.path().string(), "N777").number, store::err::Generic);  // a folder
   EXPECT_EQ(importPool(source.string(), "N999").number, store::err::NoCurrentRecord);
   {  // another program in the middle of a write holds the bank
     store::Connection writer;
-    writer.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+    writer.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
     store::Transaction busy(writer);
     writer.execute("insert into SCtbl (numQ, src) values ('55501', 'W');");
     EXPECT_EQ(importPool(source.string(), "N777").message(),
@@ -150,16 +150,16 @@ TEST_F(Import, WhatCannotBeImportedIsRefusedBeforeTheQuestion) {
 }
 
 TEST_F(Import, ASourceWithOtherColumnsIsRefusedBeforeTheQuestion) {
-  store::schema::createBank(sourceDir.path());
+  bank::schema::createBank(sourceDir.path());
   {
-    auto db = store::openOurFile(store::schema::bankPath(sourceDir.path()).string(), store::schema::kBankKey, false,
+    auto db = store::openOurFile(bank::schema::bankPath(sourceDir.path()).string(), bank::schema::kBankKey, false,
                                  store::ErrorStyle::Ado);
     db->script("DROP TABLE SCtbl;");
     db->script("CREATE TABLE SCtbl (numQ TEXT, question TEXT, src TEXT);");
     db->script("INSERT INTO SCtbl VALUES ('77701', 'stem', 'N777');");
   }
   const store::DbError e = failureOf(
-      [&] { maintenance::ImportPool(state, store::schema::bankPath(sourceDir.path()).string(), "SCtbl", "N777", hooks); });
+      [&] { maintenance::ImportPool(state, bank::schema::bankPath(sourceDir.path()).string(), "SCtbl", "N777", hooks); });
   EXPECT_EQ(e.number, maintenance::kColumnsDiffer);
   EXPECT_NE(e.description.find("column 2 is 'question' in the source file and 'src' in the bank"), std::string::npos)
       << e.description;
@@ -168,11 +168,11 @@ TEST_F(Import, ASourceWithOtherColumnsIsRefusedBeforeTheQuestion) {
 }
 
 TEST_F(Import, MemosAreAppendedOrCreatedAllOrNothing) {
-  const fs::path sourceUser = store::schema::userPath(sourceDir.path());
+  const fs::path sourceUser = bank::schema::userPath(sourceDir.path());
   makeSource(sourceDir.path(), {});
   addMemo(sourceUser, "77701", "second");
   addMemo(sourceUser, "77702", "new one");
-  addMemo(store::schema::userPath(dir.path()), "77701", "first");
+  addMemo(bank::schema::userPath(dir.path()), "77701", "first");
   maintenance::ImportMemos(state, sourceUser.string(), {"77701", "77702"}, hooks);
   EXPECT_EQ(count("select count(*) as n from tblMemo where numQ='77702' and probtype='SC' and choice='B' and "
                   "category='grammar' and description='new one';"),
@@ -181,7 +181,7 @@ TEST_F(Import, MemosAreAppendedOrCreatedAllOrNothing) {
   EXPECT_EQ(memoOf("77701"), "first" + line + "second");
   // A memo gone from the source: its reading fails before the question, and nothing is appended.
   store::Connection source;
-  source.open(sourceUser.string(), store::schema::kUserKey);
+  source.open(sourceUser.string(), bank::schema::kUserKey);
   source.execute("delete from tblMemo where numQ='77702';");
   source.close();
   asked = 0;
@@ -205,7 +205,7 @@ using testing_support::ServerDb;
 class ServerMemoImport : public testing::Test {
  protected:
   void SetUp() override {
-    store::schema::createServerBank(server.uri());
+    bank::schema::createServerBank(server.uri());
     makeSource(sourceDir.path(), {});
     addMemo(source, "77701", "second");
     store::Connection c;
@@ -216,14 +216,14 @@ class ServerMemoImport : public testing::Test {
   // once the memo is read, just before the bank is written.
   void importMemo(const std::function<bool()>& confirm) {
     TempDir folder;
-    store::ProgramState state{folder.path()};
+    bank::ProgramState state{folder.path()};
     state.serverBank = server.uri();
-    store::OpenConnections(state);
+    bank::OpenConnections(state);
     maintenance::ImportHooks hooks;
     hooks.log = [](const std::string&) {};
     hooks.confirm = confirm;
     maintenance::ImportMemos(state, source.string(), {"77701"}, hooks);
-    store::CloseConnections(state, [](const std::string&) {});
+    bank::CloseConnections(state, [](const std::string&) {});
   }
   std::string memo() {
     store::Connection c;
@@ -236,7 +236,7 @@ class ServerMemoImport : public testing::Test {
   }
   ServerDb server;
   TempDir sourceDir;
-  const fs::path source = store::schema::userPath(sourceDir.path());
+  const fs::path source = bank::schema::userPath(sourceDir.path());
   const std::string line = "\r\n" + std::string(70, '-') + "\r\n";
 };
 

@@ -33,18 +33,18 @@ class JetImportTest : public testing::TestWithParam<testing_support::BankEngine>
   void SetUp() override {
     if (GetParam() == testing_support::BankEngine::Server) {
       server.emplace();
-      store::schema::createServerBank(server->uri());
+      bank::schema::createServerBank(server->uri());
       state.serverBank = server->uri();
     } else {
-      store::schema::createBank(dir.path());
+      bank::schema::createBank(dir.path());
     }
-    store::OpenConnections(state);
+    bank::OpenConnections(state);
     hooks.log = [this](const std::string& m) { log.push_back(m); };
     hooks.passedOver = [](const store::DbError& e) { ADD_FAILURE() << e.message(); };
     hooks.confirm = [] { return true; };
   }
   void TearDown() override {
-    store::CloseConnections(state, [](const std::string&) {});
+    bank::CloseConnections(state, [](const std::string&) {});
   }
 
   // The table as a Jet file would give it: the bank table's columns, the given rows.
@@ -75,7 +75,7 @@ class JetImportTest : public testing::TestWithParam<testing_support::BankEngine>
 
   TempDir dir;
   std::optional<testing_support::ServerDb> server;
-  store::ProgramState state{dir.path()};
+  bank::ProgramState state{dir.path()};
   maintenance::ImportHooks hooks;
   std::vector<std::string> log;
 };
@@ -89,10 +89,10 @@ INSTANTIATE_TEST_SUITE_P(Engines, JetImportTest,
 TEST(JetImportFiles, GenuineJetFilesAreKnownByTheirHeader) {
   REQUIRE_CORPUS();
   TempDir d;
-  store::schema::createBank(d.path());
+  bank::schema::createBank(d.path());
   EXPECT_TRUE(jet::isJetFile(kCorpus / "mdb-reader/V1997_no-password.mdb"));
   EXPECT_TRUE(jet::isJetFile(kCorpus / "jackcess/testEmoticonsV2010.accdb"));
-  EXPECT_FALSE(jet::isJetFile(store::schema::bankPath(d.path())));
+  EXPECT_FALSE(jet::isJetFile(bank::schema::bankPath(d.path())));
   std::ofstream(d / "short.mdb") << "Standard Jet";
   EXPECT_FALSE(jet::isJetFile(d / "short.mdb"));
 }

@@ -27,8 +27,8 @@ inline void addRow(store::Connection& conn, const std::string& table, const std:
 class PoolsBank : public ::testing::Test {
  protected:
   void SetUp() override {
-    store::schema::createBank(dir.path());
-    conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+    bank::schema::createBank(dir.path());
+    conn.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
   }
 
   void add(const std::string& table, const std::map<std::string, store::Value>& fields) { addRow(conn, table, fields); }
@@ -56,7 +56,7 @@ class PoolsBank : public ::testing::Test {
   // The content of the whole bank, to see that a failed operation left it as it was.
   std::vector<std::vector<std::map<std::string, std::string>>> bank() {
     std::vector<std::vector<std::map<std::string, std::string>>> all;
-    for (store::schema::Kind k : store::schema::kAllKinds) all.push_back(rows(store::schema::tableName(k), "numQ"));
+    for (bank::schema::Kind k : bank::schema::kAllKinds) all.push_back(rows(bank::schema::tableName(k), "numQ"));
     for (const char* t : {"12to13SC", "12to13CR", "12to13RC", "12to13DS", "11to12PS", "answerkey13SC"})
       all.push_back(rows(t));
     return all;

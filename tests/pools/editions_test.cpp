@@ -14,7 +14,7 @@
 
 using pools::editionRules;
 using store::Value;
-using store::schema::Kind;
+using bank::schema::Kind;
 
 namespace {
 
@@ -71,13 +71,13 @@ TEST_F(Editions, EditionNamesTheNumberingCannotHoldAreRefusedAndWriteNothing) {
 
 TEST_F(Editions, CopyChangesExactlyTheKindsFields) {
   for (Kind k : {Kind::SC, Kind::CR, Kind::RC, Kind::DS, Kind::PS}) {
-    SCOPED_TRACE(store::schema::kindName(k));
+    SCOPED_TRACE(bank::schema::kindName(k));
     const auto& r = editionRules(k);
     const std::string from = pools::editionQuestionNumber(r.oldPrefix, 5);
     const std::string to = pools::editionQuestionNumber(r.newPrefix, 7);
     std::map<std::string, Value> source{{"numQ", from}, {"src", "OLD"}};
     long n = 1;
-    for (const auto& c : store::schema::questionColumns(k))
+    for (const auto& c : bank::schema::questionColumns(k))
       if (c.name != "numQ" && c.name != "src") source[c.name] = c.type == "TEXT COLLATE NOCASE" ? Value(c.name + "!") : Value(++n);
     if (k == Kind::RC) source["passageNum"] = "12012";
     add(r.table, source);
@@ -264,7 +264,7 @@ namespace {
 TEST(EditionsOnAServer, EightConcurrentEditionPoolsAllSucceed) {
   constexpr int kRuns = 8;
   testing_support::ServerDb server;
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   std::latch together(kRuns);
   std::vector<std::string> failures(kRuns);
   std::vector<std::thread> runs;

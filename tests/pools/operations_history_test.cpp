@@ -15,7 +15,7 @@
 namespace {
 
 using pools::editionRules;
-using store::schema::Kind;
+using bank::schema::Kind;
 
 class OperationsHistory : public PoolsBank, public ::testing::WithParamInterface<bool> {
  protected:
@@ -24,7 +24,7 @@ class OperationsHistory : public PoolsBank, public ::testing::WithParamInterface
     if (!GetParam()) return;
     conn.close();
     server.emplace();
-    store::schema::createServerBank(server->uri());
+    bank::schema::createServerBank(server->uri());
     conn.open(server->uri());
   }
   // The newest kept version of numQ as name=value, as record() reads a record.
@@ -39,7 +39,7 @@ class OperationsHistory : public PoolsBank, public ::testing::WithParamInterface
   // A question as name=value, the names in lower case (as a server gives them).
   std::map<std::string, std::string> record(Kind kind, const std::string& numQ) {
     std::map<std::string, std::string> row;
-    for (const auto& [name, value] : question(store::schema::tableName(kind), numQ)) row[store::lowerAscii(name)] = value;
+    for (const auto& [name, value] : question(bank::schema::tableName(kind), numQ)) row[store::lowerAscii(name)] = value;
     return row;
   }
   std::optional<testing_support::ServerDb> server;

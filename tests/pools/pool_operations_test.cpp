@@ -117,10 +117,10 @@ TEST_F(PoolOperations, DeletePoolRemovesItsQuestionsOnly) {
 
 TEST_F(PoolOperations, AddingAPoolIsAllOrNothing) {
   // Another program's trigger refuses the fifth question: none of the pool stays.
-  const std::string path = store::schema::bankPath(dir.path()).string();
+  const std::string path = bank::schema::bankPath(dir.path()).string();
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  sqlite3_key(raw, store::schema::kBankKey, static_cast<int>(std::string(store::schema::kBankKey).size()));
+  sqlite3_key(raw, bank::schema::kBankKey, static_cast<int>(std::string(bank::schema::kBankKey).size()));
   ASSERT_EQ(sqlite3_exec(raw,
                          "CREATE TRIGGER refuse BEFORE INSERT ON SCtbl WHEN NEW.numQ='00705' "
                          "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
@@ -134,7 +134,7 @@ TEST_F(PoolOperations, AddingAPoolIsAllOrNothing) {
 TEST_F(PoolOperations, APoolOfTheNumberThatAnotherUserAddedMeanwhileIsNamedAndNothingIsAdded) {
   // The number 500 was listed free to both editors; the other one added its pool first.
   store::Connection other;
-  other.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+  other.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
   pools::addPool(other, "SCtbl", "X", "500", 2);
   try {
     pools::addPool(conn, "SCtbl", "X", "500", 3);
@@ -155,7 +155,7 @@ TEST_F(PoolOperations, APoolOfTheNumberThatAnotherUserAddedMeanwhileIsNamedAndNo
 // question waits for the first one's commit and then repeats its number.
 TEST(PoolOperationsOnAServer, APoolAddedWhileTheSameIsBeingAddedIsNamedRatherThanARepeatedKey) {
   testing_support::ServerDb server;
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   store::Connection mine, other;
   mine.open(server.uri());
   other.open(server.uri());

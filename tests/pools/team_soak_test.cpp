@@ -74,7 +74,7 @@ void editorRun(int editor, const std::string& uri, const std::string& log) {
         pools::deletePool(c, "SCtbl", pool);
         out << "P\n";
       } else {
-        pools::copyEdition(c, pools::editionRules(store::schema::Kind::SC));
+        pools::copyEdition(c, pools::editionRules(bank::schema::Kind::SC));
         out << "E\n";
       }
     } catch (const store::DbError& e) {
@@ -86,7 +86,7 @@ void editorRun(int editor, const std::string& uri, const std::string& log) {
 
 TEST(TeamSoak, EightEditorsForAMinuteLoseNothingAndOverwriteNothingUnseen) {
   ServerDb server;
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   {
     store::Connection c;
     c.open(server.uri());
@@ -157,8 +157,8 @@ TEST(TeamSoak, EightEditorsForAMinuteLoseNothingAndOverwriteNothingUnseen) {
   c.close();
 
   TempDir published;
-  store::publishServerBank(server.uri(), published.path());
-  EXPECT_TRUE(store::checkFile(store::schema::bankPath(published.path()), store::schema::kBankKey).whole());
+  bank::publishServerBank(server.uri(), published.path());
+  EXPECT_TRUE(bank::checkFile(bank::schema::bankPath(published.path()), bank::schema::kBankKey).whole());
   std::printf("team soak: %ld writes accepted (%.1f per second), %ld refused or asked, lost 0; %ld pool rounds, "
               "%ld edition copies\n",
               accepted, static_cast<double>(accepted) / static_cast<double>(kDuration.count()), refused, poolRounds,

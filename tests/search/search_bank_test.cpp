@@ -9,6 +9,7 @@
 
 #include "../pools/bank_fixture.h"
 #include "../store/support.h"
+#include "bank_check.h"
 #include "bank_files.h"
 #include "bank_search.h"
 #include "connections.h"
@@ -19,7 +20,7 @@
 #include "sqlite_db.h"
 
 using namespace search;
-using store::schema::Kind;
+using bank::schema::Kind;
 using testing_support::BankEngine;
 namespace sidx = search::index;
 
@@ -33,7 +34,7 @@ using Hits = std::vector<std::string>;
 Hits hitsOf(const std::vector<Result>& results) {
   Hits out;
   for (const Result& r : results)
-    out.push_back(std::string(store::schema::kindName(r.kind)) + " " + r.numQ + " " + whereOf(r.kind, r.field).toStdString());
+    out.push_back(std::string(bank::schema::kindName(r.kind)) + " " + r.numQ + " " + whereOf(r.kind, r.field).toStdString());
   return out;
 }
 
@@ -58,7 +59,7 @@ class SearchBank : public ::testing::TestWithParam<BankEngine> {
   // (as the sqlcipher shell or psql does).
   void otherProgram(const std::string& sql) {
     if (GetParam() == BankEngine::File) {
-      store::SqliteDb::openExisting(made.name(), store::schema::kBankKey, false)->script(sql);
+      store::SqliteDb::openExisting(made.name(), bank::schema::kBankKey, false)->script(sql);
     } else {
       store::PgDb::connect(made.name(), "public")->script(sql);
     }
@@ -77,7 +78,7 @@ class SearchBankFile : public PoolsBank {
   std::vector<Result> find(const QString& typed) { return searchBank(conn, parseQuery(typed), {}); }
   Hits hits(const QString& typed) { return hitsOf(find(typed)); }
   void otherProgram(const std::string& sql) {
-    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->script(sql);
+    store::SqliteDb::openExisting(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey, false)->script(sql);
   }
 };
 
@@ -96,16 +97,16 @@ TEST_P(SearchBank, EachSearchedFieldOfEachKindIsFound) {
   for (const auto& [kind, fields] : expected) {
     for (const auto& [field, where] : fields) {
       const std::string numQ = "0" + std::to_string(1000 + ++n), word = "zq" + std::to_string(n) + "marker";
-      const bool isRtf = store::schema::FieldType::Rtf ==
+      const bool isRtf = bank::schema::FieldType::Rtf ==
                          [&] {
-                           for (const auto& f : store::schema::kindEntry(kind).fields)
+                           for (const auto& f : bank::schema::kindEntry(kind).fields)
                              if (field == f.name) return f.type;
-                           return store::schema::FieldType::Text;
+                           return bank::schema::FieldType::Text;
                          }();
       std::map<std::string, store::Value> row{{"numQ", numQ}, {field, isRtf ? rtf("see \\b " + word + "\\b0  here") : "see " + word}};
       row[kind == Kind::AWA ? "type" : "src"] = kind == Kind::AWA ? "A" : "X010";
-      add(store::schema::tableName(kind), row);
-      EXPECT_EQ(hits(QString::fromStdString(word)), (Hits{std::string(store::schema::kindName(kind)) + " " + numQ + " " + where}));
+      add(bank::schema::tableName(kind), row);
+      EXPECT_EQ(hits(QString::fromStdString(word)), (Hits{std::string(bank::schema::kindName(kind)) + " " + numQ + " " + where}));
     }
   }
   // The answer letter is no text to search.
@@ -214,18 +215,31 @@ TEST_F(SearchBankFile, AnIndexMostlyRewrittenIsBuiltAgainAndKeepsEveryHit) {
   EXPECT_TRUE(hits("alpha").empty());
 }
 
-TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstOpenAndTheFirstSearchBuildsIt) {
+TEST_F(SearchBankFile, ANewBankHasNoIndexAndNoFaultUntilItsFirstSearch) {
+  add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("quantity")}});
+  EXPECT_FALSE(sidx::indexOf(conn).present());
+  EXPECT_TRUE(bank::structureProblems(dir.path()).empty());
+  EXPECT_EQ(hits("quantity"), (Hits{"SC 01001 stem"}));
+  EXPECT_TRUE(sidx::indexOf(conn).built());
+  EXPECT_TRUE(bank::structureProblems(dir.path()).empty());
+  // Made by the search, its triggers keep it up to date from then on.
+  otherProgram("UPDATE SCtbl SET question = 'other' WHERE numQ = '01001';");
+  EXPECT_TRUE(hits("quantity").empty());
+}
+
+TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstSearch) {
   add("DStbl", {{"numQ", "01001"}, {"src", "X010"}, {"statement1", rtf("quantity")}});
+  EXPECT_EQ(hits("quantity").size(), 1u);
   conn.close();
   // As a bank made before the index was an extension, or whose index another program dropped.
   otherProgram(
       "DROP TABLE zx_search; DROP TABLE zx_search_docs; DROP TABLE zx_search_marks; DROP TABLE zx_search_state; "
       "DELETE FROM zx_extensions WHERE name = 'search index';");
-  conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
-  store::ProgramState state(dir.path());
-  store::OpenConnections(state);
-  EXPECT_TRUE(sidx::indexOf(state.pConn()).present());
-  EXPECT_FALSE(sidx::indexOf(state.pConn()).built());
+  conn.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
+  bank::ProgramState state(dir.path());
+  bank::OpenConnections(state);
+  EXPECT_FALSE(sidx::indexOf(state.pConn()).present());
+  EXPECT_TRUE(bank::structureProblems(dir.path()).empty());
   std::vector<int> progress;
   EXPECT_EQ(searchBank(state.pConn(), parseQuery("quantity"), {}, [&](int p) { progress.push_back(p); }).size(), 1u);
   EXPECT_EQ(progress.back(), 100);
@@ -253,7 +267,7 @@ TEST_F(SearchBankFile, AnIndexKeepingItsPlainTextsDropsThemAndStaysWhole) {
   EXPECT_EQ(hits("kept").size(), 1u);
   otherProgram("CREATE TABLE zx_search_texts (docid INTEGER PRIMARY KEY, plain TEXT);");
   EXPECT_EQ(hits("words"), (Hits{"SC 01001 stem"}));
-  auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
+  auto db = store::SqliteDb::openExisting(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey, false);
   EXPECT_FALSE(db->hasTable("zx_search_texts"));
 }
 
@@ -283,8 +297,8 @@ TEST_F(SearchBankFile, CompactionKeepsTheIndex) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept")}});
   EXPECT_EQ(hits("kept").size(), 1u);
   conn.close();
-  store::compactBank(dir.path());
-  conn.open(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey);
+  bank::compactBank(dir.path());
+  conn.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
   EXPECT_TRUE(sidx::indexOf(conn).built());
   EXPECT_EQ(hits("kept"), (Hits{"SC 01001 stem"}));
 }

@@ -44,14 +44,14 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
   testing_support::TempDir dir;
   testing_support::ServerDb server;
   std::filesystem::create_directory(dir / "a");
-  store::schema::createBank(dir / "a");
+  bank::schema::createBank(dir / "a");
   {
     store::Connection file;
-    file.open(store::schema::bankPath(dir / "a").string(), store::schema::kBankKey);
+    file.open(bank::schema::bankPath(dir / "a").string(), bank::schema::kBankKey);
     addStem(file, "01001", "a walrus");
     EXPECT_EQ(numbersFound(file, "walrus"), Numbers{"01001"});  // the file's index, built
   }
-  store::pushBankToServer(dir / "a", server.uri());
+  bank::pushBankToServer(dir / "a", server.uri());
 
   store::Connection conn;
   conn.open(server.uri());
@@ -67,18 +67,18 @@ TEST(SearchServer, APushedBankGetsTheServersOwnIndexAndIsPublishedWithoutAStaleO
   conn.close();
 
   std::filesystem::create_directory(dir / "b");
-  store::publishServerBank(server.uri(), dir / "b");
-  EXPECT_TRUE(store::structureProblems(dir / "b").empty());
-  EXPECT_TRUE(store::checkFile(store::schema::bankPath(dir / "b"), store::schema::kBankKey, false).whole());
+  bank::publishServerBank(server.uri(), dir / "b");
+  EXPECT_TRUE(bank::structureProblems(dir / "b").empty());
+  EXPECT_TRUE(bank::checkFile(bank::schema::bankPath(dir / "b"), bank::schema::kBankKey, false).whole());
   store::Connection published;
-  published.open(store::schema::bankPath(dir / "b").string(), store::schema::kBankKey);
+  published.open(bank::schema::bankPath(dir / "b").string(), bank::schema::kBankKey);
   EXPECT_EQ(numbersFound(published, "narwhal"), Numbers{"01002"});
   EXPECT_EQ(numbersFound(published, "walrus"), Numbers{"01001"});
 }
 
 TEST(SearchServer, ABankMadeOnTheServerHasItsIndexFromTheStartBuiltAtTheFirstSearch) {
   testing_support::ServerDb server;
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   auto other = store::PgDb::connect(server.uri(), "public");
   EXPECT_TRUE(other->hasTable("zx_search_state"));
   store::Connection conn;
@@ -92,7 +92,7 @@ TEST(SearchServer, ABankMadeOnTheServerHasItsIndexFromTheStartBuiltAtTheFirstSea
 
 TEST(SearchServer, TwoEditorsIndexingOneQuestionAtOnceLeaveItIndexedOnce) {
   testing_support::ServerDb server;
-  store::schema::createServerBank(server.uri());
+  bank::schema::createServerBank(server.uri());
   store::Connection a, b;
   a.open(server.uri());
   b.open(server.uri());
@@ -103,7 +103,7 @@ TEST(SearchServer, TwoEditorsIndexingOneQuestionAtOnceLeaveItIndexedOnce) {
   // Editor A indexes the question in an open transaction (as Replace does) while B's search
   // indexes it for the mark the change left.
   a.BeginTrans();
-  reindexQuestion(a, store::schema::Kind::SC, "01001");
+  reindexQuestion(a, bank::schema::Kind::SC, "01001");
   std::atomic<bool> done{false};
   Numbers found;
   std::thread searching([&] {

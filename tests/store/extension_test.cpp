@@ -14,6 +14,7 @@
 #include "support.h"
 
 using namespace store;
+using namespace bank;
 using namespace testing_support;
 namespace fs = std::filesystem;
 

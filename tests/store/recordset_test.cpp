@@ -5,6 +5,7 @@
 #include "support.h"
 
 using namespace store;
+namespace schema = bank::schema;
 using namespace testing_support;
 
 namespace {

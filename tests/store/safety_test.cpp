@@ -11,6 +11,7 @@
 #include "support.h"
 
 using namespace store;
+namespace schema = bank::schema;
 using namespace testing_support;
 namespace fs = std::filesystem;
 

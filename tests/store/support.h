@@ -19,8 +19,8 @@ namespace testing_support {
 
 inline void openBank(store::Connection& c, const std::filesystem::path& folder) {
   c.setProvider(store::kJetProvider);
-  c.setProperty(store::kPasswordProperty, store::schema::kBankKey);
-  c.open(store::schema::bankPath(folder).string());
+  c.setProperty(store::kPasswordProperty, bank::schema::kBankKey);
+  c.open(bank::schema::bankPath(folder).string());
 }
 
 // A new, empty bank on the engine under test: a file pair in a temporary folder, or a fresh
@@ -29,16 +29,16 @@ class NewBank {
  public:
   explicit NewBank(BankEngine engine) {
     if (engine == BankEngine::File) {
-      store::schema::createBank(dir_.path());
-      name_ = store::schema::bankPath(dir_.path()).string();
+      bank::schema::createBank(dir_.path());
+      name_ = bank::schema::bankPath(dir_.path()).string();
     } else {
       server_.emplace();
-      store::schema::createServerBank(server_->uri());
+      bank::schema::createServerBank(server_->uri());
       name_ = server_->uri();
     }
   }
   void open(store::Connection& c) const {
-    c.setProperty(store::kPasswordProperty, store::schema::kBankKey);
+    c.setProperty(store::kPasswordProperty, bank::schema::kBankKey);
     c.open(name_);
   }
   const std::string& name() const { return name_; }

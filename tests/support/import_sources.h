@@ -13,9 +13,9 @@ namespace testing_support {
 // A bank in its own folder whose SC table holds three questions of each given pool.
 inline std::filesystem::path makeSource(const std::filesystem::path& dir, const std::vector<std::string>& pools,
                                         int first = 777) {
-  store::schema::createBank(dir);
+  bank::schema::createBank(dir);
   store::Connection c;
-  c.open(store::schema::bankPath(dir).string(), store::schema::kBankKey);
+  c.open(bank::schema::bankPath(dir).string(), bank::schema::kBankKey);
   int n = first;
   for (const std::string& pool : pools) {
     for (int i = 1; i <= 3; ++i)
@@ -23,7 +23,7 @@ inline std::filesystem::path makeSource(const std::filesystem::path& dir, const 
                 "', '" + pool + "', 'stem');");
     ++n;
   }
-  return store::schema::bankPath(dir);
+  return bank::schema::bankPath(dir);
 }
 
 }  // namespace testing_support

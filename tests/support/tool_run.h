@@ -21,7 +21,7 @@ inline std::string quoteArg(const std::string& s) {
   return q + "'";
 }
 
-inline ToolRun bank(const std::vector<std::string>& args) {
+inline ToolRun bankTool(const std::vector<std::string>& args) {
   std::string cmd = quoteArg(ZORBEX_BANK_TOOL);
   for (const auto& a : args) cmd += " " + quoteArg(a);
   cmd += " 2>&1";

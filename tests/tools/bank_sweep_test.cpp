@@ -19,11 +19,11 @@
 #include "temp_dir.h"
 #include "tool_run.h"
 
-using testing_support::bank;
+using testing_support::bankTool;
 using testing_support::TempDir;
 using testing_support::ToolRun;
 namespace fs = std::filesystem;
-namespace schema = store::schema;
+namespace schema = bank::schema;
 
 namespace {
 
@@ -106,10 +106,10 @@ class SmallDisk : public ::testing::Test {
 
 TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
   TempDir source, demo;
-  ASSERT_EQ(bank({"create", "--demo", demo.path().string()}).status, 0);
-  ASSERT_EQ(bank({"create", "--demo", source.path().string()}).status, 0);
-  ASSERT_EQ(bank({"sql", source.path().string(), "insert into SCtbl (numQ, src) values ('77701', 'N777')"}).status, 0);
-  ASSERT_EQ(bank({"backup", source.path().string(), (source / "restorable.mdb").string()}).status, 0);
+  ASSERT_EQ(bankTool({"create", "--demo", demo.path().string()}).status, 0);
+  ASSERT_EQ(bankTool({"create", "--demo", source.path().string()}).status, 0);
+  ASSERT_EQ(bankTool({"sql", source.path().string(), "insert into SCtbl (numQ, src) values ('77701', 'N777')"}).status, 0);
+  ASSERT_EQ(bankTool({"backup", source.path().string(), (source / "restorable.mdb").string()}).status, 0);
   const std::string restorable = contentOf(source / "restorable.mdb", schema::kBankKey);
   const fs::path dir = disk() / "bank";
   const std::string d = dir.string(), copy = (disk() / "copy.mdb").string();
@@ -118,7 +118,7 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
     fs::remove_all(dir);
     fs::create_directory(dir);
     for (const char* f : {schema::kBankFile, schema::kUserFile}) fs::copy_file(demo / f, dir / f);
-    ASSERT_EQ(bank({"trash", d}).status, 0);
+    ASSERT_EQ(bankTool({"trash", d}).status, 0);
   };
   freshCopy();
   const std::string original = bankContent(dir);
@@ -152,7 +152,7 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
       fs::remove(copy);
       freshCopy();
       leave(free);
-      ToolRun r = bank(c.args);
+      ToolRun r = bankTool(c.args);
       freeAll();
       ASSERT_FALSE(leftovers(dir)) << r.out;
       if (r.status == 0) {
@@ -193,13 +193,13 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
       SCOPED_TRACE(std::string(demo ? "create --demo" : "create") + " with " + std::to_string(free >> 10) + " KiB free");
       fs::remove_all(dir);
       leave(free);
-      ToolRun r = bank(demo ? std::vector<std::string>{"create", "--demo", d} : std::vector<std::string>{"create", d});
+      ToolRun r = bankTool(demo ? std::vector<std::string>{"create", "--demo", d} : std::vector<std::string>{"create", d});
       freeAll();
       if (r.status == 0 || r.status == 3) {
         r.status == 0 ? ++succeeded : ++unfinished;
         EXPECT_TRUE(r.status == 0 || has(r.out, "because the disk is full")) << r.out;
-        EXPECT_EQ(bank({"check", d}).status, 0) << r.out;
-        EXPECT_EQ(bank({"sql", d, "select count(*) as n from SCtbl"}).out, demo ? "n\n34\n" : "n\n0\n") << r.out;
+        EXPECT_EQ(bankTool({"check", d}).status, 0) << r.out;
+        EXPECT_EQ(bankTool({"sql", d, "select count(*) as n from SCtbl"}).out, demo ? "n\n34\n" : "n\n0\n") << r.out;
       } else {
         ++full;
         EXPECT_TRUE(r.status == 1 && has(r.out, "3026:The disk is full")) << r.out;
@@ -215,11 +215,11 @@ TEST_F(SmallDisk, EveryWritingCommandSucceedsWholeOrSaysTheDiskIsFull) {
 
 TEST_F(SmallDisk, ACommitTheDiskKeepsFromTheFileIsReportedAndFoldedInLater) {
   TempDir demo;
-  ASSERT_EQ(bank({"create", "--demo", demo.path().string()}).status, 0);
+  ASSERT_EQ(bankTool({"create", "--demo", demo.path().string()}).status, 0);
   const fs::path dir = disk() / "bank";
   fs::create_directory(dir);
   for (const char* f : {schema::kBankFile, schema::kUserFile}) fs::copy_file(demo / f, dir / f);
-  ASSERT_EQ(bank({"sql", dir.string(), "select count(*) as n from SCtbl"}).status, 0);  // both files' own log files made
+  ASSERT_EQ(bankTool({"sql", dir.string(), "select count(*) as n from SCtbl"}).status, 0);  // both files' own log files made
   const fs::path be = schema::bankPath(dir);
   {
     store::Connection c;
@@ -232,31 +232,31 @@ TEST_F(SmallDisk, ACommitTheDiskKeepsFromTheFileIsReportedAndFoldedInLater) {
     EXPECT_TRUE(c.session().file()->savedOnlyInLog());
     c.close();
   }
-  EXPECT_TRUE(has(store::unfinishedLogWarning(be), "is not yet whole on its own because the disk is full"));
+  EXPECT_TRUE(has(bank::unfinishedLogWarning(be), "is not yet whole on its own because the disk is full"));
   const std::string select = "select count(*) as n from SCtbl where Len(question) > 6000";
   freeAll();
   leave(48 << 10);  // room to open, none to fold the log in
-  ToolRun held = bank({"sql", dir.string(), select});
+  ToolRun held = bankTool({"sql", dir.string(), select});
   EXPECT_EQ(held.status, 3) << held.out;
   EXPECT_TRUE(has(held.out, "because the disk is full")) << held.out;
   EXPECT_TRUE(has(held.out, "keep the -wal file")) << held.out;
   freeAll();
-  ToolRun folded = bank({"sql", dir.string(), select});
+  ToolRun folded = bankTool({"sql", dir.string(), select});
   EXPECT_EQ(folded.status, 0) << folded.out;
   EXPECT_NE(folded.out, "n\n0\n");
   EXPECT_TRUE(has(held.out, folded.out)) << held.out;
-  EXPECT_EQ(store::unfinishedLogWarning(be), "");
+  EXPECT_EQ(bank::unfinishedLogWarning(be), "");
 }
 
 // Two runs at once against one folder, many times: each report must match what is in place.
 TEST(Together, RestoresAndCompactionsStartedTogetherReportTruthfully) {
   TempDir dir, files;
   const std::string d = dir.path().string();
-  ASSERT_EQ(bank({"create", "--demo", d}).status, 0);
+  ASSERT_EQ(bankTool({"create", "--demo", d}).status, 0);
   // Two different backups to restore, told apart by one question's text.
   for (const char* name : {"first", "second"}) {
-    ASSERT_EQ(bank({"sql", d, std::string("update SCtbl set question = '") + name + "'"}).status, 0);
-    ASSERT_EQ(bank({"backup", d, (files / (std::string(name) + ".mdb")).string()}).status, 0);
+    ASSERT_EQ(bankTool({"sql", d, std::string("update SCtbl set question = '") + name + "'"}).status, 0);
+    ASSERT_EQ(bankTool({"backup", d, (files / (std::string(name) + ".mdb")).string()}).status, 0);
   }
   const std::string first = contentOf(files / "first.mdb", schema::kBankKey);
   const std::string second = contentOf(files / "second.mdb", schema::kBankKey);
@@ -265,7 +265,7 @@ TEST(Together, RestoresAndCompactionsStartedTogetherReportTruthfully) {
     ToolRun ra, rb;
     pid_t child = fork();
     if (child == 0) {
-      ToolRun r = bank(b);
+      ToolRun r = bankTool(b);
       _exit(r.status == 0 ? 0 : (r.out.find("open in another program") != std::string::npos ||
                                   r.out.find("file already in use") != std::string::npos ||
                                   r.out.find("database is locked") != std::string::npos ||
@@ -273,7 +273,7 @@ TEST(Together, RestoresAndCompactionsStartedTogetherReportTruthfully) {
                                      ? 10
                                      : 20);
     }
-    ra = bank(a);
+    ra = bankTool(a);
     int status = 0;
     waitpid(child, &status, 0);
     rb.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -21,7 +21,7 @@
 
 using testing_support::TempDir;
 using testing_support::bytesOf;
-using testing_support::bank;
+using testing_support::bankTool;
 using testing_support::ToolRun;
 namespace fs = std::filesystem;
 
@@ -29,8 +29,8 @@ namespace {
 
 TEST(BankTool, DemoBankFollowsTheNumberingRules) {
   TempDir dir;
-  ASSERT_EQ(bank({"create", "--demo", dir.path().string()}).status, 0);
-  ToolRun check = bank({"check", dir.path().string()});
+  ASSERT_EQ(bankTool({"create", "--demo", dir.path().string()}).status, 0);
+  ToolRun check = bankTool({"check", dir.path().string()});
   ASSERT_EQ(check.status, 0) << check.out;
   EXPECT_NE(check.out.find("integrity ok"), std::string::npos);
   EXPECT_NE(check.out.find("link tblMemo"), std::string::npos);
@@ -38,7 +38,7 @@ TEST(BankTool, DemoBankFollowsTheNumberingRules) {
   // Ordinary pools: letter + three digits, 5 to 20 questions numbered pool + 01...
   for (const char* table : {"SCtbl", "CRtbl", "RCtbl", "DStbl", "PStbl"}) {
     SCOPED_TRACE(table);
-    ToolRun pools = bank({"sql", dir.path().string(),
+    ToolRun pools = bankTool({"sql", dir.path().string(),
                       std::string("select src, count(*) as n, min(numQ) as lo, max(numQ) as hi from ") + table +
                           " where src like 'X%' group by src"});
     ASSERT_EQ(pools.status, 0) << pools.out;
@@ -54,63 +54,63 @@ TEST(BankTool, DemoBankFollowsTheNumberingRules) {
     EXPECT_GE(seen, 3);
   }
   // The RC passages carry their line marks; a CBTLINE run stands in the SC stems.
-  EXPECT_NE(bank({"sql", dir.path().string(), "select count(*) as n from RCtbl where reading like '%(10) %' and src like 'X%'"})
+  EXPECT_NE(bankTool({"sql", dir.path().string(), "select count(*) as n from RCtbl where reading like '%(10) %' and src like 'X%'"})
                 .out.find("\n16\n"),
             std::string::npos);
-  EXPECT_EQ(bank({"sql", dir.path().string(), "select count(*) as n from SCtbl where question like '%CBTLINE%'"})
+  EXPECT_EQ(bankTool({"sql", dir.path().string(), "select count(*) as n from SCtbl where question like '%CBTLINE%'"})
                 .out.find("\n0\n"),
             std::string::npos);
 }
 
 TEST(BankTool, EditionCommandsWorkOnTheDemoBankAndFailWhole) {
   TempDir dir;
-  ASSERT_EQ(bank({"create", "--demo", dir.path().string()}).status, 0);
+  ASSERT_EQ(bankTool({"create", "--demo", dir.path().string()}).status, 0);
   const std::string d = dir.path().string();
   for (const char* kind : {"SC", "CR", "RC", "DS", "PS"}) {
-    ToolRun copy = bank({"edition-copy", d, kind});
+    ToolRun copy = bankTool({"edition-copy", d, kind});
     EXPECT_EQ(copy.status, 0) << kind << copy.out;
   }
-  EXPECT_NE(bank({"sql", d, "select passageNum from RCtbl where numQ='130003'"}).out.find("13042"), std::string::npos);
-  EXPECT_EQ(bank({"answer-keys", d, "ps"}).status, 0);
-  ToolRun created = bank({"edition-pool", d, "SC", "O131", "2"});
+  EXPECT_NE(bankTool({"sql", d, "select passageNum from RCtbl where numQ='130003'"}).out.find("13042"), std::string::npos);
+  EXPECT_EQ(bankTool({"answer-keys", d, "ps"}).status, 0);
+  ToolRun created = bankTool({"edition-pool", d, "SC", "O131", "2"});
   EXPECT_EQ(created.status, 0) << created.out;
   EXPECT_NE(created.out.find("13011 to 13012"), std::string::npos) << created.out;
-  EXPECT_EQ(bank({"duplicates", d, "CR"}).status, 0);
-  EXPECT_EQ(bank({"fix-numq", d, "PS"}).out, "numQ update completed. 5 questions moved.\n");
+  EXPECT_EQ(bankTool({"duplicates", d, "CR"}).status, 0);
+  EXPECT_EQ(bankTool({"fix-numq", d, "PS"}).out, "numQ update completed. 5 questions moved.\n");
 
   // A missing target: the message names it and no row of the copy stays.
-  bank({"sql", d, "delete from SCtbl where numQ='13003'"});
-  bank({"sql", d, "update SCtbl set choiceA = 'changed' where numQ like '13%'"});
-  const std::string before = bank({"sql", d, "select * from SCtbl order by numQ"}).out;
-  ToolRun failed = bank({"edition-copy", d, "SC"});
+  bankTool({"sql", d, "delete from SCtbl where numQ='13003'"});
+  bankTool({"sql", d, "update SCtbl set choiceA = 'changed' where numQ like '13%'"});
+  const std::string before = bankTool({"sql", d, "select * from SCtbl order by numQ"}).out;
+  ToolRun failed = bankTool({"edition-copy", d, "SC"});
   EXPECT_NE(failed.status, 0);
   EXPECT_EQ(failed.out, "3021:The question 13003 does not exist in SCtbl.\n");
-  EXPECT_EQ(bank({"sql", d, "select * from SCtbl order by numQ"}).out, before);
-  EXPECT_NE(bank({"answer-keys", d, "CR"}).status, 0);
+  EXPECT_EQ(bankTool({"sql", d, "select * from SCtbl order by numQ"}).out, before);
+  EXPECT_NE(bankTool({"answer-keys", d, "CR"}).status, 0);
 }
 
 TEST(BankTool, SqlPrintsRowsOrANumberedError) {
   TempDir dir;
-  ASSERT_EQ(bank({"create", dir.path().string()}).status, 0);
-  ToolRun ok = bank({"sql", dir.path().string(), "select count(*) as numQCount from SCtbl where SCtbl.numQ Like '012%';"});
+  ASSERT_EQ(bankTool({"create", dir.path().string()}).status, 0);
+  ToolRun ok = bankTool({"sql", dir.path().string(), "select count(*) as numQCount from SCtbl where SCtbl.numQ Like '012%';"});
   EXPECT_EQ(ok.status, 0);
   EXPECT_EQ(ok.out, "numQCount\n0\n");
-  ToolRun bad = bank({"sql", dir.path().string(), "select * from NoSuch"});
+  ToolRun bad = bankTool({"sql", dir.path().string(), "select * from NoSuch"});
   EXPECT_NE(bad.status, 0);
   EXPECT_EQ(bad.out.rfind("-2147217865:", 0), 0u) << bad.out;
 }
 
 TEST(BankTool, BadFoldersAndFilesGiveOneMessageAndChangeNothing) {
   TempDir dir;
-  ToolRun missing = bank({"check", (dir / "none").string()});
+  ToolRun missing = bankTool({"check", (dir / "none").string()});
   EXPECT_NE(missing.status, 0);
   EXPECT_NE(missing.out.find("does not exist"), std::string::npos);
-  ToolRun empty = bank({"check", dir.path().string()});
+  ToolRun empty = bankTool({"check", dir.path().string()});
   EXPECT_NE(empty.status, 0);
   EXPECT_NE(empty.out.find("zorbex_be.mdb"), std::string::npos);
 
-  ASSERT_EQ(bank({"create", dir.path().string()}).status, 0);
-  ToolRun again = bank({"create", dir.path().string()});
+  ASSERT_EQ(bankTool({"create", dir.path().string()}).status, 0);
+  ToolRun again = bankTool({"create", dir.path().string()});
   EXPECT_NE(again.status, 0);
   // A damaged bank: the check refuses it and leaves both files as they are.
   fs::path be = dir / "zorbex_be.mdb";
@@ -118,8 +118,8 @@ TEST(BankTool, BadFoldersAndFilesGiveOneMessageAndChangeNothing) {
   { std::ofstream(be, std::ios::binary) << good.substr(0, 1000); }
   std::string damaged = bytesOf(be), user = bytesOf(dir / "zorbex_user.mdb");
   for (const char* cmd : {"check", "sql"}) {
-    ToolRun r = cmd == std::string("sql") ? bank({cmd, dir.path().string(), "select numQ from SCtbl"})
-                                      : bank({cmd, dir.path().string()});
+    ToolRun r = cmd == std::string("sql") ? bankTool({cmd, dir.path().string(), "select numQ from SCtbl"})
+                                      : bankTool({cmd, dir.path().string()});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.out.find("-2147217843:"), std::string::npos) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
@@ -131,13 +131,13 @@ TEST(BankTool, BadFoldersAndFilesGiveOneMessageAndChangeNothing) {
 // Backups, restores and the check's verdict on real banks.
 class BankFiles : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(bank({"create", "--demo", dir.path().string()}).status, 0); }
-  fs::path be() const { return dir / store::schema::kBankFile; }
+  void SetUp() override { ASSERT_EQ(bankTool({"create", "--demo", dir.path().string()}).status, 0); }
+  fs::path be() const { return dir / bank::schema::kBankFile; }
   static bool hasLogFiles(const fs::path& bankFile) {
     return fs::exists(bankFile.string() + "-wal") || fs::exists(bankFile.string() + "-shm");
   }
   static void open(store::Connection& c, const fs::path& folder) {
-    c.open(store::schema::bankPath(folder).string(), store::schema::kBankKey);
+    c.open(bank::schema::bankPath(folder).string(), bank::schema::kBankKey);
   }
   static std::string stemOf(store::Connection& c, const std::string& numQ) {
     store::Recordset rs;
@@ -180,7 +180,7 @@ RawCheck rawIntegrityCheck(const fs::path& file) {
   sqlite3* raw = nullptr;
   if (sqlite3_open(file.string().c_str(), &raw) != SQLITE_OK) return {-1, ""};
   sqlite3_extended_result_codes(raw, 1);
-  sqlite3_key(raw, store::schema::kBankKey, static_cast<int>(std::strlen(store::schema::kBankKey)));
+  sqlite3_key(raw, bank::schema::kBankKey, static_cast<int>(std::strlen(bank::schema::kBankKey)));
   RawCheck r{SQLITE_OK, ""};
   sqlite3_stmt* st = nullptr;
   int rc = sqlite3_prepare_v2(raw, "PRAGMA integrity_check;", -1, &st, nullptr);
@@ -194,7 +194,7 @@ RawCheck rawIntegrityCheck(const fs::path& file) {
 }  // namespace
 
 TEST_F(BankFiles, CheckFailsOnADamagedMiddlePageAndLeavesNoLogFiles) {
-  ToolRun ok = bank({"check", dir.path().string()});
+  ToolRun ok = bankTool({"check", dir.path().string()});
   EXPECT_EQ(ok.status, 0) << ok.out;
   EXPECT_FALSE(hasLogFiles(be()));
 
@@ -214,7 +214,7 @@ TEST_F(BankFiles, CheckFailsOnADamagedMiddlePageAndLeavesNoLogFiles) {
   fs::remove(probe);
 
   { std::ofstream(be(), std::ios::binary) << damagedAt(bytes, pages / 2); }
-  ToolRun damaged = bank({"check", dir.path().string()});
+  ToolRun damaged = bankTool({"check", dir.path().string()});
   EXPECT_NE(damaged.status, 0) << damaged.out;
   EXPECT_NE(damaged.out.find("damage"), std::string::npos) << damaged.out;
   EXPECT_FALSE(hasLogFiles(be()));
@@ -225,13 +225,13 @@ TEST_F(BankFiles, BackupWhileTheBankIsOpenHoldsTheLatestSave) {
   store::Connection editor;
   open(editor, dir.path());
   save(editor, numQ, "saved while open");
-  ToolRun r = bank({"backup", dir.path().string(), (dir / "copy.mdb").string()});
+  ToolRun r = bankTool({"backup", dir.path().string(), (dir / "copy.mdb").string()});
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_FALSE(hasLogFiles(dir / "copy.mdb"));
-  EXPECT_NE(bank({"backup", dir.path().string(), (dir / "copy.mdb").string()}).status, 0) << "overwrote a file";
+  EXPECT_NE(bankTool({"backup", dir.path().string(), (dir / "copy.mdb").string()}).status, 0) << "overwrote a file";
 
   TempDir other;
-  fs::copy_file(dir / "copy.mdb", store::schema::bankPath(other.path()));
+  fs::copy_file(dir / "copy.mdb", bank::schema::bankPath(other.path()));
   store::Connection c;
   open(c, other.path());
   EXPECT_EQ(stemOf(c, numQ), "saved while open");
@@ -239,7 +239,7 @@ TEST_F(BankFiles, BackupWhileTheBankIsOpenHoldsTheLatestSave) {
 
 TEST_F(BankFiles, RestoreIsRefusedWhileOpenAndTakesTheOldLogAway) {
   std::string numQ = firstQuestion();
-  ASSERT_EQ(bank({"backup", dir.path().string(), (dir / "copy.mdb").string()}).status, 0);
+  ASSERT_EQ(bankTool({"backup", dir.path().string(), (dir / "copy.mdb").string()}).status, 0);
   {
     store::Connection editor;
     open(editor, dir.path());
@@ -248,7 +248,7 @@ TEST_F(BankFiles, RestoreIsRefusedWhileOpenAndTakesTheOldLogAway) {
     // drops every lock this process holds on it, the editor's included. A second name for it
     // shows whether it is still the file in place.
     fs::create_hard_link(be(), dir / "bank-before.mdb");
-    ToolRun refused = bank({"restore", (dir / "copy.mdb").string(), dir.path().string()});
+    ToolRun refused = bankTool({"restore", (dir / "copy.mdb").string(), dir.path().string()});
     EXPECT_NE(refused.status, 0) << refused.out;
     EXPECT_NE(refused.out.find("open"), std::string::npos) << refused.out;
     EXPECT_TRUE(fs::equivalent(be(), dir / "bank-before.mdb"));
@@ -258,7 +258,7 @@ TEST_F(BankFiles, RestoreIsRefusedWhileOpenAndTakesTheOldLogAway) {
   // A crash leaves a log holding the old bank's last commits beside it.
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(be().c_str(), &raw), SQLITE_OK);
-  sqlite3_key(raw, store::schema::kBankKey, static_cast<int>(std::strlen(store::schema::kBankKey)));
+  sqlite3_key(raw, bank::schema::kBankKey, static_cast<int>(std::strlen(bank::schema::kBankKey)));
   ASSERT_EQ(sqlite3_exec(raw, "PRAGMA wal_autocheckpoint=0; UPDATE SCtbl SET question='in the log';", nullptr,
                          nullptr, nullptr),
             SQLITE_OK);
@@ -267,7 +267,7 @@ TEST_F(BankFiles, RestoreIsRefusedWhileOpenAndTakesTheOldLogAway) {
   { std::ofstream(be().string() + "-wal", std::ios::binary) << log; }
   ASSERT_GT(log.size(), 0u);
 
-  ToolRun r = bank({"restore", (dir / "copy.mdb").string(), dir.path().string()});
+  ToolRun r = bankTool({"restore", (dir / "copy.mdb").string(), dir.path().string()});
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_FALSE(hasLogFiles(be()));
   store::Connection c;
@@ -275,37 +275,37 @@ TEST_F(BankFiles, RestoreIsRefusedWhileOpenAndTakesTheOldLogAway) {
   EXPECT_NE(stemOf(c, numQ), "in the log");
   EXPECT_NE(stemOf(c, numQ), "after the backup");
   c.close();
-  EXPECT_EQ(bank({"check", dir.path().string()}).status, 0);
+  EXPECT_EQ(bankTool({"check", dir.path().string()}).status, 0);
 }
 
 TEST(BankTool, CompactAndImportRunTheSectionWindowsOperations) {
   TempDir here, there;
   const std::string a = here.path().string(), b = there.path().string();
-  ASSERT_EQ(bank({"create", "--demo", a}).status, 0);
-  ASSERT_EQ(bank({"create", "--demo", b}).status, 0);
-  auto rows = [&](const std::string& sql) { return bank({"sql", a, sql}).out; };
+  ASSERT_EQ(bankTool({"create", "--demo", a}).status, 0);
+  ASSERT_EQ(bankTool({"create", "--demo", b}).status, 0);
+  auto rows = [&](const std::string& sql) { return bankTool({"sql", a, sql}).out; };
 
-  ToolRun compact = bank({"compact", a});
+  ToolRun compact = bankTool({"compact", a});
   EXPECT_EQ(compact.status, 0) << compact.out;
   EXPECT_FALSE(fs::exists(here / "zorbex_comp.mdb"));
-  EXPECT_NE(bank({"check", a}).out.find("integrity ok"), std::string::npos);
+  EXPECT_NE(bankTool({"check", a}).out.find("integrity ok"), std::string::npos);
 
   // The demo pools are in both banks: a repeated number fails and adds nothing.
   const std::string before = rows("select count(*) as n from SCtbl;");
-  ToolRun dup = bank({"import", a, (there / "zorbex_be.mdb").string(), "SC", "X012"});
+  ToolRun dup = bankTool({"import", a, (there / "zorbex_be.mdb").string(), "SC", "X012"});
   EXPECT_EQ(dup.status, 1);
   EXPECT_NE(dup.out.find("\n-2147467259:The changes were not made"), std::string::npos) << dup.out;
   EXPECT_EQ(rows("select count(*) as n from SCtbl;"), before);
-  ToolRun own = bank({"import", a, (here / "zorbex_be.mdb").string(), "SC", "X012"});
+  ToolRun own = bankTool({"import", a, (here / "zorbex_be.mdb").string(), "SC", "X012"});
   EXPECT_EQ(own.out, "3055:Invalid File Name. It is the bank itself. Nothing was imported.\n");
 
-  ASSERT_EQ(bank({"sql", b, "insert into SCtbl (numQ, src) values ('77701', 'N777');"}).status, 0);
-  ToolRun pool = bank({"import", a, (there / "zorbex_be.mdb").string(), "SC", "N777"});
+  ASSERT_EQ(bankTool({"sql", b, "insert into SCtbl (numQ, src) values ('77701', 'N777');"}).status, 0);
+  ToolRun pool = bankTool({"import", a, (there / "zorbex_be.mdb").string(), "SC", "N777"});
   EXPECT_EQ(pool.status, 0) << pool.out;
   EXPECT_EQ(rows("select src from SCtbl where numQ='77701';"), "src\nN777\n");
 
   const std::string memoBefore = rows("select description from tblMemo where numQ='01201';");
-  ToolRun memos = bank({"import-memos", a, (there / "zorbex_user.mdb").string(), "01201"});
+  ToolRun memos = bankTool({"import-memos", a, (there / "zorbex_user.mdb").string(), "01201"});
   EXPECT_EQ(memos.status, 0) << memos.out;
   EXPECT_NE(rows("select description from tblMemo where numQ='01201';").find(std::string(70, '-')), std::string::npos);
   EXPECT_EQ(memoBefore.find('-'), std::string::npos);
@@ -314,8 +314,8 @@ TEST(BankTool, CompactAndImportRunTheSectionWindowsOperations) {
 TEST(BankTool, EveryCommandThatOpensAFolderPointsTheLinksAtItsOwnUserDatabase) {
   TempDir dir;
   const fs::path a = dir / "a", b = dir / "b";
-  ASSERT_EQ(bank({"create", "--demo", a.string()}).status, 0);
-  const std::string own = "-> tblMemo in " + store::schema::userPath(b).string() + "\n";
+  ASSERT_EQ(bankTool({"create", "--demo", a.string()}).status, 0);
+  const std::string own = "-> tblMemo in " + bank::schema::userPath(b).string() + "\n";
   for (const std::vector<std::string>& command :
        {std::vector<std::string>{"history", b.string(), "01201"}, {"prune-history", b.string(), "2000-01-01"},
         {"search", b.string(), "the"}, {"reindex", b.string()}, {"compact", b.string()},
@@ -324,11 +324,11 @@ TEST(BankTool, EveryCommandThatOpensAFolderPointsTheLinksAtItsOwnUserDatabase) {
     fs::remove_all(b);
     fs::remove(dir / "copy.mdb");
     fs::create_directory(b);
-    for (const fs::path& f : {store::schema::bankPath(a), store::schema::userPath(a)}) fs::copy_file(f, b / f.filename());
-    ASSERT_EQ(bank({"check", b.string()}).out.find(own), std::string::npos);
-    ToolRun r = bank(command);
+    for (const fs::path& f : {bank::schema::bankPath(a), bank::schema::userPath(a)}) fs::copy_file(f, b / f.filename());
+    ASSERT_EQ(bankTool({"check", b.string()}).out.find(own), std::string::npos);
+    ToolRun r = bankTool(command);
     EXPECT_EQ(r.status, 0) << command[0] << ": " << r.out;
-    EXPECT_NE(bank({"check", b.string()}).out.find(own), std::string::npos) << command[0];
+    EXPECT_NE(bankTool({"check", b.string()}).out.find(own), std::string::npos) << command[0];
   }
 }
 
@@ -336,9 +336,9 @@ TEST(BankTool, ImportFromAGenuineJetFileIsReadThroughTheJetReader) {
   const fs::path jetFile = fs::path(ZORBEX_CORPUS_DIR) / "mdb/mdb-reader/V2003_no-password.mdb";
   SKIP_WITHOUT_CORPUS(jetFile);
   TempDir here;
-  ASSERT_EQ(bank({"create", here.path().string()}).status, 0);
+  ASSERT_EQ(bankTool({"create", here.path().string()}).status, 0);
   const std::string before = bytesOf(jetFile);
-  ToolRun memos = bank({"import-memos", here.path().string(), jetFile.string(), "01201"});
+  ToolRun memos = bankTool({"import-memos", here.path().string(), jetFile.string(), "01201"});
   EXPECT_EQ(memos.status, 1);
   EXPECT_EQ(memos.out, "-2147217865:The table or query 'tblMemo' could not be found.\n");
   EXPECT_EQ(bytesOf(jetFile), before);

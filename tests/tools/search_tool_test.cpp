@@ -14,40 +14,40 @@
 #include "temp_dir.h"
 #include "tool_run.h"
 
-using testing_support::bank;
+using testing_support::bankTool;
 using testing_support::ToolRun;
 
 TEST(BankToolSearch, PrintsOneHitPerLineAndReindexes) {
   testing_support::TempDir dir;
   const std::string d = dir.path().string();
-  ASSERT_EQ(bank({"create", d}).status, 0);
-  ASSERT_EQ(bank({"sql", d, "insert into SCtbl (numQ, src, question, choiceB) values ('01001', 'X010', "
+  ASSERT_EQ(bankTool({"create", d}).status, 0);
+  ASSERT_EQ(bankTool({"sql", d, "insert into SCtbl (numQ, src, question, choiceB) values ('01001', 'X010', "
                             "'{\\rtf1\\ansi A \\b Zebra\\b0  crossing}', 'zebra')"}).status, 0);
-  ToolRun built = bank({"reindex", d});
+  ToolRun built = bankTool({"reindex", d});
   EXPECT_EQ(built.status, 0) << built.out;
 
-  ToolRun found = bank({"search", d, "ZEBRA", "--kind", "sc"});
+  ToolRun found = bankTool({"search", d, "ZEBRA", "--kind", "sc"});
   EXPECT_EQ(found.status, 0) << found.out;
   EXPECT_EQ(found.out, "SC\t01001\tchoice B\t«zebra»\nSC\t01001\tstem\tA «Zebra» crossing\n");
-  EXPECT_EQ(bank({"search", d, "zebra crossing"}).out, "SC\t01001\tstem\tA «Zebra crossing»\n");
+  EXPECT_EQ(bankTool({"search", d, "zebra crossing"}).out, "SC\t01001\tstem\tA «Zebra crossing»\n");
 
   // A question written since is found (the index follows every writer).
-  ASSERT_EQ(bank({"sql", d, "insert into PStbl (numQ, src, question) values ('03001', 'X030', 'zebra')"}).status, 0);
-  EXPECT_EQ(bank({"search", d, "zebra", "--kind", "PS"}).out.substr(0, 13), "PS\t03001\tstem");
-  EXPECT_NE(bank({"search", d, "zebra", "--kind", "XX"}).status, 0);
+  ASSERT_EQ(bankTool({"sql", d, "insert into PStbl (numQ, src, question) values ('03001', 'X030', 'zebra')"}).status, 0);
+  EXPECT_EQ(bankTool({"search", d, "zebra", "--kind", "PS"}).out.substr(0, 13), "PS\t03001\tstem");
+  EXPECT_NE(bankTool({"search", d, "zebra", "--kind", "XX"}).status, 0);
   // An essay type by the name that the editor shows.
-  ASSERT_EQ(bank({"sql", d, "insert into AWAtbl (numQ, type, question) values ('0001', 'A', 'zebra')"}).status, 0);
-  EXPECT_EQ(bank({"search", d, "zebra", "--pool", "Argument"}).out, "AWA\t0001\ttopic\t«zebra»\n");
+  ASSERT_EQ(bankTool({"sql", d, "insert into AWAtbl (numQ, type, question) values ('0001', 'A', 'zebra')"}).status, 0);
+  EXPECT_EQ(bankTool({"search", d, "zebra", "--pool", "Argument"}).out, "AWA\t0001\ttopic\t«zebra»\n");
 }
 
 TEST(BankToolSearch, TakesTheUriOfABankOnAServer) {
   testing_support::ServerDb server;
-  store::schema::createServerBank(server.uri());
-  ASSERT_EQ(bank({"sql", server.uri(), "insert into SCtbl (numQ, src, question) values ('01001', 'X010', "
+  bank::schema::createServerBank(server.uri());
+  ASSERT_EQ(bankTool({"sql", server.uri(), "insert into SCtbl (numQ, src, question) values ('01001', 'X010', "
                                        "'{\\rtf1\\ansi A \\b Zebra\\b0  crossing}')"}).status, 0);
-  ToolRun built = bank({"reindex", server.uri()});
+  ToolRun built = bankTool({"reindex", server.uri()});
   EXPECT_EQ(built.status, 0) << built.out;
-  ToolRun found = bank({"search", server.uri(), "zebra crossing"});
+  ToolRun found = bankTool({"search", server.uri(), "zebra crossing"});
   EXPECT_EQ(found.status, 0) << found.out;
   EXPECT_EQ(found.out, "SC\t01001\tstem\tA «Zebra crossing»\n");
 }
@@ -57,9 +57,9 @@ TEST(BankToolSearch, TakesTheUriOfABankOnAServer) {
 TEST(BankToolSearch, KilledWhileIndexingLeavesNoStaleIndex) {
   testing_support::TempDir dir;
   const std::string d = dir.path().string();
-  ASSERT_EQ(bank({"create", d}).status, 0);
+  ASSERT_EQ(bankTool({"create", d}).status, 0);
   auto otherProgram = [&](const std::string& sql) {
-    store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false)->script(sql);
+    store::SqliteDb::openExisting(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey, false)->script(sql);
   };
   otherProgram(
       "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 1999) "
@@ -83,11 +83,11 @@ TEST(BankToolSearch, KilledWhileIndexingLeavesNoStaleIndex) {
     waitpid(child, nullptr, 0);
 
     std::set<std::string> held;
-    auto db = store::SqliteDb::openExisting(store::schema::bankPath(dir.path()).string(), store::schema::kBankKey, false);
+    auto db = store::SqliteDb::openExisting(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey, false);
     auto st = db->prepare("SELECT numQ FROM SCtbl WHERE question LIKE 'crimson%';");
     while (st.step()) held.insert(st.column(0).toString());
     db.reset();
-    const ToolRun found = bank({"search", d, "crimson"});
+    const ToolRun found = bankTool({"search", d, "crimson"});
     ASSERT_EQ(found.status, 0) << found.out;
     std::set<std::string> hits;
     std::istringstream lines(found.out);

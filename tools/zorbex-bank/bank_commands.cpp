@@ -18,6 +18,7 @@ namespace bank_tool {
 
 namespace fs = std::filesystem;
 using namespace store;
+using namespace bank;
 
 namespace {
 

@@ -16,6 +16,7 @@
 namespace bank_tool {
 
 using namespace store;
+namespace schema = bank::schema;
 
 namespace {
 

@@ -20,7 +20,7 @@ namespace {
 int onBank(const Args& args, size_t argCount, const char* usage,
            const std::function<void(store::Connection&, const pools::EditionRules&)>& work) {
   if (args.size() != argCount) return usageError(usage);
-  store::schema::Kind kind;
+  bank::schema::Kind kind;
   if (!pools::choiceKindNamed(args[1], kind)) return wrongArgument("'" + args[1] + "' is not one of SC, CR, RC, DS, PS.");
   try {
     store::Connection conn;

@@ -16,7 +16,7 @@ namespace bank_tool {
 
 namespace {
 
-using store::schema::Kind;
+using bank::schema::Kind;
 
 // The words of a command with "--kind KIND" taken out of them.
 struct Words {
@@ -36,7 +36,7 @@ Words split(const Args& args) {
       w.problem = "--kind needs a kind (SC, CR, RC, PS, DS or AWA).";
       break;
     }
-    w.kind = store::schema::kindNamed(args[++i]);
+    w.kind = bank::schema::kindNamed(args[++i]);
     if (!w.kind) w.problem = "'" + args[i] + "' is not one of SC, CR, RC, PS, DS, AWA.";
   }
   return w;
@@ -45,7 +45,7 @@ Words split(const Args& args) {
 std::string kindList(const std::vector<Kind>& kinds) {
   std::string out;
   for (size_t i = 0; i < kinds.size(); ++i)
-    out += std::string(i == 0 ? "" : (i + 1 == kinds.size() ? " and " : ", ")) + store::schema::kindName(kinds[i]);
+    out += std::string(i == 0 ? "" : (i + 1 == kinds.size() ? " and " : ", ")) + bank::schema::kindName(kinds[i]);
   return out;
 }
 
@@ -54,7 +54,7 @@ std::optional<Kind> oneKind(const std::vector<Kind>& found, const Words& w, cons
   if (w.kind) {
     for (Kind k : found)
       if (k == *w.kind) return k;
-    problem = what + " is not in " + store::schema::kindName(*w.kind) + "; nothing was changed.";
+    problem = what + " is not in " + bank::schema::kindName(*w.kind) + "; nothing was changed.";
     return std::nullopt;
   }
   if (found.size() == 1) return found.front();
@@ -90,7 +90,7 @@ std::optional<long long> versionNumber(const std::string& text) {
 std::string line(const history::TrashEntry& e) {
   std::string numbers;
   for (const std::string& n : e.numbers) numbers += (numbers.empty() ? "" : " ") + n;
-  return e.at + "\t" + store::schema::kindName(e.kind) + "\t" + e.pool + "\t" + e.operation + "\t" + e.user + "\t" +
+  return e.at + "\t" + bank::schema::kindName(e.kind) + "\t" + e.pool + "\t" + e.operation + "\t" + e.user + "\t" +
          e.machine + "\t" + std::to_string(e.numbers.size()) + "\t" + numbers;
 }
 
@@ -116,7 +116,7 @@ int cmdRevert(const Args& args) {
     const std::optional<long long> id = versionNumber(w.plain[2]);
     if (!id) return wrongArgument("'" + w.plain[2] + "' is not a version number; nothing was changed.");
     history::revert(conn, *kind, w.plain[1], *id);
-    std::printf("restored version %lld of %s (%s)\n", *id, w.plain[1].c_str(), store::schema::kindName(*kind));
+    std::printf("restored version %lld of %s (%s)\n", *id, w.plain[1].c_str(), bank::schema::kindName(*kind));
     return 0;
   });
 }
@@ -140,7 +140,7 @@ int cmdUndelete(const Args& args) {
     for (const history::TrashEntry& e : entries) {
       if (e.kind != *kind) continue;
       history::undelete(conn, e);
-      std::printf("restored %zu question(s) of %s: %s\n", e.numbers.size(), store::schema::kindName(e.kind),
+      std::printf("restored %zu question(s) of %s: %s\n", e.numbers.size(), bank::schema::kindName(e.kind),
                   line(e).substr(line(e).rfind('\t') + 1).c_str());
     }
     return 0;

@@ -54,12 +54,12 @@ int withConnections(const std::string& dir, F&& import) {
   const bool server = store::isServerUri(dir);
   std::optional<ScratchFolder> scratch;
   if (server) scratch.emplace();
-  store::ProgramState state(server ? scratch->path : fs::absolute(dir));
+  bank::ProgramState state(server ? scratch->path : fs::absolute(dir));
   if (server) state.serverBank = dir;
   try {
     if (!server) settle(state.appFolder);
-    store::RefreshTableLinks(state, [](int) {}, [](const std::string&) {});
-    store::OpenConnections(state);
+    bank::RefreshTableLinks(state, [](int) {}, [](const std::string&) {});
+    bank::OpenConnections(state);
     maintenance::ImportHooks hooks;
     hooks.log = [](const std::string& message) {
       std::printf("%s\n", message.c_str() + (message[0] == ' '));
@@ -69,10 +69,10 @@ int withConnections(const std::string& dir, F&& import) {
     hooks.confirm = [] { return true; };
     import(state, hooks);
   } catch (const store::DbError& e) {
-    store::CloseConnections(state, [](const std::string&) {});
+    bank::CloseConnections(state, [](const std::string&) {});
     return failWith(e);
   }
-  store::CloseConnections(state, [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
+  bank::CloseConnections(state, [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
   std::printf("Import completed.\n");
   return server ? 0 : afterWriting(state.appFolder);
 }
@@ -82,15 +82,15 @@ int withConnections(const std::string& dir, F&& import) {
 int cmdCompact(const Args& args) {
   if (args.size() != 1) return usageError("compact DIR");
   if (store::isServerUri(args[0])) {
-    std::printf("%s\n", store::kServerKeepsItsFiles);
+    std::printf("%s\n", bank::kServerKeepsItsFiles);
     return 0;
   }
-  const fs::path bank = store::schema::bankPath(args[0]);
+  const fs::path bank = bank::schema::bankPath(args[0]);
   std::error_code ec;
   const auto before = fs::file_size(bank, ec);
   try {
     if (std::string problem = prepareBank(args[0]); !problem.empty()) return fail(problem);
-    store::compactBank(args[0]);
+    bank::compactBank(args[0]);
   } catch (const store::DbError& e) {
     return failWith(e);
   }
@@ -102,12 +102,12 @@ int cmdCompact(const Args& args) {
 int cmdImport(const Args& args) {
   if (args.size() != 4) return usageError("import DIR SOURCE-FILE KIND POOL");
   const char* table = nullptr;
-  for (store::schema::Kind k : store::schema::choiceKinds())
-    if (args[2] == store::schema::kindName(k)) table = store::schema::tableName(k);
+  for (bank::schema::Kind k : bank::schema::choiceKinds())
+    if (args[2] == bank::schema::kindName(k)) table = bank::schema::tableName(k);
   if (!table) return wrongArgument("'" + args[2] + "' is not one of SC, CR, RC, PS, DS.");
   const std::string source = fs::absolute(args[1]).string();
-  if (int status = refusedSource(args[0], source, store::schema::kBankKey)) return status;
-  return withConnections(args[0], [&](store::ProgramState& state, const maintenance::ImportHooks& hooks) {
+  if (int status = refusedSource(args[0], source, bank::schema::kBankKey)) return status;
+  return withConnections(args[0], [&](bank::ProgramState& state, const maintenance::ImportHooks& hooks) {
     maintenance::ImportPool(state, source, table, args[3], hooks);
   });
 }
@@ -116,8 +116,8 @@ int cmdImportMemos(const Args& args) {
   if (args.size() < 3) return usageError("import-memos DIR SOURCE-FILE NUMQ...");
   const std::string source = fs::absolute(args[1]).string();
   const std::vector<std::string> numbers(args.begin() + 2, args.end());
-  if (int status = refusedSource(args[0], source, store::schema::kUserKey)) return status;
-  return withConnections(args[0], [&](store::ProgramState& state, const maintenance::ImportHooks& hooks) {
+  if (int status = refusedSource(args[0], source, bank::schema::kUserKey)) return status;
+  return withConnections(args[0], [&](bank::ProgramState& state, const maintenance::ImportHooks& hooks) {
     maintenance::ImportMemos(state, source, numbers, hooks);
   });
 }

@@ -29,9 +29,9 @@ std::string bankProblem(const std::string& where) {
   if (!fs::is_directory(where, ec))
     return fs::exists(where, ec) ? "'" + where + "' is not a folder." : "the folder '" + where + "' does not exist.";
   settle(where);
-  const fs::path bank = store::schema::bankPath(where);
+  const fs::path bank = bank::schema::bankPath(where);
   if (const std::string why = store::notAFile(bank); why == "does not exist")
-    return "the folder '" + where + "' has no " + store::schema::kBankFile + ".";
+    return "the folder '" + where + "' has no " + bank::schema::kBankFile + ".";
   else if (!why.empty())
     return "'" + bank.string() + "' " + why + ".";
   return {};
@@ -39,7 +39,7 @@ std::string bankProblem(const std::string& where) {
 
 // A folder's links follow its own user database, when it has one.
 void pointLinksHome(const std::string& where) {
-  if (!store::isServerUri(where) && store::notAFile(store::schema::userPath(where)).empty())
+  if (!store::isServerUri(where) && store::notAFile(bank::schema::userPath(where)).empty())
     pointLinksAtOwnUserDatabase(where);
 }
 }  // namespace
@@ -57,7 +57,7 @@ std::string openBank(const std::string& where, store::Connection& conn) {
     return {};
   }
   // Opened first: a file that is no bank of ours is reported as the connection reports it.
-  conn.open(store::schema::bankPath(where).string(), store::schema::kBankKey);
+  conn.open(bank::schema::bankPath(where).string(), bank::schema::kBankKey);
   pointLinksHome(where);
   return {};
 }

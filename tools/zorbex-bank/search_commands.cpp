@@ -11,6 +11,7 @@ namespace bank_tool {
 
 namespace fs = std::filesystem;
 using namespace store;
+namespace schema = bank::schema;
 
 namespace {
 

@@ -9,7 +9,7 @@
 namespace bank_tool {
 
 namespace {
-int report(const std::vector<store::CopiedTable>& tables, const char* verb) {
+int report(const std::vector<bank::CopiedTable>& tables, const char* verb) {
   for (const auto& t : tables) std::printf("%-16s %lld rows %s, every row the same\n", t.table.c_str(), t.rows, verb);
   return 0;
 }
@@ -20,7 +20,7 @@ int cmdServerPush(const Args& args) {
   try {
     std::error_code ec;
     if (std::filesystem::is_directory(args[0], ec)) settle(args[0]);  // the pair pushed is the one in place
-    return report(store::pushBankToServer(std::filesystem::absolute(args[0]), args[1]), "copied");
+    return report(bank::pushBankToServer(std::filesystem::absolute(args[0]), args[1]), "copied");
   } catch (const store::DbError& e) {
     return fail(e.message());
   }
@@ -32,7 +32,7 @@ int cmdServerPublish(const Args& args) {
     const std::filesystem::path dir = std::filesystem::absolute(args[1]);
     std::error_code ec;
     if (std::filesystem::is_directory(dir, ec)) settle(dir);
-    return report(store::publishServerBank(args[0], dir), "published");
+    return report(bank::publishServerBank(args[0], dir), "published");
   } catch (const store::DbError& e) {
     return fail(e.message());
   }

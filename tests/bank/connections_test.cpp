@@ -9,6 +9,8 @@
 #include "support.h"
 
 using namespace store;
+namespace schema = bank::schema;
+using namespace bank;
 using namespace testing_support;
 namespace fs = std::filesystem;
 

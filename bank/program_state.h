@@ -12,7 +12,7 @@
 #include "connection.h"
 #include "schema.h"
 
-namespace store {
+namespace bank {
 
 struct ProgramState {
   explicit ProgramState(std::filesystem::path folder) : appFolder(std::move(folder)) {}
@@ -28,19 +28,19 @@ struct ProgramState {
   std::string serverBank;
 
   // Each connection object is created on first use; CloseConnections releases it.
-  Connection& pConn() { return holder(conn_); }
-  Connection& pConnUser() { return holder(connUser_); }
+  store::Connection& pConn() { return holder(conn_); }
+  store::Connection& pConnUser() { return holder(connUser_); }
   void releaseConn() { conn_.reset(); }
   void releaseConnUser() { connUser_.reset(); }
   bool hasTable(schema::Kind k) const { return flgTable[static_cast<size_t>(k)] == 1; }
 
  private:
-  static Connection& holder(std::unique_ptr<Connection>& c) {
-    if (!c) c = std::make_unique<Connection>();
+  static store::Connection& holder(std::unique_ptr<store::Connection>& c) {
+    if (!c) c = std::make_unique<store::Connection>();
     return *c;
   }
-  std::unique_ptr<Connection> conn_;
-  std::unique_ptr<Connection> connUser_;
+  std::unique_ptr<store::Connection> conn_;
+  std::unique_ptr<store::Connection> connUser_;
 };
 
-}  // namespace store
+}  // namespace bank

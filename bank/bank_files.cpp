@@ -13,7 +13,10 @@
 #include "platform.h"
 #include "schema.h"
 
-namespace store {
+namespace bank {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace fs = std::filesystem;
 
@@ -627,4 +630,4 @@ FileCheck checkFile(const fs::path& file, const std::string& key, bool countRows
   return out;
 }
 
-}  // namespace store
+}  // namespace bank

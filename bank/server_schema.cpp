@@ -5,11 +5,14 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "extension_loops.h"
+#include "extension.h"
 #include "schema.h"
-#include "session.h"
+#include "connection.h"
 
-namespace store::schema {
+namespace bank::schema {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace {
 
@@ -61,13 +64,6 @@ void requireEmptyServerDatabase(Engine& db) {
                                 "empty database. Nothing was changed.");
 }
 
-void requireServerBank(Engine& db) {
-  auto links = db.query("SELECT to_regclass('public.zx_tabledefs') IS NOT NULL", {});
-  if (links->next() && links->column(0).toInt() != 0) return;
-  throw DbError(err::CannotOpen, "The database " + db.location() +
-                                     " holds no bank; move one there with 'zorbex-bank server-push DIR URL'.");
-}
-
 std::string serverBankSql() {
   const Dialect d = Dialect::Postgres;
   std::string sql = "CREATE EXTENSION IF NOT EXISTS citext SCHEMA public;\n";
@@ -101,4 +97,4 @@ void createServerBank(const std::string& conninfo) {
 
 std::string serverUserLinkConnect() { return std::string(";SCHEMA=") + kUserSchema + ";"; }
 
-}  // namespace store::schema
+}  // namespace bank::schema

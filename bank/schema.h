@@ -14,7 +14,7 @@
 #include "extension.h"
 #include "kind_registry.h"
 
-namespace store::schema {
+namespace bank::schema {
 
 inline constexpr const char* kBankFile = "zorbex_be.mdb";
 inline constexpr const char* kUserFile = "zorbex_user.mdb";
@@ -33,12 +33,12 @@ inline constexpr std::array<const char*, 4> kLinkedUserTables = {"tblAnswer", "t
 
 // A column: its name and its SQL declaration after the name. The same description as an
 // extension's tables, so that a copy of the bank reads both alike.
-using Column = ExtensionColumn;
+using Column = store::ExtensionColumn;
 
 // Columns of a question table, in their stored order (an import copies by position).
 const std::vector<Column>& questionColumns(Kind k);
 
-using TableSpec = ExtensionTable;
+using TableSpec = store::ExtensionTable;
 // Every table of a new bank (question tables first, in the order of kAllKinds), and of a new
 // user database; the table of table definitions is not among them.
 const std::vector<TableSpec>& bankTables();
@@ -52,8 +52,6 @@ std::string userLinkConnect(const std::filesystem::path& folder);
 
 // Creates an empty user database (its four tables).
 void createUserDatabase(const std::filesystem::path& file);
-// The table of table definitions, which every file of ours holds.
-extern const char* const kTableDefsSql;
 
 // Creates an empty bank with every table except those in omit, and its four links into
 // the user database of the same folder, then lets fill write its first content into the pair.
@@ -67,10 +65,7 @@ void createBank(const std::filesystem::path& folder, const std::set<Kind>& omit 
 // database that holds tables.
 void createServerBank(const std::string& conninfo);
 // Refuses (DbError) a database that holds tables of a bank or of anything else in its schemas.
-void requireEmptyServerDatabase(Engine& db);
-// A database that holds no bank (its table of links is missing) is refused with a message that
-// says so, before any of the bank's tables or types is reached.
-void requireServerBank(Engine& db);
+void requireEmptyServerDatabase(store::Engine& db);
 // The statements that make a bank in an empty database, without a transaction of their own.
 std::string serverBankSql();
 // Connect string of the four links on a server: ";SCHEMA=zx_user;".
@@ -80,4 +75,4 @@ std::string serverUserLinkConnect();
 void setTableAttributes(const std::filesystem::path& file, const std::string& key, const std::string& table,
                         long attributes);
 
-}  // namespace store::schema
+}  // namespace bank::schema

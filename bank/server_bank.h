@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace store {
+namespace bank {
 
 // One table of a copy: its name and the rows that were copied and found the same on both sides.
 struct CopiedTable {
@@ -26,4 +26,4 @@ std::vector<CopiedTable> pushBankToServer(const std::filesystem::path& folder, c
 // (refused while the folder's bank is open anywhere; nothing changed then). Throws DbError.
 std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const std::filesystem::path& folder);
 
-}  // namespace store
+}  // namespace bank

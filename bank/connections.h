@@ -8,7 +8,7 @@
 
 #include "program_state.h"
 
-namespace store {
+namespace bank {
 
 // The file in the application folder that moves the bank to a PostgreSQL server: one libpq
 // connection string (lines beginning with '#' are notes). Without it, the bank file of the folder.
@@ -39,4 +39,4 @@ void CloseConnections(ProgramState& state, const std::function<void(const std::s
 void RefreshTableLinks(ProgramState& state, const std::function<void(int)>& progress,
                        const std::function<void(const std::string&)>& setLabel);
 
-}  // namespace store
+}  // namespace bank

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace store::schema {
+namespace bank::schema {
 
 // Question kinds in the order of the table-present flags.
 enum class Kind { SC = 0, CR = 1, RC = 2, PS = 3, DS = 4, AWA = 5 };
@@ -159,4 +159,4 @@ std::optional<Kind> kindWithTable(std::string_view table);
 // The multiple-choice kinds, in the order of kAllKinds.
 const std::vector<Kind>& choiceKinds();
 
-}  // namespace store::schema
+}  // namespace bank::schema

@@ -6,11 +6,14 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "extension_loops.h"
+#include "extension.h"
 #include "schema.h"
 #include "text.h"
 
-namespace store {
+namespace bank {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace fs = std::filesystem;
 
@@ -72,4 +75,4 @@ std::vector<std::string> structureProblems(const fs::path& folder) {
   return out;
 }
 
-}  // namespace store
+}  // namespace bank

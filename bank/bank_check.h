@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace store {
+namespace bank {
 
 // One line per table or column of the schema that is missing from the bank or the user
 // database of folder, and per link to the user tables that is missing, points at no file or
@@ -13,4 +13,4 @@ namespace store {
 // Both files must open (DbError otherwise); nothing is written.
 std::vector<std::string> structureProblems(const std::filesystem::path& folder);
 
-}  // namespace store
+}  // namespace bank

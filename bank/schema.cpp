@@ -3,15 +3,14 @@
 #include "db_error.h"
 #include "dialect.h"
 #include "engine.h"
-#include "extension_loops.h"
-#include "session.h"
+#include "extension.h"
+#include "connection.h"
 #include "text.h"
 
-namespace store::schema {
+namespace bank::schema {
 
-const char* const kTableDefsSql =
-    "CREATE TABLE zx_tabledefs (name TEXT PRIMARY KEY COLLATE NOCASE, attributes INTEGER NOT NULL DEFAULT 0, "
-    "connect TEXT, source_table TEXT);";
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace {
 
@@ -188,4 +187,4 @@ void setTableAttributes(const std::filesystem::path& file, const std::string& ke
   noteCatalogChanged();
 }
 
-}  // namespace store::schema
+}  // namespace bank::schema

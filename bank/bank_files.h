@@ -14,7 +14,7 @@ namespace platform {
 class HeldLock;
 }
 
-namespace store {
+namespace bank {
 
 // A consistent copy of the bank of folder, under the bank's key, written to file (which must
 // not exist yet); readers and writers of the bank may go on meanwhile. The copy is checked
@@ -115,4 +115,4 @@ std::string unfinishedLogWarning(const std::filesystem::path& dbFile);
 // The same for a wait already found by unfinishedLog, so that the words and the status agree.
 std::string unfinishedLogWarning(const std::filesystem::path& dbFile, LogWait wait);
 
-}  // namespace store
+}  // namespace bank

@@ -10,11 +10,13 @@
 #include "dialect.h"
 #include "engine.h"
 #include "extension.h"
-#include "extension_loops.h"
 #include "schema.h"
-#include "session.h"
+#include "connection.h"
 
-namespace store {
+namespace bank {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace fs = std::filesystem;
 
@@ -163,7 +165,7 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   if (!fs::is_directory(folder, ec)) throw DbError(err::Generic, "The folder '" + folder.string() + "' does not exist.");
   schema::userLinkConnect(folder);  // a folder the links cannot name is refused before anything is written
   auto server = connectServerEngine(conninfo, "public");
-  schema::requireServerBank(*server);
+  requireServerBank(*server);
   // One snapshot of every table, however the editors go on writing meanwhile.
   server->beginReading();
   std::vector<std::pair<Place, Rows>> snapshot;
@@ -219,4 +221,4 @@ std::vector<CopiedTable> publishServerBank(const std::string& conninfo, const fs
   return out;
 }
 
-}  // namespace store
+}  // namespace bank

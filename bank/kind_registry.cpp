@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace store::schema {
+namespace bank::schema {
 
 namespace {
 
@@ -237,4 +237,4 @@ const std::vector<Kind>& choiceKinds() {
   return kinds;
 }
 
-}  // namespace store::schema
+}  // namespace bank::schema

@@ -9,7 +9,10 @@
 #include "engine.h"
 #include "text.h"
 
-namespace store {
+namespace bank {
+
+// The bank is built of the store's connections, engines and values.
+using namespace store;
 
 namespace {
 void openOne(Connection& c, const std::filesystem::path& file, const char* key) {
@@ -157,4 +160,4 @@ void RefreshTableLinks(ProgramState& state, const std::function<void(int)>& prog
   db.close();
 }
 
-}  // namespace store
+}  // namespace bank
