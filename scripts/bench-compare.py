@@ -30,7 +30,10 @@ def run(program, args):
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         if done.returncode != 0:
             sys.exit(f"{program} failed ({done.returncode}):\n{done.stderr[-2000:]}")
-        report = json.load(open(out.name))
+        text = open(out.name).read()
+    if not text.strip():
+        return None  # not a Google Benchmark program (the editor's memory report prints its own)
+    report = json.loads(text)
     times = {}
     for b in report.get("benchmarks", []):
         if b.get("run_type", "iteration") != "iteration":
@@ -58,10 +61,15 @@ def main():
         sys.exit("no benchmark program is in both folders")
     samples = {}  # (program, benchmark, side) -> [(real, cpu)]
     for r in range(a.rounds):
-        for name in names:
+        for name in list(names):
             for side, folder in (("before", a.before), ("after", a.after)):
                 print(f"round {r + 1}/{a.rounds}: {side} {name}", file=sys.stderr, flush=True)
-                for bench, t in run(os.path.join(folder, name), extra).items():
+                times = run(os.path.join(folder, name), extra)
+                if times is None:
+                    print(f"{name} reports no benchmark times: left out", file=sys.stderr)
+                    names.remove(name)
+                    break
+                for bench, t in times.items():
                     samples.setdefault((name, bench, side), []).append(t)
 
     print(f"{'benchmark':58} {'real before':>12} {'real after':>11} {'change':>7}   {'cpu before':>11} {'cpu after':>10} {'change':>7}")
