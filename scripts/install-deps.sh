@@ -6,9 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ gcc pkg-config
   qt6-base-dev libgl-dev
-  sqlcipher
+  sqlcipher openssl
   libpq-dev postgresql
   libmdb3 mdbtools-dev mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
