@@ -69,13 +69,12 @@ QString documentText(const QTextDocument& document, const QString& lineBreak) {
   QString text;
   for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
     if (block != document.begin()) text += lineBreak;
-    const QString blockText = block.text();
-    for (QChar c : blockText) {
-      if (c == QChar::LineSeparator)
-        text += lineBreak;
-      else
-        text += c;
-    }
+    // A line break inside a paragraph is a line separator in its text. Replaced in the
+    // block's copy and appended whole: appending character by character took a seventh of
+    // the time of reading every question's RTF.
+    QString blockText = block.text();
+    blockText.replace(QChar::LineSeparator, lineBreak);
+    text += blockText;
   }
   return text;
 }
