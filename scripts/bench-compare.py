@@ -74,8 +74,8 @@ def main():
 
     print(f"{'benchmark':58} {'real before':>12} {'real after':>11} {'change':>7}   {'cpu before':>11} {'cpu after':>10} {'change':>7}")
     for name in names:
-        benches = sorted({b for (n, b, s) in samples if n == name},
-                         key=lambda b: list(samples).index((name, b, "before")) if (name, b, "before") in samples else 0)
+        # In the order the program ran them (the dictionary keeps the order of first sight).
+        benches = dict.fromkeys(b for (n, b, side) in samples if n == name)
         for bench in benches:
             before, after = samples.get((name, bench, "before")), samples.get((name, bench, "after"))
             if not before or not after:
