@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   sqlcipher openssl
   libpq-dev postgresql
+  libzip-dev libxml2-utils poppler-utils
   libmdb3 mdbtools-dev mdbtools
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix
