@@ -54,7 +54,6 @@ std::set<std::string> namesOfType(Engine& e, const char* type) {
 // through one statement, the engine keeps no statement journal for a write in a transaction
 // (each of its pages would be one more page to encrypt: most of the cost of a Save's history).
 const char* kKeepInsert = "INSERT OR ROLLBACK INTO ";
-const char* kEarlierKeepInsert = "INSERT INTO ";
 
 // The statement that keeps OLD as a version: the meta row, then the row itself under its id.
 // Everything the triggers do is the engine's own SQL, so that any program can write the bank.
@@ -84,67 +83,91 @@ std::string firstInChange(Kind k) {
          " AND h.numQ = OLD.numQ AND h.batch = (SELECT id FROM zx_change_context))";
 }
 
-// The text of a trigger of kind k as this build makes it, from the text a build before the
-// version table made: the probe that walked every kept version of the row, and inserts that made
-// the engine keep a statement journal, are replaced; the rest (the columns kept) stays as it is.
-std::string currentTriggerText(Kind k, std::string sql) {
-  const std::string slowProbe =
-      "NOT EXISTS (SELECT 1 FROM zx_history h JOIN zx_change_context c ON h.batch = c.id WHERE h.kind = " +
-      literal(schema::kindName(k)) + " AND h.numQ = OLD.numQ)";
-  const std::pair<std::string, std::string> replacements[] = {
-      {slowProbe, firstInChange(k)},
-      {kEarlierKeepInsert + std::string("zx_history ("), kKeepInsert + std::string("zx_history (")},
-      {kEarlierKeepInsert + ident(rowsTable(k)) + " (", kKeepInsert + ident(rowsTable(k)) + " ("}};
-  for (const auto& [before, after] : replacements)
-    if (size_t at = sql.find(before); at != std::string::npos) sql.replace(at, before.size(), after);
-  return sql;
+// The triggers of kind k as this program makes them for the question table's columns, by name;
+// the text is the one the file's catalogue keeps.
+std::vector<std::pair<std::string, std::string>> triggersOf(Kind k, const std::vector<ColumnInfo>& cols) {
+  const std::string table = schema::tableName(k);
+  std::string changed;
+  for (const ColumnInfo& c : cols)
+    changed += std::string(changed.empty() ? "" : " OR ") + "OLD." + ident(c.name) + " IS NOT NEW." + ident(c.name) +
+               " COLLATE BINARY";
+  return {{updateTrigger(k), "CREATE TRIGGER " + ident(updateTrigger(k)) + " AFTER UPDATE ON " + ident(table) + " WHEN (" +
+                                 changed + ") AND " + firstInChange(k) + " BEGIN " + keepOldRow(k, cols, "update") + "END"},
+          {deleteTrigger(k), "CREATE TRIGGER " + ident(deleteTrigger(k)) + " AFTER DELETE ON " + ident(table) + " BEGIN " +
+                                 keepOldRow(k, cols, "delete") + "END"}};
 }
 
-// The history's triggers that an earlier build made, each with its text of today.
-std::vector<std::pair<std::string, std::string>> earlierTriggers(Engine& e) {
-  std::vector<std::pair<std::string, std::string>> out;
-  for (Kind k : schema::kAllKinds)
-    for (const std::string& name : {updateTrigger(k), deleteTrigger(k)}) {
-      auto r = e.query("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1 COLLATE NOCASE;",
-                       {store::Value(name)});
-      if (!r->next()) continue;
-      const std::string sql = r->column(0).toString(), current = currentTriggerText(k, sql);
-      if (current != sql) out.emplace_back(name, current);
+std::string storedSql(Engine& e, const char* type, const std::string& name) {
+  auto r = e.query("SELECT sql FROM sqlite_master WHERE type = ?1 AND name = ?2 COLLATE NOCASE;",
+                   {store::Value(type), store::Value(name)});
+  return r->next() ? r->column(0).toString() : std::string();
+}
+
+// What of the history is not as this program makes it, one line each, and (when repair is set)
+// made again, in the caller's transaction. Nothing that is kept is touched: a missing table is
+// made empty, a missing column is added, a trigger that is missing or says something else is made
+// again. Versions that another program took away stay gone, and the line says so.
+std::vector<std::string> examine(Engine& e, bool repair) {
+  std::vector<std::string> out;
+  const std::set<std::string> tables = namesOfType(e, "table");
+  auto lacks = [&](const std::string& name) { return !tables.count(lower(name)); };
+  if (lacks("zx_history")) {
+    out.push_back("the table zx_history was missing: the versions kept before are gone");
+    if (repair) {
+      e.script(kTableSql);
+      // Kept rows may outlive it: new versions are numbered after them.
+      std::string maxId = "0";
+      for (Kind k : schema::kAllKinds)
+        if (!lacks(rowsTable(k))) maxId = "max(" + maxId + ", coalesce((SELECT max(id) FROM " + ident(rowsTable(k)) + "), 0))";
+      e.script("INSERT INTO sqlite_sequence (name, seq) SELECT 'zx_history', " + maxId +
+               " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'zx_history');");
     }
+  }
+  if (lacks("zx_change_context")) {
+    out.push_back("the table zx_change_context was missing (without it no change keeps a version)");
+    if (repair) e.script(kTableSql);
+  }
+  for (Kind k : schema::kAllKinds) {
+    if (lacks(schema::tableName(k))) continue;
+    const std::vector<ColumnInfo> cols = columnsOf(e, schema::tableName(k));
+    if (lacks(rowsTable(k))) {
+      out.push_back("the table " + rowsTable(k) + " was missing: the versions of " + schema::kindName(k) + " are gone");
+      if (repair) {
+        std::string sql = "CREATE TABLE " + ident(rowsTable(k)) + " (id INTEGER PRIMARY KEY";
+        for (const ColumnInfo& c : cols) sql += ", " + ident(c.name) + " " + c.type;
+        e.script(sql + ");");
+      }
+    } else {
+      std::set<std::string> kept;
+      for (const ColumnInfo& c : columnsOf(e, rowsTable(k))) kept.insert(lower(c.name));
+      for (const ColumnInfo& c : cols)
+        if (!kept.count(lower(c.name))) {
+          out.push_back("the table " + rowsTable(k) + " lacked the column " + c.name);
+          if (repair) e.script("ALTER TABLE " + ident(rowsTable(k)) + " ADD COLUMN " + ident(c.name) + " " + c.type + ";");
+        }
+    }
+    for (const auto& [name, sql] : triggersOf(k, cols)) {
+      const std::string stored = storedSql(e, "trigger", name);
+      if (stored == sql) continue;
+      out.push_back("the trigger " + name + (stored.empty() ? " was missing" : " did not keep versions as this program's does"));
+      if (repair) e.script("DROP TRIGGER IF EXISTS " + ident(name) + "; " + sql + ";");
+    }
+  }
   return out;
 }
 
-void addForKind(Engine& e, Kind k, const std::set<std::string>& tables, const std::set<std::string>& triggers) {
-  const std::string table = schema::tableName(k);
-  const std::vector<ColumnInfo> cols = columnsOf(e, table);
-  if (!tables.count(lower(rowsTable(k)))) {
-    std::string sql = "CREATE TABLE " + ident(rowsTable(k)) + " (id INTEGER PRIMARY KEY";
-    for (const ColumnInfo& c : cols) sql += ", " + ident(c.name) + " " + c.type;
-    e.script(sql + ");");
-  }
-  if (!triggers.count(lower(updateTrigger(k)))) {
-    std::string changed;
-    for (const ColumnInfo& c : cols)
-      changed += std::string(changed.empty() ? "" : " OR ") + "OLD." + ident(c.name) + " IS NOT NEW." + ident(c.name) +
-                 " COLLATE BINARY";
-    e.script("CREATE TRIGGER " + ident(updateTrigger(k)) + " AFTER UPDATE ON " + ident(table) + " WHEN (" + changed +
-             ") AND " + firstInChange(k) + " BEGIN " + keepOldRow(k, cols, "update") + "END;");
-  }
-  if (!triggers.count(lower(deleteTrigger(k))))
-    e.script("CREATE TRIGGER " + ident(deleteTrigger(k)) + " AFTER DELETE ON " + ident(table) + " BEGIN " +
-             keepOldRow(k, cols, "delete") + "END;");
-}
-
-// What of the history is missing for the question tables that exist, named.
-std::vector<std::string> missing(const std::set<std::string>& tables, const std::set<std::string>& triggers) {
+// Versions listed in zx_history whose rows another program took away, per kind, one line each.
+std::vector<std::string> lostVersions(Engine& e) {
   std::vector<std::string> out;
-  for (const char* t : {"zx_history", "zx_change_context"})
-    if (!tables.count(t)) out.push_back(std::string("the table ") + t);
+  if (!e.hasTable("zx_history")) return out;
   for (Kind k : schema::kAllKinds) {
-    if (!tables.count(lower(schema::tableName(k)))) continue;
-    if (!tables.count(lower(rowsTable(k)))) out.push_back("the table " + rowsTable(k));
-    for (const std::string& trigger : {updateTrigger(k), deleteTrigger(k)})
-      if (!triggers.count(lower(trigger))) out.push_back("the trigger " + trigger);
+    const std::string rows = e.hasTable(rowsTable(k)) ? ident(rowsTable(k)) : std::string();
+    auto r = e.query("SELECT count(*) FROM zx_history h WHERE h.kind = ?1" +
+                         (rows.empty() ? std::string() : " AND NOT EXISTS (SELECT 1 FROM " + rows + " r WHERE r.id = h.id)") + ";",
+                     {store::Value(schema::kindName(k))});
+    if (r->next() && r->column(0).toInt() > 0)
+      out.push_back("the history lists " + std::to_string(r->column(0).toInt()) + " versions of " + schema::kindName(k) +
+                    " whose rows are gone: they cannot be restored");
   }
   return out;
 }
@@ -159,25 +182,38 @@ class FileHistory : public store::ExtensionBackend {
     return false;
   }
 
-  void create() override { addMissing(); }
+  void create() override { examine(e_, true); }
 
-  bool present() override { return missing(namesOfType(e_, "table"), namesOfType(e_, "trigger")).empty(); }
+  bool present() override {
+    const std::set<std::string> tables = namesOfType(e_, "table");
+    if (!tables.count("zx_history") || !tables.count("zx_change_context")) return false;
+    for (Kind k : schema::kAllKinds)
+      if (tables.count(lower(schema::tableName(k))) && !tables.count(lower(rowsTable(k)))) return false;
+    return true;
+  }
 
   // A context row is only ever written inside a transaction and removed before its commit: one
-  // that another connection can see was left by a program that did not keep to that.
-  bool settled() override { return present() && !e_.query("SELECT 1 FROM zx_change_context;")->next(); }
+  // that another connection can see was left by a program that did not keep to that. Each open
+  // reads the catalogue once: whatever another program took away or rewrote is made again.
+  bool settled() override {
+    return present() && !e_.query("SELECT 1 FROM zx_change_context;")->next() && examine(e_, false).empty();
+  }
 
-  void upgrade(int /*from*/) override {
-    addMissing();
+  void upgrade(int from) override {
+    std::vector<std::string> found = examine(e_, true);
+    // A bank that never had the history gets it: nothing was broken there.
+    if (from > 0) notes_.insert(notes_.end(), found.begin(), found.end());
     e_.run("DELETE FROM zx_change_context;");
   }
+
+  std::vector<std::string> repairNotes() override { return notes_; }
 
   std::vector<std::string> problems(int version) override {
     // A bank that never had it gets it from its first writable open: nothing is amiss.
     if (version == 0) return {};
     std::vector<std::string> out;
-    for (const std::string& m : missing(namesOfType(e_, "table"), namesOfType(e_, "trigger")))
-      out.push_back("the history lacks " + m + " (open the bank for writing to add it)");
+    for (const std::string& m : examine(e_, false)) out.push_back("history: " + m + " (opening the bank for writing makes it again)");
+    for (const std::string& m : lostVersions(e_)) out.push_back("history: " + m);
     return out;
   }
 
@@ -208,15 +244,8 @@ class FileHistory : public store::ExtensionBackend {
     }
   }
 
-  void addMissing() {
-    const std::set<std::string> tables = namesOfType(e_, "table"), triggers = namesOfType(e_, "trigger");
-    e_.script(kTableSql);
-    for (Kind k : schema::kAllKinds)
-      if (tables.count(lower(schema::tableName(k)))) addForKind(e_, k, tables, triggers);
-    for (const auto& [name, sql] : earlierTriggers(e_)) e_.script("DROP TRIGGER " + ident(name) + "; " + sql + ";");
-  }
-
   Engine& e_;
+  std::vector<std::string> notes_;
 };
 
 }  // namespace

@@ -53,13 +53,16 @@ std::vector<store::ExtensionTable> historyTables() {
 
 namespace {
 
-// Version 1: the tables and triggers as they are made today, recorded in the bank's table of
-// versions. A bank that records none was made, or last upgraded, before that table existed; its
-// triggers may still have an earlier text, which its first writable open replaces.
+// Version 1: the tables and triggers, recorded in the bank's table of versions. A bank that
+// records none was made, or last upgraded, before that table existed; its triggers may still have
+// an earlier text, which its first writable open replaces.
+// Version 2: on a server, the history is kept by functions with the owner's rights, under the
+// session's role and one version per question per transaction; on a file, the triggers are
+// checked against their text as this program makes it.
 class HistoryExtension : public store::Extension {
  public:
   std::string name() const override { return "history"; }
-  int version() const override { return 1; }
+  int version() const override { return 2; }
   std::unique_ptr<store::ExtensionBackend> backendFor(store::Engine& e) const override {
     return e.dialect() == store::Dialect::Postgres ? serverBackend(e) : fileBackend(e);
   }
@@ -95,6 +98,17 @@ struct Sql {
 };
 
 bool hasTable(Connection& conn, const std::string& name) { return conn.engine().hasTable(name); }
+
+// Takes a restored version out of the trash. Editors may not write the server's history: a
+// function with the owner's rights does it there, once the question stands in the bank again.
+void markRestored(store::Engine& e, const Value& id) {
+  if (e.dialect() == store::Dialect::Postgres) {
+    auto r = e.query("SELECT public.zx_history_restored($1::bigint)::int", {id});
+    if (r->next() && r->column(0).toInt() != 0) return;
+    throw DbError(err::Generic, "The trash entry could not be marked restored; nothing was restored.");
+  }
+  e.run("UPDATE zx_history SET restored = 1 WHERE id = ?1", {id});
+}
 
 bool questionExists(Connection& conn, Kind k, const std::string& numQ) {
   const Sql q(conn);
@@ -304,10 +318,17 @@ void undelete(Connection& conn, const TrashEntry& entry) {
                           {Value(entry.batch), Value(schema::kindName(entry.kind)), Value(n)});
     if (!pick->next()) throw DbError(err::Generic, "Question " + n + " is no longer in the trash; nothing was restored.");
     const Value id = pick->column(0);
-    q.e.run("INSERT INTO " + q.table(table) + " (" + names + ") SELECT " + names + " FROM " +
-                q.table(rowsTable(entry.kind)) + " WHERE id = " + q.p(1),
-            {id});
-    q.e.run("UPDATE zx_history SET restored = 1 WHERE id = " + q.p(1), {id});
+    const long long restored = hasTable(conn, rowsTable(entry.kind))
+                                   ? q.e.run("INSERT INTO " + q.table(table) + " (" + names + ") SELECT " + names +
+                                                 " FROM " + q.table(rowsTable(entry.kind)) + " WHERE id = " + q.p(1),
+                                             {id})
+                                   : 0;
+    // Another program may have dropped or emptied the kept rows: the entry is still listed, but
+    // there is nothing to bring back.
+    if (restored != 1)
+      throw DbError(err::Generic, std::string("Nothing was restored: the versions of ") + schema::kindName(entry.kind) +
+                                      " are gone (question " + n + ").");
+    markRestored(q.e, id);
   }
   tx.commit();
   tag.commit();

@@ -2,13 +2,14 @@
 // PL/pgSQL triggers of the server itself, so that a change by any client (psql included) is
 // kept in the transaction that makes it.
 //
-// The change context travels in transaction-local settings (set_config(..., true)) that the
-// triggers read with current_setting(..., true): they are seen only by the transaction that
-// set them and vanish with its end (commit, rollback, a lost connection), so nothing is ever
-// left behind for another client to read. A context row in a shared table would work too (each
-// transaction sees only its own row), but every change would then write and delete a row of
-// one table that all editors share, and a serializable edition would read it beside every
-// other editor's writes.
+// Editors may not write the zx_ tables (the README's grants): the trigger functions run with the
+// rights of the bank's owner (SECURITY DEFINER), and so does the one function that hands out a
+// change's number. What a client cannot forge comes from the server, never from a setting: the
+// user is the session's role, and a question keeps one version per transaction, recognised by the
+// transaction's own number. What the program tells the triggers travels in transaction-local
+// settings (set_config(..., true)), which vanish with the transaction: the operation, the machine
+// and the change's number. The number is trusted only when the server handed it out and no other
+// user's change carries it; otherwise the change counts as another program's.
 #include <string>
 #include <vector>
 
@@ -40,8 +41,10 @@ bool hasPool(Kind k) {
 }
 
 // What a change of a row of kind k keeps: the meta row, then the row itself under its id. An
-// update that changes nothing (compared as texts: a case change is a change) is not kept, nor
-// a row that the same tagged change has kept already. Another client's change names its role.
+// update that changes nothing (compared as texts: a case change is a change) is not kept, nor a
+// row that the same transaction has kept already: a version is always a state that was committed.
+// A row deleted after its version was kept in the same transaction turns that version into its
+// deletion, so that the trash still holds it.
 std::string keepFunctionSql(Kind k) {
   const std::string kind = quoted(schema::kindName(k));
   std::string names, olds;
@@ -50,23 +53,27 @@ std::string keepFunctionSql(Kind k) {
     olds += ", OLD." + fieldIdent(kPg, c.name);
   }
   return "CREATE OR REPLACE FUNCTION public." + tableIdent(kPg, keepFunction(k)) +
-         "() RETURNS trigger LANGUAGE plpgsql AS $f$\n"
+         "() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $f$\n"
          "DECLARE\n"
-         "  b bigint := nullif(current_setting('zorbex.batch', true), '')::bigint;\n"
+         "  x bigint := txid_current();\n"
+         "  b bigint := public.zx_change_of(current_setting('zorbex.batch', true));\n"
          "  v bigint;\n"
          "BEGIN\n"
-         "  IF TG_OP = 'UPDATE' THEN\n"
-         "    IF OLD::text IS NOT DISTINCT FROM NEW::text THEN RETURN NULL; END IF;\n"
-         "    IF b IS NOT NULL AND EXISTS (SELECT 1 FROM public.zx_history h WHERE h.kind = " + kind +
-         " AND h.numq = OLD.numq AND h.batch = b) THEN RETURN NULL; END IF;\n"
+         "  IF TG_OP = 'UPDATE' AND OLD::text IS NOT DISTINCT FROM NEW::text THEN RETURN NULL; END IF;\n"
+         "  SELECT h.id INTO v FROM public.zx_history h WHERE h.xact = x AND h.kind = " + kind +
+         " AND h.numq = OLD.numq ORDER BY h.id LIMIT 1;\n"
+         "  IF v IS NOT NULL THEN\n"
+         "    IF TG_OP = 'DELETE' THEN UPDATE public.zx_history SET change = 'delete' WHERE id = v; END IF;\n"
+         "    RETURN NULL;\n"
          "  END IF;\n"
-         "  INSERT INTO public.zx_history (kind, numq, pool, change, at, operation, \"user\", machine, batch)\n"
+         "  INSERT INTO public.zx_history (kind, numq, pool, change, at, operation, \"user\", machine, batch, xact)\n"
          "  VALUES (" + kind + ", OLD.numq, " + (hasPool(k) ? "OLD.src" : "NULL") +
          ", lower(TG_OP), to_char(clock_timestamp() AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.MS'),\n"
-         "          coalesce(nullif(current_setting('zorbex.operation', true), ''), " + quoted(kAnotherProgram) + "),\n"
-         "          CASE WHEN b IS NULL THEN session_user::text ELSE nullif(current_setting('zorbex.user', true), '') END,\n"
+         "          CASE WHEN b IS NULL THEN " + quoted(kAnotherProgram) +
+         " ELSE coalesce(nullif(current_setting('zorbex.operation', true), ''), " + quoted(kAnotherProgram) + ") END,\n"
+         "          session_user::text,\n"
          "          CASE WHEN b IS NULL THEN host(inet_client_addr()) ELSE nullif(current_setting('zorbex.machine', true), '') END,\n"
-         "          b)\n"
+         "          b, x)\n"
          "  RETURNING id INTO v;\n"
          "  INSERT INTO public." + tableIdent(kPg, rowsTable(k)) + " (id" + names + ") VALUES (v" + olds + ");\n"
          "  RETURN NULL;\n"
@@ -77,6 +84,15 @@ std::string triggerName(Kind k, const char* change) { return rowsTable(k) + "_" 
 
 constexpr int kTriggersPerKind = 2;
 
+// For zx_history_restored: whether question n of kind k stands in its table.
+std::string questionStandsCases() {
+  std::string cases;
+  for (Kind k : schema::kAllKinds)
+    cases += "    WHEN " + quoted(schema::kindName(k)) + " THEN EXISTS (SELECT 1 FROM public." +
+             tableIdent(kPg, schema::tableName(k)) + " WHERE numq = n)\n";
+  return cases;
+}
+
 // The history's tables, trigger functions and triggers; what exists is made again as this
 // program makes it, so that the same statements make a new bank's and upgrade an older one's.
 std::string serverHistorySql() {
@@ -86,7 +102,41 @@ std::string serverHistorySql() {
       "pool citext, change text NOT NULL, at text NOT NULL, operation text NOT NULL, \"user\" text, machine text, "
       "batch bigint, restored bigint NOT NULL DEFAULT 0);\n"
       "CREATE INDEX IF NOT EXISTS zx_history_question ON public.zx_history (kind, numq, batch);\n"
-      "CREATE INDEX IF NOT EXISTS zx_history_trash ON public.zx_history (batch) WHERE change = 'delete' AND restored = 0;\n";
+      "CREATE INDEX IF NOT EXISTS zx_history_trash ON public.zx_history (batch) WHERE change = 'delete' AND restored = 0;\n"
+      // The transaction that kept a version (the server's own number for it), which the copies
+      // of the bank do not carry.
+      "ALTER TABLE public.zx_history ADD COLUMN IF NOT EXISTS xact bigint;\n"
+      "CREATE INDEX IF NOT EXISTS zx_history_xact ON public.zx_history (xact) WHERE xact IS NOT NULL;\n"
+      "CREATE INDEX IF NOT EXISTS zx_history_batch ON public.zx_history (batch);\n"
+      // A change's number, handed out with the owner's rights: editors may not use the sequence.
+      "CREATE OR REPLACE FUNCTION public.zx_next_change() RETURNS bigint LANGUAGE sql SECURITY DEFINER "
+      "SET search_path = public, pg_temp AS $f$ SELECT nextval('public.zx_change_batch') $f$;\n"
+      // The change's number that a client's setting names, when it is one that the server handed
+      // out and that no other user's change carries; null otherwise.
+      "CREATE OR REPLACE FUNCTION public.zx_change_of(setting text) RETURNS bigint LANGUAGE plpgsql STABLE "
+      "SECURITY DEFINER SET search_path = public, pg_temp AS $f$\n"
+      "DECLARE b bigint;\n"
+      "BEGIN\n"
+      "  IF setting IS NULL OR setting !~ '^[0-9]{1,18}$' THEN RETURN NULL; END IF;\n"
+      "  b := setting::bigint;\n"
+      "  IF b > (SELECT last_value FROM public.zx_change_batch) THEN RETURN NULL; END IF;\n"
+      "  IF EXISTS (SELECT 1 FROM public.zx_history h WHERE h.batch = b AND h.\"user\" IS DISTINCT FROM session_user::text)\n"
+      "    THEN RETURN NULL; END IF;\n"
+      "  RETURN b;\n"
+      "END $f$;\n"
+      // Marks a trash entry's version restored, once its question stands in the bank again.
+      "CREATE OR REPLACE FUNCTION public.zx_history_restored(version bigint) RETURNS boolean LANGUAGE plpgsql "
+      "SECURITY DEFINER SET search_path = public, pg_temp AS $f$\n"
+      "DECLARE k text; n text; found boolean;\n"
+      "BEGIN\n"
+      "  SELECT kind, numq INTO k, n FROM public.zx_history WHERE id = version AND change = 'delete' AND restored = 0;\n"
+      "  IF k IS NULL THEN RETURN false; END IF;\n"
+      "  found := CASE k\n" + questionStandsCases() +
+      "  ELSE false END;\n"
+      "  IF NOT found THEN RETURN false; END IF;\n"
+      "  UPDATE public.zx_history SET restored = 1 WHERE id = version;\n"
+      "  RETURN true;\n"
+      "END $f$;\n";
   for (Kind k : schema::kAllKinds) {
     const std::string table = "public." + tableIdent(kPg, schema::tableName(k));
     // The question table's fields and types; its unique number is not unique among versions.
@@ -143,7 +193,7 @@ class ServerHistory : public store::ExtensionBackend {
 
   void changeWriting(TaggedChange& change) override {
     auto r = e_.query(
-        "SELECT set_config('zorbex.batch', coalesce($1::bigint, nextval('public.zx_change_batch'))::text, true), "
+        "SELECT set_config('zorbex.batch', coalesce($1::bigint, public.zx_next_change())::text, true), "
         "set_config('zorbex.operation', $2, true), set_config('zorbex.user', $3, true), "
         "set_config('zorbex.machine', $4, true)",
         {change.batch ? Value(change.batch) : Value(), Value(change.operation), Value(change.user),

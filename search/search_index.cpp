@@ -15,7 +15,9 @@ class IndexExtension : public store::Extension {
   std::string name() const override { return "search index"; }
   // 1: the words in a contentless FTS4 table (a tsvector on a server), ranked by small rows, with
   // a count of dead entries. Older layouts in a file are recognised by their tables' SQL.
-  int version() const override { return 1; }
+  // 2: on a server, written only through functions with the owner's rights; in a file, the
+  // triggers checked against their text and the index's tables against their count.
+  int version() const override { return 2; }
   std::unique_ptr<store::ExtensionBackend> backendFor(store::Engine& engine) const override {
     // The one place where the engine decides: every call of the index goes to the backend made here.
     if (engine.dialect() == store::Dialect::Postgres) return makeServerIndex(engine);

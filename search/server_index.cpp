@@ -156,44 +156,57 @@ int placesOf(const std::string& lexemePlaces, const std::vector<Phrase>& phrases
   return places;
 }
 
-void insertEntries(Engine& e, const std::vector<std::pair<QuestionRef, Entry>>& entries) {
-  if (entries.empty()) return;
-  std::string sql = "INSERT INTO public.zx_search (kind, numq, field, pool, length, words) VALUES ";
+// Editors may not write the index's tables: the entries go in through zx_search_put, which runs
+// with the owner's rights, replaces the question's entries, takes the pool from the question row
+// itself, and writes nothing for a question that does not exist. One statement for many
+// questions: each statement is a round trip to the server.
+void putQuestions(Engine& e, const std::vector<std::pair<QuestionRef, std::vector<Entry>>>& questions) {
+  if (questions.empty()) return;
+  std::string sql = "SELECT count(public.zx_search_put(q.k, q.n, q.f::text[], q.l::bigint[], q.w::text[])) FROM (VALUES ";
   std::vector<Value> params;
-  params.reserve(entries.size() * 6);
-  for (const auto& [q, entry] : entries) {
+  for (const auto& [q, entries] : questions) {
+    std::string fields = "{", lengths = "{", words = "{";
+    auto element = [](const std::string& text) {
+      std::string out = "\"";
+      for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+      }
+      return out + "\"";
+    };
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const char* sep = i ? "," : "";
+      fields += sep + element(entries[i].field);
+      lengths += sep + std::to_string(entries[i].length);
+      words += sep + element(vectorText(entries[i].words));
+    }
     const int n = static_cast<int>(params.size());
     sql += (n ? ", (" : "(");
-    for (int i = 1; i <= 6; ++i) sql += (i > 1 ? ", " : "") + e.param(n + i) + (i == 6 ? "::tsvector" : "");
+    for (int i = 1; i <= 5; ++i) sql += (i > 1 ? ", " : "") + e.param(n + i);
     sql += ")";
-    params.insert(params.end(), {Value(bank::schema::kindName(q.kind)), Value(q.numQ), Value(entry.field),
-                                 Value(entry.pool), Value(entry.length), Value(vectorText(entry.words))});
+    params.insert(params.end(), {Value(bank::schema::kindName(q.kind)), Value(q.numQ), Value(fields + "}"),
+                                 Value(lengths + "}"), Value(words + "}")});
   }
-  e.run(sql, params);
+  e.query(sql + ") AS q(k, n, f, l, w)", params)->next();
 }
-
-// Every writer of the index (a search bringing it up to date, a rebuild, Replace) holds the one
-// row of zx_search_state until its transaction ends: two editors indexing the same question at
-// once would otherwise both write its entries. Writers of questions never wait for it.
-void holdIndex(Engine& e) { e.run("SELECT built FROM public.zx_search_state FOR UPDATE"); }
 
 // Writes the entries of many questions in few statements.
 class ServerFiller : public Filler {
  public:
   explicit ServerFiller(Engine& e) : e_(e) {}
   void add(const QuestionRef& q, const std::vector<Entry>& entries) override {
-    for (const Entry& entry : entries) pending_.emplace_back(q, entry);
-    if (pending_.size() >= 256) flush();
+    pending_.emplace_back(q, entries);
+    if (pending_.size() >= 128) flush();
   }
   void finish() override { flush(); }
 
  private:
   void flush() {
-    insertEntries(e_, pending_);
+    putQuestions(e_, pending_);
     pending_.clear();
   }
   Engine& e_;
-  std::vector<std::pair<QuestionRef, Entry>> pending_;
+  std::vector<std::pair<QuestionRef, std::vector<Entry>>> pending_;
 };
 
 std::string questionsSelect(Kind kind, const std::vector<std::string>& fields) {
@@ -227,7 +240,11 @@ class ServerIndex : public Index {
   void create() override { e_.script(serverIndexSql()); }
   // A bank made on the server before it had an index gets one (its owner's rights are needed).
   void upgrade(int /*from*/) override {
-    if (!present()) create();
+    if (!present()) {
+      create();
+      return;
+    }
+    e_.script(serverIndexFunctionsSql());
   }
   std::vector<std::string> problems(int version) override {
     if (version >= 1 && !present()) return {"the search index's tables are missing"};
@@ -246,34 +263,22 @@ class ServerIndex : public Index {
     return rows->next() && rows->column(0).toInt() == 1;
   }
 
-  void clear() override {
-    holdIndex(e_);
-    e_.run("DELETE FROM public.zx_search");
-    e_.run("DELETE FROM public.zx_search_marks");
-    e_.run("UPDATE public.zx_search_state SET built = 0");
-  }
+  void clear() override { e_.query("SELECT public.zx_search_clear()")->next(); }
 
-  void setBuilt() override { e_.run("UPDATE public.zx_search_state SET built = 1"); }
+  // Refused by the server while a question has no entry: an index is built over every question.
+  void setBuilt() override { e_.query("SELECT public.zx_search_set_built()")->next(); }
 
   std::vector<QuestionRef> takeMarked() override {
     // Most searches find nothing marked: they hold nothing and wait for no one.
     auto any = e_.query("SELECT EXISTS (SELECT 1 FROM public.zx_search_marks)");
     if (!any->next() || any->column(0).toInt() == 0) return {};
-    holdIndex(e_);
     std::set<QuestionRef> marked;
-    auto rows = e_.query("DELETE FROM public.zx_search_marks RETURNING kind, numq");
+    auto rows = e_.query("SELECT kind, numq FROM public.zx_search_take_marks()");
     while (rows->next()) marked.insert({indexedKind(rows->column(0).toString()), rows->column(1).toString()});
     return std::vector<QuestionRef>(marked.begin(), marked.end());
   }
 
-  void putEntries(const QuestionRef& q, const std::vector<Entry>& entries) override {
-    holdIndex(e_);
-    e_.run("DELETE FROM public.zx_search WHERE kind = $1 AND numq = $2",
-           {Value(bank::schema::kindName(q.kind)), Value(q.numQ)});
-    std::vector<std::pair<QuestionRef, Entry>> rows;
-    for (const Entry& entry : entries) rows.emplace_back(q, entry);
-    insertEntries(e_, rows);
-  }
+  void putEntries(const QuestionRef& q, const std::vector<Entry>& entries) override { putQuestions(e_, {{q, entries}}); }
 
   bool tooManyDeadEntries() override { return false; }  // the server's index takes its entries out itself
 
@@ -364,8 +369,9 @@ class ServerIndex : public Index {
 
 }  // namespace
 
-std::string serverIndexSql() {
-  std::string sql = R"(
+namespace {
+
+const char* const kTablesSql = R"(
 CREATE TABLE public.zx_search (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, kind text NOT NULL,
   numq citext NOT NULL, field text NOT NULL, pool citext, length bigint NOT NULL, words tsvector NOT NULL);
 CREATE INDEX zx_search_words ON public.zx_search USING gin (words);
@@ -373,7 +379,15 @@ CREATE INDEX zx_search_question ON public.zx_search (kind, numq);
 CREATE TABLE public.zx_search_marks (kind text NOT NULL, numq text NOT NULL);
 CREATE TABLE public.zx_search_state (built integer NOT NULL);
 INSERT INTO public.zx_search_state (built) VALUES (0);
-CREATE FUNCTION public.zx_search_mark() RETURNS trigger LANGUAGE plpgsql AS $f$
+)";
+
+// Everything that writes the index runs with the owner's rights: editors may not write its
+// tables. Every writer (a search bringing it up to date, a rebuild, Replace) holds the one row of
+// zx_search_state until its transaction ends, so that two editors indexing the same question at
+// once do not both write its entries; writers of questions never wait for it.
+const char* const kFunctionsSql = R"(
+CREATE OR REPLACE FUNCTION public.zx_search_mark() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = public, pg_temp AS $f$
 BEGIN
   IF TG_OP <> 'INSERT' AND OLD.numq IS NOT NULL THEN
     INSERT INTO public.zx_search_marks (kind, numq) VALUES (TG_ARGV[0], OLD.numq);
@@ -383,15 +397,89 @@ BEGIN
   END IF;
   RETURN NULL;
 END $f$;
+CREATE OR REPLACE FUNCTION public.zx_search_take_marks() RETURNS TABLE (kind text, numq text) LANGUAGE plpgsql
+SECURITY DEFINER SET search_path = public, pg_temp AS $f$
+BEGIN
+  -- Most searches find nothing marked: they hold nothing and wait for no one.
+  IF NOT EXISTS (SELECT 1 FROM public.zx_search_marks) THEN RETURN; END IF;
+  PERFORM 1 FROM public.zx_search_state FOR UPDATE;
+  RETURN QUERY DELETE FROM public.zx_search_marks m RETURNING m.kind, m.numq;
+END $f$;
+CREATE OR REPLACE FUNCTION public.zx_search_clear() RETURNS void LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = public, pg_temp AS $f$
+BEGIN
+  PERFORM 1 FROM public.zx_search_state FOR UPDATE;
+  DELETE FROM public.zx_search;
+  DELETE FROM public.zx_search_marks;
+  UPDATE public.zx_search_state SET built = 0;
+END $f$;
 )";
+
+// The server cannot read rich text, so the words come from the client; what it can check, it
+// does: the question must exist, its pool is read from its row, and a question without words
+// gets an empty entry, so that an index is counted as built only once every question has one.
+std::string putFunctionSql() {
+  std::string cases, missing;
+  for (Kind k : bank::schema::kAllKinds) {
+    const std::string kind = literal(bank::schema::kindName(k)), t = table(bank::schema::tableName(k));
+    cases += "    WHEN " + kind + " THEN SELECT true, q." + fieldIdent(bank::schema::fieldFor(k, bank::schema::Holds::Pool)) +
+             "::text INTO there, p FROM " + t + " q WHERE q.numq = n::citext;\n";
+    missing += std::string(missing.empty() ? "" : "    OR ") + "EXISTS (SELECT 1 FROM " + t +
+               " q WHERE q.numq IS NOT NULL AND NOT EXISTS (SELECT 1 FROM public.zx_search s WHERE s.kind = " + kind +
+               " AND s.numq = q.numq) AND NOT EXISTS (SELECT 1 FROM public.zx_search_marks m WHERE m.kind = " + kind +
+               " AND m.numq = q.numq::text))\n";
+  }
+  return R"(
+CREATE OR REPLACE FUNCTION public.zx_search_put(k text, n text, f text[], l bigint[], w text[]) RETURNS integer
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $f$
+DECLARE there boolean; p text;
+BEGIN
+  IF cardinality(f) <> cardinality(l) OR cardinality(f) <> cardinality(w) THEN
+    RAISE EXCEPTION 'zx_search_put: % fields, % lengths, % word lists', cardinality(f), cardinality(l), cardinality(w);
+  END IF;
+  PERFORM 1 FROM public.zx_search_state FOR UPDATE;
+  DELETE FROM public.zx_search s WHERE s.kind = k AND s.numq = n::citext;
+  CASE k
+)" + cases + R"(    ELSE RAISE EXCEPTION 'zx_search_put: no kind %', k;
+  END CASE;
+  IF there IS NULL THEN RETURN 0; END IF;
+  IF cardinality(f) = 0 THEN
+    INSERT INTO public.zx_search (kind, numq, field, pool, length, words) VALUES (k, n, '', p, 0, ''::tsvector);
+  ELSE
+    INSERT INTO public.zx_search (kind, numq, field, pool, length, words)
+      SELECT k, n, e.f, p, e.l, e.w::tsvector FROM unnest(f, l, w) AS e(f, l, w);
+  END IF;
+  RETURN 1;
+END $f$;
+-- A question written by another client during the build is marked, and indexed at the next search.
+CREATE OR REPLACE FUNCTION public.zx_search_set_built() RETURNS void LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = public, pg_temp AS $f$
+BEGIN
+  PERFORM 1 FROM public.zx_search_state FOR UPDATE;
+  IF )" + missing + R"(  THEN
+    RAISE EXCEPTION 'the search index lacks questions of the bank; it is not counted as built';
+  END IF;
+  UPDATE public.zx_search_state SET built = 1;
+END $f$;
+)";
+}
+
+}  // namespace
+
+std::string serverIndexFunctionsSql() {
+  std::string sql = std::string(kFunctionsSql) + putFunctionSql();
   // Marks are written whether or not the index was ever built: a question written while the first
   // build reads the bank is then indexed again at the next search, whichever commits first.
-  for (Kind k : bank::schema::kAllKinds)
-    sql += "CREATE TRIGGER zx_search_mark AFTER INSERT OR DELETE OR UPDATE OF " + watchedColumns(k) + " ON " +
-           table(bank::schema::tableName(k)) + " FOR EACH ROW EXECUTE FUNCTION public.zx_search_mark(" +
-           literal(bank::schema::kindName(k)) + ");\n";
+  for (Kind k : bank::schema::kAllKinds) {
+    const std::string t = table(bank::schema::tableName(k));
+    sql += "DROP TRIGGER IF EXISTS zx_search_mark ON " + t + ";\n";
+    sql += "CREATE TRIGGER zx_search_mark AFTER INSERT OR DELETE OR UPDATE OF " + watchedColumns(k) + " ON " + t +
+           " FOR EACH ROW EXECUTE FUNCTION public.zx_search_mark(" + literal(bank::schema::kindName(k)) + ");\n";
+  }
   return sql;
 }
+
+std::string serverIndexSql() { return kTablesSql + serverIndexFunctionsSql(); }
 
 std::string serverQueryText(const TermQuery& query) { return queryText(phrasesOf(query)); }
 

@@ -15,6 +15,9 @@ namespace search::index {
 // The tables, the trigger function and the triggers of the index (without a transaction of their
 // own). The index is empty and not built.
 std::string serverIndexSql();
+// The functions through which every writer writes the index, and the triggers that mark changed
+// questions: made again as this program makes them (an upgrade of an older bank).
+std::string serverIndexFunctionsSql();
 
 // The tsquery text of the query: every phrase required, each its terms in a row (<->), a prefix
 // term as lexeme:*; every lexeme quoted, so that nothing in a term is tsquery syntax.
