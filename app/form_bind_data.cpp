@@ -3,6 +3,7 @@
 #include "app_log.h"
 #include "bank_files.h"
 #include "connections.h"
+#include "extension.h"
 
 namespace app {
 
@@ -47,6 +48,9 @@ void FormBindData::Form_Activate() {
   bank::OpenConnections(state_);
   // A bank on a server is named in the log; the bank file of the folder goes without saying.
   if (state_.pConn().onServer()) WriteLog(state_, state_.pLogTag + " ZORBEXEditor works on " + bank::BankDescription(state_) + ".");
+  // What another program broke of the history or the index and the open made again.
+  for (const std::string& r : store::extensionRepairs(state_.pConn()))
+    WriteLog(state_, state_.pLogTag + " ZORBEXEditor made again: " + r + ".");
   PgrBar.setValue(100);
   formInit_.Load();
   formInit_.Hide();

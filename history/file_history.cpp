@@ -166,8 +166,8 @@ std::vector<std::string> lostVersions(Engine& e) {
                          (rows.empty() ? std::string() : " AND NOT EXISTS (SELECT 1 FROM " + rows + " r WHERE r.id = h.id)") + ";",
                      {store::Value(schema::kindName(k))});
     if (r->next() && r->column(0).toInt() > 0)
-      out.push_back("the history lists " + std::to_string(r->column(0).toInt()) + " versions of " + schema::kindName(k) +
-                    " whose rows are gone: they cannot be restored");
+      out.push_back(std::string("versions of ") + schema::kindName(k) + " whose rows are gone, which cannot be restored: " +
+                    std::to_string(r->column(0).toInt()));
   }
   return out;
 }

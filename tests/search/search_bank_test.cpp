@@ -233,7 +233,7 @@ TEST_F(SearchBankFile, AnOlderBankGetsTheIndexAtItsFirstSearch) {
   conn.close();
   // As a bank made before the index was an extension, or whose index another program dropped.
   otherProgram(
-      "DROP TABLE zx_search; DROP TABLE zx_search_docs; DROP TABLE zx_search_marks; DROP TABLE zx_search_state; "
+      "DROP TABLE zx_search; DROP TABLE zx_search_questions; DROP TABLE zx_search_marks; DROP TABLE zx_search_state; "
       "DELETE FROM zx_extensions WHERE name = 'search index';");
   conn.open(bank::schema::bankPath(dir.path()).string(), bank::schema::kBankKey);
   bank::ProgramState state(dir.path());
@@ -254,7 +254,7 @@ TEST_F(SearchBankFile, AnIndexOfTheFirstLayoutIsBuiltAgain) {
   add("SCtbl", {{"numQ", "01001"}, {"src", "X010"}, {"question", rtf("kept words")}});
   EXPECT_EQ(hits("kept").size(), 1u);
   otherProgram(
-      "DROP TABLE zx_search_docs; CREATE TABLE zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
+      "DROP TABLE IF EXISTS zx_search_docs; CREATE TABLE zx_search_docs (docid INTEGER PRIMARY KEY, kind TEXT NOT NULL, "
       "numQ TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL, pool TEXT COLLATE NOCASE, plain TEXT);");
   EXPECT_EQ(hits("kept"), (Hits{"SC 01001 stem"}));
   const std::vector<Result> r = find("words");

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "commands.h"
+#include "extension.h"
 #include "file_kind.h"
 #include "schema.h"
 
@@ -50,14 +51,22 @@ std::string prepareBank(const std::string& where) {
   return {};
 }
 
+// What the open made again of what another program broke is said, so that nobody takes the bank
+// for one that was always whole.
+void tellRepairs(store::Connection& conn) {
+  for (const std::string& r : store::extensionRepairs(conn)) std::fprintf(stderr, "zorbex-bank: made again: %s\n", r.c_str());
+}
+
 std::string openBank(const std::string& where, store::Connection& conn) {
   if (std::string problem = bankProblem(where); !problem.empty()) return problem;
   if (store::isServerUri(where)) {
     conn.open(where);
+    tellRepairs(conn);
     return {};
   }
   // Opened first: a file that is no bank of ours is reported as the connection reports it.
   conn.open(bank::schema::bankPath(where).string(), bank::schema::kBankKey);
+  tellRepairs(conn);
   pointLinksHome(where);
   return {};
 }
