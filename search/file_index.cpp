@@ -61,7 +61,7 @@ int placesOf(const std::string& matchinfo) {
 // behind, dead (its question's row is gone, so no search returns it).
 //
 // One row per indexed question says what a search ranks by: its kind, number and pool, and the
-// field and length of each of its entries. An entry's docid is its question's row number times
+// field (a letter) and length of each of its entries. An entry's docid is its question's row number times
 // kSlots plus its place among the question's entries, so that neither needs a table or an index
 // of its own: on a bank of short choices, rows and index entries per field took more room than
 // the words themselves. Question row numbers are never reused, so that a dead entry can never be
@@ -94,6 +94,22 @@ void runKept(Engine& e, const char* sql, const std::vector<Value>& params) {
   }
 }
 
+// A searched field as its question's row names it: one letter, its place among the kind's fields
+// ('A' the first), a tenth of the room of its name in a bank of short choices.
+char fieldCode(Kind k, const std::string& name) {
+  const std::vector<bank::schema::Field>& fields = bank::schema::kindEntry(k).fields;
+  for (size_t i = 0; i < fields.size() && i < 58; ++i)
+    if (fields[i].name == name) return static_cast<char>('A' + i);
+  throw store::DbError(store::err::Generic, "The search index knows no field " + name + " of " + bank::schema::kindName(k) + ".");
+}
+
+// The field's name from its letter; empty for a letter that names none.
+std::string fieldNamed(Kind k, char code) {
+  const std::vector<bank::schema::Field>& fields = bank::schema::kindEntry(k).fields;
+  const int i = code - 'A';
+  return i >= 0 && static_cast<size_t>(i) < fields.size() ? std::string(fields[static_cast<size_t>(i)].name) : std::string();
+}
+
 // Adds the entries of one question with statements the engine keeps for the next question; the
 // number of entries written.
 long long addEntries(Engine& e, const QuestionRef& q, const std::vector<Entry>& entries) {
@@ -102,7 +118,7 @@ long long addEntries(Engine& e, const QuestionRef& q, const std::vector<Entry>& 
     throw store::DbError(store::err::Generic, "The search index holds at most 16 fields of a question.");
   std::string fields, lengths;
   for (const Entry& entry : entries) {
-    fields += (fields.empty() ? "" : " ") + entry.field;
+    fields += fieldCode(q.kind, entry.field);
     lengths += (lengths.empty() ? "" : " ") + std::to_string(entry.length);
   }
   const long long qid =
@@ -116,7 +132,7 @@ long long addEntries(Engine& e, const QuestionRef& q, const std::vector<Entry>& 
   return static_cast<long long>(entries.size());
 }
 
-// The slot's word of a blank-separated list ("question choiceA", "12 5").
+// The slot's word of a blank-separated list ("12 5").
 std::string wordAt(const std::string& list, long long slot) {
   size_t at = 0;
   for (long long i = 0; i < slot && at != std::string::npos; ++i) {
@@ -318,13 +334,15 @@ class FileIndex : public Index {
     auto rows = e_.query(sql + ";", params);
     std::vector<Hit> hits;
     while (rows->next()) {
-      const long long slot = rows->column(2).toInt();
-      const std::string field = wordAt(rows->column(4).toString(), slot),
-                        length = wordAt(rows->column(5).toString(), slot);
+      const Kind kind = indexedKind(rows->column(0).toString());
+      const size_t slot = static_cast<size_t>(rows->column(2).toInt());
+      const std::string fields = rows->column(4).toString();
+      const std::string field = slot < fields.size() ? fieldNamed(kind, fields[slot]) : std::string(),
+                        length = wordAt(rows->column(5).toString(), static_cast<long long>(slot));
       // A slot that the question does not fill was written by another program: no entry of ours.
       if (field.empty() || length.empty()) continue;
-      hits.push_back({indexedKind(rows->column(0).toString()), rows->column(1).toString(), field,
-                      rows->column(3).toString(), std::stoll(length), placesOf(rows->column(6).toString())});
+      hits.push_back({kind, rows->column(1).toString(), field, rows->column(3).toString(), std::stoll(length),
+                      placesOf(rows->column(6).toString())});
     }
     return hits;
   }

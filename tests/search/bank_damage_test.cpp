@@ -165,7 +165,7 @@ TEST_F(BankDamage, AnEmptiedOrJunkedIndexIsBuiltAgainAtTheNextConnectionsFirstSe
   for (const std::string& damage :
        {std::string("DELETE FROM zx_search_questions;"),
         std::string("INSERT INTO zx_search_questions (kind, numQ, pool, fields, lengths, entries) "
-                    "VALUES ('SC', 'Z99999', 'Z', 'question', '5', 1);"),
+                    "VALUES ('SC', 'Z99999', 'Z', 'B', '5', 1);"),
         std::string("DELETE FROM zx_search_questions WHERE numQ = 'A12003';"),
         std::string("INSERT INTO zx_search (docid, words) VALUES (16 * (SELECT max(qid) FROM zx_search_questions) + 5, 'apple');")}) {
     otherProgram(damage);
