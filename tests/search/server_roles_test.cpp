@@ -207,3 +207,32 @@ TEST_F(ServerRoles, AnEditorWorksThroughTheProgramAndEachChangeIsKeptUnderTheEdi
 }
 
 }  // namespace
+
+namespace {
+
+// A bank made by an earlier version, whose history was kept with the writer's own rights: an
+// editor's change fails whole until the owner opens the bank, which makes the functions again.
+TEST_F(ServerRoles, AnOlderBanksFunctionsAreMadeAgainByTheOwnersFirstOpen) {
+  admin.close();
+  auto raw = store::PgDb::connect(owner->name(), "public");
+  raw->script("UPDATE zx_extensions SET version = 1 WHERE name = 'history'; "
+              "ALTER FUNCTION \"zx_history_SC_keep\"() SECURITY INVOKER;");
+  auto save = [&](Connection& c, const char* answer) {
+    history::ChangeTag tag(c, "Save");
+    c.execute(std::string("update SCtbl set answer='") + answer + "' where numQ='A12001'");
+    tag.commit();
+  };
+  {
+    Connection mine;
+    mine.open(editorUri());
+    EXPECT_EQ(testing_support::errorNumberOf([&] { save(mine, "B"); }), store::err::ReadOnly);
+  }
+  owner->open(admin);
+  EXPECT_EQ(rowsOf(admin, "select version from zx_extensions where name='history'"), "2\n");
+  Connection mine;
+  mine.open(editorUri());
+  save(mine, "C");
+  EXPECT_EQ(history::versions(mine, Kind::SC, "A12001").front().user, editor);
+}
+
+}  // namespace
