@@ -49,7 +49,7 @@ void FormBindData::Form_Activate() {
   // A bank on a server is named in the log; the bank file of the folder goes without saying.
   if (state_.pConn().onServer()) WriteLog(state_, state_.pLogTag + " ZORBEXEditor works on " + bank::BankDescription(state_) + ".");
   // What another program broke of the history or the index and the open made again.
-  for (const std::string& r : store::extensionRepairs(state_.pConn()))
+  for (const std::string& r : store::takeExtensionRepairs(state_.pConn()))
     WriteLog(state_, state_.pLogTag + " ZORBEXEditor made again: " + r + ".");
   PgrBar.setValue(100);
   formInit_.Load();

@@ -3,8 +3,10 @@
 #include <QHeaderView>
 #include <QShortcut>
 
+#include "app_log.h"
 #include "controls/dialogs.h"
 #include "db_error.h"
+#include "extension.h"
 #include "form_replace.h"
 #include "html_delegate.h"
 #include "kind_windows.h"
@@ -146,8 +148,12 @@ void FormFind::cmdFind_Click() {
         PgrBar.setValue(percent);
       });
   const size_t total = ranked.size();
-  lblStatus.setCaption(total == 0 ? std::string("No question holds these words.")
-                                  : std::to_string(total) + (total == 1 ? " hit" : " hits"));
+  // An index that another program broke was made again for this search: said here and logged.
+  const std::vector<std::string> repairs = store::takeExtensionRepairs(state_.pConn());
+  for (const std::string& r : repairs) WriteLog(state_, state_.pLogTag + " ZORBEXEditor made again: " + r + ".");
+  lblStatus.setCaption((total == 0 ? std::string("No question holds these words.")
+                                   : std::to_string(total) + (total == 1 ? " hit" : " hits")) +
+                       (repairs.empty() ? "" : " (the search index, which another program had changed, was built again)"));
   hits_->reset(std::move(ranked));
   if (hits_->rowCount() > 0) lstHits->setCurrentIndex(hits_->index(0, 0));
 }

@@ -2,6 +2,7 @@
 // so that any program can still write the bank; this program tells the triggers who writes
 // through a context row that lives only inside the transaction of a tagged change.
 #include <set>
+#include <utility>
 
 #include "db_error.h"
 #include "history.h"
@@ -206,7 +207,7 @@ class FileHistory : public store::ExtensionBackend {
     e_.run("DELETE FROM zx_change_context;");
   }
 
-  std::vector<std::string> repairNotes() override { return notes_; }
+  std::vector<std::string> takeRepairNotes() override { return std::exchange(notes_, {}); }
 
   std::vector<std::string> problems(int version) override {
     // A bank that never had it gets it from its first writable open: nothing is amiss.

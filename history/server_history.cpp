@@ -185,8 +185,17 @@ class ServerHistory : public store::ExtensionBackend {
   void upgrade(int /*from*/) override { e_.script(serverHistorySql()); }
 
   std::vector<std::string> problems(int version) override {
-    if (version == 0 || present()) return {};
-    return {"the history lacks tables or triggers (open the bank for writing to add them)"};
+    if (version == 0) return {};
+    if (!present()) return {"the history lacks tables or triggers (open the bank for writing to add them)"};
+    // Functions that run with the writer's rights need editors who may write the history.
+    auto r = e_.query(
+        "SELECT count(*) FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'public' "
+        "AND (p.proname LIKE 'zx\\_history\\_%\\_keep' OR p.proname IN ('zx_next_change', 'zx_change_of', "
+        "'zx_history_restored')) AND p.prosecdef");
+    const long long expected = static_cast<long long>(schema::kAllKinds.size()) + 3;
+    if (r->next() && r->column(0).toInt() != expected)
+      return {"the history's functions do not all run with the owner's rights (open the bank as its owner to make them again)"};
+    return {};
   }
 
   bool keepsChanges() const override { return true; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "dialect.h"
 
@@ -210,7 +211,7 @@ class FileIndex : public Index {
     return out;
   }
 
-  std::vector<std::string> repairNotes() override { return notes_; }
+  std::vector<std::string> takeRepairNotes() override { return std::exchange(notes_, {}); }
 
   void keepWhole() override {
     // Each search comes here: the catalogue is looked at again only when some program changed it.

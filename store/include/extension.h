@@ -73,9 +73,9 @@ class ExtensionBackend {
     (void)version;
     return {};
   }
-  // What the open that made this backend found broken by another program and made again, one
-  // line each, to be told to the user; empty when nothing was.
-  virtual std::vector<std::string> repairNotes() { return {}; }
+  // What this backend found broken by another program and made again since it was last asked
+  // (as the bank was opened, or at a search), one line each, to be told to the user.
+  virtual std::vector<std::string> takeRepairNotes() { return {}; }
 
   // Whether the extension keeps what a ChangeTag says of a change. The store then gathers a
   // tagged change's writes in a transaction and calls the two below within it.
@@ -141,9 +141,10 @@ std::vector<std::string> unknownExtensions(Engine& engine, const std::string& fi
 // What each registered extension finds amiss in the bank, one line each, naming the file.
 std::vector<std::string> extensionProblems(Engine& engine, const std::string& fileName);
 
-// What opening the bank that conn has open made again of the extensions that another program
-// broke, one line each, prefixed with the extension's name; empty when nothing was.
-std::vector<std::string> extensionRepairs(Connection& conn);
+// What the extensions of the bank that conn has open made again of what another program broke,
+// since this was last asked (the open, a search), one line each, prefixed with the extension's
+// name; empty when nothing was.
+std::vector<std::string> takeExtensionRepairs(Connection& conn);
 
 // The backend of ext on the bank that conn has open, made when it was opened; nullptr when the
 // bank is not one the extension lives in (or ext was not registered then).

@@ -172,11 +172,11 @@ std::vector<std::string> extensionProblems(Engine& e, const std::string& fileNam
   return out;
 }
 
-std::vector<std::string> extensionRepairs(Connection& conn) {
+std::vector<std::string> takeExtensionRepairs(Connection& conn) {
   std::vector<std::string> out;
   for (const Extension* ext : registry())
     if (ExtensionBackend* b = extensionBackend(conn, *ext))
-      for (const std::string& note : b->repairNotes()) out.push_back(ext->name() + ": " + note);
+      for (const std::string& note : b->takeRepairNotes()) out.push_back(ext->name() + ": " + note);
   return out;
 }
 

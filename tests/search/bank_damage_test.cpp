@@ -74,7 +74,7 @@ class BankDamage : public PoolsBank {
   }
   std::string repairs() {
     std::string out;
-    for (const std::string& r : store::extensionRepairs(conn)) out += r + "\n";
+    for (const std::string& r : store::takeExtensionRepairs(conn)) out += r + "\n";
     return out;
   }
   size_t versionsOf(const std::string& numQ) { return history::versions(conn, Kind::SC, numQ).size(); }

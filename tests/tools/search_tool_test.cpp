@@ -40,6 +40,32 @@ TEST(BankToolSearch, PrintsOneHitPerLineAndReindexes) {
   EXPECT_EQ(bankTool({"search", d, "zebra", "--pool", "Argument"}).out, "AWA\t0001\ttopic\t«zebra»\n");
 }
 
+// Another program empties the index and drops a trigger of the history: check names both and
+// fails; the next command says what it made again, and check passes after the next search.
+TEST(BankToolSearch, CheckFailsOnWhatAnotherProgramBrokeAndTheNextCommandsSayWhatTheyMadeAgain) {
+  testing_support::TempDir dir;
+  const std::string d = dir.path().string();
+  ASSERT_EQ(bankTool({"create", "--demo", d}).status, 0);
+  ASSERT_EQ(bankTool({"reindex", d}).status, 0);
+  store::SqliteDb::openExisting(bank::schema::bankPath(d).string(), bank::schema::kBankKey, false)
+      ->script("DELETE FROM zx_search_questions; DROP TRIGGER zx_history_SC_delete;");
+  const ToolRun checked = bankTool({"check", d});
+  EXPECT_EQ(checked.status, 1) << checked.out;
+  EXPECT_NE(checked.out.find("missing: zorbex_be.mdb: history: the trigger zx_history_SC_delete was missing"), std::string::npos)
+      << checked.out;
+  EXPECT_NE(checked.out.find("missing: zorbex_be.mdb: search index: the search index holds 0 entries"), std::string::npos)
+      << checked.out;
+  const ToolRun searched = bankTool({"search", d, "the"});
+  EXPECT_EQ(searched.status, 0) << searched.out;
+  EXPECT_NE(searched.out.find("zorbex-bank: made again: history: the trigger zx_history_SC_delete was missing"),
+            std::string::npos)
+      << searched.out;
+  EXPECT_NE(searched.out.find("zorbex-bank: made again: search index: the search index holds 0 entries"), std::string::npos)
+      << searched.out;
+  EXPECT_NE(searched.out.find("SC\t"), std::string::npos) << searched.out;  // hits again
+  EXPECT_EQ(bankTool({"check", d}).status, 0);
+}
+
 TEST(BankToolSearch, TakesTheUriOfABankOnAServer) {
   testing_support::ServerDb server;
   bank::schema::createServerBank(server.uri());

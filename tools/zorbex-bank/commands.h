@@ -77,6 +77,9 @@ void pointLinksAtOwnUserDatabase(const std::filesystem::path& dir);
 std::string prepareBank(const std::string& where);
 // prepareBank, then opens conn on the bank; the problem as a sentence, empty when conn is open.
 std::string openBank(const std::string& where, store::Connection& conn);
+// Says on standard error what the bank's extensions made again of what another program broke,
+// since the bank was opened or this was last called.
+void tellRepairs(store::Connection& conn);
 // The exit status after a command that reached the bank with success: 0 for a bank on a server
 // (no files of ours to leave whole), afterWriting for a folder.
 int afterBank(const std::string& where);

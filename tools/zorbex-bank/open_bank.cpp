@@ -51,10 +51,10 @@ std::string prepareBank(const std::string& where) {
   return {};
 }
 
-// What the open made again of what another program broke is said, so that nobody takes the bank
-// for one that was always whole.
+// What was made again of what another program broke is said, so that nobody takes the bank for
+// one that was always whole.
 void tellRepairs(store::Connection& conn) {
-  for (const std::string& r : store::extensionRepairs(conn)) std::fprintf(stderr, "zorbex-bank: made again: %s\n", r.c_str());
+  for (const std::string& r : store::takeExtensionRepairs(conn)) std::fprintf(stderr, "zorbex-bank: made again: %s\n", r.c_str());
 }
 
 std::string openBank(const std::string& where, store::Connection& conn) {

@@ -67,6 +67,7 @@ int cmdSearch(const Args& args) {
         std::printf("%s\n", line.toStdString().c_str());
       }
     });
+    tellRepairs(conn);
     conn.close();
   } catch (const DbError& e) {
     return fail(e.message());
@@ -80,6 +81,7 @@ int cmdReindex(const Args& args) {
     Connection conn;
     if (std::string problem = openBank(args[0], conn); !problem.empty()) return fail(problem);
     search::rebuildIndex(conn, progressOnStderr());
+    tellRepairs(conn);
     conn.close();
   } catch (const DbError& e) {
     return fail(e.message());
