@@ -1,0 +1,119 @@
+#include "page_writer.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace exchange::print {
+
+namespace {
+
+QFont frameFont() {
+  QFont f(QStringLiteral("Verdana"));
+  f.setPointSizeF(8);
+  return f;
+}
+
+}  // namespace
+
+PageWriter::PageWriter(QPagedPaintDevice& device, QString headerLeft, QString headerRight)
+    : device_(device), headerLeft_(std::move(headerLeft)), headerRight_(std::move(headerRight)) {
+  if (!painter_.begin(&device_)) return;
+  width_ = device_.width();
+  const QFontMetricsF metrics(frameFont(), &device_);
+  const double line = metrics.lineSpacing();
+  bodyTop_ = line * 2;
+  footerTop_ = device_.height() - line;
+  bodyHeight_ = footerTop_ - line - bodyTop_;
+  gap_ = line * 1.5;
+  startPage();
+}
+
+PageWriter::~PageWriter() {
+  if (painter_.isActive()) painter_.end();
+}
+
+void PageWriter::prepare(QTextDocument& doc) const {
+  doc.documentLayout()->setPaintDevice(&device_);
+  doc.setTextWidth(width_);
+}
+
+void PageWriter::startPage() {
+  if (page_ > 0) device_.newPage();
+  ++page_;
+  y_ = 0;
+  drawFrame();
+}
+
+void PageWriter::drawFrame() {
+  painter_.save();
+  painter_.setFont(frameFont());
+  painter_.setPen(QColor(0x50, 0x50, 0x50));
+  const QFontMetricsF metrics(frameFont(), &device_);
+  const double line = metrics.lineSpacing();
+  const QRectF header(0, 0, width_, line);
+  painter_.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, headerLeft_);
+  painter_.drawText(header, Qt::AlignRight | Qt::AlignVCenter, headerRight_);
+  painter_.drawLine(QPointF(0, line * 1.3), QPointF(width_, line * 1.3));
+  painter_.drawText(QRectF(0, footerTop_, width_, line), Qt::AlignHCenter | Qt::AlignVCenter,
+                    QStringLiteral("Page %1").arg(page_));
+  painter_.restore();
+}
+
+void PageWriter::draw(QTextDocument& doc, double from, double to, double at) {
+  painter_.save();
+  painter_.translate(0, bodyTop_ + at - from);
+  doc.drawContents(&painter_, QRectF(0, from, width_, to - from));
+  painter_.restore();
+}
+
+std::vector<double> PageWriter::lineBottoms(QTextDocument& doc) {
+  std::vector<double> bottoms;
+  QAbstractTextDocumentLayout* layout = doc.documentLayout();
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    const QRectF box = layout->blockBoundingRect(b);
+    const QTextLayout* lines = b.layout();
+    for (int i = 0; lines && i < lines->lineCount(); ++i) {
+      const QTextLine l = lines->lineAt(i);
+      bottoms.push_back(box.top() + l.y() + l.height());
+    }
+  }
+  std::sort(bottoms.begin(), bottoms.end());
+  return bottoms;
+}
+
+void PageWriter::place(QTextDocument& doc) {
+  if (!painter_.isActive()) return;
+  const double height = doc.size().height();
+  if (y_ > 0 && y_ + height > bodyHeight_) startPage();
+  if (height <= bodyHeight_) {
+    draw(doc, 0, height, y_);
+    y_ += height + gap_;
+    return;
+  }
+  // Longer than a page: as much as fits, cut below the last whole line, then the rest.
+  const std::vector<double> bottoms = lineBottoms(doc);
+  double from = 0;
+  while (from < height) {
+    double to = std::min(height, from + bodyHeight_);
+    if (to < height) {
+      const auto last = std::upper_bound(bottoms.begin(), bottoms.end(), to);
+      if (last != bottoms.begin() && *(last - 1) > from) to = *(last - 1);
+    }
+    draw(doc, from, to, y_);
+    y_ += to - from;
+    from = to;
+    if (from < height) startPage();
+  }
+  y_ += gap_;
+}
+
+bool PageWriter::finish() {
+  if (!painter_.isActive()) return false;
+  return painter_.end();
+}
+
+}  // namespace exchange::print
