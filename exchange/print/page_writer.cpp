@@ -63,10 +63,39 @@ void PageWriter::drawFrame() {
   painter_.restore();
 }
 
-void PageWriter::draw(QTextDocument& doc, double from, double to, double at) {
+void PageWriter::draw(QTextDocument& doc, double at) {
+  painter_.save();
+  painter_.translate(0, bodyTop_ + at);
+  doc.drawContents(&painter_);
+  painter_.restore();
+}
+
+namespace {
+
+// Where a block's lines stand in the document: its layout's position within the frames.
+QPointF linesOrigin(QAbstractTextDocumentLayout& layout, const QTextBlock& b) {
+  return layout.blockBoundingRect(b).topLeft() - b.layout()->boundingRect().topLeft();
+}
+
+}  // namespace
+
+void PageWriter::drawLines(QTextDocument& doc, double from, double to, double at) {
+  // Line by line: the document's own drawing puts every line near a clip into the page, where
+  // a line clipped away would still stand in the page's text.
   painter_.save();
   painter_.translate(0, bodyTop_ + at - from);
-  doc.drawContents(&painter_, QRectF(0, from, width_, to - from));
+  painter_.setPen(Qt::black);
+  QAbstractTextDocumentLayout* layout = doc.documentLayout();
+  const double slack = 0.5;
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    if (!b.layout()) continue;
+    const QPointF origin = linesOrigin(*layout, b);
+    for (int i = 0; i < b.layout()->lineCount(); ++i) {
+      const QTextLine l = b.layout()->lineAt(i);
+      const double top = origin.y() + l.y();
+      if (top >= from - slack && top + l.height() <= to + slack) l.draw(&painter_, origin);
+    }
+  }
   painter_.restore();
 }
 
@@ -74,11 +103,12 @@ std::vector<double> PageWriter::lineBottoms(QTextDocument& doc) {
   std::vector<double> bottoms;
   QAbstractTextDocumentLayout* layout = doc.documentLayout();
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-    const QRectF box = layout->blockBoundingRect(b);
     const QTextLayout* lines = b.layout();
-    for (int i = 0; lines && i < lines->lineCount(); ++i) {
+    if (!lines) continue;
+    const double origin = linesOrigin(*layout, b).y();
+    for (int i = 0; i < lines->lineCount(); ++i) {
       const QTextLine l = lines->lineAt(i);
-      bottoms.push_back(box.top() + l.y() + l.height());
+      bottoms.push_back(origin + l.y() + l.height());
     }
   }
   std::sort(bottoms.begin(), bottoms.end());
@@ -90,7 +120,7 @@ void PageWriter::place(QTextDocument& doc) {
   const double height = doc.size().height();
   if (y_ > 0 && y_ + height > bodyHeight_) startPage();
   if (height <= bodyHeight_) {
-    draw(doc, 0, height, y_);
+    draw(doc, y_);
     y_ += height + gap_;
     return;
   }
@@ -103,7 +133,7 @@ void PageWriter::place(QTextDocument& doc) {
       const auto last = std::upper_bound(bottoms.begin(), bottoms.end(), to);
       if (last != bottoms.begin() && *(last - 1) > from) to = *(last - 1);
     }
-    draw(doc, from, to, y_);
+    drawLines(doc, from, to, y_);
     y_ += to - from;
     from = to;
     if (from < height) startPage();

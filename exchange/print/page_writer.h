@@ -2,7 +2,8 @@
 // Puts laid-out documents on pages one after another: a header with the bank and the
 // selection, the page number in the footer. A document that fits a page is never split: it
 // goes to the next page when the rest of this one is too short. One longer than a page starts
-// on a page of its own and runs on, cut between its lines.
+// on a page of its own and runs on, cut between its lines (drawn line by line: the
+// text alone, without table borders or backgrounds).
 
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -38,7 +39,9 @@ class PageWriter {
  private:
   void startPage();
   void drawFrame();
-  void draw(QTextDocument& doc, double from, double to, double at);
+  void draw(QTextDocument& doc, double at);
+  // The lines of doc that stand wholly between from and to (its coordinates), at `at` in the body.
+  void drawLines(QTextDocument& doc, double from, double to, double at);
 
   QPagedPaintDevice& device_;
   QPainter painter_;

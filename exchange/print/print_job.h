@@ -19,8 +19,8 @@ enum class PageSize { A4, Letter };
 
 struct PrintOptions {
   bool withKey = false;  // each question's stored answer under it, and a table of answers at the end
-  QString bankName;      // the header's left: which bank
-  QString selection;     // and what of it
+  QString bankName = {};  // the header's left: which bank
+  QString selection = {};  // and what of it
 };
 
 // Called before each question with how many are done of how many; false stops the printout.

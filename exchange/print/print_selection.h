@@ -20,9 +20,9 @@ struct QuestionRef {
 };
 
 struct Selection {
-  std::vector<Kind> kinds;   // empty: every kind
-  std::string pool;          // empty: every pool; compared without regard to case. AWA: "A"/"Argument", "I"/"Issue"
-  std::string numberPrefix;  // empty: every number
+  std::vector<Kind> kinds = {};  // empty: every kind
+  std::string pool = {};     // empty: every pool; compared without regard to case. AWA: "A"/"Argument", "I"/"Issue"
+  std::string numberPrefix = {};  // empty: every number
 };
 
 // The questions of the selection: kind by kind in the registry's order, pool by pool in

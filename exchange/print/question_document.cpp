@@ -69,15 +69,23 @@ QString QuestionDocuments::answerOf(const QuestionRef& q, const bank::Record& re
 
 namespace {
 
-// Appends a rich-text field at the cursor, as the RTF reader gives it, read through `scratch`.
-// Its first paragraph continues the cursor's.
-void appendRich(QTextCursor& cursor, const store::Value* value, QTextDocument& scratch) {
+// Reads a rich-text field into `scratch` as the rich-text box would; empty for Null.
+void readRich(const store::Value* value, QTextDocument& scratch) {
+  scratch.clear();
+  scratch.setDefaultFont(defaultTextFont());
   if (!value || value->isNull()) return;
   const std::string raw = value->toString();
-  scratch.setDefaultFont(defaultTextFont());
   ui::rtf::readRtf(QByteArray(raw.data(), static_cast<qsizetype>(raw.size())), scratch);
-  // The RTF's last paragraph mark leaves an empty paragraph that the box does not show either.
-  cursor.insertFragment(QTextDocumentFragment(&scratch));
+}
+
+// Appends what readRich read at the cursor; its first paragraph continues the cursor's.
+void appendRead(QTextCursor& cursor, QTextDocument& scratch) {
+  if (!scratch.isEmpty()) cursor.insertFragment(QTextDocumentFragment(&scratch));
+}
+
+void appendRich(QTextCursor& cursor, const store::Value* value, QTextDocument& scratch) {
+  readRich(value, scratch);
+  appendRead(cursor, scratch);
 }
 
 void appendPlain(QTextCursor& cursor, const std::string& text) {
@@ -106,14 +114,16 @@ void QuestionDocuments::question(const QuestionRef& q, const bank::Record& recor
   c.insertBlock(spacedBlock(3), QTextCharFormat());
   appendRich(c, fieldValue(record, q.kind, Holds::Stem), rich_);
 
-  // DS: the two statements, numbered as the editor labels them, then the choices every DS
-  // question shares.
-  for (const auto& [what, label] : {std::pair{Holds::Statement1, "(1) "}, std::pair{Holds::Statement2, "(2) "}}) {
+  // DS: the two statements, numbered as the editor labels them (unless the text starts with
+  // its number already, as many do), then the choices every DS question shares.
+  for (const auto& [what, label] : {std::pair{Holds::Statement1, "(1)"}, std::pair{Holds::Statement2, "(2)"}}) {
     const store::Value* statement = fieldValue(record, q.kind, what);
     if (!statement) continue;
     c.insertBlock(spacedBlock(4), QTextCharFormat());
-    c.insertText(QString::fromLatin1(label), choiceFormat());
-    appendRich(c, statement, rich_);
+    readRich(statement, rich_);
+    if (!rich_.toPlainText().trimmed().startsWith(QLatin1String(label)))
+      c.insertText(QString::fromLatin1(label) + ' ', choiceFormat());
+    appendRead(c, rich_);
   }
   if (fieldValue(record, q.kind, Holds::Statement1)) {
     for (size_t i = 0; i < 5; ++i) {
