@@ -63,9 +63,10 @@ void PageWriter::drawFrame() {
   painter_.restore();
 }
 
-void PageWriter::draw(QTextDocument& doc, double at) {
+void PageWriter::draw(QTextDocument& doc, double at, double scale) {
   painter_.save();
   painter_.translate(0, bodyTop_ + at);
+  painter_.scale(scale, scale);
   doc.drawContents(&painter_);
   painter_.restore();
 }
@@ -79,11 +80,13 @@ QPointF linesOrigin(QAbstractTextDocumentLayout& layout, const QTextBlock& b) {
 
 }  // namespace
 
-void PageWriter::drawLines(QTextDocument& doc, double from, double to, double at) {
+void PageWriter::drawLines(QTextDocument& doc, double from, double to, double at, double scale) {
   // Line by line: the document's own drawing puts every line near a clip into the page, where
   // a line clipped away would still stand in the page's text.
   painter_.save();
-  painter_.translate(0, bodyTop_ + at - from);
+  painter_.translate(0, bodyTop_ + at);
+  painter_.scale(scale, scale);
+  painter_.translate(0, -from);
   painter_.setPen(Qt::black);
   QAbstractTextDocumentLayout* layout = doc.documentLayout();
   const double slack = 0.5;
@@ -115,28 +118,47 @@ std::vector<double> PageWriter::lineBottoms(QTextDocument& doc) {
   return bottoms;
 }
 
-void PageWriter::place(QTextDocument& doc) {
+void PageWriter::place(QTextDocument& doc) { placeScaled(doc, 1); }
+
+void PageWriter::placeUnwrapped(QTextDocument& doc) {
+  QTextOption option = doc.defaultTextOption();
+  option.setWrapMode(QTextOption::NoWrap);
+  doc.setDefaultTextOption(option);
+  doc.setTextWidth(-1);
+  const double ideal = doc.idealWidth();
+  if (ideal <= width_) {
+    doc.setTextWidth(width_);
+    placeScaled(doc, 1);
+    return;
+  }
+  doc.setTextWidth(ideal);
+  placeScaled(doc, width_ / ideal);
+}
+
+void PageWriter::placeScaled(QTextDocument& doc, double scale) {
   if (!painter_.isActive()) return;
-  const double height = doc.size().height();
+  // Heights on the page; the cuts in the document's own coordinates.
+  const double height = doc.size().height() * scale;
   if (y_ > 0 && y_ + height > bodyHeight_) startPage();
   if (height <= bodyHeight_) {
-    draw(doc, y_);
+    draw(doc, y_, scale);
     y_ += height + gap_;
     return;
   }
   // Longer than a page: as much as fits, cut below the last whole line, then the rest.
   const std::vector<double> bottoms = lineBottoms(doc);
+  const double docHeight = doc.size().height(), page = bodyHeight_ / scale;
   double from = 0;
-  while (from < height) {
-    double to = std::min(height, from + bodyHeight_);
-    if (to < height) {
+  while (from < docHeight) {
+    double to = std::min(docHeight, from + page);
+    if (to < docHeight) {
       const auto last = std::upper_bound(bottoms.begin(), bottoms.end(), to);
       if (last != bottoms.begin() && *(last - 1) > from) to = *(last - 1);
     }
-    drawLines(doc, from, to, y_);
-    y_ += to - from;
+    drawLines(doc, from, to, y_, scale);
+    y_ += (to - from) * scale;
     from = to;
-    if (from < height) startPage();
+    if (from < docHeight) startPage();
   }
   y_ += gap_;
 }

@@ -26,6 +26,9 @@ class PageWriter {
   void prepare(QTextDocument& doc) const;
   // Places a document prepared for the page below what stands on the page already.
   void place(QTextDocument& doc);
+  // Places a document whose line breaks are its own (a passage with numbered lines): its
+  // lines are not wrapped again, and it is made smaller to fit the page's width when needed.
+  void placeUnwrapped(QTextDocument& doc);
   // Ends the last page. False when the device could not be painted on (an unwritable file).
   bool finish();
 
@@ -39,9 +42,10 @@ class PageWriter {
  private:
   void startPage();
   void drawFrame();
-  void draw(QTextDocument& doc, double at);
+  void placeScaled(QTextDocument& doc, double scale);
+  void draw(QTextDocument& doc, double at, double scale);
   // The lines of doc that stand wholly between from and to (its coordinates), at `at` in the body.
-  void drawLines(QTextDocument& doc, double from, double to, double at);
+  void drawLines(QTextDocument& doc, double from, double to, double at, double scale);
 
   QPagedPaintDevice& device_;
   QPainter painter_;

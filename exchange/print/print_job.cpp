@@ -83,7 +83,7 @@ Outcome printQuestions(store::Connection& conn, const std::vector<QuestionRef>& 
       QTextDocument doc;
       pages.prepare(doc);
       documents.passage(q.kind, *record, doc);
-      pages.place(doc);
+      pages.placeUnwrapped(doc);
     }
     passageShown = passage;
     QTextDocument doc;
