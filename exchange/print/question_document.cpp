@@ -106,9 +106,13 @@ void startDocument(QTextDocument& doc) {
 void QuestionDocuments::question(const QuestionRef& q, const bank::Record& record, QTextDocument& doc) {
   startDocument(doc);
   QTextCursor c(&doc);
-  const std::string pool = textOf(record, q.kind, Holds::Pool);
+  std::string pool = textOf(record, q.kind, Holds::Pool);
+  // An essay topic's type stands where a pool would: named as its editor lists it.
+  const bool topic = !schema::kindEntry(q.kind).edition;
+  if (topic) pool = pool == "A" ? "Argument" : pool == "I" ? "Issue" : pool;
   c.setBlockFormat(spacedBlock(0));
-  c.insertText(qtext(std::string(schema::kindName(q.kind)) + "  " + q.numQ + (pool.empty() ? "" : "  \u00b7  pool " + pool)),
+  c.insertText(qtext(std::string(schema::kindName(q.kind)) + "  " + q.numQ +
+                     (pool.empty() ? "" : (topic ? "  \u00b7  " : "  \u00b7  pool ") + pool)),
                headingFormat());
 
   c.insertBlock(spacedBlock(3), QTextCharFormat());

@@ -116,7 +116,7 @@ TEST(PrintDocument, ArrangedProblemSolvingChoicesStandInOneRowAsRichText) {
 TEST(PrintDocument, AnEssayTopicHasNoChoicesAndNoKey) {
   const bank::Record awa = record(Kind::AWA, {{Holds::Pool, Value("A")}, {Holds::Stem, Value(rtf("Discuss."))}});
   QuestionDocuments keyed(true);
-  EXPECT_EQ(textOf(keyed, Kind::AWA, awa), QString::fromUtf8("AWA  01201  \u00b7  pool A\nDiscuss."));
+  EXPECT_EQ(textOf(keyed, Kind::AWA, awa), QString::fromUtf8("AWA  01201  \u00b7  Argument\nDiscuss."));
 }
 
 // ----- the questions of a selection
