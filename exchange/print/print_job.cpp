@@ -81,14 +81,16 @@ Outcome printQuestions(store::Connection& conn, const std::vector<QuestionRef>& 
     const std::string passage = QuestionDocuments::passageOf(q.kind, *record);
     if (!passage.empty() && passage != passageShown) {
       QTextDocument doc;
-      pages.prepare(doc);
       documents.passage(q.kind, *record, doc);
+      pages.prepare(doc);
       pages.placeUnwrapped(doc);
     }
     passageShown = passage;
+    // Filled first and laid out once: a document laid out for the page lays itself out
+    // again after every insertion.
     QTextDocument doc;
-    pages.prepare(doc);
     documents.question(q, *record, doc);
+    pages.prepare(doc);
     pages.place(doc);
     if (options.withKey && QuestionDocuments::hasAnswer(q.kind))
       key.emplace_back(QString::fromStdString(q.numQ), QuestionDocuments::answerOf(q, *record));
@@ -99,8 +101,8 @@ Outcome printQuestions(store::Connection& conn, const std::vector<QuestionRef>& 
   }
   for (size_t first = 0; first < key.size(); first += kKeyColumns * kKeyRowsPerPart) {
     QTextDocument doc;
-    pages.prepare(doc);
     keyPart(key, first, first == 0, doc);
+    pages.prepare(doc);
     pages.place(doc);
   }
   return pages.finish() ? Outcome::Printed : Outcome::Failed;
