@@ -189,7 +189,7 @@ void FormAWAEdit::buildControls() {
   cmdHistory.Move(12600, 10680, 855, 375);
   cmdHistory.setObjectName("cmdHistory");
   cmdHistory.Click = [this] { cmdHistory_Click(); };
-  cmdPrint.Move(13560, 10680, 855, 375);
+  cmdPrint.Move(10920, 10680, 855, 375);
   cmdPrint.setObjectName("cmdPrint");
   cmdPrint.Click = [this] { cmdPrint_Click(); };
 }
