@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QShortcut>
+#include <QTimer>
+#include <QToolBar>
 
 #include "app_fixture.h"
 #include "awa/form_awa_edit.h"
@@ -105,6 +109,26 @@ TEST_F(PrintWindows, AnEditorPrintsTheQuestionShownOrItsPool) {
     }
   }
   window_check::save(*sc, "sc-editor-print");
+}
+
+TEST_F(PrintWindows, ThePreviewShowsThePagesAndOffersTheKey) {
+  editor::setPrintPreviewStandIn({});
+  int pages = 0;
+  bool keySwitch = false;
+  // The preview is modal: looked at, then closed, from inside its own event loop.
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QPrintPreviewDialog*>(w);
+      if (!dialog || !dialog->isVisible()) continue;
+      if (auto* preview = dialog->findChild<QPrintPreviewWidget*>()) pages = preview->pageCount();
+      for (QAction* a : dialog->findChild<QToolBar*>()->actions()) keySwitch |= a->text() == "Answer key";
+      window_check::save(*dialog, "print-preview");
+      dialog->reject();
+    }
+  });
+  program->formInit().PrintSelection({.kinds = {Kind::SC}});
+  EXPECT_EQ(pages, 1);
+  EXPECT_TRUE(keySwitch);
 }
 
 }  // namespace
