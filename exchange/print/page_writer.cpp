@@ -118,24 +118,22 @@ std::vector<double> PageWriter::lineBottoms(QTextDocument& doc) {
   return bottoms;
 }
 
-void PageWriter::place(QTextDocument& doc) { placeScaled(doc, 1); }
-
-void PageWriter::placeUnwrapped(QTextDocument& doc) {
+double PageWriter::prepareUnwrapped(QTextDocument& doc) const {
+  prepare(doc);
   QTextOption option = doc.defaultTextOption();
   option.setWrapMode(QTextOption::NoWrap);
   doc.setDefaultTextOption(option);
   doc.setTextWidth(-1);
   const double ideal = doc.idealWidth();
-  if (ideal <= width_) {
-    doc.setTextWidth(width_);
-    placeScaled(doc, 1);
-    return;
-  }
-  doc.setTextWidth(ideal);
-  placeScaled(doc, width_ / ideal);
+  doc.setTextWidth(std::max(ideal, width_));
+  return ideal <= width_ ? 1 : width_ / ideal;
 }
 
-void PageWriter::placeScaled(QTextDocument& doc, double scale) {
+void PageWriter::keepTogether(double height) {
+  if (painter_.isActive() && y_ > 0 && y_ + height > bodyHeight_ && height <= bodyHeight_) startPage();
+}
+
+void PageWriter::place(QTextDocument& doc, double scale) {
   if (!painter_.isActive()) return;
   // Heights on the page; the cuts in the document's own coordinates.
   const double height = doc.size().height() * scale;

@@ -25,10 +25,15 @@ class PageWriter {
   // Readies doc to be laid out for the page: its fonts measured on the device, its width the page's.
   void prepare(QTextDocument& doc) const;
   // Places a document prepared for the page below what stands on the page already.
-  void place(QTextDocument& doc);
-  // Places a document whose line breaks are its own (a passage with numbered lines): its
-  // lines are not wrapped again, and it is made smaller to fit the page's width when needed.
-  void placeUnwrapped(QTextDocument& doc);
+  // Readies a document whose line breaks are its own (a passage with numbered lines): its lines
+  // are not wrapped again. The scale at which it fits the page's width (1 where it does).
+  double prepareUnwrapped(QTextDocument& doc) const;
+  // Places a document prepared for the page below what stands on the page already.
+  void place(QTextDocument& doc, double scale = 1);
+  // Starts the next page unless `height` fits below what stands on this one (or fits no page):
+  // what must stay together (a passage and its first question).
+  void keepTogether(double height);
+  double gap() const { return gap_; }
   // Ends the last page. False when the device could not be painted on (an unwritable file).
   bool finish();
 
@@ -42,7 +47,6 @@ class PageWriter {
  private:
   void startPage();
   void drawFrame();
-  void placeScaled(QTextDocument& doc, double scale);
   void draw(QTextDocument& doc, double at, double scale);
   // The lines of doc that stand wholly between from and to (its coordinates), at `at` in the body.
   void drawLines(QTextDocument& doc, double from, double to, double at, double scale);

@@ -77,20 +77,21 @@ Outcome printQuestions(store::Connection& conn, const std::vector<QuestionRef>& 
     const QuestionRef& q = questions[static_cast<size_t>(i)];
     const std::optional<bank::Record> record = bank::readRecord(conn, bank::wholeRecordFields(q.kind), q.numQ);
     if (!record) continue;
-    // A passage once, before the first of its questions in a row.
-    const std::string passage = QuestionDocuments::passageOf(q.kind, *record);
-    if (!passage.empty() && passage != passageShown) {
-      QTextDocument doc;
-      documents.passage(q.kind, *record, doc);
-      pages.prepare(doc);
-      pages.placeUnwrapped(doc);
-    }
-    passageShown = passage;
     // Filled first and laid out once: a document laid out for the page lays itself out
     // again after every insertion.
     QTextDocument doc;
     documents.question(q, *record, doc);
     pages.prepare(doc);
+    // A passage once, before the first of its questions in a row, on the same page as that.
+    const std::string passage = QuestionDocuments::passageOf(q.kind, *record);
+    if (!passage.empty() && passage != passageShown) {
+      QTextDocument text;
+      documents.passage(q.kind, *record, text);
+      const double scale = pages.prepareUnwrapped(text);
+      pages.keepTogether(text.size().height() * scale + pages.gap() + doc.size().height());
+      pages.place(text, scale);
+    }
+    passageShown = passage;
     pages.place(doc);
     if (options.withKey && QuestionDocuments::hasAnswer(q.kind))
       key.emplace_back(QString::fromStdString(q.numQ), QuestionDocuments::answerOf(q, *record));

@@ -260,6 +260,26 @@ TEST_F(PrintPdf, NoQuestionIsSplitAcrossPagesUnlessLongerThanAPage) {
     EXPECT_EQ(count(all, "Long line " + std::to_string(l) + " of the long stem."), 1) << l;
 }
 
+TEST_F(PrintPdf, APassageStandsOnThePageOfItsFirstQuestion) {
+  std::string passage;
+  for (int l = 1; l <= 12; ++l) passage += "Passage line " + std::to_string(l) + ".\\line ";
+  b.add(Kind::RC, "03001", {{Holds::Pool, Value("X030")}, {Holds::PassageNumber, Value("301")},
+                            {Holds::Passage, Value(rtf(passage))}, {Holds::Stem, Value(rtf("First question"))}});
+  for (int i = 0; i < 8; ++i) b.add(Kind::SC, "0120" + std::to_string(i), choices("Stem", "A"));
+  // However much stands before it, the passage never ends a page without its question.
+  for (int before = 1; before <= 8; ++before) {
+    std::vector<QuestionRef> qs;
+    for (int i = 0; i < before; ++i) qs.push_back({Kind::SC, "0120" + std::to_string(i)});
+    qs.push_back({Kind::RC, "03001"});
+    const std::string pdf = write(qs, false);
+    for (int p = 1; p <= pdfPages(pdf); ++p) {
+      const std::string text = pdfText(pdf, p);
+      EXPECT_EQ(text.find("Passage line 1.") != std::string::npos, text.find("First question") != std::string::npos)
+          << before << " questions before, page " << p;
+    }
+  }
+}
+
 TEST_F(PrintPdf, CancellingLeavesTheFileAsItWas) {
   for (const char* n : {"01201", "01202", "01203"}) b.add(Kind::SC, n, choices("s", "A"));
   { std::ofstream(b.dir / "out.pdf") << "before"; }
