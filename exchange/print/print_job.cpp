@@ -22,13 +22,15 @@ constexpr int kKeyColumns = 4;
 constexpr int kKeyRowsPerPart = 12;
 
 void keyPart(const std::vector<std::pair<QString, QString>>& key, size_t first, bool heading, QTextDocument& doc) {
+  doc.setUndoRedoEnabled(false);
   doc.clear();
   doc.setDocumentMargin(0);
   doc.setUseDesignMetrics(true);
+  QTextCursor c(&doc);
+  c.beginEditBlock();  // laid out once, at its end
   QTextCharFormat text;
   text.setFontFamilies({QStringLiteral("Verdana")});
   text.setFontPointSize(9.5);
-  QTextCursor c(&doc);
   if (heading) {
     QTextCharFormat h = text;
     h.setFontPointSize(12);
@@ -50,6 +52,7 @@ void keyPart(const std::vector<std::pair<QString, QString>>& key, size_t first, 
     table->cellAt(row, col).firstCursorPosition().insertText(key[first + i].first, text);
     table->cellAt(row, col + 1).firstCursorPosition().insertText(key[first + i].second, text);
   }
+  c.endEditBlock();
 }
 
 }  // namespace
@@ -77,11 +80,9 @@ Outcome printQuestions(store::Connection& conn, const std::vector<QuestionRef>& 
     const QuestionRef& q = questions[static_cast<size_t>(i)];
     const std::optional<bank::Record> record = bank::readRecord(conn, bank::wholeRecordFields(q.kind), q.numQ);
     if (!record) continue;
-    // Filled first and laid out once: a document laid out for the page lays itself out
-    // again after every insertion.
     QTextDocument doc;
-    documents.question(q, *record, doc);
     pages.prepare(doc);
+    documents.question(q, *record, doc);
     // A passage once, before the first of its questions in a row, on the same page as that.
     const std::string passage = QuestionDocuments::passageOf(q.kind, *record);
     if (!passage.empty() && passage != passageShown) {
@@ -102,8 +103,8 @@ Outcome printQuestions(store::Connection& conn, const std::vector<QuestionRef>& 
   }
   for (size_t first = 0; first < key.size(); first += kKeyColumns * kKeyRowsPerPart) {
     QTextDocument doc;
-    keyPart(key, first, first == 0, doc);
     pages.prepare(doc);
+    keyPart(key, first, first == 0, doc);
     pages.place(doc);
   }
   return pages.finish() ? Outcome::Printed : Outcome::Failed;

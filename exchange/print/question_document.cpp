@@ -95,16 +95,31 @@ void appendPlain(QTextCursor& cursor, const std::string& text) {
 QString letter(size_t i) { return QStringLiteral("(%1) ").arg(QChar(u'A' + static_cast<char16_t>(i))); }
 
 void startDocument(QTextDocument& doc) {
+  doc.setUndoRedoEnabled(false);
   doc.clear();
   doc.setDefaultFont(defaultTextFont());
   doc.setDocumentMargin(0);
   doc.setUseDesignMetrics(true);
 }
 
+// The document is filled as one edit: a document already laid out for the page is laid out
+// once at its end, not after every insertion.
+class OneEdit {
+ public:
+  explicit OneEdit(QTextDocument& doc) : cursor_(&doc) { cursor_.beginEditBlock(); }
+  ~OneEdit() { cursor_.endEditBlock(); }
+  OneEdit(const OneEdit&) = delete;
+  OneEdit& operator=(const OneEdit&) = delete;
+
+ private:
+  QTextCursor cursor_;
+};
+
 }  // namespace
 
 void QuestionDocuments::question(const QuestionRef& q, const bank::Record& record, QTextDocument& doc) {
   startDocument(doc);
+  OneEdit edit(doc);
   QTextCursor c(&doc);
   std::string pool = textOf(record, q.kind, Holds::Pool);
   // An essay topic's type stands where a pool would: named as its editor lists it.
@@ -185,6 +200,7 @@ std::string QuestionDocuments::passageOf(Kind kind, const bank::Record& record) 
 
 void QuestionDocuments::passage(Kind kind, const bank::Record& record, QTextDocument& doc) {
   startDocument(doc);
+  OneEdit edit(doc);
   QTextCursor c(&doc);
   const std::string number = textOf(record, kind, Holds::PassageNumber);
   c.insertText(qtext("Passage" + (number.empty() ? std::string() : " " + number)), headingFormat());
