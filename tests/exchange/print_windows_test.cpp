@@ -12,6 +12,7 @@
 #include "app_fixture.h"
 #include "awa/form_awa_edit.h"
 #include "form_find.h"
+#include "form_print.h"
 #include "kind_windows.h"
 #include "print_preview.h"
 #include "program.h"
@@ -89,6 +90,20 @@ TEST_F(PrintWindows, TheSectionWindowPrintsASelectionOrSaysThatItIsEmpty) {
   EXPECT_EQ(dialogs.shown.back().text, "No question of the bank is in this selection.");
   window_check::checkLayout(&init);
   window_check::save(init, "section-print");
+}
+
+TEST_F(PrintWindows, TheSectionWindowsDialogGivesTheKindPoolAndPrefixTyped) {
+  app::FormPrint dialog(&program->formInit());
+  EXPECT_EQ(dialog.selection().kinds, std::vector<Kind>{});  // "Every kind"
+  dialog.cmbKind.setCurrentText("DS");
+  dialog.txtPool.setText(" X042 ");
+  dialog.txtPrefix.setText("013");
+  const exchange::print::Selection s = dialog.selection();
+  EXPECT_EQ(s.kinds, std::vector<Kind>{Kind::DS});
+  EXPECT_EQ(s.pool, "X042");
+  EXPECT_EQ(s.numberPrefix, "013");
+  dialog.show();
+  window_check::save(dialog, "section-print-dialog");
 }
 
 TEST_F(PrintWindows, AnEditorPrintsTheQuestionShownOrItsPool) {
