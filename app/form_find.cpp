@@ -1,5 +1,7 @@
 #include "form_find.h"
 
+#include <set>
+
 #include <QHeaderView>
 #include <QShortcut>
 
@@ -10,6 +12,7 @@
 #include "form_replace.h"
 #include "html_delegate.h"
 #include "kind_windows.h"
+#include "print_preview.h"
 
 namespace app {
 
@@ -57,6 +60,7 @@ FormFind::FormFind(bank::ProgramState& state, ui::Form& formInit)
       lblReplaceWith(this, "Replace with:"),
       txtReplaceWith(this),
       cmdReplace(this, "Replace..."),
+      cmdPrint(this, "Print..."),
       state_(state),
       formInit_(formInit),
       hits_(new HitList(this, [this](std::vector<search::Result>& r, size_t from, size_t to) {
@@ -94,10 +98,13 @@ FormFind::FormFind(bank::ProgramState& state, ui::Form& formInit)
   lblReplaceWith.Move(120, 8175, 1500, 300);
   txtReplaceWith.Move(1680, 8130, 9000, 360);
   cmdReplace.Move(10860, 8100, 1500, 420);
+  cmdPrint.Move(12420, 8100, 900, 420);
+  cmdPrint.setObjectName("cmdPrint");
   lstHits->setObjectName("lstHits");
 
   cmdFind.Click = [this] { cmdFind_Click(); };
   cmdReplace.Click = [this] { cmdReplace_Click(); };
+  cmdPrint.Click = [this] { cmdPrint_Click(); };
   // Enter or a double click on a hit.
   connect(lstHits, &QAbstractItemView::activated, this,
           [this](const QModelIndex& index) { ui::runEvent([&] { OpenHit(index.row()); }); });
@@ -177,6 +184,17 @@ void FormFind::OpenHit(int row) {
   std::optional<editor::TextRange> range;
   if (!hit.ranges.empty()) range = editor::TextRange{hit.ranges.front().start, hit.ranges.front().length};
   editor->showAt(search::poolShown(hit.kind, hit.pool).toStdString(), hit.numQ, hit.field, range);
+}
+
+void FormFind::cmdPrint_Click() {
+  editor::PrintRequest request;
+  request.options.bankName = editor::bankLabel(state_.pConn());
+  request.options.selection = QStringLiteral("hits of \u201c%1\u201d").arg(QString::fromStdString(txtWords.Text()));
+  // Each question once, where its first hit stands.
+  std::set<std::pair<bank::schema::Kind, std::string>> listed;
+  for (const search::Result& hit : hits_->inView())
+    if (listed.insert({hit.kind, hit.numQ}).second) request.questions.push_back({hit.kind, hit.numQ});
+  editor::showPrintPreview(this, state_.pConn(), std::move(request));
 }
 
 void FormFind::cmdReplace_Click() {

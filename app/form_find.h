@@ -41,11 +41,13 @@ class FormFind : public ui::Form {
   ui::Label lblReplaceWith;
   ui::TextBox txtReplaceWith;
   ui::CommandButton cmdReplace;
+  ui::CommandButton cmdPrint;  // "Print...": the questions of the hits in view
 
   void cmdFind_Click();
   // Opens the editor of hit `row` at its question with the words selected.
   void OpenHit(int row);
   void cmdReplace_Click();
+  void cmdPrint_Click();
 
   FormReplace* replaceWindow() const;
 

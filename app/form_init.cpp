@@ -10,6 +10,8 @@
 #include "form_find.h"
 #include "frm_about.h"
 #include "kind_windows.h"
+#include "form_print.h"
+#include "print_preview.h"
 
 namespace app {
 
@@ -60,6 +62,7 @@ FormInit::FormInit(bank::ProgramState& state)
       cmdCompress(this, "Compress"),
       cmdTrash(this, "Trash"),
       cmdFind(this, "Find..."),
+      cmdPrint(this, "Print..."),
       frameEditPool(this, "Import Pool Data"),
       cmdFileOpen(&frameEditPool, "File"),
       lstEdit(&frameEditPool, true),
@@ -104,6 +107,10 @@ FormInit::FormInit(bank::ProgramState& state)
   cmdTrash.setObjectName("cmdTrash");
   cmdTrash.Click = [this] { cmdTrash_Click(); };
   cmdFind.Move(6450, 180, 1080, 420);
+  cmdPrint.Move(5280, 180, 1080, 420);
+  cmdPrint.setObjectName("cmdPrint");
+  cmdPrint.Click = [this] { cmdPrint_Click(); };
+  cmdPrint.setFocusPolicy(Qt::ClickFocus);
   cmdFind.Click = [this] { cmdFind_Click(); };
   cmdFind.setFocusPolicy(Qt::ClickFocus);  // the keyboard has Ctrl+F
   addFindShortcut(*this, state_, *this);
@@ -239,6 +246,22 @@ void FormInit::cmdCompress_Click() {
   ui::MsgBox("Compression completed. Restart ZORBEX Editor.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information,
              "Compress");
   Unload();
+}
+
+void FormInit::cmdPrint_Click() {
+  if (const auto selection = FormPrint::ask(this)) PrintSelection(*selection);
+}
+
+void FormInit::PrintSelection(const exchange::print::Selection& selection) {
+  editor::PrintRequest request;
+  request.questions = exchange::print::selectedQuestions(state_.pConn(), selection);
+  if (request.questions.empty()) {
+    ui::MsgBox("No question of the bank is in this selection.", ui::MsgButtons::OkOnly, ui::MsgIcon::Information, "Print");
+    return;
+  }
+  request.options.bankName = editor::bankLabel(state_.pConn());
+  request.options.selection = QString::fromStdString(exchange::print::describe(selection));
+  editor::showPrintPreview(this, state_.pConn(), std::move(request));
 }
 
 void FormInit::cmdTrash_Click() {

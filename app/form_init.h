@@ -11,6 +11,7 @@
 #include "controls/form.h"
 #include "db_error.h"
 #include "frm_about.h"
+#include "print_selection.h"
 #include "program_state.h"
 
 namespace app {
@@ -31,6 +32,7 @@ class FormInit : public ui::Form {
   ui::CommandButton cmdCompress;
   ui::CommandButton cmdTrash;
   ui::CommandButton cmdFind;  // the Find window (also Ctrl+F)
+  ui::CommandButton cmdPrint;  // "Print...": a kind, a pool or a number prefix
   ui::Frame frameEditPool;
   ui::OptionArray optPoolSection;  // the verbal kinds, Memo, the math kinds: SC, CR, RC, Memo, PS, DS
   ui::CommandButton cmdFileOpen;
@@ -53,6 +55,9 @@ class FormInit : public ui::Form {
   // "Trash": what was deleted from the bank, to restore.
   void cmdTrash_Click();
   void cmdFind_Click();
+  void cmdPrint_Click();
+  // Previews the questions of the selection; says so when it holds none.
+  void PrintSelection(const exchange::print::Selection& selection);
   void cmdFileOpen_Click();
   void optPoolSection_Click(int index);
   void cmdCancel_Click();

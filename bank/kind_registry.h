@@ -159,4 +159,13 @@ std::optional<Kind> kindWithTable(std::string_view table);
 // The multiple-choice kinds, in the order of kAllKinds.
 const std::vector<Kind>& choiceKinds();
 
+// The five answer choices that every DS question shares, A to E; they are not stored with it.
+inline constexpr std::array<const char*, 5> kDataSufficiencyChoices = {
+    "Statement (1) ALONE is sufficient, but statement (2) alone is not sufficient.",
+    "Statement (2) ALONE is sufficient, but statement (1) alone is not sufficient.",
+    "BOTH statement TOGETHER are sufficient, but NEITHER statement ALONE is not sufficient.",
+    "EACH statement ALONE is sufficient.",
+    "Statement (1) and (2) TOGETHER are NOT sufficient.",
+};
+
 }  // namespace bank::schema

@@ -85,7 +85,7 @@ void PlainChoices::placeBox(int index, const Rect& r) {
   txtAnswer[index].update();
 }
 
-FixedChoices::FixedChoices(QWidget* parent, const char* const (&texts)[5]) : PlainChoices(parent) {
+FixedChoices::FixedChoices(QWidget* parent, const std::array<const char*, 5>& texts) : PlainChoices(parent) {
   for (int i = 0; i < 5; ++i) {
     txtAnswer[i].setText(texts[i]);
     txtAnswer[i].setReadOnly(true);

@@ -4,6 +4,7 @@
 // Choices come as plain text boxes, rich-text boxes or fixed texts behind one interface.
 
 #include <QWidget>
+#include <array>
 #include <string>
 
 #include "controls/controls.h"
@@ -71,7 +72,7 @@ class PlainChoices : public ChoicesPanel {
 // The same five answers for every question, shown read-only and never stored.
 class FixedChoices : public PlainChoices {
  public:
-  FixedChoices(QWidget* parent, const char* const (&texts)[5]);
+  FixedChoices(QWidget* parent, const std::array<const char*, 5>& texts);
   void load(const Record&) override {}
   void clear() override {}
   void saveContent(Record&) const override {}

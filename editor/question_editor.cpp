@@ -14,6 +14,7 @@
 #include "form_history.h"
 #include "kind_registry.h"
 #include "operation.h"
+#include "print_preview.h"
 #include "question_geometry.h"
 #include "recordset.h"
 #include "statements.h"
@@ -87,6 +88,7 @@ QuestionEditor::QuestionEditor(const EditorKind& kind, bank::ProgramState& state
       cmdCopy2(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).updatesAnswerKeys(), this, "COPY2")),
       cmdDuplicateCheck(controlIf<ui::CommandButton>(pools::editionRules(kind.kind).checksDuplicates, this, "dbl")),
       cmdHistory(this, "History"),
+      cmdPrint(this, "Print..."),
       TimerInit(this),
       sizes_({OptHW, txtValue, SliderVH}, kind, *this),
       pFocus(sizes_.pFocus),
@@ -252,6 +254,9 @@ void QuestionEditor::buildControls() {
   if (cmdDuplicateCheck) cmdDuplicateCheck->Click = [this] { cmdDuplicateCheck_Click(); };
   cmdHistory.Click = [this] { cmdHistory_Click(); };
   place(cmdHistory, kHistoryPlace);
+  cmdPrint.setObjectName("cmdPrint");
+  cmdPrint.Click = [this] { cmdPrint_Click(); };
+  place(cmdPrint, kPrintPlace);
 
   // The shared column places what any kind may have; the kind's table only what it has.
   for (const ControlPlace& p : sharedPlaces())
@@ -259,7 +264,7 @@ void QuestionEditor::buildControls() {
   placeControls(kind_.places);
 
   for (QWidget* w : std::initializer_list<QWidget*>{&cmdReset, pointerTo(cmdGo), pointerTo(cmdFont),
-                                                    pointerTo(cmdUnderLine), &FrameVH, &cmdHistory})
+                                                    pointerTo(cmdUnderLine), &FrameVH, &cmdHistory, &cmdPrint})
     if (w) needsQuestion(*w);
 
   TimerInit.setInterval(0);
@@ -467,6 +472,10 @@ void QuestionEditor::cmdSave_Click() {
 void QuestionEditor::cmdHistory_Click() {
   if (!questionShown()) return;
   showHistory(state_.pConn(), kind_.kind, state_.currentQNumber);
+}
+
+void QuestionEditor::cmdPrint_Click() {
+  printFromEditor(cmdPrint, state_.pConn(), kind_.kind, shownNumber(), shownPool());
 }
 
 void QuestionEditor::settleEdits(const std::string& numQ) {

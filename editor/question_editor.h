@@ -81,6 +81,7 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   std::optional<ui::CommandButton> cmdCopy2;
   std::optional<ui::CommandButton> cmdDuplicateCheck;
   ui::CommandButton cmdHistory;
+  ui::CommandButton cmdPrint;  // "Print...": the question shown or its pool
   ui::Timer TimerInit;
 
  private:
@@ -118,6 +119,7 @@ class QuestionEditor : public ui::Form, public LayoutValues, public ShownQuestio
   void cmdSave_Click();
   // "History": the kept versions of the question on screen.
   void cmdHistory_Click();
+  void cmdPrint_Click();
   void chkAutoSave_Click();
   void cmdReset_Click();
   virtual void cmdFont_Click();

@@ -21,6 +21,8 @@ const std::vector<ControlPlace>& sharedPlaces();
 
 // "History", beside "dbl" and "Fix numQ", which some kinds have.
 inline constexpr Rect kHistoryPlace{17280, 8700, 1140, 420};
+// "Print...", below "History".
+inline constexpr Rect kPrintPlace{17280, 9180, 1140, 420};
 
 // The control of `window` that c names; nullptr for one its kind does not have.
 ui::Placeable* sharedControl(QuestionEditor& window, Shared c);

@@ -10,6 +10,7 @@
 
 #include "awa_text.h"
 #include "form_history.h"
+#include "print_preview.h"
 #include "operation.h"
 #include "recordset.h"
 #include "statements.h"
@@ -94,6 +95,7 @@ FormAWAEdit::FormAWAEdit(bank::ProgramState& state, ui::Form& formInit)
       chkAutoSave(canvas_, ""),
       lblAutoSave(canvas_, "Auto Save"),
       cmdHistory(canvas_, "History"),
+      cmdPrint(canvas_, "Print..."),
       state_(state),
       formInit_(formInit),
       record_(editor::recordFields(bank::schema::Kind::AWA), {.values = [this] { return editor::Record{{"question", topicText()}}; },
@@ -187,6 +189,9 @@ void FormAWAEdit::buildControls() {
   cmdHistory.Move(12600, 10680, 855, 375);
   cmdHistory.setObjectName("cmdHistory");
   cmdHistory.Click = [this] { cmdHistory_Click(); };
+  cmdPrint.Move(10920, 10680, 855, 375);
+  cmdPrint.setObjectName("cmdPrint");
+  cmdPrint.Click = [this] { cmdPrint_Click(); };
 }
 
 void FormAWAEdit::fitToScreen(const QSize& available) {
@@ -226,7 +231,7 @@ std::vector<std::string> FormAWAEdit::topicNumbers(const std::string& type) {
 
 void FormAWAEdit::updateActiveState() {
   const bool shown = !state_.currentQNumber.empty();
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdSave, &cmdAdd, &cmdFont, &cmdGo, &cmdHistory}) w->setEnabled(shown);
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdSave, &cmdAdd, &cmdFont, &cmdGo, &cmdHistory, &cmdPrint}) w->setEnabled(shown);
 }
 
 // ---- Loading and saving ----
@@ -249,6 +254,10 @@ void FormAWAEdit::SaveQuestion() {
 void FormAWAEdit::cmdHistory_Click() {
   if (state_.currentQNumber.empty()) return;
   editor::showHistory(state_.pConn(), bank::schema::Kind::AWA, state_.currentQNumber);
+}
+
+void FormAWAEdit::cmdPrint_Click() {
+  editor::printFromEditor(cmdPrint, state_.pConn(), bank::schema::Kind::AWA, shownNumber(), shownPool());
 }
 
 void FormAWAEdit::showTopic(const editor::Record& r) {

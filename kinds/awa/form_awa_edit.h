@@ -70,6 +70,7 @@ class FormAWAEdit : public ui::Form, public editor::ShownQuestion {
   ui::CheckBox chkAutoSave;
   ui::Label lblAutoSave;
   ui::CommandButton cmdHistory;
+  ui::CommandButton cmdPrint;  // "Print...": the topic shown or its type
 
   // Procedures
   void FillPoolList() { navigation_.FillPoolList(); }
@@ -82,6 +83,7 @@ class FormAWAEdit : public ui::Form, public editor::ShownQuestion {
   void lstQuestion_Click() { navigation_.lstQuestion_Click(); }
   void cmdSave_Click();
   void cmdHistory_Click();
+  void cmdPrint_Click();
   void cmdAdd_Click();
   void cmdFont_Click();
   void cmdGo_Click();

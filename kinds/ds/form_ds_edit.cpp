@@ -10,14 +10,6 @@ using bank::schema::SizeOf;
 
 namespace {
 
-const char* const kFixedAnswers[5] = {
-    "Statement (1) ALONE is sufficient, but statement (2) alone is not sufficient.",
-    "Statement (2) ALONE is sufficient, but statement (1) alone is not sufficient.",
-    "BOTH statement TOGETHER are sufficient, but NEITHER statement ALONE is not sufficient.",
-    "EACH statement ALONE is sufficient.",
-    "Statement (1) and (2) TOGETHER are NOT sufficient.",
-};
-
 KindGeometry dsGeometry() {
   KindGeometry g;
   g.stacking = Stacking::Statements;
@@ -31,7 +23,7 @@ KindGeometry dsGeometry() {
 }
 
 std::unique_ptr<ChoicesPanel> fixedChoices(QWidget* parent) {
-  return std::make_unique<FixedChoices>(parent, kFixedAnswers);
+  return std::make_unique<FixedChoices>(parent, bank::schema::kDataSufficiencyChoices);
 }
 
 }  // namespace

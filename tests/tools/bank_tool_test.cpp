@@ -319,7 +319,8 @@ TEST(BankTool, EveryCommandThatOpensAFolderPointsTheLinksAtItsOwnUserDatabase) {
   for (const std::vector<std::string>& command :
        {std::vector<std::string>{"history", b.string(), "01201"}, {"prune-history", b.string(), "2000-01-01"},
         {"search", b.string(), "the"}, {"reindex", b.string()}, {"compact", b.string()},
-        {"backup", b.string(), (dir / "copy.mdb").string()}, {"sql", b.string(), "select count(*) as n from SCtbl"}}) {
+        {"backup", b.string(), (dir / "copy.mdb").string()}, {"sql", b.string(), "select count(*) as n from SCtbl"},
+        {"print", b.string(), (dir / "printed.pdf").string(), "--pool", "X012"}}) {
     // A copy of folder a: its links name a's user database until a command points them home.
     fs::remove_all(b);
     fs::remove(dir / "copy.mdb");

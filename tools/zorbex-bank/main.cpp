@@ -40,6 +40,7 @@ const Command kCommands[] = {
     {"server-publish", "server-publish URL DIR  write the encrypted file pair from a snapshot of the server bank", cmdServerPublish},
     {"search", "search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]  print the hits: kind, number, field, snippet", cmdSearch},
     {"reindex", "reindex DIR             build the bank's search index again", cmdReindex},
+    {"print", "print DIR FILE.pdf [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX] [--key] [--page A4|Letter]  write the questions as printed pages", cmdPrint},
 };
 
 void usage() {
