@@ -51,6 +51,8 @@ int usageError(const std::string& usage);
 int wrongArgument(const std::string& message);
 
 int cmdSearch(const Args& args);
+int cmdExportQti(const Args& args);
+int cmdImportQti(const Args& args);
 int cmdReindex(const Args& args);
 
 // Exit status of a command whose change is saved but still waits in a write-ahead log beside
