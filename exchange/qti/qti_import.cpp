@@ -106,6 +106,7 @@ bool isQtiNamespace(QStringView ns) { return ns.startsWith(u"http://www.imsgloba
 // What this program's own export kept of a question beside the item.
 struct OwnMetadata {
   std::optional<Kind> kind;
+  std::string number;
   std::map<std::string, store::Value> fields;
   std::map<std::string, std::vector<ui::rtf::FontRun>> fonts;
 };
@@ -129,6 +130,7 @@ void readOwnMetadata(QXmlStreamReader& xml, OwnMetadata& meta) {
     const std::string kind = xml.attributes().value(QStringLiteral("kind")).toString().toStdString();
     for (Kind k : schema::kAllKinds)
       if (kind == schema::kindEntry(k).name) meta.kind = k;
+    meta.number = xml.attributes().value(QStringLiteral("number")).toString().toStdString();
   }
   while (!xml.atEnd()) {
     const auto t = next(xml);
@@ -289,6 +291,7 @@ class ItemParser {
     reader.refuse(interactionNames());
     reader.skipClass(kLabelClass);
     const bool ok = content ? reader.readContent(xml) : reader.readElement(xml);
+    if (!ok && xml.hasError()) throw Unrepresentable{"its XML is not well formed: " + xml.errorString().toStdString()};
     if (!ok) throw Unrepresentable{reader.error().toStdString()};
     return ok;
   }
@@ -424,12 +427,16 @@ store::Value checked(const schema::Field& f, const store::Value& v) {
 // The question an item becomes: every field of the kind that the item or the metadata gives.
 struct Question {
   Kind kind;
+  std::string number;    // the number it had where it was exported from; empty when unknown
+  std::string fromPool;  // the pool it was exported from
   std::vector<std::pair<std::string, store::Value>> fields;
 };
 
 Question questionOf(Kind target, ParsedItem& item, const OwnMetadata& meta,
                     const std::map<std::string, std::vector<ui::rtf::FontRun>>& stimulusFonts, const std::string& pool) {
-  Question q{target, {}};
+  const char* poolField = schema::fieldFor(target, Holds::Pool);
+  auto from = meta.fields.find(poolField);
+  Question q{target, meta.number, from == meta.fields.end() ? std::string() : from->second.toString(), {}};
   std::map<std::string, store::Value> values;
   for (auto& [holds, d] : item.docs) {
     const char* field = schema::fieldFor(target, holds);
@@ -457,34 +464,31 @@ Question questionOf(Kind target, ParsedItem& item, const OwnMetadata& meta,
   return q;
 }
 
-std::vector<std::string> existingNumbers(store::Connection& conn, const char* table, const std::string& prefix) {
-  store::Recordset rs;
-  rs.open(store::statements::everyRowOf(table), conn, store::adOpenForwardOnly, store::adLockReadOnly);
-  std::vector<std::string> out;
-  for (; !rs.eof(); rs.moveNext()) {
-    const std::string n = rs.value("numQ").toString();
-    if (n.rfind(prefix, 0) == 0) out.push_back(n);
-  }
-  rs.close();
-  return out;
-}
-
-// The numbers the new questions of the pool take: after those the pool's number already has,
-// at most kMostQuestionsInPool (an essay type's topics: the type and three digits).
-std::vector<std::string> newNumbers(store::Connection& conn, Kind kind, const std::string& pool, size_t count) {
+// The numbers the new questions of the pool take. Questions that this program exported from
+// the same pool keep their numbers, where every one is free and they keep the package's order;
+// otherwise they take those after the numbers the pool's number already has, at most
+// kMostQuestionsInPool (an essay type's topics: the type and three digits).
+std::vector<std::string> newNumbers(store::Connection& conn, Kind kind, const std::string& pool,
+                                    const std::vector<Question>& questions) {
   const bool essay = kind == Kind::AWA;
   const std::string prefix = essay ? pool : pools::poolNumberOf(pool);
-  const std::vector<std::string> taken = existingNumbers(conn, schema::kindEntry(kind).table, prefix);
-  const std::set<std::string> used(taken.begin(), taken.end());
+  const char* table = schema::kindEntry(kind).table;
+  auto taken = [&](const std::string& n) { return pools::countOf(conn, store::statements::countQuestionNumber(table, n)) != 0; };
   std::vector<std::string> out;
-  const long most = essay ? 999 : pools::kMostQuestionsInPool;
-  for (long i = 1; out.size() < count && i <= most; ++i) {
-    const std::string n = essay ? prefix + pools::format000(i) : pools::ordinaryQuestionNumber(prefix, i);
-    if (!used.count(n)) out.push_back(n);
+  for (const Question& q : questions) {
+    if (q.number.empty() || q.fromPool != pool || taken(q.number) || (!out.empty() && q.number <= out.back())) break;
+    out.push_back(q.number);
   }
-  if (out.size() < count)
+  if (out.size() == questions.size()) return out;
+  out.clear();
+  const long most = essay ? 999 : pools::kMostQuestionsInPool;
+  for (long i = 1; out.size() < questions.size() && i <= most; ++i) {
+    const std::string n = essay ? prefix + pools::format000(i) : pools::ordinaryQuestionNumber(prefix, i);
+    if (!taken(n)) out.push_back(n);
+  }
+  if (out.size() < questions.size())
     throw ImportRefused("The pool " + pool + " has room for " + std::to_string(out.size()) + " more questions, not " +
-                        std::to_string(count) + "; nothing was imported.");
+                        std::to_string(questions.size()) + "; nothing was imported.");
   return out;
 }
 
@@ -565,7 +569,7 @@ ImportResult importPackage(store::Connection& conn, const fs::path& source, cons
   const char* table = schema::kindEntry(kind).table;
   bank::OperationTag tag(conn, bank::Operation::Import);
   store::Transaction tx(conn);
-  const std::vector<std::string> numbers = newNumbers(conn, kind, options.pool, questions.size());
+  const std::vector<std::string> numbers = newNumbers(conn, kind, options.pool, questions);
   store::Recordset rs;
   rs.open(table, conn, store::adOpenKeyset, store::adLockOptimistic, store::adCmdTable);
   for (size_t i = 0; i < questions.size(); ++i) {

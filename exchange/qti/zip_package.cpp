@@ -134,6 +134,12 @@ ZipReader::ZipReader(const fs::path& zipPath, ZipLimits limits) : zip_(std::make
 
 ZipReader::~ZipReader() = default;
 
+std::vector<std::string> ZipReader::names() const {
+  std::vector<std::string> out;
+  for (const auto& [name, index] : index_) out.push_back(name);
+  return out;
+}
+
 bool ZipReader::has(const std::string& name) const { return index_.count(name) != 0; }
 
 QByteArray ZipReader::read(const std::string& name) const {

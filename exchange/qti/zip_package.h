@@ -61,6 +61,8 @@ class ZipReader {
   ZipReader& operator=(const ZipReader&) = delete;
 
   bool has(const std::string& name) const;
+  // Every file's name, in name order.
+  std::vector<std::string> names() const;
   // The file's bytes, read no further than its stated size. Throws PackageError.
   QByteArray read(const std::string& name) const;
 

@@ -40,10 +40,8 @@ QString xmlSafe(const QString& text) {
 bool isPng(const QByteArray& d) { return d.startsWith("\x89PNG\r\n\x1a\n"); }
 bool isJpeg(const QByteArray& d) { return d.startsWith("\xff\xd8\xff"); }
 
-QString number(double v) {
-  const double r = std::round(v * 100.0) / 100.0;
-  return QString::number(r, 'g', 10);
-}
+// QTI takes whole pixels for a picture's size.
+QString pixels(double v) { return QString::number(std::max(1L, std::lround(v))); }
 
 void writeFragmentText(QXmlStreamWriter& xml, const QString& text) {
   const QStringList lines = text.split(QChar::LineSeparator);
@@ -87,8 +85,8 @@ void writeFragment(const QTextDocument& doc, const QTextFragment& fragment, QXml
       xml.writeEmptyElement(QStringLiteral("img"));
       xml.writeAttribute(QStringLiteral("src"), src);
       xml.writeAttribute(QStringLiteral("alt"), QString());
-      if (image.width() > 0) xml.writeAttribute(QStringLiteral("width"), number(image.width()));
-      if (image.height() > 0) xml.writeAttribute(QStringLiteral("height"), number(image.height()));
+      if (image.width() > 0) xml.writeAttribute(QStringLiteral("width"), pixels(image.width()));
+      if (image.height() > 0) xml.writeAttribute(QStringLiteral("height"), pixels(image.height()));
     }
   } else {
     writeFragmentText(xml, fragment.text());
