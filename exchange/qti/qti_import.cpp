@@ -5,6 +5,7 @@
 #include <QTextDocument>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -585,6 +586,30 @@ ImportResult importPackage(store::Connection& conn, const fs::path& source, cons
   result.imported = static_cast<long>(questions.size());
   result.numbers = numbers;
   return result;
+}
+
+std::vector<std::pair<Kind, std::string>> poolsInPackage(const fs::path& source) {
+  std::vector<std::pair<Kind, std::string>> out;
+  QFile file(QString::fromStdString(source.string()));
+  if (!file.open(QIODevice::ReadOnly) || file.peek(2) != "PK") return out;
+  file.close();
+  try {
+    ZipFiles files(source);
+    const std::optional<QByteArray> m = files.read(kManifestName);
+    if (!m) return out;
+    for (const ItemRef& ref : readManifest(*m).items) {
+      if (!ref.meta.kind) continue;
+      auto pool = ref.meta.fields.find(schema::fieldFor(*ref.meta.kind, Holds::Pool));
+      if (pool == ref.meta.fields.end()) continue;
+      const std::pair<Kind, std::string> entry{*ref.meta.kind, pool->second.toString()};
+      if (std::find(out.begin(), out.end(), entry) == out.end()) out.push_back(entry);
+    }
+  } catch (const PackageError& e) {
+    throw ImportRefused(std::string(e.what()) + " Nothing was imported.");
+  } catch (const Unrepresentable& u) {
+    throw ImportRefused("The package's manifest cannot be read: " + u.reason + ". Nothing was imported.");
+  }
+  return out;
 }
 
 std::string importReport(const ImportResult& r) {

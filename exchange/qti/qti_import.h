@@ -47,6 +47,11 @@ using ImportProgress = std::function<void(long done, long total)>;
 ImportResult importPackage(store::Connection& conn, const std::filesystem::path& source, const ImportOptions& options,
                            const ImportProgress& progress = {});
 
+// The pools that this program's export of a package took its questions from, each with its
+// kind, in the package's order; none for another tool's package or a single item. Throws
+// ImportRefused when the package cannot be read.
+std::vector<std::pair<bank::schema::Kind, std::string>> poolsInPackage(const std::filesystem::path& source);
+
 // What an import did, as the window and the tool tell it.
 std::string importReport(const ImportResult& r);
 
