@@ -86,8 +86,10 @@ void FormExportQti::cmdExport_Click() {
   prgExport.setValue(0);
   setMousePointer(ui::MousePointer::Hourglass);
   try {
+    // Painted when the percentage changes, not for every question.
     const qti::ExportSummary s = qti::exportPackage(conn_, file, options, [this](long done, long total) {
-      prgExport.setValue(total > 0 ? static_cast<int>(done * 100 / total) : 100);
+      const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+      if (percent != prgExport.Value()) prgExport.setValue(percent);
     });
     setMousePointer(ui::MousePointer::Default);
     prgExport.setValue(100);

@@ -71,7 +71,10 @@ class FolderFiles : public Files {
   std::optional<QByteArray> read(const std::string& path) override {
     if (path.empty()) return std::nullopt;
     QFile f(QString::fromStdString((folder_ / path).string()));
-    if (!QFileInfo(f).isFile() || f.size() > kMostItemFileBytes || !f.open(QIODevice::ReadOnly)) return std::nullopt;
+    // A link could lead out of the item's folder: only plain files are read.
+    const QFileInfo info(f);
+    if (info.isSymLink() || !info.isFile() || f.size() > kMostItemFileBytes || !f.open(QIODevice::ReadOnly))
+      return std::nullopt;
     return f.read(kMostItemFileBytes);
   }
 
@@ -250,8 +253,8 @@ class ItemParser {
           throw Unrepresentable{"its response takes more than one answer"};
       } else if (name == u"correctResponse") {
         correct.clear();
-      } else if (name == u"value" && responses > 0) {
-        correct.push_back(xml.readElementText().trimmed());
+        while (!xml.atEnd() && next(xml) != QXmlStreamReader::EndElement)
+          if (xml.isStartElement()) correct.push_back(xml.readElementText().trimmed());
       } else if (name == u"assessmentStimulusRef") {
         stimulus(item, xml.attributes().value(QStringLiteral("href")).toString().toStdString());
       } else if (name == u"itemBody") {

@@ -28,29 +28,32 @@ fs::path freshStage() {
 
 }  // namespace
 
-ZipWriter::ZipWriter(fs::path zipPath) : zip_(std::move(zipPath)), stage_(freshStage()) {}
+ZipWriter::ZipWriter(fs::path zipPath) : zip_(std::move(zipPath)), stage_(freshStage()) {
+  data_.open(stage_ / "data", std::ios::binary);
+}
 
 ZipWriter::~ZipWriter() {
+  data_.close();
   std::error_code ec;
   fs::remove_all(stage_, ec);
 }
 
 void ZipWriter::add(const std::string& name, const QByteArray& data) {
-  const fs::path file = stage_ / std::to_string(names_.size());
-  std::ofstream out(file, std::ios::binary);
-  out.write(data.constData(), data.size());
-  out.close();
-  if (!out) throw PackageError("The package could not be staged in " + stage_.string() + ": the disk may be full.");
-  names_.push_back(name);
+  data_.write(data.constData(), data.size());
+  if (!data_) throw PackageError("The package could not be staged in " + stage_.string() + ": the disk may be full.");
+  entries_.push_back({name, stage_ / "data", dataSize_, static_cast<std::int64_t>(data.size())});
+  dataSize_ += static_cast<std::uint64_t>(data.size());
 }
 
 fs::path ZipWriter::addStaged(const std::string& name) {
-  const fs::path file = stage_ / std::to_string(names_.size());
-  names_.push_back(name);
+  const fs::path file = stage_ / std::to_string(entries_.size());
+  entries_.push_back({name, file, 0, -1});
   return file;
 }
 
 void ZipWriter::finish() {
+  data_.close();
+  if (data_.fail()) throw PackageError("The package could not be staged in " + stage_.string() + ": the disk may be full.");
   // Written beside the target and moved over it: a failed export leaves no half package.
   const fs::path partial = zip_.string() + ".partial";
   std::error_code ec;
@@ -58,10 +61,11 @@ void ZipWriter::finish() {
   int err = 0;
   zip_t* z = zip_open(partial.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
   if (!z) throw PackageError("The package " + zip_.string() + " could not be created.");
-  for (size_t i = 0; i < names_.size(); ++i) {
-    const std::string file = (stage_ / std::to_string(i)).string();
-    zip_source_t* src = zip_source_file(z, file.c_str(), 0, -1);
-    if (!src || zip_file_add(z, names_[i].c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+  for (const Entry& e : entries_) {
+    // An empty stretch is an empty file: a length of 0 would mean "to the end" to libzip.
+    zip_source_t* src = e.length == 0 ? zip_source_buffer(z, nullptr, 0, 0)
+                                      : zip_source_file(z, e.file.c_str(), e.offset, e.length);
+    if (!src || zip_file_add(z, e.name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
       if (src) zip_source_free(src);
       const std::string why = zipError(z);
       zip_discard(z);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -39,9 +40,20 @@ class ZipWriter {
   void finish();
 
  private:
+  // A file of the package: a stretch of the staged data, or a staged file of its own.
+  struct Entry {
+    std::string name;
+    std::filesystem::path file;
+    std::uint64_t offset = 0;
+    std::int64_t length = -1;  // -1: the whole file
+  };
   std::filesystem::path zip_;
   std::filesystem::path stage_;
-  std::vector<std::string> names_;
+  // The small files one after the other in one staged file: creating a file for each of
+  // thousands of items cost more than compressing them.
+  std::ofstream data_;
+  std::uint64_t dataSize_ = 0;
+  std::vector<Entry> entries_;
 };
 
 // What a package may hold before it is refused unread.

@@ -214,6 +214,12 @@ TEST_F(QtiImport, NoFileOutsideThePackageIsReached) {
                              {"item.xml", itemWithBody(kChoiceDeclaration, "<p><img src=\"" + src + "\" alt=\"\"/></p>" + choices(3))}});
     EXPECT_NE(refusal(dir / "p.zip").find("is not in the package"), std::string::npos) << src;
   }
+  // Beside a single item file, a link that leads out of its folder is not followed.
+  fs::create_directories(dir / "single");
+  fs::create_symlink(dir / "outside.png", dir / "single" / "linked.png");
+  const fs::path single = itemFile(itemWithBody(kChoiceDeclaration, "<p><img src=\"linked.png\" alt=\"\"/></p>" + choices(3)),
+                                   "single/item.xml");
+  EXPECT_NE(refusal(single).find("is not in the package"), std::string::npos);
   // An entry whose own name climbs out refuses the package before anything is read.
   writeZip(dir / "p.zip", {{"imsmanifest.xml", manifest}, {"../evil.xml", "x"}});
   EXPECT_NE(refusal(dir / "p.zip").find("reaches outside the package"), std::string::npos);
