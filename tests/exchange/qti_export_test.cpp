@@ -125,6 +125,18 @@ TEST_P(QtiExport, EveryFileOfABankOfCorpusStemsValidates) {
   expectValid(dir / "out.zip", dir / "x", GetParam());
 }
 
+TEST(QtiRoundTrip, ABankOfCorpusStemsComesBackAsTextAndFormattingRuns) {
+  const fs::path corpus = fs::path(ZORBEX_CORPUS_DIR) / "rtf";
+  SKIP_WITHOUT_CORPUS(corpus);
+  TempDir dir;
+  makeCorpusBank(dir / "from", corpus);
+  makeEmptyBank(dir / "to");
+  store::Connection from, to;
+  openBank(from, dir / "from");
+  openBank(to, dir / "to");
+  roundTrip(from, to, dir.path(), qti::Version::V2p1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, QtiExport, testing::Values(qti::Version::V2p1, qti::Version::V2p2),
                          [](const auto& info) { return info.param == qti::Version::V2p1 ? "Qti21" : "Qti22"; });
 
