@@ -58,9 +58,17 @@ void FormInit::cmdFileOpenQti() {
 }
 
 void FormInit::ListQtiTargets() {
+  // The chosen kind; none for the memos or no choice. Kept as a flag and a kind, not an
+  // optional: g++ 12 at -O3 takes the optional's value for uninitialised.
   const int section = chosenPoolSection();
-  const std::optional<Kind> kind =
-      section < 0 ? std::nullopt : bank::schema::kindNamed(optPoolSection[section].Caption());
+  bool chosen = false;
+  Kind kind = Kind::SC;
+  if (section >= 0) {
+    if (const std::optional<Kind> k = bank::schema::kindNamed(optPoolSection[section].Caption())) {
+      chosen = true;
+      kind = *k;
+    }
+  }
   std::vector<std::string> entries;
   try {
     reopenConnections();
@@ -69,10 +77,10 @@ void FormInit::ListQtiTargets() {
     auto add = [&](const std::string& e) {
       if (seen.insert(e).second) entries.push_back(e);
     };
-    if (kind) {
+    if (chosen) {
       for (const auto& [k, pool] : packaged)
-        if (k == *kind) add(pool);
-      for (const std::string& pool : distinctValues(state_.pConn(), *kind)) add(pool);
+        if (k == kind) add(pool);
+      for (const std::string& pool : distinctValues(state_.pConn(), kind)) add(pool);
     }
     for (const auto& [k, type] : packaged)
       if (k == Kind::AWA) add(kEssayEntry + type);

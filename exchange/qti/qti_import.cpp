@@ -234,6 +234,7 @@ class ItemParser {
     const std::optional<QByteArray> bytes = files_.read(href);
     if (!bytes) throw Unrepresentable{"its file '" + href + "' is not in the package"};
     base_ = folderOf(href);
+    bytes_ = *bytes;
     QXmlStreamReader xml(*bytes);
     toRoot(xml);
     if (xml.name() != u"assessmentItem" || !isQtiNamespace(xml.namespaceUri()))
@@ -340,6 +341,8 @@ class ItemParser {
       const QString cls = xml.attributes().value(QStringLiteral("class")).toString();
       if (name == u"div" && cls.startsWith(QStringLiteral("zx-"))) {
         read(doc(item, partOf(cls)), xml, true);
+      } else if (name == u"div" && holdsInteraction(xml)) {
+        body(item, xml);  // another tool's division around the interaction: its parts as the body's
       } else if (name == u"choiceInteraction") {
         choice(item, xml);
       } else if (name == u"extendedTextInteraction") {
@@ -353,6 +356,27 @@ class ItemParser {
       }
       if (interactions_ > 1) throw Unrepresentable{"it has more than one interaction"};
     }
+  }
+
+  // Whether the division the reader stands on holds an interaction: read ahead on a copy of
+  // the item's bytes, as the stream reader cannot go back.
+  bool holdsInteraction(const QXmlStreamReader& xml) const {
+    const qint64 from = xml.characterOffset();
+    QXmlStreamReader ahead(bytes_);
+    int depth = 0;
+    while (!ahead.atEnd()) {
+      ahead.readNext();
+      if (ahead.characterOffset() < from) continue;
+      if (ahead.isStartElement()) {
+        if (depth > 0 && std::find(interactionNames().begin(), interactionNames().end(), ahead.name().toString()) !=
+                             interactionNames().end())
+          return true;
+        ++depth;
+      } else if (ahead.isEndElement() && --depth == 0) {
+        return false;
+      }
+    }
+    return false;
   }
 
   void choice(ParsedItem& item, QXmlStreamReader& xml) {
@@ -397,6 +421,7 @@ class ItemParser {
   Kind target_;
   const Manifest& manifest_;
   std::string base_;
+  QByteArray bytes_;  // the item's, for reading ahead
   int interactions_ = 0;
   std::vector<QString> choiceIds_;
 };

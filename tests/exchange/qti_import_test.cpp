@@ -156,6 +156,18 @@ TEST_F(QtiImport, AnItemOfAnotherToolBecomesAQuestionWithItsFormattingAndPicture
   EXPECT_EQ(field(Kind::PS, "05001", "src"), "X050");
 }
 
+TEST_F(QtiImport, AnInteractionInsideAnotherToolsDivisionIsFound) {
+  const fs::path p = itemFile(itemWithBody(
+      kChoiceDeclaration, "<div class=\"layout\"><p>The stem</p><div>" + choices(3) + "</div></div><div><p>after</p></div>"));
+  const qti::ImportResult r = import(p);
+  ASSERT_EQ(r.numbers, std::vector<std::string>{"05001"});
+  const std::string stem = field(Kind::SC, "05001", "question");
+  EXPECT_NE(stem.find("The stem"), std::string::npos);
+  EXPECT_NE(stem.find("after"), std::string::npos);
+  EXPECT_EQ(field(Kind::SC, "05001", "choiceC"), "choice 3");
+  EXPECT_EQ(field(Kind::SC, "05001", "answer"), "C");
+}
+
 TEST_F(QtiImport, AnExtendedTextItemBecomesAnEssayTopic) {
   const fs::path p = itemFile(itemWithBody(
       "<responseDeclaration identifier=\"RESPONSE\" cardinality=\"single\" baseType=\"string\"/>",
