@@ -70,6 +70,8 @@ FormInit::FormInit(bank::ProgramState& state)
       cmdCancel(&frameEditPool, "Clear"),
       picDummy(this),
       TimerInit(this),
+      cmdExportQti(this, "Export..."),
+      chkQti(&frameEditPool, "QTI package"),
       state_(state) {
   setCaption("ZORBEX Editor");
   setWindowIcon(ui::Bitmap("app_icon"));
@@ -128,6 +130,10 @@ FormInit::FormInit(bank::ProgramState& state)
   cmdFileOpen.Click = [this] { cmdFileOpen_Click(); };
   cmdImport.Click = [this] { cmdImport_Click(); };
   cmdCancel.Click = [this] { cmdCancel_Click(); };
+  cmdExportQti.Move(4110, 180, 1080, 420);
+  cmdExportQti.Click = [this] { cmdExportQti_Click(); };
+  chkQti.Move(1200, 1170, 1920, 330);
+  chkQti.Click = [this](int) { chkQti_Click(); };
   TimerInit.setInterval(0);
   TimerInit.Tick = [this] { TimerInit_Timer(); };
 
@@ -141,7 +147,7 @@ FormInit::FormInit(bank::ProgramState& state)
   for (int i = 0; i < optSelect.Count(); ++i) order.push_back(&optSelect[i]);
   for (QWidget* w : std::initializer_list<QWidget*>{&imgNext, &imgExit, &cmdCompress}) order.push_back(w);
   for (int i = 0; i < optPoolSection.Count(); ++i) order.push_back(&optPoolSection[i]);
-  for (QWidget* w : std::initializer_list<QWidget*>{&cmdFileOpen, &lstEdit, &cmdImport, &cmdCancel, &cmdAbout})
+  for (QWidget* w : std::initializer_list<QWidget*>{&cmdFileOpen, &chkQti, &lstEdit, &cmdImport, &cmdCancel, &cmdExportQti, &cmdAbout})
     order.push_back(w);
   for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -276,6 +282,10 @@ void FormInit::reopenConnections() {
 }
 
 void FormInit::cmdFileOpen_Click() {
+  if (chkQti.Value()) {
+    cmdFileOpenQti();
+    return;
+  }
   CmnDlgEdit.Filter = kImportFilter;
   const bool chosen = CmnDlgEdit.ShowOpen() && !CmnDlgEdit.FileName.empty();
   if (!chosen) ui::MsgBox("Invalid File Name.", ui::MsgButtons::OkOnly, ui::MsgIcon::Critical, "Error");
@@ -294,6 +304,10 @@ void FormInit::optPoolSection_Click(int index) {
   lstEdit.Clear();
   pMemoFlag = isMemoSection(index);
   if (pImportFileName.empty()) return;
+  if (chkQti.Value()) {
+    ListQtiTargets();
+    return;
+  }
   if (pMemoFlag)
     ListImportMemos();
   else
@@ -365,6 +379,10 @@ void FormInit::cmdImport_Click() {
   const int section = chosenPoolSection();
   if (section < 0) {
     writeErrorLog(0, "");
+    return;
+  }
+  if (chkQti.Value()) {
+    importQti(section);
     return;
   }
   std::vector<std::string> selected;

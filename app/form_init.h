@@ -42,6 +42,8 @@ class FormInit : public ui::Form {
   ui::CommonDialog CmnDlgEdit;
   ui::PictureBox picDummy;
   ui::Timer TimerInit;
+  ui::CommandButton cmdExportQti;  // "Export...": questions as a QTI package
+  ui::CheckBox chkQti;             // the import reads a QTI package or item instead of a bank file
 
   std::string pImportFileName;
   bool pMemoFlag = false;
@@ -64,6 +66,10 @@ class FormInit : public ui::Form {
   void cmdImport_Click();
   void ListImportPools();
   void ListImportMemos();
+  void cmdExportQti_Click();
+  void chkQti_Click();
+  // With a QTI package chosen: the pools of the chosen kind to import into, then the essay types.
+  void ListQtiTargets();
 
   // The About box while it is loaded.
   frmAbout* about() const { return about_.data(); }
@@ -83,6 +89,8 @@ class FormInit : public ui::Form {
   void writeErrorLog(long number, const std::string& description);
   void importFailed(const store::DbError& e);
   void showListing(const std::vector<std::string>& entries);
+  void cmdFileOpenQti();
+  void importQti(int section);
 
   bank::ProgramState& state_;
   QPointer<frmAbout> about_;

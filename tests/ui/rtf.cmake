@@ -1,6 +1,6 @@
 # Tests of the RTF reader and writer, and of the rich-text box.
 
-zorbex_test(rtf_test rtf_test_util.cpp rtf_reader_test.cpp rtf_writer_test.cpp rtf_corpus_test.cpp)
+zorbex_test(rtf_test rtf_test_util.cpp rtf_reader_test.cpp rtf_writer_test.cpp rtf_corpus_test.cpp rtf_xhtml_test.cpp)
 target_link_libraries(rtf_test PRIVATE zorbex_rtf)
 
 add_executable(rich_text_box_test rich_text_box_test.cpp)

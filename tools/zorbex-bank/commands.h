@@ -52,6 +52,8 @@ int wrongArgument(const std::string& message);
 
 int cmdSearch(const Args& args);
 int cmdPrint(const Args& args);
+int cmdExportQti(const Args& args);
+int cmdImportQti(const Args& args);
 int cmdReindex(const Args& args);
 
 // Exit status of a command whose change is saved but still waits in a write-ahead log beside

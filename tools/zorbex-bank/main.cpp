@@ -41,6 +41,8 @@ const Command kCommands[] = {
     {"search", "search DIR WORDS... [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX]  print the hits: kind, number, field, snippet", cmdSearch},
     {"reindex", "reindex DIR             build the bank's search index again", cmdReindex},
     {"print", "print DIR FILE.pdf [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX] [--key] [--page A4|Letter]  write the questions as printed pages", cmdPrint},
+    {"export-qti", "export-qti DIR FILE.zip [--kind KIND]... [--pool POOL] [--prefix NUMBER-PREFIX] [--qti 2.1|2.2] [--no-key]   write questions as a QTI content package", cmdExportQti},
+    {"import-qti", "import-qti DIR FILE.zip|ITEM.xml KIND POOL [--skip]   import the QTI items of a package or one item file into a pool", cmdImportQti},
 };
 
 void usage() {

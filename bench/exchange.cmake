@@ -1,0 +1,3 @@
+add_executable(bench_exchange exchange_bench.cpp)
+target_link_libraries(bench_exchange PRIVATE zorbex_qti zorbex_store_internals benchmark::benchmark)
+zorbex_warnings(bench_exchange)
