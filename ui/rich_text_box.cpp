@@ -73,6 +73,9 @@ void RichTextBox::adoptDocument(QTextDocument* doc) {
   QTextDocument* before = document();
   const bool ours = before != doc && before->parent() == this;
   doc->setDocumentMargin(kTextInset);
+  // A view lays a document out when it takes it and again when it gives it its width; with
+  // no page size yet the first pass does nothing, so a long text is laid out once.
+  doc->setPageSize(QSizeF(0, 0));
   setDocument(doc);
   if (ours) delete before;
   connect(doc, &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });

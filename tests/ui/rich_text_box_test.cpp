@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTextDocument>
 
 #include "keys.h"
@@ -272,6 +273,26 @@ TEST(RichTextBox, ALineOfElevenPointTextFitsABoxOneLineHigh) {
   box.show();
   QApplication::processEvents();
   EXPECT_LE(box.document()->size().height(), box.viewport()->height());
+}
+
+// A loaded text is laid out to the box's width, shown or not, so that its height and the
+// scroll bar are right before anything is painted.
+TEST(RichTextBox, LoadedTextIsLaidOutToTheBoxWidth) {
+  QByteArray body;
+  while (body.size() < 4000) body += "The committee's report drew wide notice. ";
+  const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Verdana;}}\\pard\\f0\\fs22 " + body + "\\par }";
+  for (bool shown : {false, true}) {
+    RichTextBox box;
+    box.Move(0, 0, 3000, 1500);  // 200 x 100 px
+    if (shown) box.show();
+    box.setTextRTF(rtf);
+    EXPECT_EQ(box.document()->pageSize().width(), box.viewport()->width()) << shown;
+    EXPECT_LE(box.document()->size().width(), box.viewport()->width()) << shown;
+    EXPECT_GT(box.document()->size().height(), 20 * box.viewport()->height()) << shown;
+    if (shown) {
+      EXPECT_GT(box.verticalScrollBar()->maximum(), 0);
+    }
+  }
 }
 
 }  // namespace
