@@ -28,7 +28,7 @@ int textUnits(QChar c) { return c == QChar::LineSeparator ? 2 : 1; }
 constexpr qreal kTextInset = 0;
 
 RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
-  connect(document(), &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
+  watch(document());
   // Pasted rich text would bring formatting and objects that came from no RTF; the box
   // takes pasted text as plain text in the formatting at the caret.
   setAcceptRichText(false);
@@ -38,7 +38,23 @@ RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
   document()->setDocumentMargin(kTextInset);
 }
 
-QByteArray RichTextBox::TextRTF() const { return rtf::writeRtf(*doc()); }
+QByteArray RichTextBox::TextRTF() const {
+  if (!rtfValid_) {
+    rtf_ = rtf::writeRtf(*doc());
+    rtfValid_ = true;
+  }
+  return rtf_;
+}
+
+void RichTextBox::watch(QTextDocument* doc) {
+  // Formatting applied to a selection announces itself here as well as typed text.
+  connect(doc, &QTextDocument::contentsChanged, this, &RichTextBox::contentChanged, Qt::UniqueConnection);
+}
+
+void RichTextBox::contentChanged() {
+  positionsValid_ = false;
+  rtfValid_ = false;
+}
 
 QTextDocument* RichTextBox::doc() const { return batchDoc_ ? batchDoc_ : document(); }
 
@@ -54,10 +70,11 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
   if (batchDepth_ > 0) {
     delete batchDoc_;
     batchDoc_ = doc;
+    watch(doc);
   } else {
     adoptDocument(doc);
   }
-  positionsValid_ = false;
+  contentChanged();
   if (this->doc()->isEmpty()) {
     resetToDefault();  // typing into it starts in the box's font
     return;
@@ -78,8 +95,8 @@ void RichTextBox::adoptDocument(QTextDocument* doc) {
   doc->setPageSize(QSizeF(0, 0));
   setDocument(doc);
   if (ours) delete before;
-  connect(doc, &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
-  positionsValid_ = false;
+  watch(doc);
+  contentChanged();
 }
 
 QString RichTextBox::Text() const {
@@ -115,7 +132,7 @@ void RichTextBox::setText(const QString& text) {
   QTextCursor c(doc());
   insertPlain(c, text, defaultFormat_);
   c.setPosition(0);
-  positionsValid_ = false;
+  contentChanged();
   setSelection(c);
   if (batchDepth_ == 0) ScrollToTop();
 }
@@ -124,7 +141,7 @@ void RichTextBox::resetToDefault() {
   doc()->clear();
   QTextCursor c(doc());
   c.setBlockCharFormat(defaultFormat_);
-  positionsValid_ = false;
+  contentChanged();
   setSelection(c);
   if (batchDepth_ == 0) {
     setCurrentCharFormat(defaultFormat_);
@@ -201,10 +218,11 @@ RichTextBox::Batch::Batch(RichTextBox& box) : box_(box) {
   if (box_.batchDepth_++ > 0) return;
   const QTextCursor shown = box_.textCursor();
   box_.batchDoc_ = box_.document()->clone(&box_);
+  box_.watch(box_.batchDoc_);
   box_.batchCursor_ = QTextCursor(box_.batchDoc_);
   box_.batchCursor_.setPosition(shown.anchor());
   box_.batchCursor_.setPosition(shown.position(), QTextCursor::KeepAnchor);
-  box_.positionsValid_ = false;
+  box_.contentChanged();
 }
 
 RichTextBox::Batch::~Batch() {
@@ -289,7 +307,7 @@ void RichTextBox::setSelText(const QString& text) {
   c.removeSelectedText();
   insertPlain(c, text, format);
   c.endEditBlock();
-  positionsValid_ = false;  // a batch's copy announces nothing
+  contentChanged();
   setSelection(c);
 }
 
@@ -376,6 +394,7 @@ void RichTextBox::setDefaultFont(const QString& name, double points) {
   font.setPointSizeF(points);
   document()->setDefaultFont(font);
   if (batchDoc_) batchDoc_->setDefaultFont(font);
+  contentChanged();  // text without a font of its own is written in the default
   if (doc()->isEmpty()) resetToDefault();
 }
 

@@ -117,9 +117,16 @@ class RichTextBox : public Control<QTextEdit> {
   void setSelection(const QTextCursor& c);
   void mergeSelectionFormat(const QTextCharFormat& f);
   void adoptDocument(QTextDocument* doc);
+  // Whatever changes in `doc` makes the positions and the written RTF be made again.
+  void watch(QTextDocument* doc);
+  void contentChanged();
 
   QTextCharFormat defaultFormat_;
   mutable bool positionsValid_ = false;
+  // TextRTF as last written, until the content changes: leaving a question compares what
+  // the boxes show with what was loaded, and a long text is written once, not on every look.
+  mutable QByteArray rtf_;
+  mutable bool rtfValid_ = false;
   int batchDepth_ = 0;
   QTextDocument* batchDoc_ = nullptr;  // owned by the box while a batch runs
   QTextCursor batchCursor_;

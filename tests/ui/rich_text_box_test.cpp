@@ -9,6 +9,7 @@
 
 #include "keys.h"
 #include "rich_text_box.h"
+#include "rtf/rtf_writer.h"
 
 using ui::RichTextBox;
 
@@ -293,6 +294,49 @@ TEST(RichTextBox, LoadedTextIsLaidOutToTheBoxWidth) {
       EXPECT_GT(box.verticalScrollBar()->maximum(), 0);
     }
   }
+}
+
+// TextRTF is written again after every kind of change, however often it was asked for before:
+// it is always what writing the shown document gives.
+TEST(RichTextBox, WrittenRtfFollowsEveryChange) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  QByteArray before = box.TextRTF();
+  auto changedAsWritten = [&] {
+    const QByteArray now = box.TextRTF();
+    const bool differs = now != before;
+    before = now;
+    return differs && now == ui::rtf::writeRtf(*box.document());
+  };
+
+  box.setSelStart(0);
+  box.setSelLength(3);
+  box.setSelUnderline(true);  // formatting only
+  EXPECT_TRUE(changedAsWritten());
+  box.setSelFontSize(20);
+  EXPECT_TRUE(changedAsWritten());
+  {
+    RichTextBox::Batch batch(box);
+    box.setSelFontName("Verdana");
+    EXPECT_NE(box.TextRTF(), before);
+    before = box.TextRTF();
+    box.setSelText("A");
+    EXPECT_NE(box.TextRTF(), before);
+    before = box.TextRTF();
+  }
+  EXPECT_EQ(box.TextRTF(), before);  // the batch's document is the one shown now
+  EXPECT_EQ(before, ui::rtf::writeRtf(*box.document()));
+  box.setFocus();
+  keys::type(&box, "B");
+  EXPECT_TRUE(changedAsWritten());
+  box.setText("plain");
+  EXPECT_TRUE(changedAsWritten());
+  box.setTextRTF(QByteArray());
+  EXPECT_TRUE(changedAsWritten());
+  box.setDefaultFont("CBT", 12);
+  EXPECT_EQ(box.TextRTF(), ui::rtf::writeRtf(*box.document()));
+  box.setTextRTF(kMixed);
+  EXPECT_TRUE(changedAsWritten());
 }
 
 }  // namespace
