@@ -68,9 +68,7 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
   doc->setDefaultFont(document()->defaultFont());
   rtf::readRtf(rtf, *doc);
   if (batchDepth_ > 0) {
-    delete batchDoc_;
-    batchDoc_ = doc;
-    watch(doc);
+    setBatchDocument(doc);
   } else {
     adoptDocument(doc);
   }
@@ -111,18 +109,27 @@ int RichTextBox::TextLength() const {
 
 void RichTextBox::buildPositions() const {
   if (positionsValid_) return;
-  text_ = rtf::boxText(*doc());
+  // Text as rtf::boxText makes it, and the positions, in one pass over the paragraphs: selection
+  // work after each replacement asks for both again.
+  text_.clear();
   textAt_.assign(static_cast<size_t>(std::max(1, doc()->characterCount())), 0);
-  int text = 0;
   for (QTextBlock b = doc()->begin(); b.isValid(); b = b.next()) {
+    if (b != doc()->begin()) text_ += QLatin1String("\r\n");
     const QString s = b.text();
     int doc = b.position();
+    const int start = static_cast<int>(text_.size());
+    int text = start;
     for (QChar c : s) {
       textAt_[static_cast<size_t>(doc++)] = text;
       text += textUnits(c);
     }
     if (static_cast<size_t>(doc) < textAt_.size()) textAt_[static_cast<size_t>(doc)] = text;  // the break
-    text += 2;
+    if (text - start == s.size()) {
+      text_ += s;
+    } else {  // line breaks inside the paragraph
+      QString withBreaks = s;
+      text_ += withBreaks.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+    }
   }
   positionsValid_ = true;
 }
@@ -138,7 +145,9 @@ void RichTextBox::setText(const QString& text) {
 }
 
 void RichTextBox::resetToDefault() {
+  if (batchDoc_) batchEdit_.endEditBlock();  // a document is not cleared inside an edit
   doc()->clear();
+  if (batchDoc_) batchEdit_.beginEditBlock();
   QTextCursor c(doc());
   c.setBlockCharFormat(defaultFormat_);
   contentChanged();
@@ -206,10 +215,26 @@ void RichTextBox::setSelection(const QTextCursor& c) {
 }
 
 void RichTextBox::mergeSelectionFormat(const QTextCharFormat& f) {
-  if (batchDepth_ > 0)
+  if (batchDepth_ > 0) {
     batchCursor_.mergeCharFormat(f);
-  else
+    contentChanged();  // the batch's edit announces it at its end
+  } else {
     mergeCurrentCharFormat(f);
+  }
+}
+
+// The batch's document is edited inside one edit block: Qt then leaves out what only a view
+// needs after every move of a cursor (the caret's x, which itemizes the whole paragraph).
+// The block ends before the document is replaced, cleared or shown.
+void RichTextBox::setBatchDocument(QTextDocument* doc) {
+  if (batchDoc_) {
+    batchEdit_.endEditBlock();
+    delete batchDoc_;
+  }
+  batchDoc_ = doc;
+  watch(doc);
+  batchEdit_ = QTextCursor(doc);
+  batchEdit_.beginEditBlock();
 }
 
 // The batch works on a copy that nothing lays out; the copy replaces the shown document
@@ -217,8 +242,7 @@ void RichTextBox::mergeSelectionFormat(const QTextCharFormat& f) {
 RichTextBox::Batch::Batch(RichTextBox& box) : box_(box) {
   if (box_.batchDepth_++ > 0) return;
   const QTextCursor shown = box_.textCursor();
-  box_.batchDoc_ = box_.document()->clone(&box_);
-  box_.watch(box_.batchDoc_);
+  box_.setBatchDocument(box_.document()->clone(&box_));
   box_.batchCursor_ = QTextCursor(box_.batchDoc_);
   box_.batchCursor_.setPosition(shown.anchor());
   box_.batchCursor_.setPosition(shown.position(), QTextCursor::KeepAnchor);
@@ -228,6 +252,8 @@ RichTextBox::Batch::Batch(RichTextBox& box) : box_(box) {
 RichTextBox::Batch::~Batch() {
   if (--box_.batchDepth_ > 0) return;
   QTextDocument* done = box_.batchDoc_;
+  box_.batchEdit_.endEditBlock();
+  box_.batchEdit_ = QTextCursor();
   const QTextCursor cursor = box_.batchCursor_;
   box_.batchDoc_ = nullptr;
   box_.adoptDocument(done);
@@ -303,12 +329,37 @@ void RichTextBox::insertFromMimeData(const QMimeData* source) {
 void RichTextBox::setSelText(const QString& text) {
   QTextCursor c = selection();
   const QTextCharFormat format = typingFormat(c);
+  // A replacement inside one paragraph moves the positions along instead of making them again:
+  // replacing through a whole text goes from one match to the next.
+  const int from = c.selectionStart(), removed = c.selectionEnd() - from;
+  const bool inParagraph =
+      positionsValid_ && !breaksParagraph(text) && textPosition(c.selectionEnd()) - textPosition(from) == removed;
+  const int textFrom = inParagraph ? textPosition(from) : 0;
   c.beginEditBlock();
   c.removeSelectedText();
   insertPlain(c, text, format);
   c.endEditBlock();
   contentChanged();
+  if (inParagraph) movePositions(from, removed, textFrom, text);
   setSelection(c);
+}
+
+bool RichTextBox::breaksParagraph(const QString& text) {
+  for (QChar c : text)
+    if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator ||
+        c == QChar::LineSeparator || c.unicode() == 0xfdd0 || c.unicode() == 0xfdd1)  // the last two: frames
+      return true;
+  return false;
+}
+
+void RichTextBox::movePositions(int docFrom, int removed, int textFrom, const QString& inserted) {
+  const int added = static_cast<int>(inserted.size());
+  text_.replace(textFrom, removed, inserted);
+  auto at = textAt_.erase(textAt_.begin() + docFrom, textAt_.begin() + docFrom + removed);
+  at = textAt_.insert(at, static_cast<size_t>(added), 0);
+  for (int k = 0; k < added; ++k) *at++ = textFrom + k;
+  for (; at != textAt_.end(); ++at) *at += added - removed;
+  positionsValid_ = true;
 }
 
 // ---- selection formatting

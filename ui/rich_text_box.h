@@ -111,6 +111,11 @@ class RichTextBox : public Control<QTextEdit> {
   // Text and the Text position of every document position, made again only after the
   // content changed: selection work goes character by character over long texts.
   void buildPositions() const;
+  // Whether putting `text` in makes or removes a paragraph or line break.
+  static bool breaksParagraph(const QString& text);
+  // The positions after `removed` characters at document position docFrom (Text position
+  // textFrom, no break among them) were replaced by `inserted` (no break in it either).
+  void movePositions(int docFrom, int removed, int textFrom, const QString& inserted);
   // The document that operations work on: a batch's copy, or the one shown.
   QTextDocument* doc() const;
   QTextCursor selection() const;
@@ -130,6 +135,8 @@ class RichTextBox : public Control<QTextEdit> {
   int batchDepth_ = 0;
   QTextDocument* batchDoc_ = nullptr;  // owned by the box while a batch runs
   QTextCursor batchCursor_;
+  QTextCursor batchEdit_;  // holds the batch document's edit block open
+  void setBatchDocument(QTextDocument* doc);
   mutable QString text_;
   mutable std::vector<int> textAt_;  // by document position, 0 .. characterCount - 1
 };

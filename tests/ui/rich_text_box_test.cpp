@@ -339,4 +339,46 @@ TEST(RichTextBox, WrittenRtfFollowsEveryChange) {
   EXPECT_TRUE(changedAsWritten());
 }
 
+// Replacements inside a paragraph, at its ends and across breaks, in a batch or not: every
+// position afterwards is the one a box loaded with the result has.
+TEST(RichTextBox, PositionsAfterReplacementsAreThoseOfTheNewText) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  auto check = [&](const char* step) {
+    RichTextBox fresh;
+    fresh.setTextRTF(box.TextRTF());
+    ASSERT_EQ(box.Text(), fresh.Text()) << step;
+    for (int i = 0; i <= box.TextLength(); ++i) {
+      box.setSelStart(i);
+      box.setSelLength(3);
+      fresh.setSelStart(i);
+      fresh.setSelLength(3);
+      EXPECT_EQ(box.SelStart(), fresh.SelStart()) << step << " " << i;
+      EXPECT_EQ(box.SelText(), fresh.SelText()) << step << " " << i;
+    }
+  };
+  auto replace = [&](int start, int length, const QString& text) {
+    box.setSelStart(start);
+    box.setSelLength(length);
+    box.setSelText(text);
+  };
+  replace(4, 4, "sentence");
+  check("inside a paragraph");
+  replace(0, 0, "A ");
+  check("at the start");
+  replace(box.TextLength(), 0, "!");
+  check("at the end");
+  replace(box.Text().indexOf("is"), 2, "");
+  check("removed");
+  replace(2, 3, "x\r\ny");
+  check("a break put in");
+  replace(box.Text().indexOf("\r\n") - 1, 4, "z");
+  check("a break taken out");
+  {
+    RichTextBox::Batch batch(box);
+    for (int p = box.Find("e", 0, false); p >= 0; p = box.Find("e", p + 2, false)) box.setSelText("ee");
+  }
+  check("through the text in a batch");
+}
+
 }  // namespace
