@@ -77,7 +77,10 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
     resetToDefault();  // typing into it starts in the box's font
     return;
   }
-  setSelection(QTextCursor(this->doc()));
+  // A document the box has just taken has its caret at the start already; setting it again
+  // would shape the first paragraph once more to show the caret.
+  const QTextCursor start(this->doc());
+  if (selection() != start) setSelection(start);
   if (batchDepth_ == 0) ScrollToTop();
 }
 
