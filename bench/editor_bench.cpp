@@ -1,15 +1,18 @@
 // The editors as a user meets them, offscreen: switching questions, "GO" over a full pool,
 // and choosing "Add Pool" on a large bank, each beside the plain read of the same records;
-// the RC switch with a 20 KB passage and the PS "GO" beside the same work in the SC editor.
+// the switches also beside one RTF read and write of the stems they show; the RC switch
+// with a 20 KB passage and the PS "GO" beside the same work in the SC editor.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QTextDocument>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "bench_main.h"
 #include "synthetic_bank.h"
@@ -18,6 +21,8 @@
 #include "controls/scripted_dialogs.h"
 #include "recordset.h"
 #include "ps/form_ps_edit.h"
+#include "rtf/rtf_reader.h"
+#include "rtf/rtf_writer.h"
 #include "rc/form_rc_edit.h"
 #include "sc/form_sc_edit.h"
 #include "schema.h"
@@ -123,6 +128,30 @@ void BM_PlainRead_20KB(benchmark::State& st) {
   for (auto _ : st) readOne(c, ++i % 2 ? "01301" : "01302");
 }
 
+// One RTF read and write of each of the two stems a switch alternates between: what a switch
+// cannot do without (the box reads the stem; leaving compares what it shows).
+void rtfRoundTrip(benchmark::State& st, const char* first, const char* second) {
+  Connection c;
+  c.open(schema::bankPath(editorBank()).string(), schema::kBankKey);
+  std::vector<QByteArray> stems;
+  for (const char* n : {first, second}) {
+    Recordset rs;
+    rs.open(std::string("select * from ") + bench_support::tableOf(Kind::SC) + " where numQ='" + n + "';", c,
+            adOpenDynamic, adLockReadOnly);
+    stems.push_back(QByteArray::fromStdString(rs.value(bench_support::fieldName(Kind::SC, Holds::Stem)).toString()));
+    rs.close();
+  }
+  int i = 0;
+  for (auto _ : st) {
+    QTextDocument doc;
+    ui::rtf::readRtf(stems[static_cast<size_t>(++i % 2)], doc);
+    benchmark::DoNotOptimize(ui::rtf::writeRtf(doc).size());
+  }
+}
+
+void BM_RtfReadWrite_Typical(benchmark::State& st) { rtfRoundTrip(st, "01201", "01202"); }
+void BM_RtfReadWrite_20KB(benchmark::State& st) { rtfRoundTrip(st, "01301", "01302"); }
+
 void BM_Go_99Questions(benchmark::State& st) {
   Session<> s(editorBank());
   for (auto _ : st) s.editor->cmdGo->Press();
@@ -176,6 +205,8 @@ BENCHMARK(BM_SwitchQuestion_Typical)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainRead_Typical)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitchQuestion_20KB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainRead_20KB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RtfReadWrite_Typical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RtfReadWrite_20KB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Go_99Questions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainReadWrite_99Questions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RCSwitch_20KBPassage)->Unit(benchmark::kMillisecond);
@@ -191,6 +222,8 @@ int main(int argc, char** argv) {
   return bench_support::runWithRatios(argc, argv,
                                       {{"BM_SwitchQuestion_Typical", "BM_PlainRead_Typical"},
                                        {"BM_SwitchQuestion_20KB", "BM_PlainRead_20KB"},
+                                       {"BM_SwitchQuestion_Typical", "BM_RtfReadWrite_Typical"},
+                                       {"BM_SwitchQuestion_20KB", "BM_RtfReadWrite_20KB"},
                                        {"BM_Go_99Questions", "BM_PlainReadWrite_99Questions"},
                                        {"BM_RCSwitch_20KBPassage", "BM_SwitchQuestion_20KB"},
                                        {"BM_PSGo_99Questions", "BM_Go_99Questions"},

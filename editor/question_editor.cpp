@@ -545,13 +545,24 @@ void QuestionEditor::cmdGo_Click() {
   {
     // Only the last question needs laying out, and the log is emptied once, at the end.
     ui::RichTextBox::Batch batch(rtxtQuestion);
-    store::DeferCheckpoint oneCheckpoint(state_.pConn());
-    bank::OperationTag tag(state_.pConn(), bank::Operation::Go);
-    // Each question is committed when done: a refusal part-way keeps the ones before it.
-    navigation_.throughList([this, &tag] {
-      convertLoadedQuestion();
-      tag.commit();
-    });
+    store::Connection& conn = state_.pConn();
+    store::DeferCheckpoint oneCheckpoint(conn);
+    bank::OperationTag tag(conn, bank::Operation::Go);
+    conn.reachTable(kind_.record.table);  // a linked file cannot be attached inside the transaction
+    // One transaction for the pool, not two commits per question. A refusal part-way (its own
+    // writes taken back with their savepoint) keeps the questions done before it.
+    store::Transaction pool(conn);
+    try {
+      navigation_.throughList([this] { convertLoadedQuestion(); });
+    } catch (...) {
+      try {
+        pool.commit();
+      } catch (const store::DbError&) {
+        // A commit that fails rolls back; the refusal is what the user is told of.
+      }
+      throw;
+    }
+    pool.commit();
   }
   showAfterWholePoolWork();
 }

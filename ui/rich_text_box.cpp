@@ -28,7 +28,7 @@ int textUnits(QChar c) { return c == QChar::LineSeparator ? 2 : 1; }
 constexpr qreal kTextInset = 0;
 
 RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
-  connect(document(), &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
+  watch(document());
   // Pasted rich text would bring formatting and objects that came from no RTF; the box
   // takes pasted text as plain text in the formatting at the caret.
   setAcceptRichText(false);
@@ -38,7 +38,23 @@ RichTextBox::RichTextBox(QWidget* parent) : Control<QTextEdit>(parent) {
   document()->setDocumentMargin(kTextInset);
 }
 
-QByteArray RichTextBox::TextRTF() const { return rtf::writeRtf(*doc()); }
+QByteArray RichTextBox::TextRTF() const {
+  if (!rtfValid_) {
+    rtf_ = rtf::writeRtf(*doc());
+    rtfValid_ = true;
+  }
+  return rtf_;
+}
+
+void RichTextBox::watch(QTextDocument* doc) {
+  // Formatting applied to a selection announces itself here as well as typed text.
+  connect(doc, &QTextDocument::contentsChanged, this, &RichTextBox::contentChanged, Qt::UniqueConnection);
+}
+
+void RichTextBox::contentChanged() {
+  positionsValid_ = false;
+  rtfValid_ = false;
+}
 
 QTextDocument* RichTextBox::doc() const { return batchDoc_ ? batchDoc_ : document(); }
 
@@ -52,17 +68,19 @@ void RichTextBox::setTextRTF(const QByteArray& rtf) {
   doc->setDefaultFont(document()->defaultFont());
   rtf::readRtf(rtf, *doc);
   if (batchDepth_ > 0) {
-    delete batchDoc_;
-    batchDoc_ = doc;
+    setBatchDocument(doc);
   } else {
     adoptDocument(doc);
   }
-  positionsValid_ = false;
+  contentChanged();
   if (this->doc()->isEmpty()) {
     resetToDefault();  // typing into it starts in the box's font
     return;
   }
-  setSelection(QTextCursor(this->doc()));
+  // A document the box has just taken has its caret at the start already; setting it again
+  // would shape the first paragraph once more to show the caret.
+  const QTextCursor start(this->doc());
+  if (selection() != start) setSelection(start);
   if (batchDepth_ == 0) ScrollToTop();
 }
 
@@ -73,10 +91,13 @@ void RichTextBox::adoptDocument(QTextDocument* doc) {
   QTextDocument* before = document();
   const bool ours = before != doc && before->parent() == this;
   doc->setDocumentMargin(kTextInset);
+  // A view lays a document out when it takes it and again when it gives it its width; with
+  // no page size yet the first pass does nothing, so a long text is laid out once.
+  doc->setPageSize(QSizeF(0, 0));
   setDocument(doc);
   if (ours) delete before;
-  connect(doc, &QTextDocument::contentsChanged, this, [this] { positionsValid_ = false; });
-  positionsValid_ = false;
+  watch(doc);
+  contentChanged();
 }
 
 QString RichTextBox::Text() const {
@@ -91,18 +112,27 @@ int RichTextBox::TextLength() const {
 
 void RichTextBox::buildPositions() const {
   if (positionsValid_) return;
-  text_ = rtf::boxText(*doc());
+  // Text as rtf::boxText makes it, and the positions, in one pass over the paragraphs: selection
+  // work after each replacement asks for both again.
+  text_.clear();
   textAt_.assign(static_cast<size_t>(std::max(1, doc()->characterCount())), 0);
-  int text = 0;
   for (QTextBlock b = doc()->begin(); b.isValid(); b = b.next()) {
+    if (b != doc()->begin()) text_ += QLatin1String("\r\n");
     const QString s = b.text();
     int doc = b.position();
+    const int start = static_cast<int>(text_.size());
+    int text = start;
     for (QChar c : s) {
       textAt_[static_cast<size_t>(doc++)] = text;
       text += textUnits(c);
     }
     if (static_cast<size_t>(doc) < textAt_.size()) textAt_[static_cast<size_t>(doc)] = text;  // the break
-    text += 2;
+    if (text - start == s.size()) {
+      text_ += s;
+    } else {  // line breaks inside the paragraph
+      QString withBreaks = s;
+      text_ += withBreaks.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+    }
   }
   positionsValid_ = true;
 }
@@ -112,16 +142,18 @@ void RichTextBox::setText(const QString& text) {
   QTextCursor c(doc());
   insertPlain(c, text, defaultFormat_);
   c.setPosition(0);
-  positionsValid_ = false;
+  contentChanged();
   setSelection(c);
   if (batchDepth_ == 0) ScrollToTop();
 }
 
 void RichTextBox::resetToDefault() {
+  if (batchDoc_) batchEdit_.endEditBlock();  // a document is not cleared inside an edit
   doc()->clear();
+  if (batchDoc_) batchEdit_.beginEditBlock();
   QTextCursor c(doc());
   c.setBlockCharFormat(defaultFormat_);
-  positionsValid_ = false;
+  contentChanged();
   setSelection(c);
   if (batchDepth_ == 0) {
     setCurrentCharFormat(defaultFormat_);
@@ -186,10 +218,26 @@ void RichTextBox::setSelection(const QTextCursor& c) {
 }
 
 void RichTextBox::mergeSelectionFormat(const QTextCharFormat& f) {
-  if (batchDepth_ > 0)
+  if (batchDepth_ > 0) {
     batchCursor_.mergeCharFormat(f);
-  else
+    contentChanged();  // the batch's edit announces it at its end
+  } else {
     mergeCurrentCharFormat(f);
+  }
+}
+
+// The batch's document is edited inside one edit block: Qt then leaves out what only a view
+// needs after every move of a cursor (the caret's x, which itemizes the whole paragraph).
+// The block ends before the document is replaced, cleared or shown.
+void RichTextBox::setBatchDocument(QTextDocument* doc) {
+  if (batchDoc_) {
+    batchEdit_.endEditBlock();
+    delete batchDoc_;
+  }
+  batchDoc_ = doc;
+  watch(doc);
+  batchEdit_ = QTextCursor(doc);
+  batchEdit_.beginEditBlock();
 }
 
 // The batch works on a copy that nothing lays out; the copy replaces the shown document
@@ -197,16 +245,18 @@ void RichTextBox::mergeSelectionFormat(const QTextCharFormat& f) {
 RichTextBox::Batch::Batch(RichTextBox& box) : box_(box) {
   if (box_.batchDepth_++ > 0) return;
   const QTextCursor shown = box_.textCursor();
-  box_.batchDoc_ = box_.document()->clone(&box_);
+  box_.setBatchDocument(box_.document()->clone(&box_));
   box_.batchCursor_ = QTextCursor(box_.batchDoc_);
   box_.batchCursor_.setPosition(shown.anchor());
   box_.batchCursor_.setPosition(shown.position(), QTextCursor::KeepAnchor);
-  box_.positionsValid_ = false;
+  box_.contentChanged();
 }
 
 RichTextBox::Batch::~Batch() {
   if (--box_.batchDepth_ > 0) return;
   QTextDocument* done = box_.batchDoc_;
+  box_.batchEdit_.endEditBlock();
+  box_.batchEdit_ = QTextCursor();
   const QTextCursor cursor = box_.batchCursor_;
   box_.batchDoc_ = nullptr;
   box_.adoptDocument(done);
@@ -282,12 +332,37 @@ void RichTextBox::insertFromMimeData(const QMimeData* source) {
 void RichTextBox::setSelText(const QString& text) {
   QTextCursor c = selection();
   const QTextCharFormat format = typingFormat(c);
+  // A replacement inside one paragraph moves the positions along instead of making them again:
+  // replacing through a whole text goes from one match to the next.
+  const int from = c.selectionStart(), removed = c.selectionEnd() - from;
+  const bool inParagraph =
+      positionsValid_ && !breaksParagraph(text) && textPosition(c.selectionEnd()) - textPosition(from) == removed;
+  const int textFrom = inParagraph ? textPosition(from) : 0;
   c.beginEditBlock();
   c.removeSelectedText();
   insertPlain(c, text, format);
   c.endEditBlock();
-  positionsValid_ = false;  // a batch's copy announces nothing
+  contentChanged();
+  if (inParagraph) movePositions(from, removed, textFrom, text);
   setSelection(c);
+}
+
+bool RichTextBox::breaksParagraph(const QString& text) {
+  for (QChar c : text)
+    if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator ||
+        c == QChar::LineSeparator || c.unicode() == 0xfdd0 || c.unicode() == 0xfdd1)  // the last two: frames
+      return true;
+  return false;
+}
+
+void RichTextBox::movePositions(int docFrom, int removed, int textFrom, const QString& inserted) {
+  const int added = static_cast<int>(inserted.size());
+  text_.replace(textFrom, removed, inserted);
+  auto at = textAt_.erase(textAt_.begin() + docFrom, textAt_.begin() + docFrom + removed);
+  at = textAt_.insert(at, static_cast<size_t>(added), 0);
+  for (int k = 0; k < added; ++k) *at++ = textFrom + k;
+  for (; at != textAt_.end(); ++at) *at += added - removed;
+  positionsValid_ = true;
 }
 
 // ---- selection formatting
@@ -373,6 +448,7 @@ void RichTextBox::setDefaultFont(const QString& name, double points) {
   font.setPointSizeF(points);
   document()->setDefaultFont(font);
   if (batchDoc_) batchDoc_->setDefaultFont(font);
+  contentChanged();  // text without a font of its own is written in the default
   if (doc()->isEmpty()) resetToDefault();
 }
 

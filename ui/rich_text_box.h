@@ -111,18 +111,32 @@ class RichTextBox : public Control<QTextEdit> {
   // Text and the Text position of every document position, made again only after the
   // content changed: selection work goes character by character over long texts.
   void buildPositions() const;
+  // Whether putting `text` in makes or removes a paragraph or line break.
+  static bool breaksParagraph(const QString& text);
+  // The positions after `removed` characters at document position docFrom (Text position
+  // textFrom, no break among them) were replaced by `inserted` (no break in it either).
+  void movePositions(int docFrom, int removed, int textFrom, const QString& inserted);
   // The document that operations work on: a batch's copy, or the one shown.
   QTextDocument* doc() const;
   QTextCursor selection() const;
   void setSelection(const QTextCursor& c);
   void mergeSelectionFormat(const QTextCharFormat& f);
   void adoptDocument(QTextDocument* doc);
+  // Whatever changes in `doc` makes the positions and the written RTF be made again.
+  void watch(QTextDocument* doc);
+  void contentChanged();
 
   QTextCharFormat defaultFormat_;
   mutable bool positionsValid_ = false;
+  // TextRTF as last written, until the content changes: leaving a question compares what
+  // the boxes show with what was loaded, and a long text is written once, not on every look.
+  mutable QByteArray rtf_;
+  mutable bool rtfValid_ = false;
   int batchDepth_ = 0;
   QTextDocument* batchDoc_ = nullptr;  // owned by the box while a batch runs
   QTextCursor batchCursor_;
+  QTextCursor batchEdit_;  // holds the batch document's edit block open
+  void setBatchDocument(QTextDocument* doc);
   mutable QString text_;
   mutable std::vector<int> textAt_;  // by document position, 0 .. characterCount - 1
 };

@@ -1,7 +1,9 @@
 // The SC and CR editors over real bank files, driven through their controls.
 #include "choice_kinds.h"
 #include "cr/form_cr_edit.h"
+#include "dialect.h"
 #include "editor_fixture.h"
+#include "engine.h"
 #include "sc/form_sc_edit.h"
 
 using kinds::FormCREdit;
@@ -233,6 +235,36 @@ TEST_F(SCEditor, OnlyTheFirstCbtLineRunIsUnderlinedAndARunAtTheEndReachesIt) {
   ed.lstQuestion.setListIndex(1);
   ed.ConvertUnderline();
   EXPECT_EQ(underlined().substr(0, 6), "...uuu");
+}
+
+// "GO" writes the pool in one transaction; a question the bank refuses part-way stops it, and
+// the questions converted before it stay converted, those after it untouched.
+TEST_P(SCEditorStore, GoRefusedPartWayKeepsTheQuestionsBefore) {
+  for (const char* n : {"01201", "01202", "01203"})
+    add("SCtbl", {{"numQ", n}, {"src", "X012"}, {"question", "{\\rtf1\\ansi{\\fonttbl{\\f0 CBT;}}\\pard\\f0 say `yes~\\par}"},
+                  {"questionHeight", 2.0}});
+  store::Engine& e = state->pConn().engine();
+  if (state->pConn().onServer())
+    e.script("CREATE FUNCTION zx_test_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+             "IF OLD.numq = '01202' THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; "
+             "CREATE TRIGGER zx_test_refuse BEFORE UPDATE ON " + store::tableIdent(e.dialect(), "SCtbl") +
+             " FOR EACH ROW EXECUTE FUNCTION zx_test_refuse();");
+  else
+    e.script("CREATE TRIGGER zx_test_refuse BEFORE UPDATE ON SCtbl WHEN OLD.numQ = '01202' "
+             "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+  FormSCEdit& ed = open<FormSCEdit>();
+  ed.cmdGo->Press();
+  ASSERT_EQ(dialogs.shown.size(), 1u);  // the refusal, as an error
+  EXPECT_NE(dialogs.shown[0].text.find("refused"), std::string::npos) << dialogs.shown[0].text;
+  // The pool's transaction is over.
+  EXPECT_EQ(state->pConn().transactionLevel(), 0);
+  EXPECT_FALSE(e.inTransaction());
+  EXPECT_EQ(field("SCtbl", "01201", "questionHeight").toDouble(), 0.0);
+  EXPECT_NE(field("SCtbl", "01201", "question").toString().find("say \"yes\""), std::string::npos);
+  for (const char* n : {"01202", "01203"}) {
+    EXPECT_EQ(field("SCtbl", n, "questionHeight").toDouble(), 2.0) << n;
+    EXPECT_NE(field("SCtbl", n, "question").toString().find("`yes~"), std::string::npos) << n;
+  }
 }
 
 TEST_P(SCEditorStore, GoConvertsAndSavesEveryQuestionOfThePool) {

@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTextDocument>
 
 #include "keys.h"
 #include "rich_text_box.h"
+#include "rtf/rtf_writer.h"
 
 using ui::RichTextBox;
 
@@ -272,6 +274,111 @@ TEST(RichTextBox, ALineOfElevenPointTextFitsABoxOneLineHigh) {
   box.show();
   QApplication::processEvents();
   EXPECT_LE(box.document()->size().height(), box.viewport()->height());
+}
+
+// A loaded text is laid out to the box's width, shown or not, so that its height and the
+// scroll bar are right before anything is painted.
+TEST(RichTextBox, LoadedTextIsLaidOutToTheBoxWidth) {
+  QByteArray body;
+  while (body.size() < 4000) body += "The committee's report drew wide notice. ";
+  const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Verdana;}}\\pard\\f0\\fs22 " + body + "\\par }";
+  for (bool shown : {false, true}) {
+    RichTextBox box;
+    box.Move(0, 0, 3000, 1500);  // 200 x 100 px
+    if (shown) box.show();
+    box.setTextRTF(rtf);
+    EXPECT_EQ(box.document()->pageSize().width(), box.viewport()->width()) << shown;
+    EXPECT_LE(box.document()->size().width(), box.viewport()->width()) << shown;
+    EXPECT_GT(box.document()->size().height(), 20 * box.viewport()->height()) << shown;
+    if (shown) {
+      EXPECT_GT(box.verticalScrollBar()->maximum(), 0);
+    }
+  }
+}
+
+// TextRTF is written again after every kind of change, however often it was asked for before:
+// it is always what writing the shown document gives.
+TEST(RichTextBox, WrittenRtfFollowsEveryChange) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  QByteArray before = box.TextRTF();
+  auto changedAsWritten = [&] {
+    const QByteArray now = box.TextRTF();
+    const bool differs = now != before;
+    before = now;
+    return differs && now == ui::rtf::writeRtf(*box.document());
+  };
+
+  box.setSelStart(0);
+  box.setSelLength(3);
+  box.setSelUnderline(true);  // formatting only
+  EXPECT_TRUE(changedAsWritten());
+  box.setSelFontSize(20);
+  EXPECT_TRUE(changedAsWritten());
+  {
+    RichTextBox::Batch batch(box);
+    box.setSelFontName("Verdana");
+    EXPECT_NE(box.TextRTF(), before);
+    before = box.TextRTF();
+    box.setSelText("A");
+    EXPECT_NE(box.TextRTF(), before);
+    before = box.TextRTF();
+  }
+  EXPECT_EQ(box.TextRTF(), before);  // the batch's document is the one shown now
+  EXPECT_EQ(before, ui::rtf::writeRtf(*box.document()));
+  box.setFocus();
+  keys::type(&box, "B");
+  EXPECT_TRUE(changedAsWritten());
+  box.setText("plain");
+  EXPECT_TRUE(changedAsWritten());
+  box.setTextRTF(QByteArray());
+  EXPECT_TRUE(changedAsWritten());
+  box.setDefaultFont("CBT", 12);
+  EXPECT_EQ(box.TextRTF(), ui::rtf::writeRtf(*box.document()));
+  box.setTextRTF(kMixed);
+  EXPECT_TRUE(changedAsWritten());
+}
+
+// Replacements inside a paragraph, at its ends and across breaks, in a batch or not: every
+// position afterwards is the one a box loaded with the result has.
+TEST(RichTextBox, PositionsAfterReplacementsAreThoseOfTheNewText) {
+  RichTextBox box;
+  box.setTextRTF(kMixed);
+  auto check = [&](const char* step) {
+    RichTextBox fresh;
+    fresh.setTextRTF(box.TextRTF());
+    ASSERT_EQ(box.Text(), fresh.Text()) << step;
+    for (int i = 0; i <= box.TextLength(); ++i) {
+      box.setSelStart(i);
+      box.setSelLength(3);
+      fresh.setSelStart(i);
+      fresh.setSelLength(3);
+      EXPECT_EQ(box.SelStart(), fresh.SelStart()) << step << " " << i;
+      EXPECT_EQ(box.SelText(), fresh.SelText()) << step << " " << i;
+    }
+  };
+  auto replace = [&](int start, int length, const QString& text) {
+    box.setSelStart(start);
+    box.setSelLength(length);
+    box.setSelText(text);
+  };
+  replace(4, 4, "sentence");
+  check("inside a paragraph");
+  replace(0, 0, "A ");
+  check("at the start");
+  replace(box.TextLength(), 0, "!");
+  check("at the end");
+  replace(box.Text().indexOf("is"), 2, "");
+  check("removed");
+  replace(2, 3, "x\r\ny");
+  check("a break put in");
+  replace(box.Text().indexOf("\r\n") - 1, 4, "z");
+  check("a break taken out");
+  {
+    RichTextBox::Batch batch(box);
+    for (int p = box.Find("e", 0, false); p >= 0; p = box.Find("e", p + 2, false)) box.setSelText("ee");
+  }
+  check("through the text in a batch");
 }
 
 }  // namespace
