@@ -27,15 +27,6 @@ using schema::Kind;
 
 namespace {
 
-// The five answers of every data-sufficiency question, as its editor shows them.
-const char* const kDsAnswers[5] = {
-    "Statement (1) ALONE is sufficient, but statement (2) alone is not sufficient.",
-    "Statement (2) ALONE is sufficient, but statement (1) alone is not sufficient.",
-    "BOTH statement TOGETHER are sufficient, but NEITHER statement ALONE is not sufficient.",
-    "EACH statement ALONE is sufficient.",
-    "Statement (1) and (2) TOGETHER are NOT sufficient.",
-};
-
 const QString kLetters[5] = {"A", "B", "C", "D", "E"};
 
 QString text(const store::Value& v) { return v.isNull() ? QString() : QString::fromStdString(v.toString()); }
@@ -427,7 +418,7 @@ class PackageExporter {
         xml.writeAttribute(QStringLiteral("identifier"), kLetters[i]);
         const char* field = schema::fieldFor(kind, schema::choiceAt(static_cast<size_t>(i)));
         if (!field) {
-          xml.writeCharacters(QString::fromLatin1(kDsAnswers[i]));
+          xml.writeCharacters(QString::fromLatin1(schema::kDataSufficiencyChoices[i]));
         } else if (schema::findField(kind, field)->type == FieldType::Rtf) {
           writeRich(xml, field, value(schema::choiceAt(static_cast<size_t>(i))), r, id, meta);
         } else {
