@@ -2,7 +2,7 @@
 # Compiles what the Windows build would compile, with Debian's MinGW cross compiler, so that
 # the Windows platform file and the portable code stay honest: platform/windows.cpp is
 # compiled and linked against a program that calls every platform function; every other
-# source file of the layers below the windows is compiled unless it needs Qt or libmdb (their
+# source file of the layers below the windows is compiled unless it needs Qt, libmdb or libzip (their
 # headers are not there for the cross compiler; such files are listed as skipped). The file
 # engine (SQLite3 Multiple Ciphers' amalgamation, fetched by install-deps.sh) is compiled for
 # Windows with the program's options, and the store's files against its header; libpq's header
@@ -25,7 +25,8 @@ fi
 server="$(pkg-config --variable=includedir libpq)"
 # libpq's after the cross compiler's own folders, so that nothing else of the host's is taken.
 # The store's private folder only for the store's own files: the layers above see its public side.
-includes=(-Iplatform -Istore/include -Ijet -Ibank -Ihistory -Ipools -Imaintenance -Isearch -Itools/zorbex-bank -I"$engine" -idirafter "$server")
+includes=(-Iplatform -Istore/include -Ijet -Ibank -Ihistory -Ipools -Imaintenance -Isearch -Iui -Iexchange/qti -Iexchange/print
+          -Itools/zorbex-bank -I"$engine" -idirafter "$server")
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
@@ -53,11 +54,12 @@ CPP
 echo "platform/windows.cpp: compiled and linked"
 
 # A missing header of these libraries means the file needs them, not that it is wrong.
-needs='fatal error: (mdbtools\.h|glib\.h|iconv\.h|Q[A-Za-z]*): No such file'
+needs='fatal error: (mdbtools\.h|glib\.h|iconv\.h|zip\.h|Q[A-Za-z]*): No such file'
 compiled=0
 skipped=()
 failed=0
-for f in store/src/*.cpp bank/*.cpp history/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp search/*.cpp tools/zorbex-bank/*.cpp; do
+for f in store/src/*.cpp bank/*.cpp history/*.cpp jet/*.cpp pools/*.cpp maintenance/*.cpp search/*.cpp exchange/*/*.cpp \
+  tools/zorbex-bank/*.cpp; do
   own=()
   [[ $f == store/src/* ]] && own=(-Istore/src)
   if log="$("$cxx" "${flags[@]}" "${own[@]}" "${includes[@]}" -fsyntax-only "$f" 2>&1)"; then
@@ -70,6 +72,6 @@ for f in store/src/*.cpp bank/*.cpp history/*.cpp jet/*.cpp pools/*.cpp maintena
     failed=1
   fi
 done
-echo "Compiled for Windows: $compiled files; skipped (they need Qt or libmdb): ${#skipped[@]}"
+echo "Compiled for Windows: $compiled files; skipped (they need Qt, libmdb or libzip): ${#skipped[@]}"
 for s in "${skipped[@]}"; do echo "  skipped $s"; done
 exit "$failed"
