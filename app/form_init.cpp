@@ -82,7 +82,7 @@ FormInit::FormInit(bank::ProgramState& state)
   title.setPointSizeF(title.pointSizeF() * 1.5);
   title.setBold(true);
   lblTitle.setFont(title);
-  lblTitle.Move(240, 150, 4500, 450);
+  lblTitle.Move(240, 150, 3780, 450);  // up to the top row of buttons
   cmdAbout.Move(7650, 180, 480, 420);
 
   FrameEditQuestion.Move(240, 750, 3300, 3930);

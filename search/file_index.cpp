@@ -426,7 +426,8 @@ class FileIndex : public Index {
   bool makeWhole() {
     const std::vector<std::string> faults = structureFaults();
     if (faults.empty()) return false;
-    const bool earlier = faults.front() == "an earlier layout";
+    // An index made for the first time, or anew from an earlier layout, was not broken.
+    const bool earlier = faults.front() == "an earlier layout" || !present();
     if (!earlier)
       for (const std::string& f : faults) notes_.push_back(f + ": made again, and the index built again");
     bool tables = earlier;
