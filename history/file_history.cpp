@@ -1,6 +1,7 @@
 // The history on a bank file: zx_ tables filled by triggers of the file's engine, in its own SQL,
 // so that any program can still write the bank; this program tells the triggers who writes
 // through a context row that lives only inside the transaction of a tagged change.
+#include <map>
 #include <set>
 #include <utility>
 
@@ -98,10 +99,13 @@ std::vector<std::pair<std::string, std::string>> triggersOf(Kind k, const std::v
                                  keepOldRow(k, cols, "delete") + "END"}};
 }
 
-std::string storedSql(Engine& e, const char* type, const std::string& name) {
-  auto r = e.query("SELECT sql FROM sqlite_master WHERE type = ?1 AND name = ?2 COLLATE NOCASE;",
-                   {store::Value(type), store::Value(name)});
-  return r->next() ? r->column(0).toString() : std::string();
+// The stored text of every trigger of the file, by name in lower case: one read of the catalogue
+// for all of them.
+std::map<std::string, std::string> triggerTexts(Engine& e) {
+  std::map<std::string, std::string> out;
+  auto r = e.query("SELECT lower(name), sql FROM sqlite_master WHERE type = 'trigger';");
+  while (r->next()) out[r->column(0).toString()] = r->column(1).toString();
+  return out;
 }
 
 // What of the history is not as this program makes it, one line each, and (when repair is set)
@@ -111,6 +115,7 @@ std::string storedSql(Engine& e, const char* type, const std::string& name) {
 std::vector<std::string> examine(Engine& e, bool repair) {
   std::vector<std::string> out;
   const std::set<std::string> tables = namesOfType(e, "table");
+  const std::map<std::string, std::string> triggers = triggerTexts(e);
   auto lacks = [&](const std::string& name) { return !tables.count(lower(name)); };
   if (lacks("zx_history")) {
     out.push_back("the table zx_history was missing: the versions kept before are gone");
@@ -148,7 +153,8 @@ std::vector<std::string> examine(Engine& e, bool repair) {
         }
     }
     for (const auto& [name, sql] : triggersOf(k, cols)) {
-      const std::string stored = storedSql(e, "trigger", name);
+      const auto found = triggers.find(lower(name));
+      const std::string stored = found == triggers.end() ? std::string() : found->second;
       if (stored == sql) continue;
       out.push_back("the trigger " + name + (stored.empty() ? " was missing" : " did not keep versions as this program's does"));
       if (repair) e.script("DROP TRIGGER IF EXISTS " + ident(name) + "; " + sql + ";");
@@ -197,7 +203,7 @@ class FileHistory : public store::ExtensionBackend {
   // that another connection can see was left by a program that did not keep to that. Each open
   // reads the catalogue once: whatever another program took away or rewrote is made again.
   bool settled() override {
-    return present() && !e_.query("SELECT 1 FROM zx_change_context;")->next() && examine(e_, false).empty();
+    return examine(e_, false).empty() && !e_.query("SELECT 1 FROM zx_change_context;")->next();
   }
 
   void upgrade(int from) override {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -349,29 +350,39 @@ class FileIndex : public Index {
   }
 
  private:
-  std::string sqlOf(const char* table) {
-    auto rows = e_.query("SELECT sql FROM sqlite_master WHERE name = ?1;", {Value(table)});
-    return rows->next() ? rows->column(0).toString() : std::string();
+  // The stored text of every table, index and trigger of the file, by name: one read of the
+  // catalogue for everything a check compares.
+  using Catalogue = std::map<std::string, std::string>;
+  Catalogue catalogue() {
+    Catalogue out;
+    auto rows = e_.query("SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL;");
+    while (rows->next()) out[rows->column(0).toString()] = rows->column(1).toString();
+    return out;
+  }
+  static std::string sqlOf(const Catalogue& cat, const std::string& name) {
+    const auto found = cat.find(name);
+    return found == cat.end() ? std::string() : found->second;
   }
 
   // An index of an earlier layout (the plain texts kept with it, its words kept twice, or a row
   // per entry) is dropped, to be built again in the present one at the next search: it holds
   // nothing but what the questions give again.
-  bool earlierLayout() {
-    if (e_.hasTable("zx_search_texts") || e_.hasTable("zx_search_docs")) return true;
-    const std::string words = sqlOf("zx_search");
+  static bool earlierLayout(const Catalogue& cat) {
+    if (cat.count("zx_search_texts") || cat.count("zx_search_docs")) return true;
+    const std::string words = sqlOf(cat, "zx_search");
     return !words.empty() && words.find("content=") == std::string::npos;
   }
 
   // What of the index's tables and triggers is missing or not as this program makes it, one
   // line each (an earlier layout counts as missing: it is made anew without a word).
   std::vector<std::string> structureFaults() {
-    if (earlierLayout() || (e_.hasTable("zx_search_state") && sqlOf("zx_search_state").find("written") == std::string::npos))
+    const Catalogue cat = catalogue();
+    if (earlierLayout(cat) || (cat.count("zx_search_state") && sqlOf(cat, "zx_search_state").find("written") == std::string::npos))
       return {"an earlier layout"};
     std::vector<std::string> out;
     for (const char* t : {"zx_search_state", "zx_search_marks", "zx_search_questions", "zx_search", "zx_search_segments",
                           "zx_search_segdir", "zx_search_docsize", "zx_search_stat"})
-      if (!e_.hasTable(t)) out.push_back(std::string("the table ") + t + " was missing");
+      if (!cat.count(t)) out.push_back(std::string("the table ") + t + " was missing");
     if (!out.empty()) return out;
     if (integer(e_, "SELECT count(*) FROM zx_search_state;") != 1) out.push_back("the table zx_search_state holds other rows");
     for (Kind k : bank::schema::kAllKinds) {
@@ -379,7 +390,7 @@ class FileIndex : public Index {
       // triggers too.
       if (!e_.hasTable(bank::schema::tableName(k))) continue;
       for (const auto& [name, sql] : triggersOf(k)) {
-        const std::string stored = sqlOf(name.c_str());
+        const std::string stored = sqlOf(cat, name);
         if (stored != sql)
           out.push_back("the trigger " + name + (stored.empty() ? " was missing" : " did not mark changes as this program's does"));
       }
@@ -452,11 +463,12 @@ class FileIndex : public Index {
   }
 
   void createTriggers() {
+    const Catalogue cat = catalogue();
     std::string triggers;
     for (Kind k : bank::schema::kAllKinds)
       if (e_.hasTable(bank::schema::tableName(k)))
         for (const auto& [name, sql] : triggersOf(k))
-          if (sqlOf(name.c_str()) != sql) triggers += "DROP TRIGGER IF EXISTS " + ident(name) + "; " + sql + ";\n";
+          if (sqlOf(cat, name) != sql) triggers += "DROP TRIGGER IF EXISTS " + ident(name) + "; " + sql + ";\n";
     if (!triggers.empty()) e_.script(triggers);
   }
 
